@@ -1,0 +1,92 @@
+// Binary streams of the common toolkit.
+//
+// Encoding (fixed; files written by one platform read the same on every other):
+//   - little-endian throughout;
+//   - bool: one byte, 0 for false and 1 for true; any other byte reads as true;
+//   - std::int32_t, std::uint32_t, std::int64_t: 4, 4 and 8 bytes;
+//   - double: IEEE-754 binary64, 8 bytes;
+//   - std::wstring: its length in UTF-16 code units as std::uint32_t, then each code unit as a
+//     little-endian std::uint16_t. Characters outside the Basic Multilingual Plane become
+//     surrogate pairs and are joined again on reading.
+#pragma once
+
+#include <WQCommon/Export.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <iosfwd>
+#include <stdexcept>
+#include <string>
+
+namespace WQCommon {
+
+class BinaryReader;
+class BinaryWriter;
+
+// Raised by BinaryReader when the stream ends before a value is complete, or when a length or
+// count read from the stream is larger than what the rest of the stream could hold.
+class WQCOMMON_EXPORT StreamError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// A record with a binary form. Implementations write their fields through BinaryWriter and
+// read them back, in the same order, through BinaryReader.
+class WQCOMMON_EXPORT IWQSerial {
+ public:
+  virtual ~IWQSerial();
+  // A printable form of the record: its binary form as lower-case hexadecimal, two digits a byte.
+  virtual void Serialize(std::wstring& text) const;
+  virtual void Serialize(BinaryReader& reader) = 0;
+  virtual void Serialize(BinaryWriter& writer) const = 0;
+};
+
+// Writes values to a narrow output stream that the caller owns and keeps open. The writer never
+// checks the stream's state; whoever owns the stream decides what a failed write means.
+class WQCOMMON_EXPORT BinaryWriter {
+ public:
+  explicit BinaryWriter(std::ostream& out);
+  void WriteBytes(const void* data, std::size_t size);
+
+ private:
+  std::ostream& out_;
+};
+
+// Reads values from a narrow input stream that the caller owns. Every read either completes or
+// throws StreamError; a reader never hands back a value made up of missing bytes.
+class WQCOMMON_EXPORT BinaryReader {
+ public:
+  explicit BinaryReader(std::istream& in);
+
+  // Reads exactly `size` bytes or throws StreamError.
+  void ReadBytes(void* data, std::size_t size);
+
+  // Throws StreamError unless `count` items of at least `minItemBytes` bytes each fit into what is
+  // left of the stream. Callers check every count read from a file before they size anything by it.
+  void CheckCount(std::uint64_t count, std::size_t minItemBytes);
+
+  // The number of bytes left in the stream (the stream must be seekable, as file and string
+  // streams are).
+  std::uint64_t Remaining();
+
+ private:
+  std::istream& in_;
+};
+
+WQCOMMON_EXPORT BinaryWriter& operator<<(BinaryWriter& writer, bool value);
+WQCOMMON_EXPORT BinaryWriter& operator<<(BinaryWriter& writer, std::int32_t value);
+WQCOMMON_EXPORT BinaryWriter& operator<<(BinaryWriter& writer, std::uint32_t value);
+WQCOMMON_EXPORT BinaryWriter& operator<<(BinaryWriter& writer, std::int64_t value);
+WQCOMMON_EXPORT BinaryWriter& operator<<(BinaryWriter& writer, double value);
+WQCOMMON_EXPORT BinaryWriter& operator<<(BinaryWriter& writer, const std::wstring& value);
+WQCOMMON_EXPORT BinaryWriter& operator<<(BinaryWriter& writer, const IWQSerial& value);
+
+WQCOMMON_EXPORT BinaryReader& operator>>(BinaryReader& reader, bool& value);
+WQCOMMON_EXPORT BinaryReader& operator>>(BinaryReader& reader, std::int32_t& value);
+WQCOMMON_EXPORT BinaryReader& operator>>(BinaryReader& reader, std::uint32_t& value);
+WQCOMMON_EXPORT BinaryReader& operator>>(BinaryReader& reader, std::int64_t& value);
+WQCOMMON_EXPORT BinaryReader& operator>>(BinaryReader& reader, double& value);
+WQCOMMON_EXPORT BinaryReader& operator>>(BinaryReader& reader, std::wstring& value);
+WQCOMMON_EXPORT BinaryReader& operator>>(BinaryReader& reader, IWQSerial& value);
+
+}  // namespace WQCommon

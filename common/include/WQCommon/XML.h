@@ -1,0 +1,98 @@
+// XML documents of the common toolkit: a builder that writes a document element by element and a
+// parser that walks a loaded one. Both are thin layers over pugixml. Documents are saved as UTF-8
+// with an XML declaration, indented with tabs, one element a line.
+#pragma once
+
+#include <WQCommon/Export.h>
+
+#include <memory>
+#include <string>
+
+namespace WQCommon {
+
+class XMLBuilder;
+class XMLParser;
+
+// A record with an XML form.
+class WQCOMMON_EXPORT IWQXML {
+ public:
+  virtual ~IWQXML();
+  virtual void Serialize(XMLParser& parser) = 0;
+  virtual void Serialize(XMLBuilder& builder) const = 0;
+};
+
+// Raised by readers of XML records for a required element that is missing. It carries a result
+// code and a wide message and, like the records' other result types, does not derive from
+// std::exception.
+struct WQCOMMON_EXPORT XMLResultException {
+  XMLResultException(int code, std::wstring message);
+  int Code;
+  std::wstring Message;
+};
+
+class WQCOMMON_EXPORT XMLBuilder {
+ public:
+  XMLBuilder();
+  ~XMLBuilder();
+  XMLBuilder(const XMLBuilder&) = delete;
+  XMLBuilder& operator=(const XMLBuilder&) = delete;
+
+  // Opens a child of the innermost open element; the first call opens the top element.
+  void StartNode(const std::wstring& name);
+  // Closes the innermost open element. Closing with nothing open is a no-op.
+  void EndNode();
+  // Writes a whole child element holding `text` into the innermost open element.
+  void WNode(const std::wstring& name, const std::wstring& text);
+  // Sets an attribute of the innermost open element.
+  void WAttribute(const std::wstring& name, const std::wstring& value);
+  // Adds text to the innermost open element.
+  void WText(const std::wstring& text);
+
+  // Saves the document atomically and durably to `path`. Throws std::runtime_error naming the
+  // file when it cannot be written; the earlier file, if any, is then left as it was.
+  void Save(const std::wstring& path) const;
+  // Inserts the top element of the XML file at `path` into the innermost open element. Returns
+  // false, and inserts nothing, when the file is missing or not well-formed.
+  bool AppendXMLFile(const std::wstring& path);
+  // The document as text, declaration included, ending in a line feed.
+  std::wstring QXML() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+class WQCOMMON_EXPORT XMLParser {
+ public:
+  XMLParser();
+  ~XMLParser();
+  XMLParser(const XMLParser&) = delete;
+  XMLParser& operator=(const XMLParser&) = delete;
+
+  // Loads a document; false when the file is missing, unreadable or not well-formed. A loaded
+  // parser stands before the top element.
+  bool LoadFile(const std::wstring& path);
+  // Loads a document from text; false when it is not well-formed.
+  bool LoadXML(const std::wstring& text);
+
+  // Enters the child `name` of the current element (before the top element: the top element if it
+  // has that name). Inside a list opened by StartList it enters the next item of that name after
+  // the one entered before. False, and no move, when there is none.
+  bool StartNode(const std::wstring& name);
+  // Goes back to the parent of the current element.
+  void EndNode();
+  // The text of the child `name` of the current element; false, and `text` unchanged, when absent.
+  bool QNode(const std::wstring& name, std::wstring& text) const;
+  // Enters the list element `name` and gives the number of its child elements as `count`.
+  bool StartList(const std::wstring& name, int& count);
+  // Leaves the list element.
+  void EndList();
+  // The loaded document as text, declaration included.
+  std::wstring QXML() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace WQCommon

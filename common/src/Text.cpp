@@ -1,0 +1,68 @@
+#include <WQCommon/Text.h>
+
+#include <boost/locale/utf.hpp>
+#include <iterator>
+
+namespace WQCommon {
+
+namespace utf = boost::locale::utf;
+
+static_assert(sizeof(wchar_t) == 4, "wide text is expected to hold one code point a character");
+
+namespace {
+
+constexpr utf::code_point kReplacement = 0xFFFD;
+
+utf::code_point ValidOrReplacement(wchar_t character) {
+  const auto value = static_cast<utf::code_point>(character);
+  return utf::is_valid_codepoint(value) ? value : kReplacement;
+}
+
+template <typename Unit, typename Output>
+Output EncodeWide(const std::wstring& text) {
+  Output encoded;
+  encoded.reserve(text.size());
+  auto out = std::back_inserter(encoded);
+  for (const wchar_t character : text) {
+    out = utf::utf_traits<Unit>::encode(ValidOrReplacement(character), out);
+  }
+  return encoded;
+}
+
+// Decodes `text`, putting U+FFFD in place of each invalid sequence: a failed decode resumes at
+// the next unit that can start a character, so no valid character after the fault is lost.
+template <typename Unit>
+std::wstring DecodeToWide(const std::basic_string<Unit>& text) {
+  using Traits = utf::utf_traits<Unit>;
+  std::wstring decoded;
+  decoded.reserve(text.size());
+  auto position = text.begin();
+  while (position != text.end()) {
+    const auto start = position;
+    const utf::code_point value = Traits::decode(position, text.end());
+    if (value == utf::illegal || value == utf::incomplete) {
+      position = start + 1;
+      while (position != text.end() && Traits::is_trail(*position)) ++position;
+      decoded.push_back(static_cast<wchar_t>(kReplacement));
+    } else {
+      decoded.push_back(static_cast<wchar_t>(value));
+    }
+  }
+  return decoded;
+}
+
+}  // namespace
+
+std::string WQWideToNarrowStr(const std::wstring& text) {
+  return EncodeWide<char, std::string>(text);
+}
+
+std::wstring WQNarrowToWideStr(const std::string& text) { return DecodeToWide(text); }
+
+std::u16string WQWideToUtf16(const std::wstring& text) {
+  return EncodeWide<char16_t, std::u16string>(text);
+}
+
+std::wstring WQUtf16ToWide(const std::u16string& text) { return DecodeToWide(text); }
+
+}  // namespace WQCommon

@@ -1,0 +1,47 @@
+#include <WQCommon/Text.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace WQCommon {
+namespace {
+
+const std::wstring kReplacement = L"\xFFFD";
+
+TEST(TextConversion, ValidTextRoundTripsThroughUtf8AndUtf16) {
+  const std::wstring text = L"A\u00E9\u20AC\U0001F600";
+  EXPECT_EQ(WQWideToNarrowStr(text), "A\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80");
+  EXPECT_EQ(WQWideToUtf16(text), u"A\u00E9\u20AC\xD83D\xDE00");
+  EXPECT_EQ(WQNarrowToWideStr(WQWideToNarrowStr(text)), text);
+  EXPECT_EQ(WQUtf16ToWide(WQWideToUtf16(text)), text);
+}
+
+TEST(TextConversion, EachInvalidUtf8SequenceBecomesOneReplacement) {
+  const std::vector<std::pair<std::string, std::wstring>> cases = {
+      {"a\xC3!", L"a" + kReplacement + L"!"},  // lead byte without its trail
+      {"\xF0\x9F\x98", kReplacement},          // cut at the end
+      {"\xED\xA0\x80x", kReplacement + L"x"},  // encoded surrogate
+      {"\xC0\xAF", kReplacement},              // overlong form
+      {"\xFF\x80\x80", kReplacement},          // never a lead byte
+      {"\xF4\x90\x80\x80", kReplacement},      // beyond U+10FFFF
+  };
+  for (const auto& [narrow, wide] : cases) EXPECT_EQ(WQNarrowToWideStr(narrow), wide) << narrow;
+}
+
+TEST(TextConversion, CharactersOutsideUnicodeBecomeReplacement) {
+  const std::wstring text = {L'x', static_cast<wchar_t>(0xDC00), static_cast<wchar_t>(0x110000),
+                             static_cast<wchar_t>(-1)};
+  EXPECT_EQ(WQWideToNarrowStr(text), "x\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
+  EXPECT_EQ(WQWideToUtf16(text), u"x\xFFFD\xFFFD\xFFFD");
+}
+
+TEST(TextConversion, UnpairedUtf16SurrogatesBecomeReplacement) {
+  EXPECT_EQ(WQUtf16ToWide(u"\xD83Dx"), kReplacement + L"x");
+  EXPECT_EQ(WQUtf16ToWide(u"x\xDE00"), L"x" + kReplacement);
+  EXPECT_EQ(WQUtf16ToWide(u"x\xD83D"), L"x" + kReplacement);
+}
+
+}  // namespace
+}  // namespace WQCommon

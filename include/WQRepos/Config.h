@@ -1,0 +1,56 @@
+// Where the repository keeps its files and which acquisition server the application talks to.
+#pragma once
+
+#include <WQRepos/Export.h>
+#include <log4cxx/logger.h>
+
+#include <cstdint>
+#include <string>
+
+namespace WQRepos {
+
+// The module's settings: the acquisition server's host name and port and the base data
+// directory, with the directory of each kind of repository file beneath it. A default-constructed
+// Config holds the built-in defaults; Refresh() reads ConfigClient.xml, which lies beside the
+// library file, over them.
+class WQREPOS_EXPORT Config {
+ public:
+  // Kinds of repository directory. The values are part of the interface: never renumber them.
+  enum DirTypes {
+    AcqMethodDir = 0,
+    EvalMethodDir = 1,
+    TunesDir = 2,
+    DataDir = 3,
+    LogDir = 4,
+    CalibrationDir = 5,
+    PrefsDir = 6,
+    AutotuneDir = 7
+  };
+
+  // Host name: this computer's; port: 4000; base directory: the platform's default. Reads no
+  // file, creates no directory, obtains no logger.
+  Config();
+
+  // Reads ConfigClient.xml over the current settings, logs the settings in force to the logger
+  // "app", removes one trailing separator from the base directory and creates the base directory
+  // and its eight subdirectories, each one level deep. Returns true when the base directory is set
+  // and every directory exists afterwards; stops at the first directory it cannot create.
+  bool Refresh();
+
+  std::wstring QHostName() const;
+  std::uint16_t QHostPort() const;
+  // The base directory followed by the separator and the kind's subdirectory name. Throws
+  // std::runtime_error "Unknown directory type." for a kind outside 0 to 7.
+  std::wstring QDirectory(DirTypes kind) const;
+
+ private:
+  void LoadConfigInfo();
+  bool CreateDirStructure() const;
+
+  std::wstring hostName_;
+  std::uint16_t port_;
+  std::wstring baseDirectory_;
+  log4cxx::LoggerPtr logger_;
+};
+
+}  // namespace WQRepos

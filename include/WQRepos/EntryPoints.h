@@ -1,0 +1,51 @@
+// The module's entry points that belong to no single kind of repository file.
+#pragma once
+
+#include <WQCommon/Instrument.h>
+#include <WQRepos/Export.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace WQRepos {
+
+// The time from which the application numbers its data files, in seconds since 1 January 1970
+// UTC. A default-constructed record holds the current time.
+struct WQREPOS_EXPORT DataFileNameInfo {
+  DataFileNameInfo();
+  std::int64_t Time;
+};
+
+// Reads ConfigClient.xml and creates the data directory tree (see Config::Refresh). The
+// application calls it once, first, from one thread.
+WQREPOS_EXPORT void Initialize();
+
+// The acquisition server's host name; its port goes into `port`.
+WQREPOS_EXPORT std::wstring QServerInfo(std::uint16_t& port);
+// The data directory.
+WQREPOS_EXPORT std::wstring QDataDirectory();
+// The acquisition working file in the data directory ("Acquire.ked"); not created here.
+WQREPOS_EXPORT std::wstring QDataDirectoryWorkingFile();
+
+// The stored naming record ("DataFileName.pref" in the preferences directory), or a record with
+// the current time when none is stored. Throws std::runtime_error "Unknown DataFileNameInfo
+// version." for a record of a later version, and WQCommon::StreamError for a truncated one.
+WQREPOS_EXPORT DataFileNameInfo QDataDirectoryFileNameInfo();
+// Stores the naming record atomically. Throws std::runtime_error "Unable to create
+// DataFileNameInfo file." when it cannot be saved; the earlier record then stays.
+WQREPOS_EXPORT void WDataDirectoryFileNameInfo(const DataFileNameInfo& info);
+
+// The text of the diagnostic style sheet beside the library: "DiagnosticAPCI.xsl" for the APCI
+// probe, "Diagnostic.xsl" for every other. Throws std::runtime_error "Unable to load diagnostic
+// xsl file." when it is missing or not well-formed.
+WQREPOS_EXPORT std::wstring QDiagnosticXSL(WQCommon::Probes::ProbeTypes probe);
+// The autotune script in the autotune directory ("Autotune.xml"); not created here.
+WQREPOS_EXPORT std::wstring QAutoTuneScriptFileName();
+
+// The names, each cut before its last full stop, of the entries that match `pattern`: a
+// directory, the separator, and a file name with wildcards (for example ".../Tunes/*.ket").
+// Unsorted, in the order the directory yields them; empty when the directory is missing.
+WQREPOS_EXPORT std::vector<std::wstring> GetFileNames(const std::wstring& pattern);
+
+}  // namespace WQRepos

@@ -1,0 +1,115 @@
+// Every call into the operating system that the libraries make goes through this layer: path
+// separators, the machine's and user's names, the location of a loaded library, directory
+// listing, whole-file reading and the atomic, durable save. Paths are narrow strings in the
+// platform's own encoding (UTF-8 here).
+#pragma once
+
+#include <WQPlatform/Export.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace WQPlatform {
+
+// The separator between the parts of a path.
+constexpr char kSeparator = '/';
+
+// The machine's host name up to its first full stop; empty when the system cannot tell.
+WQPLATFORM_EXPORT std::string HostName();
+// The login name of the user running the process; empty when the system cannot tell.
+WQPLATFORM_EXPORT std::string UserName();
+// The full path of the loaded library (or program) that holds `address`; empty when unknown.
+WQPLATFORM_EXPORT std::string LibraryPathOf(const void* address);
+// Seconds since 1 January 1970 UTC.
+WQPLATFORM_EXPORT std::int64_t CurrentTime();
+
+// True when anything, file or directory, exists under `path`.
+WQPLATFORM_EXPORT bool PathExists(const std::string& path);
+// Creates one directory level; false when it cannot.
+WQPLATFORM_EXPORT bool MakeDirectory(const std::string& path);
+// Removes a file; false when it cannot.
+WQPLATFORM_EXPORT bool RemoveFile(const std::string& path);
+// The names of the entries of `directory` that match the shell wildcard `pattern`
+// (case-sensitively), in the order the directory yields them. Empty when the directory cannot be
+// read.
+WQPLATFORM_EXPORT std::vector<std::string> ListDirectory(const std::string& directory,
+                                                         const std::string& pattern);
+// The whole content of the file at `path`; nothing when it cannot be opened or read.
+WQPLATFORM_EXPORT std::optional<std::string> ReadFile(const std::string& path);
+
+// Raised by AtomicFile when a save cannot be made; the earlier file is then as it was.
+class WQPLATFORM_EXPORT SaveError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Replaces a file as a whole or not at all. The constructor creates a temporary file in the
+// target's directory; the caller writes the new content into Stream(); Commit() writes it out,
+// checking every write, syncs it to the disk, renames it over the target and syncs the directory.
+// Anything short of a successful Commit() leaves the target as it was and removes the temporary
+// file. Temporary names start with a full stop and end in ".wqtmp-" and six characters, so they
+// never match a listing of the target's extension. A killed process can leave one behind;
+// RemoveStaleTemporaries() clears them.
+class WQPLATFORM_EXPORT AtomicFile {
+ public:
+  // Throws SaveError when the temporary file cannot be created, or when the target exists and
+  // cannot be replaced (a directory, or a file the user may not write).
+  explicit AtomicFile(std::string target);
+  ~AtomicFile();
+  AtomicFile(const AtomicFile&) = delete;
+  AtomicFile& operator=(const AtomicFile&) = delete;
+
+  std::ostream& Stream() { return buffer_; }
+  // Throws SaveError, after removing the temporary file, when any step fails.
+  void Commit();
+
+ private:
+  void Discard();
+
+  std::string target_;
+  std::string temporary_;
+  int descriptor_ = -1;
+  std::ostringstream buffer_;
+};
+
+// Removes the temporary files that interrupted saves left in `directory`.
+WQPLATFORM_EXPORT void RemoveStaleTemporaries(const std::string& directory);
+
+// The file operations under AtomicFile and ReadFile, replaceable by tests to inject faults. Each
+// returns what its POSIX namesake returns and sets errno the same way.
+class WQPLATFORM_EXPORT FileOps {
+ public:
+  virtual ~FileOps();
+  // mkstemp: `pathTemplate` ends in "XXXXXX" and receives the name made.
+  virtual int CreateTemporary(std::string& pathTemplate);
+  virtual long Write(int descriptor, const char* data, std::size_t size);
+  virtual int Sync(int descriptor);
+  virtual int Close(int descriptor);
+  virtual int Rename(const std::string& from, const std::string& to);
+  virtual int SyncDirectory(const std::string& directory);
+  virtual int Unlink(const std::string& path);
+  virtual int OpenForReading(const std::string& path);
+  virtual long Read(int descriptor, char* data, std::size_t size);
+};
+
+// Puts `ops` in place of the system's file operations until it is destroyed. For tests only; not
+// safe to use while other threads are saving.
+class WQPLATFORM_EXPORT ScopedFileOps {
+ public:
+  explicit ScopedFileOps(FileOps& ops);
+  ~ScopedFileOps();
+  ScopedFileOps(const ScopedFileOps&) = delete;
+  ScopedFileOps& operator=(const ScopedFileOps&) = delete;
+
+ private:
+  FileOps* previous_;
+};
+
+}  // namespace WQPlatform

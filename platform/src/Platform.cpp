@@ -1,0 +1,220 @@
+#include <WQPlatform/Platform.h>
+#include <dirent.h>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <fnmatch.h>
+#include <limits.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+
+namespace WQPlatform {
+namespace {
+
+FileOps& SystemFileOps() {
+  static FileOps ops;
+  return ops;
+}
+
+FileOps* currentOps = nullptr;
+
+FileOps& Ops() { return currentOps ? *currentOps : SystemFileOps(); }
+
+std::string DirectoryOf(const std::string& path) {
+  const auto cut = path.rfind(kSeparator);
+  if (cut == std::string::npos) return ".";
+  if (cut == 0) return std::string(1, kSeparator);
+  return path.substr(0, cut);
+}
+
+std::string NameOf(const std::string& path) {
+  const auto cut = path.rfind(kSeparator);
+  return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+constexpr char kTemporaryMark[] = ".wqtmp-";
+
+std::string TemporaryTemplateFor(const std::string& target) {
+  const std::string directory = DirectoryOf(target);
+  return directory + kSeparator + "." + NameOf(target) + kTemporaryMark + "XXXXXX";
+}
+
+std::string SystemError(const std::string& action, const std::string& path, int error) {
+  return action + " " + path + ": " + std::strerror(error);
+}
+
+}  // namespace
+
+std::string HostName() {
+  char name[HOST_NAME_MAX + 1] = {};
+  if (gethostname(name, sizeof name - 1) != 0) return {};
+  std::string host(name);
+  return host.substr(0, host.find('.'));
+}
+
+std::string UserName() {
+  struct passwd entry;
+  struct passwd* found = nullptr;
+  char buffer[4096];
+  if (getpwuid_r(geteuid(), &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr)
+    return found->pw_name;
+  return {};
+}
+
+std::string LibraryPathOf(const void* address) {
+  Dl_info info{};
+  if (dladdr(address, &info) == 0 || info.dli_fname == nullptr) return {};
+  char resolved[PATH_MAX];
+  if (realpath(info.dli_fname, resolved) != nullptr) return resolved;
+  return info.dli_fname;
+}
+
+std::int64_t CurrentTime() { return static_cast<std::int64_t>(std::time(nullptr)); }
+
+bool PathExists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+
+bool MakeDirectory(const std::string& path) { return mkdir(path.c_str(), 0777) == 0; }
+
+bool RemoveFile(const std::string& path) { return Ops().Unlink(path) == 0; }
+
+std::vector<std::string> ListDirectory(const std::string& directory, const std::string& pattern) {
+  std::vector<std::string> names;
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(directory.c_str()), closedir);
+  if (!dir) return names;
+  while (const dirent* entry = readdir(dir.get())) {
+    if (fnmatch(pattern.c_str(), entry->d_name, 0) == 0) names.emplace_back(entry->d_name);
+  }
+  return names;
+}
+
+std::optional<std::string> ReadFile(const std::string& path) {
+  const int descriptor = Ops().OpenForReading(path);
+  if (descriptor < 0) return std::nullopt;
+  std::string content;
+  char chunk[65536];
+  for (;;) {
+    const long got = Ops().Read(descriptor, chunk, sizeof chunk);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      Ops().Close(descriptor);
+      return std::nullopt;
+    }
+    if (got == 0) break;
+    content.append(chunk, static_cast<std::size_t>(got));
+  }
+  Ops().Close(descriptor);
+  return content;
+}
+
+AtomicFile::AtomicFile(std::string target) : target_(std::move(target)) {
+  struct stat existing;
+  if (stat(target_.c_str(), &existing) == 0 &&
+      (S_ISDIR(existing.st_mode) || access(target_.c_str(), W_OK) != 0)) {
+    throw SaveError(
+        SystemError("Cannot replace", target_, S_ISDIR(existing.st_mode) ? EISDIR : EACCES));
+  }
+  temporary_ = TemporaryTemplateFor(target_);
+  descriptor_ = Ops().CreateTemporary(temporary_);
+  if (descriptor_ < 0) {
+    const int error = errno;
+    temporary_.clear();
+    throw SaveError(SystemError("Cannot create a temporary file for", target_, error));
+  }
+}
+
+AtomicFile::~AtomicFile() { Discard(); }
+
+void AtomicFile::Discard() {
+  if (descriptor_ >= 0) Ops().Close(descriptor_);
+  descriptor_ = -1;
+  if (!temporary_.empty()) Ops().Unlink(temporary_);
+  temporary_.clear();
+}
+
+void AtomicFile::Commit() {
+  const std::string content = buffer_.str();
+  const auto fail = [this](const std::string& action) {
+    const int error = errno;
+    Discard();
+    throw SaveError(SystemError(action, target_, error));
+  };
+  std::size_t written = 0;
+  while (written < content.size()) {
+    const long done = Ops().Write(descriptor_, content.data() + written, content.size() - written);
+    if (done < 0 && errno == EINTR) continue;
+    if (done <= 0) {
+      if (done == 0) errno = EIO;
+      fail("Cannot write");
+    }
+    written += static_cast<std::size_t>(done);
+  }
+  // A failed fsync is never retried: the kernel may already have dropped the dirty pages.
+  if (Ops().Sync(descriptor_) != 0) fail("Cannot sync");
+  const int descriptor = descriptor_;
+  descriptor_ = -1;
+  if (Ops().Close(descriptor) != 0) fail("Cannot close");
+  // The permissions a new file gets from the process's umask, as a directly created file would.
+  const mode_t mask = umask(0);
+  umask(mask);
+  chmod(temporary_.c_str(), 0666 & ~mask);
+  if (Ops().Rename(temporary_, target_) != 0) fail("Cannot replace");
+  temporary_.clear();
+  if (Ops().SyncDirectory(DirectoryOf(target_)) != 0) {
+    const int error = errno;
+    throw SaveError(SystemError("Cannot sync the directory of", target_, error));
+  }
+}
+
+void RemoveStaleTemporaries(const std::string& directory) {
+  for (const std::string& name :
+       ListDirectory(directory, std::string(".*") + kTemporaryMark + "??????"))
+    Ops().Unlink(directory + kSeparator + name);
+}
+
+FileOps::~FileOps() = default;
+
+int FileOps::CreateTemporary(std::string& pathTemplate) {
+  return mkostemp(pathTemplate.data(), O_CLOEXEC);
+}
+
+long FileOps::Write(int descriptor, const char* data, std::size_t size) {
+  return static_cast<long>(write(descriptor, data, size));
+}
+
+int FileOps::Sync(int descriptor) { return fsync(descriptor); }
+
+int FileOps::Close(int descriptor) { return close(descriptor); }
+
+int FileOps::Rename(const std::string& from, const std::string& to) {
+  return rename(from.c_str(), to.c_str());
+}
+
+int FileOps::SyncDirectory(const std::string& directory) {
+  const int descriptor = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (descriptor < 0) return -1;
+  const int result = fsync(descriptor);
+  const int error = errno;
+  close(descriptor);
+  errno = error;
+  return result;
+}
+
+int FileOps::Unlink(const std::string& path) { return unlink(path.c_str()); }
+
+int FileOps::OpenForReading(const std::string& path) {
+  return open(path.c_str(), O_RDONLY | O_CLOEXEC);
+}
+
+long FileOps::Read(int descriptor, char* data, std::size_t size) {
+  return static_cast<long>(read(descriptor, data, size));
+}
+
+ScopedFileOps::ScopedFileOps(FileOps& ops) : previous_(currentOps) { currentOps = &ops; }
+
+ScopedFileOps::~ScopedFileOps() { currentOps = previous_; }
+
+}  // namespace WQPlatform

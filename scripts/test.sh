@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test. With --sanitize, builds into build-sanitize with
+# AddressSanitizer and UndefinedBehaviorSanitizer, where any report fails the run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build=build
+options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+if [ "${1:-}" = "--sanitize" ]; then
+  build=build-sanitize
+  options=(-DCMAKE_BUILD_TYPE=Debug -DWQREPOS_SANITIZE=ON)
+  export ASAN_OPTIONS=abort_on_error=1:detect_leaks=1:strict_string_checks=1
+  export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+fi
+
+scripts/deps.sh
+cmake -S . -B "$build" "${options[@]}" >/dev/null
+cmake --build "$build" -j2
+ctest --test-dir "$build" -j2 --output-on-failure --timeout 300

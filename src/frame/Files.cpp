@@ -1,0 +1,52 @@
+#include "frame/Files.h"
+
+#include <WQCommon/Text.h>
+#include <WQPlatform/Platform.h>
+
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+
+#include "frame/Repository.h"
+
+namespace WQRepos {
+
+void SaveFile(const std::wstring& path, const std::string& failure,
+              const std::function<void(std::ostream&)>& write) {
+  std::unique_ptr<WQPlatform::AtomicFile> file;
+  try {
+    file = std::make_unique<WQPlatform::AtomicFile>(NativePath(path));
+  } catch (const WQPlatform::SaveError&) {
+    throw std::runtime_error(failure);
+  }
+  write(file->Stream());
+  try {
+    file->Commit();
+  } catch (const WQPlatform::SaveError&) {
+    throw std::runtime_error(failure);
+  }
+}
+
+void SaveBinaryFile(const std::wstring& path, const std::string& failure,
+                    const std::function<void(WQCommon::BinaryWriter&)>& write) {
+  SaveFile(path, failure, [&write](std::ostream& stream) {
+    WQCommon::BinaryWriter writer(stream);
+    write(writer);
+  });
+}
+
+bool ReadBinaryFile(const std::wstring& path,
+                    const std::function<void(WQCommon::BinaryReader&)>& read) {
+  auto content = WQPlatform::ReadFile(NativePath(path));
+  if (!content) return false;
+  std::istringstream stream(std::move(*content));
+  WQCommon::BinaryReader reader(stream);
+  try {
+    read(reader);
+  } catch (const WQCommon::StreamError& error) {
+    throw WQCommon::StreamError("Cannot read " + NativePath(path) + ": " + error.what());
+  }
+  return true;
+}
+
+}  // namespace WQRepos

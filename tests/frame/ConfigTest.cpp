@@ -1,0 +1,161 @@
+#include <WQCommon/Text.h>
+#include <WQPlatform/Platform.h>
+#include <WQRepos/Config.h>
+#include <gmock/gmock.h>
+
+#include "support/DataDirectory.h"
+
+namespace {
+
+using namespace wqtest;
+using ::testing::ElementsAre;
+using ::testing::ThrowsMessage;
+
+const char* const kSubdirectories[] = {"AcqMethod", "EvalMethod",  "Tunes", "Data",
+                                       "Log",       "Calibration", "Prefs", "Autotune"};
+
+std::string ConfigPath() { return (LibraryFolder() / "ConfigClient.xml").string(); }
+
+std::string Report(bool complete, const std::string& host, int port, const std::string& base) {
+  return "Config file (" + ConfigPath() +
+         (complete ? ") settings:"
+                   : ") not loaded completely.  The following settings are being used:") +
+         "\n  HostName=" + host + "\n  Port=" + std::to_string(port) + "\n  BaseDir=" + base;
+}
+
+class ConfigTest : public ::testing::Test {
+ protected:
+  // Refreshes a fresh Config over a ConfigClient.xml with `content` and keeps the log.
+  bool Refresh(const std::string& content) {
+    ConfigClientFile file(content);
+    LogCapture log;
+    const bool result = config.Refresh();
+    entries = log.Entries();
+    return result;
+  }
+  std::string Directory(WQRepos::Config::DirTypes kind) const {
+    return WQCommon::WQWideToNarrowStr(config.QDirectory(kind));
+  }
+
+  TempDirectory temp;
+  WQRepos::Config config;
+  std::vector<LogCapture::Entry> entries;
+};
+
+TEST_F(ConfigTest, WithoutConfigurationFileDefaultsHoldAndTheTreeIsCreated) {
+  const fs::path base = LibraryFolder() / "WQData";
+  fs::remove_all(base);
+  EXPECT_TRUE(Refresh(""));
+  EXPECT_EQ(WQCommon::WQWideToNarrowStr(config.QHostName()), WQPlatform::HostName());
+  EXPECT_EQ(config.QHostPort(), 4000);
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].level, log4cxx::Level::getWarn());
+  EXPECT_EQ(entries[0].message, Report(false, WQPlatform::HostName(), 4000, base.string()));
+  for (const char* name : kSubdirectories) EXPECT_TRUE(fs::is_directory(base / name)) << name;
+  fs::remove_all(base);
+}
+
+TEST_F(ConfigTest, CompleteFileIsAppliedAndReportedAtInfoLevel) {
+  const std::string base = (temp.Path() / "Lab").string();
+  EXPECT_TRUE(Refresh(ConfigClientXml("acq-01", "4123", base)));
+  EXPECT_EQ(config.QHostName(), L"acq-01");
+  EXPECT_EQ(config.QHostPort(), 4123);
+  EXPECT_EQ(Directory(WQRepos::Config::DataDir), base + "/Data");
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].level, log4cxx::Level::getInfo());
+  EXPECT_EQ(entries[0].message, Report(true, "acq-01", 4123, base));
+}
+
+TEST_F(ConfigTest, OneTrailingSeparatorIsRemovedButStillLogged) {
+  const std::string base = (temp.Path() / "Lab").string();
+  EXPECT_TRUE(Refresh(ConfigClientXml("h", "4000", base + "/")));
+  EXPECT_EQ(Directory(WQRepos::Config::AcqMethodDir), base + "/AcqMethod");
+  EXPECT_TRUE(fs::is_directory(base + "/AcqMethod"));
+  EXPECT_EQ(entries.at(0).message, Report(true, "h", 4000, base + "/"));
+}
+
+TEST_F(ConfigTest, OnlyOneOfTwoTrailingSeparatorsIsRemoved) {
+  const std::string base = (temp.Path() / "Lab").string();
+  EXPECT_TRUE(Refresh(ConfigClientXml("h", "4000", base + "//")));
+  EXPECT_EQ(Directory(WQRepos::Config::TunesDir), base + "//Tunes");
+}
+
+TEST_F(ConfigTest, PortOutOfRangeOrWithoutDigitsKeepsThePreviousPort) {
+  const std::string base = temp.Path().string();
+  for (const char* port : {"70000", "abc"}) {
+    EXPECT_TRUE(Refresh(ConfigClientXml("h", port, base)));
+    EXPECT_EQ(config.QHostPort(), 4000) << port;
+    EXPECT_EQ(entries.at(0).level, log4cxx::Level::getInfo()) << port;
+  }
+}
+
+TEST_F(ConfigTest, PortIsReadUpToTheFirstNonDigitAfterLeadingBlanks) {
+  EXPECT_TRUE(Refresh(ConfigClientXml("h", " 5000x", temp.Path().string())));
+  EXPECT_EQ(config.QHostPort(), 5000);
+}
+
+TEST_F(ConfigTest, MissingElementsKeepTheirValuesAndWarn) {
+  EXPECT_TRUE(Refresh("<AcqClient><HostName>only-host</HostName></AcqClient>"));
+  EXPECT_EQ(config.QHostName(), L"only-host");
+  EXPECT_EQ(config.QHostPort(), 4000);
+  EXPECT_EQ(entries.at(0).level, log4cxx::Level::getWarn());
+  fs::remove_all(LibraryFolder() / "WQData");
+}
+
+TEST_F(ConfigTest, MalformedFileKeepsEverySettingAndWarns) {
+  const std::string base = temp.Path().string();
+  Refresh(ConfigClientXml("first", "4100", base));
+  EXPECT_TRUE(Refresh("<AcqClient><HostName>broken</AcqClient"));
+  EXPECT_EQ(config.QHostName(), L"first");
+  EXPECT_EQ(config.QHostPort(), 4100);
+  EXPECT_EQ(entries.at(0).message, Report(false, "first", 4100, base));
+}
+
+TEST_F(ConfigTest, BaseDirectoryWhoseParentIsMissingCreatesNothing) {
+  const fs::path base = temp.Path() / "missing" / "WQData";
+  EXPECT_FALSE(Refresh(ConfigClientXml("h", "4000", base.string())));
+  EXPECT_FALSE(fs::exists(temp.Path() / "missing"));
+}
+
+TEST_F(ConfigTest, EmptyBaseDirectoryCreatesNothing) {
+  EXPECT_FALSE(Refresh(ConfigClientXml("h", "4000", "")));
+}
+
+TEST_F(ConfigTest, PlainFileInPlaceOfASubdirectoryCountsAsExisting) {
+  const fs::path base = temp.Path() / "Lab";
+  fs::create_directory(base);
+  WriteBytes(base / "Tunes", "not a directory");
+  EXPECT_TRUE(Refresh(ConfigClientXml("h", "4000", base.string())));
+  EXPECT_EQ(ReadBytes(base / "Tunes"), "not a directory");
+  EXPECT_TRUE(fs::is_directory(base / "Autotune"));
+}
+
+TEST_F(ConfigTest, DirectoryThatCannotBeCreatedStopsTheLaterOnes) {
+  const fs::path base = temp.Path() / "Lab";
+  fs::create_directory(base);
+  // A dangling link exists for no one who asks, yet no directory can be made in its place.
+  fs::create_symlink(temp.Path() / "nowhere" / "x", base / "Data");
+  EXPECT_FALSE(Refresh(ConfigClientXml("h", "4000", base.string())));
+  EXPECT_TRUE(fs::is_directory(base / "Tunes"));
+  EXPECT_FALSE(fs::exists(base / "Log"));
+}
+
+TEST_F(ConfigTest, DirectoryKindsMapToTheirSubdirectories) {
+  const std::string base = temp.Path().string();
+  Refresh(ConfigClientXml("h", "4000", base));
+  for (int kind = 0; kind < 8; ++kind)
+    EXPECT_EQ(Directory(static_cast<WQRepos::Config::DirTypes>(kind)),
+              base + "/" + kSubdirectories[kind]);
+  EXPECT_THAT([this] { config.QDirectory(static_cast<WQRepos::Config::DirTypes>(8)); },
+              ThrowsMessage<std::runtime_error>("Unknown directory type."));
+}
+
+TEST_F(ConfigTest, CopiesAreIndependentOfLaterRefreshes) {
+  Refresh(ConfigClientXml("before", "4001", temp.Path().string()));
+  const WQRepos::Config copy = config;
+  Refresh(ConfigClientXml("after", "4002", temp.Path().string()));
+  EXPECT_EQ(copy.QHostName(), L"before");
+  EXPECT_EQ(copy.QHostPort(), 4001);
+}
+
+}  // namespace

@@ -1,0 +1,133 @@
+#include <WQCommon/Binary.h>
+#include <WQCommon/Text.h>
+#include <WQPlatform/Platform.h>
+#include <WQRepos/EntryPoints.h>
+#include <WQRepos/Exception.h>
+#include <gmock/gmock.h>
+
+#include <algorithm>
+#include <ctime>
+
+#include "support/DataDirectory.h"
+
+namespace {
+
+using namespace wqtest;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::ThrowsMessage;
+using ::testing::UnorderedElementsAre;
+
+std::wstring Wide(const fs::path& path) { return WQCommon::WQNarrowToWideStr(path.string()); }
+
+TEST(EntryPointsBeforeInitialize, ServerInfoGivesTheComputerNameAndPort4000) {
+  std::uint16_t port = 0;
+  EXPECT_EQ(WQCommon::WQWideToNarrowStr(WQRepos::QServerInfo(port)), WQPlatform::HostName());
+  EXPECT_EQ(port, 4000);
+}
+
+TEST(QMVExceptionText, WhatIsTheFixedTextFollowedByTheWideMessage) {
+  const WQRepos::QMVException error(L"xyz");
+  EXPECT_STREQ(error.what(), "QMV Exception with wide string. xyz");
+  const WQRepos::QMVException other(L"\u00e9t\u00e9");
+  EXPECT_STREQ(other.what(), "QMV Exception with wide string. \xc3\xa9t\xc3\xa9");
+  // Each exception keeps its own text: asking another does not overwrite it.
+  EXPECT_STREQ(error.what(), "QMV Exception with wide string. xyz");
+  EXPECT_EQ(WQRepos::QMVException(error).Message(), L"xyz");
+}
+
+class EntryPointsTest : public DataDirectoryTest {
+ protected:
+  fs::path NamingRecord() const { return Dir("Prefs") / "DataFileName.pref"; }
+};
+
+TEST_F(EntryPointsTest, DirectoriesAndFileNamesAreComposedNotCreated) {
+  EXPECT_EQ(WQRepos::QDataDirectory(), Wide(Dir("Data")));
+  EXPECT_EQ(WQRepos::QDataDirectoryWorkingFile(), Wide(Dir("Data") / "Acquire.ked"));
+  EXPECT_EQ(WQRepos::QAutoTuneScriptFileName(), Wide(Dir("Autotune") / "Autotune.xml"));
+  EXPECT_FALSE(fs::exists(Dir("Data") / "Acquire.ked"));
+  std::uint16_t port = 0;
+  EXPECT_EQ(WQRepos::QServerInfo(port), L"acqserver");
+}
+
+TEST_F(EntryPointsTest, NamingRecordWithoutFileHoldsThePresentTime) {
+  const std::int64_t before = std::time(nullptr);
+  const std::int64_t time = WQRepos::QDataDirectoryFileNameInfo().Time;
+  EXPECT_GE(time, before);
+  EXPECT_LE(time, before + 1);
+}
+
+TEST_F(EntryPointsTest, NamingRecordReadsBackExactly) {
+  WQRepos::DataFileNameInfo info;
+  info.Time = -1234567890123LL;
+  WQRepos::WDataDirectoryFileNameInfo(info);
+  EXPECT_EQ(ReadBytes(NamingRecord()), U32(2) + I64(-1234567890123LL));
+  EXPECT_EQ(WQRepos::QDataDirectoryFileNameInfo().Time, -1234567890123LL);
+}
+
+TEST_F(EntryPointsTest, NamingRecordVersionsZeroAndOneAreRead) {
+  WriteBytes(NamingRecord(), U32(1) + I64(777) + U32(99));
+  EXPECT_EQ(WQRepos::QDataDirectoryFileNameInfo().Time, 777);
+  WriteBytes(NamingRecord(), U32(0) + I64(555));
+  EXPECT_EQ(WQRepos::QDataDirectoryFileNameInfo().Time, 555);
+}
+
+TEST_F(EntryPointsTest, NamingRecordOfALaterVersionIsRefused) {
+  WriteBytes(NamingRecord(), U32(3) + I64(777) + U32(99));
+  EXPECT_THAT([] { WQRepos::QDataDirectoryFileNameInfo(); },
+              ThrowsMessage<std::runtime_error>("Unknown DataFileNameInfo version."));
+}
+
+TEST_F(EntryPointsTest, TruncatedNamingRecordIsRefusedNamingTheFile) {
+  WriteBytes(NamingRecord(), U32(2) + "abc");
+  EXPECT_THAT([] { WQRepos::QDataDirectoryFileNameInfo(); },
+              ThrowsMessage<WQCommon::StreamError>(HasSubstr(NamingRecord().string())));
+}
+
+TEST_F(EntryPointsTest, NamingRecordSaveIntoMissingDirectoryFailsAndLeavesNothing) {
+  fs::remove_all(Dir("Prefs"));
+  EXPECT_THAT([] { WQRepos::WDataDirectoryFileNameInfo(WQRepos::DataFileNameInfo()); },
+              ThrowsMessage<std::runtime_error>("Unable to create DataFileNameInfo file."));
+  EXPECT_FALSE(fs::exists(Dir("Prefs")));
+}
+
+TEST_F(EntryPointsTest, NamingRecordSaveReplacesTheFileWholeAndLeavesNoTemporary) {
+  WriteBytes(NamingRecord(), std::string(100, 'x'));
+  WQRepos::WDataDirectoryFileNameInfo(WQRepos::DataFileNameInfo());
+  EXPECT_EQ(fs::file_size(NamingRecord()), 12u);
+  EXPECT_EQ(std::distance(fs::directory_iterator(Dir("Prefs")), fs::directory_iterator()), 1);
+}
+
+TEST_F(EntryPointsTest, DiagnosticStyleSheetIsChosenByProbeKind) {
+  struct Sheets {
+    Sheets() {
+      WriteBytes(LibraryFolder() / "Diagnostic.xsl", "<sheet kind=\"general\"/>");
+      WriteBytes(LibraryFolder() / "DiagnosticAPCI.xsl", "<sheet kind=\"apci\"/>");
+    }
+    ~Sheets() {
+      fs::remove(LibraryFolder() / "Diagnostic.xsl");
+      fs::remove(LibraryFolder() / "DiagnosticAPCI.xsl");
+    }
+  } sheets;
+  EXPECT_THAT(WQRepos::QDiagnosticXSL(WQCommon::Probes::APCI), HasSubstr(L"apci"));
+  EXPECT_THAT(WQRepos::QDiagnosticXSL(WQCommon::Probes::ESI), HasSubstr(L"general"));
+  EXPECT_THAT(WQRepos::QDiagnosticXSL(WQCommon::Probes::ESCi), HasSubstr(L"general"));
+}
+
+TEST_F(EntryPointsTest, MissingDiagnosticStyleSheetIsReported) {
+  EXPECT_THAT([] { WQRepos::QDiagnosticXSL(WQCommon::Probes::APCI); },
+              ThrowsMessage<std::runtime_error>("Unable to load diagnostic xsl file."));
+}
+
+TEST_F(EntryPointsTest, ListingCutsNamesBeforeTheirLastFullStop) {
+  for (const char* name : {"a.b.ket", "c.ket", "d.kem", "e.ket.bak", "noext"})
+    WriteBytes(Dir("Tunes") / name, "");
+  EXPECT_THAT(WQRepos::GetFileNames(Wide(Dir("Tunes") / "*.ket")),
+              UnorderedElementsAre(L"a.b", L"c"));
+  EXPECT_THAT(WQRepos::GetFileNames(Wide(Dir("Tunes") / "*.ket*")),
+              UnorderedElementsAre(L"a.b", L"c", L"e.ket"));
+  EXPECT_THAT(WQRepos::GetFileNames(Wide(Dir("Tunes") / "n*")), UnorderedElementsAre(L"noext"));
+  EXPECT_THAT(WQRepos::GetFileNames(Wide(Dir("Missing") / "*.ket")), IsEmpty());
+}
+
+}  // namespace

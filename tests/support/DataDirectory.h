@@ -1,0 +1,77 @@
+// Test support for the module: a fresh data directory per test, configured through the
+// ConfigClient.xml beside the library that the tests load, and a capture of the module's log.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <log4cxx/appenderskeleton.h>
+#include <log4cxx/level.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace wqtest {
+
+namespace fs = std::filesystem;
+
+// A directory of its own for one test, removed afterwards.
+class TempDirectory {
+ public:
+  TempDirectory();
+  ~TempDirectory();
+  const fs::path& Path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+// The folder of the library under test, where it looks for ConfigClient.xml.
+fs::path LibraryFolder();
+
+// Writes `content` as the ConfigClient.xml beside the library, or removes it when empty, and
+// removes it again when destroyed.
+class ConfigClientFile {
+ public:
+  explicit ConfigClientFile(const std::string& content);
+  ~ConfigClientFile();
+};
+
+// The text of a ConfigClient.xml that names these three settings.
+std::string ConfigClientXml(const std::string& host, const std::string& port,
+                            const std::string& baseDir);
+
+// Each test gets an initialised module whose base data directory is a fresh temporary one.
+class DataDirectoryTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  fs::path Base() const { return temp_.Path() / "WQData"; }
+  fs::path Dir(const char* name) const { return Base() / name; }
+
+ private:
+  TempDirectory temp_;
+};
+
+std::string ReadBytes(const fs::path& path);
+void WriteBytes(const fs::path& path, const std::string& bytes);
+// Little-endian encodings for hand-made files.
+std::string U32(std::uint32_t value);
+std::string I64(std::int64_t value);
+
+// Collects what the logger "app" receives while it exists.
+class LogCapture {
+ public:
+  struct Entry {
+    log4cxx::LevelPtr level;
+    std::string message;
+  };
+  LogCapture();
+  ~LogCapture();
+  const std::vector<Entry>& Entries() const;
+
+ private:
+  class Appender;
+  std::shared_ptr<Appender> appender_;
+};
+
+}  // namespace wqtest

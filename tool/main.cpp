@@ -1,0 +1,46 @@
+// wqrepos: the repository module's files from a shell.
+#include <WQCommon/Text.h>
+#include <log4cxx/consoleappender.h>
+#include <log4cxx/logger.h>
+#include <log4cxx/patternlayout.h>
+
+#include <exception>
+#include <iostream>
+
+#include "Commands.h"
+
+namespace wqtool {
+
+std::string Narrow(const std::wstring& text) { return WQCommon::WQWideToNarrowStr(text); }
+
+}  // namespace wqtool
+
+namespace {
+
+// The module logs its settings report to the logger "app"; show it on standard error.
+void ConfigureLogging() {
+  auto layout = std::make_shared<log4cxx::PatternLayout>(LOG4CXX_STR("%m%n"));
+  auto appender = std::make_shared<log4cxx::ConsoleAppender>(layout, LOG4CXX_STR("System.err"));
+  log4cxx::Logger::getRootLogger()->addAppender(appender);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{
+      "wqrepos: the methods, tunes, preferences and calibration exports that the instrument's "
+      "application keeps under its data directory.\nThe data directory is the BaseDir of the "
+      "ConfigClient.xml beside the WQRepos library."};
+  app.require_subcommand(1);
+  wqtool::AddInfoCommand(app);
+  ConfigureLogging();
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    return app.exit(error);
+  } catch (const std::exception& error) {
+    std::cerr << "wqrepos: " << error.what() << '\n';
+    return 1;
+  }
+  return 0;
+}
