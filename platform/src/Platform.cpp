@@ -5,10 +5,12 @@
 #include <fnmatch.h>
 #include <limits.h>
 #include <pwd.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
@@ -36,11 +38,24 @@ std::string NameOf(const std::string& path) {
   return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
+// A temporary file is named ".<target name>.wqtmp-<process id>-XXXXXX", so that it is hidden,
+// never ends in the target's extension, and tells which process is writing it.
 constexpr char kTemporaryMark[] = ".wqtmp-";
 
 std::string TemporaryTemplateFor(const std::string& target) {
-  const std::string directory = DirectoryOf(target);
-  return directory + kSeparator + "." + NameOf(target) + kTemporaryMark + "XXXXXX";
+  return DirectoryOf(target) + kSeparator + "." + NameOf(target) + kTemporaryMark +
+         std::to_string(getpid()) + "-XXXXXX";
+}
+
+// True when the temporary file `name` belongs to a process that no longer runs.
+bool IsStaleTemporary(const std::string& name) {
+  const auto mark = name.rfind(kTemporaryMark);
+  if (mark == std::string::npos) return false;
+  const std::string owner = name.substr(mark + sizeof kTemporaryMark - 1);
+  char* end = nullptr;
+  const long pid = std::strtol(owner.c_str(), &end, 10);
+  if (end == owner.c_str() || *end != '-' || pid <= 0) return false;
+  return kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }
 
 std::string SystemError(const std::string& action, const std::string& path, int error) {
@@ -117,6 +132,7 @@ AtomicFile::AtomicFile(std::string target) : target_(std::move(target)) {
     throw SaveError(
         SystemError("Cannot replace", target_, S_ISDIR(existing.st_mode) ? EISDIR : EACCES));
   }
+  RemoveStaleTemporaries(DirectoryOf(target_));
   temporary_ = TemporaryTemplateFor(target_);
   descriptor_ = Ops().CreateTemporary(temporary_);
   if (descriptor_ < 0) {
@@ -170,9 +186,8 @@ void AtomicFile::Commit() {
 }
 
 void RemoveStaleTemporaries(const std::string& directory) {
-  for (const std::string& name :
-       ListDirectory(directory, std::string(".*") + kTemporaryMark + "??????"))
-    Ops().Unlink(directory + kSeparator + name);
+  for (const std::string& name : ListDirectory(directory, std::string(".*") + kTemporaryMark + "*"))
+    if (IsStaleTemporary(name)) Ops().Unlink(directory + kSeparator + name);
 }
 
 FileOps::~FileOps() = default;

@@ -1,4 +1,5 @@
 #include <WQPlatform/Platform.h>
+#include <WQPlatformTesting/FaultInjector.h>
 #include <gmock/gmock.h>
 
 #include <cerrno>
@@ -34,49 +35,6 @@ class PlatformTest : public ::testing::Test {
   fs::path dir;
 };
 
-// Fails the nth call of one file operation with an error number.
-class FailingOps : public WQPlatform::FileOps {
- public:
-  enum Step { kWrite, kSync, kClose, kRename };
-  FailingOps(Step step, int error) : step_(step), error_(error) {}
-  long Write(int fd, const char* data, std::size_t size) override {
-    return step_ == kWrite ? Fail<long>() : FileOps::Write(fd, data, size);
-  }
-  int Sync(int fd) override { return step_ == kSync ? Fail<int>() : FileOps::Sync(fd); }
-  int Close(int fd) override {
-    // The descriptor is closed for real either way, as close() does even when it reports EIO.
-    const int result = FileOps::Close(fd);
-    return step_ == kClose ? Fail<int>() : result;
-  }
-  int Rename(const std::string& from, const std::string& to) override {
-    return step_ == kRename ? Fail<int>() : FileOps::Rename(from, to);
-  }
-
- private:
-  template <typename T>
-  T Fail() {
-    errno = error_;
-    return -1;
-  }
-  Step step_;
-  int error_;
-};
-
-// Writes at most three bytes a call and is interrupted every other call.
-class ChoppyOps : public WQPlatform::FileOps {
- public:
-  long Write(int fd, const char* data, std::size_t size) override {
-    if (interrupt_ = !interrupt_; interrupt_) {
-      errno = EINTR;
-      return -1;
-    }
-    return FileOps::Write(fd, data, std::min<std::size_t>(size, 3));
-  }
-
- private:
-  bool interrupt_ = false;
-};
-
 void Save(const std::string& target, const std::string& content) {
   WQPlatform::AtomicFile file(target);
   file.Stream() << content;
@@ -90,25 +48,42 @@ TEST_F(PlatformTest, SaveReplacesTheTargetWhole) {
   EXPECT_EQ(EntryCount(), 1u);
 }
 
-TEST_F(PlatformTest, FailedStepLeavesTheEarlierFileAndNoTemporary) {
-  Save(Path("a.kem"), "old");
-  for (auto step :
-       {FailingOps::kWrite, FailingOps::kSync, FailingOps::kClose, FailingOps::kRename}) {
-    for (int error : {ENOSPC, EIO, EDQUOT}) {
-      FailingOps ops(step, error);
-      WQPlatform::ScopedFileOps seam(ops);
-      EXPECT_THROW(Save(Path("a.kem"), "new"), WQPlatform::SaveError) << step << " " << error;
-      EXPECT_EQ(Content(Path("a.kem")), "old");
-      EXPECT_EQ(EntryCount(), 1u);
+// Fails the first, second, ... file operation of a save, once and from then on, with every
+// fault: a save that fails keeps the earlier file and leaves no temporary file; short and
+// interrupted writes are resumed.
+TEST_F(PlatformTest, SaveUnderEveryInjectedFaultKeepsTheEarlierFileOrCompletes) {
+  using namespace WQPlatformTesting;
+  for (Fault fault : AllFaults()) {
+    for (Mode mode : {Mode::Once, Mode::FromThenOn}) {
+      for (int failAt = 1;; ++failAt) {
+        Save(Path("a.kem"), "old");
+        FaultInjector injector(failAt, fault, mode);
+        bool saved = true;
+        {
+          WQPlatform::ScopedFileOps seam(injector);
+          try {
+            Save(Path("a.kem"), "new content");
+          } catch (const WQPlatform::SaveError&) {
+            saved = false;
+          }
+        }
+        if (!injector.Fired()) break;
+        const std::string where = Name(fault) + " " + Name(mode) + " at " + injector.FirstStruck();
+        const std::string content = Content(Path("a.kem"));
+        if (IsTransient(fault)) {
+          EXPECT_TRUE(saved) << where;
+          EXPECT_EQ(content, "new content") << where;
+        } else if (injector.FirstStruck() == "SyncDirectory") {
+          // The new file is in place but not known to be durable: the save must not claim it is.
+          EXPECT_FALSE(saved) << where;
+        } else {
+          EXPECT_FALSE(saved) << where;
+          EXPECT_EQ(content, "old") << where;
+        }
+        EXPECT_EQ(EntryCount(), 1u) << where;
+      }
     }
   }
-}
-
-TEST_F(PlatformTest, InterruptedAndShortWritesAreResumed) {
-  ChoppyOps ops;
-  WQPlatform::ScopedFileOps seam(ops);
-  Save(Path("a.kem"), "0123456789abcdef");
-  EXPECT_EQ(Content(Path("a.kem")), "0123456789abcdef");
 }
 
 TEST_F(PlatformTest, SaveIntoMissingDirectoryFailsBeforeAnythingIsWritten) {
@@ -130,12 +105,22 @@ TEST_F(PlatformTest, UncommittedSaveLeavesNothing) {
   EXPECT_EQ(EntryCount(), 0u);
 }
 
-TEST_F(PlatformTest, TemporariesNeverMatchTheTargetsExtensionAndAreCleared) {
+TEST_F(PlatformTest, TemporariesNeverMatchTheTargetsExtension) {
   WQPlatform::AtomicFile pending(Path("a.kem"));
   EXPECT_THAT(WQPlatform::ListDirectory(dir.string(), "*.kem"), IsEmpty());
   EXPECT_EQ(EntryCount(), 1u);
+  // A save in progress in a live process is not stale.
   WQPlatform::RemoveStaleTemporaries(dir.string());
-  EXPECT_EQ(EntryCount(), 0u);
+  EXPECT_EQ(EntryCount(), 1u);
+}
+
+TEST_F(PlatformTest, TemporaryOfAnEndedProcessIsRemovedByTheNextSave) {
+  // No process can have this id: it is above the largest the kernel hands out.
+  std::ofstream(Path(".a.kem.wqtmp-99999999-Ab12Cd")) << "half a method";
+  std::ofstream(Path(".notes.wqtmp-keep")) << "not ours";
+  Save(Path("b.kem"), "b");
+  EXPECT_FALSE(fs::exists(Path(".a.kem.wqtmp-99999999-Ab12Cd")));
+  EXPECT_TRUE(fs::exists(Path(".notes.wqtmp-keep")));
 }
 
 TEST_F(PlatformTest, ListingMatchesCaseSensitively) {

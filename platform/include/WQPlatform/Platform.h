@@ -52,11 +52,12 @@ class WQPLATFORM_EXPORT SaveError : public std::runtime_error {
 
 // Replaces a file as a whole or not at all. The constructor creates a temporary file in the
 // target's directory; the caller writes the new content into Stream(); Commit() writes it out,
-// checking every write, syncs it to the disk, renames it over the target and syncs the directory.
-// Anything short of a successful Commit() leaves the target as it was and removes the temporary
-// file. Temporary names start with a full stop and end in ".wqtmp-" and six characters, so they
-// never match a listing of the target's extension. A killed process can leave one behind;
-// RemoveStaleTemporaries() clears them.
+// checking every write and resuming short or interrupted ones, syncs it to the disk, renames it
+// over the target and syncs the directory. A failed fsync is never retried. Anything short of a
+// successful Commit() leaves the target as it was (or, when only the final directory sync fails,
+// replaced but not known to be durable) and removes the temporary file. Temporary files are named
+// ".<target name>.wqtmp-<process id>-XXXXXX": hidden, never ending in the target's extension, and
+// removed by the next save into the same directory once their process has ended.
 class WQPLATFORM_EXPORT AtomicFile {
  public:
   // Throws SaveError when the temporary file cannot be created, or when the target exists and
@@ -79,7 +80,8 @@ class WQPLATFORM_EXPORT AtomicFile {
   std::ostringstream buffer_;
 };
 
-// Removes the temporary files that interrupted saves left in `directory`.
+// Removes the temporary files that saves of processes that have ended (killed part-way) left in
+// `directory`.
 WQPLATFORM_EXPORT void RemoveStaleTemporaries(const std::string& directory);
 
 // The file operations under AtomicFile and ReadFile, replaceable by tests to inject faults. Each

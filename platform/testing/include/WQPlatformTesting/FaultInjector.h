@@ -1,0 +1,64 @@
+// A stand-in for the system's file operations that makes a chosen operation fail, for tests that
+// prove a save never loses a file.
+#pragma once
+
+#include <WQPlatform/Platform.h>
+
+#include <string>
+#include <vector>
+
+namespace WQPlatformTesting {
+
+enum class Fault {
+  NoSpace,        // ENOSPC
+  IOError,        // EIO
+  QuotaExceeded,  // EDQUOT
+  ShortWrite,     // a write that takes only part of its bytes
+  Interrupted     // EINTR from a write
+};
+
+enum class Mode {
+  Once,       // only the chosen operation fails
+  FromThenOn  // the chosen operation and every later one fails
+};
+
+std::vector<Fault> AllFaults();
+std::string Name(Fault fault);
+std::string Name(Mode mode);
+// True for the faults a save must ride out (short writes, interruptions).
+bool IsTransient(Fault fault);
+
+// Counts the operations of saves that `fault` applies to (creating, writing, syncing, closing,
+// renaming, syncing the directory; writes only for the transient faults) and fails the
+// `failAt`-th of them (1-based), and in FromThenOn mode every later one. Removing files is never
+// failed, so that a failed save can clean up. Interrupted writes in FromThenOn mode alternate with
+// successful ones, as a signal storm would, so that a save can still progress.
+class FaultInjector : public WQPlatform::FileOps {
+ public:
+  FaultInjector(int failAt, Fault fault, Mode mode);
+
+  // Whether any operation was failed, and the name of the first one ("" when none was).
+  bool Fired() const { return !struck_.empty(); }
+  const std::string& FirstStruck() const { return struck_; }
+
+  int CreateTemporary(std::string& pathTemplate) override;
+  long Write(int descriptor, const char* data, std::size_t size) override;
+  int Sync(int descriptor) override;
+  int Close(int descriptor) override;
+  int Rename(const std::string& from, const std::string& to) override;
+  int SyncDirectory(const std::string& directory) override;
+
+ private:
+  // Counts one operation named `operation` if the fault applies to it; true when it is to fail.
+  bool Strikes(bool applies, const char* operation);
+  int FailWithError();
+
+  int failAt_;
+  Fault fault_;
+  Mode mode_;
+  int count_ = 0;
+  std::string struck_;
+  bool interruptThis_ = false;
+};
+
+}  // namespace WQPlatformTesting

@@ -1,0 +1,67 @@
+// An in-memory disk that behaves as POSIX promises after a power loss: only data that was synced
+// survives, and only under names whose directory was synced after they were made.
+#pragma once
+
+#include <WQPlatform/Platform.h>
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace WQPlatformTesting {
+
+class SimulatedDisk : public WQPlatform::FileOps {
+ public:
+  // Puts a file at `path` that has already reached the disk.
+  void PutDurable(const std::string& path, const std::string& content);
+  // Calls `observer` after every operation that changes the disk: each call is a point at which
+  // the power may fail.
+  void Observe(std::function<void()> observer) { observer_ = std::move(observer); }
+
+  // What the running system sees at `path`.
+  std::optional<std::string> Current(const std::string& path) const;
+  // What would be found at `path` if the power failed now.
+  std::optional<std::string> AfterPowerLoss(const std::string& path) const;
+  // The names in `directory` as the running system sees them.
+  std::vector<std::string> Names(const std::string& directory) const;
+
+  // Opens `path` for writing in place, creating it and emptying it (the truncation itself reaches
+  // the disk at once, as a metadata change does). For writers that replace a file in place.
+  int OpenTruncating(const std::string& path);
+
+  int CreateTemporary(std::string& pathTemplate) override;
+  long Write(int descriptor, const char* data, std::size_t size) override;
+  int Sync(int descriptor) override;
+  int Close(int descriptor) override;
+  int Rename(const std::string& from, const std::string& to) override;
+  int SyncDirectory(const std::string& directory) override;
+  int Unlink(const std::string& path) override;
+  int OpenForReading(const std::string& path) override;
+  long Read(int descriptor, char* data, std::size_t size) override;
+
+ private:
+  struct Inode {
+    std::string data;
+    std::string synced;
+  };
+  struct Open {
+    int inode;
+    std::size_t position;
+  };
+
+  int NewInode(const std::string& content);
+  int OpenInode(int inode);
+  void Changed();
+
+  std::vector<Inode> inodes_;
+  std::map<std::string, int> names_;         // as the running system sees them
+  std::map<std::string, int> durableNames_;  // as the disk holds them
+  std::map<int, Open> open_;
+  int nextDescriptor_ = 100;
+  int nextTemporary_ = 0;
+  std::function<void()> observer_;
+};
+
+}  // namespace WQPlatformTesting
