@@ -8,7 +8,7 @@ build=build
 options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
 if [ "${1:-}" = "--sanitize" ]; then
   build=build-sanitize
-  options=(-DCMAKE_BUILD_TYPE=Debug -DWQREPOS_SANITIZE=ON)
+  options=(-DCMAKE_BUILD_TYPE=Debug -DWQREPOS_SANITIZE=address)
   export ASAN_OPTIONS=abort_on_error=1:detect_leaks=1:strict_string_checks=1
   export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 fi
