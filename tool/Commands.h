@@ -8,6 +8,10 @@
 namespace wqtool {
 
 void AddInfoCommand(CLI::App& app);
+// methods, tunes (MethodCommands.cpp); sysconfig (SysconfigCommand.cpp)
+void AddMethodCommands(CLI::App& app);
+void AddTuneCommands(CLI::App& app);
+void AddSysconfigCommand(CLI::App& app);
 
 // Text for the terminal from the module's wide strings.
 std::string Narrow(const std::wstring& text);

@@ -1,8 +1,9 @@
 // wqrepos: the repository module's files from a shell.
-#include <WQCommon/Text.h>
 #include <log4cxx/consoleappender.h>
 #include <log4cxx/logger.h>
 #include <log4cxx/patternlayout.h>
+
+#include <WQCommon/Text.h>
 
 #include <exception>
 #include <iostream>
@@ -33,6 +34,9 @@ int main(int argc, char** argv) {
       "ConfigClient.xml beside the WQRepos library."};
   app.require_subcommand(1);
   wqtool::AddInfoCommand(app);
+  wqtool::AddMethodCommands(app);
+  wqtool::AddTuneCommands(app);
+  wqtool::AddSysconfigCommand(app);
   ConfigureLogging();
   try {
     app.parse(argc, argv);

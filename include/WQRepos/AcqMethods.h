@@ -1,0 +1,32 @@
+// Acquisition methods stored by name in the acquisition method directory, as "<name>.kem" files.
+#pragma once
+
+#include <WQBL/Method.h>
+#include <WQRepos/Export.h>
+
+#include <string>
+#include <vector>
+
+namespace WQRepos {
+
+// Creates or replaces, as a whole, the file of the method called `name` (used as given: it may
+// hold separators or dots). Throws std::runtime_error "Unable to create acquisition method file
+// (<name>)" when the file cannot be written; the earlier file, if any, is then left as it was.
+WQREPOS_EXPORT void SaveAcqMethod(const std::wstring& name, const WQBL::Method& method);
+
+// LoadFullyQualifiedAcqMethod of the file of the method called `name`.
+WQREPOS_EXPORT WQBL::Method LoadAcqMethod(const std::wstring& name);
+
+// Reads the method file at `path` (used as given) and completes its time-outs: every time period
+// of no duration gets the time its items take over all its loops, in milliseconds rounded up. The
+// system configuration is read for the polarity switching time, and its errors pass through.
+// Throws std::runtime_error "Unable to open acquisition method file (<path>)" when the file cannot
+// be opened and "Invalid acquisition method file (<path>)" when its file version is not 1, and
+// WQCommon::StreamError naming the file when it ends early. Errors of the method's own record
+// (WQBL::Method) pass through.
+WQREPOS_EXPORT WQBL::Method LoadFullyQualifiedAcqMethod(const std::wstring& path);
+
+// The names of the stored methods, unsorted; empty when there are none.
+WQREPOS_EXPORT std::vector<std::wstring> GetAcqMethodNames();
+
+}  // namespace WQRepos

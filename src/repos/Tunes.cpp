@@ -1,0 +1,54 @@
+#include <WQCommon/Text.h>
+#include <WQRepos/Tunes.h>
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+#include "frame/Files.h"
+#include "frame/Repository.h"
+
+namespace WQRepos {
+
+namespace {
+
+constexpr std::uint32_t kTuneFileVersion = 1;
+const wchar_t kTuneExtension[] = L".ket";
+
+}  // namespace
+
+void SaveTune(const std::wstring& name, const WQBL::Tune& tune) {
+  SaveFullyQualifiedTune(RepositoryPath(Config::TunesDir, name, kTuneExtension), tune);
+}
+
+void SaveFullyQualifiedTune(const std::wstring& path, const WQBL::Tune& tune) {
+  SaveBinaryFile(path, "Unable to create tune file: " + WQCommon::WQWideToNarrowStr(path),
+                 [&tune](WQCommon::BinaryWriter& writer) { writer << kTuneFileVersion << tune; });
+}
+
+WQBL::Tune LoadTune(const std::wstring& name) {
+  return LoadFullyQualifiedTune(RepositoryPath(Config::TunesDir, name, kTuneExtension));
+}
+
+WQBL::Tune LoadFullyQualifiedTune(const std::wstring& path) {
+  WQBL::Tune tune;
+  const bool opened = ReadBinaryFile(path, [&](WQCommon::BinaryReader& reader) {
+    std::uint32_t version = kTuneFileVersion;
+    reader >> version;
+    if (version != kTuneFileVersion) {
+      throw std::runtime_error(
+          "Invalid tune file version. Tune file: " + WQCommon::WQWideToNarrowStr(path) +
+          " version: " + std::to_string(version));
+    }
+    reader >> tune;
+  });
+  if (!opened)
+    throw std::runtime_error("Unable to open tune file: " + WQCommon::WQWideToNarrowStr(path));
+  return tune;
+}
+
+std::vector<std::wstring> GetTuneNames() {
+  return RepositoryNames(Config::TunesDir, kTuneExtension);
+}
+
+}  // namespace WQRepos

@@ -1,0 +1,119 @@
+#include <WQRepos/SystemConfiguration.h>
+
+#include <boost/lexical_cast.hpp>
+#include <iomanip>
+#include <locale>
+#include <sstream>
+#include <tuple>
+
+#include "frame/EnumTextMap.h"
+#include "frame/Repository.h"
+
+namespace WQRepos {
+
+namespace {
+
+using AnalyteSource = SystemConfiguration::AnalyteSource;
+
+const EnumTextMap<AnalyteSource> AnalyteSourceMap =
+    MakeEnumTextMap<AnalyteSource>({{SystemConfiguration::ExternalSource, L"External"},
+                                    {SystemConfiguration::SyringeSource, L"Syringe"},
+                                    {SystemConfiguration::LeftVialSource, L"Left Vial"},
+                                    {SystemConfiguration::RightVialSource, L"Right Vial"}});
+
+// The names earlier versions wrote; read, never written.
+const EnumTextMap<AnalyteSource> LegacyAnalyteSourceMap =
+    MakeEnumTextMap<AnalyteSource>({{SystemConfiguration::ExternalSource, L"External"},
+                                    {SystemConfiguration::SyringeSource, L"Syringe"},
+                                    {SystemConfiguration::LeftVialSource, L"Vial_1"},
+                                    {SystemConfiguration::RightVialSource, L"Vial_2"}});
+
+const wchar_t kDocumentFile[] = L"SystemConfiguration.xml";
+
+std::wstring TwoDecimals(double value) {
+  std::wostringstream text;
+  text.imbue(std::locale::classic());
+  text << std::fixed << std::setprecision(2) << value;
+  return text.str();
+}
+
+// Reads a number from the start of `text`, after any white space, as a wide input stream does.
+void ReadLeadingNumber(const std::wstring& text, double& value) {
+  std::wistringstream stream(text);
+  stream.imbue(std::locale::classic());
+  double number = 0.0;
+  if (stream >> number) value = number;
+}
+
+AnalyteSource AnalyteSourceFromText(const std::wstring& text) {
+  try {
+    return TextToEnum(AnalyteSourceMap, text);
+  } catch (const QMVException&) {
+    return TextToEnum(LegacyAnalyteSourceMap, text);
+  }
+}
+
+}  // namespace
+
+SystemConfiguration::SystemConfiguration()
+    : PolaritySwitch(0.7),
+      CalSource(ExternalSource),
+      TuneProbeId(static_cast<WQCommon::Probes::ProbeTypes>(0)),
+      MethodTimePeriods(1) {}
+
+std::wstring SystemConfiguration::QAnalyteSourceName(AnalyteSource source) {
+  return EnumToText(AnalyteSourceMap, source);
+}
+
+void SystemConfiguration::Serialize(WQCommon::XMLParser& parser) {
+  if (!parser.StartNode(L"SystemConfiguration")) return;
+  parser.QNode(L"SystemName", SystemName);
+  parser.QNode(L"UserName", UserName);
+  Syringe.Serialize(parser);
+  std::wstring text;
+  if (parser.QNode(L"PolaritySwitch", text)) ReadLeadingNumber(text, PolaritySwitch);
+  if (parser.QNode(L"CalSource", text)) CalSource = AnalyteSourceFromText(text);
+  if (parser.QNode(L"TuneProbeId", text)) {
+    const int probe = WQCommon::Probes::GetId(text);
+    if (probe != -1) TuneProbeId = static_cast<WQCommon::Probes::ProbeTypes>(probe);
+  }
+  if (parser.QNode(L"MethodTimePeriods", text))
+    MethodTimePeriods = boost::lexical_cast<std::int32_t>(text);
+  parser.EndNode();
+}
+
+void SystemConfiguration::Serialize(WQCommon::XMLBuilder& builder) const {
+  const std::wstring calSource = QAnalyteSourceName(CalSource);
+  builder.StartNode(L"SystemConfiguration");
+  builder.WNode(L"SystemName", SystemName);
+  builder.WNode(L"UserName", UserName);
+  Syringe.Serialize(builder);
+  builder.WNode(L"PolaritySwitch", TwoDecimals(PolaritySwitch));
+  builder.WNode(L"CalSource", calSource);
+  builder.WNode(L"TuneProbeId", WQCommon::Probes::GetName(TuneProbeId));
+  builder.WNode(L"MethodTimePeriods", boost::lexical_cast<std::wstring>(MethodTimePeriods));
+  builder.EndNode();
+}
+
+bool SystemConfiguration::operator==(const SystemConfiguration& other) const {
+  return std::tie(SystemName, UserName, Syringe, PolaritySwitch, CalSource, TuneProbeId,
+                  MethodTimePeriods) == std::tie(other.SystemName, other.UserName, other.Syringe,
+                                                 other.PolaritySwitch, other.CalSource,
+                                                 other.TuneProbeId, other.MethodTimePeriods);
+}
+
+SystemConfiguration LoadSystemConfiguration() {
+  SystemConfiguration configuration;
+  WQCommon::XMLParser parser;
+  if (parser.LoadFile(RepositoryPath(Config::PrefsDir, kDocumentFile)))
+    configuration.Serialize(parser);
+  return configuration;
+}
+
+void SaveSystemConfiguration(const SystemConfiguration& configuration) {
+  WQCommon::XMLBuilder builder;
+  configuration.Serialize(builder);
+  builder.Save(RepositoryPath(Config::PrefsDir, kDocumentFile));
+}
+
+}  // namespace WQRepos

@@ -1,0 +1,158 @@
+#include <WQRepos/Exception.h>
+#include <WQRepos/SystemConfiguration.h>
+#include <gmock/gmock.h>
+
+#include <boost/lexical_cast.hpp>
+#include <functional>
+
+#include "support/DataDirectory.h"
+
+namespace {
+
+using namespace wqtest;
+using ::testing::HasSubstr;
+using ::testing::Property;
+using ::testing::Throws;
+using ::testing::ThrowsMessage;
+using Configuration = WQRepos::SystemConfiguration;
+
+auto RaisesMessage(const std::wstring& message) {
+  return Throws<WQRepos::QMVException>(Property(&WQRepos::QMVException::Message, message));
+}
+
+class SystemConfigurationTest : public DataDirectoryTest {
+ protected:
+  fs::path Document() const { return Dir("Prefs") / "SystemConfiguration.xml"; }
+  void WriteDocument(const std::string& body) const {
+    WriteBytes(Document(), "<SystemConfiguration>" + body + "</SystemConfiguration>");
+  }
+};
+
+TEST_F(SystemConfigurationTest, DefaultsAreSavedInElementOrderAndReadBackEqual) {
+  WQRepos::SaveSystemConfiguration(Configuration());
+  EXPECT_EQ(ReadBytes(Document()),
+            "<?xml version=\"1.0\"?>\n"
+            "<SystemConfiguration>\n"
+            "\t<SystemName />\n"
+            "\t<UserName />\n"
+            "\t<Syringe>\n"
+            "\t\t<Diameter>2.3</Diameter>\n"
+            "\t\t<Volume>250</Volume>\n"
+            "\t\t<FlowRate>10</FlowRate>\n"
+            "\t\t<Enabled>false</Enabled>\n"
+            "\t</Syringe>\n"
+            "\t<PolaritySwitch>0.70</PolaritySwitch>\n"
+            "\t<CalSource>External</CalSource>\n"
+            "\t<TuneProbeId>ESI (0)</TuneProbeId>\n"
+            "\t<MethodTimePeriods>1</MethodTimePeriods>\n"
+            "</SystemConfiguration>\n");
+  EXPECT_EQ(WQRepos::LoadSystemConfiguration(), Configuration());
+}
+
+TEST_F(SystemConfigurationTest, EveryMemberReadsBack) {
+  Configuration configuration;
+  configuration.SystemName = L"Quad \u00e9 1";
+  configuration.UserName = L"operator";
+  configuration.Syringe.FlowRate = 2.5;
+  configuration.PolaritySwitch = 1.25;
+  configuration.CalSource = Configuration::RightVialSource;
+  configuration.TuneProbeId = WQCommon::Probes::APCI;
+  configuration.MethodTimePeriods = -2;
+  WQRepos::SaveSystemConfiguration(configuration);
+  EXPECT_THAT(ReadBytes(Document()), HasSubstr("<MethodTimePeriods>-2</MethodTimePeriods>"));
+  EXPECT_EQ(WQRepos::LoadSystemConfiguration(), configuration);
+}
+
+TEST_F(SystemConfigurationTest, EqualityNoticesEveryMember) {
+  const std::vector<std::function<void(Configuration&)>> changes = {
+      [](auto& c) { c.SystemName = L"x"; },
+      [](auto& c) { c.UserName = L"x"; },
+      [](auto& c) { c.Syringe.Enabled = true; },
+      [](auto& c) { c.PolaritySwitch = 0.71; },
+      [](auto& c) { c.CalSource = Configuration::SyringeSource; },
+      [](auto& c) { c.TuneProbeId = WQCommon::Probes::APPI; },
+      [](auto& c) { c.MethodTimePeriods = 2; }};
+  for (std::size_t index = 0; index < changes.size(); ++index) {
+    Configuration changed;
+    changes[index](changed);
+    EXPECT_NE(changed, Configuration()) << "change " << index;
+  }
+}
+
+TEST_F(SystemConfigurationTest, PolaritySwitchIsSavedWithTwoDecimals) {
+  Configuration configuration;
+  configuration.PolaritySwitch = 1.234;
+  WQRepos::SaveSystemConfiguration(configuration);
+  EXPECT_THAT(ReadBytes(Document()), HasSubstr("<PolaritySwitch>1.23</PolaritySwitch>"));
+  EXPECT_EQ(WQRepos::LoadSystemConfiguration().PolaritySwitch, 1.23);
+}
+
+TEST_F(SystemConfigurationTest, MissingOrForeignDocumentGivesTheDefaults) {
+  EXPECT_EQ(WQRepos::LoadSystemConfiguration(), Configuration());
+  WriteBytes(Document(), "<SystemConfiguration><SystemName>A</SystemName>");
+  EXPECT_EQ(WQRepos::LoadSystemConfiguration(), Configuration());
+  WriteBytes(Document(), "<Other><SystemName>A</SystemName></Other>");
+  EXPECT_EQ(WQRepos::LoadSystemConfiguration(), Configuration());
+}
+
+TEST_F(SystemConfigurationTest, AbsentOrUnreadableElementsKeepTheirDefaults) {
+  WriteDocument(
+      "<SystemName>A</SystemName><PolaritySwitch>abc</PolaritySwitch>"
+      "<TuneProbeId>Plasma</TuneProbeId>");
+  Configuration expected;
+  expected.SystemName = L"A";
+  EXPECT_EQ(WQRepos::LoadSystemConfiguration(), expected);
+  WriteDocument("<PolaritySwitch> 1.5s</PolaritySwitch><TuneProbeId>APPI</TuneProbeId>");
+  expected = Configuration();
+  expected.PolaritySwitch = 1.5;
+  expected.TuneProbeId = WQCommon::Probes::APPI;
+  EXPECT_EQ(WQRepos::LoadSystemConfiguration(), expected);
+}
+
+TEST_F(SystemConfigurationTest, LegacyCalSourceTextsAreReadAndSavedInTheCurrentForm) {
+  WriteDocument("<CalSource>Vial_1</CalSource>");
+  Configuration configuration = WQRepos::LoadSystemConfiguration();
+  EXPECT_EQ(configuration.CalSource, Configuration::LeftVialSource);
+  WQRepos::SaveSystemConfiguration(configuration);
+  EXPECT_THAT(ReadBytes(Document()), HasSubstr("<CalSource>Left Vial</CalSource>"));
+  WriteDocument("<CalSource>Vial_2</CalSource>");
+  EXPECT_EQ(WQRepos::LoadSystemConfiguration().CalSource, Configuration::RightVialSource);
+}
+
+TEST_F(SystemConfigurationTest, CalSourceInNeitherMapFailsLoading) {
+  WriteDocument("<CalSource>Vial_3</CalSource>");
+  EXPECT_THAT([] { WQRepos::LoadSystemConfiguration(); },
+              RaisesMessage(L"String Vial_3 not found in enumeration map."));
+}
+
+TEST_F(SystemConfigurationTest, AnalyteSourceNamesComeFromTheCurrentMap) {
+  EXPECT_EQ(Configuration::QAnalyteSourceName(Configuration::RightVialSource), L"Right Vial");
+  EXPECT_THAT(
+      [] { Configuration::QAnalyteSourceName(static_cast<Configuration::AnalyteSource>(4)); },
+      RaisesMessage(L"Enumeration value 4 not found in enumeration map."));
+}
+
+TEST_F(SystemConfigurationTest, SaveOfAnUnknownCalSourceLeavesTheEarlierDocument) {
+  WQRepos::SaveSystemConfiguration(Configuration());
+  const std::string before = ReadBytes(Document());
+  Configuration configuration;
+  configuration.SystemName = L"Changed";
+  configuration.CalSource = static_cast<Configuration::AnalyteSource>(4);
+  EXPECT_THAT([&] { WQRepos::SaveSystemConfiguration(configuration); },
+              RaisesMessage(L"Enumeration value 4 not found in enumeration map."));
+  EXPECT_EQ(ReadBytes(Document()), before);
+}
+
+TEST_F(SystemConfigurationTest, MethodTimePeriodsMustBeAWholeSignedDecimal) {
+  WriteDocument("<MethodTimePeriods>-2</MethodTimePeriods>");
+  EXPECT_EQ(WQRepos::LoadSystemConfiguration().MethodTimePeriods, -2);
+  for (const std::string text : {"2x", " 2", "", "2147483648"}) {
+    WriteDocument("<MethodTimePeriods>" + text + "</MethodTimePeriods>");
+    EXPECT_THAT([] { WQRepos::LoadSystemConfiguration(); },
+                ThrowsMessage<boost::bad_lexical_cast>(
+                    "bad lexical cast: source type value could not be interpreted as target"))
+        << text;
+  }
+}
+
+}  // namespace
