@@ -5,6 +5,10 @@
 #include <CLI/CLI.hpp>
 #include <string>
 
+namespace WQRepos {
+struct AutotunePrefs;
+}  // namespace WQRepos
+
 namespace wqtool {
 
 void AddInfoCommand(CLI::App& app);
@@ -12,6 +16,10 @@ void AddInfoCommand(CLI::App& app);
 void AddMethodCommands(CLI::App& app);
 void AddTuneCommands(CLI::App& app);
 void AddSysconfigCommand(CLI::App& app);
+// autotune (AutotuneCommands.cpp)
+void AddAutotuneCommands(CLI::App& app);
+// The autotune settings, a line each (AutotuneCommands.cpp).
+std::string Describe(const WQRepos::AutotunePrefs& prefs);
 
 // Text for the terminal from the module's wide strings.
 std::string Narrow(const std::wstring& text);

@@ -37,6 +37,7 @@ int main(int argc, char** argv) {
   wqtool::AddMethodCommands(app);
   wqtool::AddTuneCommands(app);
   wqtool::AddSysconfigCommand(app);
+  wqtool::AddAutotuneCommands(app);
   ConfigureLogging();
   try {
     app.parse(argc, argv);

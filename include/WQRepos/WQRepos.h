@@ -2,6 +2,7 @@
 #pragma once
 
 #include <WQRepos/AcqMethods.h>
+#include <WQRepos/Autotune.h>
 #include <WQRepos/Config.h>
 #include <WQRepos/EntryPoints.h>
 #include <WQRepos/Exception.h>

@@ -1,0 +1,44 @@
+#include <WQCommon/Text.h>
+#include <WQRepos/Autotune.h>
+#include <WQRepos/EntryPoints.h>
+#include <gmock/gmock.h>
+
+#include "support/DataDirectory.h"
+
+namespace {
+
+using namespace wqtest;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::ThrowsMessage;
+
+std::wstring Wide(const fs::path& path) { return WQCommon::WQNarrowToWideStr(path.string()); }
+
+using AutotuneTunesTest = DataDirectoryTest;
+
+TEST_F(AutotuneTunesTest, FileListKeepsTunesWithThePrefixInEitherCaseInDirectoryOrder) {
+  for (const char* name : {"L+A", "l+B", "L-A", "U+C", "L", "L+"})
+    WriteBytes(Dir("Tunes") / (std::string(name) + ".ket"), "");
+  WriteBytes(Dir("Tunes") / "L+D.kem", "");
+  std::vector<std::wstring> expected;
+  for (const std::wstring& name : WQRepos::GetFileNames(Wide(Dir("Tunes") / "*.ket")))
+    if (name == L"L+A" || name == L"l+B" || name == L"L+") expected.push_back(name);
+
+  EXPECT_THAT(WQRepos::QAutoTuneFileList(WQRepos::LowRes, WQCommon::Positive),
+              ElementsAreArray(expected));
+  EXPECT_THAT(WQRepos::QAutoTuneFileList(WQRepos::UnitRes, WQCommon::Positive),
+              ElementsAre(L"U+C"));
+}
+
+TEST_F(AutotuneTunesTest, ValuesWithoutACodeAreRefused) {
+  EXPECT_THAT([] { WQRepos::QAutoTuneFileList(WQRepos::Resolution(3), WQCommon::Positive); },
+              ThrowsMessage<std::runtime_error>("No autotune tune-name code for resolution 3."));
+  EXPECT_THAT([] { WQRepos::QAutoTuneFileList(WQRepos::LowRes, WQCommon::PolarityTypes(-1)); },
+              ThrowsMessage<std::runtime_error>("No autotune tune-name code for polarity -1."));
+}
+
+TEST_F(AutotuneTunesTest, SourceLiesUnderTheBuiltInBaseDirectoryWhateverIsConfigured) {
+  EXPECT_EQ(WQRepos::QAutoTuneSource(), Wide(LibraryFolder() / "WQData" / "Tunes" / "Source.xml"));
+}
+
+}  // namespace

@@ -1,0 +1,134 @@
+#include <WQCommon/Text.h>
+#include <WQRepos/Autotune.h>
+#include <WQRepos/Exception.h>
+#include <gmock/gmock.h>
+
+#include <boost/lexical_cast.hpp>
+
+#include "support/DataDirectory.h"
+
+namespace {
+
+using ::testing::AllOf;
+using ::testing::Field;
+using ::testing::HasSubstr;
+using ::testing::Property;
+using ::testing::Throws;
+using WQCommon::XMLResultException;
+using WQRepos::AutotunePrefs;
+
+const std::wstring kCaffeine =
+    L"<TunePoint><Name>Caffeine</Name><Mass>195.088</Mass><CapExit>40</CapExit>"
+    L"<Area>1000</Area><Time>0.5</Time></TunePoint>";
+
+// An AutoTunePrefs element inside the application's own top element.
+std::wstring Document(const std::wstring& diverter, const std::wstring& points,
+                      const std::wstring& tail = L"<PrimeDelay>20</PrimeDelay>") {
+  return L"<AutoTune><AutoTunePrefs><Polarity>Negative</Polarity><DiverterSource>" + diverter +
+         L"</DiverterSource><TunePoints>" + points + L"</TunePoints>" + tail +
+         L"</AutoTunePrefs></AutoTune>";
+}
+
+AutotunePrefs Read(const std::wstring& document, AutotunePrefs prefs = AutotunePrefs()) {
+  WQCommon::XMLParser parser;
+  EXPECT_TRUE(parser.LoadXML(document));
+  EXPECT_TRUE(parser.StartNode(L"AutoTune"));
+  parser >> prefs;
+  return prefs;
+}
+
+std::wstring Written(const AutotunePrefs& prefs) {
+  WQCommon::XMLBuilder builder;
+  builder << prefs;
+  return builder.QXML();
+}
+
+auto RaisesQMV(const std::wstring& message) {
+  return Throws<WQRepos::QMVException>(Property(&WQRepos::QMVException::Message, message));
+}
+
+TEST(AutotuneXML, WholeRecordRoundTripsThroughAFileExceptTheSourceType) {
+  AutotunePrefs written;
+  written.Polarity = WQCommon::Negative;
+  written.DiverterSource = WQRepos::Waste;
+  written.TunePoints = {{L"Caffeine & <MRFA>", 195.088, -40, 1.5e7, 0.25}, {L"", 1522, 0, 0, 1}};
+  written.SourceType = WQCommon::Probes::ESCi;
+  written.PrimeDelay = -3;
+  wqtest::TempDirectory directory;
+  const std::wstring path = WQCommon::WQNarrowToWideStr((directory.Path() / "at.xml").string());
+  WQCommon::XMLBuilder builder;
+  builder.StartNode(L"AutoTune");
+  builder << written;
+  builder.EndNode();
+  builder.Save(path);
+
+  WQCommon::XMLParser parser;
+  ASSERT_TRUE(parser.LoadFile(path));
+  ASSERT_TRUE(parser.StartNode(L"AutoTune"));
+  EXPECT_THAT(parser.QXML(), HasSubstr(L"<SourceType>ESCi</SourceType>"));
+  AutotunePrefs read;
+  read.SourceType = WQCommon::Probes::APPI;
+  parser >> read;
+  written.SourceType = WQCommon::Probes::APPI;
+  EXPECT_EQ(read, written);
+}
+
+TEST(AutotuneXML, NumbersAreWrittenToSixSignificantDigits) {
+  AutotunePrefs prefs;
+  prefs.TunePoints = {{L"a", 1234.5678, -7, 0.5, 100.0}};
+  EXPECT_THAT(Written(prefs),
+              AllOf(HasSubstr(L"<Mass>1234.57</Mass>"), HasSubstr(L"<CapExit>-7</CapExit>"),
+                    HasSubstr(L"<Area>0.5</Area>"), HasSubstr(L"<Time>100</Time>")));
+}
+
+TEST(AutotuneXML, LegacyDiverterTextIsReadButTheCurrentOneWritten) {
+  const AutotunePrefs read = Read(Document(L"Divert", L""));
+  EXPECT_EQ(read.DiverterSource, WQRepos::Waste);
+  EXPECT_THAT(Written(read), HasSubstr(L"<DiverterSource>Waste</DiverterSource>"));
+}
+
+TEST(AutotuneXML, UnknownDiverterOrPolarityTextIsRefused) {
+  EXPECT_THAT([] { Read(Document(L"load", L"")); },
+              RaisesQMV(L"Invalid DiverterSource (load) in WQRepos::QNode"));
+  std::wstring document = Document(L"Load", L"");
+  document.replace(document.find(L"Negative"), 8, L"negative");
+  EXPECT_THAT([&] { Read(document); },
+              RaisesQMV(L"Invalid IonPolarity (negative) in WQRepos::QNode"));
+}
+
+TEST(AutotuneXML, MissingElementIsNamedWithCode1001) {
+  auto raisesMissing = [](const std::wstring& element) {
+    return Throws<XMLResultException>(AllOf(Field(&XMLResultException::Code, 1001),
+                                            Field(&XMLResultException::Message, element)));
+  };
+  EXPECT_THAT([] { Read(L"<AutoTune/>"); }, raisesMissing(L"AutoTunePrefs"));
+  EXPECT_THAT([] { Read(Document(L"Load", kCaffeine + L"<Other/>")); },
+              raisesMissing(L"TunePoint"));
+}
+
+TEST(AutotuneXML, PrimeDelayIsReadLeniently) {
+  AutotunePrefs before;
+  before.PrimeDelay = 9;
+  EXPECT_EQ(Read(Document(L"Load", L"", L""), before).PrimeDelay, 45);
+  EXPECT_EQ(Read(Document(L"Load", L"", L"<PrimeDelay>12abc</PrimeDelay>"), before).PrimeDelay, 12);
+  EXPECT_EQ(Read(Document(L"Load", L"", L"<PrimeDelay>abc</PrimeDelay>"), before).PrimeDelay, 9);
+}
+
+TEST(AutotuneXML, PointLackingAChildTakesItFromThePointBefore) {
+  const AutotunePrefs read =
+      Read(Document(L"Load", kCaffeine + L"<TunePoint><Name>Second</Name></TunePoint>"));
+  ASSERT_EQ(read.TunePoints.size(), 2u);
+  EXPECT_EQ(read.TunePoints[1].Name, L"Second");
+  EXPECT_EQ(read.TunePoints[1].Mass, 195.088);
+}
+
+TEST(AutotuneXML, NumbersMustBeWhollyNumbers) {
+  auto withPoint = [](const std::wstring& children) {
+    return Document(L"Load", L"<TunePoint>" + children + L"</TunePoint>");
+  };
+  EXPECT_THROW(Read(withPoint(L"<CapExit> 7</CapExit>")), boost::bad_lexical_cast);
+  EXPECT_THROW(Read(withPoint(L"<Mass></Mass>")), boost::bad_lexical_cast);
+  EXPECT_EQ(Read(withPoint(L"<CapExit>+7</CapExit>")).TunePoints.at(0).CapExit, 7);
+}
+
+}  // namespace
