@@ -5,6 +5,13 @@
 #include <CLI/CLI.hpp>
 #include <string>
 
+namespace WQBL {
+struct BaselineParams;
+struct NoiseParams;
+struct ThresholdParams;
+struct PeakDetectParams;
+}  // namespace WQBL
+
 namespace WQRepos {
 struct AutotunePrefs;
 }  // namespace WQRepos
@@ -16,6 +23,15 @@ void AddInfoCommand(CLI::App& app);
 void AddMethodCommands(CLI::App& app);
 void AddTuneCommands(CLI::App& app);
 void AddSysconfigCommand(CLI::App& app);
+// prefs, refcals (PrefsCommands.cpp); eval (EvalCommands.cpp)
+void AddPrefsCommands(CLI::App& app);
+void AddRefcalsCommand(CLI::App& app);
+void AddEvalCommands(CLI::App& app);
+// One-line texts of the parameter records of evaluation steps (PrefsCommands.cpp).
+std::string Describe(const WQBL::BaselineParams& params);
+std::string Describe(const WQBL::NoiseParams& params);
+std::string Describe(const WQBL::ThresholdParams& params);
+std::string Describe(const WQBL::PeakDetectParams& params);
 // autotune (AutotuneCommands.cpp)
 void AddAutotuneCommands(CLI::App& app);
 // The autotune settings, a line each (AutotuneCommands.cpp).

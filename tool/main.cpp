@@ -37,6 +37,9 @@ int main(int argc, char** argv) {
   wqtool::AddMethodCommands(app);
   wqtool::AddTuneCommands(app);
   wqtool::AddSysconfigCommand(app);
+  wqtool::AddPrefsCommands(app);
+  wqtool::AddEvalCommands(app);
+  wqtool::AddRefcalsCommand(app);
   wqtool::AddAutotuneCommands(app);
   ConfigureLogging();
   try {

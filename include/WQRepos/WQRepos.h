@@ -5,7 +5,11 @@
 #include <WQRepos/Autotune.h>
 #include <WQRepos/Config.h>
 #include <WQRepos/EntryPoints.h>
+#include <WQRepos/EvalMethods.h>
 #include <WQRepos/Exception.h>
+#include <WQRepos/PreferenceRecords.h>
+#include <WQRepos/Preferences.h>
+#include <WQRepos/RefCals.h>
 #include <WQRepos/SpectrumDataInfo.h>
 #include <WQRepos/SystemConfiguration.h>
 #include <WQRepos/Tunes.h>

@@ -1,0 +1,138 @@
+#include <WQBL/CurveEval.h>
+
+#include <iterator>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+
+namespace WQBL {
+
+namespace {
+
+constexpr std::uint32_t kCurveEvalVersion = 1;
+
+// The result code of XMLResultException for a missing element.
+constexpr int kMissingElement = 1001;
+
+// By kind: its name in the XML form and the reader of its parameter record.
+const wchar_t* const kKindNames[] = {L"NoStep", L"Baseline", L"Noise", L"Threshold", L"PeakDetect"};
+
+CurveEval::Params ReadNothing(WQCommon::BinaryReader&) { return std::monostate(); }
+
+template <typename Record>
+CurveEval::Params ReadRecord(WQCommon::BinaryReader& reader) {
+  Record record;
+  reader >> record;
+  return record;
+}
+
+using ParamsReader = CurveEval::Params (*)(WQCommon::BinaryReader&);
+const ParamsReader kParamsReaders[] = {ReadNothing, ReadRecord<BaselineParams>,
+                                       ReadRecord<NoiseParams>, ReadRecord<ThresholdParams>,
+                                       ReadRecord<PeakDetectParams>};
+
+static_assert(std::size(kKindNames) == std::variant_size_v<CurveEval::Params> &&
+                  std::size(kParamsReaders) == std::variant_size_v<CurveEval::Params>,
+              "every kind needs a name and a reader");
+
+CurveEval::Kinds KindOf(std::int32_t value) {
+  if (value < 0 || value >= static_cast<std::int32_t>(std::size(kKindNames)))
+    throw std::runtime_error("Unknown CurveEval kind.");
+  return static_cast<CurveEval::Kinds>(value);
+}
+
+CurveEval::Kinds KindNamed(const std::wstring& name) {
+  for (std::size_t kind = 0; kind < std::size(kKindNames); ++kind) {
+    if (name == kKindNames[kind]) return static_cast<CurveEval::Kinds>(kind);
+  }
+  throw std::runtime_error("Unknown CurveEval kind.");
+}
+
+void WriteRecord(WQCommon::BinaryWriter&, std::monostate) {}
+
+void WriteRecord(WQCommon::BinaryWriter& writer, const WQCommon::IWQSerial& record) {
+  writer << record;
+}
+
+std::wstring RecordText(std::monostate) { return {}; }
+
+std::wstring RecordText(const WQCommon::IWQSerial& record) {
+  std::wstring text;
+  record.Serialize(text);
+  return text;
+}
+
+int HexDigitValue(wchar_t digit) {
+  if (digit >= L'0' && digit <= L'9') return digit - L'0';
+  if (digit >= L'a' && digit <= L'f') return digit - L'a' + 10;
+  throw std::runtime_error("Invalid CurveEval parameters.");
+}
+
+// The bytes that the text form of IWQSerial shows as lower-case hexadecimal.
+std::string BytesOfText(const std::wstring& text) {
+  if (text.size() % 2 != 0) throw std::runtime_error("Invalid CurveEval parameters.");
+  std::string bytes;
+  for (std::size_t i = 0; i < text.size(); i += 2)
+    bytes.push_back(static_cast<char>(HexDigitValue(text[i]) * 16 + HexDigitValue(text[i + 1])));
+  return bytes;
+}
+
+std::wstring RequiredText(const WQCommon::XMLParser& parser, const wchar_t* name) {
+  std::wstring text;
+  if (!parser.QNode(name, text)) throw WQCommon::XMLResultException(kMissingElement, name);
+  return text;
+}
+
+}  // namespace
+
+CurveEval::CurveEval() = default;
+
+CurveEval::CurveEval(const BaselineParams& params) : params_(params) {}
+
+CurveEval::CurveEval(const NoiseParams& params) : params_(params) {}
+
+CurveEval::CurveEval(const ThresholdParams& params) : params_(params) {}
+
+CurveEval::CurveEval(const PeakDetectParams& params) : params_(params) {}
+
+CurveEval::Kinds CurveEval::QKind() const { return static_cast<Kinds>(params_.index()); }
+
+const CurveEval::Params& CurveEval::QParams() const { return params_; }
+
+void CurveEval::Serialize(WQCommon::BinaryReader& reader) {
+  std::uint32_t version = 0;
+  reader >> version;
+  if (version != kCurveEvalVersion) throw std::runtime_error("Unknown CurveEval version.");
+  std::int32_t kind = 0;
+  reader >> kind;
+  params_ = kParamsReaders[KindOf(kind)](reader);
+}
+
+void CurveEval::Serialize(WQCommon::BinaryWriter& writer) const {
+  writer << kCurveEvalVersion << static_cast<std::int32_t>(QKind());
+  std::visit([&writer](const auto& record) { WriteRecord(writer, record); }, params_);
+}
+
+void CurveEval::Serialize(WQCommon::XMLParser& parser) {
+  if (!parser.StartNode(L"CurveEval"))
+    throw WQCommon::XMLResultException(kMissingElement, L"CurveEval");
+  const Kinds kind = KindNamed(RequiredText(parser, L"Kind"));
+  std::istringstream bytes(BytesOfText(RequiredText(parser, L"Params")));
+  WQCommon::BinaryReader reader(bytes);
+  Params params = kParamsReaders[kind](reader);
+  if (reader.Remaining() != 0) throw std::runtime_error("Invalid CurveEval parameters.");
+  parser.EndNode();
+  params_ = std::move(params);
+}
+
+void CurveEval::Serialize(WQCommon::XMLBuilder& builder) const {
+  builder.StartNode(L"CurveEval");
+  builder.WNode(L"Kind", kKindNames[QKind()]);
+  builder.WNode(L"Params",
+                std::visit([](const auto& record) { return RecordText(record); }, params_));
+  builder.EndNode();
+}
+
+bool CurveEval::operator==(const CurveEval& other) const { return params_ == other.params_; }
+
+}  // namespace WQBL

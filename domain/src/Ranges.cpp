@@ -1,0 +1,205 @@
+#include <WQBL/Ranges.h>
+#include <WQCommon/Text.h>
+
+#include <iomanip>
+#include <limits>
+#include <locale>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+
+namespace WQBL {
+
+namespace {
+
+constexpr std::uint32_t kMZRangeVersion = 1;
+constexpr std::uint32_t kICRangeVersion = 1;
+constexpr std::uint32_t kICFilterVersion = 1;
+constexpr std::uint32_t kMZPeakFieldVersion = 1;
+
+// The result code of XMLResultException for a missing element.
+constexpr int kMissingElement = 1001;
+
+// Text of a number that reads back as the same number.
+template <typename Number>
+std::wstring NumberText(Number value) {
+  std::wostringstream text;
+  text.imbue(std::locale::classic());
+  text << std::setprecision(std::numeric_limits<Number>::max_digits10) << value;
+  return text.str();
+}
+
+template <typename Number>
+void WriteField(WQCommon::XMLBuilder& builder, const wchar_t* name, Number value) {
+  builder.WNode(name, NumberText(value));
+}
+
+void EnterElement(WQCommon::XMLParser& parser, const wchar_t* name) {
+  if (!parser.StartNode(name)) throw WQCommon::XMLResultException(kMissingElement, name);
+}
+
+// The number in the child `name` of the current element of `parser`, which belongs to `record`.
+template <typename Number>
+Number ReadField(const WQCommon::XMLParser& parser, const wchar_t* name, const char* record) {
+  std::wstring text;
+  if (!parser.QNode(name, text)) throw WQCommon::XMLResultException(kMissingElement, name);
+  std::wistringstream stream(text);
+  stream.imbue(std::locale::classic());
+  Number value{};
+  stream >> value;
+  if (stream.fail() || !(stream >> std::ws).eof()) {
+    throw std::runtime_error("Invalid number \"" + WQCommon::WQWideToNarrowStr(text) + "\" in " +
+                             record + ".");
+  }
+  return value;
+}
+
+}  // namespace
+
+MZRange::MZRange() : MZRange(FullRange, 0.0, 0.0) {}
+
+MZRange::MZRange(Kinds kind, double low, double high) : Kind(kind), Low(low), High(high) {}
+
+void MZRange::Serialize(WQCommon::BinaryReader& reader) {
+  std::uint32_t version = 0;
+  reader >> version;
+  if (version != kMZRangeVersion) throw std::runtime_error("Unknown MZRange version.");
+  std::int32_t kind = 0;
+  double low = 0.0;
+  double high = 0.0;
+  reader >> kind >> low >> high;
+  *this = MZRange(static_cast<Kinds>(kind), low, high);
+}
+
+void MZRange::Serialize(WQCommon::BinaryWriter& writer) const {
+  writer << kMZRangeVersion << static_cast<std::int32_t>(Kind) << Low << High;
+}
+
+void MZRange::Serialize(WQCommon::XMLParser& parser) {
+  EnterElement(parser, L"MZRange");
+  const auto kind = ReadField<std::int32_t>(parser, L"Kind", "MZRange");
+  const auto low = ReadField<double>(parser, L"Low", "MZRange");
+  const auto high = ReadField<double>(parser, L"High", "MZRange");
+  parser.EndNode();
+  *this = MZRange(static_cast<Kinds>(kind), low, high);
+}
+
+void MZRange::Serialize(WQCommon::XMLBuilder& builder) const {
+  builder.StartNode(L"MZRange");
+  WriteField(builder, L"Kind", static_cast<std::int32_t>(Kind));
+  WriteField(builder, L"Low", Low);
+  WriteField(builder, L"High", High);
+  builder.EndNode();
+}
+
+bool MZRange::operator==(const MZRange& other) const {
+  return Kind == other.Kind && Low == other.Low && High == other.High;
+}
+
+ICRange::ICRange() : ICRange(0.0, 0.0) {}
+
+ICRange::ICRange(double start, double end) : Start(start), End(end) {}
+
+void ICRange::Serialize(WQCommon::BinaryReader& reader) {
+  std::uint32_t version = 0;
+  reader >> version;
+  if (version != kICRangeVersion) throw std::runtime_error("Unknown ICRange version.");
+  double start = 0.0;
+  double end = 0.0;
+  reader >> start >> end;
+  *this = ICRange(start, end);
+}
+
+void ICRange::Serialize(WQCommon::BinaryWriter& writer) const {
+  writer << kICRangeVersion << Start << End;
+}
+
+void ICRange::Serialize(WQCommon::XMLParser& parser) {
+  EnterElement(parser, L"ICRange");
+  const auto start = ReadField<double>(parser, L"Start", "ICRange");
+  const auto end = ReadField<double>(parser, L"End", "ICRange");
+  parser.EndNode();
+  *this = ICRange(start, end);
+}
+
+void ICRange::Serialize(WQCommon::XMLBuilder& builder) const {
+  builder.StartNode(L"ICRange");
+  WriteField(builder, L"Start", Start);
+  WriteField(builder, L"End", End);
+  builder.EndNode();
+}
+
+bool ICRange::operator==(const ICRange& other) const {
+  return Start == other.Start && End == other.End;
+}
+
+ICFilter::ICFilter() : Function(kAllFunctions), Polarity(AnyPolarity) {}
+
+void ICFilter::Serialize(WQCommon::BinaryReader& reader) {
+  std::uint32_t version = 0;
+  reader >> version;
+  if (version != kICFilterVersion) throw std::runtime_error("Unknown ICFilter version.");
+  std::int32_t function = 0;
+  std::int32_t polarity = 0;
+  reader >> function >> polarity;
+  Function = function;
+  Polarity = static_cast<Polarities>(polarity);
+}
+
+void ICFilter::Serialize(WQCommon::BinaryWriter& writer) const {
+  writer << kICFilterVersion << Function << static_cast<std::int32_t>(Polarity);
+}
+
+void ICFilter::Serialize(WQCommon::XMLParser& parser) {
+  EnterElement(parser, L"ICFilter");
+  const auto function = ReadField<std::int32_t>(parser, L"Function", "ICFilter");
+  const auto polarity = ReadField<std::int32_t>(parser, L"Polarity", "ICFilter");
+  parser.EndNode();
+  Function = function;
+  Polarity = static_cast<Polarities>(polarity);
+}
+
+void ICFilter::Serialize(WQCommon::XMLBuilder& builder) const {
+  builder.StartNode(L"ICFilter");
+  WriteField(builder, L"Function", Function);
+  WriteField(builder, L"Polarity", static_cast<std::int32_t>(Polarity));
+  builder.EndNode();
+}
+
+bool ICFilter::operator==(const ICFilter& other) const {
+  return Function == other.Function && Polarity == other.Polarity;
+}
+
+MZPeakField::MZPeakField() : MZPeakField(Mass) {}
+
+MZPeakField::MZPeakField(Types type) : Type(type) {}
+
+void MZPeakField::Serialize(WQCommon::BinaryReader& reader) {
+  std::uint32_t version = 0;
+  reader >> version;
+  if (version != kMZPeakFieldVersion) throw std::runtime_error("Unknown MZPeakField version.");
+  std::int32_t type = 0;
+  reader >> type;
+  Type = static_cast<Types>(type);
+}
+
+void MZPeakField::Serialize(WQCommon::BinaryWriter& writer) const {
+  writer << kMZPeakFieldVersion << static_cast<std::int32_t>(Type);
+}
+
+void MZPeakField::Serialize(WQCommon::XMLParser& parser) {
+  EnterElement(parser, L"MZPeakField");
+  const auto type = ReadField<std::int32_t>(parser, L"Type", "MZPeakField");
+  parser.EndNode();
+  Type = static_cast<Types>(type);
+}
+
+void MZPeakField::Serialize(WQCommon::XMLBuilder& builder) const {
+  builder.StartNode(L"MZPeakField");
+  WriteField(builder, L"Type", static_cast<std::int32_t>(Type));
+  builder.EndNode();
+}
+
+bool MZPeakField::operator==(const MZPeakField& other) const { return Type == other.Type; }
+
+}  // namespace WQBL

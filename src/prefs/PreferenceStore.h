@@ -1,0 +1,114 @@
+// The preference store: each preference is a small binary file of its own, "<name>.pref" in the
+// preferences directory, holding the file version 1 and then the record's body. Also the counted
+// list, the form of every list in the module's binary files.
+#pragma once
+
+#include <WQCommon/Binary.h>
+#include <WQCommon/Text.h>
+#include <WQRepos/Config.h>
+
+#include <cstdint>
+#include <exception>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "frame/Files.h"
+#include "frame/Repository.h"
+
+namespace WQRepos {
+
+// Writes the element count as std::uint32_t, then each element through its own operator<<.
+template <typename Element>
+void WriteCountedList(WQCommon::BinaryWriter& writer, const std::vector<Element>& elements) {
+  writer << static_cast<std::uint32_t>(elements.size());
+  for (const Element& element : elements) writer << element;
+}
+
+// Reads a list that WriteCountedList wrote. Elements are read one by one, so a corrupt count
+// ends in WQCommon::StreamError at the end of the stream instead of sizing an allocation.
+template <typename Element>
+std::vector<Element> ReadCountedList(WQCommon::BinaryReader& reader) {
+  std::uint32_t count = 0;
+  reader >> count;
+  std::vector<Element> elements;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    Element element{};
+    reader >> element;
+    elements.push_back(std::move(element));
+  }
+  return elements;
+}
+
+// Internal to each translation unit that stores preferences: the templates are instantiated for
+// the record types of their callers and never exported.
+namespace {
+
+constexpr std::uint32_t kPreferenceFileVersion = 1;
+
+inline std::wstring PreferencePath(const std::wstring& name) {
+  return RepositoryPath(Config::PrefsDir, name, L".pref");
+}
+
+// A record's body inside a preference file: a record type derived from WQCommon::IWQSerial, or
+// with BinaryWriter and BinaryReader operators of its own, writes and reads itself; a vector is
+// a counted list of such records.
+template <typename Record>
+void WriteBody(WQCommon::BinaryWriter& writer, const Record& record) {
+  writer << record;
+}
+
+template <typename Element>
+void WriteBody(WQCommon::BinaryWriter& writer, const std::vector<Element>& records) {
+  WriteCountedList(writer, records);
+}
+
+template <typename Record>
+void ReadBody(WQCommon::BinaryReader& reader, Record& record) {
+  reader >> record;
+}
+
+template <typename Element>
+void ReadBody(WQCommon::BinaryReader& reader, std::vector<Element>& records) {
+  records = ReadCountedList<Element>(reader);
+}
+
+// Saves `record` as the preference `name`, replacing the file whole or not at all. Throws
+// std::runtime_error "In function`anonymous-namespace'::SavePreference; \nerror creating/saving
+// preference file <path>" when it cannot be saved.
+template <typename Record>
+void SavePreference(const std::wstring& name, const Record& record) {
+  const std::wstring path = PreferencePath(name);
+  std::wostringstream failure;
+  failure << L"In function" << L"`anonymous-namespace'::SavePreference"
+          << L"; \nerror creating/saving preference file " << path;
+  SaveBinaryFile(path, WQCommon::WQWideToNarrowStr(failure.str()),
+                 [&record](WQCommon::BinaryWriter& writer) {
+                   writer << kPreferenceFileVersion;
+                   WriteBody(writer, record);
+                 });
+}
+
+// Loads the preference `name` into `record`, which holds the caller's default on entry. When no
+// file can be opened the default stays; when the file cannot be read (another file version, a
+// record version that the record refuses, a short file) `record` becomes Record(). Reports
+// nothing; exceptions outside the std::exception family pass through.
+template <typename Record>
+void LoadPreference(const std::wstring& name, Record& record) {
+  try {
+    ReadBinaryFile(PreferencePath(name), [&record](WQCommon::BinaryReader& reader) {
+      std::uint32_t version = 0;
+      reader >> version;
+      if (version != kPreferenceFileVersion) throw std::runtime_error("Invalid preference file.");
+      ReadBody(reader, record);
+    });
+  } catch (const std::exception&) {
+    record = Record();
+  }
+}
+
+}  // namespace
+
+}  // namespace WQRepos

@@ -1,0 +1,107 @@
+#include <WQCommon/Text.h>
+#include <WQPlatform/Platform.h>
+#include <WQRepos/EvalMethods.h>
+#include <WQRepos/Preferences.h>
+
+#include <sstream>
+#include <stdexcept>
+
+#include "frame/Files.h"
+#include "frame/Repository.h"
+#include "prefs/PreferenceStore.h"
+
+namespace WQRepos {
+
+namespace {
+
+constexpr std::uint32_t kEvalMethodFileVersion = 1;
+const wchar_t kSpectrumExtension[] = L".sem";
+const wchar_t kICExtension[] = L".iem";
+
+std::wstring EvalMethodPath(const std::wstring& name, const wchar_t* extension) {
+  return RepositoryPath(Config::EvalMethodDir, name, extension);
+}
+
+void SaveEvalMethod(const std::wstring& path, const std::vector<WQBL::CurveEval>& method) {
+  SaveBinaryFile(path, "Unable to create evaluation method file.",
+                 [&method](WQCommon::BinaryWriter& writer) {
+                   writer << kEvalMethodFileVersion;
+                   WriteCountedList(writer, method);
+                 });
+}
+
+std::vector<WQBL::CurveEval> LoadEvalMethod(const std::wstring& path) {
+  std::vector<WQBL::CurveEval> method;
+  const bool opened = ReadBinaryFile(path, [&method](WQCommon::BinaryReader& reader) {
+    std::uint32_t version = 0;
+    reader >> version;
+    if (version != kEvalMethodFileVersion)
+      throw std::runtime_error("Invalid evaluation method file.");
+    method = ReadCountedList<WQBL::CurveEval>(reader);
+  });
+  if (!opened) throw std::runtime_error("Unable to open evaluation method file.");
+  return method;
+}
+
+bool DeleteEvalMethod(const std::wstring& path) { return WQPlatform::RemoveFile(NativePath(path)); }
+
+}  // namespace
+
+void SaveSpectrumEvalMethod(const std::wstring& name, const std::vector<WQBL::CurveEval>& method) {
+  SaveEvalMethod(EvalMethodPath(name, kSpectrumExtension), method);
+}
+
+std::vector<WQBL::CurveEval> LoadSpectrumEvalMethod(const std::wstring& name) {
+  return LoadEvalMethod(EvalMethodPath(name, kSpectrumExtension));
+}
+
+std::vector<std::wstring> GetSpectrumEvalMethodNames() {
+  return RepositoryNames(Config::EvalMethodDir, kSpectrumExtension);
+}
+
+bool DeleteSpectrumEvalMethod(const std::wstring& name) {
+  return DeleteEvalMethod(EvalMethodPath(name, kSpectrumExtension));
+}
+
+void SaveICEvalMethod(const std::wstring& name, const std::vector<WQBL::CurveEval>& method) {
+  SaveEvalMethod(EvalMethodPath(name, kICExtension), method);
+}
+
+std::vector<WQBL::CurveEval> LoadICEvalMethod(const std::wstring& name) {
+  return LoadEvalMethod(EvalMethodPath(name, kICExtension));
+}
+
+std::vector<std::wstring> GetICEvalMethodNames() {
+  return RepositoryNames(Config::EvalMethodDir, kICExtension);
+}
+
+bool DeleteICEvalMethod(const std::wstring& name) {
+  return DeleteEvalMethod(EvalMethodPath(name, kICExtension));
+}
+
+std::vector<WQBL::CurveEval> DefaultSpectrumEvalMethod() {
+  const Preferences preferences;
+  std::vector<WQBL::CurveEval> method{WQBL::CurveEval(preferences.QMZBaseline()),
+                                      WQBL::CurveEval(preferences.QMZNoise())};
+  const WQBL::PeakDetectParams peakDetect = preferences.QMZPeakDetect();
+  if (peakDetect.UseThreshold) method.emplace_back(preferences.QMZThreshold());
+  method.emplace_back(peakDetect);
+  return method;
+}
+
+std::wstring SafeLoadEvalMethod(const wchar_t* fileName, std::vector<WQBL::CurveEval>& method,
+                                EvalMethodLoader loader) {
+  if (fileName == nullptr) return L"Invalid file name pointer";
+  const std::wstring name(fileName);
+  try {
+    method = loader(name);
+  } catch (const std::runtime_error& error) {
+    std::wostringstream message;
+    message << L"Unable to load evaluation method " << name << L"\r\nReason: "
+            << WQCommon::WQNarrowToWideStr(error.what());
+    return message.str();
+  }
+  return L"";
+}
+
+}  // namespace WQRepos

@@ -1,0 +1,123 @@
+#include <WQCommon/Text.h>
+#include <WQRepos/WQRepos.h>
+
+#include <algorithm>
+#include <iostream>
+#include <memory>
+#include <stdexcept>
+
+#include "Commands.h"
+
+namespace wqtool {
+namespace {
+
+// One family of evaluation methods and the module's operations on it.
+struct Family {
+  const char* title;
+  const char* label;
+  const char* extension;
+  std::vector<std::wstring> (*names)();
+  std::vector<WQBL::CurveEval> (*load)(const std::wstring&);
+  bool (*remove)(const std::wstring&);
+};
+
+const Family kSpectrumFamily{"Spectrum evaluation methods",
+                             "spectrum",
+                             ".sem",
+                             WQRepos::GetSpectrumEvalMethodNames,
+                             WQRepos::LoadSpectrumEvalMethod,
+                             WQRepos::DeleteSpectrumEvalMethod};
+const Family kICFamily{
+    "Ion-chromatogram evaluation methods", "ion-chromatogram",        ".iem",
+    WQRepos::GetICEvalMethodNames,         WQRepos::LoadICEvalMethod, WQRepos::DeleteICEvalMethod};
+
+const Family& FamilyOf(bool ic) { return ic ? kICFamily : kSpectrumFamily; }
+
+std::string StepText(const WQBL::CurveEval& step) {
+  struct {
+    std::string operator()(std::monostate) const { return "no step"; }
+    std::string operator()(const WQBL::BaselineParams& params) const {
+      return "Baseline: " + Describe(params);
+    }
+    std::string operator()(const WQBL::NoiseParams& params) const {
+      return "Noise: " + Describe(params);
+    }
+    std::string operator()(const WQBL::ThresholdParams& params) const {
+      return "Threshold: " + Describe(params);
+    }
+    std::string operator()(const WQBL::PeakDetectParams& params) const {
+      return "Peak detection: " + Describe(params);
+    }
+  } text;
+  return std::visit(text, step.QParams());
+}
+
+void ListFamily(const Family& family) {
+  std::vector<std::wstring> names = family.names();
+  std::sort(names.begin(), names.end());
+  std::cout << family.title << " (" << family.extension << "):\n";
+  if (names.empty()) std::cout << "  (none)\n";
+  for (const std::wstring& name : names) std::cout << "  " << Narrow(name) << '\n';
+}
+
+void ListEvalMethods() {
+  WQRepos::Initialize();
+  ListFamily(kSpectrumFamily);
+  ListFamily(kICFamily);
+}
+
+void ShowEvalMethod(const std::string& name, const Family& family) {
+  WQRepos::Initialize();
+  const std::vector<WQBL::CurveEval> method = family.load(WQCommon::WQNarrowToWideStr(name));
+  if (method.empty()) std::cout << "(no steps)\n";
+  for (std::size_t i = 0; i < method.size(); ++i)
+    std::cout << i + 1 << ". " << StepText(method[i]) << '\n';
+}
+
+void DeleteEvalMethod(const std::string& name, const Family& family) {
+  WQRepos::Initialize();
+  if (!family.remove(WQCommon::WQNarrowToWideStr(name))) {
+    throw std::runtime_error("cannot delete the " + std::string(family.label) +
+                             " evaluation method " + name +
+                             ": there is no such file, or it "
+                             "cannot be removed");
+  }
+  std::cout << "Deleted " << name << family.extension << '\n';
+}
+
+struct MethodChoice {
+  std::string name;
+  bool ic = false;
+};
+
+// Adds the positional NAME and the flag --ic to a subcommand that works on one method.
+std::shared_ptr<MethodChoice> AddMethodOptions(CLI::App& command) {
+  auto choice = std::make_shared<MethodChoice>();
+  command.add_option("name", choice->name, "Method name (its file name without extension)")
+      ->required();
+  command.add_flag("--ic", choice->ic,
+                   "Use the ion-chromatogram method (.iem) instead of the spectrum method (.sem)");
+  return choice;
+}
+
+}  // namespace
+
+void AddEvalCommands(CLI::App& app) {
+  auto* eval = app.add_subcommand(
+      "eval",
+      "Evaluation methods: ordered processing steps run over spectra (NAME.sem) or ion "
+      "chromatograms (NAME.iem), kept in the evaluation method directory.");
+  eval->require_subcommand(1);
+  eval->add_subcommand("list", "List the stored methods of both families.")
+      ->callback(ListEvalMethods);
+
+  auto* show = eval->add_subcommand("show", "Show the steps of a stored method in order.");
+  auto shown = AddMethodOptions(*show);
+  show->callback([shown] { ShowEvalMethod(shown->name, FamilyOf(shown->ic)); });
+
+  auto* remove = eval->add_subcommand("delete", "Delete a stored method.");
+  auto removed = AddMethodOptions(*remove);
+  remove->callback([removed] { DeleteEvalMethod(removed->name, FamilyOf(removed->ic)); });
+}
+
+}  // namespace wqtool

@@ -1,0 +1,306 @@
+#include <WQCommon/System.h>
+#include <WQCommon/Text.h>
+#include <WQRepos/WQRepos.h>
+#include <log4cxx/logger.h>
+
+#include <algorithm>
+#include <functional>
+#include <initializer_list>
+#include <iostream>
+#include <map>
+#include <sstream>
+#include <stdexcept>
+#include <utility>
+
+#include "Commands.h"
+
+namespace wqtool {
+namespace {
+
+using WQRepos::Preferences;
+// The overloads for evaluation steps, declared in Commands.h, beside the ones below.
+using wqtool::Describe;
+
+// "Name=value, Name=value".
+std::string Fields(std::initializer_list<std::pair<const char*, std::string>> fields) {
+  std::string text;
+  for (const auto& [name, value] : fields) {
+    if (!text.empty()) text += ", ";
+    text += std::string(name) + "=" + value;
+  }
+  return text;
+}
+
+template <typename Number>
+std::string Text(Number value) {
+  std::ostringstream text;
+  text << value;
+  return text.str();
+}
+
+std::string Text(bool value) { return value ? "yes" : "no"; }
+
+// The name of a value of a stored enumeration; files may hold values that have none.
+template <std::size_t Count>
+std::string Named(const char* const (&names)[Count], std::int32_t value) {
+  if (value >= 0 && static_cast<std::size_t>(value) < Count) return names[value];
+  return "unknown (" + std::to_string(value) + ")";
+}
+
+std::string Describe(const WQBL::SmoothParams& params) {
+  return Fields({{"WindowWidth", Text(params.WindowWidth) + " points"},
+                 {"PolynomialOrder", Text(params.PolynomialOrder)}});
+}
+
+std::string Describe(const WQBL::OPDParams& params) {
+  return Fields(
+      {{"PeakWidth", Text(params.PeakWidth)}, {"MaxIterations", Text(params.MaxIterations)}});
+}
+
+std::string Describe(const WQBL::RampAlgorithmParams& params) {
+  static const char* const kAlgorithms[] = {"Continuous", "Stepped"};
+  return Fields(
+      {{"Algorithm", Named(kAlgorithms, params.Algorithm)}, {"Steps", Text(params.Steps)}});
+}
+
+std::string Describe(const WQBL::ChargeStateParams& params) {
+  return Fields({{"MinCharge", Text(params.MinCharge)},
+                 {"MaxCharge", Text(params.MaxCharge)},
+                 {"MassTolerance", Text(params.MassTolerance)}});
+}
+
+std::string Describe(const WQBL::AppThreadingParams& params) {
+  return Fields({{"Enabled", Text(params.Enabled)}, {"ThreadCount", Text(params.ThreadCount)}});
+}
+
+std::string Describe(const WQBL::ICFilter& filter) {
+  static const char* const kPolarities[] = {"any", "positive only", "negative only"};
+  return Fields(
+      {{"Function", filter.Function == WQBL::ICFilter::kAllFunctions ? std::string("all")
+                                                                     : Text(filter.Function)},
+       {"Polarity", Named(kPolarities, filter.Polarity)}});
+}
+
+std::string Describe(const WQBL::MZRange& range) {
+  if (range.Kind == WQBL::MZRange::FullRange) return "full range";
+  if (range.Kind != WQBL::MZRange::Bounded) return "unknown range kind " + Text(range.Kind);
+  return "m/z " + Text(range.Low) + " to " + Text(range.High);
+}
+
+std::string Describe(const WQBL::ICRange& range) {
+  return Text(range.Start) + " to " + Text(range.End) + " min";
+}
+
+std::string Describe(const WQBL::MZPeakField& field) {
+  static const char* const kTypes[] = {"Mass", "Intensity", "Area", "Width"};
+  return Named(kTypes, field.Type);
+}
+
+std::string Describe(const std::wstring& text) { return "\"" + Narrow(text) + "\""; }
+
+std::string Describe(std::uint32_t value) { return Text(value); }
+
+// A vector's elements, one a line below a line with its count.
+template <typename Element>
+std::string List(const std::vector<Element>& elements) {
+  std::string text = Text(elements.size());
+  for (const Element& element : elements) text += "\n    " + Describe(element);
+  return text;
+}
+
+// "Name: value" lines.
+std::string Lines(std::initializer_list<std::pair<const char*, std::string>> lines) {
+  std::string text;
+  for (const auto& [name, value] : lines) text += std::string(name) + ": " + value + "\n";
+  return text;
+}
+
+std::string Describe(const WQRepos::GenTICPrefs& prefs) {
+  return Lines({{"Filter", Describe(prefs.Filter)}, {"Option", Text(prefs.Option)}});
+}
+
+std::string Describe(const WQRepos::GenEICPrefs& prefs) {
+  return Lines({{"Filter", Describe(prefs.Filter)},
+                {"MassRanges", List(prefs.MassRanges)},
+                {"Names", List(prefs.Names)},
+                {"Option", Text(prefs.Option)}});
+}
+
+std::string Describe(const WQRepos::GenBICPrefs& prefs) {
+  return Lines({{"Filter", Describe(prefs.Filter)},
+                {"EvalMethodName", prefs.EvalMethodName.empty() ? "(the default method)"
+                                                                : Describe(prefs.EvalMethodName)},
+                {"MassRanges", List(prefs.MassRanges)},
+                {"PeakFields", List(prefs.PeakFields)},
+                {"Option", Text(prefs.Option)}});
+}
+
+std::string Describe(const WQRepos::GenSpectraPrefs& prefs) {
+  return Lines({{"Values", List(prefs.Values)},
+                {"TimeRanges", List(prefs.TimeRanges)},
+                {"Names", List(prefs.Names)},
+                {"MassRange", Describe(prefs.MassRange)},
+                {"Option", Text(prefs.Option)}});
+}
+
+std::string Describe(const WQRepos::GUILayoutPrefs& prefs) {
+  return Lines({{"FlagA", Text(prefs.FlagA)},
+                {"FlagB", Text(prefs.FlagB)},
+                {"Number", Text(prefs.Number)},
+                {"FlagC", Text(prefs.FlagC)},
+                {"FlagD", Text(prefs.FlagD)},
+                {"FlagE", Text(prefs.FlagE)}});
+}
+
+std::string Describe(const std::vector<WQRepos::FieldPref>& fields) {
+  if (fields.empty()) return "(no fields)";
+  std::string text;
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    text += Text(i + 1) + ". \"" + Narrow(fields[i].Name) + "\"" +
+            (fields[i].Visible ? "" : " (hidden)") + "\n";
+  }
+  return text;
+}
+
+std::string Describe(const WQRepos::AutotuneDlgPrefs& prefs) {
+  return "Tune mix file:   " + Narrow(prefs.TuneMixFile) +
+         "\nValues:          " + Text(prefs.Value1) + ", " + Text(prefs.Value2) + "\n" +
+         Describe(prefs.Settings);
+}
+
+// The preferences this tool decodes, by file name, each with the text of what its query gives.
+using Decoder = std::function<std::string(const Preferences&)>;
+
+template <typename Record>
+Decoder DecoderOf(Record (Preferences::*query)() const) {
+  return [query](const Preferences& prefs) { return Describe((prefs.*query)()); };
+}
+
+const std::map<std::string, Decoder>& Decoders() {
+  static const std::map<std::string, Decoder> decoders = {
+      {"ICBaseline", DecoderOf(&Preferences::QICBaseline)},
+      {"ICNoise", DecoderOf(&Preferences::QICNoise)},
+      {"ICPeakDetect", DecoderOf(&Preferences::QICPeakDetect)},
+      {"ICSmooth", DecoderOf(&Preferences::QICSmooth)},
+      {"ICThreshold", DecoderOf(&Preferences::QICThreshold)},
+      {"MZBaseline", DecoderOf(&Preferences::QMZBaseline)},
+      {"MZNoise", DecoderOf(&Preferences::QMZNoise)},
+      {"MZOPD", DecoderOf(&Preferences::QMZOPD)},
+      {"MZPeakDetect", DecoderOf(&Preferences::QMZPeakDetect)},
+      {"MZSmooth", DecoderOf(&Preferences::QMZSmooth)},
+      {"MZThreshold", DecoderOf(&Preferences::QMZThreshold)},
+      {"RampAlgorithm", DecoderOf(&Preferences::QRampAlgorithm)},
+      {"CSDecon", DecoderOf(&Preferences::QCSDecon)},
+      {"MultiThread", DecoderOf(&Preferences::QAppThreadingPrefs)},
+      {"GenTIC", DecoderOf(&Preferences::QGenTIC)},
+      {"GenEIC", DecoderOf(&Preferences::QGenEIC)},
+      {"GenBIC", DecoderOf(&Preferences::QGenBIC)},
+      {"GenSpectra", DecoderOf(&Preferences::QGenSpectra)},
+      {"TuneFieldOrder", DecoderOf(&Preferences::QTuneFieldOrder)},
+      {"StepTblColOrder", DecoderOf(&Preferences::QStepTblColOrder)},
+      {"ICPkTblColOrder", DecoderOf(&Preferences::QICPkTblColOrder)},
+      {"MZPkTblColOrder", DecoderOf(&Preferences::QMZPkTblColOrder)},
+      {"GUILayout", DecoderOf(&Preferences::QGUILayoutPrefs)},
+      {"AutoTuneCmpnds", DecoderOf(&Preferences::QATCprefs)},
+      {"AutoTune", DecoderOf(&Preferences::QAutotunePrefs)}};
+  return decoders;
+}
+
+// The preferences directory as the module configures it.
+std::wstring PreferencesDirectory() {
+  WQRepos::Initialize();
+  // A Config of our own answers the directory. It reads the same file, so its repeat of the
+  // settings report is silenced.
+  log4cxx::Logger::getLogger("app")->setLevel(log4cxx::Level::getOff());
+  WQRepos::Config config;
+  config.Refresh();
+  return config.QDirectory(WQRepos::Config::PrefsDir);
+}
+
+void ListPreferences() {
+  std::vector<std::wstring> names = WQRepos::GetFileNames(PreferencesDirectory() + L"/*.pref");
+  std::sort(names.begin(), names.end());
+  if (names.empty()) std::cout << "No preference files.\n";
+  for (const std::wstring& name : names) {
+    const bool decoded = Decoders().count(Narrow(name)) != 0;
+    std::cout << Narrow(name) << (decoded ? "" : "  (not decoded by prefs show)") << '\n';
+  }
+}
+
+void ShowPreference(const std::string& name) {
+  const std::wstring file =
+      PreferencesDirectory() + L"/" + WQCommon::WQNarrowToWideStr(name) + L".pref";
+  const auto decoder = Decoders().find(name);
+  if (decoder == Decoders().end()) {
+    throw std::runtime_error("cannot decode the preference " + name +
+                             ": its record is not one that this tool knows");
+  }
+  if (!WQCommon::FileExists(file))
+    std::cout << "(no file " << Narrow(file) << ": the default is shown)\n";
+  const std::string text = decoder->second(Preferences());
+  std::cout << text << (text.back() == '\n' ? "" : "\n");
+}
+
+void ShowReferenceCalibrants() {
+  WQRepos::Initialize();
+  const std::vector<WQRepos::RefCal> calibrants = WQRepos::LoadReferenceCalibrants();
+  if (calibrants.empty()) std::cout << "No reference calibrants.\n";
+  for (std::size_t i = 0; i < calibrants.size(); ++i) {
+    const WQRepos::RefCal& calibrant = calibrants[i];
+    std::cout << i + 1 << ". " << Describe(calibrant.Name) << ": "
+              << Fields({{"Param1", Text(calibrant.Param1)},
+                         {"Param2", Text(calibrant.Param2)},
+                         {"Param3", Text(calibrant.Param3)}})
+              << '\n';
+  }
+}
+
+}  // namespace
+
+std::string Describe(const WQBL::BaselineParams& params) {
+  static const char* const kAlgorithms[] = {"none", "Linear", "MovingMinimum"};
+  return Fields({{"Algorithm", Named(kAlgorithms, params.Algorithm)},
+                 {"WindowWidth", Text(params.WindowWidth) + " points"}});
+}
+
+std::string Describe(const WQBL::NoiseParams& params) {
+  return Fields(
+      {{"WindowWidth", Text(params.WindowWidth) + " points"}, {"Factor", Text(params.Factor)}});
+}
+
+std::string Describe(const WQBL::ThresholdParams& params) {
+  return Fields({{"Level", Text(params.Level)}});
+}
+
+std::string Describe(const WQBL::PeakDetectParams& params) {
+  return Fields({{"MinPeakWidth", Text(params.MinPeakWidth) + " points"},
+                 {"UseThreshold", Text(params.UseThreshold)}});
+}
+
+void AddPrefsCommands(CLI::App& app) {
+  auto* prefs = app.add_subcommand(
+      "prefs",
+      "The user's preferences: one file NAME.pref each in the preferences directory (processing "
+      "parameters, generation settings, table field orders, window layout).");
+  prefs->require_subcommand(1);
+  prefs->add_subcommand("list", "List the preference files present, by NAME.")
+      ->callback(ListPreferences);
+  auto* show = prefs->add_subcommand(
+      "show",
+      "Show the preference NAME as the application reads it: the stored value, the preference's "
+      "default when there is no file, or the record's plain default when the file is unreadable.");
+  auto name = std::make_shared<std::string>();
+  show->add_option("name", *name, "Preference name, as prefs list prints it (e.g. GenBIC)")
+      ->required();
+  show->callback([name] { ShowPreference(*name); });
+}
+
+void AddRefcalsCommand(CLI::App& app) {
+  auto* refcals = app.add_subcommand(
+      "refcals", "The reference calibrants kept in RefCals.cal in the calibration directory.");
+  refcals->require_subcommand(1);
+  refcals->add_subcommand("show", "Show the stored reference calibrants in order.")
+      ->callback(ShowReferenceCalibrants);
+}
+
+}  // namespace wqtool
