@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# The main job: builds the library and the wqrepos tool, then shows the repository's
-# configuration and data directory tree (kept inside the build tree, under build/WQData).
+# The main job: builds the library and the wqrepos tool, shows the repository's configuration and
+# data directory tree (kept inside the build tree, under build/WQData), then generates a synthetic
+# calibration run into its data directory (the same file every time) and exports it as a centroid
+# document, showing what was written.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -8,3 +10,7 @@ scripts/deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j2 --target wqrepos
 build/bin/wqrepos info
+echo
+run=build/WQData/Data/SampleCalibration.dat
+build/bin/wqrepos generate-run "$run" --scans 120 --seed 1
+build/bin/wqrepos export "$run"

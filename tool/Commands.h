@@ -36,6 +36,8 @@ std::string Describe(const WQBL::PeakDetectParams& params);
 void AddAutotuneCommands(CLI::App& app);
 // The autotune settings, a line each (AutotuneCommands.cpp).
 std::string Describe(const WQRepos::AutotunePrefs& prefs);
+// export, generate-run (ExportCommands.cpp)
+void AddExportCommands(CLI::App& app);
 
 // Text for the terminal from the module's wide strings.
 std::string Narrow(const std::wstring& text);

@@ -41,6 +41,7 @@ int main(int argc, char** argv) {
   wqtool::AddEvalCommands(app);
   wqtool::AddRefcalsCommand(app);
   wqtool::AddAutotuneCommands(app);
+  wqtool::AddExportCommands(app);
   ConfigureLogging();
   try {
     app.parse(argc, argv);

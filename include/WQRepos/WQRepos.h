@@ -3,6 +3,7 @@
 
 #include <WQRepos/AcqMethods.h>
 #include <WQRepos/Autotune.h>
+#include <WQRepos/CentroidExport.h>
 #include <WQRepos/Config.h>
 #include <WQRepos/EntryPoints.h>
 #include <WQRepos/EvalMethods.h>

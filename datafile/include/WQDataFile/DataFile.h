@@ -1,0 +1,110 @@
+// Data files acquired by the instrument: the method a run was acquired with, its tune runs and
+// its scans, kept on disk in the data-file library's own binary format.
+//
+// File layout (little-endian, through the toolkit's binary writer): the file version (1), the
+// description, the creation time (signed 64-bit, seconds since 1970), the method, the number of
+// tune runs and each tune run, the number of scans and each scan. A tune run is its record version
+// (1) and its tune id; a scan is its record version (1), scan number, retention time, tune run
+// index, number of points, then every m/z value and every intensity.
+#pragma once
+
+#include <WQBL/ICObj.h>
+#include <WQBL/Method.h>
+#include <WQBL/Ranges.h>
+#include <WQBL/Spectrum.h>
+#include <WQDataFile/Export.h>
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace WQDataFile {
+
+// Raised for a data file that cannot be read or written, or for a request the file cannot answer.
+// The message names the file.
+class WQDATAFILE_EXPORT DataFileError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// A stretch of the run acquired with one tune of the method's tune table.
+struct TuneRun {
+  std::int32_t TuneId = 0;
+};
+
+// One scan: intensities over ascending m/z values.
+struct Scan {
+  std::uint32_t ScanNumber = 0;
+  double RetentionTime = 0.0;  // seconds from the start of the run
+  std::uint32_t TuneRunIndex = 0;
+  std::vector<double> MZ;
+  std::vector<double> Intensity;
+};
+
+class WQDATAFILE_EXPORT DataFile {
+ public:
+  // A new file, not yet written, without tune runs or scans.
+  DataFile(std::wstring fileName, std::wstring description, std::int64_t createTime,
+           WQBL::Method method);
+  // Reads the file at `fileName`. Throws DataFileError when it cannot be opened, has another file
+  // version or breaks the rules of AddScan, WQCommon::StreamError naming the file when it ends
+  // early or holds a count larger than the rest of it, and what reading the method throws.
+  explicit DataFile(const std::wstring& fileName);
+
+  const std::wstring& QFileName() const { return fileName_; }
+  const std::wstring& QDescription() const { return description_; }
+  std::int64_t QCreateTime() const { return createTime_; }
+  const WQBL::Method& QMethod() const { return method_; }
+  std::uint32_t QNumTuneRuns() const;
+  // Throws DataFileError for an index the file has no tune run for.
+  const TuneRun& QTuneRun(std::uint32_t index) const;
+  std::uint32_t QNumScanSpectra() const;
+  // The scan at `index` in scan order; throws DataFileError for an index beyond the last scan.
+  const Scan& QScan(std::uint32_t index) const;
+
+  // Appends a tune run and gives its index.
+  std::uint32_t AddTuneRun(const TuneRun& run);
+  // Appends a scan. Throws DataFileError, keeping the file as it was, unless its scan number is
+  // above the last one, its tune run exists, it has as many intensities as m/z values and its m/z
+  // values ascend strictly.
+  void AddScan(Scan scan);
+
+  // Writes the file to QFileName() as a whole, or not at all. Throws DataFileError when it cannot
+  // be written; an earlier file is then left as it was.
+  void Save() const;
+
+  // The total ion chromatogram: for each scan, its retention time, the sum of its intensities and
+  // its scan number.
+  WQBL::ICObj GenerateTIC() const;
+
+ protected:
+  // The scan with `scanNumber`; throws DataFileError when the file has none.
+  const Scan& FindScan(std::uint32_t scanNumber) const;
+  std::string NarrowFileName() const;
+
+ private:
+  std::wstring fileName_;
+  std::wstring description_;
+  std::int64_t createTime_;
+  WQBL::Method method_;
+  std::vector<TuneRun> tuneRuns_;
+  std::vector<Scan> scans_;
+};
+
+// A data file of a calibration run.
+class WQDATAFILE_EXPORT CalDataFile : public DataFile {
+ public:
+  using DataFile::DataFile;
+
+  // A new spectrum, owned by the caller: the mean of the given scans on the m/z axis of the first,
+  // onto which the others are interpolated linearly (as zero beyond their own m/z range), limited
+  // to the range's bounds for a bounded range. It carries the scan numbers as given, the first
+  // scan's tune run, the mean retention time, the sum of its intensities as TIC, and a name from
+  // its scans. Throws DataFileError for an empty list or a scan number the file does not hold.
+  std::unique_ptr<WQBL::Spectrum> GenerateAveragedSpectrum(
+      const std::vector<std::uint32_t>& scanNumbers, const WQBL::MZRange& range) const;
+};
+
+}  // namespace WQDataFile

@@ -1,0 +1,195 @@
+#include <WQCommon/Binary.h>
+#include <WQCommon/Text.h>
+#include <WQDataFile/DataFile.h>
+#include <WQPlatform/Platform.h>
+
+#include <algorithm>
+#include <functional>
+#include <numeric>
+#include <optional>
+#include <sstream>
+#include <utility>
+
+namespace WQDataFile {
+
+namespace {
+
+constexpr std::uint32_t kFileVersion = 1;
+constexpr std::uint32_t kTuneRunVersion = 1;
+constexpr std::uint32_t kScanVersion = 1;
+
+// The least bytes that a tune run, a scan and one point of a scan take in the file.
+constexpr std::size_t kTuneRunBytes = 4 + 4;
+constexpr std::size_t kScanBytes = 4 + 4 + 8 + 4 + 4;
+constexpr std::size_t kPointBytes = 8 + 8;
+
+std::string Number(std::uint64_t value) { return std::to_string(value); }
+
+void WriteTuneRun(WQCommon::BinaryWriter& writer, const TuneRun& run) {
+  writer << kTuneRunVersion << run.TuneId;
+}
+
+void WriteScan(WQCommon::BinaryWriter& writer, const Scan& scan) {
+  writer << kScanVersion << scan.ScanNumber << scan.RetentionTime << scan.TuneRunIndex
+         << static_cast<std::uint32_t>(scan.MZ.size());
+  for (double mz : scan.MZ) writer << mz;
+  for (double intensity : scan.Intensity) writer << intensity;
+}
+
+void ReadVersion(WQCommon::BinaryReader& reader, std::uint32_t expected, const char* record,
+                 const std::string& file) {
+  std::uint32_t version = 0;
+  reader >> version;
+  if (version != expected) {
+    throw DataFileError("Unknown " + std::string(record) + " version " + Number(version) + " in " +
+                        file + ".");
+  }
+}
+
+TuneRun ReadTuneRun(WQCommon::BinaryReader& reader, const std::string& file) {
+  ReadVersion(reader, kTuneRunVersion, "tune run", file);
+  TuneRun run;
+  reader >> run.TuneId;
+  return run;
+}
+
+std::vector<double> ReadValues(WQCommon::BinaryReader& reader, std::uint32_t count) {
+  std::vector<double> values(count);
+  for (double& value : values) reader >> value;
+  return values;
+}
+
+Scan ReadScan(WQCommon::BinaryReader& reader, const std::string& file) {
+  ReadVersion(reader, kScanVersion, "scan", file);
+  Scan scan;
+  std::uint32_t points = 0;
+  reader >> scan.ScanNumber >> scan.RetentionTime >> scan.TuneRunIndex >> points;
+  reader.CheckCount(points, kPointBytes);
+  scan.MZ = ReadValues(reader, points);
+  scan.Intensity = ReadValues(reader, points);
+  return scan;
+}
+
+}  // namespace
+
+DataFile::DataFile(std::wstring fileName, std::wstring description, std::int64_t createTime,
+                   WQBL::Method method)
+    : fileName_(std::move(fileName)),
+      description_(std::move(description)),
+      createTime_(createTime),
+      method_(std::move(method)) {}
+
+DataFile::DataFile(const std::wstring& fileName) : fileName_(fileName), createTime_(0) {
+  const std::string path = NarrowFileName();
+  std::optional<std::string> content = WQPlatform::ReadFile(path);
+  if (!content) throw DataFileError("Cannot open data file " + path + ".");
+  std::istringstream stream(std::move(*content));
+  WQCommon::BinaryReader reader(stream);
+  try {
+    ReadVersion(reader, kFileVersion, "data file", path);
+    reader >> description_ >> createTime_ >> method_;
+    std::uint32_t count = 0;
+    reader >> count;
+    reader.CheckCount(count, kTuneRunBytes);
+    for (std::uint32_t i = 0; i < count; ++i) AddTuneRun(ReadTuneRun(reader, path));
+    reader >> count;
+    reader.CheckCount(count, kScanBytes);
+    for (std::uint32_t i = 0; i < count; ++i) AddScan(ReadScan(reader, path));
+  } catch (const WQCommon::StreamError& error) {
+    throw WQCommon::StreamError("Cannot read " + path + ": " + error.what());
+  }
+}
+
+std::uint32_t DataFile::QNumTuneRuns() const {
+  return static_cast<std::uint32_t>(tuneRuns_.size());
+}
+
+const TuneRun& DataFile::QTuneRun(std::uint32_t index) const {
+  if (index >= tuneRuns_.size()) {
+    throw DataFileError("Tune run " + Number(index) + " is not in " + NarrowFileName() + ".");
+  }
+  return tuneRuns_[index];
+}
+
+std::uint32_t DataFile::QNumScanSpectra() const {
+  return static_cast<std::uint32_t>(scans_.size());
+}
+
+const Scan& DataFile::QScan(std::uint32_t index) const {
+  if (index >= scans_.size()) {
+    throw DataFileError("Scan index " + Number(index) + " is beyond the " + Number(scans_.size()) +
+                        " scans of " + NarrowFileName() + ".");
+  }
+  return scans_[index];
+}
+
+std::uint32_t DataFile::AddTuneRun(const TuneRun& run) {
+  tuneRuns_.push_back(run);
+  return static_cast<std::uint32_t>(tuneRuns_.size() - 1);
+}
+
+void DataFile::AddScan(Scan scan) {
+  const std::string where = "Scan " + Number(scan.ScanNumber) + " of " + NarrowFileName();
+  if (!scans_.empty() && scan.ScanNumber <= scans_.back().ScanNumber) {
+    throw DataFileError(where + " does not follow scan " + Number(scans_.back().ScanNumber) + ".");
+  }
+  if (scan.TuneRunIndex >= tuneRuns_.size()) {
+    throw DataFileError(where + " names tune run " + Number(scan.TuneRunIndex) +
+                        ", which the file does not have.");
+  }
+  if (scan.MZ.size() != scan.Intensity.size()) {
+    throw DataFileError(where + " has " + Number(scan.MZ.size()) + " m/z values but " +
+                        Number(scan.Intensity.size()) + " intensities.");
+  }
+  if (std::adjacent_find(scan.MZ.begin(), scan.MZ.end(), std::greater_equal<double>()) !=
+      scan.MZ.end()) {
+    throw DataFileError(where + " has m/z values that do not ascend.");
+  }
+  scans_.push_back(std::move(scan));
+}
+
+void DataFile::Save() const {
+  const std::string path = NarrowFileName();
+  try {
+    WQPlatform::AtomicFile file(path);
+    WQCommon::BinaryWriter writer(file.Stream());
+    writer << kFileVersion << description_ << createTime_ << method_
+           << static_cast<std::uint32_t>(tuneRuns_.size());
+    for (const TuneRun& run : tuneRuns_) WriteTuneRun(writer, run);
+    writer << static_cast<std::uint32_t>(scans_.size());
+    for (const Scan& scan : scans_) WriteScan(writer, scan);
+    file.Commit();
+  } catch (const WQPlatform::SaveError& error) {
+    throw DataFileError("Cannot write data file " + path + ": " + error.what());
+  }
+}
+
+WQBL::ICObj DataFile::GenerateTIC() const {
+  std::vector<double> times;
+  std::vector<double> totals;
+  std::vector<std::uint32_t> numbers;
+  for (const Scan& scan : scans_) {
+    times.push_back(scan.RetentionTime);
+    totals.push_back(std::accumulate(scan.Intensity.begin(), scan.Intensity.end(), 0.0));
+    numbers.push_back(scan.ScanNumber);
+  }
+  WQBL::ICObj chromatogram;
+  chromatogram.AssignXAxis(std::move(times));
+  chromatogram.AssignYValues(std::move(totals));
+  chromatogram.AssignScanNumbers(std::move(numbers));
+  return chromatogram;
+}
+
+const Scan& DataFile::FindScan(std::uint32_t scanNumber) const {
+  const auto found = std::lower_bound(
+      scans_.begin(), scans_.end(), scanNumber,
+      [](const Scan& scan, std::uint32_t number) { return scan.ScanNumber < number; });
+  if (found == scans_.end() || found->ScanNumber != scanNumber) {
+    throw DataFileError("Scan " + Number(scanNumber) + " is not in " + NarrowFileName() + ".");
+  }
+  return *found;
+}
+
+std::string DataFile::NarrowFileName() const { return WQCommon::WQWideToNarrowStr(fileName_); }
+
+}  // namespace WQDataFile

@@ -1,0 +1,152 @@
+#include <WQDataFile/SyntheticRun.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <string>
+#include <utility>
+
+namespace WQDataFile {
+
+namespace {
+
+// Monoisotopic masses: sodium iodide, and the sodium ion (the atom less an electron).
+constexpr double kSodiumIodide = 22.98976928 + 126.904473;
+constexpr double kSodiumIon = 22.98976928 - 0.00054858;
+// A Gaussian peak's full width at half height in standard deviations: 2·sqrt(2·ln 2).
+constexpr double kWidthInSigmas = 2.3548200450309493;
+// How far from its centre, in standard deviations, a peak still adds counts worth computing.
+constexpr double kPeakReach = 6.0;
+// The calibrants' profile over the run never falls below this share of its apex.
+constexpr double kProfileFloor = 0.1;
+
+// Normally distributed numbers from a seed, the same on every platform: the standard engines are
+// fully specified, the standard distributions are not.
+class NormalSource {
+ public:
+  explicit NormalSource(std::uint32_t seed) : engine_(seed) {}
+
+  double Next() {
+    if (hasSpare_) {
+      hasSpare_ = false;
+      return spare_;
+    }
+    const double radius = std::sqrt(-2.0 * std::log(Uniform()));
+    const double angle = 2.0 * std::acos(-1.0) * Uniform();
+    spare_ = radius * std::sin(angle);
+    hasSpare_ = true;
+    return radius * std::cos(angle);
+  }
+
+ private:
+  // Uniform in (0, 1), never 0 itself.
+  double Uniform() { return (static_cast<double>(engine_()) + 0.5) / 4294967296.0; }
+
+  std::mt19937 engine_;
+  double spare_ = 0.0;
+  bool hasSpare_ = false;
+};
+
+WQBL::Method CalibrationMethod(const SyntheticRunSettings& settings, std::size_t points) {
+  WQBL::SequenceItem scan;
+  scan.Kind = WQBL::SequenceItem::FullScan;
+  scan.StartMZ = settings.LowMZ;
+  scan.EndMZ = settings.HighMZ;
+  scan.Duration = settings.ScanTime;
+  scan.DwellTime = settings.ScanTime / static_cast<double>(points);
+  scan.Polarity = WQCommon::Positive;
+  scan.TuneId = 1;
+  WQBL::TimePeriod period;
+  period.Duration = settings.ScanCount * settings.ScanTime / 60.0;
+  period.Items.push_back(scan);
+  WQBL::Method method;
+  method.TimePeriods.push_back(period);
+  method.Tunes[1] = WQBL::TuneEntry(L"Calibration ESI+", WQCommon::Probes::ESI, WQCommon::Positive);
+  method.Tunes[2] = WQBL::TuneEntry(L"Calibration ESI-", WQCommon::Probes::ESI, WQCommon::Negative);
+  return method;
+}
+
+// The calibrants' counts at the apex of the run at each m/z of the axis.
+std::vector<double> CalibrantSignal(const SyntheticRunSettings& settings,
+                                    const std::vector<double>& axis) {
+  const double sigma = settings.PeakWidth / kWidthInSigmas;
+  std::vector<double> signal(axis.size(), 0.0);
+  for (const Calibrant& calibrant : settings.Calibrants) {
+    const auto first =
+        std::lower_bound(axis.begin(), axis.end(), calibrant.MZ - kPeakReach * sigma);
+    const auto last = std::upper_bound(first, axis.end(), calibrant.MZ + kPeakReach * sigma);
+    for (auto mz = first; mz != last; ++mz) {
+      const double z = (*mz - calibrant.MZ) / sigma;
+      signal[mz - axis.begin()] += calibrant.Height * std::exp(-z * z / 2.0);
+    }
+  }
+  return signal;
+}
+
+double Profile(std::uint32_t scan, std::uint32_t scanCount) {
+  const double middle = (scanCount - 1) / 2.0;
+  const double z = (scan - middle) / std::max(scanCount / 8.0, 1.0);
+  return kProfileFloor + (1.0 - kProfileFloor) * std::exp(-z * z / 2.0);
+}
+
+}  // namespace
+
+SyntheticRunSettings::SyntheticRunSettings()
+    : ScanCount(120),
+      ScanTime(0.5),
+      LowMZ(100.0),
+      HighMZ(2000.0),
+      MZStep(0.1),
+      PeakWidth(0.6),
+      Calibrants(SodiumIodideClusters(100.0, 2000.0, 50000.0)),
+      Baseline(20.0),
+      Seed(1),
+      CreateTime(1704067200) {}
+
+std::vector<Calibrant> SyntheticRunSettings::SodiumIodideClusters(double lowMZ, double highMZ,
+                                                                  double firstHeight) {
+  std::vector<Calibrant> clusters;
+  double height = firstHeight;
+  for (int n = 1;; ++n) {
+    const double mz = kSodiumIon + n * kSodiumIodide;
+    if (mz > highMZ) break;
+    if (mz < lowMZ) continue;
+    clusters.push_back({mz, height});
+    height *= 0.85;
+  }
+  return clusters;
+}
+
+CalDataFile GenerateSyntheticRun(const std::wstring& fileName,
+                                 const SyntheticRunSettings& settings) {
+  if (settings.ScanCount == 0 || !(settings.MZStep > 0.0) || !(settings.HighMZ >= settings.LowMZ)) {
+    throw DataFileError("Synthetic run settings give no scans or no points.");
+  }
+  const auto points =
+      static_cast<std::size_t>((settings.HighMZ - settings.LowMZ) / settings.MZStep + 1e-9) + 1;
+  std::vector<double> axis(points);
+  for (std::size_t i = 0; i < points; ++i) axis[i] = settings.LowMZ + settings.MZStep * i;
+  const std::vector<double> signal = CalibrantSignal(settings, axis);
+
+  CalDataFile file(fileName,
+                   L"Synthetic calibration run, " + std::to_wstring(settings.ScanCount) +
+                       L" scans, seed " + std::to_wstring(settings.Seed),
+                   settings.CreateTime, CalibrationMethod(settings, points));
+  file.AddTuneRun(TuneRun{1});
+  NormalSource noise(settings.Seed);
+  for (std::uint32_t s = 0; s < settings.ScanCount; ++s) {
+    Scan scan;
+    scan.ScanNumber = s + 1;
+    scan.RetentionTime = s * settings.ScanTime;
+    scan.MZ = axis;
+    const double profile = Profile(s, settings.ScanCount);
+    for (double apexCounts : signal) {
+      const double expected = settings.Baseline + profile * apexCounts;
+      scan.Intensity.push_back(std::max(0.0, expected + std::sqrt(expected) * noise.Next()));
+    }
+    file.AddScan(std::move(scan));
+  }
+  return file;
+}
+
+}  // namespace WQDataFile

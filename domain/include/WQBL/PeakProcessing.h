@@ -1,0 +1,98 @@
+// Processing of curves in place: smoothing and peak detection, and the choice of scans that make
+// up the spectrum of a chromatogram peak.
+#pragma once
+
+#include <WQBL/Curve.h>
+#include <WQBL/Export.h>
+#include <WQBL/ICObj.h>
+#include <WQBL/ProcessingParams.h>
+#include <WQBL/Spectrum.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace WQBL {
+
+// What processing changed on a curve. Processing only ever sets the flags.
+struct Changed {
+  bool YValues = false;
+  bool Peaks = false;
+};
+
+// Which scans of a chromatogram peak make up its spectrum. Stored: never renumber.
+enum PeakScanSelection : std::int32_t {
+  ApexScan = 0,  // the scan at the peak's apex alone
+  PeakScans = 1  // every scan from the peak's start to its end
+};
+
+// How peak lists are generated automatically from a run: one spectrum per chromatogram point, or
+// one per chromatogram peak with the scans that PeakTableSelection names; smoothed first or not.
+// The queries are virtual so that an application can answer them from its own settings.
+class WQBL_EXPORT PLAutoFindPrefs {
+ public:
+  // Every spectrum, apex scan, no smoothing.
+  PLAutoFindPrefs();
+  virtual ~PLAutoFindPrefs();
+  PLAutoFindPrefs(const PLAutoFindPrefs&) = default;
+  PLAutoFindPrefs& operator=(const PLAutoFindPrefs&) = default;
+
+  // True for one spectrum per chromatogram point, false for one per chromatogram peak.
+  virtual bool QEverySpectrumSelection() const;
+  // Gives the peak-table selection (a PeakScanSelection value) and whether peak-table mode is the
+  // one chosen. True when the selection is one that QSpectrumUnderPeak knows.
+  virtual bool QPeakTableSelection(std::int32_t& selection, bool& peakTableChosen) const;
+
+  bool EverySpectrum;
+  std::int32_t PeakTableSelection;
+  // Smooth each spectrum before its peaks are detected.
+  bool Smooth;
+};
+
+// The parameters of peak detection.
+struct WQBL_EXPORT PeakDetectSettings {
+  // The spectrum defaults of each parameter record.
+  static PeakDetectSettings DefaultMS();
+  // The chromatogram defaults of each parameter record.
+  static PeakDetectSettings DefaultIC();
+
+  NoiseParams Noise;
+  ThresholdParams Threshold;
+  PeakDetectParams Detect;
+};
+
+// Smooths the y values in place with a Savitzky-Golay filter: each point becomes the value at its
+// position of the polynomial fitted by least squares over the window around it (at the ends, over
+// the first or last window). Drops the curve's peaks. Returns false, with the reason in `message`
+// and the curve unchanged, without y values, for a window that is not odd and at least 3 points,
+// an order not below the window, or a curve shorter than the window.
+WQBL_EXPORT bool ExecuteSmooth(Curve& curve, Changed& changed, std::wstring& message,
+                               const SmoothParams& params);
+// ExecuteSmooth with SmoothParams::DefaultMS().
+WQBL_EXPORT bool ExecuteSmooth(Spectrum& spectrum, Changed& changed, std::wstring& message);
+
+// Finds the peaks of the curve and assigns them (Curve::AssignPeaks). The noise is measured in
+// blocks of Noise.WindowWidth points (0: the whole curve): the block's median is its baseline, and
+// its noise level is estimated from the median difference between neighbouring points. A peak is a
+// run of points above the baseline plus Noise.Factor times the noise (and, with
+// Detect.UseThreshold, at least Threshold.Level), widened down its falling flanks and split at
+// valleys deeper than that margin on both sides; peaks with fewer than Detect.MinPeakWidth points
+// above that level are dropped. Its centre is the intensity-weighted mean index and its area the
+// trapezoid-rule integral over the x axis, both of the intensity above the baseline. Returns
+// false, with the reason in `message` and the curve unchanged, unless both the x axis and the y
+// values are assigned.
+WQBL_EXPORT bool ExecutePeakDetect(Curve& curve, Changed& changed, std::wstring& message,
+                                   const PeakDetectSettings& settings);
+// ExecutePeakDetect with PeakDetectSettings::DefaultMS().
+WQBL_EXPORT bool ExecutePeakDetect(Spectrum& spectrum, Changed& changed, std::wstring& message);
+// ExecutePeakDetect with PeakDetectSettings::DefaultIC().
+WQBL_EXPORT bool ExecutePeakDetect(ICObj& chromatogram, Changed& changed, std::wstring& message);
+
+// The scans under peak `peak` of the chromatogram that `selection` (a PeakScanSelection value)
+// names, in scan order. Throws std::runtime_error for a peak the chromatogram does not have, an
+// unknown selection, or a point without a scan number.
+WQBL_EXPORT std::vector<std::uint32_t> QSpectrumUnderPeak(const ICObj& chromatogram,
+                                                          std::int32_t peak,
+                                                          std::int32_t selection);
+
+}  // namespace WQBL

@@ -1,0 +1,102 @@
+#include <WQBL/Curve.h>
+#include <WQBL/ICObj.h>
+#include <gmock/gmock.h>
+
+#include <stdexcept>
+
+namespace WQBL {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::ThrowsMessage;
+
+Curve CurveOf(std::vector<double> x, std::vector<double> y) {
+  Curve curve;
+  curve.AssignXAxis(std::move(x));
+  curve.AssignYValues(std::move(y));
+  return curve;
+}
+
+Peak PeakAt(std::uint32_t start, std::uint32_t apex, std::uint32_t end, double amplitude,
+            double area) {
+  Peak peak;
+  peak.StartIndex = start;
+  peak.ApexIndex = apex;
+  peak.EndIndex = end;
+  peak.Amplitude = amplitude;
+  peak.Area = area;
+  return peak;
+}
+
+TEST(Curve, StatusTellsWhichAxesAreAssigned) {
+  Curve curve;
+  EXPECT_FALSE(curve.CheckAllStatus(Curve::XAssigned | Curve::YAssigned));
+  curve.AssignXAxis({1.0, 2.0});
+  EXPECT_TRUE(curve.CheckAllStatus(Curve::XAssigned));
+  EXPECT_FALSE(curve.CheckAllStatus(3));
+  curve.AssignYValues({5.0, 6.0});
+  EXPECT_TRUE(curve.CheckAllStatus(3));
+  EXPECT_FALSE(curve.CheckAllStatus(0x40));
+}
+
+TEST(Curve, AxesOfDifferentLengthsAreRefused) {
+  Curve curve = CurveOf({1.0, 2.0, 3.0}, {4.0, 5.0, 6.0});
+  const std::vector<double> shorter = {1.0, 2.0};
+  EXPECT_THAT([&] { curve.AssignYValues(shorter); },
+              ThrowsMessage<std::runtime_error>("Curve has 3 x values but 2 y values."));
+  EXPECT_THAT(curve.QYValues(), ElementsAre(4.0, 5.0, 6.0));
+}
+
+TEST(Curve, FractionalIndexInterpolatesLinearlyAndIsExactAtWholeIndices) {
+  // Values that a blend with a zero weight of the neighbour would not reproduce bit for bit.
+  const Curve curve = CurveOf({0.1, 0.7, 1.0 / 3.0}, {0.0, 10.0, 40.0});
+  EXPECT_EQ(curve.FractionalIndexToXAxisVal(0.0), 0.1);
+  EXPECT_EQ(curve.FractionalIndexToXAxisVal(2.0), 1.0 / 3.0);
+  EXPECT_DOUBLE_EQ(curve.FractionalIndexToXAxisVal(0.25), 0.25);
+  EXPECT_DOUBLE_EQ(curve.FractionalIndexToYVal(1.5), 25.0);
+}
+
+TEST(Curve, FractionalIndexBeyondTheCurveIsRefused) {
+  const Curve curve = CurveOf({1.0, 2.0}, {0.0, 0.0});
+  EXPECT_THAT([&] { curve.FractionalIndexToXAxisVal(1.5); },
+              ThrowsMessage<std::runtime_error>("Index 1.500000 lies outside the 2 x values of "
+                                                "the curve."));
+  EXPECT_THROW(curve.FractionalIndexToXAxisVal(-0.1), std::runtime_error);
+  EXPECT_THROW(Curve().FractionalIndexToXAxisVal(0.0), std::runtime_error);
+}
+
+TEST(Curve, PeaksGiveTheLargestByAmplitudeAndByAreaAndTheirStatus) {
+  Curve curve = CurveOf({1, 2, 3, 4, 5, 6}, {0, 9, 0, 5, 5, 0});
+  EXPECT_EQ(curve.QMaxAmplitudePeak(), -1);
+  EXPECT_EQ(curve.QMaxAreaPeak(), -1);
+  curve.AssignPeaks({PeakAt(0, 1, 2, 9.0, 9.0), PeakAt(2, 3, 5, 5.0, 12.0)});
+  EXPECT_EQ(curve.QMaxAmplitudePeak(), 0);
+  EXPECT_EQ(curve.QMaxAreaPeak(), 1);
+  EXPECT_TRUE(curve.CheckAllStatus(Curve::PeaksDetected | 3));
+  // New values invalidate the peaks found on the old ones.
+  curve.AssignYValues({0, 1, 2, 3, 4, 5});
+  EXPECT_TRUE(curve.QPeaks().empty());
+  EXPECT_FALSE(curve.CheckAllStatus(Curve::PeaksDetected));
+  EXPECT_EQ(curve.QMaxAmplitudePeak(), -1);
+}
+
+TEST(Curve, PeaksOutOfOrderOrBeyondTheCurveAreRefused) {
+  Curve curve = CurveOf({1, 2, 3}, {0, 1, 0});
+  const std::vector<Peak> beyond = {PeakAt(0, 1, 2, 1, 1), PeakAt(1, 3, 3, 1, 1)};
+  EXPECT_THAT([&] { curve.AssignPeaks(beyond); },
+              ThrowsMessage<std::runtime_error>(
+                  "Peak 1 does not lie in order within the 3 points of the curve."));
+  EXPECT_THROW(curve.AssignPeaks({PeakAt(2, 1, 2, 1, 1)}), std::runtime_error);
+  EXPECT_FALSE(curve.CheckAllStatus(Curve::PeaksDetected));
+}
+
+TEST(ICObj, PointWithoutScanNumberIsRefused) {
+  ICObj chromatogram;
+  chromatogram.AssignScanNumbers({7, 8});
+  EXPECT_EQ(chromatogram.QScanNumber(1), 8u);
+  EXPECT_THAT([&] { chromatogram.QScanNumber(2); },
+              ThrowsMessage<std::runtime_error>("Chromatogram point 2 has no scan number."));
+}
+
+}  // namespace
+}  // namespace WQBL

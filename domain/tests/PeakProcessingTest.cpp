@@ -1,0 +1,298 @@
+#include <WQBL/PeakProcessing.h>
+#include <gmock/gmock.h>
+
+#include <cmath>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace WQBL {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::SizeIs;
+using ::testing::ThrowsMessage;
+
+const double kPi = std::acos(-1.0);
+
+struct Gaussian {
+  double Centre;
+  double Sigma;
+  double Height;
+};
+
+// Points from `first` in steps of `step`: a flat baseline with a small deterministic ripple, and
+// the given peaks on top.
+Spectrum SpectrumOf(double first, double step, std::size_t points, double baseline,
+                    const std::vector<Gaussian>& peaks) {
+  std::vector<double> x;
+  std::vector<double> y;
+  for (std::size_t i = 0; i < points; ++i) {
+    x.push_back(first + step * static_cast<double>(i));
+    double value = baseline + (i % 2 == 0 ? 2.0 : -2.0) + (i % 3 == 0 ? 1.0 : 0.0);
+    for (const Gaussian& peak : peaks) {
+      const double z = (x.back() - peak.Centre) / peak.Sigma;
+      value += peak.Height * std::exp(-z * z / 2.0);
+    }
+    y.push_back(value);
+  }
+  Spectrum spectrum;
+  spectrum.AssignXAxis(std::move(x));
+  spectrum.AssignYValues(std::move(y));
+  return spectrum;
+}
+
+std::vector<double> CentroidsOf(const Curve& curve) {
+  std::vector<double> centroids;
+  for (const Peak& peak : curve.QPeaks()) {
+    centroids.push_back(curve.FractionalIndexToXAxisVal(peak.CentroidIndex));
+  }
+  return centroids;
+}
+
+bool Smooth(Curve& curve, std::uint32_t window, std::uint32_t order) {
+  SmoothParams params;
+  params.WindowWidth = window;
+  params.PolynomialOrder = order;
+  Changed changed;
+  std::wstring message;
+  return ExecuteSmooth(curve, changed, message, params);
+}
+
+void Detect(Curve& curve, const PeakDetectSettings& settings = PeakDetectSettings::DefaultMS()) {
+  Changed changed;
+  std::wstring message;
+  ASSERT_TRUE(ExecutePeakDetect(curve, changed, message, settings));
+  EXPECT_TRUE(changed.Peaks);
+}
+
+TEST(Smoothing, PolynomialOfTheFilterOrderIsKeptUpToBothEnds) {
+  std::vector<double> x;
+  std::vector<double> cubic;
+  for (int i = 0; i < 20; ++i) {
+    x.push_back(i);
+    cubic.push_back(0.5 * i * i * i - 4.0 * i * i + 3.0 * i - 7.0);
+  }
+  Curve curve;
+  curve.AssignXAxis(x);
+  curve.AssignYValues(cubic);
+  ASSERT_TRUE(Smooth(curve, 7, 3));
+  for (std::size_t i = 0; i < cubic.size(); ++i) {
+    EXPECT_NEAR(curve.QYValues()[i], cubic[i], 1e-9) << "point " << i;
+  }
+}
+
+TEST(Smoothing, AlternatingNoiseIsDamped) {
+  Curve curve;
+  std::vector<double> y;
+  for (int i = 0; i < 30; ++i) y.push_back(100.0 + (i % 2 == 0 ? 1.0 : -1.0));
+  curve.AssignYValues(y);
+  ASSERT_TRUE(Smooth(curve, 5, 2));
+  for (std::size_t i = 2; i + 2 < y.size(); ++i) EXPECT_NEAR(curve.QYValues()[i], 100.0, 0.4);
+}
+
+TEST(Smoothing, InvalidWindowOrShortCurveLeavesTheCurveAsItWas) {
+  Curve curve;
+  curve.AssignYValues({1, 5, 2, 8, 3, 9});
+  std::wstring message;
+  Changed changed;
+  SmoothParams even;
+  even.WindowWidth = 4;
+  EXPECT_FALSE(ExecuteSmooth(curve, changed, message, even));
+  EXPECT_EQ(message,
+            L"Smoothing needs an odd window of at least 3 points and a polynomial order below it.");
+  EXPECT_FALSE(Smooth(curve, 5, 5));
+  SmoothParams wide;
+  wide.WindowWidth = 7;
+  wide.PolynomialOrder = 2;
+  EXPECT_FALSE(ExecuteSmooth(curve, changed, message, wide));
+  EXPECT_EQ(message, L"The curve has fewer points than the smoothing window.");
+  EXPECT_THAT(curve.QYValues(), ElementsAre(1, 5, 2, 8, 3, 9));
+  EXPECT_FALSE(changed.YValues);
+}
+
+TEST(PeakDetection, GaussianPeakGivesItsCentreHeightAndArea) {
+  const Gaussian truth{50.03, 0.3, 1000.0};
+  Spectrum spectrum = SpectrumOf(45.0, 0.1, 100, 100.0, {truth});
+  Changed changed;
+  std::wstring message;
+  ASSERT_TRUE(ExecutePeakDetect(spectrum, changed, message));
+  ASSERT_THAT(spectrum.QPeaks(), SizeIs(1));
+  const Peak& peak = spectrum.QPeaks()[0];
+  EXPECT_NEAR(spectrum.FractionalIndexToXAxisVal(peak.CentroidIndex), truth.Centre, 0.01);
+  EXPECT_EQ(peak.Amplitude, spectrum.QYValues()[peak.ApexIndex]);
+  EXPECT_EQ(peak.ApexIndex, 50u);
+  EXPECT_NEAR(peak.CentroidAmplitude, 1100.0, 15.0);
+  EXPECT_NEAR(peak.Area, truth.Height * truth.Sigma * std::sqrt(2.0 * kPi), 10.0);
+  EXPECT_EQ(spectrum.QMaxAmplitudePeak(), 0);
+  EXPECT_EQ(spectrum.QMaxAreaPeak(), 0);
+  EXPECT_TRUE(spectrum.CheckAllStatus(Curve::PeaksDetected));
+}
+
+TEST(PeakDetection, PeaksAreSplitAtDeepValleysButNotAtRipples) {
+  Spectrum pair = SpectrumOf(0.0, 0.05, 400, 50.0, {{10.0, 0.25, 800.0}, {11.2, 0.25, 400.0}});
+  Detect(pair);
+  ASSERT_THAT(pair.QPeaks(), SizeIs(2));
+  EXPECT_EQ(pair.QPeaks()[0].EndIndex, pair.QPeaks()[1].StartIndex);
+  const std::vector<double> centroids = CentroidsOf(pair);
+  EXPECT_NEAR(centroids[0], 10.0, 0.03);
+  EXPECT_NEAR(centroids[1], 11.2, 0.03);
+  EXPECT_EQ(pair.QMaxAmplitudePeak(), 0);
+  // The ripple of the baseline rides on this broad peak too.
+  Spectrum broad = SpectrumOf(0.0, 0.05, 400, 50.0, {{10.0, 1.0, 800.0}});
+  Detect(broad);
+  EXPECT_THAT(broad.QPeaks(), SizeIs(1));
+}
+
+TEST(PeakDetection, PeaksWithFewerPointsThanTheMinimumWidthAreDropped) {
+  Spectrum spectrum = SpectrumOf(0.0, 1.0, 300, 100.0, {});
+  std::vector<double> y = spectrum.QYValues();
+  y[150] = 1000.0;
+  spectrum.AssignYValues(y);
+  PeakDetectSettings settings = PeakDetectSettings::DefaultMS();
+  Detect(spectrum, settings);
+  EXPECT_TRUE(spectrum.QPeaks().empty());
+  settings.Detect.MinPeakWidth = 1;
+  Detect(spectrum, settings);
+  EXPECT_THAT(spectrum.QPeaks(), SizeIs(1));
+}
+
+TEST(PeakDetection, AbsoluteThresholdAppliesOnlyWhenSwitchedOn) {
+  Spectrum spectrum = SpectrumOf(0.0, 0.1, 300, 100.0, {{10.0, 0.3, 500.0}, {20.0, 0.3, 2000.0}});
+  PeakDetectSettings settings = PeakDetectSettings::DefaultMS();
+  settings.Threshold.Level = 1000.0;
+  Detect(spectrum, settings);
+  ASSERT_THAT(spectrum.QPeaks(), SizeIs(1));
+  EXPECT_NEAR(CentroidsOf(spectrum)[0], 20.0, 0.01);
+  settings.Detect.UseThreshold = false;
+  Detect(spectrum, settings);
+  EXPECT_THAT(spectrum.QPeaks(), SizeIs(2));
+}
+
+TEST(PeakDetection, ChromatogramsAndSpectraUseTheirOwnDefaults) {
+  // Four points well above the noise: wide enough for a spectrum (3), not for a chromatogram (5).
+  std::vector<double> x;
+  std::vector<double> y;
+  for (int i = 0; i < 300; ++i) {
+    x.push_back(i);
+    y.push_back(i >= 100 && i < 104 ? 100.0 : (i % 2 == 0 ? 10.0 : 12.0));
+  }
+  Spectrum spectrum;
+  ICObj chromatogram;
+  for (Curve* curve : std::initializer_list<Curve*>{&spectrum, &chromatogram}) {
+    curve->AssignXAxis(x);
+    curve->AssignYValues(y);
+  }
+  Changed changed;
+  std::wstring message;
+  ASSERT_TRUE(ExecutePeakDetect(spectrum, changed, message));
+  ASSERT_TRUE(ExecutePeakDetect(chromatogram, changed, message));
+  EXPECT_THAT(spectrum.QPeaks(), SizeIs(1));
+  EXPECT_THAT(chromatogram.QPeaks(), SizeIs(0));
+  EXPECT_TRUE(chromatogram.CheckAllStatus(Curve::PeaksDetected));
+}
+
+TEST(PeakDetection, CurveWithoutBothAxesIsNotSearched) {
+  Curve curve;
+  curve.AssignYValues({1, 2, 30, 2, 1});
+  Changed changed;
+  std::wstring message;
+  EXPECT_FALSE(ExecutePeakDetect(curve, changed, message, PeakDetectSettings::DefaultMS()));
+  EXPECT_EQ(message, L"The curve needs an x axis and y values for peak detection.");
+  EXPECT_FALSE(changed.Peaks);
+  EXPECT_FALSE(curve.CheckAllStatus(Curve::PeaksDetected));
+}
+
+// m/z and intensity pairs of a file in the test data folder.
+std::vector<std::pair<double, double>> ReadPoints(const std::string& name) {
+  std::ifstream in(std::string(WQBL_TEST_DATA) + "/" + name);
+  EXPECT_TRUE(in) << name;
+  std::vector<std::pair<double, double>> points;
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    double mz = 0.0;
+    double intensity = 0.0;
+    fields >> mz >> intensity;
+    points.emplace_back(mz, intensity);
+  }
+  return points;
+}
+
+bool HasPeakNear(const std::vector<double>& positions, double mz, double tolerance) {
+  for (double position : positions) {
+    if (std::fabs(position - mz) <= tolerance) return true;
+  }
+  return false;
+}
+
+// A measured MALDI-TOF spectrum with a sloping baseline and isotope clusters. The clear peaks (700
+// counts or more) agree with the reference both ways: each clear reference peak is found, and each
+// clear peak found is a reference peak. The noise is measured over the whole extract, which is
+// wider than its clusters.
+TEST(PeakDetection, MeasuredSpectraMatchTheReferencePeaks) {
+  constexpr double kClear = 700.0;
+  constexpr double kTolerance = 0.1;
+  for (const std::string window : {"1290-1325", "4125-4160"}) {
+    SCOPED_TRACE(window);
+    Spectrum spectrum;
+    std::vector<double> x;
+    std::vector<double> y;
+    for (const auto& [mz, intensity] : ReadPoints("profile-" + window + ".txt")) {
+      x.push_back(mz);
+      y.push_back(intensity);
+    }
+    spectrum.AssignXAxis(x);
+    spectrum.AssignYValues(y);
+    PeakDetectSettings settings = PeakDetectSettings::DefaultMS();
+    settings.Noise.WindowWidth = 0;
+    Detect(spectrum, settings);
+    std::vector<double> found;
+    std::vector<double> clearFound;
+    for (const Peak& peak : spectrum.QPeaks()) {
+      const double mz = spectrum.FractionalIndexToXAxisVal(peak.CentroidIndex);
+      found.push_back(mz);
+      if (peak.Amplitude >= kClear) clearFound.push_back(mz);
+    }
+    std::vector<double> reference;
+    for (const auto& [mz, intensity] : ReadPoints("picked-" + window + ".txt")) {
+      reference.push_back(mz);
+      if (intensity >= kClear) {
+        EXPECT_TRUE(HasPeakNear(found, mz, kTolerance)) << "missed " << mz;
+      }
+    }
+    for (double mz : clearFound) {
+      EXPECT_TRUE(HasPeakNear(reference, mz, kTolerance)) << "extra " << mz;
+    }
+  }
+}
+
+ICObj ChromatogramWithOnePeak() {
+  ICObj chromatogram;
+  chromatogram.AssignXAxis({0, 1, 2, 3, 4, 5});
+  chromatogram.AssignYValues({0, 1, 5, 9, 4, 0});
+  chromatogram.AssignScanNumbers({11, 12, 13, 14, 15, 16});
+  Peak peak;
+  peak.StartIndex = 1;
+  peak.ApexIndex = 3;
+  peak.EndIndex = 4;
+  chromatogram.AssignPeaks({peak});
+  return chromatogram;
+}
+
+TEST(SpectrumUnderPeak, ApexScanAloneOrEveryScanFromStartToEnd) {
+  const ICObj chromatogram = ChromatogramWithOnePeak();
+  EXPECT_THAT(QSpectrumUnderPeak(chromatogram, 0, ApexScan), ElementsAre(14u));
+  EXPECT_THAT(QSpectrumUnderPeak(chromatogram, 0, PeakScans), ElementsAre(12u, 13u, 14u, 15u));
+}
+
+TEST(SpectrumUnderPeak, UnknownPeakOrSelectionIsRefused) {
+  const ICObj chromatogram = ChromatogramWithOnePeak();
+  EXPECT_THAT([&] { QSpectrumUnderPeak(chromatogram, 1, ApexScan); },
+              ThrowsMessage<std::runtime_error>("The chromatogram has no peak 1."));
+  EXPECT_THAT([&] { QSpectrumUnderPeak(chromatogram, 0, 2); },
+              ThrowsMessage<std::runtime_error>("Unknown peak scan selection 2."));
+}
+
+}  // namespace
+}  // namespace WQBL

@@ -1,0 +1,71 @@
+#include <WQBL/Ranges.h>
+#include <WQRepos/CentroidExport.h>
+
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "export/TOFLineFile.h"
+
+namespace WQRepos {
+
+namespace {
+
+constexpr std::uint32_t kAxesAssigned = WQBL::Curve::XAssigned | WQBL::Curve::YAssigned;
+constexpr std::uint32_t kPeaksDetected = WQBL::Curve::PeaksDetected;
+
+// Averages the scans in the data file into `spectrum`, smooths it when the preferences ask for
+// it, and detects its peaks. The processing results are not examined: a spectrum whose processing
+// failed is exported as it is.
+void BuildProcessedSpectrum(const WQDataFile::CalDataFile& file,
+                            const std::vector<std::uint32_t>& scanNumbers,
+                            const WQBL::PLAutoFindPrefs& prefs, WQBL::Spectrum& spectrum) {
+  std::unique_ptr<WQBL::Spectrum> generated =
+      file.GenerateAveragedSpectrum(scanNumbers, WQBL::MZRange(WQBL::MZRange::FullRange, 0.0, 0.0));
+  spectrum = std::move(*generated);
+  generated.reset();
+  WQBL::Changed changed;
+  std::wstring message;
+  if (prefs.Smooth) WQBL::ExecuteSmooth(spectrum, changed, message);
+  WQBL::ExecutePeakDetect(spectrum, changed, message);
+}
+
+// The spectrum of chromatogram point `index`.
+void ProduceScanSpectrum(WQDataFile::CalDataFile& file, int index, WQBL::ICObj& chromatogram,
+                         const WQBL::PLAutoFindPrefs& prefs, WQBL::Spectrum& spectrum) {
+  BuildProcessedSpectrum(file, {chromatogram.QScanNumber(static_cast<std::uint32_t>(index))}, prefs,
+                         spectrum);
+}
+
+// The spectrum under chromatogram peak `index`, from the scans the peak-table selection names.
+void ProducePeakSpectrum(WQDataFile::CalDataFile& file, int index, WQBL::ICObj& chromatogram,
+                         const WQBL::PLAutoFindPrefs& prefs, WQBL::Spectrum& spectrum) {
+  std::int32_t selection = 0;
+  bool peakTableChosen = false;
+  prefs.QPeakTableSelection(selection, peakTableChosen);
+  BuildProcessedSpectrum(file, WQBL::QSpectrumUnderPeak(chromatogram, index, selection), prefs,
+                         spectrum);
+}
+
+}  // namespace
+
+bool AutoGenPL(WQDataFile::CalDataFile& file, WQBL::ICObj& chromatogram,
+               const WQBL::PLAutoFindPrefs& prefs, bool write, std::wstring& errorText) {
+  if (!chromatogram.CheckAllStatus(kAxesAssigned)) {
+    errorText = L"X/Y axis of curve not assigned";
+    return false;
+  }
+  if (prefs.QEverySpectrumSelection()) {
+    return WriteTOFLineFile(prefs, errorText, ProduceScanSpectrum, file, chromatogram, write,
+                            static_cast<int>(chromatogram.QNumPoints()));
+  }
+  if (!chromatogram.CheckAllStatus(kPeaksDetected)) {
+    WQBL::Changed changed;
+    std::wstring message;
+    WQBL::ExecutePeakDetect(chromatogram, changed, message);
+  }
+  return WriteTOFLineFile(prefs, errorText, ProducePeakSpectrum, file, chromatogram, write,
+                          static_cast<int>(chromatogram.QPeaks().size()));
+}
+
+}  // namespace WQRepos

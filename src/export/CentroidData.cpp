@@ -1,0 +1,191 @@
+#include <WQCommon/System.h>
+#include <WQCommon/Text.h>
+#include <WQRepos/CentroidExport.h>
+#include <WQRepos/SystemConfiguration.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "export/TOFLineFile.h"
+#include "frame/Files.h"
+#include "frame/Repository.h"
+
+namespace WQRepos {
+
+namespace {
+
+constexpr std::int64_t kSecondsPerDay = 86400;
+constexpr const char* kWeekdays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                   "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+struct CivilDate {
+  std::int64_t Year;
+  unsigned Month;  // 1 to 12
+  unsigned Day;    // 1 to 31
+};
+
+// The proleptic Gregorian date `days` days after 1 January 1970, for any count of days.
+CivilDate CivilFromDays(std::int64_t days) {
+  days += 719468;  // counted from 1 March of the year 0, so that leap days end a year
+  const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+  const auto dayOfEra = static_cast<unsigned>(days - era * 146097);
+  const unsigned yearOfEra =
+      (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const unsigned shiftedMonth = (5 * dayOfYear + 2) / 153;
+  const unsigned day = dayOfYear - (153 * shiftedMonth + 2) / 5 + 1;
+  const unsigned month = shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9;
+  return {static_cast<std::int64_t>(yearOfEra) + era * 400 + (month <= 2 ? 1 : 0), month, day};
+}
+
+// `time` (seconds since 1970) as an RFC 1123 date in UTC, with the English names of the C locale.
+std::wstring Rfc1123Time(std::int64_t time) {
+  std::int64_t days = time / kSecondsPerDay;
+  std::int64_t seconds = time % kSecondsPerDay;
+  if (seconds < 0) {
+    --days;
+    seconds += kSecondsPerDay;
+  }
+  const CivilDate date = CivilFromDays(days);
+  const std::int64_t weekday = ((days % 7) + 11) % 7;  // 1 January 1970 was a Thursday
+  char text[64];
+  std::snprintf(text, sizeof text, "%s, %02u %s %lld %02d:%02d:%02d GMT", kWeekdays[weekday],
+                date.Day, kMonths[date.Month - 1], static_cast<long long>(date.Year),
+                static_cast<int>(seconds / 3600), static_cast<int>(seconds / 60 % 60),
+                static_cast<int>(seconds % 60));
+  return WQCommon::WQNarrowToWideStr(text);
+}
+
+// `path` without the extension of its last part.
+std::wstring WithoutExtension(const std::wstring& path) {
+  const std::size_t nameStart = path.find_last_of(Separator());
+  const std::size_t dot = path.rfind(L'.');
+  if (dot == std::wstring::npos || (nameStart != std::wstring::npos && dot < nameStart)) {
+    return path;
+  }
+  return path.substr(0, dot);
+}
+
+// The last part of `path` without its extension.
+std::wstring BaseName(const std::wstring& path) {
+  const std::wstring stem = WithoutExtension(path);
+  const std::size_t nameStart = stem.find_last_of(Separator());
+  return nameStart == std::wstring::npos ? stem : stem.substr(nameStart + 1);
+}
+
+// A standard exception raised while the document was built, carried out of SaveFile so that it
+// is told apart from the failures of the save itself.
+struct BuildFailure {
+  std::string What;
+};
+
+bool SaveDocument(const CentroidData& document, const std::wstring& path, std::wstring& errorText) {
+  const std::wstring cannotWrite = L"Cannot write to file" + path;
+  try {
+    SaveFile(path, WQCommon::WQWideToNarrowStr(cannotWrite), [&](std::ostream& out) {
+      try {
+        WQCommon::XMLBuilder builder;
+        document.Serialize(builder, path);
+        out << WQCommon::WQWideToNarrowStr(builder.QXML());
+      } catch (const std::exception& error) {
+        throw BuildFailure{error.what()};
+      }
+    });
+  } catch (const BuildFailure& failure) {
+    errorText = L"std::exception - " + WQCommon::WQNarrowToWideStr(failure.What);
+    return false;
+  } catch (const std::exception&) {
+    errorText = cannotWrite;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+struct CentroidData::CentroidData_Impl {
+  const WQDataFile::CalDataFile* File;
+  std::vector<std::shared_ptr<StickFigureData>> Spectra;
+};
+
+CentroidData::CentroidData(const WQDataFile::CalDataFile& file)
+    : impl_(std::make_shared<CentroidData_Impl>(CentroidData_Impl{&file, {}})) {}
+
+void CentroidData::Add(const WQBL::Spectrum& spectrum) {
+  impl_->Spectra.push_back(std::make_shared<StickFigureData>(spectrum, *impl_->File));
+}
+
+bool CentroidData::IsTuneUsed(int tuneId) const {
+  for (const auto& spectrum : impl_->Spectra) {
+    if (spectrum->GetTuneId() == tuneId) return true;
+  }
+  return false;
+}
+
+void CentroidData::Serialize(WQCommon::XMLBuilder& builder, const std::wstring& fileName) const {
+  builder.StartNode(L"TOFLine");
+  SerializeHeader(builder);
+  SerializeTunes(builder);
+  SerializeSpectra(builder);
+  if (!fileName.empty()) {
+    const std::wstring companion = WithoutExtension(fileName) + L".xml";
+    if (WQCommon::FileExists(companion)) builder.AppendXMLFile(companion);
+  }
+  builder.EndNode();
+}
+
+void CentroidData::SerializeHeader(WQCommon::XMLBuilder& builder) const {
+  const WQDataFile::CalDataFile& file = *impl_->File;
+  builder.StartNode(L"TOFLineHeader");
+  builder.WNode(L"Name", BaseName(file.QFileName()));
+  builder.WNode(L"Description", file.QDescription());
+  builder.WNode(L"Time", Rfc1123Time(file.QCreateTime()));
+  builder.WNode(L"DataType", L"MS");
+  builder.WNode(L"MSModel", L"KE 900");
+  builder.WNode(L"NumScans", std::to_wstring(file.QNumScanSpectra()));
+  builder.WNode(L"InstrumentId", LoadSystemConfiguration().SystemName);
+  builder.WNode(L"User", WQCommon::WQGetUserName());
+  builder.EndNode();
+}
+
+void CentroidData::SerializeTunes(WQCommon::XMLBuilder& builder) const {
+  builder.StartNode(L"Tunes");
+  for (const auto& [id, tune] : impl_->File->QMethod().Tunes) {
+    if (!IsTuneUsed(static_cast<int>(id))) continue;
+    builder.StartNode(L"TuneRef");
+    builder.WAttribute(L"Id", std::to_wstring(id));
+    tune.Serialize(builder);
+    builder.EndNode();
+  }
+  builder.EndNode();
+}
+
+void CentroidData::SerializeSpectra(WQCommon::XMLBuilder& builder) const {
+  boost::crc_32_type crc;
+  for (const auto& spectrum : impl_->Spectra) spectrum->ProcessChecksum(crc);
+  wchar_t checksum[9];
+  std::swprintf(checksum, 9, L"%x", static_cast<unsigned>(crc.checksum()));
+  builder.StartNode(L"Spectra");
+  builder.WAttribute(L"CRC", checksum);
+  for (const auto& spectrum : impl_->Spectra) spectrum->Serialize(builder);
+  builder.EndNode();
+}
+
+bool WriteTOFLineFile(const WQBL::PLAutoFindPrefs& prefs, std::wstring& errorText,
+                      SpectrumProducer produce, WQDataFile::CalDataFile& file,
+                      WQBL::ICObj& chromatogram, bool write, int count) {
+  WQBL::Spectrum spectrum;
+  CentroidData document(file);
+  for (int index = 0; index < count; ++index) {
+    produce(file, index, chromatogram, prefs, spectrum);
+    if (write) document.Add(spectrum);
+  }
+  if (!write) return true;
+  return SaveDocument(document, WithoutExtension(file.QFileName()) + L".tofline", errorText);
+}
+
+}  // namespace WQRepos

@@ -1,0 +1,161 @@
+#include <WQCommon/Text.h>
+#include <WQRepos/CentroidExport.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+namespace WQRepos {
+
+namespace {
+
+// The precision of a standard stream with its default settings.
+constexpr int kDefaultPrecision = 6;
+
+// Digits for a value of magnitude `x`: after the decimal point in fixed notation, significant in
+// general notation.
+int MagnitudePrecision(double x) {
+  if (x >= 10000000.0) return 0;
+  if (x >= 1000000.0) return 1;
+  if (x >= 100000.0) return 2;
+  if (x > 10000.0) return 3;
+  return 4;
+}
+
+// Appends `x` as a standard stream writes it in the given notation and precision. The text is the
+// C locale's, whatever locale the process has set.
+void AppendNumber(std::wstring& text, double x, std::chars_format format, int precision) {
+  // Fixed notation of the largest double takes 309 digits before the point.
+  char buffer[400];
+  const std::to_chars_result result =
+      std::to_chars(buffer, buffer + sizeof buffer, x, format, precision);
+  text.append(buffer, result.ptr);
+}
+
+void AppendInteger(std::wstring& text, std::int64_t value) {
+  char buffer[24];
+  text.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+}
+
+void AppendFixed(std::wstring& text, double x) {
+  AppendNumber(text, x, std::chars_format::fixed, MagnitudePrecision(x));
+}
+
+// General notation. A precision of 0 gives six significant digits, as on the platform the
+// document format comes from, rather than the single digit that would lose the value.
+void AppendGeneral(std::wstring& text, double x, int precision) {
+  AppendNumber(text, x, std::chars_format::general, precision == 0 ? kDefaultPrecision : precision);
+}
+
+std::wstring Summary(double x) {
+  std::wstring text;
+  AppendGeneral(text, x, MagnitudePrecision(x));
+  return text;
+}
+
+std::wstring Unsigned(std::uint32_t value) {
+  std::wstring text;
+  AppendInteger(text, value);
+  return text;
+}
+
+// Truncation toward zero that saturates at the limits of the type instead of overflowing.
+std::int32_t TruncateToInt32(double x) {
+  if (std::isnan(x)) return 0;
+  if (x >= static_cast<double>(std::numeric_limits<std::int32_t>::max())) {
+    return std::numeric_limits<std::int32_t>::max();
+  }
+  if (x <= static_cast<double>(std::numeric_limits<std::int32_t>::min())) {
+    return std::numeric_limits<std::int32_t>::min();
+  }
+  return static_cast<std::int32_t>(x);
+}
+
+// The values separated by single blanks.
+template <typename Value, typename Append>
+std::wstring List(const std::vector<Value>& values, Append append) {
+  std::wstring text;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    if (i > 0) text += L' ';
+    append(text, values[i]);
+  }
+  return text;
+}
+
+}  // namespace
+
+struct StickFigureData::StickFigureData_Impl {
+  std::wstring Name;
+  std::int32_t TuneId = 0;
+  std::uint32_t ScanNumber = 0;
+  std::int32_t RetentionTime = 0;
+  double TIC = 0.0;
+  double MaxAmplitude = 0.0;
+  double MaxArea = 0.0;
+  std::vector<double> CentroidPositions;
+  std::vector<std::int32_t> CentroidAmplitudes;
+  std::vector<double> Areas;
+};
+
+StickFigureData::StickFigureData(const WQBL::Spectrum& spectrum,
+                                 const WQDataFile::CalDataFile& file)
+    : impl_(std::make_shared<StickFigureData_Impl>()) {
+  StickFigureData_Impl& body = *impl_;
+  body.Name = spectrum.Name;
+  body.TuneId = file.QTuneRun(spectrum.TuneRunIndex).TuneId;
+  if (!spectrum.ScanNumbers.empty()) body.ScanNumber = spectrum.ScanNumbers.front();
+  body.RetentionTime = TruncateToInt32(spectrum.RetentionTime);
+  const std::vector<WQBL::Peak>& peaks = spectrum.QPeaks();
+  if (spectrum.QMaxAmplitudePeak() != -1) {
+    body.MaxAmplitude = peaks[spectrum.QMaxAmplitudePeak()].Amplitude;
+  }
+  if (spectrum.QMaxAreaPeak() != -1) body.MaxArea = peaks[spectrum.QMaxAreaPeak()].Area;
+  body.CentroidPositions.reserve(peaks.size());
+  body.CentroidAmplitudes.reserve(peaks.size());
+  body.Areas.reserve(peaks.size());
+  for (const WQBL::Peak& peak : peaks) {
+    body.CentroidPositions.push_back(spectrum.FractionalIndexToXAxisVal(peak.CentroidIndex));
+    body.CentroidAmplitudes.push_back(TruncateToInt32(peak.CentroidAmplitude));
+    body.Areas.push_back(peak.Area);
+  }
+  body.TIC = spectrum.TIC;
+}
+
+StickFigureData::~StickFigureData() = default;
+
+int StickFigureData::GetTuneId() const { return impl_->TuneId; }
+
+void StickFigureData::Serialize(WQCommon::XMLBuilder& builder) const {
+  const StickFigureData_Impl& body = *impl_;
+  builder.StartNode(L"Spectrum");
+  builder.WAttribute(L"Name", body.Name);
+  builder.WAttribute(L"TuneId", Unsigned(body.TuneId));
+  builder.WAttribute(L"ScanNumber", Unsigned(body.ScanNumber));
+  builder.WAttribute(L"RetentionTime", Unsigned(body.RetentionTime));
+  builder.WAttribute(L"TIC", Summary(body.TIC));
+  builder.WAttribute(L"MaxAmplitude", Summary(body.MaxAmplitude));
+  builder.WAttribute(L"MaxArea", Summary(body.MaxArea));
+  builder.StartNode(L"Peaks");
+  builder.WAttribute(L"Count", Unsigned(static_cast<std::uint32_t>(body.CentroidPositions.size())));
+  builder.WNode(L"CentroidX", List(body.CentroidPositions, AppendFixed));
+  builder.WNode(L"CentroidAmpl", List(body.CentroidAmplitudes, AppendInteger));
+  builder.WNode(L"Area", List(body.Areas, [](std::wstring& text, double value) {
+                  AppendGeneral(text, value, kDefaultPrecision);
+                }));
+  builder.EndNode();
+  builder.EndNode();
+}
+
+void StickFigureData::ProcessChecksum(boost::crc_32_type& crc) const {
+  WQCommon::XMLBuilder builder;
+  Serialize(builder);
+  const std::u16string text = WQCommon::WQWideToUtf16(builder.QXML());
+  for (std::size_t i = 0; i + 2 < text.size(); ++i) {
+    crc.process_byte(static_cast<unsigned char>(text[i] & 0xff));
+    crc.process_byte(static_cast<unsigned char>(text[i] >> 8));
+  }
+}
+
+}  // namespace WQRepos
