@@ -47,8 +47,10 @@ int FaultInjector::FailWithError() {
 }
 
 int FaultInjector::CreateTemporary(std::string& pathTemplate) {
-  return Strikes(!IsTransient(fault_), "CreateTemporary") ? FailWithError()
-                                                          : FileOps::CreateTemporary(pathTemplate);
+  if (Strikes(!IsTransient(fault_), "CreateTemporary")) return FailWithError();
+  const int descriptor = FileOps::CreateTemporary(pathTemplate);
+  if (descriptor >= 0) saving_.insert(descriptor);
+  return descriptor;
 }
 
 long FaultInjector::Write(int descriptor, const char* data, std::size_t size) {
@@ -72,8 +74,9 @@ int FaultInjector::Sync(int descriptor) {
 
 int FaultInjector::Close(int descriptor) {
   // The descriptor is released either way, as close() does when it reports an error.
+  const bool saving = saving_.erase(descriptor) == 1;
   const int result = FileOps::Close(descriptor);
-  return Strikes(!IsTransient(fault_), "Close") ? FailWithError() : result;
+  return Strikes(saving && !IsTransient(fault_), "Close") ? FailWithError() : result;
 }
 
 int FaultInjector::Rename(const std::string& from, const std::string& to) {

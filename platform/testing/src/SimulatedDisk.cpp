@@ -141,4 +141,23 @@ long SimulatedDisk::Read(int descriptor, char* data, std::size_t size) {
   return static_cast<long>(count);
 }
 
+PowerLossOutcome LosePowerEverywhere(SimulatedDisk& disk, const std::string& path,
+                                     const std::string& older, const std::string& newer,
+                                     const std::function<void()>& save) {
+  PowerLossOutcome outcome;
+  bool acknowledged = false;
+  const auto check = [&] {
+    ++outcome.crashPoints;
+    const auto survivor = disk.AfterPowerLoss(path);
+    if (survivor != older && survivor != newer) ++outcome.tornFiles;
+    if (acknowledged && survivor != newer) ++outcome.acknowledgedLost;
+  };
+  disk.Observe(check);
+  save();
+  acknowledged = true;
+  check();
+  disk.Observe(nullptr);
+  return outcome;
+}
+
 }  // namespace WQPlatformTesting

@@ -4,6 +4,7 @@
 
 #include <WQPlatform/Platform.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -29,7 +30,8 @@ std::string Name(Mode mode);
 bool IsTransient(Fault fault);
 
 // Counts the operations of saves that `fault` applies to (creating, writing, syncing, closing,
-// renaming, syncing the directory; writes only for the transient faults) and fails the
+// renaming, syncing the directory; writes only for the transient faults; reading is never
+// counted, nor closing a file opened for reading) and fails the
 // `failAt`-th of them (1-based), and in FromThenOn mode every later one. Removing files is never
 // failed, so that a failed save can clean up. Interrupted writes in FromThenOn mode alternate with
 // successful ones, as a signal storm would, so that a save can still progress.
@@ -58,6 +60,7 @@ class FaultInjector : public WQPlatform::FileOps {
   Mode mode_;
   int count_ = 0;
   std::string struck_;
+  std::set<int> saving_;  // descriptors of temporary files being written
   bool interruptThis_ = false;
 };
 

@@ -64,4 +64,16 @@ class SimulatedDisk : public WQPlatform::FileOps {
   std::function<void()> observer_;
 };
 
+struct PowerLossOutcome {
+  int crashPoints = 0;       // moments at which the power was (virtually) lost
+  int tornFiles = 0;         // of them, those that left neither the old nor the new file
+  int acknowledgedLost = 0;  // those after the save returned that did not leave the new file
+};
+
+// Runs `save` on `disk`, which holds `older` at `path`, and looks at what a power loss after each
+// of its operations, and after it returned, would leave at `path`.
+PowerLossOutcome LosePowerEverywhere(SimulatedDisk& disk, const std::string& path,
+                                     const std::string& older, const std::string& newer,
+                                     const std::function<void()>& save);
+
 }  // namespace WQPlatformTesting

@@ -1,0 +1,75 @@
+// Threads that save and load the same and different files at once: every load sees a whole
+// record, the old or the new one, never a torn one. Built with ThreadSanitizer in CI.
+#include <WQRepos/WQRepos.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "support/DataDirectory.h"
+
+namespace {
+
+using namespace wqtest;
+
+constexpr int kRounds = 150;
+
+WQBL::Method MethodOf(int value) {
+  WQBL::Method method;
+  method.TimePeriods.resize(1 + value);
+  method.Tunes[1] = WQBL::TuneEntry(L"Tune 1", WQCommon::Probes::ESI, WQCommon::Positive);
+  return method;
+}
+
+class ConcurrencyTest : public DataDirectoryTest {};
+
+TEST_F(ConcurrencyTest, ConcurrentSavesAndLoadsSeeWholeRecords) {
+  WQRepos::Preferences prefs;
+  const WQBL::SmoothParams smooth[] = {WQBL::SmoothParams::DefaultIC(),
+                                       WQBL::SmoothParams::DefaultMS()};
+  prefs.WMZSmooth(smooth[0]);
+  WQRepos::SaveAcqMethod(L"Shared", MethodOf(0));
+  const WQBL::Method loaded[] = {
+      WQRepos::LoadAcqMethod(L"Shared"),
+      (WQRepos::SaveAcqMethod(L"Shared", MethodOf(1)), WQRepos::LoadAcqMethod(L"Shared"))};
+
+  std::atomic<int> torn{0};
+  std::atomic<int> failures{0};
+  std::vector<std::thread> threads;
+  // Writers of the shared files, each also keeping a method of its own.
+  for (int writer = 0; writer < 3; ++writer) {
+    threads.emplace_back([&, writer] {
+      const std::wstring own = L"Own" + std::to_wstring(writer);
+      for (int round = 0; round < kRounds; ++round) {
+        try {
+          WQRepos::Preferences().WMZSmooth(smooth[round % 2]);
+          WQRepos::SaveAcqMethod(L"Shared", MethodOf(round % 2));
+          WQRepos::SaveAcqMethod(own, MethodOf(writer % 2));
+          if (!(WQRepos::LoadAcqMethod(own) == loaded[writer % 2])) ++torn;
+        } catch (const std::exception&) {
+          ++failures;
+        }
+      }
+    });
+  }
+  // Readers of the shared files.
+  for (int reader = 0; reader < 3; ++reader) {
+    threads.emplace_back([&] {
+      for (int round = 0; round < kRounds; ++round) {
+        try {
+          const WQBL::SmoothParams read = WQRepos::Preferences().QMZSmooth();
+          if (!(read == smooth[0] || read == smooth[1])) ++torn;
+          const WQBL::Method method = WQRepos::LoadAcqMethod(L"Shared");
+          if (!(method == loaded[0] || method == loaded[1])) ++torn;
+        } catch (const std::exception&) {
+          ++failures;
+        }
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(torn, 0);
+  EXPECT_EQ(failures, 0);
+}
+
+}  // namespace

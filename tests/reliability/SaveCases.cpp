@@ -1,0 +1,190 @@
+#include "reliability/SaveCases.h"
+
+#include <WQCommon/Text.h>
+#include <WQDataFile/SyntheticRun.h>
+#include <WQRepos/WQRepos.h>
+
+#include <stdexcept>
+
+namespace wqtest {
+namespace {
+
+namespace fs = std::filesystem;
+using WQRepos::Preferences;
+
+std::wstring Wide(const fs::path& path) { return WQCommon::WQNarrowToWideStr(path.string()); }
+
+std::string PreferenceFailure(const fs::path& file) {
+  return "In function`anonymous-namespace'::SavePreference; \nerror creating/saving preference "
+         "file " +
+         file.string();
+}
+
+// A preference kept by the write `write` of Preferences in "<name>.pref".
+template <typename Record>
+SaveCase PreferenceCase(const fs::path& base, const std::string& name,
+                        void (Preferences::*write)(const Record&), Record first, Record second) {
+  const fs::path file = base / "Prefs" / (name + ".pref");
+  return {name, file,
+          [write, first, second](int value) { (Preferences().*write)(value ? second : first); },
+          PreferenceFailure(file)};
+}
+
+// `record` with one setting changed by `change`.
+template <typename Record, typename Change>
+Record Changed(Record record, Change change) {
+  change(record);
+  return record;
+}
+
+WQBL::Method MethodWithOnePeriod(double minutes) {
+  WQBL::Method method;
+  method.TimePeriods.emplace_back();
+  method.TimePeriods.back().Duration = minutes;
+  method.TimePeriods.back().Items.emplace_back();
+  method.Tunes[1] = WQBL::TuneEntry(L"Tune 1", WQCommon::Probes::ESI, WQCommon::Positive);
+  return method;
+}
+
+std::vector<SaveCase> PreferenceCases(const fs::path& base) {
+  using namespace WQBL;
+  using WQRepos::FieldPref;
+  const std::vector<FieldPref> noFields;
+  const std::vector<FieldPref> oneField{
+      Changed(FieldPref(), [](FieldPref& f) { f.Name = L"Mass"; })};
+  return {
+      PreferenceCase(base, "ICBaseline", &Preferences::WICBaseline, BaselineParams::DefaultIC(),
+                     BaselineParams::DefaultMS()),
+      PreferenceCase(base, "ICNoise", &Preferences::WICNoise, NoiseParams::DefaultIC(),
+                     NoiseParams::DefaultMS()),
+      PreferenceCase(base, "ICPeakDetect", &Preferences::WICPeakDetect,
+                     PeakDetectParams::DefaultIC(), PeakDetectParams::DefaultMS()),
+      PreferenceCase(base, "ICSmooth", &Preferences::WICSmooth, SmoothParams::DefaultIC(),
+                     SmoothParams::DefaultMS()),
+      PreferenceCase(base, "ICThreshold", &Preferences::WICThreshold, ThresholdParams(),
+                     Changed(ThresholdParams(), [](ThresholdParams& p) { p.Level = 5; })),
+      PreferenceCase(base, "MZBaseline", &Preferences::WMZBaseline, BaselineParams::DefaultMS(),
+                     BaselineParams::DefaultIC()),
+      PreferenceCase(base, "MZNoise", &Preferences::WMZNoise, NoiseParams::DefaultMS(),
+                     NoiseParams::DefaultIC()),
+      PreferenceCase(base, "MZOPD", &Preferences::WMZOPD, OPDParams(), OPDParams::DefaultMS()),
+      PreferenceCase(base, "MZPeakDetect", &Preferences::WMZPeakDetect,
+                     PeakDetectParams::DefaultMS(), PeakDetectParams::DefaultIC()),
+      PreferenceCase(base, "MZSmooth", &Preferences::WMZSmooth, SmoothParams::DefaultMS(),
+                     SmoothParams::DefaultIC()),
+      PreferenceCase(base, "MZThreshold", &Preferences::WMZThreshold, ThresholdParams(),
+                     Changed(ThresholdParams(), [](ThresholdParams& p) { p.Level = 7; })),
+      PreferenceCase(base, "RampAlgorithm", &Preferences::WRampAlgorithm, RampAlgorithmParams(),
+                     Changed(RampAlgorithmParams(), [](RampAlgorithmParams& p) { p.Steps = 9; })),
+      PreferenceCase(base, "CSDecon", &Preferences::WCSDecon, ChargeStateParams(),
+                     Changed(ChargeStateParams(), [](ChargeStateParams& p) { p.MaxCharge = 9; })),
+      PreferenceCase(
+          base, "MultiThread", &Preferences::WAppThreadingPrefs, AppThreadingParams(),
+          Changed(AppThreadingParams(), [](AppThreadingParams& p) { p.ThreadCount = 9; })),
+      PreferenceCase(base, "GenTIC", &Preferences::WGenTIC, WQRepos::GenTICPrefs(),
+                     Changed(WQRepos::GenTICPrefs(), [](auto& p) { p.Option = 9; })),
+      PreferenceCase(base, "GenEIC", &Preferences::WGenEIC, WQRepos::GenEICPrefs(),
+                     Changed(WQRepos::GenEICPrefs(), [](auto& p) { p.Option = 9; })),
+      PreferenceCase(base, "GenBIC", &Preferences::WGenBIC, WQRepos::GenBICPrefs(),
+                     Changed(WQRepos::GenBICPrefs(), [](auto& p) { p.Option = 9; })),
+      PreferenceCase(base, "GenSpectra", &Preferences::WGenSpectra, WQRepos::GenSpectraPrefs(),
+                     Changed(WQRepos::GenSpectraPrefs(), [](auto& p) { p.Option = 9; })),
+      PreferenceCase(base, "TuneFieldOrder", &Preferences::WTuneFieldOrder, noFields, oneField),
+      PreferenceCase(base, "StepTblColOrder", &Preferences::WStepTblColOrder, oneField, noFields),
+      PreferenceCase(base, "ICPkTblColOrder", &Preferences::WICPkTblColOrder, noFields, oneField),
+      PreferenceCase(base, "MZPkTblColOrder", &Preferences::WMZPkTblColOrder, oneField, noFields),
+      PreferenceCase(base, "GUILayout", &Preferences::WGUILayoutPrefs, WQRepos::GUILayoutPrefs(),
+                     Changed(WQRepos::GUILayoutPrefs(), [](auto& p) { p.Number = 9; })),
+      PreferenceCase(base, "AutoTuneCmpnds", &Preferences::WATCprefs, WQRepos::AutotunePrefs(),
+                     Changed(WQRepos::AutotunePrefs(), [](auto& p) { p.PrimeDelay = 60; })),
+      PreferenceCase(base, "AutoTune", &Preferences::WAutotunePrefs, WQRepos::AutotuneDlgPrefs(),
+                     Changed(WQRepos::AutotuneDlgPrefs(), [](auto& p) { p.Value1 = 9; })),
+  };
+}
+
+std::vector<SaveCase> RepositoryCases(const fs::path& base) {
+  const fs::path tune = base / "Tunes" / "L+Default.ket";
+  const fs::path elsewhere = base / "Data" / "Copy.ket";
+  const auto tuneValue = [](int value) {
+    WQBL::Tune tune;
+    tune.ConeVoltage = value ? 35 : 30;
+    return tune;
+  };
+  return {
+      {"acquisition method", base / "AcqMethod" / "Scan.kem",
+       [](int value) { WQRepos::SaveAcqMethod(L"Scan", MethodWithOnePeriod(value ? 2 : 1)); },
+       "Unable to create acquisition method file (Scan)"},
+      {"tune", tune, [tuneValue](int value) { WQRepos::SaveTune(L"L+Default", tuneValue(value)); },
+       "Unable to create tune file: " + tune.string()},
+      {"tune by path", elsewhere,
+       [elsewhere, tuneValue](int value) {
+         WQRepos::SaveFullyQualifiedTune(Wide(elsewhere), tuneValue(value));
+       },
+       "Unable to create tune file: " + elsewhere.string()},
+      {"spectrum evaluation method", base / "EvalMethod" / "Peaks.sem",
+       [](int value) {
+         auto steps = WQRepos::DefaultSpectrumEvalMethod();
+         if (value) steps.pop_back();
+         WQRepos::SaveSpectrumEvalMethod(L"Peaks", steps);
+       },
+       "Unable to create evaluation method file."},
+      {"chromatogram evaluation method", base / "EvalMethod" / "Peaks.iem",
+       [](int value) {
+         auto steps = WQRepos::DefaultSpectrumEvalMethod();
+         if (value) steps.erase(steps.begin());
+         WQRepos::SaveICEvalMethod(L"Peaks", steps);
+       },
+       "Unable to create evaluation method file."},
+      {"reference calibrants", base / "Calibration" / "RefCals.cal",
+       [](int value) {
+         std::vector<WQRepos::RefCal> calibrants{WQRepos::RefCal(L"NaI", 172.88, 0.5, 1)};
+         if (value) calibrants.emplace_back(L"CsI", 132.91, 0.5, 1);
+         WQRepos::SaveReferenceCalibrants(calibrants);
+       },
+       "Unable to create reference calibrants file."},
+      {"data-file naming record", base / "Prefs" / "DataFileName.pref",
+       [](int value) {
+         WQRepos::DataFileNameInfo info;
+         info.Time = value ? 2000000000 : 1000000000;
+         WQRepos::WDataDirectoryFileNameInfo(info);
+       },
+       "Unable to create DataFileNameInfo file."},
+      {"system configuration", base / "Prefs" / "SystemConfiguration.xml",
+       [](int value) {
+         WQRepos::SystemConfiguration configuration;
+         configuration.SystemName = value ? L"QMS-2" : L"QMS-1";
+         WQRepos::SaveSystemConfiguration(configuration);
+       },
+       ""},
+  };
+}
+
+SaveCase ExportCase(const fs::path& base) {
+  const fs::path document = base / "Data" / "Run.tofline";
+  return {"centroid document", document,
+          [base](int value) {
+            WQDataFile::SyntheticRunSettings settings;
+            settings.ScanCount = 4;
+            settings.HighMZ = 400;
+            WQDataFile::CalDataFile run =
+                WQDataFile::GenerateSyntheticRun(Wide(base / "Data" / "Run.dat"), settings);
+            WQBL::ICObj chromatogram = run.GenerateTIC();
+            WQBL::PLAutoFindPrefs prefs;
+            prefs.Smooth = value == 1;
+            std::wstring error;
+            if (!WQRepos::AutoGenPL(run, chromatogram, prefs, true, error))
+              throw std::runtime_error(WQCommon::WQWideToNarrowStr(error));
+          },
+          "Cannot write to file" + document.string()};
+}
+
+}  // namespace
+
+std::vector<SaveCase> AllSaveCases(const fs::path& base) {
+  std::vector<SaveCase> cases = PreferenceCases(base);
+  for (SaveCase& repository : RepositoryCases(base)) cases.push_back(std::move(repository));
+  cases.push_back(ExportCase(base));
+  return cases;
+}
+
+}  // namespace wqtest

@@ -1,0 +1,133 @@
+// Every save of the module, failed at each of its file operations in turn with every kind of
+// fault, and interrupted by a power loss after each of them: the earlier file survives whole, the
+// failure is reported with the operation's own message, no temporary file stays, and no save is
+// reported done that did not reach the disk.
+#include <WQPlatform/Platform.h>
+#include <WQPlatformTesting/FaultInjector.h>
+#include <WQPlatformTesting/SimulatedDisk.h>
+#include <gmock/gmock.h>
+
+#include <iostream>
+
+#include "reliability/SaveCases.h"
+#include "support/DataDirectory.h"
+
+namespace {
+
+using namespace wqtest;
+using namespace WQPlatformTesting;
+
+std::size_t TemporaryFiles(const fs::path& directory) {
+  std::size_t count = 0;
+  for (const auto& entry : fs::directory_iterator(directory))
+    count += entry.path().filename().string().find(".wqtmp-") != std::string::npos;
+  return count;
+}
+
+// The file's content after saving `value` without faults.
+std::string SavedBytes(const SaveCase& save, int value) {
+  save.save(value);
+  return ReadBytes(save.file);
+}
+
+struct Tally {
+  int faults = 0;
+  int filesLost = 0;
+  int falseSuccesses = 0;
+  int temporariesLeft = 0;
+};
+
+class SaveFaultsTest : public DataDirectoryTest {
+ protected:
+  // Runs `save` of value 1 over value 0 with the `failAt`-th operation failing; false when the
+  // save had fewer operations than that.
+  bool InjectOnce(const SaveCase& save, int failAt, Fault fault, Mode mode, Tally& tally) {
+    const std::string before = SavedBytes(save, 0);
+    FaultInjector injector(failAt, fault, mode);
+    std::string error;
+    bool saved = true;
+    {
+      WQPlatform::ScopedFileOps seam(injector);
+      try {
+        save.save(1);
+      } catch (const std::exception& failure) {
+        saved = false;
+        error = failure.what();
+      }
+    }
+    if (!injector.Fired()) return false;
+    ++tally.faults;
+    const std::string where =
+        save.name + ": " + Name(fault) + " " + Name(mode) + " at " + injector.FirstStruck();
+    const std::string after = ReadBytes(save.file);
+    const bool replaced = after == newBytes;
+    if (after != before && !replaced) ++tally.filesLost;
+    if (saved && !replaced) ++tally.falseSuccesses;
+    tally.temporariesLeft += TemporaryFiles(save.file.parent_path());
+    if (IsTransient(fault)) {
+      EXPECT_TRUE(saved && replaced) << where << ": " << error;
+    } else {
+      EXPECT_FALSE(saved) << where;
+      if (save.failure.empty())
+        EXPECT_THAT(error, ::testing::HasSubstr(save.file.string())) << where;
+      else
+        EXPECT_EQ(error, save.failure) << where;
+      // Only a failed sync of the directory comes after the new file took the old one's name.
+      if (injector.FirstStruck() != "SyncDirectory") {
+        EXPECT_EQ(after, before) << where;
+      }
+    }
+    return true;
+  }
+
+  std::string newBytes;
+};
+
+TEST_F(SaveFaultsTest, EverySaveUnderEveryFaultKeepsTheEarlierFileOrCompletes) {
+  Tally tally;
+  const std::vector<SaveCase> saves = AllSaveCases(Base());
+  for (const SaveCase& save : saves) {
+    newBytes = SavedBytes(save, 1);
+    ASSERT_NE(newBytes, SavedBytes(save, 0)) << save.name;
+    for (Fault fault : AllFaults())
+      for (Mode mode : {Mode::Once, Mode::FromThenOn})
+        for (int failAt = 1; InjectOnce(save, failAt, fault, mode, tally); ++failAt) {
+        }
+  }
+  EXPECT_EQ(tally.filesLost, 0);
+  EXPECT_EQ(tally.falseSuccesses, 0);
+  EXPECT_EQ(tally.temporariesLeft, 0);
+  std::cout << "Fault injection: " << tally.faults << " faults (" << saves.size() << " saves x "
+            << AllFaults().size() << " kinds x 2 modes x each operation), " << tally.filesLost
+            << " files lost, " << tally.falseSuccesses << " false successes, "
+            << tally.temporariesLeft << " temporary files left.\n";
+}
+
+TEST_F(SaveFaultsTest, PowerLossDuringAnySaveLeavesTheOldOrTheNewFile) {
+  PowerLossOutcome total;
+  const std::vector<SaveCase> saves = AllSaveCases(Base());
+  for (const SaveCase& save : saves) {
+    const std::string newer = SavedBytes(save, 1);
+    const std::string older = SavedBytes(save, 0);
+    // The disk holds every file of the data directory, since some saves read others first.
+    SimulatedDisk disk;
+    for (const auto& entry : fs::recursive_directory_iterator(Base()))
+      if (entry.is_regular_file()) disk.PutDurable(entry.path().string(), ReadBytes(entry.path()));
+    const PowerLossOutcome outcome =
+        LosePowerEverywhere(disk, save.file.string(), older, newer, [&] {
+          WQPlatform::ScopedFileOps seam(disk);
+          save.save(1);
+        });
+    EXPECT_EQ(disk.Current(save.file.string()), newer) << save.name;
+    total.crashPoints += outcome.crashPoints;
+    total.tornFiles += outcome.tornFiles;
+    total.acknowledgedLost += outcome.acknowledgedLost;
+  }
+  EXPECT_EQ(total.tornFiles, 0);
+  EXPECT_EQ(total.acknowledgedLost, 0);
+  std::cout << "Power loss: " << total.crashPoints << " crash points over " << saves.size()
+            << " saves, " << total.tornFiles << " torn files, " << total.acknowledgedLost
+            << " acknowledged saves lost.\n";
+}
+
+}  // namespace

@@ -1,0 +1,150 @@
+// The reliability checks are shown to catch real faults: three broken ways of saving a file and a
+// reader that trusts a count from the file are each caught by the same checks that pass the
+// module's own save and readers.
+#include <WQCommon/Binary.h>
+#include <WQPlatform/Platform.h>
+#include <WQPlatformTesting/SimulatedDisk.h>
+#include <WQRepos/RefCals.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <iostream>
+#include <new>
+#include <sstream>
+
+#include "support/DataDirectory.h"
+
+namespace {
+
+std::atomic<std::size_t> largestRequest{0};
+
+// Requests above this are refused without asking the system: a reader that trusts a corrupt count
+// asks for gigabytes.
+constexpr std::size_t kAllocationLimit = std::size_t{1} << 30;
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+  for (std::size_t seen = largestRequest; size > seen;)
+    if (largestRequest.compare_exchange_weak(seen, size)) break;
+  if (size > kAllocationLimit) throw std::bad_alloc();
+  if (void* memory = std::malloc(size ? size : 1)) return memory;
+  throw std::bad_alloc();
+}
+
+// GCC takes the free() of a replaced operator delete for a mismatch with operator new.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+void operator delete(void* memory) noexcept { std::free(memory); }
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
+void operator delete(void* memory, std::size_t) noexcept { ::operator delete(memory); }
+
+namespace {
+
+using namespace wqtest;
+using namespace WQPlatformTesting;
+
+const std::string kTarget = "/lab/Prefs/GenTIC.pref";
+const std::string kOld = "old record, fully on disk";
+const std::string kNew = "the new record, which is a little longer";
+
+void WriteInTwoParts(SimulatedDisk& disk, int descriptor) {
+  const std::size_t half = kNew.size() / 2;
+  disk.Write(descriptor, kNew.data(), half);
+  disk.Write(descriptor, kNew.data() + half, kNew.size() - half);
+}
+
+// Rewrites the file in place.
+void TruncatingSave(SimulatedDisk& disk) {
+  const int descriptor = disk.OpenTruncating(kTarget);
+  WriteInTwoParts(disk, descriptor);
+  disk.Sync(descriptor);
+  disk.Close(descriptor);
+}
+
+// Renames a file whose data may not be on the disk yet.
+void SaveWithoutFileSync(SimulatedDisk& disk) {
+  std::string temporary = kTarget + ".tmpXXXXXX";
+  const int descriptor = disk.CreateTemporary(temporary);
+  WriteInTwoParts(disk, descriptor);
+  disk.Close(descriptor);
+  disk.Rename(temporary, kTarget);
+  disk.SyncDirectory("/lab/Prefs");
+}
+
+// Reports success before the new name is on the disk.
+void SaveWithoutDirectorySync(SimulatedDisk& disk) {
+  std::string temporary = kTarget + ".tmpXXXXXX";
+  const int descriptor = disk.CreateTemporary(temporary);
+  WriteInTwoParts(disk, descriptor);
+  disk.Sync(descriptor);
+  disk.Close(descriptor);
+  disk.Rename(temporary, kTarget);
+}
+
+PowerLossOutcome LosePowerDuring(void (*save)(SimulatedDisk&)) {
+  SimulatedDisk disk;
+  disk.PutDurable(kTarget, kOld);
+  return LosePowerEverywhere(disk, kTarget, kOld, kNew, [&] { save(disk); });
+}
+
+// Reads a list of doubles, sizing it by the count the stream holds.
+void UnguardedListReader(WQCommon::BinaryReader& reader) {
+  std::uint32_t count = 0;
+  reader >> count;
+  std::vector<double> values(count);
+  for (double& value : values) reader >> value;
+}
+
+// The largest single allocation `read` asks for.
+std::size_t LargestAllocationOf(const std::function<void()>& read) {
+  largestRequest = 0;
+  try {
+    read();
+  } catch (const std::exception&) {
+  }
+  return largestRequest;
+}
+
+class SeededFaultsTest : public DataDirectoryTest {};
+
+TEST_F(SeededFaultsTest, ChecksCatchEverySeededFaultAndPassTheRealCode) {
+  const std::string hugeCount = U32(4000000000u);
+  const fs::path calibrants = Dir("Calibration") / "RefCals.cal";
+  WriteBytes(calibrants, U32(1) + hugeCount);
+  const std::size_t guarded = LargestAllocationOf([] { WQRepos::LoadReferenceCalibrants(); });
+  const std::size_t unguarded = LargestAllocationOf([&] {
+    std::istringstream stream(hugeCount);
+    WQCommon::BinaryReader reader(stream);
+    UnguardedListReader(reader);
+  });
+
+  const bool detected[] = {LosePowerDuring(TruncatingSave).tornFiles > 0,
+                           LosePowerDuring(SaveWithoutFileSync).tornFiles > 0,
+                           LosePowerDuring(SaveWithoutDirectorySync).acknowledgedLost > 0,
+                           unguarded > kAllocationLimit};
+  EXPECT_TRUE(detected[0]) << "in-place truncating writer";
+  EXPECT_TRUE(detected[1]) << "writer without file fsync";
+  EXPECT_TRUE(detected[2]) << "writer without directory fsync";
+  EXPECT_TRUE(detected[3]) << "reader trusting a count";
+  EXPECT_LT(guarded, std::size_t{1} << 20);
+
+  SimulatedDisk disk;
+  disk.PutDurable(kTarget, kOld);
+  const PowerLossOutcome atomic = LosePowerEverywhere(disk, kTarget, kOld, kNew, [&] {
+    WQPlatform::ScopedFileOps seam(disk);
+    WQPlatform::AtomicFile file(kTarget);
+    file.Stream() << kNew;
+    file.Commit();
+  });
+  EXPECT_EQ(atomic.tornFiles + atomic.acknowledgedLost, 0);
+  std::cout << "seeded faults detected: "
+            << std::count(std::begin(detected), std::end(detected), true) << " of 4\n";
+}
+
+}  // namespace
