@@ -2,6 +2,8 @@
 // subcommand's callback prints what the module returns and throws on failure.
 #pragma once
 
+#include <WQRepos/Config.h>
+
 #include <CLI/CLI.hpp>
 #include <string>
 
@@ -41,5 +43,10 @@ void AddExportCommands(CLI::App& app);
 
 // Text for the terminal from the module's wide strings.
 std::string Narrow(const std::wstring& text);
+
+// Initializes the module and gives a Config read from the same ConfigClient.xml, which answers
+// the directories that the module's entry points do not hand out. Its repeat of the settings
+// report is silenced.
+WQRepos::Config InitializedConfig();
 
 }  // namespace wqtool

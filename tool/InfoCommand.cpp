@@ -1,6 +1,5 @@
 #include <WQCommon/System.h>
 #include <WQRepos/WQRepos.h>
-#include <log4cxx/logger.h>
 
 #include <iomanip>
 #include <iostream>
@@ -21,13 +20,8 @@ const std::pair<WQRepos::Config::DirTypes, const char*> kDirectories[] = {
     {WQRepos::Config::AutotuneDir, "autotune"}};
 
 void PrintInfo() {
-  // Initialize reports the configuration file and the settings in force on standard error.
-  WQRepos::Initialize();
-  // A Config of our own answers the directory of every kind. It reads the same file, so its
-  // repeat of the report is silenced.
-  log4cxx::Logger::getLogger("app")->setLevel(log4cxx::Level::getOff());
-  WQRepos::Config config;
-  config.Refresh();
+  // Initializing reports the configuration file and the settings in force on standard error.
+  const WQRepos::Config config = InitializedConfig();
   std::uint16_t port = 0;
   const std::wstring host = WQRepos::QServerInfo(port);
   const std::wstring data = WQRepos::QDataDirectory();

@@ -1,7 +1,6 @@
 #include <WQCommon/System.h>
 #include <WQCommon/Text.h>
 #include <WQRepos/WQRepos.h>
-#include <log4cxx/logger.h>
 
 #include <algorithm>
 #include <functional>
@@ -206,15 +205,8 @@ const std::map<std::string, Decoder>& Decoders() {
   return decoders;
 }
 
-// The preferences directory as the module configures it.
 std::wstring PreferencesDirectory() {
-  WQRepos::Initialize();
-  // A Config of our own answers the directory. It reads the same file, so its repeat of the
-  // settings report is silenced.
-  log4cxx::Logger::getLogger("app")->setLevel(log4cxx::Level::getOff());
-  WQRepos::Config config;
-  config.Refresh();
-  return config.QDirectory(WQRepos::Config::PrefsDir);
+  return InitializedConfig().QDirectory(WQRepos::Config::PrefsDir);
 }
 
 void ListPreferences() {

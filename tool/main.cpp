@@ -1,9 +1,9 @@
 // wqrepos: the repository module's files from a shell.
+#include <WQCommon/Text.h>
+#include <WQRepos/EntryPoints.h>
 #include <log4cxx/consoleappender.h>
 #include <log4cxx/logger.h>
 #include <log4cxx/patternlayout.h>
-
-#include <WQCommon/Text.h>
 
 #include <exception>
 #include <iostream>
@@ -13,6 +13,14 @@
 namespace wqtool {
 
 std::string Narrow(const std::wstring& text) { return WQCommon::WQWideToNarrowStr(text); }
+
+WQRepos::Config InitializedConfig() {
+  WQRepos::Initialize();
+  log4cxx::Logger::getLogger("app")->setLevel(log4cxx::Level::getOff());
+  WQRepos::Config config;
+  config.Refresh();
+  return config;
+}
 
 }  // namespace wqtool
 
