@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build needs when they are missing: with apt-get when run as
-# root, otherwise it prints the one command to run and stops.
+# Installs the Debian packages the build needs, and any named as arguments, when they are missing:
+# with apt-get when run as root, otherwise it prints the one command to run and stops.
 set -euo pipefail
 
 packages=(cmake g++ make liblog4cxx-dev libboost-dev libpugixml-dev libcli11-dev libgtest-dev
-          libgmock-dev)
+          libgmock-dev "$@")
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||

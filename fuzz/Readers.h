@@ -1,0 +1,39 @@
+// Every reader of a stored file, fed with raw bytes: the fuzz targets run one of them on each input
+// and the corpus replay test runs every corpus and regression input through its reader.
+//
+// The module is initialised once per process, by InitializeOnce() or the first reader that runs.
+// No ConfigClient.xml is consulted for the data directory: the testing library's built-in base
+// directory is used, and each reader writes only files of its own name there, so processes that
+// run different readers at the same time never share a file. Only the ConfigClient.xml reader
+// writes beside the library.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace wqfuzz {
+
+struct Reader {
+  // Also the name of the reader's corpus folder and the suffix of its fuzz target.
+  const char* name;
+  // Stores `bytes` as the file the reader reads, reads it, and removes it again. Swallows the
+  // errors a reader may raise for a bad file (the std::exception family and
+  // WQCommon::XMLResultException) except std::bad_alloc, which no bounded file may cause; anything
+  // else escapes.
+  void (*read)(const std::string& bytes);
+};
+
+// Every reader, in a fixed order.
+const std::vector<Reader>& Readers();
+
+// The reader called `name`. Throws std::invalid_argument "Unknown reader <name>" for any other.
+const Reader& FindReader(const std::string& name);
+
+// Initialises the module (WQRepos::Initialize) on the first call; later calls do nothing.
+void InitializeOnce();
+
+// The repository directory `subdirectory` ("AcqMethod", "Prefs", ...), after InitializeOnce().
+std::filesystem::path RepositoryDirectory(const char* subdirectory);
+
+}  // namespace wqfuzz

@@ -1,0 +1,63 @@
+// Every seed of the fuzz corpus and every input that once made a reader fail goes through its
+// reader again: a reader may refuse a file, but never crash on one.
+#include <gmock/gmock.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "Readers.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The inputs in tests/data/<set>/<reader>, in name order; hidden files (.gitkeep) are not inputs.
+std::vector<fs::path> Inputs(const char* set, const std::string& reader) {
+  std::vector<fs::path> inputs;
+  const fs::path folder = fs::path(WQREPOS_TEST_DATA_DIR) / set / reader;
+  if (!fs::is_directory(folder)) return inputs;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+    if (entry.is_regular_file() && entry.path().filename().string().front() != '.')
+      inputs.push_back(entry.path());
+  }
+  std::sort(inputs.begin(), inputs.end());
+  return inputs;
+}
+
+std::string Content(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::vector<std::string> ReaderNames() {
+  std::vector<std::string> names;
+  for (const wqfuzz::Reader& reader : wqfuzz::Readers()) names.push_back(reader.name);
+  return names;
+}
+
+class CorpusReplay : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(CorpusReplay, ReaderHasSeeds) {
+  EXPECT_THAT(Inputs("corpus", GetParam()), ::testing::Not(::testing::IsEmpty()));
+}
+
+TEST_P(CorpusReplay, EverySeedAndRegressionIsReadWithoutACrash) {
+  const wqfuzz::Reader& reader = wqfuzz::FindReader(GetParam());
+  for (const char* set : {"corpus", "regressions"}) {
+    for (const fs::path& input : Inputs(set, GetParam())) {
+      SCOPED_TRACE(input.string());
+      EXPECT_NO_THROW(reader.read(Content(input)));
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllReaders, CorpusReplay, ::testing::ValuesIn(ReaderNames()),
+                         [](const ::testing::TestParamInfo<std::string>& info) {
+                           return info.param;
+                         });
+
+}  // namespace
