@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Fuzzes every reader of the module with libFuzzer (AddressSanitizer and UndefinedBehaviorSanitizer
 # on): builds one fuzz target per reader into build-fuzz with clang, runs each for N seconds on a
-# scratch copy of its seeds (tests/data/corpus/<reader>, plus its regressions) two at a time, the
+# scratch copy of its corpus (tests/data/corpus/<reader>, plus its regressions) two at a time, the
 # ConfigClient.xml reader alone at the end, and prints a line of figures per reader and a total.
 # Every input that crashed a reader, ran it out of memory or hung it is kept in
 # tests/data/regressions/<reader>/, and the run then fails. The committed corpus never grows.

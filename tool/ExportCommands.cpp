@@ -32,7 +32,7 @@ struct ExportOptions {
 struct GenerateOptions {
   std::string Path;
   std::uint32_t Scans = 120;
-  std::uint32_t Seed = 1;
+  std::uint32_t RunNumber = 1;
   double HighMZ = 2000.0;
 };
 
@@ -120,7 +120,7 @@ void Export(const ExportOptions& options) {
 void Generate(const GenerateOptions& options) {
   WQDataFile::SyntheticRunSettings settings;
   settings.ScanCount = options.Scans;
-  settings.Seed = options.Seed;
+  settings.RunNumber = options.RunNumber;
   settings.HighMZ = options.HighMZ;
   settings.Calibrants = WQDataFile::SyntheticRunSettings::SodiumIodideClusters(
       settings.LowMZ, settings.HighMZ, settings.Calibrants.front().Height);
@@ -132,7 +132,7 @@ void Generate(const GenerateOptions& options) {
   file.Save();
   std::cout << "Wrote " << options.Path << ": " << file.QNumScanSpectra() << " scans of m/z "
             << settings.LowMZ << " to " << settings.HighMZ << ", " << settings.Calibrants.size()
-            << " calibrant peaks, seed " << settings.Seed << '\n';
+            << " calibrant peaks, run " << settings.RunNumber << '\n';
 }
 
 }  // namespace
@@ -168,7 +168,10 @@ void AddExportCommands(CLI::App& app) {
   generate->add_option("--scans", generateOptions->Scans, "Number of scans")
       ->capture_default_str()
       ->check(CLI::Range(1u, 1000000u));
-  generate->add_option("--seed", generateOptions->Seed, "Seed of the noise")->capture_default_str();
+  generate
+      ->add_option("--run-number", generateOptions->RunNumber,
+                   "Number of the run: each number gives its own noise")
+      ->capture_default_str();
   generate->add_option("--high-mz", generateOptions->HighMZ, "End of the scanned m/z range")
       ->capture_default_str()
       ->check(CLI::Range(100.0, 10000.0));

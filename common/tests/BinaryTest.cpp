@@ -1,8 +1,8 @@
 #include <WQCommon/Binary.h>
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <sstream>
 #include <string>
@@ -20,13 +20,19 @@ std::uint64_t Bits(double value) {
   return bits;
 }
 
-std::vector<unsigned char> Bytes(const std::stringstream& stream) {
-  const std::string text = stream.str();
-  return {text.begin(), text.end()};
+std::string BytesOf(const std::vector<unsigned char>& bytes) {
+  return std::string(bytes.begin(), bytes.end());
 }
 
 std::stringstream StreamOf(const std::vector<unsigned char>& bytes) {
-  return std::stringstream(std::string(bytes.begin(), bytes.end()));
+  return std::stringstream(BytesOf(bytes));
+}
+
+template <typename T>
+T Read(BinaryReader& reader) {
+  T value{};
+  reader >> value;
+  return value;
 }
 
 // A record as the repository's records are written: a version, then its fields.
@@ -41,42 +47,33 @@ struct Sample : IWQSerial {
 };
 
 TEST(BinaryStream, EveryTypeRoundTripsIncludingExtremes) {
-  const std::vector<double> doubles = {
-      std::numeric_limits<double>::quiet_NaN(),  std::numeric_limits<double>::infinity(),
-      -std::numeric_limits<double>::infinity(),  -0.0,
-      std::numeric_limits<double>::denorm_min(), 1.5e300};
+  using Int32 = std::numeric_limits<std::int32_t>;
+  using Int64 = std::numeric_limits<std::int64_t>;
+  using Double = std::numeric_limits<double>;
+  const std::vector<double> doubles = {Double::quiet_NaN(),  Double::infinity(),
+                                       -Double::infinity(),  -0.0,
+                                       Double::denorm_min(), 1.5e300};
   const std::vector<std::wstring> strings = {L"", L"Grüße, 50 µL/min", L"smile \U0001F600"};
+  Sample sample;
+  sample.offset = -2;
   std::stringstream stream;
   BinaryWriter writer(stream);
-  writer << true << false << std::numeric_limits<std::int32_t>::min()
-         << std::numeric_limits<std::int32_t>::max() << std::numeric_limits<std::uint32_t>::max()
-         << std::numeric_limits<std::int64_t>::min() << std::numeric_limits<std::int64_t>::max();
+  writer << true << false << Int32::min() << Int32::max()
+         << std::numeric_limits<std::uint32_t>::max() << Int64::min() << Int64::max() << sample;
   for (const double value : doubles) writer << value;
   for (const std::wstring& value : strings) writer << value;
 
   BinaryReader reader(stream);
-  bool yes = false, no = true;
-  std::int32_t int32Min = 0, int32Max = 0;
-  std::uint32_t uint32Max = 0;
-  std::int64_t int64Min = 0, int64Max = 0;
-  reader >> yes >> no >> int32Min >> int32Max >> uint32Max >> int64Min >> int64Max;
-  EXPECT_TRUE(yes);
-  EXPECT_FALSE(no);
-  EXPECT_EQ(int32Min, std::numeric_limits<std::int32_t>::min());
-  EXPECT_EQ(int32Max, std::numeric_limits<std::int32_t>::max());
-  EXPECT_EQ(uint32Max, std::numeric_limits<std::uint32_t>::max());
-  EXPECT_EQ(int64Min, std::numeric_limits<std::int64_t>::min());
-  EXPECT_EQ(int64Max, std::numeric_limits<std::int64_t>::max());
-  for (const double expected : doubles) {
-    double value = 0;
-    reader >> value;
-    EXPECT_EQ(Bits(value), Bits(expected));
-  }
-  for (const std::wstring& expected : strings) {
-    std::wstring value = L"stale";
-    reader >> value;
-    EXPECT_EQ(value, expected);
-  }
+  EXPECT_TRUE(Read<bool>(reader));
+  EXPECT_FALSE(Read<bool>(reader));
+  EXPECT_EQ(Read<std::int32_t>(reader), Int32::min());
+  EXPECT_EQ(Read<std::int32_t>(reader), Int32::max());
+  EXPECT_EQ(Read<std::uint32_t>(reader), std::numeric_limits<std::uint32_t>::max());
+  EXPECT_EQ(Read<std::int64_t>(reader), Int64::min());
+  EXPECT_EQ(Read<std::int64_t>(reader), Int64::max());
+  EXPECT_EQ(Read<Sample>(reader).offset, -2);
+  for (const double expected : doubles) EXPECT_EQ(Bits(Read<double>(reader)), Bits(expected));
+  for (const std::wstring& expected : strings) EXPECT_EQ(Read<std::wstring>(reader), expected);
   EXPECT_EQ(reader.Remaining(), 0u);
 }
 
@@ -85,64 +82,46 @@ TEST(BinaryStream, ValuesAreWrittenLittleEndian) {
   BinaryWriter writer(stream);
   writer << std::uint32_t{1} << std::int32_t{-2} << std::int64_t{0x0102030405060708} << 1.0
          << std::wstring(L"A") << std::wstring(L"\U0001F600");
-  EXPECT_EQ(Bytes(stream),
-            (std::vector<unsigned char>{0x01, 0x00, 0x00, 0x00,                          // 1
-                                        0xFE, 0xFF, 0xFF, 0xFF,                          // -2
-                                        0x08, 0x07, 0x06, 0x05, 0x04, 0x03, 0x02, 0x01,  //
-                                        0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xF0, 0x3F,  // 1.0
-                                        0x01, 0x00, 0x00, 0x00, 0x41, 0x00,              // "A"
-                                        0x02, 0x00, 0x00, 0x00, 0x3D, 0xD8, 0x00, 0xDE}));
-}
-
-TEST(BinaryStream, AnyNonzeroByteReadsAsTrue) {
-  std::stringstream stream = StreamOf({0x02, 0xFF});
-  BinaryReader reader(stream);
-  bool first = false, second = false;
-  reader >> first >> second;
-  EXPECT_TRUE(first);
-  EXPECT_TRUE(second);
-}
-
-TEST(BinaryStream, LoneSurrogateReadsAsReplacementCharacter) {
-  std::stringstream stream = StreamOf({0x02, 0x00, 0x00, 0x00, 0x00, 0xD8, 0x21, 0x00});
-  BinaryReader reader(stream);
-  std::wstring value;
-  reader >> value;
-  EXPECT_EQ(value, L"\xFFFD!");
-}
-
-TEST(BinaryStream, ValueCutShortIsRefused) {
-  std::stringstream stream = StreamOf({0x01, 0x02, 0x03});
-  BinaryReader reader(stream);
-  std::int64_t value = 0;
-  EXPECT_THAT([&] { reader >> value; },
-              ThrowsMessage<StreamError>(
-                  StrEq("Binary stream ended early: a value needs 8 bytes, 3 remain")));
-}
-
-TEST(BinaryStream, StringLongerThanTheStreamIsRefusedBeforeAllocating) {
-  std::stringstream stream = StreamOf({0xFF, 0xFF, 0xFF, 0xFF, 0x41, 0x00});
-  BinaryReader reader(stream);
-  std::wstring value;
-  EXPECT_THAT([&] { reader >> value; },
-              ThrowsMessage<StreamError>(StrEq("Binary stream holds a count of 4294967295 items, "
-                                               "more than its remaining 2 bytes can hold")));
-}
-
-TEST(BinaryStream, RecordRoundTripsAndPrintsAsLowerCaseHex) {
-  Sample written;
-  written.offset = -2;
-  std::stringstream stream;
-  BinaryWriter writer(stream);
-  writer << written;
-  Sample read;
-  BinaryReader reader(stream);
-  reader >> read;
-  EXPECT_EQ(read.offset, -2);
-
+  EXPECT_EQ(stream.str(), BytesOf({0x01, 0x00, 0x00, 0x00,                          // 1
+                                   0xFE, 0xFF, 0xFF, 0xFF,                          // -2
+                                   0x08, 0x07, 0x06, 0x05, 0x04, 0x03, 0x02, 0x01,  //
+                                   0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xF0, 0x3F,  // 1.0
+                                   0x01, 0x00, 0x00, 0x00, 0x41, 0x00,              // "A"
+                                   0x02, 0x00, 0x00, 0x00, 0x3D, 0xD8, 0x00, 0xDE}));
+  Sample sample;
+  sample.offset = -2;
   std::wstring text;
-  written.Serialize(text);
+  sample.Serialize(text);
   EXPECT_EQ(text, L"01000000feffffff");
+}
+
+// Any nonzero byte is true; a lone surrogate becomes the replacement character.
+TEST(BinaryStream, ReadingToleratesOddBoolsAndLoneSurrogates) {
+  std::stringstream stream = StreamOf({0x02, 0xFF, 0x02, 0x00, 0x00, 0x00, 0x00, 0xD8, 0x21, 0x00});
+  BinaryReader reader(stream);
+  EXPECT_TRUE(Read<bool>(reader));
+  EXPECT_TRUE(Read<bool>(reader));
+  EXPECT_EQ(Read<std::wstring>(reader), L"\xFFFD!");
+}
+
+TEST(BinaryStream, StreamEndingEarlyIsRefusedBeforeAllocating) {
+  const struct {
+    std::vector<unsigned char> bytes;
+    std::function<void(BinaryReader&)> read;
+    const char* message;
+  } cases[] = {
+      {{0x01, 0x02, 0x03},
+       Read<std::int64_t>,
+       "Binary stream ended early: a value needs 8 bytes, 3 remain"},
+      {{0xFF, 0xFF, 0xFF, 0xFF, 0x41, 0x00},
+       Read<std::wstring>,
+       "Binary stream holds a count of 4294967295 items, more than its remaining 2 bytes can "
+       "hold"}};
+  for (const auto& [bytes, read, message] : cases) {
+    std::stringstream stream = StreamOf(bytes);
+    BinaryReader reader(stream);
+    EXPECT_THAT([&] { read(reader); }, ThrowsMessage<StreamError>(StrEq(message)));
+  }
 }
 
 }  // namespace

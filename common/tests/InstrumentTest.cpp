@@ -1,6 +1,5 @@
 #include <WQCommon/Instrument.h>
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 namespace WQCommon {
 namespace {
@@ -8,14 +7,11 @@ namespace {
 using ::testing::StrEq;
 using ::testing::ThrowsMessage;
 
-TEST(Probes, NamesCarryTheirIds) {
+TEST(Probes, NamesCarryTheirIdsAndGiveTheIdBack) {
   EXPECT_EQ(Probes::GetName(Probes::APCI), L"APCI (1)");
   EXPECT_EQ(Probes::GetNameNoId(Probes::ESCi), L"ESCi");
   EXPECT_EQ(Probes::GetName(static_cast<Probes::ProbeTypes>(7)), L"Unknown (7)");
   EXPECT_EQ(Probes::GetNameNoId(static_cast<Probes::ProbeTypes>(-1)), L"Unknown");
-}
-
-TEST(Probes, IdIsFoundFromEitherNameForm) {
   for (const auto probe : {Probes::ESI, Probes::APCI, Probes::ESCi, Probes::APPI}) {
     EXPECT_EQ(Probes::GetId(Probes::GetName(probe)), probe);
     EXPECT_EQ(Probes::GetId(Probes::GetNameNoId(probe)), probe);
@@ -24,14 +20,10 @@ TEST(Probes, IdIsFoundFromEitherNameForm) {
   EXPECT_EQ(Probes::GetId(L"Unknown (7)"), -1);
 }
 
-TEST(Polarity, TextsRoundTrip) {
-  for (const auto polarity : {Positive, Negative}) {
-    EXPECT_EQ(PolarityFromWStr(PolarityToWStr(polarity)), polarity);
-  }
+TEST(Polarity, TextsRoundTripAndUnknownOnesAreRefused) {
   EXPECT_EQ(PolarityToWStr(Negative), L"Negative");
-}
-
-TEST(Polarity, UnknownPolarityIsRefused) {
+  for (const auto polarity : {Positive, Negative})
+    EXPECT_EQ(PolarityFromWStr(PolarityToWStr(polarity)), polarity);
   EXPECT_THAT([] { PolarityFromWStr(L"positive"); },
               ThrowsMessage<UnknownPolarityError>(StrEq("Unknown polarity text (positive)")));
   EXPECT_THAT([] { PolarityToWStr(static_cast<PolarityTypes>(2)); },

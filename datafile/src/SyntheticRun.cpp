@@ -20,11 +20,11 @@ constexpr double kPeakReach = 6.0;
 // The calibrants' profile over the run never falls below this share of its apex.
 constexpr double kProfileFloor = 0.1;
 
-// Normally distributed numbers from a seed, the same on every platform: the standard engines are
-// fully specified, the standard distributions are not.
+// Normally distributed numbers from a starting value, the same on every platform: the standard
+// engines are fully specified, the standard distributions are not.
 class NormalSource {
  public:
-  explicit NormalSource(std::uint32_t seed) : engine_(seed) {}
+  explicit NormalSource(std::uint32_t start) : engine_(start) {}
 
   double Next() {
     if (hasSpare_) {
@@ -100,7 +100,7 @@ SyntheticRunSettings::SyntheticRunSettings()
       PeakWidth(0.6),
       Calibrants(SodiumIodideClusters(100.0, 2000.0, 50000.0)),
       Baseline(20.0),
-      Seed(1),
+      RunNumber(1),
       CreateTime(1704067200) {}
 
 std::vector<Calibrant> SyntheticRunSettings::SodiumIodideClusters(double lowMZ, double highMZ,
@@ -130,10 +130,10 @@ CalDataFile GenerateSyntheticRun(const std::wstring& fileName,
 
   CalDataFile file(fileName,
                    L"Synthetic calibration run, " + std::to_wstring(settings.ScanCount) +
-                       L" scans, seed " + std::to_wstring(settings.Seed),
+                       L" scans, run " + std::to_wstring(settings.RunNumber),
                    settings.CreateTime, CalibrationMethod(settings, points));
   file.AddTuneRun(TuneRun{1});
-  NormalSource noise(settings.Seed);
+  NormalSource noise(settings.RunNumber);
   for (std::uint32_t s = 0; s < settings.ScanCount; ++s) {
     Scan scan;
     scan.ScanNumber = s + 1;

@@ -5,7 +5,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <tuple>
 
 namespace WQDataFile {
 namespace {
@@ -13,75 +15,53 @@ namespace {
 namespace fs = std::filesystem;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::StrEq;
 using ::testing::ThrowsMessage;
 
-class DataFileTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    directory_ =
-        fs::temp_directory_path() /
-        ("wqdatafile-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(directory_);
-  }
-  void TearDown() override { fs::remove_all(directory_); }
-
-  std::wstring PathOf(const std::string& name) const {
-    return WQCommon::WQNarrowToWideStr((directory_ / name).string());
-  }
-
-  fs::path directory_;
-};
-
-WQBL::Method MethodWithTunes() {
+// Three scans on one m/z axis, the second and third with tune run 1.
+CalDataFile SmallFile(const std::wstring& path) {
   WQBL::Method method;
   method.TimePeriods.resize(1);
   method.Tunes[3] = WQBL::TuneEntry(L"Low", WQCommon::Probes::APCI, WQCommon::Negative);
   method.Tunes[5] = WQBL::TuneEntry(L"High", WQCommon::Probes::ESI, WQCommon::Positive);
-  return method;
-}
-
-Scan ScanOf(std::uint32_t number, double time, std::uint32_t tuneRun, std::vector<double> mz,
-            std::vector<double> intensity) {
-  Scan scan;
-  scan.ScanNumber = number;
-  scan.RetentionTime = time;
-  scan.TuneRunIndex = tuneRun;
-  scan.MZ = std::move(mz);
-  scan.Intensity = std::move(intensity);
-  return scan;
-}
-
-// Three scans on one m/z axis, the second and third with tune run 1.
-CalDataFile SmallFile(const std::wstring& path) {
-  CalDataFile file(path, L"Calibration \u00e9t\u00e9", -86400LL * 365 * 80, MethodWithTunes());
+  CalDataFile file(path, L"Calibration \u00e9t\u00e9", -86400LL * 365 * 80, method);
   file.AddTuneRun(TuneRun{5});
   file.AddTuneRun(TuneRun{3});
-  file.AddScan(ScanOf(10, 1.5, 0, {100.0, 100.5, 101.0}, {1.0, 2.0, 3.0}));
-  file.AddScan(ScanOf(11, 2.0, 1, {100.0, 100.5, 101.0}, {3.0, 4.0, 5.0}));
-  file.AddScan(ScanOf(13, 3.5, 1, {100.0, 100.5, 101.0}, {5.0, 9.0, 1.0}));
+  file.AddScan({10, 1.5, 0, {100.0, 100.5, 101.0}, {1.0, 2.0, 3.0}});
+  file.AddScan({11, 2.0, 1, {100.0, 100.5, 101.0}, {3.0, 4.0, 5.0}});
+  file.AddScan({13, 3.5, 1, {100.0, 100.5, 101.0}, {5.0, 9.0, 1.0}});
   return file;
 }
 
-std::string ReadAll(const std::wstring& path) {
-  std::ifstream in(WQCommon::WQWideToNarrowStr(path), std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+class DataFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override { fs::create_directories(directory_); }
+  void TearDown() override { fs::remove_all(directory_); }
 
-void WriteAll(const std::wstring& path, const std::string& bytes) {
-  std::ofstream(WQCommon::WQWideToNarrowStr(path), std::ios::binary) << bytes;
-}
+  // The file `name` as SmallFile() saves it, with its bytes changed by `change`.
+  std::string SavedAndChanged(const std::string& name,
+                              const std::function<void(std::string&)>& change) const {
+    const fs::path path = directory_ / name;
+    SmallFile(path.wstring()).Save();
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    change(bytes);
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    return path.string();
+  }
 
-void ExpectSameScan(const Scan& actual, const Scan& expected) {
-  EXPECT_EQ(actual.ScanNumber, expected.ScanNumber);
-  EXPECT_EQ(actual.RetentionTime, expected.RetentionTime);
-  EXPECT_EQ(actual.TuneRunIndex, expected.TuneRunIndex);
-  EXPECT_EQ(actual.MZ, expected.MZ);
-  EXPECT_EQ(actual.Intensity, expected.Intensity);
+  const fs::path directory_ =
+      fs::temp_directory_path() /
+      ("wqdatafile-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+       ::testing::UnitTest::GetInstance()->current_test_info()->name());
+};
+
+auto Fields(const Scan& scan) {
+  return std::tie(scan.ScanNumber, scan.RetentionTime, scan.TuneRunIndex, scan.MZ, scan.Intensity);
 }
 
 TEST_F(DataFileTest, SavedFileReadsBackAsWritten) {
-  const std::wstring path = PathOf("run7.dat");
+  const std::wstring path = (directory_ / "run7.dat").wstring();
   const CalDataFile written = SmallFile(path);
   written.Save();
   const CalDataFile read(path);
@@ -93,114 +73,88 @@ TEST_F(DataFileTest, SavedFileReadsBackAsWritten) {
   EXPECT_EQ(read.QTuneRun(0).TuneId, 5);
   EXPECT_EQ(read.QTuneRun(1).TuneId, 3);
   ASSERT_EQ(read.QNumScanSpectra(), 3u);
-  for (std::uint32_t i = 0; i < 3; ++i) ExpectSameScan(read.QScan(i), written.QScan(i));
+  for (std::uint32_t i = 0; i < 3; ++i) EXPECT_EQ(Fields(read.QScan(i)), Fields(written.QScan(i)));
 }
 
-TEST_F(DataFileTest, MissingFileIsRefused) {
-  const std::wstring path = PathOf("absent.dat");
-  EXPECT_THAT([&] { CalDataFile file(path); },
-              ThrowsMessage<DataFileError>("Cannot open data file " +
-                                           WQCommon::WQWideToNarrowStr(path) + "."));
+TEST_F(DataFileTest, MissingFileOrFileOfAnotherVersionIsRefused) {
+  const fs::path missing = directory_ / "absent.dat";
+  EXPECT_THAT(
+      [&] { CalDataFile file(missing.wstring()); },
+      ThrowsMessage<DataFileError>(StrEq("Cannot open data file " + missing.string() + ".")));
+  const std::string path = SavedAndChanged("run7.dat", [](std::string& bytes) { bytes[0] = 2; });
+  EXPECT_THAT([&] { CalDataFile file(fs::path(path).wstring()); },
+              ThrowsMessage<DataFileError>(StrEq("Unknown data file version 2 in " + path + ".")));
 }
 
-TEST_F(DataFileTest, FileOfAnotherVersionIsRefused) {
-  const std::wstring path = PathOf("run7.dat");
-  SmallFile(path).Save();
-  std::string bytes = ReadAll(path);
-  bytes[0] = 2;
-  WriteAll(path, bytes);
-  EXPECT_THAT([&] { CalDataFile file(path); },
-              ThrowsMessage<DataFileError>("Unknown data file version 2 in " +
-                                           WQCommon::WQWideToNarrowStr(path) + "."));
-}
-
-TEST_F(DataFileTest, TruncatedFileIsRefusedNamingIt) {
-  const std::wstring path = PathOf("run7.dat");
-  SmallFile(path).Save();
-  const std::string bytes = ReadAll(path);
-  WriteAll(path, bytes.substr(0, bytes.size() - 4));
-  EXPECT_THAT([&] { CalDataFile file(path); },
-              ThrowsMessage<WQCommon::StreamError>(
-                  HasSubstr("Cannot read " + WQCommon::WQWideToNarrowStr(path) + ": ")));
-}
-
-TEST_F(DataFileTest, PointCountLargerThanTheFileIsRefusedBeforeAnythingIsSized) {
-  const std::wstring path = PathOf("run7.dat");
-  CalDataFile file(path, L"", 0, WQBL::Method());
-  file.AddTuneRun(TuneRun{1});
-  file.AddScan(ScanOf(1, 0.0, 0, {}, {}));
-  file.Save();
-  // The file ends with the point count of its one scan.
-  std::string bytes = ReadAll(path);
-  bytes.replace(bytes.size() - 4, 4, "\xff\xff\xff\x7f");
-  WriteAll(path, bytes);
-  EXPECT_THROW(CalDataFile read(path), WQCommon::StreamError);
+// Six bytes hold the version and half the description's length. The file ends with the point
+// count of its last scan and its three m/z values and intensities.
+TEST_F(DataFileTest, TruncatedFileOrHugeCountIsRefusedNamingTheFile) {
+  const std::pair<std::function<void(std::string&)>, std::string> cases[] = {
+      {[](std::string& bytes) { bytes.resize(6); },
+       "Binary stream ended early: a value needs 4 bytes, 2 remain"},
+      {[](std::string& bytes) { bytes.replace(bytes.size() - 6 * 8 - 4, 4, "\xff\xff\xff\x7f"); },
+       "Binary stream holds a count of 2147483647 items, more than its remaining 48 bytes can "
+       "hold"}};
+  for (const auto& [change, message] : cases) {
+    const std::string path = SavedAndChanged("run7.dat", change);
+    EXPECT_THAT(
+        [&] { CalDataFile file(fs::path(path).wstring()); },
+        ThrowsMessage<WQCommon::StreamError>(StrEq("Cannot read " + path + ": " + message)));
+  }
 }
 
 TEST_F(DataFileTest, UnwritableTargetIsReportedNamingIt) {
-  const std::wstring path = PathOf("missing/run7.dat");
-  EXPECT_THAT([&] { SmallFile(path).Save(); },
-              ThrowsMessage<DataFileError>(
-                  HasSubstr("Cannot write data file " + WQCommon::WQWideToNarrowStr(path) + ": ")));
+  const fs::path path = directory_ / "missing" / "run7.dat";
+  EXPECT_THAT(
+      [&] { SmallFile(path.wstring()).Save(); },
+      ThrowsMessage<DataFileError>(HasSubstr("Cannot write data file " + path.string() + ": ")));
 }
 
 TEST_F(DataFileTest, ScansOutOfOrderOrInconsistentAreRefused) {
   CalDataFile file = SmallFile(L"/cal/run7.dat");
-  EXPECT_THAT([&] { file.AddScan(ScanOf(13, 4.0, 0, {}, {})); },
-              ThrowsMessage<DataFileError>("Scan 13 of /cal/run7.dat does not follow scan 13."));
-  EXPECT_THAT([&] { file.AddScan(ScanOf(14, 4.0, 2, {}, {})); },
-              ThrowsMessage<DataFileError>(
-                  "Scan 14 of /cal/run7.dat names tune run 2, which the file does not have."));
-  EXPECT_THAT(
-      [&] { file.AddScan(ScanOf(14, 4.0, 0, {1.0}, {})); },
-      ThrowsMessage<DataFileError>("Scan 14 of /cal/run7.dat has 1 m/z values but 0 intensities."));
-  const Scan repeated = ScanOf(14, 4.0, 0, {2.0, 2.0}, {1.0, 1.0});
-  EXPECT_THAT(
-      [&] { file.AddScan(repeated); },
-      ThrowsMessage<DataFileError>("Scan 14 of /cal/run7.dat has m/z values that do not ascend."));
+  const std::pair<Scan, const char*> cases[] = {
+      {{13, 4.0, 0, {}, {}}, "Scan 13 of /cal/run7.dat does not follow scan 13."},
+      {{14, 4.0, 2, {}, {}},
+       "Scan 14 of /cal/run7.dat names tune run 2, which the file does not have."},
+      {{14, 4.0, 0, {1.0}, {}}, "Scan 14 of /cal/run7.dat has 1 m/z values but 0 intensities."},
+      {{14, 4.0, 0, {2.0, 2.0}, {1.0, 1.0}},
+       "Scan 14 of /cal/run7.dat has m/z values that do not ascend."}};
+  for (const auto& [scan, message] : cases)
+    EXPECT_THAT([&] { file.AddScan(scan); }, ThrowsMessage<DataFileError>(StrEq(message)));
   EXPECT_EQ(file.QNumScanSpectra(), 3u);
   EXPECT_THAT([&] { file.QTuneRun(2); },
-              ThrowsMessage<DataFileError>("Tune run 2 is not in /cal/run7.dat."));
+              ThrowsMessage<DataFileError>(StrEq("Tune run 2 is not in /cal/run7.dat.")));
 }
 
-TEST_F(DataFileTest, AveragedSpectrumIsTheMeanOfItsScans) {
-  const CalDataFile file = SmallFile(L"/cal/run7.dat");
+// A scan on another axis is interpolated onto the first one's: 100.0 lies outside scan 20, 100.5
+// halfway between its points.
+TEST_F(DataFileTest, AveragedSpectrumIsTheMeanOfItsScansOnTheFirstOnesAxis) {
+  CalDataFile file = SmallFile(L"/cal/run7.dat");
   const std::unique_ptr<WQBL::Spectrum> spectrum =
       file.GenerateAveragedSpectrum({13, 11}, WQBL::MZRange());
   EXPECT_THAT(spectrum->QXAxis(), ElementsAre(100.0, 100.5, 101.0));
   EXPECT_THAT(spectrum->QYValues(), ElementsAre(4.0, 6.5, 3.0));
-  EXPECT_EQ(spectrum->TIC, 13.5);
-  EXPECT_EQ(spectrum->RetentionTime, 2.75);
+  EXPECT_EQ(std::tie(spectrum->TIC, spectrum->RetentionTime, spectrum->TuneRunIndex),
+            std::make_tuple(13.5, 2.75, 1u));
   EXPECT_THAT(spectrum->ScanNumbers, ElementsAre(13u, 11u));
-  EXPECT_EQ(spectrum->TuneRunIndex, 1u);
   EXPECT_EQ(spectrum->Name, L"Average of 2 scans, 13 to 11");
-  EXPECT_TRUE(spectrum->CheckAllStatus(WQBL::Curve::XAssigned | WQBL::Curve::YAssigned));
   EXPECT_EQ(file.GenerateAveragedSpectrum({10}, WQBL::MZRange())->Name, L"Scan 10");
-}
-
-TEST_F(DataFileTest, ScansOnOtherAxesAreInterpolatedOntoTheFirst) {
-  CalDataFile file = SmallFile(L"/cal/run7.dat");
-  file.AddScan(ScanOf(20, 5.0, 0, {100.25, 100.75}, {10.0, 20.0}));
-  const auto spectrum = file.GenerateAveragedSpectrum({10, 20}, WQBL::MZRange());
-  // 100.0 lies outside the second scan; 100.5 lies halfway between its points.
-  EXPECT_THAT(spectrum->QYValues(), ElementsAre(0.5, 8.5, 1.5));
-}
-
-TEST_F(DataFileTest, BoundedRangeLimitsTheAxis) {
-  const CalDataFile file = SmallFile(L"/cal/run7.dat");
-  const auto spectrum =
+  const auto bounded =
       file.GenerateAveragedSpectrum({10}, WQBL::MZRange(WQBL::MZRange::Bounded, 100.4, 101.0));
-  EXPECT_THAT(spectrum->QXAxis(), ElementsAre(100.5, 101.0));
-  EXPECT_EQ(spectrum->TIC, 5.0);
+  EXPECT_THAT(bounded->QXAxis(), ElementsAre(100.5, 101.0));
+  EXPECT_EQ(bounded->TIC, 5.0);
+  file.AddScan({20, 5.0, 0, {100.25, 100.75}, {10.0, 20.0}});
+  EXPECT_THAT(file.GenerateAveragedSpectrum({10, 20}, WQBL::MZRange())->QYValues(),
+              ElementsAre(0.5, 8.5, 1.5));
 }
 
 TEST_F(DataFileTest, EmptyOrUnknownScanListIsRefused) {
   const CalDataFile file = SmallFile(L"/cal/run7.dat");
   EXPECT_THAT([&] { file.GenerateAveragedSpectrum({}, WQBL::MZRange()); },
-              ThrowsMessage<DataFileError>("No scans to average in /cal/run7.dat."));
+              ThrowsMessage<DataFileError>(StrEq("No scans to average in /cal/run7.dat.")));
   const std::vector<std::uint32_t> unknown = {10, 12};
   EXPECT_THAT([&] { file.GenerateAveragedSpectrum(unknown, WQBL::MZRange()); },
-              ThrowsMessage<DataFileError>("Scan 12 is not in /cal/run7.dat."));
+              ThrowsMessage<DataFileError>(StrEq("Scan 12 is not in /cal/run7.dat.")));
 }
 
 }  // namespace

@@ -1,52 +1,17 @@
 #include <WQBL/CurveEval.h>
 #include <gmock/gmock.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "SerialTesting.h"
 
 namespace WQBL {
 namespace {
 
-using ::testing::AllOf;
-using ::testing::Field;
-using ::testing::Throws;
 using ::testing::ThrowsMessage;
-using WQCommon::XMLResultException;
 
-std::string BytesOf(const CurveEval& step) {
-  std::ostringstream stream;
-  WQCommon::BinaryWriter writer(stream);
-  writer << step;
-  return stream.str();
-}
-
-void ReadFrom(const std::string& bytes, CurveEval& step) {
-  std::istringstream stream(bytes);
-  WQCommon::BinaryReader reader(stream);
-  reader >> step;
-}
-
-std::wstring XmlOf(const CurveEval& step) {
-  WQCommon::XMLBuilder builder;
-  builder.StartNode(L"Method");
-  step.Serialize(builder);
-  builder.EndNode();
-  return builder.QXML();
-}
-
-void ReadXml(const std::wstring& xml, CurveEval& step) {
-  WQCommon::XMLParser parser;
-  ASSERT_TRUE(parser.LoadXML(xml));
-  ASSERT_TRUE(parser.StartNode(L"Method"));
-  step.Serialize(parser);
-}
-
-std::wstring Replaced(std::wstring text, const std::wstring& from, const std::wstring& to) {
-  return text.replace(text.find(from), from.size(), to);
-}
-
-// One step of every kind, each with parameters unlike the defaults.
+// One step of every kind, in the order of the kinds, each with parameters unlike the defaults.
 std::vector<CurveEval> StepsOfEveryKind() {
   ThresholdParams threshold;
   threshold.Level = 250.5;
@@ -55,53 +20,36 @@ std::vector<CurveEval> StepsOfEveryKind() {
 }
 
 TEST(CurveEval, HoldsTheKindAndRecordItWasMadeFrom) {
-  const CurveEval step(NoiseParams::DefaultMS());
-  EXPECT_EQ(step.QKind(), CurveEval::Noise);
-  EXPECT_TRUE(std::get<NoiseParams>(step.QParams()) == NoiseParams::DefaultMS());
-  EXPECT_EQ(CurveEval().QKind(), CurveEval::NoStep);
-}
-
-TEST(CurveEval, EqualityComparesTheKindAndTheParameters) {
-  EXPECT_TRUE(CurveEval(BaselineParams::DefaultIC()) == CurveEval(BaselineParams::DefaultIC()));
-  EXPECT_FALSE(CurveEval(BaselineParams::DefaultIC()) == CurveEval(BaselineParams::DefaultMS()));
-  EXPECT_FALSE(CurveEval(PeakDetectParams()) == CurveEval(NoiseParams()));
-  EXPECT_FALSE(CurveEval() == CurveEval(ThresholdParams()));
-}
-
-TEST(CurveEval, EveryKindReadsBackFromItsBinaryForm) {
-  for (const CurveEval& written : StepsOfEveryKind()) {
-    CurveEval read{NoiseParams()};
-    ReadFrom(BytesOf(written), read);
-    EXPECT_TRUE(read == written) << written.QKind();
+  const std::vector<CurveEval> steps = StepsOfEveryKind();
+  for (std::size_t kind = 0; kind < steps.size(); ++kind) {
+    EXPECT_EQ(steps[kind].QKind(), static_cast<CurveEval::Kinds>(kind));
+    EXPECT_EQ(steps[kind].QParams().index(), kind);
   }
+  EXPECT_TRUE(std::get<NoiseParams>(steps[CurveEval::Noise].QParams()) == NoiseParams::DefaultIC());
 }
 
-TEST(CurveEval, EveryKindReadsBackFromItsXmlForm) {
+TEST(CurveEval, EveryKindReadsBackFromItsBinaryAndXmlForms) {
   for (const CurveEval& written : StepsOfEveryKind()) {
-    CurveEval read(ThresholdParams{});
-    ReadXml(XmlOf(written), read);
-    EXPECT_TRUE(read == written) << written.QKind();
+    CurveEval fromBinary{NoiseParams()};
+    ReadFrom(BytesOf(written), fromBinary);
+    EXPECT_TRUE(fromBinary == written) << written.QKind();
+    CurveEval fromXml{ThresholdParams()};
+    ReadXml(XmlOf(written), fromXml);
+    EXPECT_TRUE(fromXml == written) << written.QKind();
   }
 }
 
 TEST(CurveEval, TruncatedStepIsRefusedAtEveryLengthAndTheStepKept) {
-  const std::string bytes = BytesOf(CurveEval(PeakDetectParams::DefaultMS()));
-  for (std::size_t length = 0; length < bytes.size(); ++length) {
-    CurveEval read;
-    EXPECT_THROW(ReadFrom(bytes.substr(0, length), read), WQCommon::StreamError) << length;
-    EXPECT_TRUE(read == CurveEval()) << length;
-  }
+  ExpectEveryTruncationRefused(Sample{CurveEval(PeakDetectParams::DefaultMS()), "CurveEval"});
 }
 
 TEST(CurveEval, UnknownVersionOrKindIsRefusedAndTheStepKept) {
+  ExpectUnknownVersionRefused(Sample{CurveEval(BaselineParams()), "CurveEval"});
   std::string bytes = BytesOf(CurveEval(BaselineParams()));
-  CurveEval read;
   bytes[4] = 5;
+  CurveEval read;
   EXPECT_THAT([&] { ReadFrom(bytes, read); },
               ThrowsMessage<std::runtime_error>("Unknown CurveEval kind."));
-  bytes[0] = 2;
-  EXPECT_THAT([&] { ReadFrom(bytes, read); },
-              ThrowsMessage<std::runtime_error>("Unknown CurveEval version."));
   const std::wstring xml = XmlOf(CurveEval(NoiseParams()));
   EXPECT_THAT([&] { ReadXml(Replaced(xml, L">Noise<", L">Smooth<"), read); },
               ThrowsMessage<std::runtime_error>("Unknown CurveEval kind."));
@@ -124,12 +72,8 @@ TEST(CurveEval, XmlParametersThatAreNoRecordOfTheKindAreRefused) {
 
 TEST(CurveEval, MissingXmlElementIsReportedByName) {
   CurveEval read;
-  EXPECT_THAT([&] { ReadXml(L"<Method/>", read); },
-              Throws<XMLResultException>(AllOf(Field(&XMLResultException::Code, 1001),
-                                               Field(&XMLResultException::Message, L"CurveEval"))));
-  EXPECT_THAT([&] { ReadXml(L"<Method><CurveEval><Kind>Noise</Kind></CurveEval></Method>", read); },
-              Throws<XMLResultException>(AllOf(Field(&XMLResultException::Code, 1001),
-                                               Field(&XMLResultException::Message, L"Params"))));
+  ExpectMissingElement(L"<Top/>", read, L"CurveEval");
+  ExpectMissingElement(L"<Top><CurveEval><Kind>Noise</Kind></CurveEval></Top>", read, L"Params");
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
-#include <WQCommon/Text.h>
 #include <WQRepos/Autotune.h>
 #include <WQRepos/EntryPoints.h>
 #include <gmock/gmock.h>
 
 #include "support/DataDirectory.h"
+#include "support/Serial.h"
 
 namespace {
 
@@ -11,8 +11,6 @@ using namespace wqtest;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::ThrowsMessage;
-
-std::wstring Wide(const fs::path& path) { return WQCommon::WQNarrowToWideStr(path.string()); }
 
 using AutotuneTunesTest = DataDirectoryTest;
 

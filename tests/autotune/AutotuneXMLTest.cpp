@@ -1,4 +1,3 @@
-#include <WQCommon/Text.h>
 #include <WQRepos/Autotune.h>
 #include <WQRepos/Exception.h>
 #include <gmock/gmock.h>
@@ -6,6 +5,7 @@
 #include <boost/lexical_cast.hpp>
 
 #include "support/DataDirectory.h"
+#include "support/Serial.h"
 
 namespace {
 
@@ -14,6 +14,7 @@ using ::testing::Field;
 using ::testing::HasSubstr;
 using ::testing::Property;
 using ::testing::Throws;
+using ::testing::ThrowsMessage;
 using WQCommon::XMLResultException;
 using WQRepos::AutotunePrefs;
 
@@ -55,16 +56,13 @@ TEST(AutotuneXML, WholeRecordRoundTripsThroughAFileExceptTheSourceType) {
   written.SourceType = WQCommon::Probes::ESCi;
   written.PrimeDelay = -3;
   wqtest::TempDirectory directory;
-  const std::wstring path = WQCommon::WQNarrowToWideStr((directory.Path() / "at.xml").string());
+  const std::wstring path = wqtest::Wide(directory.Path() / "at.xml");
   WQCommon::XMLBuilder builder;
-  builder.StartNode(L"AutoTune");
   builder << written;
-  builder.EndNode();
   builder.Save(path);
 
   WQCommon::XMLParser parser;
   ASSERT_TRUE(parser.LoadFile(path));
-  ASSERT_TRUE(parser.StartNode(L"AutoTune"));
   EXPECT_THAT(parser.QXML(), HasSubstr(L"<SourceType>ESCi</SourceType>"));
   AutotunePrefs read;
   read.SourceType = WQCommon::Probes::APPI;
@@ -81,13 +79,10 @@ TEST(AutotuneXML, NumbersAreWrittenToSixSignificantDigits) {
                     HasSubstr(L"<Area>0.5</Area>"), HasSubstr(L"<Time>100</Time>")));
 }
 
-TEST(AutotuneXML, LegacyDiverterTextIsReadButTheCurrentOneWritten) {
+TEST(AutotuneXML, EarlierDiverterTextIsReadAndTheCurrentOneWrittenButUnknownTextsAreRefused) {
   const AutotunePrefs read = Read(Document(L"Divert", L""));
   EXPECT_EQ(read.DiverterSource, WQRepos::Waste);
   EXPECT_THAT(Written(read), HasSubstr(L"<DiverterSource>Waste</DiverterSource>"));
-}
-
-TEST(AutotuneXML, UnknownDiverterOrPolarityTextIsRefused) {
   EXPECT_THAT([] { Read(Document(L"load", L"")); },
               RaisesQMV(L"Invalid DiverterSource (load) in WQRepos::QNode"));
   std::wstring document = Document(L"Load", L"");
@@ -106,15 +101,13 @@ TEST(AutotuneXML, MissingElementIsNamedWithCode1001) {
               raisesMissing(L"TunePoint"));
 }
 
-TEST(AutotuneXML, PrimeDelayIsReadLeniently) {
+TEST(AutotuneXML, AbsentOrPartlyNumericElementsAreReadLeniently) {
   AutotunePrefs before;
   before.PrimeDelay = 9;
   EXPECT_EQ(Read(Document(L"Load", L"", L""), before).PrimeDelay, 45);
   EXPECT_EQ(Read(Document(L"Load", L"", L"<PrimeDelay>12abc</PrimeDelay>"), before).PrimeDelay, 12);
   EXPECT_EQ(Read(Document(L"Load", L"", L"<PrimeDelay>abc</PrimeDelay>"), before).PrimeDelay, 9);
-}
-
-TEST(AutotuneXML, PointLackingAChildTakesItFromThePointBefore) {
+  // A point lacking a child takes it from the point before.
   const AutotunePrefs read =
       Read(Document(L"Load", kCaffeine + L"<TunePoint><Name>Second</Name></TunePoint>"));
   ASSERT_EQ(read.TunePoints.size(), 2u);
@@ -123,12 +116,13 @@ TEST(AutotuneXML, PointLackingAChildTakesItFromThePointBefore) {
 }
 
 TEST(AutotuneXML, NumbersMustBeWhollyNumbers) {
-  auto withPoint = [](const std::wstring& children) {
-    return Document(L"Load", L"<TunePoint>" + children + L"</TunePoint>");
-  };
-  EXPECT_THROW(Read(withPoint(L"<CapExit> 7</CapExit>")), boost::bad_lexical_cast);
-  EXPECT_THROW(Read(withPoint(L"<Mass></Mass>")), boost::bad_lexical_cast);
-  EXPECT_EQ(Read(withPoint(L"<CapExit>+7</CapExit>")).TunePoints.at(0).CapExit, 7);
+  for (const std::wstring child : {L"<CapExit> 7</CapExit>", L"<Mass></Mass>"}) {
+    EXPECT_THAT([&] { Read(Document(L"Load", L"<TunePoint>" + child + L"</TunePoint>")); },
+                ThrowsMessage<boost::bad_lexical_cast>(
+                    "bad lexical cast: source type value could not be interpreted as target"));
+  }
+  const std::wstring signedCapExit = L"<TunePoint><CapExit>+7</CapExit></TunePoint>";
+  EXPECT_EQ(Read(Document(L"Load", signedCapExit)).TunePoints.at(0).CapExit, 7);
 }
 
 }  // namespace

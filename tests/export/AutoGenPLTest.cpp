@@ -3,7 +3,8 @@
 #include <WQRepos/CentroidExport.h>
 #include <gmock/gmock.h>
 
-#include <cmath>
+#include <iterator>
+#include <optional>
 
 #include "export/ExportSupport.h"
 #include "support/DataDirectory.h"
@@ -12,47 +13,57 @@ namespace {
 
 using namespace wqtest;
 using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 using ::testing::SizeIs;
 using ::testing::StrEq;
-using ::testing::ThrowsMessage;
-
-std::wstring Wide(const fs::path& path) { return WQCommon::WQNarrowToWideStr(path.string()); }
 
 // Preferences that count how often they are asked.
 class CountingPrefs : public WQBL::PLAutoFindPrefs {
  public:
+  explicit CountingPrefs(bool everySpectrum, std::int32_t selection = WQBL::ApexScan) {
+    EverySpectrum = everySpectrum;
+    PeakTableSelection = selection;
+  }
   bool QEverySpectrumSelection() const override {
-    ++EverySpectrumQueries;
+    ++Queries;
     return PLAutoFindPrefs::QEverySpectrumSelection();
   }
   bool QPeakTableSelection(std::int32_t& selection, bool& peakTableChosen) const override {
     ++PeakTableQueries;
+    ++Queries;
     return PLAutoFindPrefs::QPeakTableSelection(selection, peakTableChosen);
   }
 
-  mutable int EverySpectrumQueries = 0;
+  mutable int Queries = 0;
   mutable int PeakTableQueries = 0;
 };
 
-WQBL::PLAutoFindPrefs PeakTablePrefs(std::int32_t selection) {
-  WQBL::PLAutoFindPrefs prefs;
-  prefs.EverySpectrum = false;
-  prefs.PeakTableSelection = selection;
-  return prefs;
+// A chromatogram of the given scans.
+WQBL::ICObj Chromatogram(std::vector<double> times, std::vector<std::uint32_t> scans) {
+  WQBL::ICObj chromatogram;
+  chromatogram.AssignYValues(std::vector<double>(times.size(), 1.0));
+  chromatogram.AssignXAxis(std::move(times));
+  chromatogram.AssignScanNumbers(std::move(scans));
+  return chromatogram;
 }
 
+// Each test starts from a synthetic run of 120 scans over m/z 100 to 700 and its total ion
+// current.
 class AutoGenPLTest : public DataDirectoryTest {
  protected:
-  fs::path Target() const { return Dir("Data") / "run7.tofline"; }
-
-  // A synthetic calibration run of 120 scans over m/z 100 to 700, with four calibrants.
-  WQDataFile::CalDataFile Run() const {
+  void SetUp() override {
+    DataDirectoryTest::SetUp();
     WQDataFile::SyntheticRunSettings settings;
     settings.HighMZ = 700.0;
     settings.Calibrants = WQDataFile::SyntheticRunSettings::SodiumIodideClusters(100, 700, 20000);
-    return WQDataFile::GenerateSyntheticRun(Wide(Dir("Data") / "run7.dat"), settings);
+    file_ = WQDataFile::GenerateSyntheticRun(Wide(Dir("Data") / "run7.dat"), settings);
+    tic_ = file_->GenerateTIC();
+  }
+
+  fs::path Target() const { return Dir("Data") / "run7.tofline"; }
+
+  bool Export(WQBL::ICObj& chromatogram, const WQBL::PLAutoFindPrefs& prefs, bool write = true) {
+    return WQRepos::AutoGenPL(*file_, chromatogram, prefs, write, error_);
   }
 
   pugi::xml_document Exported() const {
@@ -63,9 +74,8 @@ class AutoGenPLTest : public DataDirectoryTest {
 
   std::vector<std::string> DataFiles() const {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(Dir("Data"))) {
+    for (const auto& entry : fs::directory_iterator(Dir("Data")))
       names.push_back(entry.path().filename().string());
-    }
     return names;
   }
 
@@ -73,207 +83,130 @@ class AutoGenPLTest : public DataDirectoryTest {
     WriteBytes(Dir("Prefs") / "SystemConfiguration.xml",
                "<SystemConfiguration><CalSource>Vial_3</CalSource></SystemConfiguration>");
   }
+
+  std::optional<WQDataFile::CalDataFile> file_;
+  WQBL::ICObj tic_;
+  std::wstring error_ = L"untouched";
 };
 
-std::vector<std::string> SpectrumAttributes(const pugi::xml_document& document, const char* name) {
-  std::vector<std::string> values;
-  for (const pugi::xml_node& spectrum :
-       document.child("TOFLine").child("Spectra").children("Spectrum")) {
-    values.push_back(spectrum.attribute(name).value());
-  }
-  return values;
-}
-
 TEST_F(AutoGenPLTest, ChromatogramWithoutBothAxesIsRefusedBeforeAnythingIsAsked) {
-  WQDataFile::CalDataFile file = Run();
-  const WQBL::ICObj tic = file.GenerateTIC();
   WQBL::ICObj onlyX;
-  onlyX.AssignXAxis(tic.QXAxis());
+  onlyX.AssignXAxis(tic_.QXAxis());
   WQBL::ICObj onlyY;
-  onlyY.AssignYValues(tic.QYValues());
+  onlyY.AssignYValues(tic_.QYValues());
   for (WQBL::ICObj* chromatogram : {&onlyX, &onlyY}) {
-    CountingPrefs prefs;
-    std::wstring error = L"earlier";
-    EXPECT_FALSE(WQRepos::AutoGenPL(file, *chromatogram, prefs, true, error));
-    EXPECT_EQ(error, L"X/Y axis of curve not assigned");
-    EXPECT_EQ(prefs.EverySpectrumQueries + prefs.PeakTableQueries, 0);
+    const CountingPrefs prefs(false);
+    EXPECT_FALSE(Export(*chromatogram, prefs));
+    EXPECT_EQ(error_, L"X/Y axis of curve not assigned");
+    EXPECT_EQ(prefs.Queries, 0);
   }
   EXPECT_THAT(DataFiles(), IsEmpty());
 }
 
-// Every-spectrum mode: one spectrum per chromatogram point, in point order. The saved document
-// read back with an XML parser: its counts and lists agree with one another, its CRC with one
-// recomputed from its text, and the peaks of the run's apex with the calibrants.
+// One spectrum per chromatogram point, in point order. Read back with an XML parser, the
+// document's counts agree with its lists and its CRC with one recomputed from its text.
 TEST_F(AutoGenPLTest, EverySpectrumModeSavesADocumentThatAgreesWithItsOwnText) {
-  WQDataFile::CalDataFile file = Run();
   WriteBytes(Dir("Data") / "run7.xml", "<Calibrant>NaI</Calibrant>");
-  WQBL::ICObj tic = file.GenerateTIC();
-  std::wstring error = L"untouched";
-  ASSERT_TRUE(WQRepos::AutoGenPL(file, tic, WQBL::PLAutoFindPrefs(), true, error));
-  EXPECT_EQ(error, L"untouched");
-  EXPECT_FALSE(tic.CheckAllStatus(WQBL::Curve::PeaksDetected));
+  ASSERT_TRUE(Export(tic_, WQBL::PLAutoFindPrefs()));
+  EXPECT_EQ(error_, L"untouched");
+  EXPECT_FALSE(tic_.CheckAllStatus(WQBL::Curve::PeaksDetected));
   const pugi::xml_document document = Exported();
   std::vector<std::string> scans;
   for (int scan = 1; scan <= 120; ++scan) scans.push_back(std::to_string(scan));
-  EXPECT_THAT(SpectrumAttributes(document, "ScanNumber"), ElementsAreArray(scans));
-  const pugi::xml_node top = document.child("TOFLine");
-  EXPECT_THAT(top.child("TOFLineHeader").child_value("NumScans"), StrEq("120"));
-  EXPECT_THAT(top.child_value("Calibrant"), StrEq("NaI"));
-  const pugi::xml_node spectra = top.child("Spectra");
+  EXPECT_EQ(Texts(document, "//Spectrum/@ScanNumber"), scans);
+  EXPECT_THAT(Texts(document, "//NumScans | /TOFLine/Calibrant"), ElementsAre("120", "NaI"));
+  const pugi::xml_node spectra = document.child("TOFLine").child("Spectra");
   EXPECT_EQ(spectra.attribute("CRC").value(), RecomputedCrc(spectra));
-  for (const pugi::xml_node& spectrum : spectra.children("Spectrum")) {
-    const pugi::xml_node peaks = spectrum.child("Peaks");
-    const std::size_t count = peaks.attribute("Count").as_uint();
-    EXPECT_EQ(ItemCount(peaks.child_value("CentroidX")), count);
-    EXPECT_EQ(ItemCount(peaks.child_value("CentroidAmpl")), count);
-    EXPECT_EQ(ItemCount(peaks.child_value("Area")), count);
+  for (const pugi::xpath_node& peaks : document.select_nodes("//Peaks")) {
+    for (const char* list : {"CentroidX", "CentroidAmpl", "Area"}) {
+      std::istringstream items(peaks.node().child_value(list));
+      EXPECT_EQ(std::distance(std::istream_iterator<std::string>(items), {}),
+                peaks.node().attribute("Count").as_int());
+    }
   }
-  const pugi::xml_node apex = spectra.find_child_by_attribute("Spectrum", "ScanNumber", "60");
-  std::istringstream positions(apex.child("Peaks").child_value("CentroidX"));
-  std::vector<double> found{std::istream_iterator<double>(positions), {}};
-  const auto calibrants = WQDataFile::SyntheticRunSettings::SodiumIodideClusters(100, 700, 1);
-  ASSERT_THAT(found, SizeIs(calibrants.size()));
-  for (std::size_t i = 0; i < found.size(); ++i) EXPECT_NEAR(found[i], calibrants[i].MZ, 0.01);
 }
 
 TEST_F(AutoGenPLTest, PeakTableModeDetectsTheChromatogramPeaksWhenNoneAreDetected) {
-  WQDataFile::CalDataFile file = Run();
-  WQBL::ICObj tic = file.GenerateTIC();
-  std::wstring error;
-  ASSERT_TRUE(WQRepos::AutoGenPL(file, tic, PeakTablePrefs(WQBL::ApexScan), true, error));
-  ASSERT_TRUE(tic.CheckAllStatus(WQBL::Curve::PeaksDetected));
-  ASSERT_THAT(tic.QPeaks(), SizeIs(1));
-  EXPECT_THAT(SpectrumAttributes(Exported(), "ScanNumber"),
-              ElementsAre(std::to_string(tic.QScanNumber(tic.QPeaks()[0].ApexIndex))));
+  ASSERT_TRUE(Export(tic_, CountingPrefs(false)));
+  ASSERT_THAT(tic_.QPeaks(), SizeIs(1));
+  EXPECT_THAT(Texts(Exported(), "//Spectrum/@ScanNumber"),
+              ElementsAre(std::to_string(tic_.QScanNumber(tic_.QPeaks()[0].ApexIndex))));
 }
 
 TEST_F(AutoGenPLTest, PeakTableModeUsesDetectedPeaksAsTheyAreAndAsksTheSelectionPerPeak) {
-  WQDataFile::CalDataFile file = Run();
-  WQBL::ICObj tic = file.GenerateTIC();
-  std::vector<WQBL::Peak> peaks(3);
-  const std::uint32_t points[][3] = {{10, 12, 14}, {50, 60, 70}, {100, 101, 102}};
-  for (std::size_t i = 0; i < peaks.size(); ++i) {
-    peaks[i].StartIndex = points[i][0];
-    peaks[i].ApexIndex = points[i][1];
-    peaks[i].EndIndex = points[i][2];
-  }
-  tic.AssignPeaks(peaks);
-  CountingPrefs prefs;
-  prefs.EverySpectrum = false;
-  prefs.PeakTableSelection = WQBL::PeakScans;
-  std::wstring error;
-  ASSERT_TRUE(WQRepos::AutoGenPL(file, tic, prefs, true, error));
-  EXPECT_EQ(tic.QPeaks(), peaks);
+  const std::vector<WQBL::Peak> peaks = {{10, 12, 14}, {50, 60, 70}, {100, 101, 102}};
+  tic_.AssignPeaks(peaks);
+  const CountingPrefs prefs(false, WQBL::PeakScans);
+  ASSERT_TRUE(Export(tic_, prefs));
+  EXPECT_EQ(tic_.QPeaks(), peaks);
   EXPECT_EQ(prefs.PeakTableQueries, 3);
   const pugi::xml_document document = Exported();
-  EXPECT_THAT(SpectrumAttributes(document, "ScanNumber"), ElementsAre("11", "51", "101"));
-  EXPECT_THAT(SpectrumAttributes(document, "Name"),
+  EXPECT_THAT(Texts(document, "//Spectrum/@ScanNumber"), ElementsAre("11", "51", "101"));
+  EXPECT_THAT(Texts(document, "//Spectrum/@Name"),
               ElementsAre("Average of 5 scans, 11 to 15", "Average of 21 scans, 51 to 71",
                           "Average of 3 scans, 101 to 103"));
-}
-
-TEST_F(AutoGenPLTest, ChromatogramWithoutPeaksGivesADocumentWithoutSpectra) {
-  WQDataFile::CalDataFile file = Run();
-  WQBL::ICObj flat = file.GenerateTIC();
-  flat.AssignYValues(std::vector<double>(flat.QNumPoints(), 1000.0));
-  std::wstring error;
-  ASSERT_TRUE(WQRepos::AutoGenPL(file, flat, PeakTablePrefs(WQBL::ApexScan), true, error));
-  const pugi::xml_document document = Exported();
-  const pugi::xml_node spectra = document.child("TOFLine").child("Spectra");
-  EXPECT_FALSE(spectra.first_child());
-  EXPECT_THAT(spectra.attribute("CRC").value(), StrEq("0"));
 }
 
 // The exported lists of three scans equal those of the scans averaged, smoothed when switched on,
 // and then searched for peaks.
 TEST_F(AutoGenPLTest, SmoothingRunsOnlyWhenSwitchedOnAndBeforePeakDetection) {
-  WQDataFile::CalDataFile file = Run();
   const std::vector<std::uint32_t> scans = {59, 60, 61};
   std::vector<std::string> expected[2];
   for (bool smooth : {false, true}) {
     for (std::uint32_t scan : scans) {
-      std::unique_ptr<WQBL::Spectrum> spectrum = file.GenerateAveragedSpectrum({scan}, {});
+      std::unique_ptr<WQBL::Spectrum> spectrum = file_->GenerateAveragedSpectrum({scan}, {});
       WQBL::Changed changed;
       std::wstring message;
       if (smooth) WQBL::ExecuteSmooth(*spectrum, changed, message);
       WQBL::ExecutePeakDetect(*spectrum, changed, message);
-      WQCommon::XMLBuilder builder;
-      WQRepos::StickFigureData(*spectrum, file).Serialize(builder);
-      expected[smooth].push_back(
-          ParseXml(builder.QXML()).child("Spectrum").child("Peaks").child_value("CentroidAmpl"));
+      const pugi::xml_document stick = Serialized(WQRepos::StickFigureData(*spectrum, *file_));
+      expected[smooth].push_back(Texts(stick, "//CentroidAmpl")[0]);
     }
   }
   ASSERT_NE(expected[false], expected[true]);
   for (bool smooth : {false, true}) {
-    WQBL::ICObj chromatogram;
-    chromatogram.AssignXAxis({29.0, 29.5, 30.0});
-    chromatogram.AssignYValues({1.0, 2.0, 1.0});
-    chromatogram.AssignScanNumbers(scans);
+    WQBL::ICObj chromatogram = Chromatogram({29.0, 29.5, 30.0}, scans);
     WQBL::PLAutoFindPrefs prefs;
     prefs.Smooth = smooth;
-    std::wstring error;
-    ASSERT_TRUE(WQRepos::AutoGenPL(file, chromatogram, prefs, true, error));
-    std::vector<std::string> exported;
-    const pugi::xml_document document = Exported();
-    for (const pugi::xml_node& spectrum :
-         document.child("TOFLine").child("Spectra").children("Spectrum")) {
-      exported.push_back(spectrum.child("Peaks").child_value("CentroidAmpl"));
-    }
-    EXPECT_EQ(exported, expected[smooth]) << "smoothing " << smooth;
+    ASSERT_TRUE(Export(chromatogram, prefs));
+    EXPECT_EQ(Texts(Exported(), "//CentroidAmpl"), expected[smooth]) << "smoothing " << smooth;
   }
 }
 
 TEST_F(AutoGenPLTest, WithoutTheWriteFlagNothingIsWrittenAndTheErrorTextIsKept) {
-  WQDataFile::CalDataFile file = Run();
-  WQBL::ICObj tic = file.GenerateTIC();
-  for (const WQBL::PLAutoFindPrefs& prefs :
-       {WQBL::PLAutoFindPrefs(), PeakTablePrefs(WQBL::PeakScans)}) {
-    std::wstring error = L"untouched";
-    EXPECT_TRUE(WQRepos::AutoGenPL(file, tic, prefs, false, error));
-    EXPECT_EQ(error, L"untouched");
-  }
+  EXPECT_TRUE(Export(tic_, CountingPrefs(true), false));
+  EXPECT_TRUE(Export(tic_, CountingPrefs(false, WQBL::PeakScans), false));
+  EXPECT_EQ(error_, L"untouched");
   EXPECT_THAT(DataFiles(), IsEmpty());
 }
 
 TEST_F(AutoGenPLTest, FailureWhileProducingSpectraPassesToTheCallerWithNoDocument) {
-  WQDataFile::CalDataFile file = Run();
-  WQBL::ICObj chromatogram;
-  chromatogram.AssignXAxis({0.0, 0.5});
-  chromatogram.AssignYValues({1.0, 1.0});
-  chromatogram.AssignScanNumbers({1, 999});
+  WQBL::ICObj chromatogram = Chromatogram({0.0, 0.5}, {1, 999});
   const std::string message = "Scan 999 is not in " + (Dir("Data") / "run7.dat").string() + ".";
   for (bool write : {false, true}) {
-    std::wstring error;
-    EXPECT_THAT(
-        [&] { WQRepos::AutoGenPL(file, chromatogram, WQBL::PLAutoFindPrefs(), write, error); },
-        ThrowsMessage<WQDataFile::DataFileError>(StrEq(message)));
-    EXPECT_THAT(error, IsEmpty());
+    EXPECT_THAT([&] { Export(chromatogram, WQBL::PLAutoFindPrefs(), write); },
+                ::testing::ThrowsMessage<WQDataFile::DataFileError>(StrEq(message)));
   }
+  EXPECT_EQ(error_, L"untouched");
   EXPECT_THAT(DataFiles(), IsEmpty());
 }
 
 // The target is checked before the document is built: a broken system configuration is not
 // reached, and nothing is written.
 TEST_F(AutoGenPLTest, UnwritableTargetIsReportedAndNothingIsWritten) {
-  WQDataFile::CalDataFile file = Run();
-  WQBL::ICObj tic = file.GenerateTIC();
   fs::create_directory(Target());
   BreakSystemConfiguration();
-  std::wstring error;
-  EXPECT_FALSE(WQRepos::AutoGenPL(file, tic, WQBL::PLAutoFindPrefs(), true, error));
-  EXPECT_EQ(error, L"Cannot write to file" + Wide(Target()));
+  EXPECT_FALSE(Export(tic_, WQBL::PLAutoFindPrefs()));
+  EXPECT_EQ(error_, L"Cannot write to file" + Wide(Target()));
   EXPECT_THAT(DataFiles(), ElementsAre("run7.tofline"));
   EXPECT_TRUE(fs::is_empty(Target()));
 }
 
 TEST_F(AutoGenPLTest, FailureWhileBuildingTheDocumentIsReportedAndTheEarlierFileKept) {
-  WQDataFile::CalDataFile file = Run();
-  WQBL::ICObj tic = file.GenerateTIC();
   WriteBytes(Target(), "earlier");
   BreakSystemConfiguration();
-  std::wstring error;
-  EXPECT_FALSE(WQRepos::AutoGenPL(file, tic, WQBL::PLAutoFindPrefs(), true, error));
-  EXPECT_EQ(error,
+  EXPECT_FALSE(Export(tic_, WQBL::PLAutoFindPrefs()));
+  EXPECT_EQ(error_,
             L"std::exception - QMV Exception with wide string. String Vial_3 not found in "
             L"enumeration map.");
   EXPECT_EQ(ReadBytes(Target()), "earlier");

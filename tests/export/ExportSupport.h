@@ -3,17 +3,22 @@
 
 #include <WQBL/Spectrum.h>
 #include <WQCommon/Text.h>
+#include <WQCommon/XML.h>
 #include <WQDataFile/DataFile.h>
 #include <gtest/gtest.h>
 
 #include <boost/crc.hpp>
-#include <cstdio>
+#include <filesystem>
 #include <pugixml.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
 
 namespace wqtest {
+
+inline std::wstring Wide(const std::filesystem::path& path) {
+  return WQCommon::WQNarrowToWideStr(path.string());
+}
 
 // A spectrum over `x` (all intensities zero) with the given peaks.
 inline WQBL::Spectrum SpectrumWithPeaks(std::vector<double> x, std::vector<WQBL::Peak> peaks) {
@@ -36,27 +41,39 @@ inline WQBL::Peak PeakAt(double centroidIndex, double centroidAmplitude, double 
 
 // A calibration data file whose method knows tunes 1, 3 and 5 and whose tune runs 0 and 1 ran
 // tunes 3 and 5.
-inline WQDataFile::CalDataFile FileWithTuneRuns(const std::wstring& path) {
+inline WQDataFile::CalDataFile FileWithTuneRuns() {
   WQBL::Method method;
   method.Tunes[1] = WQBL::TuneEntry(L"One", WQCommon::Probes::ESI, WQCommon::Positive);
   method.Tunes[3] = WQBL::TuneEntry(L"Three", WQCommon::Probes::APCI, WQCommon::Negative);
   method.Tunes[5] = WQBL::TuneEntry(L"Five", WQCommon::Probes::ESI, WQCommon::Negative);
-  WQDataFile::CalDataFile file(path, L"Calibration", 0, method);
+  WQDataFile::CalDataFile file(L"/cal/run7.dat", L"Calibration", 0, method);
   file.AddTuneRun(WQDataFile::TuneRun{3});
   file.AddTuneRun(WQDataFile::TuneRun{5});
   return file;
 }
 
-inline pugi::xml_document ParseXml(const std::wstring& text) {
+// The document that `serializable` writes into a builder, parsed.
+template <typename Serializable, typename... Arguments>
+pugi::xml_document Serialized(const Serializable& serializable, const Arguments&... arguments) {
+  WQCommon::XMLBuilder builder;
+  serializable.Serialize(builder, arguments...);
   pugi::xml_document document;
-  EXPECT_TRUE(document.load_string(WQCommon::WQWideToNarrowStr(text).c_str()));
+  EXPECT_TRUE(document.load_string(WQCommon::WQWideToNarrowStr(builder.QXML()).c_str()));
   return document;
 }
 
+// The texts of the attributes or elements that `xpath` selects under `node`.
+inline std::vector<std::string> Texts(const pugi::xml_node& node, const char* xpath) {
+  std::vector<std::string> texts;
+  for (const pugi::xpath_node& found : node.select_nodes(xpath))
+    texts.push_back(found.attribute() ? found.attribute().value() : found.node().child_value());
+  return texts;
+}
+
 inline std::string Hex(std::uint32_t value) {
-  char text[9];
-  std::snprintf(text, sizeof text, "%x", static_cast<unsigned>(value));
-  return text;
+  std::ostringstream text;
+  text << std::hex << value;
+  return text.str();
 }
 
 // Feeds `text` into `crc` as UTF-16 code units, low byte first, less its last two characters.
@@ -81,14 +98,6 @@ inline std::string RecomputedCrc(const pugi::xml_node& spectra) {
     FeedUtf16(crc, WQCommon::WQNarrowToWideStr(text.str()));
   }
   return Hex(crc.checksum());
-}
-
-// The number of blank-separated items of a list text.
-inline std::size_t ItemCount(const char* text) {
-  std::istringstream items(text);
-  std::size_t count = 0;
-  for (std::string item; items >> item;) ++count;
-  return count;
 }
 
 }  // namespace wqtest

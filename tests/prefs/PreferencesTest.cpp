@@ -4,10 +4,9 @@
 
 #include <chrono>
 #include <functional>
-#include <set>
-#include <sstream>
 
 #include "support/DataDirectory.h"
+#include "support/Serial.h"
 
 namespace {
 
@@ -15,142 +14,46 @@ using namespace wqtest;
 using ::testing::IsEmpty;
 using ::testing::ThrowsMessage;
 using WQBL::BaselineParams;
+using WQRepos::AutotuneDlgPrefs;
+using WQRepos::FieldPref;
 
-std::string BytesOf(const WQCommon::IWQSerial& record) {
-  std::ostringstream stream;
-  WQCommon::BinaryWriter writer(stream);
-  writer << record;
-  return stream.str();
+// A default-constructed `Record` changed by `change`.
+template <typename Record, typename Change>
+Record Changed(Change change) {
+  Record record;
+  change(record);
+  return record;
 }
+
+std::vector<FieldPref> FieldNamed(const wchar_t* name) {
+  return {Changed<FieldPref>([name](FieldPref& field) { field.Name = name; })};
+}
+
+// Writes `value` as the preference `Name` and expects its query to give it back.
+#define EXPECT_PREFERENCE_KEPT(Name, value)           \
+  do {                                                \
+    prefs.W##Name(value);                             \
+    EXPECT_TRUE(prefs.Q##Name() == (value)) << #Name; \
+  } while (false)
 
 class PreferencesTest : public DataDirectoryTest {
  protected:
   fs::path File(const char* name) const { return Dir("Prefs") / (std::string(name) + ".pref"); }
 
-  // Cuts the file `name` at every length short of its whole and expects `isDefaultConstructed`
-  // of what the query then gives.
-  void ExpectEveryTruncationGivesTheDefaultConstructed(const char* name,
-                                                       const std::function<bool()>& isDefault) {
-    const std::string whole = ReadBytes(File(name));
-    ASSERT_FALSE(whole.empty());
-    for (std::size_t length = 0; length < whole.size(); ++length) {
-      WriteBytes(File(name), whole.substr(0, length));
-      EXPECT_TRUE(isDefault()) << name << " cut at " << length;
-    }
+  std::wstring DefaultTuneMix() const {
+    return Wide(Dir("Autotune") / "QMV Tune mix positive up to 2000u.xtc");
   }
 
   WQRepos::Preferences prefs;
 };
 
-TEST_F(PreferencesTest, WithoutFilesEachQueryGivesItsOwnDefault) {
+TEST_F(PreferencesTest, MissingFileGivesTheQueryDefaultAndUnreadableOneTheDefaultConstructed) {
   EXPECT_TRUE(prefs.QICBaseline() == BaselineParams::DefaultIC());
-  EXPECT_TRUE(prefs.QICNoise() == WQBL::NoiseParams::DefaultIC());
-  EXPECT_TRUE(prefs.QICPeakDetect() == WQBL::PeakDetectParams::DefaultIC());
-  EXPECT_TRUE(prefs.QICSmooth() == WQBL::SmoothParams::DefaultIC());
   EXPECT_TRUE(prefs.QMZBaseline() == BaselineParams::DefaultMS());
-  EXPECT_TRUE(prefs.QMZNoise() == WQBL::NoiseParams::DefaultMS());
   EXPECT_TRUE(prefs.QMZOPD() == WQBL::OPDParams::DefaultMS());
-  EXPECT_TRUE(prefs.QMZPeakDetect() == WQBL::PeakDetectParams::DefaultMS());
-  EXPECT_TRUE(prefs.QMZSmooth() == WQBL::SmoothParams::DefaultMS());
   EXPECT_THAT(prefs.QTuneFieldOrder(), IsEmpty());
-}
 
-TEST_F(PreferencesTest, EveryPreferenceKeepsAFileOfItsOwnAndReadsBackWhatWasWritten) {
-  // IC settings get spectrum defaults and the reverse, so a query that reads its twin's file
-  // gives the wrong value.
-  WQBL::ThresholdParams icThreshold, mzThreshold;
-  icThreshold.Level = 10.0;
-  mzThreshold.Level = 20.0;
-  WQBL::RampAlgorithmParams ramp;
-  ramp.Steps = 3;
-  WQBL::ChargeStateParams chargeState;
-  chargeState.MaxCharge = 5;
-  WQBL::AppThreadingParams threading;
-  threading.ThreadCount = 7;
-  WQRepos::GenTICPrefs tic;
-  tic.Option = 7;
-  WQRepos::GenEICPrefs eic;
-  eic.Names = {L"caffeine"};
-  WQRepos::GenBICPrefs bic;
-  bic.EvalMethodName = L"peaks";
-  WQRepos::GenSpectraPrefs spectra;
-  spectra.Values = {1, 2};
-  WQRepos::GUILayoutPrefs layout;
-  layout.Number = 9;
-  std::vector<WQRepos::FieldPref> fields(4);
-  for (std::size_t i = 0; i < fields.size(); ++i) fields[i].Name = std::wstring(i + 1, L'f');
-
-  prefs.WICBaseline(BaselineParams::DefaultMS());
-  prefs.WICNoise(WQBL::NoiseParams::DefaultMS());
-  prefs.WICPeakDetect(WQBL::PeakDetectParams::DefaultMS());
-  prefs.WICSmooth(WQBL::SmoothParams::DefaultMS());
-  prefs.WICThreshold(icThreshold);
-  prefs.WMZBaseline(BaselineParams::DefaultIC());
-  prefs.WMZNoise(WQBL::NoiseParams::DefaultIC());
-  prefs.WMZOPD(WQBL::OPDParams());
-  prefs.WMZPeakDetect(WQBL::PeakDetectParams::DefaultIC());
-  prefs.WMZSmooth(WQBL::SmoothParams::DefaultIC());
-  prefs.WMZThreshold(mzThreshold);
-  prefs.WRampAlgorithm(ramp);
-  prefs.WCSDecon(chargeState);
-  prefs.WAppThreadingPrefs(threading);
-  prefs.WGenTIC(tic);
-  prefs.WGenEIC(eic);
-  prefs.WGenBIC(bic);
-  prefs.WGenSpectra(spectra);
-  prefs.WTuneFieldOrder({fields[0]});
-  prefs.WStepTblColOrder({fields[1]});
-  prefs.WICPkTblColOrder({fields[2]});
-  prefs.WMZPkTblColOrder({fields[3]});
-  prefs.WGUILayoutPrefs(layout);
-
-  EXPECT_TRUE(prefs.QICBaseline() == BaselineParams::DefaultMS());
-  EXPECT_TRUE(prefs.QICNoise() == WQBL::NoiseParams::DefaultMS());
-  EXPECT_TRUE(prefs.QICPeakDetect() == WQBL::PeakDetectParams::DefaultMS());
-  EXPECT_TRUE(prefs.QICSmooth() == WQBL::SmoothParams::DefaultMS());
-  EXPECT_TRUE(prefs.QICThreshold() == icThreshold);
-  EXPECT_TRUE(prefs.QMZBaseline() == BaselineParams::DefaultIC());
-  EXPECT_TRUE(prefs.QMZNoise() == WQBL::NoiseParams::DefaultIC());
-  EXPECT_TRUE(prefs.QMZOPD() == WQBL::OPDParams());
-  EXPECT_TRUE(prefs.QMZPeakDetect() == WQBL::PeakDetectParams::DefaultIC());
-  EXPECT_TRUE(prefs.QMZSmooth() == WQBL::SmoothParams::DefaultIC());
-  EXPECT_TRUE(prefs.QMZThreshold() == mzThreshold);
-  EXPECT_TRUE(prefs.QRampAlgorithm() == ramp);
-  EXPECT_TRUE(prefs.QCSDecon() == chargeState);
-  EXPECT_TRUE(prefs.QAppThreadingPrefs() == threading);
-  EXPECT_TRUE(prefs.QGenTIC() == tic);
-  EXPECT_TRUE(prefs.QGenEIC() == eic);
-  EXPECT_TRUE(prefs.QGenBIC() == bic);
-  EXPECT_TRUE(prefs.QGenSpectra() == spectra);
-  EXPECT_EQ(prefs.QTuneFieldOrder(), std::vector<WQRepos::FieldPref>{fields[0]});
-  EXPECT_EQ(prefs.QStepTblColOrder(), std::vector<WQRepos::FieldPref>{fields[1]});
-  EXPECT_EQ(prefs.QICPkTblColOrder(), std::vector<WQRepos::FieldPref>{fields[2]});
-  EXPECT_EQ(prefs.QMZPkTblColOrder(), std::vector<WQRepos::FieldPref>{fields[3]});
-  EXPECT_EQ(prefs.QGUILayoutPrefs().Number, 9u);
-
-  std::set<std::string> files;
-  for (const auto& entry : fs::directory_iterator(Dir("Prefs")))
-    files.insert(entry.path().filename().string());
-  EXPECT_EQ(files, (std::set<std::string>{
-                       "ICBaseline.pref",      "ICNoise.pref",         "ICPeakDetect.pref",
-                       "ICSmooth.pref",        "ICThreshold.pref",     "MZBaseline.pref",
-                       "MZNoise.pref",         "MZOPD.pref",           "MZPeakDetect.pref",
-                       "MZSmooth.pref",        "MZThreshold.pref",     "RampAlgorithm.pref",
-                       "CSDecon.pref",         "MultiThread.pref",     "GenTIC.pref",
-                       "GenEIC.pref",          "GenBIC.pref",          "GenSpectra.pref",
-                       "TuneFieldOrder.pref",  "StepTblColOrder.pref", "ICPkTblColOrder.pref",
-                       "MZPkTblColOrder.pref", "GUILayout.pref"}));
-}
-
-TEST_F(PreferencesTest, ChromatogramAndSpectrumSettingsAreKeptApart) {
-  BaselineParams written;
-  written.WindowWidth = 3;
-  prefs.WICBaseline(written);
-  EXPECT_TRUE(prefs.QICBaseline() == written);
-  EXPECT_TRUE(prefs.QMZBaseline() == BaselineParams::DefaultMS());
-}
-
-TEST_F(PreferencesTest, UnreadableFileGivesTheDefaultConstructedRecordNotTheQueryDefault) {
+  // Empty, of frame version 2, and holding a record version the record refuses.
   const std::string body = BytesOf(BaselineParams::DefaultMS());
   std::string refusedBody = body;
   refusedBody[0] = 7;
@@ -160,30 +63,52 @@ TEST_F(PreferencesTest, UnreadableFileGivesTheDefaultConstructedRecordNotTheQuer
   }
 }
 
-TEST_F(PreferencesTest, EveryTruncationGivesTheDefaultConstructedRecord) {
-  WQRepos::GenBICPrefs bic;
-  bic.MassRanges = {WQBL::MZRange(WQBL::MZRange::Bounded, 100.0, 200.0)};
-  prefs.WGenBIC(bic);
-  prefs.WICPeakDetect(WQBL::PeakDetectParams::DefaultMS());
-  prefs.WGUILayoutPrefs(WQRepos::GUILayoutPrefs());
-  WQRepos::FieldPref field;
-  field.Name = L"Mass";
-  prefs.WTuneFieldOrder({field, field});
-
-  ExpectEveryTruncationGivesTheDefaultConstructed(
-      "GenBIC", [this] { return prefs.QGenBIC() == WQRepos::GenBICPrefs(); });
-  ExpectEveryTruncationGivesTheDefaultConstructed(
-      "ICPeakDetect", [this] { return prefs.QICPeakDetect() == WQBL::PeakDetectParams(); });
-  ExpectEveryTruncationGivesTheDefaultConstructed(
-      "GUILayout", [this] { return prefs.QGUILayoutPrefs().Number == 4; });
-  ExpectEveryTruncationGivesTheDefaultConstructed(
-      "TuneFieldOrder", [this] { return prefs.QTuneFieldOrder().empty(); });
+TEST_F(PreferencesTest, EveryPreferenceReadsBackWhatWasWrittenNotItsTwins) {
+  using namespace WQBL;
+  using namespace WQRepos;
+  // IC settings get spectrum defaults and the reverse, and no two twins hold the same value, so a
+  // query that reads its twin's file gives the wrong value.
+  EXPECT_PREFERENCE_KEPT(ICBaseline, BaselineParams::DefaultMS());
+  EXPECT_PREFERENCE_KEPT(ICNoise, NoiseParams::DefaultMS());
+  EXPECT_PREFERENCE_KEPT(ICPeakDetect, PeakDetectParams::DefaultMS());
+  EXPECT_PREFERENCE_KEPT(ICSmooth, SmoothParams::DefaultMS());
+  EXPECT_PREFERENCE_KEPT(ICThreshold, Changed<ThresholdParams>([](auto& p) { p.Level = 1; }));
+  EXPECT_PREFERENCE_KEPT(MZBaseline, BaselineParams::DefaultIC());
+  EXPECT_PREFERENCE_KEPT(MZNoise, NoiseParams::DefaultIC());
+  EXPECT_PREFERENCE_KEPT(MZOPD, OPDParams());
+  EXPECT_PREFERENCE_KEPT(MZPeakDetect, PeakDetectParams::DefaultIC());
+  EXPECT_PREFERENCE_KEPT(MZSmooth, SmoothParams::DefaultIC());
+  EXPECT_PREFERENCE_KEPT(MZThreshold, Changed<ThresholdParams>([](auto& p) { p.Level = 2; }));
+  EXPECT_PREFERENCE_KEPT(RampAlgorithm, Changed<RampAlgorithmParams>([](auto& p) { p.Steps = 3; }));
+  EXPECT_PREFERENCE_KEPT(CSDecon, Changed<ChargeStateParams>([](auto& p) { p.MaxCharge = 5; }));
+  EXPECT_PREFERENCE_KEPT(AppThreadingPrefs,
+                         Changed<AppThreadingParams>([](auto& p) { p.ThreadCount = 7; }));
+  EXPECT_PREFERENCE_KEPT(GenTIC, Changed<GenTICPrefs>([](auto& p) { p.Option = 7; }));
+  EXPECT_PREFERENCE_KEPT(GenEIC, Changed<GenEICPrefs>([](auto& p) { p.Names = {L"a"}; }));
+  EXPECT_PREFERENCE_KEPT(GenBIC, Changed<GenBICPrefs>([](auto& p) { p.EvalMethodName = L"a"; }));
+  EXPECT_PREFERENCE_KEPT(GenSpectra, Changed<GenSpectraPrefs>([](auto& p) { p.Values = {1, 2}; }));
+  EXPECT_PREFERENCE_KEPT(TuneFieldOrder, FieldNamed(L"f"));
+  EXPECT_PREFERENCE_KEPT(StepTblColOrder, FieldNamed(L"ff"));
+  EXPECT_PREFERENCE_KEPT(ICPkTblColOrder, FieldNamed(L"fff"));
+  EXPECT_PREFERENCE_KEPT(MZPkTblColOrder, FieldNamed(L"ffff"));
+  EXPECT_PREFERENCE_KEPT(ATCprefs, Changed<AutotunePrefs>([](auto& p) { p.PrimeDelay = 60; }));
+  prefs.WGUILayoutPrefs(Changed<GUILayoutPrefs>([](auto& p) { p.Number = 9; }));
+  EXPECT_EQ(prefs.QGUILayoutPrefs().Number, 9u);
 }
 
-TEST_F(PreferencesTest, EmptyFieldOrderIsTheVersionAndACountOfZero) {
-  prefs.WStepTblColOrder({});
-  EXPECT_EQ(ReadBytes(File("StepTblColOrder")), U32(1) + U32(0));
-  EXPECT_THAT(prefs.QStepTblColOrder(), IsEmpty());
+TEST_F(PreferencesTest, EveryTruncationGivesTheDefaultConstructedRecord) {
+  prefs.WICPeakDetect(WQBL::PeakDetectParams::DefaultMS());
+  prefs.WTuneFieldOrder({FieldNamed(L"Mass")[0], FieldNamed(L"Time")[0]});
+  const std::pair<const char*, std::function<bool()>> queries[] = {
+      {"ICPeakDetect", [this] { return prefs.QICPeakDetect() == WQBL::PeakDetectParams(); }},
+      {"TuneFieldOrder", [this] { return prefs.QTuneFieldOrder().empty(); }}};
+  for (const auto& [name, givesDefaultConstructed] : queries) {
+    const std::string whole = ReadBytes(File(name));
+    for (std::size_t length = 0; length < whole.size(); ++length) {
+      WriteBytes(File(name), whole.substr(0, length));
+      EXPECT_TRUE(givesDefaultConstructed()) << name << " cut at " << length;
+    }
+  }
 }
 
 TEST_F(PreferencesTest, HugeFieldCountWithNothingAfterItGivesAnEmptyOrderQuickly) {
@@ -203,57 +128,25 @@ TEST_F(PreferencesTest, SaveIntoMissingDirectoryThrowsNamingTheFile) {
   EXPECT_FALSE(fs::exists(Dir("Prefs")));
 }
 
-TEST_F(PreferencesTest, SaveReplacesTheWholeFileWithTheFrameVersionAndTheRecord) {
-  WriteBytes(File("ICThreshold"), std::string(100, 'x'));
-  prefs.WICThreshold(WQBL::ThresholdParams());
-  EXPECT_EQ(ReadBytes(File("ICThreshold")), U32(1) + BytesOf(WQBL::ThresholdParams()));
-}
-
-}  // namespace
-
-namespace {
-
-using WQRepos::AutotuneDlgPrefs;
-using WQRepos::AutotunePrefs;
-
-std::wstring DefaultTuneMix(const fs::path& autotuneDir) {
-  return WQCommon::WQNarrowToWideStr(
-      (autotuneDir / "QMV Tune mix positive up to 2000u.xtc").string());
-}
-
-TEST_F(PreferencesTest, AutotuneDialogWithoutFileGetsTheDefaultTuneMixFile) {
+TEST_F(PreferencesTest, AutotuneDialogIsStoredAsItIsAndCompletedWithTheTuneMixOnEveryRead) {
   AutotuneDlgPrefs expected;
-  expected.TuneMixFile = DefaultTuneMix(Dir("Autotune"));
-  EXPECT_EQ(WQRepos::Preferences().QAutotunePrefs(), expected);
-}
+  expected.TuneMixFile = DefaultTuneMix();
+  EXPECT_EQ(prefs.QAutotunePrefs(), expected);
 
-TEST_F(PreferencesTest, AutotuneDialogIsStoredWithoutCompletionAndCompletedOnEveryRead) {
-  WQRepos::Preferences prefs;
   AutotuneDlgPrefs stored;
   stored.Value1 = 17;
   prefs.WAutotunePrefs(stored);
-  const AutotuneDlgPrefs read = prefs.QAutotunePrefs();
-  EXPECT_EQ(read.TuneMixFile, DefaultTuneMix(Dir("Autotune")));
-  EXPECT_EQ(read.Value1, 17);
+  EXPECT_EQ(ReadBytes(File("AutoTune")), U32(1) + BytesOf(stored));
+  expected.Value1 = 17;
+  EXPECT_EQ(prefs.QAutotunePrefs(), expected);
 
   stored.TuneMixFile = L"/elsewhere/mix.xtc";
   prefs.WAutotunePrefs(stored);
   EXPECT_EQ(prefs.QAutotunePrefs(), stored);
 
   // Even the record a broken file resets to is completed.
-  WriteBytes(Dir("Prefs") / "AutoTune.pref", U32(1) + U32(9));
-  EXPECT_EQ(prefs.QAutotunePrefs().TuneMixFile, DefaultTuneMix(Dir("Autotune")));
-}
-
-TEST_F(PreferencesTest, AutotuneCompoundsKeepAFileOfTheirOwn) {
-  WQRepos::Preferences prefs;
-  EXPECT_EQ(prefs.QATCprefs(), AutotunePrefs());
-  AutotunePrefs compounds;
-  compounds.PrimeDelay = 60;
-  compounds.TunePoints.push_back({L"Caffeine", 195.09, 20, 1.5e6, 0.8});
-  prefs.WATCprefs(compounds);
-  EXPECT_TRUE(fs::exists(Dir("Prefs") / "AutoTuneCmpnds.pref"));
-  EXPECT_EQ(prefs.QATCprefs(), compounds);
+  WriteBytes(File("AutoTune"), U32(1) + U32(9));
+  EXPECT_EQ(prefs.QAutotunePrefs().TuneMixFile, DefaultTuneMix());
 }
 
 }  // namespace

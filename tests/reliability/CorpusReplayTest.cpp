@@ -1,4 +1,4 @@
-// Every seed of the fuzz corpus and every input that once made a reader fail goes through its
+// Every file of the fuzz corpus and every input that once made a reader fail goes through its
 // reader again: a reader may refuse a file, but never crash on one.
 #include <gmock/gmock.h>
 
@@ -41,11 +41,11 @@ std::vector<std::string> ReaderNames() {
 
 class CorpusReplay : public ::testing::TestWithParam<std::string> {};
 
-TEST_P(CorpusReplay, ReaderHasSeeds) {
+TEST_P(CorpusReplay, ReaderHasCorpusFiles) {
   EXPECT_THAT(Inputs("corpus", GetParam()), ::testing::Not(::testing::IsEmpty()));
 }
 
-TEST_P(CorpusReplay, EverySeedAndRegressionIsReadWithoutACrash) {
+TEST_P(CorpusReplay, EveryCorpusFileAndRegressionIsReadWithoutACrash) {
   const wqfuzz::Reader& reader = wqfuzz::FindReader(GetParam());
   for (const char* set : {"corpus", "regressions"}) {
     for (const fs::path& input : Inputs(set, GetParam())) {

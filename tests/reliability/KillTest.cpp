@@ -3,7 +3,7 @@
 // and hold one of the two values the child alternates between; the temporary files that killed
 // saves leave are never listed, and the next save or Initialize() removes them.
 //
-//   wqrepos_kill_test [--kills N] [--seed S]     (1,000 kills by default)
+//   wqrepos_kill_test [--kills N] [--run-number R]     (1,000 kills by default)
 #include <WQCommon/Text.h>
 #include <WQRepos/WQRepos.h>
 #include <signal.h>
@@ -90,7 +90,7 @@ bool ListingsShowOnlyStoredNames() {
          WQRepos::GetSpectrumEvalMethodNames() == std::vector<std::wstring>{L"Kill"};
 }
 
-int Run(int kills, unsigned seed) {
+int Run(int kills, unsigned runNumber) {
   TempDirectory temp;
   const fs::path base = temp.Path() / "WQData";
   {
@@ -104,7 +104,7 @@ int Run(int kills, unsigned seed) {
       file.bytes[value] = ReadBytes(file.file);
     }
 
-  std::mt19937 random(seed);
+  std::mt19937 random(runNumber);
   std::uniform_int_distribution<int> delay(0, 4000);
   int unreadable = 0;
   int badListings = 0;
@@ -146,15 +146,15 @@ int Run(int kills, unsigned seed) {
 
 int main(int argc, char** argv) {
   int kills = 1000;
-  unsigned seed = 1;
+  unsigned runNumber = 1;
   for (int i = 1; i + 1 < argc; i += 2) {
     if (std::strcmp(argv[i], "--kills") == 0)
       kills = std::atoi(argv[i + 1]);
-    else if (std::strcmp(argv[i], "--seed") == 0)
-      seed = static_cast<unsigned>(std::atoi(argv[i + 1]));
+    else if (std::strcmp(argv[i], "--run-number") == 0)
+      runNumber = static_cast<unsigned>(std::atoi(argv[i + 1]));
   }
   try {
-    return Run(kills, seed);
+    return Run(kills, runNumber);
   } catch (const std::exception& error) {
     std::cerr << "wqrepos_kill_test: " << error.what() << '\n';
     return 1;

@@ -2,26 +2,17 @@
 #include <WQRepos/Preferences.h>
 #include <gmock/gmock.h>
 
-#include <sstream>
-
 #include "support/DataDirectory.h"
+#include "support/Serial.h"
 
 namespace {
 
 using namespace wqtest;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-using ::testing::IsEmpty;
 using ::testing::ThrowsMessage;
 using ::testing::UnorderedElementsAre;
 using WQBL::CurveEval;
-
-std::string BytesOf(const CurveEval& step) {
-  std::ostringstream stream;
-  WQCommon::BinaryWriter writer(stream);
-  writer << step;
-  return stream.str();
-}
 
 const std::vector<CurveEval> kMethod{CurveEval(WQBL::BaselineParams::DefaultIC()),
                                      CurveEval(WQBL::ThresholdParams()),
@@ -32,23 +23,11 @@ class EvalMethodsTest : public DataDirectoryTest {
   fs::path File(const std::string& name) const { return Dir("EvalMethod") / name; }
 };
 
-// A loader that must not be reached.
-std::vector<CurveEval> UnreachableLoader(const std::wstring&) {
-  ADD_FAILURE() << "loader called";
-  return {};
-}
-
 TEST_F(EvalMethodsTest, MethodIsTheVersionTheCountAndEachStep) {
   WQRepos::SaveSpectrumEvalMethod(L"three", kMethod);
   EXPECT_EQ(ReadBytes(File("three.sem")),
             U32(1) + U32(3) + BytesOf(kMethod[0]) + BytesOf(kMethod[1]) + BytesOf(kMethod[2]));
   EXPECT_EQ(WQRepos::LoadSpectrumEvalMethod(L"three"), kMethod);
-}
-
-TEST_F(EvalMethodsTest, EmptyMethodIsTheVersionAndACountOfZero) {
-  WQRepos::SaveICEvalMethod(L"none", {});
-  EXPECT_EQ(ReadBytes(File("none.iem")), U32(1) + U32(0));
-  EXPECT_THAT(WQRepos::LoadICEvalMethod(L"none"), IsEmpty());
 }
 
 TEST_F(EvalMethodsTest, SpectrumAndChromatogramFamiliesAreKeptApart) {
@@ -61,26 +40,23 @@ TEST_F(EvalMethodsTest, SpectrumAndChromatogramFamiliesAreKeptApart) {
   EXPECT_THAT(WQRepos::GetICEvalMethodNames(), UnorderedElementsAre(L"same", L"ic only"));
 
   EXPECT_TRUE(WQRepos::DeleteICEvalMethod(L"same"));
+  EXPECT_FALSE(WQRepos::DeleteICEvalMethod(L"same"));
   EXPECT_EQ(WQRepos::LoadSpectrumEvalMethod(L"same"), kMethod);
   EXPECT_THAT(WQRepos::GetICEvalMethodNames(), ElementsAre(L"ic only"));
 }
 
-TEST_F(EvalMethodsTest, DeletingAMissingMethodAnswersFalse) {
-  EXPECT_FALSE(WQRepos::DeleteSpectrumEvalMethod(L"never saved"));
-}
-
-TEST_F(EvalMethodsTest, MissingMethodIsRefusedWithoutItsName) {
+TEST_F(EvalMethodsTest, MissingOrOtherVersionOrUnsavableMethodIsRefusedWithoutItsName) {
   EXPECT_THAT([] { WQRepos::LoadSpectrumEvalMethod(L"absent"); },
               ThrowsMessage<std::runtime_error>("Unable to open evaluation method file."));
-}
-
-TEST_F(EvalMethodsTest, FileOfAnotherVersionIsRefused) {
   WriteBytes(File("v2.sem"), U32(2) + U32(0));
   EXPECT_THAT([] { WQRepos::LoadSpectrumEvalMethod(L"v2"); },
               ThrowsMessage<std::runtime_error>("Invalid evaluation method file."));
+  fs::remove_all(Dir("EvalMethod"));
+  EXPECT_THAT([] { WQRepos::SaveSpectrumEvalMethod(L"x", kMethod); },
+              ThrowsMessage<std::runtime_error>("Unable to create evaluation method file."));
 }
 
-TEST_F(EvalMethodsTest, TruncatedMethodIsRefusedNamingTheFileAtEveryLength) {
+TEST_F(EvalMethodsTest, TruncatedMethodIsRefusedNamingTheFileAtEveryLengthAndHugeCountsAtOnce) {
   WQRepos::SaveICEvalMethod(L"cut", kMethod);
   const std::string whole = ReadBytes(File("cut.iem"));
   for (std::size_t length = 0; length < whole.size(); ++length) {
@@ -89,17 +65,8 @@ TEST_F(EvalMethodsTest, TruncatedMethodIsRefusedNamingTheFileAtEveryLength) {
                 ThrowsMessage<WQCommon::StreamError>(HasSubstr(File("cut.iem").string())))
         << length;
   }
-}
-
-TEST_F(EvalMethodsTest, HugeStepCountWithNothingAfterItIsRefused) {
-  WriteBytes(File("huge.sem"), U32(1) + U32(4000000000u));
-  EXPECT_THROW(WQRepos::LoadSpectrumEvalMethod(L"huge"), WQCommon::StreamError);
-}
-
-TEST_F(EvalMethodsTest, SaveIntoMissingDirectoryIsRefused) {
-  fs::remove_all(Dir("EvalMethod"));
-  EXPECT_THAT([] { WQRepos::SaveSpectrumEvalMethod(L"x", kMethod); },
-              ThrowsMessage<std::runtime_error>("Unable to create evaluation method file."));
+  WriteBytes(File("cut.iem"), U32(1) + U32(4000000000u));
+  EXPECT_THROW(WQRepos::LoadICEvalMethod(L"cut"), WQCommon::StreamError);
 }
 
 TEST_F(EvalMethodsTest, DefaultMethodFollowsTheSpectrumPreferences) {
@@ -119,26 +86,22 @@ TEST_F(EvalMethodsTest, DefaultMethodFollowsTheSpectrumPreferences) {
                           CurveEval(WQBL::NoiseParams::DefaultMS()), CurveEval(withoutThreshold)));
 }
 
-TEST_F(EvalMethodsTest, SafeLoadReplacesTheMethodOnSuccess) {
-  WQRepos::SaveSpectrumEvalMethod(L"good", kMethod);
-  std::vector<CurveEval> method{CurveEval()};
-  EXPECT_EQ(WQRepos::SafeLoadEvalMethod(L"good", method, WQRepos::LoadSpectrumEvalMethod), L"");
-  EXPECT_EQ(method, kMethod);
-}
-
-TEST_F(EvalMethodsTest, SafeLoadTurnsAFailureIntoAMessageAndKeepsTheMethod) {
+TEST_F(EvalMethodsTest, SafeLoadReplacesTheMethodOnlyOnSuccessAndReportsFailures) {
   std::vector<CurveEval> method{CurveEval()};
   EXPECT_EQ(WQRepos::SafeLoadEvalMethod(L"gone", method, WQRepos::LoadICEvalMethod),
             L"Unable to load evaluation method gone\r\nReason: Unable to open evaluation method "
             L"file.");
-  EXPECT_THAT(method, ElementsAre(CurveEval()));
-}
-
-TEST_F(EvalMethodsTest, SafeLoadOfANullNameNeverCallsTheLoader) {
-  std::vector<CurveEval> method{CurveEval()};
-  EXPECT_EQ(WQRepos::SafeLoadEvalMethod(nullptr, method, UnreachableLoader),
+  const auto unreachable = [](const std::wstring&) -> std::vector<CurveEval> {
+    ADD_FAILURE() << "loader called";
+    return {};
+  };
+  EXPECT_EQ(WQRepos::SafeLoadEvalMethod(nullptr, method, unreachable),
             L"Invalid file name pointer");
   EXPECT_THAT(method, ElementsAre(CurveEval()));
+
+  WQRepos::SaveSpectrumEvalMethod(L"good", kMethod);
+  EXPECT_EQ(WQRepos::SafeLoadEvalMethod(L"good", method, WQRepos::LoadSpectrumEvalMethod), L"");
+  EXPECT_EQ(method, kMethod);
 }
 
 }  // namespace

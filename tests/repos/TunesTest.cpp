@@ -1,27 +1,15 @@
-#include <WQCommon/Text.h>
 #include <WQRepos/Tunes.h>
 #include <gmock/gmock.h>
 
-#include <sstream>
-
 #include "support/DataDirectory.h"
+#include "support/Serial.h"
 
 namespace {
 
 using namespace wqtest;
 using ::testing::HasSubstr;
-using ::testing::IsEmpty;
 using ::testing::ThrowsMessage;
 using ::testing::UnorderedElementsAre;
-
-std::wstring Wide(const fs::path& path) { return WQCommon::WQNarrowToWideStr(path.string()); }
-
-std::string RecordBytes(const WQBL::Tune& tune) {
-  std::ostringstream out;
-  WQCommon::BinaryWriter writer(out);
-  writer << tune;
-  return out.str();
-}
 
 WQBL::Tune SampleTune() {
   WQBL::Tune tune;
@@ -36,38 +24,29 @@ class TunesTest : public DataDirectoryTest {
   fs::path TuneFile(const std::string& name) const { return Dir("Tunes") / (name + ".ket"); }
 };
 
-TEST_F(TunesTest, SavedTuneIsFileVersionThenRecordAndLoadsBackAsStored) {
+TEST_F(TunesTest, SavedTuneIsFileVersionThenRecordWhetherSavedByNameOrByPath) {
   WQRepos::SaveTune(L"Caffeine", SampleTune());
-  EXPECT_EQ(ReadBytes(TuneFile("Caffeine")), U32(1) + RecordBytes(SampleTune()));
-  EXPECT_EQ(WQRepos::LoadTune(L"Caffeine"), SampleTune());
-  WQRepos::SaveTune(L"Caffeine", WQBL::Tune());
-  EXPECT_EQ(WQRepos::LoadTune(L"Caffeine"), WQBL::Tune());
-}
-
-TEST_F(TunesTest, SaveByNameAndByPathWriteIdenticalFiles) {
-  WQRepos::SaveTune(L"ByName", SampleTune());
+  EXPECT_EQ(ReadBytes(TuneFile("Caffeine")), U32(1) + BytesOf(SampleTune()));
   WQRepos::SaveFullyQualifiedTune(Wide(TuneFile("ByPath")), SampleTune());
-  EXPECT_EQ(ReadBytes(TuneFile("ByName")), ReadBytes(TuneFile("ByPath")));
+  EXPECT_EQ(ReadBytes(TuneFile("ByPath")), ReadBytes(TuneFile("Caffeine")));
+  EXPECT_EQ(WQRepos::LoadTune(L"Caffeine"), SampleTune());
 }
 
-TEST_F(TunesTest, FileVersionOtherThanOneIsRefusedWithTheVersionInDecimal) {
-  WriteBytes(TuneFile("Bad"), U32(7) + RecordBytes(SampleTune()));
+TEST_F(TunesTest, MissingFileOrOneOfAnotherVersionIsRefusedNamingThePath) {
+  EXPECT_THAT(
+      [] { WQRepos::LoadTune(L"Bad"); },
+      ThrowsMessage<std::runtime_error>("Unable to open tune file: " + TuneFile("Bad").string()));
+  WriteBytes(TuneFile("Bad"), U32(7) + BytesOf(SampleTune()));
   EXPECT_THAT([] { WQRepos::LoadTune(L"Bad"); },
               ThrowsMessage<std::runtime_error>("Invalid tune file version. Tune file: " +
                                                 TuneFile("Bad").string() + " version: 7"));
-  WriteBytes(TuneFile("Bad"), U32(4000000000u) + RecordBytes(SampleTune()));
+  WriteBytes(TuneFile("Bad"), U32(4000000000u) + BytesOf(SampleTune()));
   EXPECT_THAT([] { WQRepos::LoadTune(L"Bad"); },
               ThrowsMessage<std::runtime_error>(HasSubstr(" version: 4000000000")));
 }
 
-TEST_F(TunesTest, MissingTuneIsReportedWithItsFullPath) {
-  EXPECT_THAT(
-      [] { WQRepos::LoadTune(L"Nope"); },
-      ThrowsMessage<std::runtime_error>("Unable to open tune file: " + TuneFile("Nope").string()));
-}
-
 TEST_F(TunesTest, TruncatedTuneFileIsRefusedAtEveryLength) {
-  const std::string bytes = U32(1) + RecordBytes(SampleTune());
+  const std::string bytes = U32(1) + BytesOf(SampleTune());
   for (std::size_t size = 0; size < bytes.size(); ++size) {
     WriteBytes(TuneFile("Cut"), bytes.substr(0, size));
     EXPECT_THAT([] { WQRepos::LoadTune(L"Cut"); },
@@ -87,8 +66,7 @@ TEST_F(TunesTest, SaveThatCannotCreateTheFileNamesThePath) {
               ThrowsMessage<std::runtime_error>("Unable to create tune file: " + missing.string()));
 }
 
-TEST_F(TunesTest, ListingCutsNamesBeforeTheirLastFullStop) {
-  EXPECT_THAT(WQRepos::GetTuneNames(), IsEmpty());
+TEST_F(TunesTest, ListingKeepsOnlyTunesCutBeforeTheirLastFullStop) {
   for (const char* name : {"x.y.ket", "z.ket", "m.kem"}) WriteBytes(Dir("Tunes") / name, "");
   EXPECT_THAT(WQRepos::GetTuneNames(), UnorderedElementsAre(L"x.y", L"z"));
 }

@@ -23,18 +23,15 @@ TEST_F(SpectrumDataInfoTest, BothTextsAreRead) {
   EXPECT_EQ(info.Sample_Inlet, L"Infusion");
 }
 
-TEST_F(SpectrumDataInfoTest, MissingPartsGiveEmptyTexts) {
-  WQRepos::SpectrumDataInfo info = WQRepos::LoadSpectrumDataInfo();
-  EXPECT_EQ(info.Instrument, L"");
-  EXPECT_EQ(info.Sample_Inlet, L"");
+TEST_F(SpectrumDataInfoTest, MissingOrMalformedPartsGiveEmptyTexts) {
+  EXPECT_EQ(WQRepos::LoadSpectrumDataInfo().Instrument, L"");
   WriteDocument("<SpectrumDataInfo><Instrument>SQ</Instrument></SpectrumDataInfo>");
-  info = WQRepos::LoadSpectrumDataInfo();
-  EXPECT_EQ(info.Instrument, L"SQ");
-  EXPECT_EQ(info.Sample_Inlet, L"");
-  WriteDocument("<DataInfo><Instrument>SQ</Instrument></DataInfo>");
-  EXPECT_EQ(WQRepos::LoadSpectrumDataInfo().Instrument, L"");
-  WriteDocument("<SpectrumDataInfo><Instrument>SQ</Instrument>");
-  EXPECT_EQ(WQRepos::LoadSpectrumDataInfo().Instrument, L"");
+  EXPECT_EQ(WQRepos::LoadSpectrumDataInfo().Sample_Inlet, L"");
+  for (const char* document : {"<DataInfo><Instrument>SQ</Instrument></DataInfo>",
+                               "<SpectrumDataInfo><Instrument>SQ</Instrument>"}) {
+    WriteDocument(document);
+    EXPECT_EQ(WQRepos::LoadSpectrumDataInfo().Instrument, L"") << document;
+  }
 }
 
 }  // namespace

@@ -3,13 +3,13 @@
 #include <gmock/gmock.h>
 
 #include <boost/lexical_cast.hpp>
-#include <functional>
 
 #include "support/DataDirectory.h"
 
 namespace {
 
 using namespace wqtest;
+using ::testing::AllOf;
 using ::testing::HasSubstr;
 using ::testing::Property;
 using ::testing::Throws;
@@ -49,53 +49,29 @@ TEST_F(SystemConfigurationTest, DefaultsAreSavedInElementOrderAndReadBackEqual) 
   EXPECT_EQ(WQRepos::LoadSystemConfiguration(), Configuration());
 }
 
-TEST_F(SystemConfigurationTest, EveryMemberReadsBack) {
+TEST_F(SystemConfigurationTest, EveryMemberReadsBackWithThePolaritySwitchToTwoDecimals) {
   Configuration configuration;
   configuration.SystemName = L"Quad \u00e9 1";
   configuration.UserName = L"operator";
   configuration.Syringe.FlowRate = 2.5;
-  configuration.PolaritySwitch = 1.25;
+  configuration.PolaritySwitch = 1.234;
   configuration.CalSource = Configuration::RightVialSource;
   configuration.TuneProbeId = WQCommon::Probes::APCI;
   configuration.MethodTimePeriods = -2;
   WQRepos::SaveSystemConfiguration(configuration);
-  EXPECT_THAT(ReadBytes(Document()), HasSubstr("<MethodTimePeriods>-2</MethodTimePeriods>"));
+  EXPECT_THAT(ReadBytes(Document()), AllOf(HasSubstr("<PolaritySwitch>1.23</PolaritySwitch>"),
+                                           HasSubstr("<MethodTimePeriods>-2</MethodTimePeriods>")));
+  configuration.PolaritySwitch = 1.23;
   EXPECT_EQ(WQRepos::LoadSystemConfiguration(), configuration);
 }
 
-TEST_F(SystemConfigurationTest, EqualityNoticesEveryMember) {
-  const std::vector<std::function<void(Configuration&)>> changes = {
-      [](auto& c) { c.SystemName = L"x"; },
-      [](auto& c) { c.UserName = L"x"; },
-      [](auto& c) { c.Syringe.Enabled = true; },
-      [](auto& c) { c.PolaritySwitch = 0.71; },
-      [](auto& c) { c.CalSource = Configuration::SyringeSource; },
-      [](auto& c) { c.TuneProbeId = WQCommon::Probes::APPI; },
-      [](auto& c) { c.MethodTimePeriods = 2; }};
-  for (std::size_t index = 0; index < changes.size(); ++index) {
-    Configuration changed;
-    changes[index](changed);
-    EXPECT_NE(changed, Configuration()) << "change " << index;
+TEST_F(SystemConfigurationTest, MissingDocumentsAndElementsOrUnreadableTextsKeepTheDefaults) {
+  EXPECT_EQ(WQRepos::LoadSystemConfiguration(), Configuration());
+  for (const char* document : {"<SystemConfiguration><SystemName>A</SystemName>",
+                               "<Other><SystemName>A</SystemName></Other>"}) {
+    WriteBytes(Document(), document);
+    EXPECT_EQ(WQRepos::LoadSystemConfiguration(), Configuration()) << document;
   }
-}
-
-TEST_F(SystemConfigurationTest, PolaritySwitchIsSavedWithTwoDecimals) {
-  Configuration configuration;
-  configuration.PolaritySwitch = 1.234;
-  WQRepos::SaveSystemConfiguration(configuration);
-  EXPECT_THAT(ReadBytes(Document()), HasSubstr("<PolaritySwitch>1.23</PolaritySwitch>"));
-  EXPECT_EQ(WQRepos::LoadSystemConfiguration().PolaritySwitch, 1.23);
-}
-
-TEST_F(SystemConfigurationTest, MissingOrForeignDocumentGivesTheDefaults) {
-  EXPECT_EQ(WQRepos::LoadSystemConfiguration(), Configuration());
-  WriteBytes(Document(), "<SystemConfiguration><SystemName>A</SystemName>");
-  EXPECT_EQ(WQRepos::LoadSystemConfiguration(), Configuration());
-  WriteBytes(Document(), "<Other><SystemName>A</SystemName></Other>");
-  EXPECT_EQ(WQRepos::LoadSystemConfiguration(), Configuration());
-}
-
-TEST_F(SystemConfigurationTest, AbsentOrUnreadableElementsKeepTheirDefaults) {
   WriteDocument(
       "<SystemName>A</SystemName><PolaritySwitch>abc</PolaritySwitch>"
       "<TuneProbeId>Plasma</TuneProbeId>");
@@ -109,7 +85,7 @@ TEST_F(SystemConfigurationTest, AbsentOrUnreadableElementsKeepTheirDefaults) {
   EXPECT_EQ(WQRepos::LoadSystemConfiguration(), expected);
 }
 
-TEST_F(SystemConfigurationTest, LegacyCalSourceTextsAreReadAndSavedInTheCurrentForm) {
+TEST_F(SystemConfigurationTest, CalSourceIsReadInItsEarlierNamesSavedInTheCurrentOnesOrRefused) {
   WriteDocument("<CalSource>Vial_1</CalSource>");
   Configuration configuration = WQRepos::LoadSystemConfiguration();
   EXPECT_EQ(configuration.CalSource, Configuration::LeftVialSource);
@@ -117,15 +93,9 @@ TEST_F(SystemConfigurationTest, LegacyCalSourceTextsAreReadAndSavedInTheCurrentF
   EXPECT_THAT(ReadBytes(Document()), HasSubstr("<CalSource>Left Vial</CalSource>"));
   WriteDocument("<CalSource>Vial_2</CalSource>");
   EXPECT_EQ(WQRepos::LoadSystemConfiguration().CalSource, Configuration::RightVialSource);
-}
-
-TEST_F(SystemConfigurationTest, CalSourceInNeitherMapFailsLoading) {
   WriteDocument("<CalSource>Vial_3</CalSource>");
   EXPECT_THAT([] { WQRepos::LoadSystemConfiguration(); },
               RaisesMessage(L"String Vial_3 not found in enumeration map."));
-}
-
-TEST_F(SystemConfigurationTest, AnalyteSourceNamesComeFromTheCurrentMap) {
   EXPECT_EQ(Configuration::QAnalyteSourceName(Configuration::RightVialSource), L"Right Vial");
   EXPECT_THAT(
       [] { Configuration::QAnalyteSourceName(static_cast<Configuration::AnalyteSource>(4)); },
@@ -143,9 +113,7 @@ TEST_F(SystemConfigurationTest, SaveOfAnUnknownCalSourceLeavesTheEarlierDocument
   EXPECT_EQ(ReadBytes(Document()), before);
 }
 
-TEST_F(SystemConfigurationTest, MethodTimePeriodsMustBeAWholeSignedDecimal) {
-  WriteDocument("<MethodTimePeriods>-2</MethodTimePeriods>");
-  EXPECT_EQ(WQRepos::LoadSystemConfiguration().MethodTimePeriods, -2);
+TEST_F(SystemConfigurationTest, MethodTimePeriodsOtherThanAWholeSignedDecimalAreRefused) {
   for (const std::string text : {"2x", " 2", "", "2147483648"}) {
     WriteDocument("<MethodTimePeriods>" + text + "</MethodTimePeriods>");
     EXPECT_THAT([] { WQRepos::LoadSystemConfiguration(); },

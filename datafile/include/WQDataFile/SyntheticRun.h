@@ -19,8 +19,8 @@ struct Calibrant {
 
 struct WQDATAFILE_EXPORT SyntheticRunSettings {
   // 120 scans of m/z 100 to 2000 in steps of 0.1, peaks 0.6 wide at half height, the sodium iodide
-  // cluster ions (NaI)nNa+ for n = 1 to 13 as calibrants, a baseline of 20 counts, seed 1, created
-  // at 2024-01-01 00:00:00 UTC.
+  // cluster ions (NaI)nNa+ for n = 1 to 13 as calibrants, a baseline of 20 counts, run number 1,
+  // created at 2024-01-01 00:00:00 UTC.
   SyntheticRunSettings();
 
   // The sodium iodide cluster ions in the m/z range, each 0.85 times as high as the one before,
@@ -35,17 +35,17 @@ struct WQDATAFILE_EXPORT SyntheticRunSettings {
   double MZStep;
   double PeakWidth;  // full width at half height, m/z
   std::vector<Calibrant> Calibrants;
-  double Baseline;  // counts
-  std::uint32_t Seed;
+  double Baseline;          // counts
+  std::uint32_t RunNumber;  // picks the noise: each number gives a run of its own
   std::int64_t CreateTime;  // seconds since 1970
 };
 
 // A new calibration data file at `fileName`, not yet written, made from `settings`; the same
-// settings always give the same file. Its description names the seed and the number of scans. Its
-// method scans the m/z range with tune 1 and also knows tune 2; the run has one tune run, of
-// tune 1. The calibrants follow a Gaussian profile over the scans, highest in the middle of the run
-// and never below a tenth of their height; every point has Gaussian noise of the square root of its
-// expected counts. Throws DataFileError for settings that give no scans or no points.
+// settings always give the same file. Its description names the number of scans and the run
+// number. Its method scans the m/z range with tune 1 and also knows tune 2; the run has one tune
+// run, of tune 1. The calibrants follow a Gaussian profile over the scans, highest in the middle of
+// the run and never below a tenth of their height; every point has Gaussian noise of the square
+// root of its expected counts. Throws DataFileError for settings that give no scans or no points.
 WQDATAFILE_EXPORT CalDataFile GenerateSyntheticRun(const std::wstring& fileName,
                                                    const SyntheticRunSettings& settings);
 

@@ -1,0 +1,36 @@
+// Binary forms of records for the tests that store them, and paths in the module's wide form.
+#pragma once
+
+#include <WQCommon/Binary.h>
+#include <WQCommon/Text.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <sstream>
+#include <string>
+
+namespace wqtest {
+
+// The bytes the toolkit's writer gives for `value`.
+template <typename Value>
+std::string BytesOf(const Value& value) {
+  std::ostringstream stream;
+  WQCommon::BinaryWriter writer(stream);
+  writer << value;
+  return stream.str();
+}
+
+// Reads `bytes` into `value` and gives the number of bytes left unread.
+template <typename Value>
+std::uint64_t ReadFrom(const std::string& bytes, Value& value) {
+  std::istringstream stream(bytes);
+  WQCommon::BinaryReader reader(stream);
+  reader >> value;
+  return reader.Remaining();
+}
+
+inline std::wstring Wide(const std::filesystem::path& path) {
+  return WQCommon::WQNarrowToWideStr(path.string());
+}
+
+}  // namespace wqtest
