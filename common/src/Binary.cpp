@@ -5,6 +5,7 @@
 #include <istream>
 #include <ostream>
 #include <sstream>
+#include <stdexcept>
 
 namespace WQCommon {
 
@@ -164,6 +165,12 @@ BinaryReader& operator>>(BinaryReader& reader, std::wstring& value) {
 BinaryReader& operator>>(BinaryReader& reader, IWQSerial& value) {
   value.Serialize(reader);
   return reader;
+}
+
+void ReadRecordVersion(BinaryReader& reader, std::uint32_t expected, const char* record) {
+  std::uint32_t version = 0;
+  reader >> version;
+  if (version != expected) throw std::runtime_error(std::string("Unknown ") + record + " version.");
 }
 
 }  // namespace WQCommon

@@ -100,9 +100,7 @@ CurveEval::Kinds CurveEval::QKind() const { return static_cast<Kinds>(params_.in
 const CurveEval::Params& CurveEval::QParams() const { return params_; }
 
 void CurveEval::Serialize(WQCommon::BinaryReader& reader) {
-  std::uint32_t version = 0;
-  reader >> version;
-  if (version != kCurveEvalVersion) throw std::runtime_error("Unknown CurveEval version.");
+  WQCommon::ReadRecordVersion(reader, kCurveEvalVersion, "CurveEval");
   std::int32_t kind = 0;
   reader >> kind;
   params_ = kParamsReaders[KindOf(kind)](reader);

@@ -123,9 +123,7 @@ bool TuneEntry::operator==(const TuneEntry& other) const {
 }
 
 void Method::Serialize(WQCommon::BinaryReader& reader) {
-  std::uint32_t version = 0;
-  reader >> version;
-  if (version != kMethodVersion) throw std::runtime_error("Unknown Method version.");
+  WQCommon::ReadRecordVersion(reader, kMethodVersion, "Method");
   Method read;
   std::uint32_t count = 0;
   reader >> count;

@@ -35,10 +35,7 @@ BaselineParams BaselineParams::DefaultMS() {
 }
 
 void BaselineParams::Serialize(WQCommon::BinaryReader& reader) {
-  std::uint32_t version = 0;
-  reader >> version;
-  if (version != kBaselineParamsVersion)
-    throw std::runtime_error("Unknown BaselineParams version.");
+  WQCommon::ReadRecordVersion(reader, kBaselineParamsVersion, "BaselineParams");
   std::int32_t algorithm = 0;
   std::uint32_t windowWidth = 0;
   reader >> algorithm >> windowWidth;
@@ -71,9 +68,7 @@ NoiseParams NoiseParams::DefaultMS() {
 }
 
 void NoiseParams::Serialize(WQCommon::BinaryReader& reader) {
-  std::uint32_t version = 0;
-  reader >> version;
-  if (version != kNoiseParamsVersion) throw std::runtime_error("Unknown NoiseParams version.");
+  WQCommon::ReadRecordVersion(reader, kNoiseParamsVersion, "NoiseParams");
   std::uint32_t windowWidth = 0;
   double factor = 0.0;
   reader >> windowWidth >> factor;
@@ -105,10 +100,7 @@ PeakDetectParams PeakDetectParams::DefaultMS() {
 }
 
 void PeakDetectParams::Serialize(WQCommon::BinaryReader& reader) {
-  std::uint32_t version = 0;
-  reader >> version;
-  if (version != kPeakDetectParamsVersion)
-    throw std::runtime_error("Unknown PeakDetectParams version.");
+  WQCommon::ReadRecordVersion(reader, kPeakDetectParamsVersion, "PeakDetectParams");
   std::uint32_t minPeakWidth = 0;
   bool useThreshold = false;
   reader >> minPeakWidth >> useThreshold;
@@ -140,9 +132,7 @@ SmoothParams SmoothParams::DefaultMS() {
 }
 
 void SmoothParams::Serialize(WQCommon::BinaryReader& reader) {
-  std::uint32_t version = 0;
-  reader >> version;
-  if (version != kSmoothParamsVersion) throw std::runtime_error("Unknown SmoothParams version.");
+  WQCommon::ReadRecordVersion(reader, kSmoothParamsVersion, "SmoothParams");
   std::uint32_t windowWidth = 0;
   std::uint32_t polynomialOrder = 0;
   reader >> windowWidth >> polynomialOrder;
@@ -161,10 +151,7 @@ bool SmoothParams::operator==(const SmoothParams& other) const {
 ThresholdParams::ThresholdParams() : Level(0.0) {}
 
 void ThresholdParams::Serialize(WQCommon::BinaryReader& reader) {
-  std::uint32_t version = 0;
-  reader >> version;
-  if (version != kThresholdParamsVersion)
-    throw std::runtime_error("Unknown ThresholdParams version.");
+  WQCommon::ReadRecordVersion(reader, kThresholdParamsVersion, "ThresholdParams");
   double level = 0.0;
   reader >> level;
   Level = level;
@@ -188,9 +175,7 @@ OPDParams OPDParams::DefaultMS() {
 }
 
 void OPDParams::Serialize(WQCommon::BinaryReader& reader) {
-  std::uint32_t version = 0;
-  reader >> version;
-  if (version != kOPDParamsVersion) throw std::runtime_error("Unknown OPDParams version.");
+  WQCommon::ReadRecordVersion(reader, kOPDParamsVersion, "OPDParams");
   double peakWidth = 0.0;
   std::uint32_t maxIterations = 0;
   reader >> peakWidth >> maxIterations;
@@ -209,10 +194,7 @@ bool OPDParams::operator==(const OPDParams& other) const {
 RampAlgorithmParams::RampAlgorithmParams() : Algorithm(Continuous), Steps(10) {}
 
 void RampAlgorithmParams::Serialize(WQCommon::BinaryReader& reader) {
-  std::uint32_t version = 0;
-  reader >> version;
-  if (version != kRampAlgorithmParamsVersion)
-    throw std::runtime_error("Unknown RampAlgorithmParams version.");
+  WQCommon::ReadRecordVersion(reader, kRampAlgorithmParamsVersion, "RampAlgorithmParams");
   std::int32_t algorithm = 0;
   std::uint32_t steps = 0;
   reader >> algorithm >> steps;
@@ -231,10 +213,7 @@ bool RampAlgorithmParams::operator==(const RampAlgorithmParams& other) const {
 ChargeStateParams::ChargeStateParams() : MinCharge(1), MaxCharge(30), MassTolerance(0.5) {}
 
 void ChargeStateParams::Serialize(WQCommon::BinaryReader& reader) {
-  std::uint32_t version = 0;
-  reader >> version;
-  if (version != kChargeStateParamsVersion)
-    throw std::runtime_error("Unknown ChargeStateParams version.");
+  WQCommon::ReadRecordVersion(reader, kChargeStateParamsVersion, "ChargeStateParams");
   std::int32_t minCharge = 0;
   std::int32_t maxCharge = 0;
   double massTolerance = 0.0;
@@ -256,10 +235,7 @@ bool ChargeStateParams::operator==(const ChargeStateParams& other) const {
 AppThreadingParams::AppThreadingParams() : Enabled(true), ThreadCount(2) {}
 
 void AppThreadingParams::Serialize(WQCommon::BinaryReader& reader) {
-  std::uint32_t version = 0;
-  reader >> version;
-  if (version != kAppThreadingParamsVersion)
-    throw std::runtime_error("Unknown AppThreadingParams version.");
+  WQCommon::ReadRecordVersion(reader, kAppThreadingParamsVersion, "AppThreadingParams");
   bool enabled = false;
   std::uint32_t threadCount = 0;
   reader >> enabled >> threadCount;

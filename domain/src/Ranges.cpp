@@ -61,9 +61,7 @@ MZRange::MZRange() : MZRange(FullRange, 0.0, 0.0) {}
 MZRange::MZRange(Kinds kind, double low, double high) : Kind(kind), Low(low), High(high) {}
 
 void MZRange::Serialize(WQCommon::BinaryReader& reader) {
-  std::uint32_t version = 0;
-  reader >> version;
-  if (version != kMZRangeVersion) throw std::runtime_error("Unknown MZRange version.");
+  WQCommon::ReadRecordVersion(reader, kMZRangeVersion, "MZRange");
   std::int32_t kind = 0;
   double low = 0.0;
   double high = 0.0;
@@ -101,9 +99,7 @@ ICRange::ICRange() : ICRange(0.0, 0.0) {}
 ICRange::ICRange(double start, double end) : Start(start), End(end) {}
 
 void ICRange::Serialize(WQCommon::BinaryReader& reader) {
-  std::uint32_t version = 0;
-  reader >> version;
-  if (version != kICRangeVersion) throw std::runtime_error("Unknown ICRange version.");
+  WQCommon::ReadRecordVersion(reader, kICRangeVersion, "ICRange");
   double start = 0.0;
   double end = 0.0;
   reader >> start >> end;
@@ -136,9 +132,7 @@ bool ICRange::operator==(const ICRange& other) const {
 ICFilter::ICFilter() : Function(kAllFunctions), Polarity(AnyPolarity) {}
 
 void ICFilter::Serialize(WQCommon::BinaryReader& reader) {
-  std::uint32_t version = 0;
-  reader >> version;
-  if (version != kICFilterVersion) throw std::runtime_error("Unknown ICFilter version.");
+  WQCommon::ReadRecordVersion(reader, kICFilterVersion, "ICFilter");
   std::int32_t function = 0;
   std::int32_t polarity = 0;
   reader >> function >> polarity;
@@ -175,9 +169,7 @@ MZPeakField::MZPeakField() : MZPeakField(Mass) {}
 MZPeakField::MZPeakField(Types type) : Type(type) {}
 
 void MZPeakField::Serialize(WQCommon::BinaryReader& reader) {
-  std::uint32_t version = 0;
-  reader >> version;
-  if (version != kMZPeakFieldVersion) throw std::runtime_error("Unknown MZPeakField version.");
+  WQCommon::ReadRecordVersion(reader, kMZPeakFieldVersion, "MZPeakField");
   std::int32_t type = 0;
   reader >> type;
   Type = static_cast<Types>(type);

@@ -49,9 +49,7 @@ Tune::Tune()
       Polarity(WQCommon::Positive) {}
 
 void Tune::Serialize(WQCommon::BinaryReader& reader) {
-  std::uint32_t version = 0;
-  reader >> version;
-  if (version != kTuneVersion) throw std::runtime_error("Unknown Tune version.");
+  WQCommon::ReadRecordVersion(reader, kTuneVersion, "Tune");
   Tune read;
   std::apply([&reader](auto&... field) { (Read(reader, field), ...); }, Fields(read));
   *this = read;

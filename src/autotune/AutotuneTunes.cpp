@@ -1,5 +1,6 @@
 #include <WQRepos/Autotune.h>
 #include <WQRepos/Config.h>
+#include <WQRepos/Tunes.h>
 
 #include <stdexcept>
 #include <string>
@@ -44,7 +45,7 @@ std::wstring QAutoTuneSource() {
 std::list<std::wstring> QAutoTuneFileList(Resolution resolution, WQCommon::PolarityTypes polarity) {
   const std::wstring prefix{CodeOf(kResolutionLetters, resolution, "resolution"),
                             CodeOf(kPolaritySigns, polarity, "polarity")};
-  const std::vector<std::wstring> names = RepositoryNames(Config::TunesDir, L".ket");
+  const std::vector<std::wstring> names = GetTuneNames();
   std::list<std::wstring> matches(names.begin(), names.end());
   matches.remove_if(
       [&prefix](const std::wstring& name) { return !StartsWithIgnoringCase(name, prefix); });

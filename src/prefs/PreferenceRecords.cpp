@@ -17,19 +17,12 @@ constexpr std::uint32_t kGenEICPrefsVersion = 1;
 constexpr std::uint32_t kGenBICPrefsVersion = 1;
 constexpr std::uint32_t kGenSpectraPrefsVersion = 1;
 
-// Reads a record version and refuses any but `expected` with "Unknown <record> version.".
-void ExpectVersion(WQCommon::BinaryReader& reader, std::uint32_t expected, const char* record) {
-  std::uint32_t version = 0;
-  reader >> version;
-  if (version != expected) throw std::runtime_error(std::string("Unknown ") + record + " version.");
-}
-
 }  // namespace
 
 FieldPref::FieldPref() : Visible(true) {}
 
 void FieldPref::Serialize(WQCommon::BinaryReader& reader) {
-  ExpectVersion(reader, kFieldPrefVersion, "FieldPref");
+  WQCommon::ReadRecordVersion(reader, kFieldPrefVersion, "FieldPref");
   ReadVerCur(reader);
 }
 
@@ -76,7 +69,7 @@ void GUILayoutPrefs::Serialize(WQCommon::BinaryWriter& writer) const {
 GenTICPrefs::GenTICPrefs() : Option(2) {}
 
 void GenTICPrefs::Serialize(WQCommon::BinaryReader& reader) {
-  ExpectVersion(reader, kGenTICPrefsVersion, "GenTICPrefs");
+  WQCommon::ReadRecordVersion(reader, kGenTICPrefsVersion, "GenTICPrefs");
   ReadVerCur(reader);
 }
 
@@ -93,7 +86,7 @@ bool GenTICPrefs::operator==(const GenTICPrefs& other) const {
 GenEICPrefs::GenEICPrefs() : Option(2) {}
 
 void GenEICPrefs::Serialize(WQCommon::BinaryReader& reader) {
-  ExpectVersion(reader, kGenEICPrefsVersion, "GenEICPrefs");
+  WQCommon::ReadRecordVersion(reader, kGenEICPrefsVersion, "GenEICPrefs");
   ReadVerCur(reader);
 }
 
@@ -124,7 +117,7 @@ GenBICPrefs::GenBICPrefs()
       Option(2) {}
 
 void GenBICPrefs::Serialize(WQCommon::BinaryReader& reader) {
-  ExpectVersion(reader, kGenBICPrefsVersion, "GenBICPrefs");
+  WQCommon::ReadRecordVersion(reader, kGenBICPrefsVersion, "GenBICPrefs");
   ReadVerCur(reader);
 }
 
@@ -156,7 +149,7 @@ std::vector<WQBL::CurveEval> GenBICPrefs::QEvalMethod() const {
 GenSpectraPrefs::GenSpectraPrefs() : Option(2) {}
 
 void GenSpectraPrefs::Serialize(WQCommon::BinaryReader& reader) {
-  ExpectVersion(reader, kGenSpectraPrefsVersion, "GenSpectraPrefs");
+  WQCommon::ReadRecordVersion(reader, kGenSpectraPrefsVersion, "GenSpectraPrefs");
   ReadVerCur(reader);
 }
 

@@ -89,4 +89,9 @@ WQCOMMON_EXPORT BinaryReader& operator>>(BinaryReader& reader, double& value);
 WQCOMMON_EXPORT BinaryReader& operator>>(BinaryReader& reader, std::wstring& value);
 WQCOMMON_EXPORT BinaryReader& operator>>(BinaryReader& reader, IWQSerial& value);
 
+// Reads a record's version word and throws std::runtime_error "Unknown <record> version." unless it
+// is `expected`.
+WQCOMMON_EXPORT void ReadRecordVersion(BinaryReader& reader, std::uint32_t expected,
+                                       const char* record);
+
 }  // namespace WQCommon
