@@ -106,22 +106,62 @@ std::vector<std::string> ListDirectory(const std::string& directory, const std::
   return names;
 }
 
-std::optional<std::string> ReadFile(const std::string& path) {
-  const int descriptor = Ops().OpenForReading(path);
-  if (descriptor < 0) return std::nullopt;
+bool IsListableDirectory(const std::string& path) {
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(path.c_str()), closedir);
+  return dir != nullptr;
+}
+
+bool SameFile(const std::string& first, const std::string& second) {
+  struct stat one, other;
+  return stat(first.c_str(), &one) == 0 && stat(second.c_str(), &other) == 0 &&
+         one.st_dev == other.st_dev && one.st_ino == other.st_ino;
+}
+
+namespace {
+
+// Closes a descriptor opened through the file operations when the reading is over.
+class ReadingDescriptor {
+ public:
+  explicit ReadingDescriptor(int descriptor) : descriptor_(descriptor) {}
+  ~ReadingDescriptor() {
+    if (descriptor_ >= 0) Ops().Close(descriptor_);
+  }
+  ReadingDescriptor(const ReadingDescriptor&) = delete;
+  ReadingDescriptor& operator=(const ReadingDescriptor&) = delete;
+  int get() const { return descriptor_; }
+
+ private:
+  int descriptor_;
+};
+
+}  // namespace
+
+std::optional<std::string> ReadFile(const std::string& path, std::size_t limit) {
+  const ReadingDescriptor descriptor(Ops().OpenForReading(path));
+  if (descriptor.get() < 0) return std::nullopt;
+  FileStatus status;
+  if (Ops().Status(descriptor.get(), status) != 0) return std::nullopt;
+  if (!status.regular) throw ReadError("Cannot read " + path + ": not a regular file");
+  if (status.size > limit) {
+    throw ReadError("Cannot read " + path + ": it holds " + std::to_string(status.size) +
+                    " bytes, more than the " + std::to_string(limit) +
+                    " that a file of its kind can hold");
+  }
   std::string content;
+  content.reserve(static_cast<std::size_t>(status.size));
   char chunk[65536];
   for (;;) {
-    const long got = Ops().Read(descriptor, chunk, sizeof chunk);
+    const long got = Ops().Read(descriptor.get(), chunk, sizeof chunk);
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      Ops().Close(descriptor);
-      return std::nullopt;
-    }
+    if (got < 0) return std::nullopt;
     if (got == 0) break;
     content.append(chunk, static_cast<std::size_t>(got));
+    // The file may grow while it is read; what was checked is what is read.
+    if (content.size() > limit) {
+      throw ReadError("Cannot read " + path + ": it grew beyond the " + std::to_string(limit) +
+                      " bytes that a file of its kind can hold");
+    }
   }
-  Ops().Close(descriptor);
   return content;
 }
 
@@ -221,7 +261,19 @@ int FileOps::SyncDirectory(const std::string& directory) {
 int FileOps::Unlink(const std::string& path) { return unlink(path.c_str()); }
 
 int FileOps::OpenForReading(const std::string& path) {
-  return open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without O_NONBLOCK, opening a FIFO would wait for a writer for ever.
+  return open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+}
+
+int FileOps::Status(int descriptor, FileStatus& status) {
+  struct stat found;
+  if (fstat(descriptor, &found) != 0) return -1;
+  status.regular = S_ISREG(found.st_mode);
+  status.size = static_cast<std::uint64_t>(found.st_size);
+  status.mode = found.st_mode & 07777;
+  status.owner = found.st_uid;
+  status.group = found.st_gid;
+  return 0;
 }
 
 long FileOps::Read(int descriptor, char* data, std::size_t size) {

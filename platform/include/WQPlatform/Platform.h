@@ -41,8 +41,25 @@ WQPLATFORM_EXPORT bool RemoveFile(const std::string& path);
 // read.
 WQPLATFORM_EXPORT std::vector<std::string> ListDirectory(const std::string& directory,
                                                          const std::string& pattern);
-// The whole content of the file at `path`; nothing when it cannot be opened or read.
-WQPLATFORM_EXPORT std::optional<std::string> ReadFile(const std::string& path);
+// True when `path` is a directory whose entries this process may list.
+WQPLATFORM_EXPORT bool IsListableDirectory(const std::string& path);
+// True when `first` and `second` both exist and, after following links, are the same file.
+WQPLATFORM_EXPORT bool SameFile(const std::string& first, const std::string& second);
+
+// Raised by ReadFile for a file that must not be read whole; the message names the file.
+class WQPLATFORM_EXPORT ReadError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The largest record or document file the libraries read whole: far beyond any they write.
+constexpr std::size_t kDocumentSizeLimit = std::size_t{64} << 20;
+
+// The whole content of the file at `path`; nothing when it is missing or cannot be opened or
+// read. Throws ReadError when `path` is not a regular file (a FIFO or device is refused without
+// being waited on) or is larger than `limit` bytes, before reading any of it.
+WQPLATFORM_EXPORT std::optional<std::string> ReadFile(const std::string& path,
+                                                      std::size_t limit = kDocumentSizeLimit);
 
 // Raised by AtomicFile when a save cannot be made; the earlier file is then as it was.
 class WQPLATFORM_EXPORT SaveError : public std::runtime_error {
@@ -84,6 +101,15 @@ class WQPLATFORM_EXPORT AtomicFile {
 // `directory`.
 WQPLATFORM_EXPORT void RemoveStaleTemporaries(const std::string& directory);
 
+// What the file operations tell of an open file.
+struct FileStatus {
+  bool regular = false;     // a regular file, not a directory, device, FIFO or socket
+  std::uint64_t size = 0;   // in bytes
+  unsigned mode = 0;        // the permission bits
+  unsigned owner = 0;       // user id
+  unsigned group = 0;       // group id
+};
+
 // The file operations under AtomicFile and ReadFile, replaceable by tests to inject faults. Each
 // returns what its POSIX namesake returns and sets errno the same way.
 class WQPLATFORM_EXPORT FileOps {
@@ -97,7 +123,10 @@ class WQPLATFORM_EXPORT FileOps {
   virtual int Rename(const std::string& from, const std::string& to);
   virtual int SyncDirectory(const std::string& directory);
   virtual int Unlink(const std::string& path);
+  // open for reading, never waiting on a FIFO.
   virtual int OpenForReading(const std::string& path);
+  // fstat.
+  virtual int Status(int descriptor, FileStatus& status);
   virtual long Read(int descriptor, char* data, std::size_t size);
 };
 

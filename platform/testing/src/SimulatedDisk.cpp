@@ -131,6 +131,16 @@ int SimulatedDisk::OpenForReading(const std::string& path) {
   return found == names_.end() ? Fail(ENOENT) : OpenInode(found->second);
 }
 
+int SimulatedDisk::Status(int descriptor, WQPlatform::FileStatus& status) {
+  const auto found = open_.find(descriptor);
+  if (found == open_.end()) return Fail(EBADF);
+  status = WQPlatform::FileStatus{};
+  status.regular = true;
+  status.size = inodes_[found->second.inode].data.size();
+  status.mode = 0644;
+  return 0;
+}
+
 long SimulatedDisk::Read(int descriptor, char* data, std::size_t size) {
   const auto found = open_.find(descriptor);
   if (found == open_.end()) return Fail(EBADF);

@@ -39,6 +39,7 @@ class SimulatedDisk : public WQPlatform::FileOps {
   int SyncDirectory(const std::string& directory) override;
   int Unlink(const std::string& path) override;
   int OpenForReading(const std::string& path) override;
+  int Status(int descriptor, WQPlatform::FileStatus& status) override;
   long Read(int descriptor, char* data, std::size_t size) override;
 
  private:
