@@ -2,9 +2,12 @@
 #include <WQCommon/XML.h>
 #include <WQPlatform/Platform.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <optional>
 #include <pugixml.hpp>
-#include <sstream>
 #include <utility>
 #include <vector>
 
@@ -16,21 +19,158 @@ namespace {
 // written; whitespace between elements is still dropped.
 constexpr unsigned int kParseOptions = pugi::parse_default | pugi::parse_ws_pcdata_single;
 
+// Collects the text of a document. pugixml writes a carriage return in element text as it is, and
+// reading it back would turn it into a line feed (end-of-line normalisation); as a character
+// reference it reads back unchanged. In attribute values pugixml writes references for tab, line
+// feed and carriage return itself, and no other node the builder or the parser holds can contain a
+// carriage return. UTF-8 has no other byte 0x0D.
+class DocumentTextWriter : public pugi::xml_writer {
+ public:
+  void write(const void* data, std::size_t size) override {
+    const char* rest = static_cast<const char*>(data);
+    const char* const end = rest + size;
+    while (const char* carriageReturn = static_cast<const char*>(
+               std::memchr(rest, '\r', static_cast<std::size_t>(end - rest)))) {
+      text_.append(rest, carriageReturn).append("&#13;");
+      rest = carriageReturn + 1;
+    }
+    text_.append(rest, end);
+  }
+
+  std::string Text() && { return std::move(text_); }
+
+ private:
+  std::string text_;
+};
+
 std::string DocumentText(const pugi::xml_document& document) {
-  std::ostringstream text;
-  document.save(text, "\t", pugi::format_default, pugi::encoding_utf8);
-  return text.str();
+  DocumentTextWriter writer;
+  document.save(writer, "\t", pugi::format_default, pugi::encoding_utf8);
+  return std::move(writer).Text();
 }
 
 std::string Narrow(const std::wstring& text) { return WQWideToNarrowStr(text); }
 
+std::string CodePoint(wchar_t character) {
+  char text[16];
+  std::snprintf(text, sizeof text, "U+%04X", static_cast<unsigned>(character));
+  return text;
+}
+
+// A Char of XML 1.0.
+bool IsXMLChar(wchar_t character) {
+  const auto value = static_cast<std::uint32_t>(character);
+  if (value < 0x20) return value == 0x9 || value == 0xA || value == 0xD;
+  return value < 0xD800 || (value >= 0xE000 && value <= 0xFFFD) ||
+         (value >= 0x10000 && value <= 0x10FFFF);
+}
+
+struct Range {
+  std::uint32_t first, last;
+};
+
+// NameStartChar of XML 1.0 (fifth edition).
+constexpr Range kNameStartRanges[] = {
+    {':', ':'},       {'A', 'Z'},       {'_', '_'},       {'a', 'z'},
+    {0xC0, 0xD6},     {0xD8, 0xF6},     {0xF8, 0x2FF},    {0x370, 0x37D},
+    {0x37F, 0x1FFF},  {0x200C, 0x200D}, {0x2070, 0x218F}, {0x2C00, 0x2FEF},
+    {0x3001, 0xD7FF}, {0xF900, 0xFDCF}, {0xFDF0, 0xFFFD}, {0x10000, 0xEFFFF}};
+// What NameChar adds to NameStartChar.
+constexpr Range kNameRestRanges[] = {
+    {'-', '.'}, {'0', '9'}, {0xB7, 0xB7}, {0x300, 0x36F}, {0x203F, 0x2040}};
+
+template <std::size_t Count>
+bool InRanges(wchar_t character, const Range (&ranges)[Count]) {
+  const auto value = static_cast<std::uint32_t>(character);
+  for (const Range& range : ranges) {
+    if (value >= range.first && value <= range.last) return true;
+  }
+  return false;
+}
+
+bool IsNameChar(wchar_t character, bool first) {
+  return InRanges(character, kNameStartRanges) || (!first && InRanges(character, kNameRestRanges));
+}
+
+// Throws XMLError "Cannot write <what()>: ..." unless `name` is an XML name. `what` is called only
+// then, so that the common case builds no message.
+template <typename Describe>
+void RequireXMLName(const std::wstring& name, Describe what) {
+  if (name.empty()) throw XMLError("Cannot write " + what() + ": it has no name");
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    if (!IsNameChar(name[i], i == 0)) {
+      throw XMLError("Cannot write " + what() + ": " + CodePoint(name[i]) +
+                     (i == 0 ? " cannot begin" : " cannot stand in") + " an XML name");
+    }
+  }
+}
+
+// Throws XMLError "Cannot write <what()>: ..." when `text` holds a character XML 1.0 cannot carry.
+template <typename Describe>
+void RequireXMLText(const std::wstring& text, Describe what) {
+  const auto refused = std::find_if_not(text.begin(), text.end(), IsXMLChar);
+  if (refused != text.end()) {
+    throw XMLError("Cannot write " + what() + ": it holds " + CodePoint(*refused) +
+                   ", which XML 1.0 cannot carry");
+  }
+}
+
+// "the element Name", or "an element" when it has no name.
+std::string Labelled(const char* kind, const std::string& name) {
+  return name.empty() ? std::string("an ") + kind : std::string("the ") + kind + " " + name;
+}
+
+std::string ElementLabel(const std::wstring& name) { return Labelled("element", Narrow(name)); }
+
+std::string ElementLabel(const pugi::xml_node& element) {
+  return element.type() == pugi::node_element ? Labelled("element", element.name())
+                                              : std::string("the document");
+}
+
+// Stops at the first element nested deeper than kMaxDocumentDepth. pugixml walks the tree in a
+// loop and keeps the depth itself, so no document is too deep to be measured.
+class DepthWalker : public pugi::xml_tree_walker {
+ public:
+  bool for_each(pugi::xml_node& node) override {
+    // depth() counts from 0 for the top element.
+    tooDeep_ = node.type() == pugi::node_element && depth() >= kMaxDocumentDepth;
+    return !tooDeep_;
+  }
+
+  bool TooDeep() const { return tooDeep_; }
+
+ private:
+  bool tooDeep_ = false;
+};
+
+// Parses `content`, in `encoding`, into `document`; false, and `document` left empty, when it holds
+// no well-formed document. Throws XMLError naming `source`, leaving `document` empty, when its
+// elements nest deeper than kMaxDocumentDepth.
+bool ParseDocument(const std::string& content, pugi::xml_encoding encoding,
+                   const std::string& source, pugi::xml_document& document) {
+  // A failed parse keeps what it read before the fault; dropped, as a deep one would be costly.
+  if (!document.load_buffer(content.data(), content.size(), kParseOptions, encoding) ||
+      !document.document_element()) {
+    document.reset();
+    return false;
+  }
+  DepthWalker walker;
+  document.traverse(walker);
+  if (walker.TooDeep()) {
+    document.reset();
+    throw XMLError("Cannot load " + source + ": its elements nest deeper than " +
+                   std::to_string(kMaxDocumentDepth) + " levels");
+  }
+  return true;
+}
+
 // Loads the file at `path` into `document`; false when the file is missing, unreadable or holds no
-// well-formed document.
+// well-formed document. Throws as XMLParser::LoadFile does.
 bool LoadDocumentFile(const std::wstring& path, pugi::xml_document& document) {
-  const std::optional<std::string> content = WQPlatform::ReadFile(Narrow(path));
-  if (!content) return false;
-  return document.load_buffer(content->data(), content->size(), kParseOptions) &&
-         document.document_element();
+  document.reset();
+  const std::string narrowPath = Narrow(path);
+  const std::optional<std::string> content = WQPlatform::ReadFile(narrowPath);
+  return content && ParseDocument(*content, pugi::encoding_auto, narrowPath, document);
 }
 
 }  // namespace
@@ -52,6 +192,7 @@ XMLBuilder::XMLBuilder() : impl_(std::make_unique<Impl>()) {}
 XMLBuilder::~XMLBuilder() = default;
 
 void XMLBuilder::StartNode(const std::wstring& name) {
+  RequireXMLName(name, [&] { return ElementLabel(name); });
   impl_->open.push_back(impl_->Innermost().append_child(Narrow(name).c_str()));
 }
 
@@ -60,16 +201,24 @@ void XMLBuilder::EndNode() {
 }
 
 void XMLBuilder::WNode(const std::wstring& name, const std::wstring& text) {
+  RequireXMLName(name, [&] { return ElementLabel(name); });
+  RequireXMLText(text, [&] { return "the text of " + ElementLabel(name); });
   pugi::xml_node child = impl_->Innermost().append_child(Narrow(name).c_str());
   // An empty text node would save as <name></name>, which reads back and saves as <name />.
   if (!text.empty()) child.text().set(Narrow(text).c_str());
 }
 
 void XMLBuilder::WAttribute(const std::wstring& name, const std::wstring& value) {
+  const auto attribute = [&] {
+    return Labelled("attribute", Narrow(name)) + " of " + ElementLabel(impl_->Innermost());
+  };
+  RequireXMLName(name, attribute);
+  RequireXMLText(value, attribute);
   impl_->Innermost().append_attribute(Narrow(name).c_str()).set_value(Narrow(value).c_str());
 }
 
 void XMLBuilder::WText(const std::wstring& text) {
+  RequireXMLText(text, [&] { return "the text of " + ElementLabel(impl_->Innermost()); });
   impl_->Innermost().append_child(pugi::node_pcdata).set_value(Narrow(text).c_str());
 }
 
@@ -132,10 +281,7 @@ bool XMLParser::LoadFile(const std::wstring& path) {
 
 bool XMLParser::LoadXML(const std::wstring& text) {
   impl_->levels.clear();
-  const std::string content = Narrow(text);
-  return impl_->document.load_buffer(content.data(), content.size(), kParseOptions,
-                                     pugi::encoding_utf8) &&
-         impl_->document.document_element();
+  return ParseDocument(Narrow(text), pugi::encoding_utf8, "XML text", impl_->document);
 }
 
 bool XMLParser::StartNode(const std::wstring& name) {

@@ -1,6 +1,7 @@
 #include <WQCommon/System.h>
 #include <WQCommon/Text.h>
 #include <WQCommon/XML.h>
+#include <WQPlatform/Platform.h>
 #include <gmock/gmock.h>
 
 #include <cstdlib>
@@ -8,12 +9,24 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace WQCommon {
 namespace {
 
 using ::testing::HasSubstr;
+using ::testing::StrEq;
 using ::testing::ThrowsMessage;
+
+const wchar_t kEmptyDocument[] = L"<?xml version=\"1.0\"?>\n";
+
+// `depth` elements, each the only child of the one before.
+std::string NestedDocument(int depth) {
+  std::string text;
+  for (int level = 0; level < depth; ++level) text += "<L>";
+  for (int level = 0; level < depth; ++level) text += "</L>";
+  return text;
+}
 
 class XMLFiles : public ::testing::Test {
  protected:
@@ -103,6 +116,139 @@ TEST_F(XMLFiles, SaveIntoMissingDirectoryThrowsNamingTheFile) {
   EXPECT_THAT([&] { builder.Save(path); },
               ThrowsMessage<std::runtime_error>(HasSubstr(WQWideToNarrowStr(path))));
   EXPECT_FALSE(FileExists(path));
+}
+
+// Element text would come back with a line feed for each carriage return, attribute values with
+// blanks for tabs and line ends, were they written as they are.
+TEST_F(XMLFiles, WhitespaceAndLineEndsReadBackUnchanged) {
+  const std::wstring path = PathOf("SystemConfiguration.xml");
+  for (const std::wstring value : {L"\t", L"\n", L"\r", L"\r\n", L"a\rb", L"a\r\nb\n\rc\r",
+                                   L"\r\r\n\n", L"  leading", L"trailing \t", L"\t\r\n x \r\n\t"}) {
+    SCOPED_TRACE(::testing::PrintToString(WQWideToNarrowStr(value)));
+    XMLBuilder builder;
+    builder.StartNode(L"SystemConfiguration");
+    builder.WAttribute(L"Comment", value);
+    builder.WNode(L"SystemName", value);
+    builder.StartNode(L"UserName");
+    builder.WText(value);
+    builder.EndNode();
+    builder.EndNode();
+    builder.Save(path);
+
+    XMLParser parser;
+    ASSERT_TRUE(parser.LoadFile(path));
+    ASSERT_TRUE(parser.StartNode(L"SystemConfiguration"));
+    std::wstring systemName, userName;
+    EXPECT_TRUE(parser.QNode(L"SystemName", systemName));
+    EXPECT_TRUE(parser.QNode(L"UserName", userName));
+    EXPECT_EQ(systemName, value);
+    EXPECT_EQ(userName, value);
+    // The parser reads no attributes: the loaded document printing as it was built shows that
+    // the attribute value came back too.
+    EXPECT_EQ(parser.QXML(), builder.QXML());
+  }
+}
+
+TEST(XMLBuilder, TextXMLCannotCarryIsRefusedNamingElementAndCharacter) {
+  std::vector<std::pair<wchar_t, std::string>> refused = {
+      {0xFFFE, "U+FFFE"}, {0xFFFF, "U+FFFF"}, {0xD800, "U+D800"}, {0xDFFF, "U+DFFF"}};
+  for (const wchar_t control : {0x0, 0x1, 0x7, 0x8, 0xB, 0xC, 0xE, 0x1B, 0x1F}) {
+    char code[8];
+    std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(control));
+    refused.emplace_back(control, code);
+  }
+  for (const auto& [character, code] : refused) {
+    SCOPED_TRACE(code);
+    const std::wstring text = L"nul" + std::wstring(1, character) + L"tail";
+    const std::string holds = ": it holds " + code + ", which XML 1.0 cannot carry";
+    XMLBuilder builder;
+    builder.StartNode(L"SystemConfiguration");
+    EXPECT_THAT(
+        [&] { builder.WNode(L"SystemName", text); },
+        ThrowsMessage<XMLError>(StrEq("Cannot write the text of the element SystemName" + holds)));
+    EXPECT_THAT(
+        [&] { builder.WAttribute(L"Comment", text); },
+        ThrowsMessage<XMLError>(StrEq(
+            "Cannot write the attribute Comment of the element SystemConfiguration" + holds)));
+    EXPECT_THAT([&] { builder.WText(text); },
+                ThrowsMessage<XMLError>(
+                    StrEq("Cannot write the text of the element SystemConfiguration" + holds)));
+    EXPECT_EQ(builder.QXML(), std::wstring(kEmptyDocument) + L"<SystemConfiguration />\n");
+  }
+}
+
+TEST(XMLBuilder, NamesThatAreNotXMLNamesAreRefused) {
+  const std::pair<std::wstring, std::string> elements[] = {
+      {L"", "Cannot write an element: it has no name"},
+      {L"1st", "Cannot write the element 1st: U+0031 cannot begin an XML name"},
+      {L"-x", "Cannot write the element -x: U+002D cannot begin an XML name"},
+      {L"Mass Range", "Cannot write the element Mass Range: U+0020 cannot stand in an XML name"},
+      {L"a<b", "Cannot write the element a<b: U+003C cannot stand in an XML name"}};
+  for (const auto& [name, message] : elements) {
+    XMLBuilder builder;
+    EXPECT_THAT([&] { builder.StartNode(name); }, ThrowsMessage<XMLError>(StrEq(message)));
+    EXPECT_THAT([&] { builder.WNode(name, L"1"); }, ThrowsMessage<XMLError>(StrEq(message)));
+  }
+  XMLBuilder builder;
+  builder.StartNode(L"Method");
+  EXPECT_THAT([&] { builder.WAttribute(L"x y", L"1"); },
+              ThrowsMessage<XMLError>(StrEq("Cannot write the attribute x y of the element Method: "
+                                            "U+0020 cannot stand in an XML name")));
+  EXPECT_NO_THROW(builder.WNode(L"Temp\u00E9rature_2.x-y:z", L"1"));
+  EXPECT_NO_THROW(builder.WNode(L"\u6E29\u5EA6\u00B7\u0301", L"1"));
+}
+
+// The indented text of a deeper document grows with the square of its depth: a companion file of
+// 280 KB once made the calibration export run out of memory.
+TEST_F(XMLFiles, DocumentsNestedBeyondTheDepthBoundAreRefusedNamingTheirSource) {
+  const std::string atBound = NestedDocument(kMaxDocumentDepth);
+  const std::wstring atBoundPath = WriteFile("AtBound.xml", atBound);
+  XMLParser parser;
+  EXPECT_TRUE(parser.LoadXML(WQNarrowToWideStr(atBound)));
+  EXPECT_TRUE(parser.LoadFile(atBoundPath));
+  XMLBuilder appending;
+  appending.StartNode(L"TOFLine");
+  EXPECT_TRUE(appending.AppendXMLFile(atBoundPath));
+
+  for (const int depth : {kMaxDocumentDepth + 1, 40000}) {
+    SCOPED_TRACE(depth);
+    const std::string text = NestedDocument(depth);
+    const std::wstring path = WriteFile("Deep.xml", text);
+    const std::string tooDeep = ": its elements nest deeper than 256 levels";
+    const std::string fileMessage = "Cannot load " + WQWideToNarrowStr(path) + tooDeep;
+    EXPECT_THAT([&] { parser.LoadFile(path); }, ThrowsMessage<XMLError>(StrEq(fileMessage)));
+    EXPECT_EQ(parser.QXML(), kEmptyDocument);
+    ASSERT_TRUE(parser.LoadFile(atBoundPath));
+    EXPECT_THAT([&] { parser.LoadXML(WQNarrowToWideStr(text)); },
+                ThrowsMessage<XMLError>(StrEq("Cannot load XML text" + tooDeep)));
+    EXPECT_EQ(parser.QXML(), kEmptyDocument);
+
+    XMLBuilder builder;
+    builder.StartNode(L"TOFLine");
+    EXPECT_THAT([&] { builder.AppendXMLFile(path); }, ThrowsMessage<XMLError>(StrEq(fileMessage)));
+    EXPECT_EQ(builder.QXML(), std::wstring(kEmptyDocument) + L"<TOFLine />\n");
+  }
+}
+
+// A file refused for its kind or its size is an error naming it, not a document that is missing.
+TEST_F(XMLFiles, FilesThatMustNotBeReadWholeAreReportedNotTakenForMissing) {
+  const std::wstring large = WriteFile("Large.xml", "");
+  std::filesystem::resize_file(std::filesystem::path(large), WQPlatform::kDocumentSizeLimit + 1);
+  const std::wstring directory = PathOf("Folder.xml");
+  std::filesystem::create_directory(std::filesystem::path(directory));
+  const std::pair<std::wstring, std::string> cases[] = {
+      {large, ": it holds 67108865 bytes, more than the 67108864 that a file of its kind can hold"},
+      {directory, ": not a regular file"}};
+  for (const auto& [path, reason] : cases) {
+    const std::string message = "Cannot read " + WQWideToNarrowStr(path) + reason;
+    XMLParser parser;
+    EXPECT_THAT([&] { parser.LoadFile(path); },
+                ThrowsMessage<WQPlatform::ReadError>(StrEq(message)));
+    XMLBuilder builder;
+    builder.StartNode(L"TOFLine");
+    EXPECT_THAT([&] { builder.AppendXMLFile(path); },
+                ThrowsMessage<WQPlatform::ReadError>(StrEq(message)));
+  }
 }
 
 TEST(XMLParser, ListItemsAreEnteredInTurnAndAbsentElementsChangeNothing) {

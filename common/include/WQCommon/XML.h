@@ -6,9 +6,22 @@
 #include <WQCommon/Export.h>
 
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 namespace WQCommon {
+
+// The deepest nesting of elements a document may have to be loaded, the top element being level 1.
+// Far beyond any document the module or its users write; the indented text of a deeper one grows
+// with the square of its depth.
+constexpr int kMaxDocumentDepth = 256;
+
+// Raised for a document the toolkit refuses to load and for text a document cannot carry. The
+// message names the file or the element.
+class WQCOMMON_EXPORT XMLError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
 
 class XMLBuilder;
 class XMLParser;
@@ -37,6 +50,12 @@ class WQCOMMON_EXPORT XMLBuilder {
   XMLBuilder(const XMLBuilder&) = delete;
   XMLBuilder& operator=(const XMLBuilder&) = delete;
 
+  // Element and attribute names must be XML names; text and attribute values may hold any
+  // character of XML 1.0: tab, line feed, carriage return and everything from U+0020 but the
+  // surrogates, U+FFFE and U+FFFF; a value written by WNode or WAttribute reads back unchanged.
+  // Any other character (U+0000 included) is refused with an XMLError naming the element and the
+  // character, before anything is written.
+
   // Opens a child of the innermost open element; the first call opens the top element.
   void StartNode(const std::wstring& name);
   // Closes the innermost open element. Closing with nothing open is a no-op.
@@ -52,7 +71,10 @@ class WQCOMMON_EXPORT XMLBuilder {
   // file when it cannot be written; the earlier file, if any, is then left as it was.
   void Save(const std::wstring& path) const;
   // Inserts the top element of the XML file at `path` into the innermost open element. Returns
-  // false, and inserts nothing, when the file is missing or not well-formed.
+  // false, and inserts nothing, when the file is missing, unreadable or not well-formed. Throws
+  // std::runtime_error naming the file, and inserts nothing, when it is not a regular file or is
+  // larger than WQPlatform::kDocumentSizeLimit (WQPlatform::ReadError), or when its elements nest
+  // deeper than kMaxDocumentDepth (XMLError).
   bool AppendXMLFile(const std::wstring& path);
   // The document as text, declaration included, ending in a line feed.
   std::wstring QXML() const;
@@ -70,9 +92,14 @@ class WQCOMMON_EXPORT XMLParser {
   XMLParser& operator=(const XMLParser&) = delete;
 
   // Loads a document; false when the file is missing, unreadable or not well-formed. A loaded
-  // parser stands before the top element.
+  // parser stands before the top element. Throws std::runtime_error naming the file when it is
+  // not a regular file or is larger than WQPlatform::kDocumentSizeLimit (WQPlatform::ReadError),
+  // or when its elements nest deeper than kMaxDocumentDepth (XMLError). After a false return or a
+  // throw the parser holds no document.
   bool LoadFile(const std::wstring& path);
-  // Loads a document from text; false when it is not well-formed.
+  // Loads a document from text; false when it is not well-formed. Throws XMLError, naming
+  // "XML text", when its elements nest deeper than kMaxDocumentDepth. After a false return or a
+  // throw the parser holds no document.
   bool LoadXML(const std::wstring& text);
 
   // Enters the child `name` of the current element (before the top element: the top element if it
