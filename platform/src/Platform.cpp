@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <random>
 
 namespace WQPlatform {
 namespace {
@@ -38,24 +39,48 @@ std::string NameOf(const std::string& path) {
   return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
-// A temporary file is named ".<target name>.wqtmp-<process id>-XXXXXX", so that it is hidden,
-// never ends in the target's extension, and tells which process is writing it.
+// A temporary file is named ".<target name>.wqtmp-<process id>-XXXXXX": hidden, never ending in a
+// stored file's extension, and telling which process is writing it. The target's name is cut
+// short where the whole would not fit in a file name.
 constexpr char kTemporaryMark[] = ".wqtmp-";
+constexpr std::size_t kUniqueLength = 6;
+constexpr char kUniqueCharacters[] =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 
 std::string TemporaryTemplateFor(const std::string& target) {
-  return DirectoryOf(target) + kSeparator + "." + NameOf(target) + kTemporaryMark +
-         std::to_string(getpid()) + "-XXXXXX";
+  const std::string suffix =
+      kTemporaryMark + std::to_string(getpid()) + "-" + std::string(kUniqueLength, 'X');
+  std::string name = NameOf(target);
+  const std::size_t room = NAME_MAX - 1 - suffix.size();
+  if (name.size() > room) {
+    std::size_t cut = room;
+    // Never cut inside a UTF-8 sequence.
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+    name.resize(cut);
+  }
+  return DirectoryOf(target) + kSeparator + "." + name + suffix;
+}
+
+// The process id in `name` when it has exactly the form of a temporary file's name.
+std::optional<long> TemporaryOwner(const std::string& name) {
+  if (name.size() < 1 + sizeof kTemporaryMark + 1 + kUniqueLength || name[0] != '.') return {};
+  const std::string unique = name.substr(name.size() - kUniqueLength);
+  if (unique.find_first_not_of(kUniqueCharacters) != std::string::npos) return {};
+  const std::string rest = name.substr(0, name.size() - kUniqueLength - 1);
+  if (name[name.size() - kUniqueLength - 1] != '-') return {};
+  const auto mark = rest.rfind(kTemporaryMark);
+  if (mark == std::string::npos || mark == 0) return {};
+  const std::string owner = rest.substr(mark + sizeof kTemporaryMark - 1);
+  if (owner.empty() || owner.find_first_not_of("0123456789") != std::string::npos ||
+      owner.size() > 9)
+    return {};
+  return std::stol(owner);
 }
 
 // True when the temporary file `name` belongs to a process that no longer runs.
 bool IsStaleTemporary(const std::string& name) {
-  const auto mark = name.rfind(kTemporaryMark);
-  if (mark == std::string::npos) return false;
-  const std::string owner = name.substr(mark + sizeof kTemporaryMark - 1);
-  char* end = nullptr;
-  const long pid = std::strtol(owner.c_str(), &end, 10);
-  if (end == owner.c_str() || *end != '-' || pid <= 0) return false;
-  return kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+  const std::optional<long> pid = TemporaryOwner(name);
+  return pid && *pid > 0 && kill(static_cast<pid_t>(*pid), 0) != 0 && errno == ESRCH;
 }
 
 std::string SystemError(const std::string& action, const std::string& path, int error) {
@@ -165,20 +190,55 @@ std::optional<std::string> ReadFile(const std::string& path, std::size_t limit) 
   return content;
 }
 
-AtomicFile::AtomicFile(std::string target) : target_(std::move(target)) {
+namespace {
+
+// The file a save to `target` replaces: the final target of a symbolic link, so that the link
+// stays a link and a file shared through it stays shared.
+std::string ReplacedFile(const std::string& target) {
+  struct stat link;
+  if (lstat(target.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return target;
+  std::unique_ptr<char, void (*)(void*)> resolved(realpath(target.c_str(), nullptr), std::free);
+  if (!resolved) throw SaveError(SystemError("Cannot follow the link", target, errno));
+  return resolved.get();
+}
+
+// The status of the file that `target` names, when one exists. Throws SaveError for anything a
+// save must not replace: a directory, device, FIFO or socket, or a file the user may not write.
+std::optional<FileStatus> ReplaceableFile(const std::string& target) {
   struct stat existing;
-  if (stat(target_.c_str(), &existing) == 0 &&
-      (S_ISDIR(existing.st_mode) || access(target_.c_str(), W_OK) != 0)) {
+  if (stat(target.c_str(), &existing) != 0) return std::nullopt;
+  if (!S_ISREG(existing.st_mode)) {
     throw SaveError(
-        SystemError("Cannot replace", target_, S_ISDIR(existing.st_mode) ? EISDIR : EACCES));
+        SystemError("Cannot replace", target, S_ISDIR(existing.st_mode) ? EISDIR : EINVAL) +
+        " (not a regular file)");
   }
-  RemoveStaleTemporaries(DirectoryOf(target_));
+  if (access(target.c_str(), W_OK) != 0)
+    throw SaveError(SystemError("Cannot replace", target, EACCES));
+  FileStatus status;
+  status.regular = true;
+  status.size = static_cast<std::uint64_t>(existing.st_size);
+  status.mode = existing.st_mode & 07777;
+  status.owner = existing.st_uid;
+  status.group = existing.st_gid;
+  return status;
+}
+
+}  // namespace
+
+AtomicFile::AtomicFile(std::string target) : target_(ReplacedFile(target)) {
+  const std::optional<FileStatus> existing = ReplaceableFile(target_);
   temporary_ = TemporaryTemplateFor(target_);
   descriptor_ = Ops().CreateTemporary(temporary_);
   if (descriptor_ < 0) {
     const int error = errno;
     temporary_.clear();
     throw SaveError(SystemError("Cannot create a temporary file for", target_, error));
+  }
+  // The new file takes the place of the old one: it keeps the old one's owner and permissions.
+  if (existing && Ops().Adopt(descriptor_, *existing) != 0) {
+    const int error = errno;
+    Discard();
+    throw SaveError(SystemError("Cannot give the permissions of", target_, error));
   }
 }
 
@@ -213,10 +273,6 @@ void AtomicFile::Commit() {
   const int descriptor = descriptor_;
   descriptor_ = -1;
   if (Ops().Close(descriptor) != 0) fail("Cannot close");
-  // The permissions a new file gets from the process's umask, as a directly created file would.
-  const mode_t mask = umask(0);
-  umask(mask);
-  chmod(temporary_.c_str(), 0666 & ~mask);
   if (Ops().Rename(temporary_, target_) != 0) fail("Cannot replace");
   temporary_.clear();
   if (Ops().SyncDirectory(DirectoryOf(target_)) != 0) {
@@ -230,10 +286,39 @@ void RemoveStaleTemporaries(const std::string& directory) {
     if (IsStaleTemporary(name)) Ops().Unlink(directory + kSeparator + name);
 }
 
+bool IsTemporaryName(const std::string& name) { return TemporaryOwner(name).has_value(); }
+
 FileOps::~FileOps() = default;
 
 int FileOps::CreateTemporary(std::string& pathTemplate) {
-  return mkostemp(pathTemplate.data(), O_CLOEXEC);
+  const std::size_t unique = pathTemplate.rfind(std::string(kUniqueLength, 'X'));
+  if (unique == std::string::npos) {
+    errno = EINVAL;
+    return -1;
+  }
+  // Created as open(O_CREAT, 0666) creates a file, so that the process's umask and the
+  // directory's default ACL apply as they would to a file written in place; mkstemp's 0600 would
+  // need the umask, which cannot be read without changing it for every thread.
+  thread_local std::mt19937 random(std::random_device{}());
+  std::uniform_int_distribution<std::size_t> pick(0, sizeof kUniqueCharacters - 2);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    for (std::size_t i = 0; i < kUniqueLength; ++i)
+      pathTemplate[unique + i] = kUniqueCharacters[pick(random)];
+    const int descriptor =
+        open(pathTemplate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (descriptor >= 0 || errno != EEXIST) return descriptor;
+  }
+  return -1;
+}
+
+int FileOps::Adopt(int descriptor, const FileStatus& like) {
+  // Only a privileged process may give a file away; anyone may keep a group they belong to.
+  // Where neither is allowed the file stays the saving user's, as a file written anew would.
+  const bool owned = fchown(descriptor, like.owner, like.group) == 0 ||
+                     fchown(descriptor, static_cast<uid_t>(-1), like.group) == 0;
+  static_cast<void>(owned);
+  // After fchown, which clears the set-user-id and set-group-id bits.
+  return fchmod(descriptor, like.mode);
 }
 
 long FileOps::Write(int descriptor, const char* data, std::size_t size) {

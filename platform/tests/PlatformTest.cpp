@@ -114,13 +114,19 @@ TEST_F(PlatformTest, TemporariesNeverMatchTheTargetsExtension) {
   EXPECT_EQ(EntryCount(), 1u);
 }
 
-TEST_F(PlatformTest, TemporaryOfAnEndedProcessIsRemovedByTheNextSave) {
+TEST_F(PlatformTest, OnlyTemporariesOfEndedProcessesAreRemoved) {
   // No process can have this id: it is above the largest the kernel hands out.
-  std::ofstream(Path(".a.kem.wqtmp-99999999-Ab12Cd")) << "half a method";
-  std::ofstream(Path(".notes.wqtmp-keep")) << "not ours";
+  const char* stale = ".a.kem.wqtmp-99999999-Ab12Cd";
+  std::ofstream(Path(stale)) << "half a method";
+  // Stored files whose names merely look like temporaries.
+  const char* kept[] = {".notes.wqtmp-keep", ".keep.wqtmp-99999999-1.kem",
+                        ".keep.wqtmp-99999999-Ab12Cd.kem"};
+  for (const char* name : kept) std::ofstream(Path(name)) << "a method";
   Save(Path("b.kem"), "b");
-  EXPECT_FALSE(fs::exists(Path(".a.kem.wqtmp-99999999-Ab12Cd")));
-  EXPECT_TRUE(fs::exists(Path(".notes.wqtmp-keep")));
+  EXPECT_TRUE(fs::exists(Path(stale))) << "a save scans no directory";
+  WQPlatform::RemoveStaleTemporaries(dir.string());
+  EXPECT_FALSE(fs::exists(Path(stale)));
+  for (const char* name : kept) EXPECT_TRUE(fs::exists(Path(name))) << name;
 }
 
 TEST_F(PlatformTest, ListingMatchesCaseSensitively) {
@@ -134,7 +140,6 @@ TEST_F(PlatformTest, ReadFileGivesTheWholeContentOrNothing) {
   Save(Path("big"), std::string(200000, 'q'));
   EXPECT_EQ(WQPlatform::ReadFile(Path("big")), std::string(200000, 'q'));
   EXPECT_FALSE(WQPlatform::ReadFile(Path("missing")));
-  EXPECT_FALSE(WQPlatform::ReadFile(dir.string()));
 }
 
 TEST(PlatformNames, HostNameStopsBeforeTheFirstFullStop) {

@@ -67,18 +67,22 @@ class WQPLATFORM_EXPORT SaveError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Replaces a file as a whole or not at all. The constructor creates a temporary file in the
-// target's directory; the caller writes the new content into Stream(); Commit() writes it out,
+// Replaces a file as a whole or not at all. When the target is a symbolic link, the file it leads
+// to is replaced and the link kept. The constructor creates a temporary file in the directory of
+// the file replaced, with the permissions a file created there directly would get or, when the
+// file exists, with its permissions and (where the process may) its owner and group; the caller
+// writes the new content into Stream(); Commit() writes it out,
 // checking every write and resuming short or interrupted ones, syncs it to the disk, renames it
 // over the target and syncs the directory. A failed fsync is never retried. Anything short of a
 // successful Commit() leaves the target as it was (or, when only the final directory sync fails,
 // replaced but not known to be durable) and removes the temporary file. Temporary files are named
-// ".<target name>.wqtmp-<process id>-XXXXXX": hidden, never ending in the target's extension, and
-// removed by the next save into the same directory once their process has ended.
+// ".<target name>.wqtmp-<process id>-XXXXXX", the target's name cut short where the whole would
+// be too long: hidden, and never ending in an extension.
 class WQPLATFORM_EXPORT AtomicFile {
  public:
-  // Throws SaveError when the temporary file cannot be created, or when the target exists and
-  // cannot be replaced (a directory, or a file the user may not write).
+  // Throws SaveError, before anything is written, when the temporary file cannot be created, when
+  // the target is a link that leads nowhere, or when the target exists and must not be replaced
+  // (not a regular file, or a file the user may not write).
   explicit AtomicFile(std::string target);
   ~AtomicFile();
   AtomicFile(const AtomicFile&) = delete;
@@ -98,16 +102,18 @@ class WQPLATFORM_EXPORT AtomicFile {
 };
 
 // Removes the temporary files that saves of processes that have ended (killed part-way) left in
-// `directory`.
+// `directory`. Only names of the exact temporary form are touched.
 WQPLATFORM_EXPORT void RemoveStaleTemporaries(const std::string& directory);
+// True when `name` has the exact form of an AtomicFile temporary file's name.
+WQPLATFORM_EXPORT bool IsTemporaryName(const std::string& name);
 
 // What the file operations tell of an open file.
 struct FileStatus {
-  bool regular = false;     // a regular file, not a directory, device, FIFO or socket
-  std::uint64_t size = 0;   // in bytes
-  unsigned mode = 0;        // the permission bits
-  unsigned owner = 0;       // user id
-  unsigned group = 0;       // group id
+  bool regular = false;    // a regular file, not a directory, device, FIFO or socket
+  std::uint64_t size = 0;  // in bytes
+  unsigned mode = 0;       // the permission bits
+  unsigned owner = 0;      // user id
+  unsigned group = 0;      // group id
 };
 
 // The file operations under AtomicFile and ReadFile, replaceable by tests to inject faults. Each
@@ -115,8 +121,12 @@ struct FileStatus {
 class WQPLATFORM_EXPORT FileOps {
  public:
   virtual ~FileOps();
-  // mkstemp: `pathTemplate` ends in "XXXXXX" and receives the name made.
+  // Creates a new file for writing, as open(O_CREAT | O_EXCL, 0666) does, under a name made by
+  // replacing the "XXXXXX" that `pathTemplate` ends in; `pathTemplate` receives the name made.
   virtual int CreateTemporary(std::string& pathTemplate);
+  // Gives the open file `descriptor` the owner and group of `like` where the process may, and
+  // its permissions (fchown, fchmod); fails only when the permissions cannot be set.
+  virtual int Adopt(int descriptor, const FileStatus& like);
   virtual long Write(int descriptor, const char* data, std::size_t size);
   virtual int Sync(int descriptor);
   virtual int Close(int descriptor);

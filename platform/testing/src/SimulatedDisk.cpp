@@ -82,6 +82,10 @@ int SimulatedDisk::CreateTemporary(std::string& pathTemplate) {
   return OpenInode(names_[pathTemplate]);
 }
 
+int SimulatedDisk::Adopt(int descriptor, const WQPlatform::FileStatus&) {
+  return open_.count(descriptor) ? 0 : Fail(EBADF);
+}
+
 long SimulatedDisk::Write(int descriptor, const char* data, std::size_t size) {
   const auto found = open_.find(descriptor);
   if (found == open_.end()) return Fail(EBADF);

@@ -32,6 +32,7 @@ class SimulatedDisk : public WQPlatform::FileOps {
   int OpenTruncating(const std::string& path);
 
   int CreateTemporary(std::string& pathTemplate) override;
+  int Adopt(int descriptor, const WQPlatform::FileStatus& like) override;
   long Write(int descriptor, const char* data, std::size_t size) override;
   int Sync(int descriptor) override;
   int Close(int descriptor) override;
