@@ -4,6 +4,8 @@
 #include <WQPlatform/Platform.h>
 #include <WQRepos/EntryPoints.h>
 
+#include <stdexcept>
+
 namespace WQRepos {
 
 Config theConfig;
@@ -19,6 +21,43 @@ std::wstring RepositoryPath(Config::DirTypes kind, const std::wstring& name,
                             const std::wstring& extension) {
   return theConfig.QDirectory(kind) + Separator() + name + extension;
 }
+
+namespace {
+
+// Why `name` cannot name a stored item; empty when it can.
+std::string UnsafeNameReason(const std::wstring& name) {
+  if (name.find(L'\0') != std::wstring::npos) return "the name holds a NUL character";
+  const std::wstring separator = Separator();
+  const std::string quoted = "the name \"" + WQCommon::WQWideToNarrowStr(name) + "\"";
+  if (name.compare(0, separator.size(), separator) == 0) return quoted + " is an absolute path";
+  int depth = 0;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = name.find(separator, start);
+    const std::wstring part = name.substr(start, end - start);
+    if (part == L"..")
+      --depth;
+    else if (!part.empty() && part != L".")
+      ++depth;
+    if (depth < 0) return quoted + " leads outside its directory";
+    if (end == std::wstring::npos) return {};
+    start = end + separator.size();
+  }
+}
+
+}  // namespace
+
+void RefuseUnsafeName(const std::wstring& name, const std::string& failure) {
+  const std::string reason = UnsafeNameReason(name);
+  if (reason.empty()) return;
+  // A NUL would end the message where it stands; it is shown as "\0".
+  std::string message;
+  for (const char c : failure) c == '\0' ? message += "\\0" : message += c;
+  if (!message.empty() && message.back() == '.') message.pop_back();
+  throw std::runtime_error(message + ": " + reason);
+}
+
+bool IsSafeName(const std::wstring& name) { return UnsafeNameReason(name).empty(); }
 
 std::vector<std::wstring> RepositoryNames(Config::DirTypes kind, const std::wstring& extension) {
   return GetFileNames(theConfig.QDirectory(kind) + Separator() + L"*" + extension);

@@ -21,6 +21,14 @@ std::wstring Separator();
 std::wstring RepositoryPath(Config::DirTypes kind, const std::wstring& name,
                             const std::wstring& extension = L"");
 
+// Throws std::runtime_error "<failure, without its final full stop>: <reason>" when `name` cannot
+// name an item stored in a repository directory: it holds a NUL character, is an absolute path,
+// or, resolved lexically, leads outside the directory. Inner separators that stay inside are
+// sub-folders and pass.
+void RefuseUnsafeName(const std::wstring& name, const std::string& failure);
+// False when RefuseUnsafeName would refuse `name`.
+bool IsSafeName(const std::wstring& name);
+
 // The names stored in the directory of `kind` with `extension`, as GetFileNames gives them.
 std::vector<std::wstring> RepositoryNames(Config::DirTypes kind, const std::wstring& extension);
 

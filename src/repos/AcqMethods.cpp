@@ -52,14 +52,17 @@ void CompleteMethodTimeouts(WQBL::Method& method) {
 }  // namespace
 
 void SaveAcqMethod(const std::wstring& name, const WQBL::Method& method) {
+  const std::string failure = "Unable to create acquisition method file" + InParentheses(name);
+  RefuseUnsafeName(name, failure);
   SaveBinaryFile(
-      RepositoryPath(Config::AcqMethodDir, name, kMethodExtension),
-      "Unable to create acquisition method file" + InParentheses(name),
+      RepositoryPath(Config::AcqMethodDir, name, kMethodExtension), failure,
       [&method](WQCommon::BinaryWriter& writer) { writer << kMethodFileVersion << method; });
 }
 
 WQBL::Method LoadAcqMethod(const std::wstring& name) {
-  return LoadFullyQualifiedAcqMethod(RepositoryPath(Config::AcqMethodDir, name, kMethodExtension));
+  const std::wstring path = RepositoryPath(Config::AcqMethodDir, name, kMethodExtension);
+  RefuseUnsafeName(name, "Unable to open acquisition method file" + InParentheses(path));
+  return LoadFullyQualifiedAcqMethod(path);
 }
 
 WQBL::Method LoadFullyQualifiedAcqMethod(const std::wstring& path) {

@@ -17,42 +17,50 @@ namespace {
 constexpr std::uint32_t kEvalMethodFileVersion = 1;
 const wchar_t kSpectrumExtension[] = L".sem";
 const wchar_t kICExtension[] = L".iem";
+const char kCreateFailure[] = "Unable to create evaluation method file.";
+const char kOpenFailure[] = "Unable to open evaluation method file.";
 
 std::wstring EvalMethodPath(const std::wstring& name, const wchar_t* extension) {
   return RepositoryPath(Config::EvalMethodDir, name, extension);
 }
 
-void SaveEvalMethod(const std::wstring& path, const std::vector<WQBL::CurveEval>& method) {
-  SaveBinaryFile(path, "Unable to create evaluation method file.",
+void SaveEvalMethod(const std::wstring& name, const wchar_t* extension,
+                    const std::vector<WQBL::CurveEval>& method) {
+  RefuseUnsafeName(name, kCreateFailure);
+  SaveBinaryFile(EvalMethodPath(name, extension), kCreateFailure,
                  [&method](WQCommon::BinaryWriter& writer) {
                    writer << kEvalMethodFileVersion;
                    WriteCountedList(writer, method);
                  });
 }
 
-std::vector<WQBL::CurveEval> LoadEvalMethod(const std::wstring& path) {
+std::vector<WQBL::CurveEval> LoadEvalMethod(const std::wstring& name, const wchar_t* extension) {
+  RefuseUnsafeName(name, kOpenFailure);
   std::vector<WQBL::CurveEval> method;
-  const bool opened = ReadBinaryFile(path, [&method](WQCommon::BinaryReader& reader) {
-    std::uint32_t version = 0;
-    reader >> version;
-    if (version != kEvalMethodFileVersion)
-      throw std::runtime_error("Invalid evaluation method file.");
-    method = ReadCountedList<WQBL::CurveEval>(reader);
-  });
-  if (!opened) throw std::runtime_error("Unable to open evaluation method file.");
+  const bool opened =
+      ReadBinaryFile(EvalMethodPath(name, extension), [&method](WQCommon::BinaryReader& reader) {
+        std::uint32_t version = 0;
+        reader >> version;
+        if (version != kEvalMethodFileVersion)
+          throw std::runtime_error("Invalid evaluation method file.");
+        method = ReadCountedList<WQBL::CurveEval>(reader);
+      });
+  if (!opened) throw std::runtime_error(kOpenFailure);
   return method;
 }
 
-bool DeleteEvalMethod(const std::wstring& path) { return WQPlatform::RemoveFile(NativePath(path)); }
+bool DeleteEvalMethod(const std::wstring& name, const wchar_t* extension) {
+  return IsSafeName(name) && WQPlatform::RemoveFile(NativePath(EvalMethodPath(name, extension)));
+}
 
 }  // namespace
 
 void SaveSpectrumEvalMethod(const std::wstring& name, const std::vector<WQBL::CurveEval>& method) {
-  SaveEvalMethod(EvalMethodPath(name, kSpectrumExtension), method);
+  SaveEvalMethod(name, kSpectrumExtension, method);
 }
 
 std::vector<WQBL::CurveEval> LoadSpectrumEvalMethod(const std::wstring& name) {
-  return LoadEvalMethod(EvalMethodPath(name, kSpectrumExtension));
+  return LoadEvalMethod(name, kSpectrumExtension);
 }
 
 std::vector<std::wstring> GetSpectrumEvalMethodNames() {
@@ -60,24 +68,22 @@ std::vector<std::wstring> GetSpectrumEvalMethodNames() {
 }
 
 bool DeleteSpectrumEvalMethod(const std::wstring& name) {
-  return DeleteEvalMethod(EvalMethodPath(name, kSpectrumExtension));
+  return DeleteEvalMethod(name, kSpectrumExtension);
 }
 
 void SaveICEvalMethod(const std::wstring& name, const std::vector<WQBL::CurveEval>& method) {
-  SaveEvalMethod(EvalMethodPath(name, kICExtension), method);
+  SaveEvalMethod(name, kICExtension, method);
 }
 
 std::vector<WQBL::CurveEval> LoadICEvalMethod(const std::wstring& name) {
-  return LoadEvalMethod(EvalMethodPath(name, kICExtension));
+  return LoadEvalMethod(name, kICExtension);
 }
 
 std::vector<std::wstring> GetICEvalMethodNames() {
   return RepositoryNames(Config::EvalMethodDir, kICExtension);
 }
 
-bool DeleteICEvalMethod(const std::wstring& name) {
-  return DeleteEvalMethod(EvalMethodPath(name, kICExtension));
-}
+bool DeleteICEvalMethod(const std::wstring& name) { return DeleteEvalMethod(name, kICExtension); }
 
 std::vector<WQBL::CurveEval> DefaultSpectrumEvalMethod() {
   const Preferences preferences;

@@ -15,19 +15,31 @@ namespace {
 constexpr std::uint32_t kTuneFileVersion = 1;
 const wchar_t kTuneExtension[] = L".ket";
 
+std::string CreateFailure(const std::wstring& path) {
+  return "Unable to create tune file: " + WQCommon::WQWideToNarrowStr(path);
+}
+
+std::string OpenFailure(const std::wstring& path) {
+  return "Unable to open tune file: " + WQCommon::WQWideToNarrowStr(path);
+}
+
 }  // namespace
 
 void SaveTune(const std::wstring& name, const WQBL::Tune& tune) {
-  SaveFullyQualifiedTune(RepositoryPath(Config::TunesDir, name, kTuneExtension), tune);
+  const std::wstring path = RepositoryPath(Config::TunesDir, name, kTuneExtension);
+  RefuseUnsafeName(name, CreateFailure(path));
+  SaveFullyQualifiedTune(path, tune);
 }
 
 void SaveFullyQualifiedTune(const std::wstring& path, const WQBL::Tune& tune) {
-  SaveBinaryFile(path, "Unable to create tune file: " + WQCommon::WQWideToNarrowStr(path),
+  SaveBinaryFile(path, CreateFailure(path),
                  [&tune](WQCommon::BinaryWriter& writer) { writer << kTuneFileVersion << tune; });
 }
 
 WQBL::Tune LoadTune(const std::wstring& name) {
-  return LoadFullyQualifiedTune(RepositoryPath(Config::TunesDir, name, kTuneExtension));
+  const std::wstring path = RepositoryPath(Config::TunesDir, name, kTuneExtension);
+  RefuseUnsafeName(name, OpenFailure(path));
+  return LoadFullyQualifiedTune(path);
 }
 
 WQBL::Tune LoadFullyQualifiedTune(const std::wstring& path) {
@@ -42,8 +54,7 @@ WQBL::Tune LoadFullyQualifiedTune(const std::wstring& path) {
     }
     reader >> tune;
   });
-  if (!opened)
-    throw std::runtime_error("Unable to open tune file: " + WQCommon::WQWideToNarrowStr(path));
+  if (!opened) throw std::runtime_error(OpenFailure(path));
   return tune;
 }
 

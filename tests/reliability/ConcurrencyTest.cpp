@@ -2,6 +2,7 @@
 // record, the old or the new one, never a torn one. Built with ThreadSanitizer in CI.
 #include <WQRepos/WQRepos.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <thread>
@@ -70,6 +71,28 @@ TEST_F(ConcurrencyTest, ConcurrentSavesAndLoadsSeeWholeRecords) {
   for (std::thread& thread : threads) thread.join();
   EXPECT_EQ(torn, 0);
   EXPECT_EQ(failures, 0);
+}
+
+// Saving must never touch the process's umask: another thread's save, or any file the host
+// application creates meanwhile, would get the wrong permissions.
+TEST_F(ConcurrencyTest, ConcurrentSavesLeaveTheUmaskAndGiveEveryFileIt) {
+  const mode_t previous = umask(027);
+  std::atomic<int> wrongMode{0};
+  std::vector<std::thread> threads;
+  for (int writer = 0; writer < 4; ++writer) {
+    threads.emplace_back([&, writer] {
+      for (int round = 0; round < kRounds; ++round) {
+        const std::wstring name = L"Mode" + std::to_wstring(writer) + L"-" + std::to_wstring(round);
+        WQRepos::SaveTune(name, WQBL::Tune());
+        const auto mode = fs::status(Dir("Tunes") / (name + L".ket")).permissions();
+        if (mode != (fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read))
+          ++wrongMode;
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(umask(previous), 027u);
+  EXPECT_EQ(wrongMode, 0);
 }
 
 }  // namespace
