@@ -1,5 +1,6 @@
 #include <WQRepos/Tunes.h>
 #include <gmock/gmock.h>
+#include <sys/stat.h>
 
 #include "support/DataDirectory.h"
 #include "support/Serial.h"
@@ -64,6 +65,18 @@ TEST_F(TunesTest, SaveThatCannotCreateTheFileNamesThePath) {
   const fs::path missing = Base() / "Missing" / "T.ket";
   EXPECT_THAT([&] { WQRepos::SaveFullyQualifiedTune(Wide(missing), SampleTune()); },
               ThrowsMessage<std::runtime_error>("Unable to create tune file: " + missing.string()));
+}
+
+TEST_F(TunesTest, SpecialFileIsNeitherReadNorReplaced) {
+  ASSERT_EQ(mkfifo(TuneFile("Pipe").c_str(), 0644), 0);
+  const std::string pipe = TuneFile("Pipe").string();
+  EXPECT_THAT([&] { WQRepos::LoadFullyQualifiedTune(Wide(pipe)); },
+              ThrowsMessage<std::runtime_error>("Cannot read " + pipe + ": not a regular file"));
+  EXPECT_THAT([] { WQRepos::LoadFullyQualifiedTune(L"/dev/zero"); },
+              ThrowsMessage<std::runtime_error>("Cannot read /dev/zero: not a regular file"));
+  EXPECT_THAT([] { WQRepos::SaveTune(L"Pipe", SampleTune()); },
+              ThrowsMessage<std::runtime_error>("Unable to create tune file: " + pipe));
+  EXPECT_TRUE(fs::is_fifo(TuneFile("Pipe")));
 }
 
 TEST_F(TunesTest, ListingKeepsOnlyTunesCutBeforeTheirLastFullStop) {
