@@ -12,50 +12,26 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <thread>
+
+#include "ScratchDirectory.h"
 
 namespace {
 
-namespace fs = std::filesystem;
+using namespace wqplatformtest;
 using ::testing::HasSubstr;
 using ::testing::ThrowsMessage;
 
-class HostileFilesTest : public ::testing::Test {
+class HostileFilesTest : public wqplatformtest::ScratchDirectoryTest {
  protected:
-  HostileFilesTest() {
-    std::string pattern = (fs::temp_directory_path() / "wqhostile-XXXXXX").string();
-    dir = mkdtemp(pattern.data());
-  }
   ~HostileFilesTest() override {
     for (const char* mounted : {"small", "locked"}) umount2(Path(mounted).c_str(), MNT_DETACH);
-    fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add);
-    fs::remove_all(dir);
-  }
-  std::string Path(const std::string& name) const { return (dir / name).string(); }
-  static std::string Content(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
   }
   static unsigned ModeOf(const std::string& path) {
     struct stat status {};
     stat(path.c_str(), &status);
     return status.st_mode & 07777;
   }
-  std::size_t EntryCount() const {
-    return std::distance(fs::directory_iterator(dir), fs::directory_iterator());
-  }
-
-  fs::path dir;
 };
-
-void Save(const std::string& target, const std::string& content) {
-  WQPlatform::AtomicFile file(target);
-  file.Stream() << content;
-  file.Commit();
-}
 
 TEST_F(HostileFilesTest, NewFileTakesTheUmaskWhichNoSaveChanges) {
   const mode_t previous = umask(027);

@@ -4,42 +4,19 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
-#include <iterator>
+
+#include "ScratchDirectory.h"
 
 namespace {
 
-namespace fs = std::filesystem;
+using namespace wqplatformtest;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::ThrowsMessage;
 using ::testing::UnorderedElementsAre;
 
-class PlatformTest : public ::testing::Test {
- protected:
-  PlatformTest() {
-    std::string pattern = (fs::temp_directory_path() / "wqplatform-XXXXXX").string();
-    dir = mkdtemp(pattern.data());
-  }
-  ~PlatformTest() override { fs::remove_all(dir); }
-  std::string Path(const char* name) const { return (dir / name).string(); }
-  static std::string Content(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  size_t EntryCount() const {
-    return std::distance(fs::directory_iterator(dir), fs::directory_iterator());
-  }
-
-  fs::path dir;
-};
-
-void Save(const std::string& target, const std::string& content) {
-  WQPlatform::AtomicFile file(target);
-  file.Stream() << content;
-  file.Commit();
-}
+using PlatformTest = ScratchDirectoryTest;
 
 TEST_F(PlatformTest, SaveReplacesTheTargetWhole) {
   Save(Path("a.kem"), std::string(1000, 'x'));
