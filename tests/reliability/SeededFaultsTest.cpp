@@ -1,7 +1,8 @@
-// The reliability checks are shown to catch real faults: three broken ways of saving a file and a
-// reader that trusts a count from the file are each caught by the same checks that pass the
-// module's own save and readers.
+// The reliability checks are shown to catch real faults: three broken ways of saving a file, a
+// reader that trusts a count from the file and an XML reader without a depth bound are each caught
+// by the same checks that pass the module's own save and readers.
 #include <WQCommon/Binary.h>
+#include <WQCommon/XML.h>
 #include <WQPlatform/Platform.h>
 #include <WQPlatformTesting/SimulatedDisk.h>
 #include <WQRepos/RefCals.h>
@@ -10,6 +11,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <iostream>
+#include <iterator>
 #include <new>
 #include <sstream>
 
@@ -101,6 +103,24 @@ void UnguardedListReader(WQCommon::BinaryReader& reader) {
   for (double& value : values) reader >> value;
 }
 
+// Deep enough that the indented text of the document takes 9 MB, 36 MB as wide text.
+constexpr int kDeepDocumentDepth = 3000;
+
+std::wstring NestedDocument(int depth) {
+  std::wstring text;
+  for (int level = 0; level < depth; ++level) text += L"<L>";
+  for (int level = 0; level < depth; ++level) text += L"</L>";
+  return text;
+}
+
+// Takes every level of a document of nested elements into the toolkit's builder, as an XML reader
+// without a depth bound would, and asks for its text.
+void UnboundedNestedReader(int depth) {
+  WQCommon::XMLBuilder builder;
+  for (int level = 0; level < depth; ++level) builder.StartNode(L"L");
+  builder.QXML();
+}
+
 // The largest single allocation `read` asks for.
 std::size_t LargestAllocationOf(const std::function<void()>& read) {
   largestRequest = 0;
@@ -124,15 +144,29 @@ TEST_F(SeededFaultsTest, ChecksCatchEverySeededFaultAndPassTheRealCode) {
     UnguardedListReader(reader);
   });
 
+  const std::wstring deepDocument = NestedDocument(kDeepDocumentDepth);
+  const std::size_t boundedDepth = LargestAllocationOf([&] {
+    WQCommon::XMLParser parser;
+    try {
+      parser.LoadXML(deepDocument);
+    } catch (const WQCommon::XMLError&) {
+    }
+    parser.QXML();
+  });
+  const std::size_t unboundedDepth =
+      LargestAllocationOf([] { UnboundedNestedReader(kDeepDocumentDepth); });
+
   const bool detected[] = {LosePowerDuring(TruncatingSave).tornFiles > 0,
                            LosePowerDuring(SaveWithoutFileSync).tornFiles > 0,
                            LosePowerDuring(SaveWithoutDirectorySync).acknowledgedLost > 0,
-                           unguarded > kAllocationLimit};
+                           unguarded > kAllocationLimit, unboundedDepth > std::size_t{16} << 20};
   EXPECT_TRUE(detected[0]) << "in-place truncating writer";
   EXPECT_TRUE(detected[1]) << "writer without file fsync";
   EXPECT_TRUE(detected[2]) << "writer without directory fsync";
   EXPECT_TRUE(detected[3]) << "reader trusting a count";
+  EXPECT_TRUE(detected[4]) << "XML reader without a depth bound";
   EXPECT_LT(guarded, std::size_t{1} << 20);
+  EXPECT_LT(boundedDepth, std::size_t{1} << 20);
 
   SimulatedDisk disk;
   disk.PutDurable(kTarget, kOld);
@@ -144,7 +178,8 @@ TEST_F(SeededFaultsTest, ChecksCatchEverySeededFaultAndPassTheRealCode) {
   });
   EXPECT_EQ(atomic.tornFiles + atomic.acknowledgedLost, 0);
   std::cout << "seeded faults detected: "
-            << std::count(std::begin(detected), std::end(detected), true) << " of 4\n";
+            << std::count(std::begin(detected), std::end(detected), true) << " of "
+            << std::size(detected) << "\n";
 }
 
 }  // namespace
