@@ -1,7 +1,8 @@
 // Writes the starting corpus of every reader into <corpus directory>/<reader>/: a few realistic
 // files of each kind, made by the module's own save functions, the data-file library's writer and
-// the toolkit's XML builder, so that the fuzzers start from files the application really writes.
-// The same settings always give the same files.
+// the toolkit's XML builder, so that the fuzzers start from files the application really writes;
+// the XML readers also get documents of extreme depth and width. The same settings always give the
+// same files.
 //
 // Usage: MakeCorpus <corpus directory>
 #include <WQCommon/Text.h>
@@ -11,6 +12,7 @@
 
 #include <exception>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <string>
 #include <utility>
@@ -400,6 +402,46 @@ void AddXMLDocuments(const Corpus& corpus) {
        {{L"HostName", L"qms01.lab"}, {L"Port", L" 65535"}, {L"BaseDir", L"/srv/WQData/"}}});
 }
 
+// --- documents of extreme shape, written as text ---
+
+// `depth` elements, the top element `top` and, inside it, elements L each holding the next.
+std::string NestedDocument(const std::string& top, int depth) {
+  std::string text = "<" + top + ">";
+  for (int level = 1; level < depth; ++level) text += "<L>";
+  for (int level = 1; level < depth; ++level) text += "</L>";
+  return text + "</" + top + ">";
+}
+
+// The top element `top` holding `count` empty elements.
+std::string WideDocument(const std::string& top, int count) {
+  std::string text = "<" + top + ">";
+  for (int item = 0; item < count; ++item) text += "<L/>";
+  return text + "</" + top + ">";
+}
+
+void WriteText(const std::string& text, const fs::path& target) {
+  std::ofstream(target, std::ios::binary) << text;
+}
+
+// For every XML reader: a document nested as deep as the toolkit loads and a wide one. The autotune
+// reader, which prints what it loads, also gets one far deeper, whose indented text would take
+// 100 MB were it loaded, so that the fuzzer has nesting to build on.
+void AddDeepAndWideDocuments(const Corpus& corpus) {
+  const std::pair<const char*, std::string> readers[] = {
+      {"spectrum_data_info", "SpectrumDataInfo"},
+      {"system_configuration", "SystemConfiguration"},
+      {"autotune_xml", "AutoTune"},
+      {"config_client", "AcqClient"}};
+  for (const auto& [reader, top] : readers) {
+    corpus.Add(reader,
+               Files<std::string>{{"deep.xml", NestedDocument(top, WQCommon::kMaxDocumentDepth)},
+                                  {"wide.xml", WideDocument(top, 2000)}},
+               WriteText);
+  }
+  corpus.Add("autotune_xml", Files<std::string>{{"too_deep.xml", NestedDocument("AutoTune", 5000)}},
+             WriteText);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -415,6 +457,7 @@ int main(int argc, char** argv) {
     AddPreferences(corpus);
     AddCalibrationAndSystemFiles(corpus);
     AddXMLDocuments(corpus);
+    AddDeepAndWideDocuments(corpus);
   } catch (const std::exception& error) {
     std::cerr << "MakeCorpus: " << error.what() << "\n";
     return 1;

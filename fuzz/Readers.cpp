@@ -136,15 +136,24 @@ void ReadSpectrumDataInfo(const std::string& bytes) {
 }
 
 // The application keeps its autotune settings inside a top element of its own, "AutoTune"; a
-// document without it is read from its top element.
+// document without it is read from its top element. The document is also printed, as
+// `wqrepos autotune show-xml` does, and appended to a builder and printed, as the calibration
+// export does with the XML file beside a run: the printed text is where a document too deep costs
+// memory.
 void ReadAutotuneXML(const std::string& bytes) {
   const InputFile file(RepositoryDirectory("Autotune") / (std::string(kInputName) + ".xml"), bytes);
   Tolerate([&file] {
     WQCommon::XMLParser parser;
     if (!parser.LoadFile(file.WidePath())) return;
+    parser.QXML();
     parser.StartNode(L"AutoTune");
     WQRepos::AutotunePrefs prefs;
     parser >> prefs;
+  });
+  Tolerate([&file] {
+    WQCommon::XMLBuilder builder;
+    builder.StartNode(L"TOFLine");
+    if (builder.AppendXMLFile(file.WidePath())) builder.QXML();
   });
 }
 

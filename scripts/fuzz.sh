@@ -2,7 +2,8 @@
 # Fuzzes every reader of the module with libFuzzer (AddressSanitizer and UndefinedBehaviorSanitizer
 # on): builds one fuzz target per reader into build-fuzz with clang, runs each for N seconds on a
 # scratch copy of its corpus (tests/data/corpus/<reader>, plus its regressions) two at a time, the
-# ConfigClient.xml reader alone at the end, and prints a line of figures per reader and a total.
+# XML readers with the markup of fuzz/xml.dict as a dictionary, the ConfigClient.xml reader alone at
+# the end, and prints a line of figures per reader and a total.
 # Every input that crashed a reader, ran it out of memory or hung it is kept in
 # tests/data/regressions/<reader>/, and the run then fails. The committed corpus never grows.
 #
@@ -50,10 +51,14 @@ fuzz() {
   mkdir -p "$work/corpus" "$work/artifacts"
   { inputs "tests/data/corpus/$reader"; inputs "tests/data/regressions/$reader"; } |
     xargs -r cp -t "$work/corpus"
-  local status=0
+  local status=0 dictionary=()
+  case $reader in
+    system_configuration | spectrum_data_info | autotune_xml | config_client)
+      dictionary=(-dict=fuzz/xml.dict) ;;
+  esac
   "$build/fuzz/fuzz_$reader" -max_total_time="$seconds" -malloc_limit_mb=64 -rss_limit_mb=1024 \
-    -timeout=5 -print_final_stats=1 -artifact_prefix="$work/artifacts/" "$work/corpus" \
-    >"$work/log" 2>&1 || status=$?
+    -timeout=5 -print_final_stats=1 "${dictionary[@]}" -artifact_prefix="$work/artifacts/" \
+    "$work/corpus" >"$work/log" 2>&1 || status=$?
   echo "$status" >"$work/status"
 }
 
