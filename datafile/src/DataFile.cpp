@@ -4,6 +4,7 @@
 #include <WQPlatform/Platform.h>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <numeric>
 #include <optional>
@@ -24,6 +25,11 @@ constexpr std::size_t kScanBytes = 4 + 4 + 8 + 4 + 4;
 constexpr std::size_t kPointBytes = 8 + 8;
 
 std::string Number(std::uint64_t value) { return std::to_string(value); }
+
+bool AllFinite(const std::vector<double>& values) {
+  return std::all_of(values.begin(), values.end(),
+                     [](double value) { return std::isfinite(value); });
+}
 
 void WriteTuneRun(WQCommon::BinaryWriter& writer, const TuneRun& run) {
   writer << kTuneRunVersion << run.TuneId;
@@ -140,6 +146,16 @@ void DataFile::AddScan(Scan scan) {
   if (scan.MZ.size() != scan.Intensity.size()) {
     throw DataFileError(where + " has " + Number(scan.MZ.size()) + " m/z values but " +
                         Number(scan.Intensity.size()) + " intensities.");
+  }
+  if (!std::isfinite(scan.RetentionTime)) {
+    throw DataFileError(where + " has a retention time that is not a finite number.");
+  }
+  // A NaN compares false with everything, so the ascending check below would let it through.
+  if (!AllFinite(scan.MZ)) {
+    throw DataFileError(where + " has an m/z value that is not a finite number.");
+  }
+  if (!AllFinite(scan.Intensity)) {
+    throw DataFileError(where + " has an intensity that is not a finite number.");
   }
   if (std::adjacent_find(scan.MZ.begin(), scan.MZ.end(), std::greater_equal<double>()) !=
       scan.MZ.end()) {

@@ -83,6 +83,25 @@ std::vector<double> CalibrantSignal(const SyntheticRunSettings& settings,
   return signal;
 }
 
+// Throws DataFileError naming the first setting that is not a finite number.
+void CheckFinite(const SyntheticRunSettings& settings) {
+  const std::pair<const char*, double> numbers[] = {
+      {"ScanTime", settings.ScanTime},   {"LowMZ", settings.LowMZ},
+      {"HighMZ", settings.HighMZ},       {"MZStep", settings.MZStep},
+      {"PeakWidth", settings.PeakWidth}, {"Baseline", settings.Baseline}};
+  for (const auto& [name, value] : numbers) {
+    if (!std::isfinite(value)) {
+      throw DataFileError("Synthetic run setting " + std::string(name) +
+                          " is not a finite number.");
+    }
+  }
+  for (const Calibrant& calibrant : settings.Calibrants) {
+    if (!std::isfinite(calibrant.MZ) || !std::isfinite(calibrant.Height)) {
+      throw DataFileError("Synthetic run setting Calibrants holds a number that is not finite.");
+    }
+  }
+}
+
 double Profile(std::uint32_t scan, std::uint32_t scanCount) {
   const double middle = (scanCount - 1) / 2.0;
   const double z = (scan - middle) / std::max(scanCount / 8.0, 1.0);
@@ -105,6 +124,9 @@ SyntheticRunSettings::SyntheticRunSettings()
 
 std::vector<Calibrant> SyntheticRunSettings::SodiumIodideClusters(double lowMZ, double highMZ,
                                                                   double firstHeight) {
+  if (!std::isfinite(lowMZ) || !std::isfinite(highMZ) || !std::isfinite(firstHeight)) {
+    throw DataFileError("Sodium iodide clusters need a finite m/z range and height.");
+  }
   std::vector<Calibrant> clusters;
   double height = firstHeight;
   for (int n = 1;; ++n) {
@@ -119,6 +141,7 @@ std::vector<Calibrant> SyntheticRunSettings::SodiumIodideClusters(double lowMZ, 
 
 CalDataFile GenerateSyntheticRun(const std::wstring& fileName,
                                  const SyntheticRunSettings& settings) {
+  CheckFinite(settings);
   if (settings.ScanCount == 0 || !(settings.MZStep > 0.0) || !(settings.HighMZ >= settings.LowMZ)) {
     throw DataFileError("Synthetic run settings give no scans or no points.");
   }

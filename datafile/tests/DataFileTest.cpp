@@ -7,6 +7,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <limits>
 #include <tuple>
 
 namespace WQDataFile {
@@ -124,6 +125,35 @@ TEST_F(DataFileTest, ScansOutOfOrderOrInconsistentAreRefused) {
   EXPECT_EQ(file.QNumScanSpectra(), 3u);
   EXPECT_THAT([&] { file.QTuneRun(2); },
               ThrowsMessage<DataFileError>(StrEq("Tune run 2 is not in /cal/run7.dat.")));
+}
+
+// A NaN passes every comparison of the ascending check, so it needs one of its own.
+TEST_F(DataFileTest, ScansWithNumbersThatAreNotFiniteAreRefused) {
+  CalDataFile file = SmallFile(L"/cal/run7.dat");
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double infinity = std::numeric_limits<double>::infinity();
+  const std::pair<Scan, const char*> cases[] = {
+      {{14, nan, 0, {1.0}, {1.0}},
+       "Scan 14 of /cal/run7.dat has a retention time that is not a finite number."},
+      {{14, 4.0, 0, {1.0, nan, 3.0}, {1.0, 1.0, 1.0}},
+       "Scan 14 of /cal/run7.dat has an m/z value that is not a finite number."},
+      {{14, 4.0, 0, {1.0, infinity}, {1.0, 1.0}},
+       "Scan 14 of /cal/run7.dat has an m/z value that is not a finite number."},
+      {{14, 4.0, 0, {1.0, 2.0}, {1.0, -infinity}},
+       "Scan 14 of /cal/run7.dat has an intensity that is not a finite number."}};
+  for (const auto& [scan, message] : cases)
+    EXPECT_THAT([&] { file.AddScan(scan); }, ThrowsMessage<DataFileError>(StrEq(message)));
+  EXPECT_EQ(file.QNumScanSpectra(), 3u);
+}
+
+// The last scan's second m/z value, 48 - 8 bytes before the end, becomes a NaN.
+TEST_F(DataFileTest, FileWithANaNMZValueIsRefusedNamingIt) {
+  const std::string path = SavedAndChanged("run7.dat", [](std::string& bytes) {
+    bytes.replace(bytes.size() - 5 * 8, 8, std::string("\0\0\0\0\0\0\xf8\x7f", 8));
+  });
+  EXPECT_THAT([&] { CalDataFile file(fs::path(path).wstring()); },
+              ThrowsMessage<DataFileError>(
+                  StrEq("Scan 13 of " + path + " has an m/z value that is not a finite number.")));
 }
 
 // A scan on another axis is interpolated onto the first one's: 100.0 lies outside scan 20, 100.5

@@ -2,10 +2,16 @@
 #include <WQDataFile/SyntheticRun.h>
 #include <gmock/gmock.h>
 
+#include <functional>
+#include <limits>
+#include <utility>
+
 namespace WQDataFile {
 namespace {
 
 using ::testing::SizeIs;
+using ::testing::StrEq;
+using ::testing::ThrowsMessage;
 
 CalDataFile SmallRun(std::uint32_t runNumber) {
   SyntheticRunSettings settings;
@@ -42,6 +48,33 @@ TEST(SyntheticRun, CalibrantsRiseAndFallOverTheRunAtTheirMasses) {
   for (std::size_t i = 0; i < calibrants.size(); ++i) {
     EXPECT_NEAR(spectrum->FractionalIndexToXAxisVal(spectrum->QPeaks()[i].CentroidIndex),
                 calibrants[i].MZ, 0.01);
+  }
+}
+
+TEST(SyntheticRun, SettingsThatAreNotFiniteNumbersAreRefusedNamingThem) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double infinity = std::numeric_limits<double>::infinity();
+  const std::pair<std::function<void(SyntheticRunSettings&)>, const char*> cases[] = {
+      {[&](SyntheticRunSettings& s) { s.HighMZ = nan; },
+       "Synthetic run setting HighMZ is not a finite number."},
+      {[&](SyntheticRunSettings& s) { s.LowMZ = -infinity; },
+       "Synthetic run setting LowMZ is not a finite number."},
+      {[&](SyntheticRunSettings& s) { s.PeakWidth = nan; },
+       "Synthetic run setting PeakWidth is not a finite number."},
+      {[&](SyntheticRunSettings& s) { s.Baseline = infinity; },
+       "Synthetic run setting Baseline is not a finite number."},
+      {[&](SyntheticRunSettings& s) { s.Calibrants.back().Height = nan; },
+       "Synthetic run setting Calibrants holds a number that is not finite."}};
+  for (const auto& [change, message] : cases) {
+    SyntheticRunSettings settings;
+    change(settings);
+    EXPECT_THAT([&] { GenerateSyntheticRun(L"/cal/a.dat", settings); },
+                ThrowsMessage<DataFileError>(StrEq(message)));
+  }
+  for (const double high : {nan, infinity}) {
+    EXPECT_THAT([&] { SyntheticRunSettings::SodiumIodideClusters(100.0, high, 1.0); },
+                ThrowsMessage<DataFileError>(
+                    StrEq("Sodium iodide clusters need a finite m/z range and height.")));
   }
 }
 

@@ -67,8 +67,9 @@ class WQDATAFILE_EXPORT DataFile {
   // Appends a tune run and gives its index.
   std::uint32_t AddTuneRun(const TuneRun& run);
   // Appends a scan. Throws DataFileError, keeping the file as it was, unless its scan number is
-  // above the last one, its tune run exists, it has as many intensities as m/z values and its m/z
-  // values ascend strictly.
+  // above the last one, its tune run exists, it has as many intensities as m/z values, its
+  // retention time, m/z values and intensities are finite numbers and its m/z values ascend
+  // strictly.
   void AddScan(Scan scan);
 
   // Writes the file to QFileName() as a whole, or not at all. Throws DataFileError when it cannot

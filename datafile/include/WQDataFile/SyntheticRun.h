@@ -24,7 +24,8 @@ struct WQDATAFILE_EXPORT SyntheticRunSettings {
   SyntheticRunSettings();
 
   // The sodium iodide cluster ions in the m/z range, each 0.85 times as high as the one before,
-  // starting at `firstHeight`.
+  // starting at `firstHeight`. Throws DataFileError when a bound or the height is not a finite
+  // number.
   static std::vector<Calibrant> SodiumIodideClusters(double lowMZ, double highMZ,
                                                      double firstHeight);
 
@@ -45,7 +46,8 @@ struct WQDATAFILE_EXPORT SyntheticRunSettings {
 // number. Its method scans the m/z range with tune 1 and also knows tune 2; the run has one tune
 // run, of tune 1. The calibrants follow a Gaussian profile over the scans, highest in the middle of
 // the run and never below a tenth of their height; every point has Gaussian noise of the square
-// root of its expected counts. Throws DataFileError for settings that give no scans or no points.
+// root of its expected counts. Throws DataFileError for settings that give no scans or no points,
+// and for one that is not a finite number, naming it.
 WQDATAFILE_EXPORT CalDataFile GenerateSyntheticRun(const std::wstring& fileName,
                                                    const SyntheticRunSettings& settings);
 
