@@ -1,5 +1,6 @@
 #include <WQCommon/System.h>
 #include <WQCommon/Text.h>
+#include <WQPlatform/Platform.h>
 #include <WQRepos/CentroidExport.h>
 #include <WQRepos/SystemConfiguration.h>
 
@@ -178,6 +179,13 @@ void CentroidData::SerializeSpectra(WQCommon::XMLBuilder& builder) const {
 bool WriteTOFLineFile(const WQBL::PLAutoFindPrefs& prefs, std::wstring& errorText,
                       SpectrumProducer produce, WQDataFile::CalDataFile& file,
                       WQBL::ICObj& chromatogram, bool write, int count) {
+  const std::wstring target = WithoutExtension(file.QFileName()) + L".tofline";
+  // A data file that already has the document's extension would be replaced by its own export.
+  if (write && WQPlatform::SameFile(WQCommon::WQWideToNarrowStr(target),
+                                    WQCommon::WQWideToNarrowStr(file.QFileName()))) {
+    errorText = L"Cannot write to file" + target + L": it is the data file being exported";
+    return false;
+  }
   WQBL::Spectrum spectrum;
   CentroidData document(file);
   for (int index = 0; index < count; ++index) {
@@ -185,7 +193,7 @@ bool WriteTOFLineFile(const WQBL::PLAutoFindPrefs& prefs, std::wstring& errorTex
     if (write) document.Add(spectrum);
   }
   if (!write) return true;
-  return SaveDocument(document, WithoutExtension(file.QFileName()) + L".tofline", errorText);
+  return SaveDocument(document, target, errorText);
 }
 
 }  // namespace WQRepos

@@ -20,11 +20,13 @@ using SpectrumProducer = void (*)(WQDataFile::CalDataFile& file, int index,
 // Calls `produce` for the items 0 to count - 1 into one reused spectrum and, with `write`, adds
 // each result to the centroid document of `file` and saves it (CentroidData::Serialize) to the
 // file's directory and base name with the extension ".tofline". Without `write` it returns true
-// and touches no file. When the document cannot be saved, sets `errorText` to "Cannot write to
-// file" directly followed by the path and returns false; nothing is written then. When a standard
-// exception ends the building of the document, sets it to "std::exception - " and the
-// exception's text and returns false. Exceptions from `produce` and from adding a spectrum pass to
-// the caller.
+// and touches no file. When the target is the data file itself (after following links), sets
+// `errorText` to "Cannot write to file", the path and ": it is the data file being exported" and
+// returns false before producing anything. When the document cannot be saved, sets `errorText` to
+// "Cannot write to file" directly followed by the path and returns false; nothing is written then.
+// When a standard exception ends the building of the document, sets it to "std::exception - " and
+// the exception's text and returns false. Exceptions from `produce` and from adding a spectrum pass
+// to the caller.
 bool WriteTOFLineFile(const WQBL::PLAutoFindPrefs& prefs, std::wstring& errorText,
                       SpectrumProducer produce, WQDataFile::CalDataFile& file,
                       WQBL::ICObj& chromatogram, bool write, int count);

@@ -202,6 +202,28 @@ TEST_F(AutoGenPLTest, UnwritableTargetIsReportedAndNothingIsWritten) {
   EXPECT_TRUE(fs::is_empty(Target()));
 }
 
+// A data file that already carries the document's extension, or that the document's path links
+// to, would be replaced by its own export.
+TEST_F(AutoGenPLTest, DataFileAtTheDocumentsPathIsRefusedAndKept) {
+  WQDataFile::SyntheticRunSettings settings;
+  settings.ScanCount = 3;
+  WQDataFile::CalDataFile raw =
+      WQDataFile::GenerateSyntheticRun(Wide(Dir("Data") / "raw.tofline"), settings);
+  raw.Save();
+  file_->Save();
+  fs::create_symlink("run7.dat", Target());
+  for (WQDataFile::CalDataFile* file : {&raw, &*file_}) {
+    const fs::path data = fs::path(file->QFileName());
+    const std::string before = ReadBytes(data);
+    WQBL::ICObj chromatogram = file->GenerateTIC();
+    EXPECT_FALSE(WQRepos::AutoGenPL(*file, chromatogram, WQBL::PLAutoFindPrefs(), true, error_));
+    EXPECT_EQ(error_, L"Cannot write to file" + Wide(fs::path(data).replace_extension(".tofline")) +
+                          L": it is the data file being exported");
+    EXPECT_EQ(ReadBytes(data), before);
+  }
+  EXPECT_TRUE(fs::is_symlink(Target()));
+}
+
 TEST_F(AutoGenPLTest, FailureWhileBuildingTheDocumentIsReportedAndTheEarlierFileKept) {
   WriteBytes(Target(), "earlier");
   BreakSystemConfiguration();
