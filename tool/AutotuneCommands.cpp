@@ -21,7 +21,7 @@ struct TunesOptions {
 };
 
 void PrintTuneCandidates(const TunesOptions& options) {
-  WQRepos::Initialize();
+  ListableDirectory(WQRepos::Config::TunesDir, "tunes");
   const std::list<std::wstring> names =
       WQRepos::QAutoTuneFileList(options.resolution, options.polarity);
   if (names.empty()) std::cout << "(no matching tunes)\n";

@@ -46,7 +46,16 @@ std::string Narrow(const std::wstring& text);
 
 // Initializes the module and gives a Config read from the same ConfigClient.xml, which answers
 // the directories that the module's entry points do not hand out. Its repeat of the settings
-// report is silenced.
+// report is silenced. The module works on with a base directory it cannot use; the tool does not.
+WQRepos::Config UncheckedConfig();
+// As UncheckedConfig(), but throws std::runtime_error naming the base directory unless it is a
+// directory that can be listed.
 WQRepos::Config InitializedConfig();
+std::wstring BaseDirectory(const WQRepos::Config& config);
+void CheckBaseDirectory(const WQRepos::Config& config);
+bool IsListable(const std::wstring& directory);
+// The directory of `kind` after InitializedConfig(). The module lists a folder it cannot read as
+// empty; this throws std::runtime_error naming the folder and its `contents` instead.
+std::wstring ListableDirectory(WQRepos::Config::DirTypes kind, const std::string& contents);
 
 }  // namespace wqtool

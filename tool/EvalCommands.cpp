@@ -61,13 +61,13 @@ void ListFamily(const Family& family) {
 }
 
 void ListEvalMethods() {
-  WQRepos::Initialize();
+  ListableDirectory(WQRepos::Config::EvalMethodDir, "evaluation methods");
   ListFamily(kSpectrumFamily);
   ListFamily(kICFamily);
 }
 
 void ShowEvalMethod(const std::string& name, const Family& family) {
-  WQRepos::Initialize();
+  InitializedConfig();
   const std::vector<WQBL::CurveEval> method = family.load(WQCommon::WQNarrowToWideStr(name));
   if (method.empty()) std::cout << "(no steps)\n";
   for (std::size_t i = 0; i < method.size(); ++i)
@@ -75,7 +75,7 @@ void ShowEvalMethod(const std::string& name, const Family& family) {
 }
 
 void DeleteEvalMethod(const std::string& name, const Family& family) {
-  WQRepos::Initialize();
+  InitializedConfig();
   if (!family.remove(WQCommon::WQNarrowToWideStr(name))) {
     throw std::runtime_error("cannot delete the " + std::string(family.label) +
                              " evaluation method " + name +

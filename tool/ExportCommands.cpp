@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <iomanip>
 #include <iostream>
@@ -16,6 +18,16 @@
 
 namespace wqtool {
 namespace {
+
+// CLI11 reads "nan" and "inf" as numbers, and a NaN passes its range check.
+const CLI::Validator kFiniteNumber(
+    [](std::string& text) {
+      char* end = nullptr;
+      const double value = std::strtod(text.c_str(), &end);
+      if (end == text.c_str() || *end != '\0' || std::isfinite(value)) return std::string();
+      return "Value " + text + " is not a finite number";
+    },
+    "FINITE");
 
 // Runs with more items than this tell on standard error what they are doing.
 constexpr std::uint32_t kManyItems = 200;
@@ -82,7 +94,7 @@ void PrintDocument(const std::filesystem::path& path) {
 }
 
 void Export(const ExportOptions& options) {
-  WQRepos::Initialize();
+  InitializedConfig();
   WQDataFile::CalDataFile file(WQCommon::WQNarrowToWideStr(options.Run));
   WQBL::ICObj chromatogram = file.GenerateTIC();
   WQBL::PLAutoFindPrefs prefs;
@@ -174,6 +186,7 @@ void AddExportCommands(CLI::App& app) {
       ->capture_default_str();
   generate->add_option("--high-mz", generateOptions->HighMZ, "End of the scanned m/z range")
       ->capture_default_str()
+      ->check(kFiniteNumber)
       ->check(CLI::Range(100.0, 10000.0));
   generate->callback([generateOptions] { Generate(*generateOptions); });
 }

@@ -1,8 +1,9 @@
-#include <WQCommon/System.h>
 #include <WQRepos/WQRepos.h>
 
 #include <iomanip>
 #include <iostream>
+#include <stdexcept>
+#include <string>
 
 #include "Commands.h"
 
@@ -19,21 +20,33 @@ const std::pair<WQRepos::Config::DirTypes, const char*> kDirectories[] = {
     {WQRepos::Config::PrefsDir, "preferences"},
     {WQRepos::Config::AutotuneDir, "autotune"}};
 
+// Throws naming the base directory, or else the first repository directory, that cannot be used.
+void CheckDirectories(const WQRepos::Config& config) {
+  CheckBaseDirectory(config);
+  for (const auto& [kind, label] : kDirectories) {
+    const std::wstring directory = config.QDirectory(kind);
+    if (!IsListable(directory)) {
+      throw std::runtime_error("cannot use the " + std::string(label) + " directory " +
+                               Narrow(directory) + ": it is missing or cannot be read");
+    }
+  }
+}
+
 void PrintInfo() {
   // Initializing reports the configuration file and the settings in force on standard error.
-  const WQRepos::Config config = InitializedConfig();
+  const WQRepos::Config config = UncheckedConfig();
   std::uint16_t port = 0;
   const std::wstring host = WQRepos::QServerInfo(port);
-  const std::wstring data = WQRepos::QDataDirectory();
   std::cout << "Host name:       " << Narrow(host) << '\n'
             << "Port:            " << port << '\n'
-            << "Base directory:  " << Narrow(data.substr(0, data.rfind(L'/'))) << '\n'
+            << "Base directory:  " << Narrow(BaseDirectory(config)) << '\n'
             << "Directories:\n";
   for (const auto& [kind, label] : kDirectories) {
     const std::wstring directory = config.QDirectory(kind);
     std::cout << "  " << std::left << std::setw(21) << label << Narrow(directory)
-              << (WQCommon::FileExists(directory) ? "" : "  (missing)") << '\n';
+              << (IsListable(directory) ? "" : "  (missing or unreadable)") << '\n';
   }
+  CheckDirectories(config);
 }
 
 }  // namespace

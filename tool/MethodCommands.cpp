@@ -103,7 +103,7 @@ void AddMethodCommands(CLI::App& app) {
   methods->require_subcommand(1);
   methods->add_subcommand("list", "List the names of the stored acquisition methods, sorted.")
       ->callback([] {
-        WQRepos::Initialize();
+        ListableDirectory(WQRepos::Config::AcqMethodDir, "acquisition methods");
         PrintNames(WQRepos::GetAcqMethodNames(), "No acquisition methods are stored.");
       });
   auto* show = methods->add_subcommand(
@@ -113,7 +113,7 @@ void AddMethodCommands(CLI::App& app) {
       "sequence items and the method's tune table.");
   const auto source = AddSourceOptions(*show, "acquisition method", ".kem");
   show->callback([source] {
-    WQRepos::Initialize();
+    InitializedConfig();
     PrintMethod(
         source->file.empty()
             ? WQRepos::LoadAcqMethod(WQCommon::WQNarrowToWideStr(source->name))
@@ -125,14 +125,14 @@ void AddTuneCommands(CLI::App& app) {
   auto* tunes = app.add_subcommand("tunes", "Tunes: the .ket files of the tunes directory.");
   tunes->require_subcommand(1);
   tunes->add_subcommand("list", "List the names of the stored tunes, sorted.")->callback([] {
-    WQRepos::Initialize();
+    ListableDirectory(WQRepos::Config::TunesDir, "tunes");
     PrintNames(WQRepos::GetTuneNames(), "No tunes are stored.");
   });
   auto* show = tunes->add_subcommand(
       "show", "Load a tune, by name or from a file, and show its tuning parameters.");
   const auto source = AddSourceOptions(*show, "tune", ".ket");
   show->callback([source] {
-    WQRepos::Initialize();
+    InitializedConfig();
     PrintTune(source->file.empty()
                   ? WQRepos::LoadTune(WQCommon::WQNarrowToWideStr(source->name))
                   : WQRepos::LoadFullyQualifiedTune(WQCommon::WQNarrowToWideStr(source->file)));

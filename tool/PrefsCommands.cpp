@@ -1,5 +1,7 @@
+#include <WQCommon/Binary.h>
 #include <WQCommon/System.h>
 #include <WQCommon/Text.h>
+#include <WQPlatform/Platform.h>
 #include <WQRepos/WQRepos.h>
 
 #include <algorithm>
@@ -7,6 +9,7 @@
 #include <initializer_list>
 #include <iostream>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <utility>
@@ -167,12 +170,80 @@ std::string Describe(const WQRepos::AutotuneDlgPrefs& prefs) {
          Describe(prefs.Settings);
 }
 
-// The preferences this tool decodes, by file name, each with the text of what its query gives.
-using Decoder = std::function<std::string(const Preferences&)>;
+// The module reads a preference file leniently: whatever it cannot read becomes the record's
+// plain default, without a word. The tool reads the file once more itself, strictly, to tell the
+// user. Each ReadStrictly throws at the first thing that cannot be read.
+template <typename Record>
+void ReadStrictly(WQCommon::BinaryReader& reader, Record& record) {
+  reader >> record;
+}
+
+void ReadStrictly(WQCommon::BinaryReader& reader, std::vector<WQRepos::FieldPref>& fields) {
+  std::uint32_t count = 0;
+  reader >> count;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    fields.emplace_back();
+    reader >> fields.back();
+  }
+}
+
+// The autotune records' own readers swallow their errors, so their layout is followed here.
+constexpr std::size_t kMinTunePointBytes = 4 + 3 * 8 + 4;
+
+void ReadStrictly(WQCommon::BinaryReader& reader, WQRepos::AutotunePrefs&) {
+  WQCommon::ReadRecordVersion(reader, 5, "AutotunePrefs");
+  std::int32_t polarity = 0;
+  std::uint32_t count = 0;
+  reader >> polarity >> count;
+  reader.CheckCount(count, kMinTunePointBytes);
+  WQRepos::TunePoint point;
+  for (std::uint32_t i = 0; i < count; ++i) reader >> point;
+  std::int32_t sourceType = 0;
+  std::int32_t primeDelay = 0;
+  reader >> sourceType >> primeDelay;
+}
+
+void ReadStrictly(WQCommon::BinaryReader& reader, WQRepos::AutotuneDlgPrefs& prefs) {
+  WQCommon::ReadRecordVersion(reader, 1, "AutotuneDlgPrefs");
+  reader >> prefs.TuneMixFile >> prefs.Value1 >> prefs.Value2;
+  ReadStrictly(reader, prefs.Settings);
+}
+
+constexpr std::uint32_t kPreferenceFileVersion = 1;
+
+// Throws std::runtime_error naming `path` unless it holds the preference file version 1 and a
+// whole Record.
+template <typename Record>
+void CheckReadable(const std::string& path) {
+  try {
+    std::optional<std::string> content = WQPlatform::ReadFile(path);
+    if (!content) throw std::runtime_error("it cannot be opened");
+    std::istringstream stream(std::move(*content));
+    WQCommon::BinaryReader reader(stream);
+    std::uint32_t version = 0;
+    reader >> version;
+    if (version != kPreferenceFileVersion)
+      throw std::runtime_error("unknown file version " + Text(version));
+    Record record;
+    ReadStrictly(reader, record);
+  } catch (const std::exception& error) {
+    throw std::runtime_error("warning: the preference file " + path +
+                             " cannot be read, so the record's plain default is shown (" +
+                             error.what() + ")");
+  }
+}
+
+// The preferences this tool decodes, by file name: the text of what each query gives, and the
+// strict check of its file.
+struct Decoder {
+  std::function<std::string(const Preferences&)> describe;
+  void (*checkReadable)(const std::string& path);
+};
 
 template <typename Record>
 Decoder DecoderOf(Record (Preferences::*query)() const) {
-  return [query](const Preferences& prefs) { return Describe((prefs.*query)()); };
+  return {[query](const Preferences& prefs) { return Describe((prefs.*query)()); },
+          CheckReadable<Record>};
 }
 
 const std::map<std::string, Decoder>& Decoders() {
@@ -206,7 +277,7 @@ const std::map<std::string, Decoder>& Decoders() {
 }
 
 std::wstring PreferencesDirectory() {
-  return InitializedConfig().QDirectory(WQRepos::Config::PrefsDir);
+  return ListableDirectory(WQRepos::Config::PrefsDir, "preferences");
 }
 
 void ListPreferences() {
@@ -227,14 +298,15 @@ void ShowPreference(const std::string& name) {
     throw std::runtime_error("cannot decode the preference " + name +
                              ": its record is not one that this tool knows");
   }
-  if (!WQCommon::FileExists(file))
-    std::cout << "(no file " << Narrow(file) << ": the default is shown)\n";
-  const std::string text = decoder->second(Preferences());
-  std::cout << text << (text.back() == '\n' ? "" : "\n");
+  const bool present = WQCommon::FileExists(file);
+  if (!present) std::cout << "(no file " << Narrow(file) << ": the default is shown)\n";
+  const std::string text = decoder->second.describe(Preferences());
+  std::cout << text << (text.back() == '\n' ? "" : "\n") << std::flush;
+  if (present) decoder->second.checkReadable(Narrow(file));
 }
 
 void ShowReferenceCalibrants() {
-  WQRepos::Initialize();
+  InitializedConfig();
   const std::vector<WQRepos::RefCal> calibrants = WQRepos::LoadReferenceCalibrants();
   if (calibrants.empty()) std::cout << "No reference calibrants.\n";
   for (std::size_t i = 0; i < calibrants.size(); ++i) {
@@ -280,7 +352,8 @@ void AddPrefsCommands(CLI::App& app) {
   auto* show = prefs->add_subcommand(
       "show",
       "Show the preference NAME as the application reads it: the stored value, the preference's "
-      "default when there is no file, or the record's plain default when the file is unreadable.");
+      "default when there is no file, or the record's plain default when the file is unreadable, "
+      "which is also reported on standard error and ends the tool with exit code 1.");
   auto name = std::make_shared<std::string>();
   show->add_option("name", *name, "Preference name, as prefs list prints it (e.g. GenBIC)")
       ->required();

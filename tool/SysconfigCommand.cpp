@@ -1,8 +1,11 @@
+#include <WQCommon/System.h>
+#include <WQCommon/XML.h>
 #include <WQRepos/EntryPoints.h>
 #include <WQRepos/SystemConfiguration.h>
 
 #include <iomanip>
 #include <iostream>
+#include <stdexcept>
 
 #include "Commands.h"
 
@@ -11,8 +14,18 @@ namespace {
 
 void Line(const char* label) { std::cout << std::left << std::setw(22) << label; }
 
+// The module shows the defaults for a document it cannot parse, as for a missing one; the tool
+// says so.
+void CheckParsable(const std::wstring& document) {
+  WQCommon::XMLParser parser;
+  if (WQCommon::FileExists(document) && !parser.LoadFile(document)) {
+    throw std::runtime_error("warning: the system configuration " + Narrow(document) +
+                             " cannot be read, so the defaults are shown");
+  }
+}
+
 void PrintSystemConfiguration() {
-  WQRepos::Initialize();
+  const WQRepos::Config config = InitializedConfig();
   const WQRepos::SystemConfiguration configuration = WQRepos::LoadSystemConfiguration();
   const WQBL::Syringe& syringe = configuration.Syringe;
   Line("System name:");
@@ -31,7 +44,8 @@ void PrintSystemConfiguration() {
   Line("Tune probe:");
   std::cout << Narrow(WQCommon::Probes::GetName(configuration.TuneProbeId)) << '\n';
   Line("Method time periods:");
-  std::cout << configuration.MethodTimePeriods << '\n';
+  std::cout << configuration.MethodTimePeriods << std::endl;
+  CheckParsable(config.QDirectory(WQRepos::Config::PrefsDir) + L"/SystemConfiguration.xml");
 }
 
 }  // namespace

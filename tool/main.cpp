@@ -1,5 +1,7 @@
 // wqrepos: the repository module's files from a shell.
 #include <WQCommon/Text.h>
+#include <WQCommon/XML.h>
+#include <WQPlatform/Platform.h>
 #include <WQRepos/EntryPoints.h>
 #include <log4cxx/consoleappender.h>
 #include <log4cxx/logger.h>
@@ -7,6 +9,7 @@
 
 #include <exception>
 #include <iostream>
+#include <stdexcept>
 
 #include "Commands.h"
 
@@ -14,7 +17,24 @@ namespace wqtool {
 
 std::string Narrow(const std::wstring& text) { return WQCommon::WQWideToNarrowStr(text); }
 
-WQRepos::Config InitializedConfig() {
+std::wstring BaseDirectory(const WQRepos::Config& config) {
+  const std::wstring directory = config.QDirectory(WQRepos::Config::DataDir);
+  return directory.substr(0, directory.rfind(L'/'));
+}
+
+bool IsListable(const std::wstring& directory) {
+  return WQPlatform::IsListableDirectory(Narrow(directory));
+}
+
+void CheckBaseDirectory(const WQRepos::Config& config) {
+  const std::wstring base = BaseDirectory(config);
+  if (!IsListable(base)) {
+    throw std::runtime_error("cannot use the base data directory " + Narrow(base) +
+                             ": it is not a directory that can be listed");
+  }
+}
+
+WQRepos::Config UncheckedConfig() {
   WQRepos::Initialize();
   log4cxx::Logger::getLogger("app")->setLevel(log4cxx::Level::getOff());
   WQRepos::Config config;
@@ -22,15 +42,47 @@ WQRepos::Config InitializedConfig() {
   return config;
 }
 
+WQRepos::Config InitializedConfig() {
+  const WQRepos::Config config = UncheckedConfig();
+  CheckBaseDirectory(config);
+  return config;
+}
+
+std::wstring ListableDirectory(WQRepos::Config::DirTypes kind, const std::string& contents) {
+  const std::wstring directory = InitializedConfig().QDirectory(kind);
+  if (!IsListable(directory)) {
+    throw std::runtime_error("cannot list the " + contents + ": the directory " +
+                             Narrow(directory) + " cannot be read");
+  }
+  return directory;
+}
+
 }  // namespace wqtool
 
 namespace {
+
+constexpr int kFailure = 1;
+constexpr int kUsageError = 2;
 
 // The module logs its settings report to the logger "app"; show it on standard error.
 void ConfigureLogging() {
   auto layout = std::make_shared<log4cxx::PatternLayout>(LOG4CXX_STR("%m%n"));
   auto appender = std::make_shared<log4cxx::ConsoleAppender>(layout, LOG4CXX_STR("System.err"));
   log4cxx::Logger::getRootLogger()->addAppender(appender);
+}
+
+// Prints help or the version (exit 0), or the usage error (exit 2). CLI11 checks for a missing
+// subcommand before it looks at unknown arguments, so these are reported first when there are any.
+int ReportParseOutcome(const CLI::App& app, const CLI::ParseError& error) {
+  const std::vector<std::string> unknown = app.remaining(true);
+  if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr && !unknown.empty())
+    return ReportParseOutcome(app, CLI::ExtrasError(unknown));
+  return app.exit(error) == static_cast<int>(CLI::ExitCodes::Success) ? 0 : kUsageError;
+}
+
+int ReportFailure(const std::string& message) {
+  std::cerr << "wqrepos: " << message << '\n';
+  return kFailure;
 }
 
 }  // namespace
@@ -40,6 +92,8 @@ int main(int argc, char** argv) {
       "wqrepos: the methods, tunes, preferences and calibration exports that the instrument's "
       "application keeps under its data directory.\nThe data directory is the BaseDir of the "
       "ConfigClient.xml beside the WQRepos library."};
+  app.footer("Exit codes: 0 success, 1 a file or value failed, 2 usage error.\n");
+  app.set_version_flag("--version", "wqrepos " WQREPOS_VERSION);
   app.require_subcommand(1);
   wqtool::AddInfoCommand(app);
   wqtool::AddMethodCommands(app);
@@ -54,10 +108,11 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
-    return app.exit(error);
+    return ReportParseOutcome(app, error);
   } catch (const std::exception& error) {
-    std::cerr << "wqrepos: " << error.what() << '\n';
-    return 1;
+    return ReportFailure(error.what());
+  } catch (const WQCommon::XMLResultException& error) {
+    return ReportFailure(wqtool::Narrow(error.Message));
   }
   return 0;
 }
