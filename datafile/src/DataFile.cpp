@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <numeric>
 #include <optional>
 #include <sstream>
@@ -87,7 +88,10 @@ DataFile::DataFile(std::wstring fileName, std::wstring description, std::int64_t
 
 DataFile::DataFile(const std::wstring& fileName) : fileName_(fileName), createTime_(0) {
   const std::string path = NarrowFileName();
-  std::optional<std::string> content = WQPlatform::ReadFile(path);
+  // A run is as long as its acquisition was: no limit of a record file applies, and what is read
+  // is bounded by the regular file's own size.
+  std::optional<std::string> content =
+      WQPlatform::ReadFile(path, std::numeric_limits<std::size_t>::max());
   if (!content) throw DataFileError("Cannot open data file " + path + ".");
   std::istringstream stream(std::move(*content));
   WQCommon::BinaryReader reader(stream);
