@@ -35,20 +35,15 @@ BaselineParams BaselineParams::DefaultMS() {
 }
 
 void BaselineParams::Serialize(WQCommon::BinaryReader& reader) {
-  WQCommon::ReadRecordVersion(reader, kBaselineParamsVersion, "BaselineParams");
-  std::int32_t algorithm = 0;
-  std::uint32_t windowWidth = 0;
-  reader >> algorithm >> windowWidth;
-  Algorithm = static_cast<Algorithms>(algorithm);
-  WindowWidth = windowWidth;
+  WQCommon::ReadRecord(reader, kBaselineParamsVersion, "BaselineParams", *this);
 }
 
 void BaselineParams::Serialize(WQCommon::BinaryWriter& writer) const {
-  writer << kBaselineParamsVersion << static_cast<std::int32_t>(Algorithm) << WindowWidth;
+  WQCommon::WriteRecord(writer, kBaselineParamsVersion, *this);
 }
 
 bool BaselineParams::operator==(const BaselineParams& other) const {
-  return Algorithm == other.Algorithm && WindowWidth == other.WindowWidth;
+  return Fields(*this) == Fields(other);
 }
 
 NoiseParams::NoiseParams() : WindowWidth(50), Factor(3.0) {}
@@ -68,20 +63,15 @@ NoiseParams NoiseParams::DefaultMS() {
 }
 
 void NoiseParams::Serialize(WQCommon::BinaryReader& reader) {
-  WQCommon::ReadRecordVersion(reader, kNoiseParamsVersion, "NoiseParams");
-  std::uint32_t windowWidth = 0;
-  double factor = 0.0;
-  reader >> windowWidth >> factor;
-  WindowWidth = windowWidth;
-  Factor = factor;
+  WQCommon::ReadRecord(reader, kNoiseParamsVersion, "NoiseParams", *this);
 }
 
 void NoiseParams::Serialize(WQCommon::BinaryWriter& writer) const {
-  writer << kNoiseParamsVersion << WindowWidth << Factor;
+  WQCommon::WriteRecord(writer, kNoiseParamsVersion, *this);
 }
 
 bool NoiseParams::operator==(const NoiseParams& other) const {
-  return WindowWidth == other.WindowWidth && Factor == other.Factor;
+  return Fields(*this) == Fields(other);
 }
 
 PeakDetectParams::PeakDetectParams() : MinPeakWidth(2), UseThreshold(false) {}
@@ -100,20 +90,15 @@ PeakDetectParams PeakDetectParams::DefaultMS() {
 }
 
 void PeakDetectParams::Serialize(WQCommon::BinaryReader& reader) {
-  WQCommon::ReadRecordVersion(reader, kPeakDetectParamsVersion, "PeakDetectParams");
-  std::uint32_t minPeakWidth = 0;
-  bool useThreshold = false;
-  reader >> minPeakWidth >> useThreshold;
-  MinPeakWidth = minPeakWidth;
-  UseThreshold = useThreshold;
+  WQCommon::ReadRecord(reader, kPeakDetectParamsVersion, "PeakDetectParams", *this);
 }
 
 void PeakDetectParams::Serialize(WQCommon::BinaryWriter& writer) const {
-  writer << kPeakDetectParamsVersion << MinPeakWidth << UseThreshold;
+  WQCommon::WriteRecord(writer, kPeakDetectParamsVersion, *this);
 }
 
 bool PeakDetectParams::operator==(const PeakDetectParams& other) const {
-  return MinPeakWidth == other.MinPeakWidth && UseThreshold == other.UseThreshold;
+  return Fields(*this) == Fields(other);
 }
 
 SmoothParams::SmoothParams() : WindowWidth(5), PolynomialOrder(2) {}
@@ -132,37 +117,29 @@ SmoothParams SmoothParams::DefaultMS() {
 }
 
 void SmoothParams::Serialize(WQCommon::BinaryReader& reader) {
-  WQCommon::ReadRecordVersion(reader, kSmoothParamsVersion, "SmoothParams");
-  std::uint32_t windowWidth = 0;
-  std::uint32_t polynomialOrder = 0;
-  reader >> windowWidth >> polynomialOrder;
-  WindowWidth = windowWidth;
-  PolynomialOrder = polynomialOrder;
+  WQCommon::ReadRecord(reader, kSmoothParamsVersion, "SmoothParams", *this);
 }
 
 void SmoothParams::Serialize(WQCommon::BinaryWriter& writer) const {
-  writer << kSmoothParamsVersion << WindowWidth << PolynomialOrder;
+  WQCommon::WriteRecord(writer, kSmoothParamsVersion, *this);
 }
 
 bool SmoothParams::operator==(const SmoothParams& other) const {
-  return WindowWidth == other.WindowWidth && PolynomialOrder == other.PolynomialOrder;
+  return Fields(*this) == Fields(other);
 }
 
 ThresholdParams::ThresholdParams() : Level(0.0) {}
 
 void ThresholdParams::Serialize(WQCommon::BinaryReader& reader) {
-  WQCommon::ReadRecordVersion(reader, kThresholdParamsVersion, "ThresholdParams");
-  double level = 0.0;
-  reader >> level;
-  Level = level;
+  WQCommon::ReadRecord(reader, kThresholdParamsVersion, "ThresholdParams", *this);
 }
 
 void ThresholdParams::Serialize(WQCommon::BinaryWriter& writer) const {
-  writer << kThresholdParamsVersion << Level;
+  WQCommon::WriteRecord(writer, kThresholdParamsVersion, *this);
 }
 
 bool ThresholdParams::operator==(const ThresholdParams& other) const {
-  return Level == other.Level;
+  return Fields(*this) == Fields(other);
 }
 
 OPDParams::OPDParams() : PeakWidth(0.5), MaxIterations(10) {}
@@ -175,80 +152,55 @@ OPDParams OPDParams::DefaultMS() {
 }
 
 void OPDParams::Serialize(WQCommon::BinaryReader& reader) {
-  WQCommon::ReadRecordVersion(reader, kOPDParamsVersion, "OPDParams");
-  double peakWidth = 0.0;
-  std::uint32_t maxIterations = 0;
-  reader >> peakWidth >> maxIterations;
-  PeakWidth = peakWidth;
-  MaxIterations = maxIterations;
+  WQCommon::ReadRecord(reader, kOPDParamsVersion, "OPDParams", *this);
 }
 
 void OPDParams::Serialize(WQCommon::BinaryWriter& writer) const {
-  writer << kOPDParamsVersion << PeakWidth << MaxIterations;
+  WQCommon::WriteRecord(writer, kOPDParamsVersion, *this);
 }
 
-bool OPDParams::operator==(const OPDParams& other) const {
-  return PeakWidth == other.PeakWidth && MaxIterations == other.MaxIterations;
-}
+bool OPDParams::operator==(const OPDParams& other) const { return Fields(*this) == Fields(other); }
 
 RampAlgorithmParams::RampAlgorithmParams() : Algorithm(Continuous), Steps(10) {}
 
 void RampAlgorithmParams::Serialize(WQCommon::BinaryReader& reader) {
-  WQCommon::ReadRecordVersion(reader, kRampAlgorithmParamsVersion, "RampAlgorithmParams");
-  std::int32_t algorithm = 0;
-  std::uint32_t steps = 0;
-  reader >> algorithm >> steps;
-  Algorithm = static_cast<Algorithms>(algorithm);
-  Steps = steps;
+  WQCommon::ReadRecord(reader, kRampAlgorithmParamsVersion, "RampAlgorithmParams", *this);
 }
 
 void RampAlgorithmParams::Serialize(WQCommon::BinaryWriter& writer) const {
-  writer << kRampAlgorithmParamsVersion << static_cast<std::int32_t>(Algorithm) << Steps;
+  WQCommon::WriteRecord(writer, kRampAlgorithmParamsVersion, *this);
 }
 
 bool RampAlgorithmParams::operator==(const RampAlgorithmParams& other) const {
-  return Algorithm == other.Algorithm && Steps == other.Steps;
+  return Fields(*this) == Fields(other);
 }
 
 ChargeStateParams::ChargeStateParams() : MinCharge(1), MaxCharge(30), MassTolerance(0.5) {}
 
 void ChargeStateParams::Serialize(WQCommon::BinaryReader& reader) {
-  WQCommon::ReadRecordVersion(reader, kChargeStateParamsVersion, "ChargeStateParams");
-  std::int32_t minCharge = 0;
-  std::int32_t maxCharge = 0;
-  double massTolerance = 0.0;
-  reader >> minCharge >> maxCharge >> massTolerance;
-  MinCharge = minCharge;
-  MaxCharge = maxCharge;
-  MassTolerance = massTolerance;
+  WQCommon::ReadRecord(reader, kChargeStateParamsVersion, "ChargeStateParams", *this);
 }
 
 void ChargeStateParams::Serialize(WQCommon::BinaryWriter& writer) const {
-  writer << kChargeStateParamsVersion << MinCharge << MaxCharge << MassTolerance;
+  WQCommon::WriteRecord(writer, kChargeStateParamsVersion, *this);
 }
 
 bool ChargeStateParams::operator==(const ChargeStateParams& other) const {
-  return MinCharge == other.MinCharge && MaxCharge == other.MaxCharge &&
-         MassTolerance == other.MassTolerance;
+  return Fields(*this) == Fields(other);
 }
 
 AppThreadingParams::AppThreadingParams() : Enabled(true), ThreadCount(2) {}
 
 void AppThreadingParams::Serialize(WQCommon::BinaryReader& reader) {
-  WQCommon::ReadRecordVersion(reader, kAppThreadingParamsVersion, "AppThreadingParams");
-  bool enabled = false;
-  std::uint32_t threadCount = 0;
-  reader >> enabled >> threadCount;
-  Enabled = enabled;
-  ThreadCount = threadCount;
+  WQCommon::ReadRecord(reader, kAppThreadingParamsVersion, "AppThreadingParams", *this);
 }
 
 void AppThreadingParams::Serialize(WQCommon::BinaryWriter& writer) const {
-  writer << kAppThreadingParamsVersion << Enabled << ThreadCount;
+  WQCommon::WriteRecord(writer, kAppThreadingParamsVersion, *this);
 }
 
 bool AppThreadingParams::operator==(const AppThreadingParams& other) const {
-  return Enabled == other.Enabled && ThreadCount == other.ThreadCount;
+  return Fields(*this) == Fields(other);
 }
 
 }  // namespace WQBL

@@ -61,16 +61,11 @@ MZRange::MZRange() : MZRange(FullRange, 0.0, 0.0) {}
 MZRange::MZRange(Kinds kind, double low, double high) : Kind(kind), Low(low), High(high) {}
 
 void MZRange::Serialize(WQCommon::BinaryReader& reader) {
-  WQCommon::ReadRecordVersion(reader, kMZRangeVersion, "MZRange");
-  std::int32_t kind = 0;
-  double low = 0.0;
-  double high = 0.0;
-  reader >> kind >> low >> high;
-  *this = MZRange(static_cast<Kinds>(kind), low, high);
+  WQCommon::ReadRecord(reader, kMZRangeVersion, "MZRange", *this);
 }
 
 void MZRange::Serialize(WQCommon::BinaryWriter& writer) const {
-  writer << kMZRangeVersion << static_cast<std::int32_t>(Kind) << Low << High;
+  WQCommon::WriteRecord(writer, kMZRangeVersion, *this);
 }
 
 void MZRange::Serialize(WQCommon::XMLParser& parser) {
@@ -90,24 +85,18 @@ void MZRange::Serialize(WQCommon::XMLBuilder& builder) const {
   builder.EndNode();
 }
 
-bool MZRange::operator==(const MZRange& other) const {
-  return Kind == other.Kind && Low == other.Low && High == other.High;
-}
+bool MZRange::operator==(const MZRange& other) const { return Fields(*this) == Fields(other); }
 
 ICRange::ICRange() : ICRange(0.0, 0.0) {}
 
 ICRange::ICRange(double start, double end) : Start(start), End(end) {}
 
 void ICRange::Serialize(WQCommon::BinaryReader& reader) {
-  WQCommon::ReadRecordVersion(reader, kICRangeVersion, "ICRange");
-  double start = 0.0;
-  double end = 0.0;
-  reader >> start >> end;
-  *this = ICRange(start, end);
+  WQCommon::ReadRecord(reader, kICRangeVersion, "ICRange", *this);
 }
 
 void ICRange::Serialize(WQCommon::BinaryWriter& writer) const {
-  writer << kICRangeVersion << Start << End;
+  WQCommon::WriteRecord(writer, kICRangeVersion, *this);
 }
 
 void ICRange::Serialize(WQCommon::XMLParser& parser) {
@@ -125,23 +114,16 @@ void ICRange::Serialize(WQCommon::XMLBuilder& builder) const {
   builder.EndNode();
 }
 
-bool ICRange::operator==(const ICRange& other) const {
-  return Start == other.Start && End == other.End;
-}
+bool ICRange::operator==(const ICRange& other) const { return Fields(*this) == Fields(other); }
 
 ICFilter::ICFilter() : Function(kAllFunctions), Polarity(AnyPolarity) {}
 
 void ICFilter::Serialize(WQCommon::BinaryReader& reader) {
-  WQCommon::ReadRecordVersion(reader, kICFilterVersion, "ICFilter");
-  std::int32_t function = 0;
-  std::int32_t polarity = 0;
-  reader >> function >> polarity;
-  Function = function;
-  Polarity = static_cast<Polarities>(polarity);
+  WQCommon::ReadRecord(reader, kICFilterVersion, "ICFilter", *this);
 }
 
 void ICFilter::Serialize(WQCommon::BinaryWriter& writer) const {
-  writer << kICFilterVersion << Function << static_cast<std::int32_t>(Polarity);
+  WQCommon::WriteRecord(writer, kICFilterVersion, *this);
 }
 
 void ICFilter::Serialize(WQCommon::XMLParser& parser) {
@@ -160,23 +142,18 @@ void ICFilter::Serialize(WQCommon::XMLBuilder& builder) const {
   builder.EndNode();
 }
 
-bool ICFilter::operator==(const ICFilter& other) const {
-  return Function == other.Function && Polarity == other.Polarity;
-}
+bool ICFilter::operator==(const ICFilter& other) const { return Fields(*this) == Fields(other); }
 
 MZPeakField::MZPeakField() : MZPeakField(Mass) {}
 
 MZPeakField::MZPeakField(Types type) : Type(type) {}
 
 void MZPeakField::Serialize(WQCommon::BinaryReader& reader) {
-  WQCommon::ReadRecordVersion(reader, kMZPeakFieldVersion, "MZPeakField");
-  std::int32_t type = 0;
-  reader >> type;
-  Type = static_cast<Types>(type);
+  WQCommon::ReadRecord(reader, kMZPeakFieldVersion, "MZPeakField", *this);
 }
 
 void MZPeakField::Serialize(WQCommon::BinaryWriter& writer) const {
-  writer << kMZPeakFieldVersion << static_cast<std::int32_t>(Type);
+  WQCommon::WriteRecord(writer, kMZPeakFieldVersion, *this);
 }
 
 void MZPeakField::Serialize(WQCommon::XMLParser& parser) {

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace WQRepos {
@@ -33,6 +34,12 @@ struct WQREPOS_EXPORT FieldPref : public WQCommon::IWQSerial {
 
   std::wstring Name;
   bool Visible;
+
+  // The stored fields, in the order of the binary form.
+  template <typename Self>
+  static auto Fields(Self& self) {
+    return std::tie(self.Name, self.Visible);
+  }
 
  private:
   void ReadVerCur(WQCommon::BinaryReader& reader);
@@ -56,6 +63,12 @@ struct WQREPOS_EXPORT GUILayoutPrefs : public WQCommon::IWQSerial {
   bool FlagD;
   bool FlagE;
 
+  // The stored fields, in the order of the binary form.
+  template <typename Self>
+  static auto Fields(Self& self) {
+    return std::tie(self.FlagA, self.FlagB, self.Number, self.FlagC, self.FlagD, self.FlagE);
+  }
+
  private:
   void ReadVer1(WQCommon::BinaryReader& reader);
   void ReadVerCur(WQCommon::BinaryReader& reader);
@@ -74,6 +87,12 @@ struct WQREPOS_EXPORT GenTICPrefs : public WQCommon::IWQSerial {
 
   WQBL::ICFilter Filter;
   std::uint32_t Option;
+
+  // The stored fields, in the order of the binary form.
+  template <typename Self>
+  static auto Fields(Self& self) {
+    return std::tie(self.Filter, self.Option);
+  }
 
  private:
   void ReadVerCur(WQCommon::BinaryReader& reader);
@@ -94,6 +113,12 @@ struct WQREPOS_EXPORT GenEICPrefs : public WQCommon::IWQSerial {
   std::vector<WQBL::MZRange> MassRanges;
   std::vector<std::wstring> Names;
   std::uint32_t Option;
+
+  // The stored fields, in the order of the binary form.
+  template <typename Self>
+  static auto Fields(Self& self) {
+    return std::tie(self.Filter, self.MassRanges, self.Names, self.Option);
+  }
 
  private:
   void ReadVerCur(WQCommon::BinaryReader& reader);
@@ -122,6 +147,13 @@ struct WQREPOS_EXPORT GenBICPrefs : public WQCommon::IWQSerial {
   std::vector<WQBL::MZPeakField> PeakFields;
   std::uint32_t Option;
 
+  // The stored fields, in the order of the binary form.
+  template <typename Self>
+  static auto Fields(Self& self) {
+    return std::tie(self.Filter, self.EvalMethodName, self.MassRanges, self.PeakFields,
+                    self.Option);
+  }
+
  private:
   void ReadVerCur(WQCommon::BinaryReader& reader);
 };
@@ -142,6 +174,12 @@ struct WQREPOS_EXPORT GenSpectraPrefs : public WQCommon::IWQSerial {
   std::vector<std::wstring> Names;
   WQBL::MZRange MassRange;
   std::uint32_t Option;
+
+  // The stored fields, in the order of the binary form.
+  template <typename Self>
+  static auto Fields(Self& self) {
+    return std::tie(self.Values, self.TimeRanges, self.Names, self.MassRange, self.Option);
+  }
 
  private:
   void ReadVerCur(WQCommon::BinaryReader& reader);

@@ -6,6 +6,7 @@
 #include <WQRepos/Export.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace WQRepos {
@@ -29,6 +30,12 @@ struct WQREPOS_EXPORT RefCal : public WQCommon::IWQSerial {
   double Param1;
   double Param2;
   double Param3;
+
+  // The stored fields, in the order of the binary form.
+  template <typename Self>
+  static auto Fields(Self& self) {
+    return std::tie(self.Name, self.Param1, self.Param2, self.Param3);
+  }
 
  private:
   void ReadVer1(WQCommon::BinaryReader& reader);

@@ -26,15 +26,15 @@ void FieldPref::Serialize(WQCommon::BinaryReader& reader) {
   ReadVerCur(reader);
 }
 
-void FieldPref::ReadVerCur(WQCommon::BinaryReader& reader) { reader >> Name >> Visible; }
+void FieldPref::ReadVerCur(WQCommon::BinaryReader& reader) {
+  WQCommon::ReadFields(reader, Fields(*this));
+}
 
 void FieldPref::Serialize(WQCommon::BinaryWriter& writer) const {
-  writer << kFieldPrefVersion << Name << Visible;
+  WQCommon::WriteRecord(writer, kFieldPrefVersion, *this);
 }
 
-bool FieldPref::operator==(const FieldPref& other) const {
-  return this == &other || (Name == other.Name && Visible == other.Visible);
-}
+bool FieldPref::operator==(const FieldPref& other) const { return Fields(*this) == Fields(other); }
 
 GUILayoutPrefs::GUILayoutPrefs()
     : FlagA(true), FlagB(true), Number(4), FlagC(true), FlagD(true), FlagE(true) {}
@@ -59,11 +59,11 @@ void GUILayoutPrefs::ReadVer1(WQCommon::BinaryReader& reader) {
 }
 
 void GUILayoutPrefs::ReadVerCur(WQCommon::BinaryReader& reader) {
-  reader >> FlagA >> FlagB >> Number >> FlagC >> FlagD >> FlagE;
+  WQCommon::ReadFields(reader, Fields(*this));
 }
 
 void GUILayoutPrefs::Serialize(WQCommon::BinaryWriter& writer) const {
-  writer << kGUILayoutPrefsVersion << FlagA << FlagB << Number << FlagC << FlagD << FlagE;
+  WQCommon::WriteRecord(writer, kGUILayoutPrefsVersion, *this);
 }
 
 GenTICPrefs::GenTICPrefs() : Option(2) {}
@@ -73,14 +73,16 @@ void GenTICPrefs::Serialize(WQCommon::BinaryReader& reader) {
   ReadVerCur(reader);
 }
 
-void GenTICPrefs::ReadVerCur(WQCommon::BinaryReader& reader) { reader >> Filter >> Option; }
+void GenTICPrefs::ReadVerCur(WQCommon::BinaryReader& reader) {
+  WQCommon::ReadFields(reader, Fields(*this));
+}
 
 void GenTICPrefs::Serialize(WQCommon::BinaryWriter& writer) const {
-  writer << kGenTICPrefsVersion << Filter << Option;
+  WQCommon::WriteRecord(writer, kGenTICPrefsVersion, *this);
 }
 
 bool GenTICPrefs::operator==(const GenTICPrefs& other) const {
-  return this == &other || (Filter == other.Filter && Option == other.Option);
+  return Fields(*this) == Fields(other);
 }
 
 GenEICPrefs::GenEICPrefs() : Option(2) {}
@@ -91,22 +93,15 @@ void GenEICPrefs::Serialize(WQCommon::BinaryReader& reader) {
 }
 
 void GenEICPrefs::ReadVerCur(WQCommon::BinaryReader& reader) {
-  reader >> Filter;
-  MassRanges = ReadCountedList<WQBL::MZRange>(reader);
-  Names = ReadCountedList<std::wstring>(reader);
-  reader >> Option;
+  WQCommon::ReadFields(reader, Fields(*this));
 }
 
 void GenEICPrefs::Serialize(WQCommon::BinaryWriter& writer) const {
-  writer << kGenEICPrefsVersion << Filter;
-  WriteCountedList(writer, MassRanges);
-  WriteCountedList(writer, Names);
-  writer << Option;
+  WQCommon::WriteRecord(writer, kGenEICPrefsVersion, *this);
 }
 
 bool GenEICPrefs::operator==(const GenEICPrefs& other) const {
-  return this == &other || (Filter == other.Filter && MassRanges == other.MassRanges &&
-                            Names == other.Names && Option == other.Option);
+  return Fields(*this) == Fields(other);
 }
 
 GenBICPrefs::GenBICPrefs()
@@ -122,23 +117,15 @@ void GenBICPrefs::Serialize(WQCommon::BinaryReader& reader) {
 }
 
 void GenBICPrefs::ReadVerCur(WQCommon::BinaryReader& reader) {
-  reader >> Filter >> EvalMethodName;
-  MassRanges = ReadCountedList<WQBL::MZRange>(reader);
-  PeakFields = ReadCountedList<WQBL::MZPeakField>(reader);
-  reader >> Option;
+  WQCommon::ReadFields(reader, Fields(*this));
 }
 
 void GenBICPrefs::Serialize(WQCommon::BinaryWriter& writer) const {
-  writer << kGenBICPrefsVersion << Filter << EvalMethodName;
-  WriteCountedList(writer, MassRanges);
-  WriteCountedList(writer, PeakFields);
-  writer << Option;
+  WQCommon::WriteRecord(writer, kGenBICPrefsVersion, *this);
 }
 
 bool GenBICPrefs::operator==(const GenBICPrefs& other) const {
-  return this == &other || (Filter == other.Filter && EvalMethodName == other.EvalMethodName &&
-                            MassRanges == other.MassRanges && PeakFields == other.PeakFields &&
-                            Option == other.Option);
+  return Fields(*this) == Fields(other);
 }
 
 std::vector<WQBL::CurveEval> GenBICPrefs::QEvalMethod() const {
@@ -154,24 +141,15 @@ void GenSpectraPrefs::Serialize(WQCommon::BinaryReader& reader) {
 }
 
 void GenSpectraPrefs::ReadVerCur(WQCommon::BinaryReader& reader) {
-  Values = ReadCountedList<std::uint32_t>(reader);
-  TimeRanges = ReadCountedList<WQBL::ICRange>(reader);
-  Names = ReadCountedList<std::wstring>(reader);
-  reader >> MassRange >> Option;
+  WQCommon::ReadFields(reader, Fields(*this));
 }
 
 void GenSpectraPrefs::Serialize(WQCommon::BinaryWriter& writer) const {
-  writer << kGenSpectraPrefsVersion;
-  WriteCountedList(writer, Values);
-  WriteCountedList(writer, TimeRanges);
-  WriteCountedList(writer, Names);
-  writer << MassRange << Option;
+  WQCommon::WriteRecord(writer, kGenSpectraPrefsVersion, *this);
 }
 
 bool GenSpectraPrefs::operator==(const GenSpectraPrefs& other) const {
-  return this == &other ||
-         (Values == other.Values && TimeRanges == other.TimeRanges && Names == other.Names &&
-          MassRange == other.MassRange && Option == other.Option);
+  return Fields(*this) == Fields(other);
 }
 
 }  // namespace WQRepos

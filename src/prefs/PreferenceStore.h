@@ -1,6 +1,5 @@
 // The preference store: each preference is a small binary file of its own, "<name>.pref" in the
-// preferences directory, holding the file version 1 and then the record's body. Also the counted
-// list, the form of every list in the module's binary files.
+// preferences directory, holding the file version 1 and then the record's body.
 #pragma once
 
 #include <WQCommon/Binary.h>
@@ -19,28 +18,6 @@
 #include "frame/Repository.h"
 
 namespace WQRepos {
-
-// Writes the element count as std::uint32_t, then each element through its own operator<<.
-template <typename Element>
-void WriteCountedList(WQCommon::BinaryWriter& writer, const std::vector<Element>& elements) {
-  writer << static_cast<std::uint32_t>(elements.size());
-  for (const Element& element : elements) writer << element;
-}
-
-// Reads a list that WriteCountedList wrote. Elements are read one by one, so a corrupt count
-// ends in WQCommon::StreamError at the end of the stream instead of sizing an allocation.
-template <typename Element>
-std::vector<Element> ReadCountedList(WQCommon::BinaryReader& reader) {
-  std::uint32_t count = 0;
-  reader >> count;
-  std::vector<Element> elements;
-  for (std::uint32_t i = 0; i < count; ++i) {
-    Element element{};
-    reader >> element;
-    elements.push_back(std::move(element));
-  }
-  return elements;
-}
 
 // Internal to each translation unit that stores preferences: the templates are instantiated for
 // the record types of their callers and never exported.
@@ -62,7 +39,7 @@ void WriteBody(WQCommon::BinaryWriter& writer, const Record& record) {
 
 template <typename Element>
 void WriteBody(WQCommon::BinaryWriter& writer, const std::vector<Element>& records) {
-  WriteCountedList(writer, records);
+  WQCommon::WriteCountedList(writer, records);
 }
 
 template <typename Record>
@@ -72,7 +49,7 @@ void ReadBody(WQCommon::BinaryReader& reader, Record& record) {
 
 template <typename Element>
 void ReadBody(WQCommon::BinaryReader& reader, std::vector<Element>& records) {
-  records = ReadCountedList<Element>(reader);
+  records = WQCommon::ReadCountedList<Element>(reader);
 }
 
 // Saves `record` as the preference `name`, replacing the file whole or not at all. Throws

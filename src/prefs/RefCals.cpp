@@ -46,11 +46,11 @@ void RefCal::ReadVer1(WQCommon::BinaryReader& reader) {
 }
 
 void RefCal::ReadVerCur(WQCommon::BinaryReader& reader) {
-  reader >> Name >> Param1 >> Param2 >> Param3;
+  WQCommon::ReadFields(reader, Fields(*this));
 }
 
 void RefCal::Serialize(WQCommon::BinaryWriter& writer) const {
-  writer << kRefCalVersion << Name << Param1 << Param2 << Param3;
+  WQCommon::WriteRecord(writer, kRefCalVersion, *this);
 }
 
 bool RefCal::operator==(const RefCal& other) const {
@@ -62,7 +62,7 @@ void SaveReferenceCalibrants(const std::vector<RefCal>& calibrants) {
   SaveBinaryFile(RefCalsPath(), "Unable to create reference calibrants file.",
                  [&calibrants](WQCommon::BinaryWriter& writer) {
                    writer << kRefCalsFileVersion;
-                   WriteCountedList(writer, calibrants);
+                   WQCommon::WriteCountedList(writer, calibrants);
                  });
 }
 
@@ -73,7 +73,7 @@ std::vector<RefCal> LoadReferenceCalibrants() {
     reader >> version;
     if (version != kRefCalsFileVersion)
       throw std::runtime_error("Invalid reference calibrants file.");
-    calibrants = ReadCountedList<RefCal>(reader);
+    calibrants = WQCommon::ReadCountedList<RefCal>(reader);
   });
   return calibrants;
 }

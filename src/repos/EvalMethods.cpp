@@ -8,7 +8,6 @@
 
 #include "frame/Files.h"
 #include "frame/Repository.h"
-#include "prefs/PreferenceStore.h"
 
 namespace WQRepos {
 
@@ -30,7 +29,7 @@ void SaveEvalMethod(const std::wstring& name, const wchar_t* extension,
   SaveBinaryFile(EvalMethodPath(name, extension), kCreateFailure,
                  [&method](WQCommon::BinaryWriter& writer) {
                    writer << kEvalMethodFileVersion;
-                   WriteCountedList(writer, method);
+                   WQCommon::WriteCountedList(writer, method);
                  });
 }
 
@@ -43,7 +42,7 @@ std::vector<WQBL::CurveEval> LoadEvalMethod(const std::wstring& name, const wcha
         reader >> version;
         if (version != kEvalMethodFileVersion)
           throw std::runtime_error("Invalid evaluation method file.");
-        method = ReadCountedList<WQBL::CurveEval>(reader);
+        method = WQCommon::ReadCountedList<WQBL::CurveEval>(reader);
       });
   if (!opened) throw std::runtime_error(kOpenFailure);
   return method;

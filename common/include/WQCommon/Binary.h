@@ -7,7 +7,9 @@
 //   - double: IEEE-754 binary64, 8 bytes;
 //   - std::wstring: its length in UTF-16 code units as std::uint32_t, then each code unit as a
 //     little-endian std::uint16_t. Characters outside the Basic Multilingual Plane become
-//     surrogate pairs and are joined again on reading.
+//     surrogate pairs and are joined again on reading;
+//   - an enumeration in a record's field list: std::int32_t;
+//   - a list (std::vector): its element count as std::uint32_t, then each element.
 #pragma once
 
 #include <WQCommon/Export.h>
@@ -17,6 +19,10 @@
 #include <iosfwd>
 #include <stdexcept>
 #include <string>
+#include <tuple>
+#include <type_traits>
+#include <utility>
+#include <vector>
 
 namespace WQCommon {
 
@@ -89,9 +95,96 @@ WQCOMMON_EXPORT BinaryReader& operator>>(BinaryReader& reader, double& value);
 WQCOMMON_EXPORT BinaryReader& operator>>(BinaryReader& reader, std::wstring& value);
 WQCOMMON_EXPORT BinaryReader& operator>>(BinaryReader& reader, IWQSerial& value);
 
+// Writes the element count as std::uint32_t, then each element through its own operator<<.
+template <typename Element>
+void WriteCountedList(BinaryWriter& writer, const std::vector<Element>& elements) {
+  writer << static_cast<std::uint32_t>(elements.size());
+  for (const Element& element : elements) writer << element;
+}
+
+// Reads a list that WriteCountedList wrote. Elements are read one by one, so a corrupt count ends
+// in StreamError at the end of the stream instead of sizing an allocation.
+template <typename Element>
+std::vector<Element> ReadCountedList(BinaryReader& reader) {
+  std::uint32_t count = 0;
+  reader >> count;
+  std::vector<Element> elements;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    Element element{};
+    reader >> element;
+    elements.push_back(std::move(element));
+  }
+  return elements;
+}
+
+// A record names its stored fields once, in the order of its binary form, as a tuple of
+// references made by std::tie; its writer, its reader and its comparison all follow that list.
+namespace detail {
+
+template <typename Value>
+void Write(BinaryWriter& writer, const Value& value) {
+  if constexpr (std::is_enum_v<Value>)
+    writer << static_cast<std::int32_t>(value);
+  else
+    writer << value;
+}
+
+template <typename Element>
+void Write(BinaryWriter& writer, const std::vector<Element>& elements) {
+  WriteCountedList(writer, elements);
+}
+
+template <typename Value>
+void Read(BinaryReader& reader, Value& value) {
+  if constexpr (std::is_enum_v<Value>) {
+    std::int32_t stored = 0;
+    reader >> stored;
+    value = static_cast<Value>(stored);
+  } else {
+    reader >> value;
+  }
+}
+
+template <typename Element>
+void Read(BinaryReader& reader, std::vector<Element>& elements) {
+  elements = ReadCountedList<Element>(reader);
+}
+
+}  // namespace detail
+
+// Writes each field of `fields` in turn.
+template <typename... Fields>
+void WriteFields(BinaryWriter& writer, const std::tuple<Fields&...>& fields) {
+  std::apply([&writer](const auto&... field) { (detail::Write(writer, field), ...); }, fields);
+}
+
+// Reads each field of `fields` in turn, in place: a short stream leaves the fields read so far
+// changed.
+template <typename... Fields>
+void ReadFields(BinaryReader& reader, const std::tuple<Fields&...>& fields) {
+  std::apply([&reader](auto&... field) { (detail::Read(reader, field), ...); }, fields);
+}
+
 // Reads a record's version word and throws std::runtime_error "Unknown <record> version." unless it
 // is `expected`.
 WQCOMMON_EXPORT void ReadRecordVersion(BinaryReader& reader, std::uint32_t expected,
                                        const char* record);
+
+// Writes `version`, then the fields that Record::Fields lists.
+template <typename Record>
+void WriteRecord(BinaryWriter& writer, std::uint32_t version, const Record& record) {
+  writer << version;
+  WriteFields(writer, Record::Fields(record));
+}
+
+// Reads a record that WriteRecord wrote as a whole: another version throws std::runtime_error
+// "Unknown <name> version.", and a short stream StreamError, and either leaves `record` as it was.
+template <typename Record>
+void ReadRecord(BinaryReader& reader, std::uint32_t version, const char* name, Record& record) {
+  ReadRecordVersion(reader, version, name);
+  Record read(record);
+  ReadFields(reader, Record::Fields(read));
+  record = std::move(read);
+}
 
 }  // namespace WQCommon

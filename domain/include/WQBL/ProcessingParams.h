@@ -11,6 +11,7 @@
 #include <WQCommon/Binary.h>
 
 #include <cstdint>
+#include <tuple>
 
 namespace WQBL {
 
@@ -33,6 +34,12 @@ struct WQBL_EXPORT BaselineParams : public WQCommon::IWQSerial {
 
   Algorithms Algorithm;
   std::uint32_t WindowWidth;
+
+  // The stored fields, in the order of the binary form.
+  template <typename Self>
+  static auto Fields(Self& self) {
+    return std::tie(self.Algorithm, self.WindowWidth);
+  }
 };
 
 // Estimation of the noise level, and how far above it a signal must rise to count.
@@ -53,6 +60,12 @@ struct WQBL_EXPORT NoiseParams : public WQCommon::IWQSerial {
   std::uint32_t WindowWidth;
   // Multiple of the noise level below which a point is not part of a peak.
   double Factor;
+
+  // The stored fields, in the order of the binary form.
+  template <typename Self>
+  static auto Fields(Self& self) {
+    return std::tie(self.WindowWidth, self.Factor);
+  }
 };
 
 // Finding peaks in a curve.
@@ -73,6 +86,12 @@ struct WQBL_EXPORT PeakDetectParams : public WQCommon::IWQSerial {
   std::uint32_t MinPeakWidth;
   // Whether the absolute threshold (ThresholdParams) applies before peaks are sought.
   bool UseThreshold;
+
+  // The stored fields, in the order of the binary form.
+  template <typename Self>
+  static auto Fields(Self& self) {
+    return std::tie(self.MinPeakWidth, self.UseThreshold);
+  }
 };
 
 // Savitzky-Golay smoothing.
@@ -93,6 +112,12 @@ struct WQBL_EXPORT SmoothParams : public WQCommon::IWQSerial {
   std::uint32_t WindowWidth;
   // Order of the polynomial fitted in each window; less than WindowWidth.
   std::uint32_t PolynomialOrder;
+
+  // The stored fields, in the order of the binary form.
+  template <typename Self>
+  static auto Fields(Self& self) {
+    return std::tie(self.WindowWidth, self.PolynomialOrder);
+  }
 };
 
 // The absolute intensity below which points are ignored.
@@ -106,6 +131,12 @@ struct WQBL_EXPORT ThresholdParams : public WQCommon::IWQSerial {
   bool operator==(const ThresholdParams& other) const;
 
   double Level;
+
+  // The stored fields, in the order of the binary form.
+  template <typename Self>
+  static auto Fields(Self& self) {
+    return std::tie(self.Level);
+  }
 };
 
 // Separation of overlapping peaks in a spectrum.
@@ -124,6 +155,12 @@ struct WQBL_EXPORT OPDParams : public WQCommon::IWQSerial {
   double PeakWidth;
   // Iterations of the fit before it stops.
   std::uint32_t MaxIterations;
+
+  // The stored fields, in the order of the binary form.
+  template <typename Self>
+  static auto Fields(Self& self) {
+    return std::tie(self.PeakWidth, self.MaxIterations);
+  }
 };
 
 // How a voltage ramp across the mass range is stepped.
@@ -142,6 +179,12 @@ struct WQBL_EXPORT RampAlgorithmParams : public WQCommon::IWQSerial {
   Algorithms Algorithm;
   // Steps of a stepped ramp.
   std::uint32_t Steps;
+
+  // The stored fields, in the order of the binary form.
+  template <typename Self>
+  static auto Fields(Self& self) {
+    return std::tie(self.Algorithm, self.Steps);
+  }
 };
 
 // Charge-state deconvolution of multiply charged ions.
@@ -158,6 +201,12 @@ struct WQBL_EXPORT ChargeStateParams : public WQCommon::IWQSerial {
   std::int32_t MaxCharge;
   // Largest difference, in Da, between masses that count as one.
   double MassTolerance;
+
+  // The stored fields, in the order of the binary form.
+  template <typename Self>
+  static auto Fields(Self& self) {
+    return std::tie(self.MinCharge, self.MaxCharge, self.MassTolerance);
+  }
 };
 
 // The application's processing threads.
@@ -172,6 +221,12 @@ struct WQBL_EXPORT AppThreadingParams : public WQCommon::IWQSerial {
 
   bool Enabled;
   std::uint32_t ThreadCount;
+
+  // The stored fields, in the order of the binary form.
+  template <typename Self>
+  static auto Fields(Self& self) {
+    return std::tie(self.Enabled, self.ThreadCount);
+  }
 };
 
 }  // namespace WQBL

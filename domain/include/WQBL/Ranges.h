@@ -17,6 +17,7 @@
 #include <WQCommon/XML.h>
 
 #include <cstdint>
+#include <tuple>
 
 namespace WQBL {
 
@@ -42,6 +43,12 @@ struct WQBL_EXPORT MZRange : public WQCommon::IWQSerial, public WQCommon::IWQXML
   Kinds Kind;
   double Low;
   double High;
+
+  // The stored fields, in the order of the binary form.
+  template <typename Self>
+  static auto Fields(Self& self) {
+    return std::tie(self.Kind, self.Low, self.High);
+  }
 };
 
 // A range of retention times, in minutes.
@@ -59,6 +66,12 @@ struct WQBL_EXPORT ICRange : public WQCommon::IWQSerial, public WQCommon::IWQXML
 
   double Start;
   double End;
+
+  // The stored fields, in the order of the binary form.
+  template <typename Self>
+  static auto Fields(Self& self) {
+    return std::tie(self.Start, self.End);
+  }
 };
 
 // Which scans of a data file contribute to an ion chromatogram.
@@ -81,6 +94,12 @@ struct WQBL_EXPORT ICFilter : public WQCommon::IWQSerial, public WQCommon::IWQXM
   // The acquisition function (numbered from 0) whose scans are used, or kAllFunctions.
   std::int32_t Function;
   Polarities Polarity;
+
+  // The stored fields, in the order of the binary form.
+  template <typename Self>
+  static auto Fields(Self& self) {
+    return std::tie(self.Function, self.Polarity);
+  }
 };
 
 // One value reported for each peak of a spectrum.
@@ -100,6 +119,12 @@ struct WQBL_EXPORT MZPeakField : public WQCommon::IWQSerial, public WQCommon::IW
   bool operator==(const MZPeakField& other) const;
 
   Types Type;
+
+  // The stored fields, in the order of the binary form.
+  template <typename Self>
+  static auto Fields(Self& self) {
+    return std::tie(self.Type);
+  }
 };
 
 }  // namespace WQBL

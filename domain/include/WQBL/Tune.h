@@ -6,6 +6,8 @@
 #include <WQCommon/Binary.h>
 #include <WQCommon/Instrument.h>
 
+#include <tuple>
+
 namespace WQBL {
 
 // A plain value: every parameter is a public member. The binary form starts with a record version
@@ -35,6 +37,15 @@ class WQBL_EXPORT Tune : public WQCommon::IWQSerial {
   double LowMassResolution;       // quadrupole resolution setting at the low end of the mass range
   double HighMassResolution;      // and at the high end
   WQCommon::PolarityTypes Polarity;
+
+  // The stored fields, in the order of the binary form.
+  template <typename Self>
+  static auto Fields(Self& self) {
+    return std::tie(self.CapillaryVoltage, self.ConeVoltage, self.ExtractorVoltage,
+                    self.RFLensVoltage, self.SourceTemperature, self.DesolvationTemperature,
+                    self.ConeGasFlow, self.DesolvationGasFlow, self.LowMassResolution,
+                    self.HighMassResolution, self.Polarity);
+  }
 };
 
 }  // namespace WQBL
