@@ -11,10 +11,8 @@ namespace {
 
 constexpr std::uint32_t kMethodVersion = 1;
 
-// The fewest bytes each listed record takes in the binary form, for checking counts read from a
-// stream before anything is sized by them.
-constexpr std::size_t kMinTimePeriodBytes = 8 + 4 + 4 + 4;
-constexpr std::size_t kMinSequenceItemBytes = 4 + 4 * 8 + 4 + 4;
+// The fewest bytes a tune table entry takes in the binary form, for checking a count read from a
+// stream before anything is sized by it.
 constexpr std::size_t kMinTuneEntryBytes = 4 + 4 + 4 + 4;
 
 // Enumerations are stored as std::int32_t.
@@ -23,32 +21,6 @@ void ReadEnum(WQCommon::BinaryReader& reader, Enum& value) {
   std::int32_t stored = 0;
   reader >> stored;
   value = static_cast<Enum>(stored);
-}
-
-void Write(WQCommon::BinaryWriter& writer, const SequenceItem& item) {
-  writer << static_cast<std::int32_t>(item.Kind) << item.StartMZ << item.EndMZ << item.DwellTime
-         << item.Duration << static_cast<std::int32_t>(item.Polarity) << item.TuneId;
-}
-
-void Read(WQCommon::BinaryReader& reader, SequenceItem& item) {
-  ReadEnum(reader, item.Kind);
-  reader >> item.StartMZ >> item.EndMZ >> item.DwellTime >> item.Duration;
-  ReadEnum(reader, item.Polarity);
-  reader >> item.TuneId;
-}
-
-void Write(WQCommon::BinaryWriter& writer, const TimePeriod& period) {
-  writer << period.Duration << period.NumLoops << period.Timeout
-         << static_cast<std::uint32_t>(period.Items.size());
-  for (const SequenceItem& item : period.Items) Write(writer, item);
-}
-
-void Read(WQCommon::BinaryReader& reader, TimePeriod& period) {
-  std::uint32_t count = 0;
-  reader >> period.Duration >> period.NumLoops >> period.Timeout >> count;
-  reader.CheckCount(count, kMinSequenceItemBytes);
-  period.Items.resize(count);
-  for (SequenceItem& item : period.Items) Read(reader, item);
 }
 
 void Write(WQCommon::BinaryWriter& writer, std::uint32_t id, const TuneEntry& entry) {
@@ -83,16 +55,34 @@ SequenceItem::SequenceItem()
       TuneId(1) {}
 
 bool SequenceItem::operator==(const SequenceItem& other) const {
-  return std::tie(Kind, StartMZ, EndMZ, DwellTime, Duration, Polarity, TuneId) ==
-         std::tie(other.Kind, other.StartMZ, other.EndMZ, other.DwellTime, other.Duration,
-                  other.Polarity, other.TuneId);
+  return Fields(*this) == Fields(other);
+}
+
+// Items and periods are stored in counted lists of the method's binary form.
+WQCommon::BinaryWriter& operator<<(WQCommon::BinaryWriter& writer, const SequenceItem& item) {
+  WQCommon::WriteFields(writer, SequenceItem::Fields(item));
+  return writer;
+}
+
+WQCommon::BinaryReader& operator>>(WQCommon::BinaryReader& reader, SequenceItem& item) {
+  WQCommon::ReadFields(reader, SequenceItem::Fields(item));
+  return reader;
 }
 
 TimePeriod::TimePeriod() : Duration(1.0), NumLoops(1), Timeout(0) {}
 
 bool TimePeriod::operator==(const TimePeriod& other) const {
-  return std::tie(Duration, NumLoops, Timeout, Items) ==
-         std::tie(other.Duration, other.NumLoops, other.Timeout, other.Items);
+  return Fields(*this) == Fields(other);
+}
+
+WQCommon::BinaryWriter& operator<<(WQCommon::BinaryWriter& writer, const TimePeriod& period) {
+  WQCommon::WriteFields(writer, TimePeriod::Fields(period));
+  return writer;
+}
+
+WQCommon::BinaryReader& operator>>(WQCommon::BinaryReader& reader, TimePeriod& period) {
+  WQCommon::ReadFields(reader, TimePeriod::Fields(period));
+  return reader;
 }
 
 TuneEntry::TuneEntry() : Probe(WQCommon::Probes::ESI), Polarity(WQCommon::Positive) {}
@@ -125,18 +115,14 @@ bool TuneEntry::operator==(const TuneEntry& other) const {
 void Method::Serialize(WQCommon::BinaryReader& reader) {
   WQCommon::ReadRecordVersion(reader, kMethodVersion, "Method");
   Method read;
-  std::uint32_t count = 0;
-  reader >> count;
-  reader.CheckCount(count, kMinTimePeriodBytes);
-  read.TimePeriods.resize(count);
-  for (TimePeriod& period : read.TimePeriods) Read(reader, period);
+  read.TimePeriods = WQCommon::ReadCountedList<TimePeriod>(reader);
   ReadTuneTable(reader, read.Tunes);
   *this = std::move(read);
 }
 
 void Method::Serialize(WQCommon::BinaryWriter& writer) const {
-  writer << kMethodVersion << static_cast<std::uint32_t>(TimePeriods.size());
-  for (const TimePeriod& period : TimePeriods) Write(writer, period);
+  writer << kMethodVersion;
+  WQCommon::WriteCountedList(writer, TimePeriods);
   writer << static_cast<std::uint32_t>(Tunes.size());
   for (const auto& [id, entry] : Tunes) Write(writer, id, entry);
 }

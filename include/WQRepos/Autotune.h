@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <list>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace WQRepos {
@@ -28,6 +29,12 @@ struct TunePoint {
   std::int32_t CapExit = 0;
   double Area = 0.0;
   double Time = 0.0;
+
+  // The stored fields, in the order of the binary form.
+  template <typename Self>
+  static auto Fields(Self& self) {
+    return std::tie(self.Name, self.Mass, self.CapExit, self.Area, self.Time);
+  }
 };
 
 // The settings of an autotune run. Copies own their points and share nothing with the source.
@@ -43,6 +50,12 @@ struct WQREPOS_EXPORT AutotunePrefs {
   std::vector<TunePoint> TunePoints;   // in run order
   WQCommon::Probes::ProbeTypes SourceType;
   std::int32_t PrimeDelay;
+
+  // The fields of the binary form, in its order.
+  template <typename Self>
+  static auto Fields(Self& self) {
+    return std::tie(self.Polarity, self.TunePoints, self.SourceType, self.PrimeDelay);
+  }
 };
 
 // What the autotune dialog remembers between runs; it has no stored form of its own.
@@ -67,6 +80,12 @@ struct WQREPOS_EXPORT AutotuneDlgPrefs : AutotuneDlgBookPrefs {
   ~AutotuneDlgPrefs();
 
   AutotunePrefs Settings;
+
+  // The fields of the binary form, in its order, before the settings.
+  template <typename Self>
+  static auto Fields(Self& self) {
+    return std::tie(self.TuneMixFile, self.Value1, self.Value2);
+  }
 };
 
 // Every field equal; doubles compare exactly.

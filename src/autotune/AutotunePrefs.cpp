@@ -1,7 +1,5 @@
 #include <WQRepos/Autotune.h>
 
-#include <tuple>
-
 namespace WQRepos {
 
 namespace {
@@ -11,16 +9,6 @@ using WQCommon::BinaryWriter;
 
 constexpr std::uint32_t kAutotunePrefsVersion = 5;
 constexpr std::uint32_t kAutotuneDlgPrefsVersion = 1;
-// The fewest bytes a stored TunePoint takes: the length word of an empty name, three doubles and
-// an int.
-constexpr std::size_t kMinTunePointBytes = 4 + 3 * 8 + 4;
-
-std::int32_t ReadInt(BinaryReader& reader) {
-  std::int32_t value = 0;
-  reader >> value;
-  return value;
-}
-
 // True when the next word is `expected`; false when it is another or the stream ends first.
 bool ReadVersion(BinaryReader& reader, std::uint32_t expected) {
   std::uint32_t version = 0;
@@ -32,29 +20,12 @@ bool ReadVersion(BinaryReader& reader, std::uint32_t expected) {
   return version == expected;
 }
 
-std::vector<TunePoint> ReadTunePoints(BinaryReader& reader) {
-  std::uint32_t count = 0;
-  reader >> count;
-  reader.CheckCount(count, kMinTunePointBytes);
-  std::vector<TunePoint> points;
-  points.reserve(count);
-  TunePoint point;
-  for (std::uint32_t i = 0; i < count; ++i) {
-    reader >> point;
-    points.push_back(point);
-  }
-  return points;
-}
-
 // Reads a whole current-version record into `prefs`; false, with `prefs` partly read, when the
 // version is another or the stream ends early.
 bool ReadAutotunePrefs(BinaryReader& reader, AutotunePrefs& prefs) {
   if (!ReadVersion(reader, kAutotunePrefsVersion)) return false;
   try {
-    prefs.Polarity = static_cast<WQCommon::PolarityTypes>(ReadInt(reader));
-    prefs.TunePoints = ReadTunePoints(reader);
-    prefs.SourceType = static_cast<WQCommon::Probes::ProbeTypes>(ReadInt(reader));
-    prefs.PrimeDelay = ReadInt(reader);
+    WQCommon::ReadFields(reader, AutotunePrefs::Fields(prefs));
   } catch (const WQCommon::StreamError&) {
     return false;
   }
@@ -84,35 +55,32 @@ AutotuneDlgPrefs& AutotuneDlgPrefs::operator=(const AutotuneDlgPrefs& other) = d
 AutotuneDlgPrefs::~AutotuneDlgPrefs() = default;
 
 bool operator==(const TunePoint& left, const TunePoint& right) {
-  return std::tie(left.Name, left.Mass, left.CapExit, left.Area, left.Time) ==
-         std::tie(right.Name, right.Mass, right.CapExit, right.Area, right.Time);
+  return TunePoint::Fields(left) == TunePoint::Fields(right);
 }
 
 bool operator==(const AutotunePrefs& left, const AutotunePrefs& right) {
-  return std::tie(left.Polarity, left.DiverterSource, left.TunePoints, left.SourceType,
-                  left.PrimeDelay) == std::tie(right.Polarity, right.DiverterSource,
-                                               right.TunePoints, right.SourceType,
-                                               right.PrimeDelay);
+  return AutotunePrefs::Fields(left) == AutotunePrefs::Fields(right) &&
+         left.DiverterSource == right.DiverterSource;
 }
 
 bool operator==(const AutotuneDlgPrefs& left, const AutotuneDlgPrefs& right) {
-  return std::tie(left.TuneMixFile, left.Value1, left.Value2, left.Settings) ==
-         std::tie(right.TuneMixFile, right.Value1, right.Value2, right.Settings);
+  return AutotuneDlgPrefs::Fields(left) == AutotuneDlgPrefs::Fields(right) &&
+         left.Settings == right.Settings;
 }
 
 BinaryWriter& operator<<(BinaryWriter& writer, const TunePoint& point) {
-  return writer << point.Name << point.Mass << point.CapExit << point.Area << point.Time;
+  WQCommon::WriteFields(writer, TunePoint::Fields(point));
+  return writer;
 }
 
 BinaryReader& operator>>(BinaryReader& reader, TunePoint& point) {
-  return reader >> point.Name >> point.Mass >> point.CapExit >> point.Area >> point.Time;
+  WQCommon::ReadFields(reader, TunePoint::Fields(point));
+  return reader;
 }
 
 BinaryWriter& operator<<(BinaryWriter& writer, const AutotunePrefs& prefs) {
-  writer << kAutotunePrefsVersion << static_cast<std::int32_t>(prefs.Polarity)
-         << static_cast<std::uint32_t>(prefs.TunePoints.size());
-  for (const TunePoint& point : prefs.TunePoints) writer << point;
-  return writer << static_cast<std::int32_t>(prefs.SourceType) << prefs.PrimeDelay;
+  WQCommon::WriteRecord(writer, kAutotunePrefsVersion, prefs);
+  return writer;
 }
 
 BinaryReader& operator>>(BinaryReader& reader, AutotunePrefs& prefs) {
@@ -121,8 +89,8 @@ BinaryReader& operator>>(BinaryReader& reader, AutotunePrefs& prefs) {
 }
 
 BinaryWriter& operator<<(BinaryWriter& writer, const AutotuneDlgPrefs& prefs) {
-  return writer << kAutotuneDlgPrefsVersion << prefs.TuneMixFile << prefs.Value1 << prefs.Value2
-                << prefs.Settings;
+  WQCommon::WriteRecord(writer, kAutotuneDlgPrefsVersion, prefs);
+  return writer << prefs.Settings;
 }
 
 BinaryReader& operator>>(BinaryReader& reader, AutotuneDlgPrefs& prefs) {
@@ -131,7 +99,7 @@ BinaryReader& operator>>(BinaryReader& reader, AutotuneDlgPrefs& prefs) {
     return reader;
   }
   try {
-    reader >> prefs.TuneMixFile >> prefs.Value1 >> prefs.Value2;
+    WQCommon::ReadFields(reader, AutotuneDlgPrefs::Fields(prefs));
   } catch (const WQCommon::StreamError&) {
     // The stream has ended, so the settings that follow cannot be read either.
     prefs.Settings = AutotunePrefs();

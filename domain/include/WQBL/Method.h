@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace WQBL {
@@ -33,6 +34,13 @@ struct WQBL_EXPORT SequenceItem {
   double Duration;   // seconds one pass of the item takes
   WQCommon::PolarityTypes Polarity;
   std::uint32_t TuneId;  // key into the method's tune table
+
+  // The stored fields, in the order of the binary form.
+  template <typename Self>
+  static auto Fields(Self& self) {
+    return std::tie(self.Kind, self.StartMZ, self.EndMZ, self.DwellTime, self.Duration,
+                    self.Polarity, self.TuneId);
+  }
 };
 
 // A stretch of the run. A period whose duration is (practically) zero has no fixed length: it
@@ -47,6 +55,12 @@ struct WQBL_EXPORT TimePeriod {
   std::uint32_t NumLoops;  // passes through the items
   std::uint32_t Timeout;   // milliseconds
   std::vector<SequenceItem> Items;
+
+  // The stored fields, in the order of the binary form; the items are a counted list.
+  template <typename Self>
+  static auto Fields(Self& self) {
+    return std::tie(self.Duration, self.NumLoops, self.Timeout, self.Items);
+  }
 };
 
 // The tune a method's items run with, referred to by the tune's name in the tunes repository.
