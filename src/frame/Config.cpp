@@ -35,6 +35,20 @@ Config::Config()
       port_(kDefaultPort),
       baseDirectory_(DefaultBaseDirectory()) {}
 
+namespace {
+
+// False for a file that cannot be used, so that the defaults hold: a configuration too deep or too
+// large to read is reported like a malformed one.
+bool LoadDocument(WQCommon::XMLParser& parser, const std::wstring& path) {
+  try {
+    return parser.LoadFile(path);
+  } catch (const std::runtime_error&) {
+    return false;
+  }
+}
+
+}  // namespace
+
 bool Config::Refresh() {
   logger_ = log4cxx::Logger::getLogger("app");
   LoadConfigInfo();
@@ -48,7 +62,7 @@ void Config::LoadConfigInfo() {
   const std::wstring path = ConfigFilePath();
   bool complete = true;
   WQCommon::XMLParser parser;
-  if (parser.LoadFile(path) && parser.StartNode(L"AcqClient")) {
+  if (LoadDocument(parser, path) && parser.StartNode(L"AcqClient")) {
     std::wstring text;
     if (parser.QNode(L"HostName", text))
       hostName_ = text;
