@@ -1,7 +1,7 @@
 // A child process saves a preference, a method and an evaluation method over and over, and is
 // killed with SIGKILL at a random moment, again and again. After every kill each file must load
 // and hold one of the two values the child alternates between; the temporary files that killed
-// saves leave are never listed, and the next save or Initialize() removes them.
+// saves leave are never listed, and Initialize() removes them.
 //
 //   wqrepos_kill_test [--kills N] [--run-number R]     (1,000 kills by default)
 #include <WQCommon/Text.h>
