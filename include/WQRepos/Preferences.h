@@ -24,10 +24,9 @@ namespace WQRepos {
 // "In function`anonymous-namespace'::SavePreference; \nerror creating/saving preference file "
 // followed by the file's full path when the file cannot be saved.
 //
-// Each preference's file is its query's name without the Q and with ".pref" (ICBaseline.pref),
-// except QAppThreadingPrefs (MultiThread.pref), QGUILayoutPrefs (GUILayout.pref), QATCprefs
-// (AutoTuneCmpnds.pref) and QAutotunePrefs (AutoTune.pref). The
-// chromatogram (IC) and spectrum (MZ) settings of the same record type keep separate files.
+// PreferenceCatalogue.h names each preference's file ("<name>.pref" in the preferences directory)
+// and default. The chromatogram (IC) and spectrum (MZ) settings of the same record type keep
+// separate files.
 class WQREPOS_EXPORT Preferences {
  public:
   // Chromatogram processing. Defaults: DefaultIC() of each record, ThresholdParams().

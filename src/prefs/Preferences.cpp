@@ -1,4 +1,8 @@
+#include <WQRepos/PreferenceCatalogue.h>
 #include <WQRepos/Preferences.h>
+
+#include <optional>
+#include <type_traits>
 
 #include "prefs/PreferenceStore.h"
 
@@ -6,11 +10,34 @@ namespace WQRepos {
 
 namespace {
 
-// The stored preference `name`, or `fallback` when it has no file.
+// The catalogue's entry whose query or write is `member`.
+template <typename Record, typename Member>
+PreferenceEntry<Record> EntryOf(Member member) {
+  std::optional<PreferenceEntry<Record>> found;
+  ForEachPreference([&](const auto& entry) {
+    if constexpr (std::is_same_v<std::decay_t<decltype(entry)>, PreferenceEntry<Record>>) {
+      if constexpr (std::is_same_v<Member, decltype(entry.Query)>) {
+        if (entry.Query == member) found = entry;
+      } else {
+        if (entry.Write == member) found = entry;
+      }
+    }
+  });
+  return *found;
+}
+
+// The stored value of the preference that `query` answers, or its default when it has no file.
 template <typename Record>
-Record Query(const std::wstring& name, Record fallback) {
-  LoadPreference(name, fallback);
-  return fallback;
+Record Stored(Record (Preferences::*query)() const) {
+  const PreferenceEntry<Record> entry = EntryOf<Record>(query);
+  Record record = entry.Default();
+  LoadPreference(entry.Name, record);
+  return record;
+}
+
+template <typename Record>
+void Store(void (Preferences::*write)(const Record&), const Record& record) {
+  SavePreference(EntryOf<Record>(write).Name, record);
 }
 
 }  // namespace
@@ -25,147 +52,131 @@ using WQBL::RampAlgorithmParams;
 using WQBL::SmoothParams;
 using WQBL::ThresholdParams;
 
-BaselineParams Preferences::QICBaseline() const {
-  return Query(L"ICBaseline", BaselineParams::DefaultIC());
-}
+BaselineParams Preferences::QICBaseline() const { return Stored(&Preferences::QICBaseline); }
 void Preferences::WICBaseline(const BaselineParams& params) {
-  SavePreference(L"ICBaseline", params);
+  Store(&Preferences::WICBaseline, params);
 }
 
-NoiseParams Preferences::QICNoise() const { return Query(L"ICNoise", NoiseParams::DefaultIC()); }
-void Preferences::WICNoise(const NoiseParams& params) { SavePreference(L"ICNoise", params); }
+NoiseParams Preferences::QICNoise() const { return Stored(&Preferences::QICNoise); }
+void Preferences::WICNoise(const NoiseParams& params) { Store(&Preferences::WICNoise, params); }
 
-PeakDetectParams Preferences::QICPeakDetect() const {
-  return Query(L"ICPeakDetect", PeakDetectParams::DefaultIC());
-}
+PeakDetectParams Preferences::QICPeakDetect() const { return Stored(&Preferences::QICPeakDetect); }
 void Preferences::WICPeakDetect(const PeakDetectParams& params) {
-  SavePreference(L"ICPeakDetect", params);
+  Store(&Preferences::WICPeakDetect, params);
 }
 
-SmoothParams Preferences::QICSmooth() const {
-  return Query(L"ICSmooth", SmoothParams::DefaultIC());
-}
-void Preferences::WICSmooth(const SmoothParams& params) { SavePreference(L"ICSmooth", params); }
+SmoothParams Preferences::QICSmooth() const { return Stored(&Preferences::QICSmooth); }
+void Preferences::WICSmooth(const SmoothParams& params) { Store(&Preferences::WICSmooth, params); }
 
-ThresholdParams Preferences::QICThreshold() const {
-  return Query(L"ICThreshold", ThresholdParams());
-}
+ThresholdParams Preferences::QICThreshold() const { return Stored(&Preferences::QICThreshold); }
 void Preferences::WICThreshold(const ThresholdParams& params) {
-  SavePreference(L"ICThreshold", params);
+  Store(&Preferences::WICThreshold, params);
 }
 
-BaselineParams Preferences::QMZBaseline() const {
-  return Query(L"MZBaseline", BaselineParams::DefaultMS());
-}
+BaselineParams Preferences::QMZBaseline() const { return Stored(&Preferences::QMZBaseline); }
 void Preferences::WMZBaseline(const BaselineParams& params) {
-  SavePreference(L"MZBaseline", params);
+  Store(&Preferences::WMZBaseline, params);
 }
 
-NoiseParams Preferences::QMZNoise() const { return Query(L"MZNoise", NoiseParams::DefaultMS()); }
-void Preferences::WMZNoise(const NoiseParams& params) { SavePreference(L"MZNoise", params); }
+NoiseParams Preferences::QMZNoise() const { return Stored(&Preferences::QMZNoise); }
+void Preferences::WMZNoise(const NoiseParams& params) { Store(&Preferences::WMZNoise, params); }
 
-OPDParams Preferences::QMZOPD() const { return Query(L"MZOPD", OPDParams::DefaultMS()); }
-void Preferences::WMZOPD(const OPDParams& params) { SavePreference(L"MZOPD", params); }
+OPDParams Preferences::QMZOPD() const { return Stored(&Preferences::QMZOPD); }
+void Preferences::WMZOPD(const OPDParams& params) { Store(&Preferences::WMZOPD, params); }
 
-PeakDetectParams Preferences::QMZPeakDetect() const {
-  return Query(L"MZPeakDetect", PeakDetectParams::DefaultMS());
-}
+PeakDetectParams Preferences::QMZPeakDetect() const { return Stored(&Preferences::QMZPeakDetect); }
 void Preferences::WMZPeakDetect(const PeakDetectParams& params) {
-  SavePreference(L"MZPeakDetect", params);
+  Store(&Preferences::WMZPeakDetect, params);
 }
 
-SmoothParams Preferences::QMZSmooth() const {
-  return Query(L"MZSmooth", SmoothParams::DefaultMS());
-}
-void Preferences::WMZSmooth(const SmoothParams& params) { SavePreference(L"MZSmooth", params); }
+SmoothParams Preferences::QMZSmooth() const { return Stored(&Preferences::QMZSmooth); }
+void Preferences::WMZSmooth(const SmoothParams& params) { Store(&Preferences::WMZSmooth, params); }
 
-ThresholdParams Preferences::QMZThreshold() const {
-  return Query(L"MZThreshold", ThresholdParams());
-}
+ThresholdParams Preferences::QMZThreshold() const { return Stored(&Preferences::QMZThreshold); }
 void Preferences::WMZThreshold(const ThresholdParams& params) {
-  SavePreference(L"MZThreshold", params);
+  Store(&Preferences::WMZThreshold, params);
 }
 
 RampAlgorithmParams Preferences::QRampAlgorithm() const {
-  return Query(L"RampAlgorithm", RampAlgorithmParams());
+  return Stored(&Preferences::QRampAlgorithm);
 }
 void Preferences::WRampAlgorithm(const RampAlgorithmParams& params) {
-  SavePreference(L"RampAlgorithm", params);
+  Store(&Preferences::WRampAlgorithm, params);
 }
 
-ChargeStateParams Preferences::QCSDecon() const { return Query(L"CSDecon", ChargeStateParams()); }
-void Preferences::WCSDecon(const ChargeStateParams& params) { SavePreference(L"CSDecon", params); }
+ChargeStateParams Preferences::QCSDecon() const { return Stored(&Preferences::QCSDecon); }
+void Preferences::WCSDecon(const ChargeStateParams& params) {
+  Store(&Preferences::WCSDecon, params);
+}
 
 AppThreadingParams Preferences::QAppThreadingPrefs() const {
-  return Query(L"MultiThread", AppThreadingParams());
+  return Stored(&Preferences::QAppThreadingPrefs);
 }
 void Preferences::WAppThreadingPrefs(const AppThreadingParams& params) {
-  SavePreference(L"MultiThread", params);
+  Store(&Preferences::WAppThreadingPrefs, params);
 }
 
-GenTICPrefs Preferences::QGenTIC() const { return Query(L"GenTIC", GenTICPrefs()); }
-void Preferences::WGenTIC(const GenTICPrefs& prefs) { SavePreference(L"GenTIC", prefs); }
+GenTICPrefs Preferences::QGenTIC() const { return Stored(&Preferences::QGenTIC); }
+void Preferences::WGenTIC(const GenTICPrefs& prefs) { Store(&Preferences::WGenTIC, prefs); }
 
-GenEICPrefs Preferences::QGenEIC() const { return Query(L"GenEIC", GenEICPrefs()); }
-void Preferences::WGenEIC(const GenEICPrefs& prefs) { SavePreference(L"GenEIC", prefs); }
+GenEICPrefs Preferences::QGenEIC() const { return Stored(&Preferences::QGenEIC); }
+void Preferences::WGenEIC(const GenEICPrefs& prefs) { Store(&Preferences::WGenEIC, prefs); }
 
-GenBICPrefs Preferences::QGenBIC() const { return Query(L"GenBIC", GenBICPrefs()); }
-void Preferences::WGenBIC(const GenBICPrefs& prefs) { SavePreference(L"GenBIC", prefs); }
+GenBICPrefs Preferences::QGenBIC() const { return Stored(&Preferences::QGenBIC); }
+void Preferences::WGenBIC(const GenBICPrefs& prefs) { Store(&Preferences::WGenBIC, prefs); }
 
-GenSpectraPrefs Preferences::QGenSpectra() const { return Query(L"GenSpectra", GenSpectraPrefs()); }
+GenSpectraPrefs Preferences::QGenSpectra() const { return Stored(&Preferences::QGenSpectra); }
 void Preferences::WGenSpectra(const GenSpectraPrefs& prefs) {
-  SavePreference(L"GenSpectra", prefs);
+  Store(&Preferences::WGenSpectra, prefs);
 }
 
 std::vector<FieldPref> Preferences::QTuneFieldOrder() const {
-  return Query(L"TuneFieldOrder", std::vector<FieldPref>());
+  return Stored(&Preferences::QTuneFieldOrder);
 }
 void Preferences::WTuneFieldOrder(const std::vector<FieldPref>& fields) {
-  SavePreference(L"TuneFieldOrder", fields);
+  Store(&Preferences::WTuneFieldOrder, fields);
 }
 
 std::vector<FieldPref> Preferences::QStepTblColOrder() const {
-  return Query(L"StepTblColOrder", std::vector<FieldPref>());
+  return Stored(&Preferences::QStepTblColOrder);
 }
 void Preferences::WStepTblColOrder(const std::vector<FieldPref>& fields) {
-  SavePreference(L"StepTblColOrder", fields);
+  Store(&Preferences::WStepTblColOrder, fields);
 }
 
 std::vector<FieldPref> Preferences::QICPkTblColOrder() const {
-  return Query(L"ICPkTblColOrder", std::vector<FieldPref>());
+  return Stored(&Preferences::QICPkTblColOrder);
 }
 void Preferences::WICPkTblColOrder(const std::vector<FieldPref>& fields) {
-  SavePreference(L"ICPkTblColOrder", fields);
+  Store(&Preferences::WICPkTblColOrder, fields);
 }
 
 std::vector<FieldPref> Preferences::QMZPkTblColOrder() const {
-  return Query(L"MZPkTblColOrder", std::vector<FieldPref>());
+  return Stored(&Preferences::QMZPkTblColOrder);
 }
 void Preferences::WMZPkTblColOrder(const std::vector<FieldPref>& fields) {
-  SavePreference(L"MZPkTblColOrder", fields);
+  Store(&Preferences::WMZPkTblColOrder, fields);
 }
 
 GUILayoutPrefs Preferences::QGUILayoutPrefs() const {
-  return Query(L"GUILayout", GUILayoutPrefs());
+  return Stored(&Preferences::QGUILayoutPrefs);
 }
 void Preferences::WGUILayoutPrefs(const GUILayoutPrefs& prefs) {
-  SavePreference(L"GUILayout", prefs);
+  Store(&Preferences::WGUILayoutPrefs, prefs);
 }
 
-AutotunePrefs Preferences::QATCprefs() const { return Query(L"AutoTuneCmpnds", AutotunePrefs()); }
-void Preferences::WATCprefs(const AutotunePrefs& prefs) {
-  SavePreference(L"AutoTuneCmpnds", prefs);
-}
+AutotunePrefs Preferences::QATCprefs() const { return Stored(&Preferences::QATCprefs); }
+void Preferences::WATCprefs(const AutotunePrefs& prefs) { Store(&Preferences::WATCprefs, prefs); }
 
 AutotuneDlgPrefs Preferences::QAutotunePrefs() const {
-  AutotuneDlgPrefs prefs = Query(L"AutoTune", AutotuneDlgPrefs());
+  AutotuneDlgPrefs prefs = Stored(&Preferences::QAutotunePrefs);
   if (prefs.TuneMixFile.empty())
     prefs.TuneMixFile =
         RepositoryPath(Config::AutotuneDir, L"QMV Tune mix positive up to 2000u.xtc");
   return prefs;
 }
 void Preferences::WAutotunePrefs(const AutotuneDlgPrefs& prefs) {
-  SavePreference(L"AutoTune", prefs);
+  Store(&Preferences::WAutotunePrefs, prefs);
 }
 
 }  // namespace WQRepos
