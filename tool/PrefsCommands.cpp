@@ -179,33 +179,19 @@ void ReadStrictly(WQCommon::BinaryReader& reader, Record& record) {
 }
 
 void ReadStrictly(WQCommon::BinaryReader& reader, std::vector<WQRepos::FieldPref>& fields) {
-  std::uint32_t count = 0;
-  reader >> count;
-  for (std::uint32_t i = 0; i < count; ++i) {
-    fields.emplace_back();
-    reader >> fields.back();
-  }
+  fields = WQCommon::ReadCountedList<WQRepos::FieldPref>(reader);
 }
 
-// The autotune records' own readers swallow their errors, so their layout is followed here.
-constexpr std::size_t kMinTunePointBytes = 4 + 3 * 8 + 4;
-
-void ReadStrictly(WQCommon::BinaryReader& reader, WQRepos::AutotunePrefs&) {
+// The autotune records' own readers swallow their errors, so their fields are read here, after
+// the record versions that their binary forms document (5 and 1).
+void ReadStrictly(WQCommon::BinaryReader& reader, WQRepos::AutotunePrefs& prefs) {
   WQCommon::ReadRecordVersion(reader, 5, "AutotunePrefs");
-  std::int32_t polarity = 0;
-  std::uint32_t count = 0;
-  reader >> polarity >> count;
-  reader.CheckCount(count, kMinTunePointBytes);
-  WQRepos::TunePoint point;
-  for (std::uint32_t i = 0; i < count; ++i) reader >> point;
-  std::int32_t sourceType = 0;
-  std::int32_t primeDelay = 0;
-  reader >> sourceType >> primeDelay;
+  WQCommon::ReadFields(reader, WQRepos::AutotunePrefs::Fields(prefs));
 }
 
 void ReadStrictly(WQCommon::BinaryReader& reader, WQRepos::AutotuneDlgPrefs& prefs) {
   WQCommon::ReadRecordVersion(reader, 1, "AutotuneDlgPrefs");
-  reader >> prefs.TuneMixFile >> prefs.Value1 >> prefs.Value2;
+  WQCommon::ReadFields(reader, WQRepos::AutotuneDlgPrefs::Fields(prefs));
   ReadStrictly(reader, prefs.Settings);
 }
 
@@ -247,32 +233,12 @@ Decoder DecoderOf(Record (Preferences::*query)() const) {
 }
 
 const std::map<std::string, Decoder>& Decoders() {
-  static const std::map<std::string, Decoder> decoders = {
-      {"ICBaseline", DecoderOf(&Preferences::QICBaseline)},
-      {"ICNoise", DecoderOf(&Preferences::QICNoise)},
-      {"ICPeakDetect", DecoderOf(&Preferences::QICPeakDetect)},
-      {"ICSmooth", DecoderOf(&Preferences::QICSmooth)},
-      {"ICThreshold", DecoderOf(&Preferences::QICThreshold)},
-      {"MZBaseline", DecoderOf(&Preferences::QMZBaseline)},
-      {"MZNoise", DecoderOf(&Preferences::QMZNoise)},
-      {"MZOPD", DecoderOf(&Preferences::QMZOPD)},
-      {"MZPeakDetect", DecoderOf(&Preferences::QMZPeakDetect)},
-      {"MZSmooth", DecoderOf(&Preferences::QMZSmooth)},
-      {"MZThreshold", DecoderOf(&Preferences::QMZThreshold)},
-      {"RampAlgorithm", DecoderOf(&Preferences::QRampAlgorithm)},
-      {"CSDecon", DecoderOf(&Preferences::QCSDecon)},
-      {"MultiThread", DecoderOf(&Preferences::QAppThreadingPrefs)},
-      {"GenTIC", DecoderOf(&Preferences::QGenTIC)},
-      {"GenEIC", DecoderOf(&Preferences::QGenEIC)},
-      {"GenBIC", DecoderOf(&Preferences::QGenBIC)},
-      {"GenSpectra", DecoderOf(&Preferences::QGenSpectra)},
-      {"TuneFieldOrder", DecoderOf(&Preferences::QTuneFieldOrder)},
-      {"StepTblColOrder", DecoderOf(&Preferences::QStepTblColOrder)},
-      {"ICPkTblColOrder", DecoderOf(&Preferences::QICPkTblColOrder)},
-      {"MZPkTblColOrder", DecoderOf(&Preferences::QMZPkTblColOrder)},
-      {"GUILayout", DecoderOf(&Preferences::QGUILayoutPrefs)},
-      {"AutoTuneCmpnds", DecoderOf(&Preferences::QATCprefs)},
-      {"AutoTune", DecoderOf(&Preferences::QAutotunePrefs)}};
+  static const std::map<std::string, Decoder> decoders = [] {
+    std::map<std::string, Decoder> all;
+    WQRepos::ForEachPreference(
+        [&all](const auto& entry) { all.emplace(Narrow(entry.Name), DecoderOf(entry.Query)); });
+    return all;
+  }();
   return decoders;
 }
 
