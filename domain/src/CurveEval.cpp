@@ -11,9 +11,6 @@ namespace {
 
 constexpr std::uint32_t kCurveEvalVersion = 1;
 
-// The result code of XMLResultException for a missing element.
-constexpr int kMissingElement = 1001;
-
 // By kind: its name in the XML form and the reader of its parameter record.
 const wchar_t* const kKindNames[] = {L"NoStep", L"Baseline", L"Noise", L"Threshold", L"PeakDetect"};
 
@@ -79,7 +76,8 @@ std::string BytesOfText(const std::wstring& text) {
 
 std::wstring RequiredText(const WQCommon::XMLParser& parser, const wchar_t* name) {
   std::wstring text;
-  if (!parser.QNode(name, text)) throw WQCommon::XMLResultException(kMissingElement, name);
+  if (!parser.QNode(name, text))
+    throw WQCommon::XMLResultException(WQCommon::kMissingElementCode, name);
   return text;
 }
 
@@ -113,7 +111,7 @@ void CurveEval::Serialize(WQCommon::BinaryWriter& writer) const {
 
 void CurveEval::Serialize(WQCommon::XMLParser& parser) {
   if (!parser.StartNode(L"CurveEval"))
-    throw WQCommon::XMLResultException(kMissingElement, L"CurveEval");
+    throw WQCommon::XMLResultException(WQCommon::kMissingElementCode, L"CurveEval");
   const Kinds kind = KindNamed(RequiredText(parser, L"Kind"));
   std::istringstream bytes(BytesOfText(RequiredText(parser, L"Params")));
   WQCommon::BinaryReader reader(bytes);

@@ -1,11 +1,6 @@
 #include <WQBL/Ranges.h>
-#include <WQCommon/Text.h>
+#include <WQCommon/XMLNumbers.h>
 
-#include <iomanip>
-#include <limits>
-#include <locale>
-#include <sstream>
-#include <stdexcept>
 #include <string>
 
 namespace WQBL {
@@ -17,41 +12,27 @@ constexpr std::uint32_t kICRangeVersion = 1;
 constexpr std::uint32_t kICFilterVersion = 1;
 constexpr std::uint32_t kMZPeakFieldVersion = 1;
 
-// The result code of XMLResultException for a missing element.
-constexpr int kMissingElement = 1001;
-
-// Text of a number that reads back as the same number.
-template <typename Number>
-std::wstring NumberText(Number value) {
-  std::wostringstream text;
-  text.imbue(std::locale::classic());
-  text << std::setprecision(std::numeric_limits<Number>::max_digits10) << value;
-  return text.str();
+// Every field is written in full precision and read back strictly.
+void WriteField(WQCommon::XMLBuilder& builder, const wchar_t* name, double value) {
+  builder.WNode(name, WQCommon::FullPrecisionText(value));
 }
 
-template <typename Number>
-void WriteField(WQCommon::XMLBuilder& builder, const wchar_t* name, Number value) {
-  builder.WNode(name, NumberText(value));
+void WriteField(WQCommon::XMLBuilder& builder, const wchar_t* name, std::int32_t value) {
+  builder.WNode(name, WQCommon::DecimalText(value));
 }
 
 void EnterElement(WQCommon::XMLParser& parser, const wchar_t* name) {
-  if (!parser.StartNode(name)) throw WQCommon::XMLResultException(kMissingElement, name);
+  if (!parser.StartNode(name))
+    throw WQCommon::XMLResultException(WQCommon::kMissingElementCode, name);
 }
 
 // The number in the child `name` of the current element of `parser`, which belongs to `record`.
 template <typename Number>
 Number ReadField(const WQCommon::XMLParser& parser, const wchar_t* name, const char* record) {
   std::wstring text;
-  if (!parser.QNode(name, text)) throw WQCommon::XMLResultException(kMissingElement, name);
-  std::wistringstream stream(text);
-  stream.imbue(std::locale::classic());
-  Number value{};
-  stream >> value;
-  if (stream.fail() || !(stream >> std::ws).eof()) {
-    throw std::runtime_error("Invalid number \"" + WQCommon::WQWideToNarrowStr(text) + "\" in " +
-                             record + ".");
-  }
-  return value;
+  if (!parser.QNode(name, text))
+    throw WQCommon::XMLResultException(WQCommon::kMissingElementCode, name);
+  return WQCommon::ParseWholeNumber<Number>(text, record);
 }
 
 }  // namespace

@@ -1,9 +1,7 @@
+#include <WQCommon/XMLNumbers.h>
 #include <WQRepos/Autotune.h>
 #include <WQRepos/Exception.h>
 
-#include <boost/lexical_cast.hpp>
-#include <locale>
-#include <sstream>
 #include <type_traits>
 #include <utility>
 
@@ -25,17 +23,6 @@ const EnumTextMap<DiverterSourceTypes> LegacyDiverterSourceMap =
 
 // The prime delay of a document that has none.
 constexpr std::int32_t kAbsentPrimeDelay = 45;
-
-constexpr int kMissingElement = 1001;
-
-// A number as a wide stream writes it by default: doubles to six significant digits.
-template <typename Number>
-std::wstring FormatNumber(Number value) {
-  std::wostringstream text;
-  text.imbue(std::locale::classic());
-  text << value;
-  return text.str();
-}
 
 QMVException InvalidValue(const std::wstring& what, const std::wstring& text) {
   return QMVException(L"Invalid " + what + L" (" + text + L") in WQRepos::QNode");
@@ -83,26 +70,19 @@ bool QNode(const XMLParser& parser, const std::wstring& name, Number& value) {
   static_assert(std::is_arithmetic_v<Number>, "QNode converts text to numbers only");
   std::wstring text;
   if (!parser.QNode(name, text)) return false;
-  value = boost::lexical_cast<Number>(text);
+  value = WQCommon::LexicalCastNumber<Number>(text);
   return true;
 }
 
-// Reads the integer that `text` begins with, after any blanks, as a wide stream does; `value`
-// keeps its value when there is none or it does not fit.
-void ReadLeadingInt(const std::wstring& text, std::int32_t& value) {
-  std::wistringstream stream(text);
-  stream.imbue(std::locale::classic());
-  std::int32_t number = 0;
-  if (stream >> number) value = number;
-}
-
 void StartRequiredNode(XMLParser& parser, const std::wstring& name) {
-  if (!parser.StartNode(name)) throw WQCommon::XMLResultException(kMissingElement, name);
+  if (!parser.StartNode(name))
+    throw WQCommon::XMLResultException(WQCommon::kMissingElementCode, name);
 }
 
 template <typename Value>
 void QRequiredNode(const XMLParser& parser, const std::wstring& name, Value& value) {
-  if (!QNode(parser, name, value)) throw WQCommon::XMLResultException(kMissingElement, name);
+  if (!QNode(parser, name, value))
+    throw WQCommon::XMLResultException(WQCommon::kMissingElementCode, name);
 }
 
 // Reads the "TunePoint" items of the list the parser is in. Children that an item lacks keep the
@@ -123,10 +103,10 @@ std::vector<TunePoint> ReadTunePointItems(XMLParser& parser, int count) {
 
 XMLBuilder& operator<<(XMLBuilder& builder, const TunePoint& point) {
   builder.WNode(L"Name", point.Name);
-  builder.WNode(L"Mass", FormatNumber(point.Mass));
-  builder.WNode(L"CapExit", FormatNumber(point.CapExit));
-  builder.WNode(L"Area", FormatNumber(point.Area));
-  builder.WNode(L"Time", FormatNumber(point.Time));
+  builder.WNode(L"Mass", WQCommon::SixDigitText(point.Mass));
+  builder.WNode(L"CapExit", WQCommon::DecimalText(point.CapExit));
+  builder.WNode(L"Area", WQCommon::SixDigitText(point.Area));
+  builder.WNode(L"Time", WQCommon::SixDigitText(point.Time));
   return builder;
 }
 
@@ -142,7 +122,7 @@ XMLBuilder& operator<<(XMLBuilder& builder, const AutotunePrefs& prefs) {
     builder.EndNode();
   }
   builder.EndNode();
-  builder.WNode(L"PrimeDelay", FormatNumber(prefs.PrimeDelay));
+  builder.WNode(L"PrimeDelay", WQCommon::DecimalText(prefs.PrimeDelay));
   builder.EndNode();
   return builder;
 }
@@ -162,13 +142,13 @@ XMLParser& operator>>(XMLParser& parser, AutotunePrefs& prefs) {
   QRequiredNode(parser, L"DiverterSource", prefs.DiverterSource);
   int count = 0;
   if (!parser.StartList(L"TunePoints", count)) {
-    throw WQCommon::XMLResultException(kMissingElement, L"TunePoints");
+    throw WQCommon::XMLResultException(WQCommon::kMissingElementCode, L"TunePoints");
   }
   std::vector<TunePoint> points = ReadTunePointItems(parser, count);
   parser.EndList();
   std::wstring primeDelay;
   if (parser.QNode(L"PrimeDelay", primeDelay)) {
-    ReadLeadingInt(primeDelay, prefs.PrimeDelay);
+    WQCommon::ReadLeadingNumberOrKeep(primeDelay, prefs.PrimeDelay);
   } else {
     prefs.PrimeDelay = kAbsentPrimeDelay;
   }

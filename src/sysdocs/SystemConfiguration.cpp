@@ -1,9 +1,6 @@
+#include <WQCommon/XMLNumbers.h>
 #include <WQRepos/SystemConfiguration.h>
 
-#include <boost/lexical_cast.hpp>
-#include <iomanip>
-#include <locale>
-#include <sstream>
 #include <tuple>
 
 #include "frame/EnumTextMap.h"
@@ -29,21 +26,6 @@ const EnumTextMap<AnalyteSource> LegacyAnalyteSourceMap =
                                     {SystemConfiguration::RightVialSource, L"Vial_2"}});
 
 const wchar_t kDocumentFile[] = L"SystemConfiguration.xml";
-
-std::wstring TwoDecimals(double value) {
-  std::wostringstream text;
-  text.imbue(std::locale::classic());
-  text << std::fixed << std::setprecision(2) << value;
-  return text.str();
-}
-
-// Reads a number from the start of `text`, after any white space, as a wide input stream does.
-void ReadLeadingNumber(const std::wstring& text, double& value) {
-  std::wistringstream stream(text);
-  stream.imbue(std::locale::classic());
-  double number = 0.0;
-  if (stream >> number) value = number;
-}
 
 AnalyteSource AnalyteSourceFromText(const std::wstring& text) {
   try {
@@ -71,14 +53,15 @@ void SystemConfiguration::Serialize(WQCommon::XMLParser& parser) {
   parser.QNode(L"UserName", UserName);
   Syringe.Serialize(parser);
   std::wstring text;
-  if (parser.QNode(L"PolaritySwitch", text)) ReadLeadingNumber(text, PolaritySwitch);
+  if (parser.QNode(L"PolaritySwitch", text))
+    WQCommon::ReadLeadingNumberOrKeep(text, PolaritySwitch);
   if (parser.QNode(L"CalSource", text)) CalSource = AnalyteSourceFromText(text);
   if (parser.QNode(L"TuneProbeId", text)) {
     const int probe = WQCommon::Probes::GetId(text);
     if (probe != -1) TuneProbeId = static_cast<WQCommon::Probes::ProbeTypes>(probe);
   }
   if (parser.QNode(L"MethodTimePeriods", text))
-    MethodTimePeriods = boost::lexical_cast<std::int32_t>(text);
+    MethodTimePeriods = WQCommon::LexicalCastNumber<std::int32_t>(text);
   parser.EndNode();
 }
 
@@ -88,10 +71,10 @@ void SystemConfiguration::Serialize(WQCommon::XMLBuilder& builder) const {
   builder.WNode(L"SystemName", SystemName);
   builder.WNode(L"UserName", UserName);
   Syringe.Serialize(builder);
-  builder.WNode(L"PolaritySwitch", TwoDecimals(PolaritySwitch));
+  builder.WNode(L"PolaritySwitch", WQCommon::TwoDecimalText(PolaritySwitch));
   builder.WNode(L"CalSource", calSource);
   builder.WNode(L"TuneProbeId", WQCommon::Probes::GetName(TuneProbeId));
-  builder.WNode(L"MethodTimePeriods", boost::lexical_cast<std::wstring>(MethodTimePeriods));
+  builder.WNode(L"MethodTimePeriods", WQCommon::DecimalText(MethodTimePeriods));
   builder.EndNode();
 }
 

@@ -34,9 +34,12 @@ class WQCOMMON_EXPORT IWQXML {
   virtual void Serialize(XMLBuilder& builder) const = 0;
 };
 
-// Raised by readers of XML records for a required element that is missing. It carries a result
-// code and a wide message and, like the records' other result types, does not derive from
-// std::exception.
+// The result code of an XMLResultException for a required element that is missing.
+constexpr int kMissingElementCode = 1001;
+
+// Raised by readers of XML records for a required element that is missing, with the code
+// kMissingElementCode and the element's name as the message. Like the records' other result
+// types, it does not derive from std::exception.
 struct WQCOMMON_EXPORT XMLResultException {
   XMLResultException(int code, std::wstring message);
   int Code;

@@ -1,0 +1,61 @@
+#include <WQCommon/XMLNumbers.h>
+#include <gmock/gmock.h>
+
+#include <boost/lexical_cast.hpp>
+#include <cstdint>
+#include <limits>
+#include <stdexcept>
+
+namespace WQCommon {
+namespace {
+
+using ::testing::ThrowsMessage;
+
+TEST(XMLNumbers, EachWritingRuleHasItsOwnDigits) {
+  EXPECT_EQ(FullPrecisionText(0.1), L"0.10000000000000001");
+  EXPECT_EQ(ShortestExactText(0.1), L"0.1");
+  EXPECT_EQ(ShortestExactText(2.5e-7), L"2.5e-07");
+  EXPECT_EQ(SixDigitText(1234.5678), L"1234.57");
+  EXPECT_EQ(SixDigitText(100.0), L"100");
+  EXPECT_EQ(SixDigitText(1.5e7), L"1.5e+07");
+  EXPECT_EQ(TwoDecimalText(0.7), L"0.70");
+  EXPECT_EQ(TwoDecimalText(1.234), L"1.23");
+  EXPECT_EQ(DecimalText(std::numeric_limits<std::int32_t>::min()), L"-2147483648");
+}
+
+TEST(XMLNumbers, ExactTextsReadBackAsTheSameNumber) {
+  const double third = 1.0 / 3.0;
+  EXPECT_EQ(ParseWholeNumber<double>(FullPrecisionText(third), "test"), third);
+  double read = 0.0;
+  ReadWholeNumberOrKeep(ShortestExactText(third), read);
+  EXPECT_EQ(read, third);
+}
+
+TEST(XMLNumbers, StrictParseAllowsBlanksAroundButRefusesAnythingElse) {
+  EXPECT_EQ(ParseWholeNumber<std::int32_t>(L" +7 ", "Owner"), 7);
+  EXPECT_THAT([] { ParseWholeNumber<std::int32_t>(L"1.5", "Owner"); },
+              ThrowsMessage<std::runtime_error>("Invalid number \"1.5\" in Owner."));
+  EXPECT_THAT([] { ParseWholeNumber<double>(L"", "Owner"); },
+              ThrowsMessage<std::runtime_error>("Invalid number \"\" in Owner."));
+}
+
+TEST(XMLNumbers, LexicalCastAllowsASignButNoBlanks) {
+  EXPECT_EQ(LexicalCastNumber<std::int32_t>(L"+7"), 7);
+  EXPECT_EQ(LexicalCastNumber<double>(L"-0.5"), -0.5);
+  for (const wchar_t* text : {L" 7", L"7 ", L"", L"2147483648"})
+    EXPECT_THROW(LexicalCastNumber<std::int32_t>(text), boost::bad_lexical_cast) << text;
+}
+
+TEST(XMLNumbers, LenientReadsKeepTheValueForTextThatIsNoNumber) {
+  double whole = 1.0;
+  for (const wchar_t* text : {L" 3", L"+3", L"3x", L""}) ReadWholeNumberOrKeep(text, whole);
+  EXPECT_EQ(whole, 1.0);
+  std::int32_t leading = 9;
+  ReadLeadingNumberOrKeep(L" 12abc", leading);
+  EXPECT_EQ(leading, 12);
+  for (const wchar_t* text : {L"abc", L"2147483648"}) ReadLeadingNumberOrKeep(text, leading);
+  EXPECT_EQ(leading, 12);
+}
+
+}  // namespace
+}  // namespace WQCommon
