@@ -1,12 +1,28 @@
-// A libFuzzer program for the one reader named at compile time (WQFUZZ_READER).
+// The libFuzzer program of every reader: the environment variable WQFUZZ_READER names the one to
+// run (scripts/fuzz.sh sets it).
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <iostream>
 #include <string>
 
 #include "Readers.h"
 
+namespace {
+
+const wqfuzz::Reader& ChosenReader() {
+  const char* name = std::getenv("WQFUZZ_READER");
+  if (name == nullptr) {
+    std::cerr << "Set WQFUZZ_READER to the name of a reader (MakeCorpus --readers lists them).\n";
+    std::exit(2);
+  }
+  return wqfuzz::FindReader(name);
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const wqfuzz::Reader& reader = wqfuzz::FindReader(WQFUZZ_READER);
+  static const wqfuzz::Reader& reader = ChosenReader();
   reader.read(std::string(reinterpret_cast<const char*>(data), size));
   return 0;
 }

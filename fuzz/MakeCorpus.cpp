@@ -5,6 +5,7 @@
 // same files.
 //
 // Usage: MakeCorpus <corpus directory>
+//        MakeCorpus --readers      (prints the name of every reader, one a line)
 #include <WQCommon/Text.h>
 #include <WQCommon/XML.h>
 #include <WQDataFile/SyntheticRun.h>
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "Readers.h"
+#include "Samples.h"
 
 namespace {
 
@@ -48,7 +50,7 @@ class Corpus {
 
   // Writes each value into the corpus folder of `reader` with write(value, path of its file).
   template <typename Value, typename Write>
-  void Add(const char* reader, const Files<Value>& files, Write write) const {
+  void Add(const std::string& reader, const Files<Value>& files, Write write) const {
     const fs::path folder = root_ / reader;
     fs::create_directories(folder);
     for (const auto& [file, value] : files) write(value, folder / file);
@@ -57,7 +59,7 @@ class Corpus {
   // For a save that always writes the repository file <subdirectory>/<saved>: saves each value
   // with save(value) and moves that file into the corpus folder of `reader`.
   template <typename Value, typename Save>
-  void AddSaved(const char* reader, const Files<Value>& files, const char* subdirectory,
+  void AddSaved(const std::string& reader, const Files<Value>& files, const char* subdirectory,
                 const std::string& saved, Save save) const {
     Add(reader, files, [&](const Value& value, const fs::path& target) {
       save(value);
@@ -178,123 +180,16 @@ void AddEvalMethods(const Corpus& corpus) {
 
 // --- preferences ---
 
-// Writes the preference `file` twice into the corpus of `reader`: `first`, then the
-// default-constructed record changed by `change`.
-template <typename Record, typename Change>
-void AddPreference(const Corpus& corpus, const char* reader, const char* file,
-                   void (Preferences::*write)(const Record&), const Record& first, Change change) {
-  const std::vector<Record> values = {first, Changed(Record(), change)};
-  corpus.AddSaved(reader, Numbered(".pref", values), "Prefs", std::string(file) + ".pref",
-                  [write](const Record& value) { (Preferences().*write)(value); });
-}
-
-WQRepos::FieldPref Field(const wchar_t* name, bool visible) {
-  WQRepos::FieldPref field;
-  field.Name = name;
-  field.Visible = visible;
-  return field;
-}
-
-void CaffeineAndMRFA(WQRepos::AutotunePrefs& prefs) {
-  prefs.TunePoints = {{L"Caffeine", 195.088, 40, 1.2e6, 0.5}, {L"MRFA", 524.265, 55, 8.0e5, 0.5}};
-  prefs.SourceType = WQCommon::Probes::ESI;
-  prefs.PrimeDelay = 30;
-}
-
+// Every preference of the catalogue: its default and a varied record, written by its own write.
 void AddPreferences(const Corpus& corpus) {
-  using WQBL::MZRange;
-  AddPreference(corpus, "pref_ic_baseline", "ICBaseline", &Preferences::WICBaseline,
-                WQBL::BaselineParams::DefaultIC(), [](auto& p) {
-                  p.Algorithm = WQBL::BaselineParams::Linear;
-                  p.WindowWidth = 31;
-                });
-  AddPreference(corpus, "pref_ic_noise", "ICNoise", &Preferences::WICNoise,
-                WQBL::NoiseParams::DefaultIC(), [](auto& p) {
-                  p.WindowWidth = 75;
-                  p.Factor = 2.5;
-                });
-  AddPreference(corpus, "pref_mz_peak_detect", "MZPeakDetect", &Preferences::WMZPeakDetect,
-                WQBL::PeakDetectParams::DefaultMS(), [](auto& p) {
-                  p.MinPeakWidth = 4;
-                  p.UseThreshold = false;
-                });
-  AddPreference(corpus, "pref_mz_smooth", "MZSmooth", &Preferences::WMZSmooth,
-                WQBL::SmoothParams::DefaultMS(), [](auto& p) {
-                  p.WindowWidth = 11;
-                  p.PolynomialOrder = 4;
-                });
-  AddPreference(corpus, "pref_ic_threshold", "ICThreshold", &Preferences::WICThreshold,
-                WQBL::ThresholdParams(), [](auto& p) { p.Level = 1500.0; });
-  AddPreference(corpus, "pref_mz_opd", "MZOPD", &Preferences::WMZOPD, WQBL::OPDParams::DefaultMS(),
-                [](auto& p) {
-                  p.PeakWidth = 0.35;
-                  p.MaxIterations = 40;
-                });
-  AddPreference(corpus, "pref_ramp_algorithm", "RampAlgorithm", &Preferences::WRampAlgorithm,
-                WQBL::RampAlgorithmParams(), [](auto& p) {
-                  p.Algorithm = WQBL::RampAlgorithmParams::Stepped;
-                  p.Steps = 25;
-                });
-  AddPreference(corpus, "pref_cs_decon", "CSDecon", &Preferences::WCSDecon,
-                WQBL::ChargeStateParams(), [](auto& p) {
-                  p.MinCharge = 2;
-                  p.MaxCharge = 12;
-                  p.MassTolerance = 0.2;
-                });
-  AddPreference(corpus, "pref_multi_thread", "MultiThread", &Preferences::WAppThreadingPrefs,
-                WQBL::AppThreadingParams(), [](auto& p) {
-                  p.Enabled = false;
-                  p.ThreadCount = 1;
-                });
-  AddPreference(corpus, "pref_gen_tic", "GenTIC", &Preferences::WGenTIC, WQRepos::GenTICPrefs(),
-                [](auto& p) {
-                  p.Filter.Function = 1;
-                  p.Filter.Polarity = WQBL::ICFilter::PositiveOnly;
-                  p.Option = 1;
-                });
-  AddPreference(corpus, "pref_gen_eic", "GenEIC", &Preferences::WGenEIC, WQRepos::GenEICPrefs(),
-                [](auto& p) {
-                  p.MassRanges = {MZRange(MZRange::Bounded, 194.6, 195.6),
-                                  MZRange(MZRange::Bounded, 523.8, 524.8)};
-                  p.Names = {L"Caffeine", L"MRFA"};
-                });
-  AddPreference(corpus, "pref_gen_bic", "GenBIC", &Preferences::WGenBIC, WQRepos::GenBICPrefs(),
-                [](auto& p) {
-                  p.Filter.Function = 0;
-                  p.Filter.Polarity = WQBL::ICFilter::NegativeOnly;
-                  p.EvalMethodName = L"Peptides";
-                  p.MassRanges = {MZRange(MZRange::Bounded, 300.0, 1200.0)};
-                  p.Option = 0;
-                });
-  AddPreference(corpus, "pref_gen_spectra", "GenSpectra", &Preferences::WGenSpectra,
-                WQRepos::GenSpectraPrefs(), [](auto& p) {
-                  p.Values = {1, 3};
-                  p.TimeRanges = {WQBL::ICRange(0.5, 0.9), WQBL::ICRange(2.1, 2.4)};
-                  p.Names = {L"Peak 1", L"Peak 2"};
-                  p.MassRange = MZRange(MZRange::Bounded, 100.0, 600.0);
-                });
-  // The second file holds an empty list.
-  AddPreference(corpus, "pref_tune_field_order", "TuneFieldOrder", &Preferences::WTuneFieldOrder,
-                std::vector<WQRepos::FieldPref>{
-                    Field(L"Capillary (kV)", true), Field(L"Cone (V)", true),
-                    Field(L"Extractor (V)", false), Field(L"Source Temp (\u00b0C)", true)},
-                [](auto&) {});
-  AddPreference(corpus, "pref_gui_layout", "GUILayout", &Preferences::WGUILayoutPrefs,
-                WQRepos::GUILayoutPrefs(), [](auto& p) {
-                  p.FlagB = false;
-                  p.Number = 2;
-                  p.FlagE = false;
-                });
-  AddPreference(corpus, "pref_autotune_compounds", "AutoTuneCmpnds", &Preferences::WATCprefs,
-                WQRepos::AutotunePrefs(), CaffeineAndMRFA);
-  AddPreference(corpus, "pref_autotune_dialog", "AutoTune", &Preferences::WAutotunePrefs,
-                WQRepos::AutotuneDlgPrefs(), [](auto& p) {
-                  p.TuneMixFile = L"/var/lib/WQData/Autotune/Tune mix negative.xtc";
-                  p.Value1 = 3;
-                  p.Value2 = -1;
-                  CaffeineAndMRFA(p.Settings);
-                  p.Settings.Polarity = Negative;
-                });
+  WQRepos::ForEachPreference([&corpus](const auto& entry) {
+    const auto first = entry.Default();
+    const std::string name = WQCommon::WQWideToNarrowStr(entry.Name);
+    corpus.AddSaved(wqfuzz::PreferenceReaderName(entry.Name),
+                    Numbered(".pref", std::vector{first, wqfuzz::Varied(first)}), "Prefs",
+                    name + ".pref",
+                    [write = entry.Write](const auto& value) { (Preferences().*write)(value); });
+  });
 }
 
 // --- calibration, data file names and system configuration ---
@@ -384,7 +279,8 @@ void AddXMLDocuments(const Corpus& corpus) {
       {{{L"Instrument", L"Single quadrupole MS"}, {L"Sample_Inlet", L"Syringe pump infusion"}},
        {{L"Instrument", L"Single quadrupole MS, APCI"}}});
 
-  const WQRepos::AutotunePrefs caffeineAndMRFA = Changed(WQRepos::AutotunePrefs(), CaffeineAndMRFA);
+  const WQRepos::AutotunePrefs caffeineAndMRFA =
+      Changed(WQRepos::AutotunePrefs(), wqfuzz::CaffeineAndMRFA);
   WQRepos::AutotunePrefs negative = caffeineAndMRFA;
   negative.Polarity = Negative;
   negative.DiverterSource = WQRepos::Waste;
@@ -446,8 +342,12 @@ void AddDeepAndWideDocuments(const Corpus& corpus) {
 
 int main(int argc, char** argv) {
   if (argc != 2) {
-    std::cerr << "Usage: MakeCorpus <corpus directory>\n";
+    std::cerr << "Usage: MakeCorpus <corpus directory> | MakeCorpus --readers\n";
     return 2;
+  }
+  if (std::string(argv[1]) == "--readers") {
+    for (const wqfuzz::Reader& reader : wqfuzz::Readers()) std::cout << reader.name << '\n';
+    return 0;
   }
   try {
     wqfuzz::InitializeOnce();

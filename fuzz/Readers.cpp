@@ -102,12 +102,12 @@ void ReadEvalMethod(const std::string& bytes, const char* extension, Load load) 
   Tolerate([load] { load(WQCommon::WQNarrowToWideStr(kInputName)); });
 }
 
-// Stores `bytes` as the preference file `name` and runs its query.
-template <typename Record>
-void ReadPreference(const std::string& bytes, const char* name,
-                    Record (WQRepos::Preferences::*query)() const) {
-  const InputFile file(RepositoryDirectory("Prefs") / (std::string(name) + ".pref"), bytes);
-  Tolerate([query] { (WQRepos::Preferences().*query)(); });
+// Stores `bytes` as the file of the preference `entry` and runs its query.
+template <typename Entry>
+void ReadPreference(const std::string& bytes, const Entry& entry) {
+  const InputFile file(
+      RepositoryDirectory("Prefs") / (WQCommon::WQWideToNarrowStr(entry.Name) + ".pref"), bytes);
+  Tolerate([query = entry.Query] { (WQRepos::Preferences().*query)(); });
 }
 
 void ReadReferenceCalibrants(const std::string& bytes) {
@@ -191,86 +191,44 @@ void ReadConfigClient(const std::string& bytes) {
   Tolerate([] { WQRepos::Config().Refresh(); });
 }
 
-using WQRepos::Preferences;
-
-const std::vector<Reader> kReaders = {
-    {"method", ReadAcqMethod},
-    {"tune", ReadTune},
-    {"spectrum_eval",
-     [](const std::string& bytes) {
-       ReadEvalMethod(bytes, ".sem", WQRepos::LoadSpectrumEvalMethod);
-     }},
-    {"ic_eval",
-     [](const std::string& bytes) { ReadEvalMethod(bytes, ".iem", WQRepos::LoadICEvalMethod); }},
-    {"pref_ic_baseline",
-     [](const std::string& bytes) {
-       ReadPreference(bytes, "ICBaseline", &Preferences::QICBaseline);
-     }},
-    {"pref_ic_noise",
-     [](const std::string& bytes) { ReadPreference(bytes, "ICNoise", &Preferences::QICNoise); }},
-    {"pref_mz_peak_detect",
-     [](const std::string& bytes) {
-       ReadPreference(bytes, "MZPeakDetect", &Preferences::QMZPeakDetect);
-     }},
-    {"pref_mz_smooth",
-     [](const std::string& bytes) { ReadPreference(bytes, "MZSmooth", &Preferences::QMZSmooth); }},
-    {"pref_ic_threshold",
-     [](const std::string& bytes) {
-       ReadPreference(bytes, "ICThreshold", &Preferences::QICThreshold);
-     }},
-    {"pref_mz_opd",
-     [](const std::string& bytes) { ReadPreference(bytes, "MZOPD", &Preferences::QMZOPD); }},
-    {"pref_ramp_algorithm",
-     [](const std::string& bytes) {
-       ReadPreference(bytes, "RampAlgorithm", &Preferences::QRampAlgorithm);
-     }},
-    {"pref_cs_decon",
-     [](const std::string& bytes) { ReadPreference(bytes, "CSDecon", &Preferences::QCSDecon); }},
-    {"pref_multi_thread",
-     [](const std::string& bytes) {
-       ReadPreference(bytes, "MultiThread", &Preferences::QAppThreadingPrefs);
-     }},
-    {"pref_gen_tic",
-     [](const std::string& bytes) { ReadPreference(bytes, "GenTIC", &Preferences::QGenTIC); }},
-    {"pref_gen_eic",
-     [](const std::string& bytes) { ReadPreference(bytes, "GenEIC", &Preferences::QGenEIC); }},
-    {"pref_gen_bic",
-     [](const std::string& bytes) { ReadPreference(bytes, "GenBIC", &Preferences::QGenBIC); }},
-    {"pref_gen_spectra",
-     [](const std::string& bytes) {
-       ReadPreference(bytes, "GenSpectra", &Preferences::QGenSpectra);
-     }},
-    {"pref_tune_field_order",
-     [](const std::string& bytes) {
-       ReadPreference(bytes, "TuneFieldOrder", &Preferences::QTuneFieldOrder);
-     }},
-    {"pref_gui_layout",
-     [](const std::string& bytes) {
-       ReadPreference(bytes, "GUILayout", &Preferences::QGUILayoutPrefs);
-     }},
-    {"pref_autotune_compounds",
-     [](const std::string& bytes) {
-       ReadPreference(bytes, "AutoTuneCmpnds", &Preferences::QATCprefs);
-     }},
-    {"pref_autotune_dialog",
-     [](const std::string& bytes) {
-       ReadPreference(bytes, "AutoTune", &Preferences::QAutotunePrefs);
-     }},
-    {"ref_cals", ReadReferenceCalibrants},
-    {"data_file_name", ReadDataFileName},
-    {"cal_data", ReadCalibrationData},
-    {"system_configuration", ReadSystemConfiguration},
-    {"spectrum_data_info", ReadSpectrumDataInfo},
-    {"autotune_xml", ReadAutotuneXML},
-    {"config_client", ReadConfigClient},
-};
+std::vector<Reader> AllReaders() {
+  std::vector<Reader> readers = {
+      {"method", ReadAcqMethod},
+      {"tune", ReadTune},
+      {"spectrum_eval",
+       [](const std::string& bytes) {
+         ReadEvalMethod(bytes, ".sem", WQRepos::LoadSpectrumEvalMethod);
+       }},
+      {"ic_eval",
+       [](const std::string& bytes) { ReadEvalMethod(bytes, ".iem", WQRepos::LoadICEvalMethod); }},
+  };
+  WQRepos::ForEachPreference([&readers](const auto& entry) {
+    readers.push_back({PreferenceReaderName(entry.Name),
+                       [entry](const std::string& bytes) { ReadPreference(bytes, entry); }});
+  });
+  readers.insert(readers.end(), {{"ref_cals", ReadReferenceCalibrants},
+                                 {"data_file_name", ReadDataFileName},
+                                 {"cal_data", ReadCalibrationData},
+                                 {"system_configuration", ReadSystemConfiguration},
+                                 {"spectrum_data_info", ReadSpectrumDataInfo},
+                                 {"autotune_xml", ReadAutotuneXML},
+                                 {"config_client", ReadConfigClient}});
+  return readers;
+}
 
 }  // namespace
 
-const std::vector<Reader>& Readers() { return kReaders; }
+std::string PreferenceReaderName(const std::wstring& preference) {
+  return "pref_" + WQCommon::WQWideToNarrowStr(preference);
+}
+
+const std::vector<Reader>& Readers() {
+  static const std::vector<Reader> readers = AllReaders();
+  return readers;
+}
 
 const Reader& FindReader(const std::string& name) {
-  for (const Reader& reader : kReaders) {
+  for (const Reader& reader : Readers()) {
     if (name == reader.name) return reader;
   }
   throw std::invalid_argument("Unknown reader " + name);

@@ -9,20 +9,24 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace wqfuzz {
 
 struct Reader {
-  // Also the name of the reader's corpus folder and the suffix of its fuzz target.
-  const char* name;
+  // Also the name of the reader's corpus folder, and what the fuzz target is told to run.
+  std::string name;
   // Stores `bytes` as the file the reader reads, reads it, and removes it again. Swallows the
   // errors a reader may raise for a bad file (the std::exception family and
   // WQCommon::XMLResultException) except std::bad_alloc, which no bounded file may cause; anything
   // else escapes.
-  void (*read)(const std::string& bytes);
+  std::function<void(const std::string& bytes)> read;
 };
+
+// The name of the reader of the preference file `preference` ("pref_" and the file's name).
+std::string PreferenceReaderName(const std::wstring& preference);
 
 // Every reader, in a fixed order.
 const std::vector<Reader>& Readers();

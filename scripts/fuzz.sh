@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Fuzzes every reader of the module with libFuzzer (AddressSanitizer and UndefinedBehaviorSanitizer
-# on): builds one fuzz target per reader into build-fuzz with clang, runs each for N seconds on a
-# scratch copy of its corpus (tests/data/corpus/<reader>, plus its regressions) two at a time, the
-# XML readers with the markup of fuzz/xml.dict as a dictionary, the ConfigClient.xml reader alone at
+# on): builds the fuzz target of the readers into build-fuzz with clang, runs each reader for N
+# seconds on a scratch copy of its corpus (tests/data/corpus/<reader>, plus its regressions) two
+# at a time, the XML readers with the markup of fuzz/xml.dict as a dictionary, the ConfigClient.xml reader alone at
 # the end, and prints a line of figures per reader and a total.
 # Every input that crashed a reader, ran it out of memory or hung it is kept in
 # tests/data/regressions/<reader>/, and the run then fails. The committed corpus never grows.
 #
 # Usage: scripts/fuzz.sh [--seconds N] [--build-dir DIR]
-#   --seconds N      fuzzing time of each reader (default 40: 28 readers take about 10 minutes)
+#   --seconds N      fuzzing time of each reader (default 30: 36 readers take about 9 minutes)
 #   --build-dir DIR  build directory (default build-fuzz)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -18,7 +18,7 @@ usage() {
   exit 2
 }
 
-seconds=40
+seconds=30
 build=build-fuzz
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -36,7 +36,7 @@ cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDe
   -DWQREPOS_SANITIZE=fuzz -DWQREPOS_TESTS=OFF >/dev/null
 cmake --build "$build" -j2 --target WQFuzzTargets >/dev/null
 
-mapfile -t readers <"$build/fuzz/readers.txt"
+mapfile -t readers < <("$build/fuzz/MakeCorpus" --readers)
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 # Left behind only when the ConfigClient.xml reader was stopped part-way; the other readers must
@@ -56,7 +56,7 @@ fuzz() {
     system_configuration | spectrum_data_info | autotune_xml | config_client)
       dictionary=(-dict=fuzz/xml.dict) ;;
   esac
-  "$build/fuzz/fuzz_$reader" -max_total_time="$seconds" -malloc_limit_mb=64 -rss_limit_mb=1024 \
+  WQFUZZ_READER=$reader "$build/fuzz/fuzz_reader" -max_total_time="$seconds" -malloc_limit_mb=64 -rss_limit_mb=1024 \
     -timeout=5 -print_final_stats=1 "${dictionary[@]}" -artifact_prefix="$work/artifacts/" \
     "$work/corpus" >"$work/log" 2>&1 || status=$?
   echo "$status" >"$work/status"

@@ -6,6 +6,8 @@
 
 #include <stdexcept>
 
+#include "Samples.h"
+
 namespace wqtest {
 namespace {
 
@@ -20,23 +22,6 @@ std::string PreferenceFailure(const fs::path& file) {
          file.string();
 }
 
-// A preference kept by the write `write` of Preferences in "<name>.pref".
-template <typename Record>
-SaveCase PreferenceCase(const fs::path& base, const std::string& name,
-                        void (Preferences::*write)(const Record&), Record first, Record second) {
-  const fs::path file = base / "Prefs" / (name + ".pref");
-  return {name, file,
-          [write, first, second](int value) { (Preferences().*write)(value ? second : first); },
-          PreferenceFailure(file)};
-}
-
-// `record` with one setting changed by `change`.
-template <typename Record, typename Change>
-Record Changed(Record record, Change change) {
-  change(record);
-  return record;
-}
-
 WQBL::Method MethodWithOnePeriod(double minutes) {
   WQBL::Method method;
   method.TimePeriods.emplace_back();
@@ -46,60 +31,21 @@ WQBL::Method MethodWithOnePeriod(double minutes) {
   return method;
 }
 
+// Every preference of the catalogue, saving its default or a varied record.
 std::vector<SaveCase> PreferenceCases(const fs::path& base) {
-  using namespace WQBL;
-  using WQRepos::FieldPref;
-  const std::vector<FieldPref> noFields;
-  const std::vector<FieldPref> oneField{
-      Changed(FieldPref(), [](FieldPref& f) { f.Name = L"Mass"; })};
-  return {
-      PreferenceCase(base, "ICBaseline", &Preferences::WICBaseline, BaselineParams::DefaultIC(),
-                     BaselineParams::DefaultMS()),
-      PreferenceCase(base, "ICNoise", &Preferences::WICNoise, NoiseParams::DefaultIC(),
-                     NoiseParams::DefaultMS()),
-      PreferenceCase(base, "ICPeakDetect", &Preferences::WICPeakDetect,
-                     PeakDetectParams::DefaultIC(), PeakDetectParams::DefaultMS()),
-      PreferenceCase(base, "ICSmooth", &Preferences::WICSmooth, SmoothParams::DefaultIC(),
-                     SmoothParams::DefaultMS()),
-      PreferenceCase(base, "ICThreshold", &Preferences::WICThreshold, ThresholdParams(),
-                     Changed(ThresholdParams(), [](ThresholdParams& p) { p.Level = 5; })),
-      PreferenceCase(base, "MZBaseline", &Preferences::WMZBaseline, BaselineParams::DefaultMS(),
-                     BaselineParams::DefaultIC()),
-      PreferenceCase(base, "MZNoise", &Preferences::WMZNoise, NoiseParams::DefaultMS(),
-                     NoiseParams::DefaultIC()),
-      PreferenceCase(base, "MZOPD", &Preferences::WMZOPD, OPDParams(), OPDParams::DefaultMS()),
-      PreferenceCase(base, "MZPeakDetect", &Preferences::WMZPeakDetect,
-                     PeakDetectParams::DefaultMS(), PeakDetectParams::DefaultIC()),
-      PreferenceCase(base, "MZSmooth", &Preferences::WMZSmooth, SmoothParams::DefaultMS(),
-                     SmoothParams::DefaultIC()),
-      PreferenceCase(base, "MZThreshold", &Preferences::WMZThreshold, ThresholdParams(),
-                     Changed(ThresholdParams(), [](ThresholdParams& p) { p.Level = 7; })),
-      PreferenceCase(base, "RampAlgorithm", &Preferences::WRampAlgorithm, RampAlgorithmParams(),
-                     Changed(RampAlgorithmParams(), [](RampAlgorithmParams& p) { p.Steps = 9; })),
-      PreferenceCase(base, "CSDecon", &Preferences::WCSDecon, ChargeStateParams(),
-                     Changed(ChargeStateParams(), [](ChargeStateParams& p) { p.MaxCharge = 9; })),
-      PreferenceCase(
-          base, "MultiThread", &Preferences::WAppThreadingPrefs, AppThreadingParams(),
-          Changed(AppThreadingParams(), [](AppThreadingParams& p) { p.ThreadCount = 9; })),
-      PreferenceCase(base, "GenTIC", &Preferences::WGenTIC, WQRepos::GenTICPrefs(),
-                     Changed(WQRepos::GenTICPrefs(), [](auto& p) { p.Option = 9; })),
-      PreferenceCase(base, "GenEIC", &Preferences::WGenEIC, WQRepos::GenEICPrefs(),
-                     Changed(WQRepos::GenEICPrefs(), [](auto& p) { p.Option = 9; })),
-      PreferenceCase(base, "GenBIC", &Preferences::WGenBIC, WQRepos::GenBICPrefs(),
-                     Changed(WQRepos::GenBICPrefs(), [](auto& p) { p.Option = 9; })),
-      PreferenceCase(base, "GenSpectra", &Preferences::WGenSpectra, WQRepos::GenSpectraPrefs(),
-                     Changed(WQRepos::GenSpectraPrefs(), [](auto& p) { p.Option = 9; })),
-      PreferenceCase(base, "TuneFieldOrder", &Preferences::WTuneFieldOrder, noFields, oneField),
-      PreferenceCase(base, "StepTblColOrder", &Preferences::WStepTblColOrder, oneField, noFields),
-      PreferenceCase(base, "ICPkTblColOrder", &Preferences::WICPkTblColOrder, noFields, oneField),
-      PreferenceCase(base, "MZPkTblColOrder", &Preferences::WMZPkTblColOrder, oneField, noFields),
-      PreferenceCase(base, "GUILayout", &Preferences::WGUILayoutPrefs, WQRepos::GUILayoutPrefs(),
-                     Changed(WQRepos::GUILayoutPrefs(), [](auto& p) { p.Number = 9; })),
-      PreferenceCase(base, "AutoTuneCmpnds", &Preferences::WATCprefs, WQRepos::AutotunePrefs(),
-                     Changed(WQRepos::AutotunePrefs(), [](auto& p) { p.PrimeDelay = 60; })),
-      PreferenceCase(base, "AutoTune", &Preferences::WAutotunePrefs, WQRepos::AutotuneDlgPrefs(),
-                     Changed(WQRepos::AutotuneDlgPrefs(), [](auto& p) { p.Value1 = 9; })),
-  };
+  std::vector<SaveCase> cases;
+  WQRepos::ForEachPreference([&](const auto& entry) {
+    const std::string name = WQCommon::WQWideToNarrowStr(entry.Name);
+    const fs::path file = base / "Prefs" / (name + ".pref");
+    const auto first = entry.Default();
+    const auto second = wqfuzz::Varied(first);
+    cases.push_back({name, file,
+                     [write = entry.Write, first, second](int value) {
+                       (Preferences().*write)(value ? second : first);
+                     },
+                     PreferenceFailure(file)});
+  });
+  return cases;
 }
 
 std::vector<SaveCase> RepositoryCases(const fs::path& base) {
