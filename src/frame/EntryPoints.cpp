@@ -37,18 +37,16 @@ std::wstring QDataDirectoryWorkingFile() { return RepositoryPath(Config::DataDir
 
 DataFileNameInfo QDataDirectoryFileNameInfo() {
   DataFileNameInfo info;
-  ReadBinaryFile(RepositoryPath(Config::PrefsDir, kDataFileNameInfoFile),
-                 [&info](WQCommon::BinaryReader& reader) {
-                   std::uint32_t version = 0;
-                   reader >> version;
-                   if (version > kDataFileNameInfoVersion)
-                     throw std::runtime_error("Unknown DataFileNameInfo version.");
-                   reader >> info.Time;
-                   if (version == 1) {
-                     std::uint32_t unused = 0;
-                     reader >> unused;
-                   }
-                 });
+  // Every version up to the current one is read; version 1 has one more word after the time.
+  ReadVersionedFile(RepositoryPath(Config::PrefsDir, kDataFileNameInfoFile),
+                    FileVersions{0, kDataFileNameInfoVersion}, "Unknown DataFileNameInfo version.",
+                    [&info](WQCommon::BinaryReader& reader, std::uint32_t version) {
+                      reader >> info.Time;
+                      if (version == 1) {
+                        std::uint32_t unused = 0;
+                        reader >> unused;
+                      }
+                    });
   return info;
 }
 

@@ -49,4 +49,23 @@ bool ReadBinaryFile(const std::wstring& path,
   return true;
 }
 
+bool ReadVersionedFile(const std::wstring& path, FileVersions accepted,
+                       const std::function<std::string(std::uint32_t version)>& versionError,
+                       const std::function<void(WQCommon::BinaryReader&, std::uint32_t)>& read) {
+  return ReadBinaryFile(path, [&](WQCommon::BinaryReader& reader) {
+    std::uint32_t version = 0;
+    reader >> version;
+    if (version < accepted.Oldest || version > accepted.Newest)
+      throw std::runtime_error(versionError(version));
+    read(reader, version);
+  });
+}
+
+bool ReadVersionedFile(const std::wstring& path, FileVersions accepted,
+                       const std::string& versionError,
+                       const std::function<void(WQCommon::BinaryReader&, std::uint32_t)>& read) {
+  return ReadVersionedFile(
+      path, accepted, [&versionError](std::uint32_t) { return versionError; }, read);
+}
+
 }  // namespace WQRepos

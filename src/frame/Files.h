@@ -3,6 +3,7 @@
 
 #include <WQCommon/Binary.h>
 
+#include <cstdint>
 #include <functional>
 #include <ostream>
 #include <string>
@@ -25,5 +26,25 @@ void SaveBinaryFile(const std::wstring& path, const std::string& failure,
 // WQCommon::StreamError naming the file.
 bool ReadBinaryFile(const std::wstring& path,
                     const std::function<void(WQCommon::BinaryReader&)>& read);
+
+// The file versions that a reader accepts: Oldest to Newest, both included.
+struct FileVersions {
+  static FileVersions Only(std::uint32_t version) { return {version, version}; }
+  std::uint32_t Oldest;
+  std::uint32_t Newest;
+};
+
+// Reads a binary file that starts with its file version word: ReadBinaryFile, reading the version
+// first and then, when it is one of `accepted`, the rest of the file through `read`, which is
+// given the version. Any other version throws std::runtime_error with the text
+// versionError(version), without calling `read`. Returns false when the file cannot be opened.
+bool ReadVersionedFile(const std::wstring& path, FileVersions accepted,
+                       const std::function<std::string(std::uint32_t version)>& versionError,
+                       const std::function<void(WQCommon::BinaryReader&, std::uint32_t)>& read);
+
+// ReadVersionedFile with the same text, `versionError`, for every version it refuses.
+bool ReadVersionedFile(const std::wstring& path, FileVersions accepted,
+                       const std::string& versionError,
+                       const std::function<void(WQCommon::BinaryReader&, std::uint32_t)>& read);
 
 }  // namespace WQRepos

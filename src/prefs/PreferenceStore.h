@@ -75,12 +75,10 @@ void SavePreference(const std::wstring& name, const Record& record) {
 template <typename Record>
 void LoadPreference(const std::wstring& name, Record& record) {
   try {
-    ReadBinaryFile(PreferencePath(name), [&record](WQCommon::BinaryReader& reader) {
-      std::uint32_t version = 0;
-      reader >> version;
-      if (version != kPreferenceFileVersion) throw std::runtime_error("Invalid preference file.");
-      ReadBody(reader, record);
-    });
+    ReadVersionedFile(
+        PreferencePath(name), FileVersions::Only(kPreferenceFileVersion),
+        "Invalid preference file.",
+        [&record](WQCommon::BinaryReader& reader, std::uint32_t) { ReadBody(reader, record); });
   } catch (const std::exception&) {
     record = Record();
   }

@@ -68,13 +68,11 @@ void SaveReferenceCalibrants(const std::vector<RefCal>& calibrants) {
 
 std::vector<RefCal> LoadReferenceCalibrants() {
   std::vector<RefCal> calibrants;
-  ReadBinaryFile(RefCalsPath(), [&calibrants](WQCommon::BinaryReader& reader) {
-    std::uint32_t version = 0;
-    reader >> version;
-    if (version != kRefCalsFileVersion)
-      throw std::runtime_error("Invalid reference calibrants file.");
-    calibrants = WQCommon::ReadCountedList<RefCal>(reader);
-  });
+  ReadVersionedFile(RefCalsPath(), FileVersions::Only(kRefCalsFileVersion),
+                    "Invalid reference calibrants file.",
+                    [&calibrants](WQCommon::BinaryReader& reader, std::uint32_t) {
+                      calibrants = WQCommon::ReadCountedList<RefCal>(reader);
+                    });
   return calibrants;
 }
 

@@ -67,13 +67,10 @@ WQBL::Method LoadAcqMethod(const std::wstring& name) {
 
 WQBL::Method LoadFullyQualifiedAcqMethod(const std::wstring& path) {
   WQBL::Method method;
-  const bool opened = ReadBinaryFile(path, [&](WQCommon::BinaryReader& reader) {
-    std::uint32_t version = kMethodFileVersion;
-    reader >> version;
-    if (version != kMethodFileVersion)
-      throw std::runtime_error("Invalid acquisition method file" + InParentheses(path));
-    reader >> method;
-  });
+  const bool opened = ReadVersionedFile(
+      path, FileVersions::Only(kMethodFileVersion),
+      "Invalid acquisition method file" + InParentheses(path),
+      [&method](WQCommon::BinaryReader& reader, std::uint32_t) { reader >> method; });
   if (!opened)
     throw std::runtime_error("Unable to open acquisition method file" + InParentheses(path));
   CompleteMethodTimeouts(method);

@@ -36,12 +36,9 @@ void SaveEvalMethod(const std::wstring& name, const wchar_t* extension,
 std::vector<WQBL::CurveEval> LoadEvalMethod(const std::wstring& name, const wchar_t* extension) {
   RefuseUnsafeName(name, kOpenFailure);
   std::vector<WQBL::CurveEval> method;
-  const bool opened =
-      ReadBinaryFile(EvalMethodPath(name, extension), [&method](WQCommon::BinaryReader& reader) {
-        std::uint32_t version = 0;
-        reader >> version;
-        if (version != kEvalMethodFileVersion)
-          throw std::runtime_error("Invalid evaluation method file.");
+  const bool opened = ReadVersionedFile(
+      EvalMethodPath(name, extension), FileVersions::Only(kEvalMethodFileVersion),
+      "Invalid evaluation method file.", [&method](WQCommon::BinaryReader& reader, std::uint32_t) {
         method = WQCommon::ReadCountedList<WQBL::CurveEval>(reader);
       });
   if (!opened) throw std::runtime_error(kOpenFailure);

@@ -23,6 +23,11 @@ std::string OpenFailure(const std::wstring& path) {
   return "Unable to open tune file: " + WQCommon::WQWideToNarrowStr(path);
 }
 
+std::string VersionFailure(const std::wstring& path, std::uint32_t version) {
+  return "Invalid tune file version. Tune file: " + WQCommon::WQWideToNarrowStr(path) +
+         " version: " + std::to_string(version);
+}
+
 }  // namespace
 
 void SaveTune(const std::wstring& name, const WQBL::Tune& tune) {
@@ -44,16 +49,10 @@ WQBL::Tune LoadTune(const std::wstring& name) {
 
 WQBL::Tune LoadFullyQualifiedTune(const std::wstring& path) {
   WQBL::Tune tune;
-  const bool opened = ReadBinaryFile(path, [&](WQCommon::BinaryReader& reader) {
-    std::uint32_t version = kTuneFileVersion;
-    reader >> version;
-    if (version != kTuneFileVersion) {
-      throw std::runtime_error(
-          "Invalid tune file version. Tune file: " + WQCommon::WQWideToNarrowStr(path) +
-          " version: " + std::to_string(version));
-    }
-    reader >> tune;
-  });
+  const bool opened = ReadVersionedFile(
+      path, FileVersions::Only(kTuneFileVersion),
+      [&path](std::uint32_t version) { return VersionFailure(path, version); },
+      [&tune](WQCommon::BinaryReader& reader, std::uint32_t) { reader >> tune; });
   if (!opened) throw std::runtime_error(OpenFailure(path));
   return tune;
 }
