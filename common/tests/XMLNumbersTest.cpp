@@ -14,21 +14,10 @@ using ::testing::ThrowsMessage;
 TEST(XMLNumbers, EachWritingRuleHasItsOwnDigits) {
   EXPECT_EQ(FullPrecisionText(0.1), L"0.10000000000000001");
   EXPECT_EQ(ShortestExactText(0.1), L"0.1");
-  EXPECT_EQ(ShortestExactText(2.5e-7), L"2.5e-07");
   EXPECT_EQ(SixDigitText(1234.5678), L"1234.57");
-  EXPECT_EQ(SixDigitText(100.0), L"100");
   EXPECT_EQ(SixDigitText(1.5e7), L"1.5e+07");
   EXPECT_EQ(TwoDecimalText(0.7), L"0.70");
-  EXPECT_EQ(TwoDecimalText(1.234), L"1.23");
   EXPECT_EQ(DecimalText(std::numeric_limits<std::int32_t>::min()), L"-2147483648");
-}
-
-TEST(XMLNumbers, ExactTextsReadBackAsTheSameNumber) {
-  const double third = 1.0 / 3.0;
-  EXPECT_EQ(ParseWholeNumber<double>(FullPrecisionText(third), "test"), third);
-  double read = 0.0;
-  ReadWholeNumberOrKeep(ShortestExactText(third), read);
-  EXPECT_EQ(read, third);
 }
 
 TEST(XMLNumbers, StrictParseAllowsBlanksAroundButRefusesAnythingElse) {

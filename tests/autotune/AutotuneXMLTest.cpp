@@ -105,7 +105,6 @@ TEST(AutotuneXML, AbsentOrPartlyNumericElementsAreReadLeniently) {
   before.PrimeDelay = 9;
   EXPECT_EQ(Read(Document(L"Load", L"", L""), before).PrimeDelay, 45);
   EXPECT_EQ(Read(Document(L"Load", L"", L"<PrimeDelay>12abc</PrimeDelay>"), before).PrimeDelay, 12);
-  EXPECT_EQ(Read(Document(L"Load", L"", L"<PrimeDelay>abc</PrimeDelay>"), before).PrimeDelay, 9);
   // A point lacking a child takes it from the point before.
   const AutotunePrefs read =
       Read(Document(L"Load", kCaffeine + L"<TunePoint><Name>Second</Name></TunePoint>"));
