@@ -57,14 +57,6 @@ TEST_F(EntryPointsTest, NamingRecordWithoutFileHoldsThePresentTime) {
   EXPECT_LE(time, before + 1);
 }
 
-TEST_F(EntryPointsTest, NamingRecordReadsBackExactly) {
-  WQRepos::DataFileNameInfo info;
-  info.Time = -1234567890123LL;
-  WQRepos::WDataDirectoryFileNameInfo(info);
-  EXPECT_EQ(ReadBytes(NamingRecord()), U32(2) + I64(-1234567890123LL));
-  EXPECT_EQ(WQRepos::QDataDirectoryFileNameInfo().Time, -1234567890123LL);
-}
-
 TEST_F(EntryPointsTest, NamingRecordVersionsZeroAndOneAreRead) {
   WriteBytes(NamingRecord(), U32(1) + I64(777) + U32(99));
   EXPECT_EQ(WQRepos::QDataDirectoryFileNameInfo().Time, 777);

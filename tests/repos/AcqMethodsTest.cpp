@@ -56,12 +56,6 @@ class AcqMethodsTest : public DataDirectoryTest {
   fs::path MethodFile(const std::string& name) const { return Dir("AcqMethod") / (name + ".kem"); }
 };
 
-TEST_F(AcqMethodsTest, SavedMethodIsFileVersionThenRecordAndLoadsBack) {
-  WQRepos::SaveAcqMethod(L"Alpha", FixedMethod());
-  EXPECT_EQ(ReadBytes(MethodFile("Alpha")), U32(1) + BytesOf(FixedMethod()));
-  EXPECT_EQ(WQRepos::LoadAcqMethod(L"Alpha"), FixedMethod());
-}
-
 TEST_F(AcqMethodsTest, PeriodsWithoutLengthGetTheTimeTheirItemsTakeWhereverTheFileIs) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double infinity = std::numeric_limits<double>::infinity();

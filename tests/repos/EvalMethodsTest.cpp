@@ -23,13 +23,6 @@ class EvalMethodsTest : public DataDirectoryTest {
   fs::path File(const std::string& name) const { return Dir("EvalMethod") / name; }
 };
 
-TEST_F(EvalMethodsTest, MethodIsTheVersionTheCountAndEachStep) {
-  WQRepos::SaveSpectrumEvalMethod(L"three", kMethod);
-  EXPECT_EQ(ReadBytes(File("three.sem")),
-            U32(1) + U32(3) + BytesOf(kMethod[0]) + BytesOf(kMethod[1]) + BytesOf(kMethod[2]));
-  EXPECT_EQ(WQRepos::LoadSpectrumEvalMethod(L"three"), kMethod);
-}
-
 TEST_F(EvalMethodsTest, SpectrumAndChromatogramFamiliesAreKeptApart) {
   WQRepos::SaveSpectrumEvalMethod(L"same", kMethod);
   WQRepos::SaveICEvalMethod(L"same", {kMethod[1]});
