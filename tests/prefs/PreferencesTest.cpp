@@ -1,10 +1,14 @@
 #include <WQCommon/Text.h>
+#include <WQRepos/PreferenceCatalogue.h>
 #include <WQRepos/Preferences.h>
 #include <gmock/gmock.h>
 
 #include <chrono>
-#include <functional>
+#include <optional>
+#include <tuple>
+#include <type_traits>
 
+#include "Samples.h"
 #include "support/DataDirectory.h"
 #include "support/Serial.h"
 
@@ -13,32 +17,11 @@ namespace {
 using namespace wqtest;
 using ::testing::IsEmpty;
 using ::testing::ThrowsMessage;
-using WQBL::BaselineParams;
 using WQRepos::AutotuneDlgPrefs;
-using WQRepos::FieldPref;
-
-// A default-constructed `Record` changed by `change`.
-template <typename Record, typename Change>
-Record Changed(Change change) {
-  Record record;
-  change(record);
-  return record;
-}
-
-std::vector<FieldPref> FieldNamed(const wchar_t* name) {
-  return {Changed<FieldPref>([name](FieldPref& field) { field.Name = name; })};
-}
-
-// Writes `value` as the preference `Name` and expects its query to give it back.
-#define EXPECT_PREFERENCE_KEPT(Name, value)           \
-  do {                                                \
-    prefs.W##Name(value);                             \
-    EXPECT_TRUE(prefs.Q##Name() == (value)) << #Name; \
-  } while (false)
 
 class PreferencesTest : public DataDirectoryTest {
  protected:
-  fs::path File(const char* name) const { return Dir("Prefs") / (std::string(name) + ".pref"); }
+  fs::path File(const std::string& name) const { return Dir("Prefs") / (name + ".pref"); }
 
   std::wstring DefaultTuneMix() const {
     return Wide(Dir("Autotune") / "QMV Tune mix positive up to 2000u.xtc");
@@ -47,68 +30,113 @@ class PreferencesTest : public DataDirectoryTest {
   WQRepos::Preferences prefs;
 };
 
-TEST_F(PreferencesTest, MissingFileGivesTheQueryDefaultAndUnreadableOneTheDefaultConstructed) {
-  EXPECT_TRUE(prefs.QICBaseline() == BaselineParams::DefaultIC());
-  EXPECT_TRUE(prefs.QMZBaseline() == BaselineParams::DefaultMS());
-  EXPECT_TRUE(prefs.QMZOPD() == WQBL::OPDParams::DefaultMS());
-  EXPECT_THAT(prefs.QTuneFieldOrder(), IsEmpty());
+template <typename Record>
+struct Expected {
+  const wchar_t* name;
+  Record value;
+};
 
-  // Empty, of frame version 2, and holding a record version the record refuses.
-  const std::string body = BytesOf(BaselineParams::DefaultMS());
-  std::string refusedBody = body;
-  refusedBody[0] = 7;
-  for (const std::string& content : {std::string(), U32(2) + body, U32(1) + refusedBody}) {
-    WriteBytes(File("ICBaseline"), content);
-    EXPECT_TRUE(prefs.QICBaseline() == BaselineParams()) << content.size();
-  }
-}
-
-TEST_F(PreferencesTest, EveryPreferenceReadsBackWhatWasWrittenNotItsTwins) {
+// What each query gives without a file, written out independently of the catalogue: the
+// chromatogram (IC) settings take the records' DefaultIC(), the spectrum (MZ) settings their
+// DefaultMS(), the rest the default-constructed records.
+auto ExpectedDefaults() {
   using namespace WQBL;
   using namespace WQRepos;
-  // IC settings get spectrum defaults and the reverse, and no two twins hold the same value, so a
-  // query that reads its twin's file gives the wrong value.
-  EXPECT_PREFERENCE_KEPT(ICBaseline, BaselineParams::DefaultMS());
-  EXPECT_PREFERENCE_KEPT(ICNoise, NoiseParams::DefaultMS());
-  EXPECT_PREFERENCE_KEPT(ICPeakDetect, PeakDetectParams::DefaultMS());
-  EXPECT_PREFERENCE_KEPT(ICSmooth, SmoothParams::DefaultMS());
-  EXPECT_PREFERENCE_KEPT(ICThreshold, Changed<ThresholdParams>([](auto& p) { p.Level = 1; }));
-  EXPECT_PREFERENCE_KEPT(MZBaseline, BaselineParams::DefaultIC());
-  EXPECT_PREFERENCE_KEPT(MZNoise, NoiseParams::DefaultIC());
-  EXPECT_PREFERENCE_KEPT(MZOPD, OPDParams());
-  EXPECT_PREFERENCE_KEPT(MZPeakDetect, PeakDetectParams::DefaultIC());
-  EXPECT_PREFERENCE_KEPT(MZSmooth, SmoothParams::DefaultIC());
-  EXPECT_PREFERENCE_KEPT(MZThreshold, Changed<ThresholdParams>([](auto& p) { p.Level = 2; }));
-  EXPECT_PREFERENCE_KEPT(RampAlgorithm, Changed<RampAlgorithmParams>([](auto& p) { p.Steps = 3; }));
-  EXPECT_PREFERENCE_KEPT(CSDecon, Changed<ChargeStateParams>([](auto& p) { p.MaxCharge = 5; }));
-  EXPECT_PREFERENCE_KEPT(AppThreadingPrefs,
-                         Changed<AppThreadingParams>([](auto& p) { p.ThreadCount = 7; }));
-  EXPECT_PREFERENCE_KEPT(GenTIC, Changed<GenTICPrefs>([](auto& p) { p.Option = 7; }));
-  EXPECT_PREFERENCE_KEPT(GenEIC, Changed<GenEICPrefs>([](auto& p) { p.Names = {L"a"}; }));
-  EXPECT_PREFERENCE_KEPT(GenBIC, Changed<GenBICPrefs>([](auto& p) { p.EvalMethodName = L"a"; }));
-  EXPECT_PREFERENCE_KEPT(GenSpectra, Changed<GenSpectraPrefs>([](auto& p) { p.Values = {1, 2}; }));
-  EXPECT_PREFERENCE_KEPT(TuneFieldOrder, FieldNamed(L"f"));
-  EXPECT_PREFERENCE_KEPT(StepTblColOrder, FieldNamed(L"ff"));
-  EXPECT_PREFERENCE_KEPT(ICPkTblColOrder, FieldNamed(L"fff"));
-  EXPECT_PREFERENCE_KEPT(MZPkTblColOrder, FieldNamed(L"ffff"));
-  EXPECT_PREFERENCE_KEPT(ATCprefs, Changed<AutotunePrefs>([](auto& p) { p.PrimeDelay = 60; }));
-  prefs.WGUILayoutPrefs(Changed<GUILayoutPrefs>([](auto& p) { p.Number = 9; }));
-  EXPECT_EQ(prefs.QGUILayoutPrefs().Number, 9u);
+  using Fields = std::vector<FieldPref>;
+  return std::make_tuple(Expected<BaselineParams>{L"ICBaseline", BaselineParams::DefaultIC()},
+                         Expected<NoiseParams>{L"ICNoise", NoiseParams::DefaultIC()},
+                         Expected<PeakDetectParams>{L"ICPeakDetect", PeakDetectParams::DefaultIC()},
+                         Expected<SmoothParams>{L"ICSmooth", SmoothParams::DefaultIC()},
+                         Expected<ThresholdParams>{L"ICThreshold", ThresholdParams()},
+                         Expected<BaselineParams>{L"MZBaseline", BaselineParams::DefaultMS()},
+                         Expected<NoiseParams>{L"MZNoise", NoiseParams::DefaultMS()},
+                         Expected<OPDParams>{L"MZOPD", OPDParams::DefaultMS()},
+                         Expected<PeakDetectParams>{L"MZPeakDetect", PeakDetectParams::DefaultMS()},
+                         Expected<SmoothParams>{L"MZSmooth", SmoothParams::DefaultMS()},
+                         Expected<ThresholdParams>{L"MZThreshold", ThresholdParams()},
+                         Expected<RampAlgorithmParams>{L"RampAlgorithm", RampAlgorithmParams()},
+                         Expected<ChargeStateParams>{L"CSDecon", ChargeStateParams()},
+                         Expected<AppThreadingParams>{L"MultiThread", AppThreadingParams()},
+                         Expected<GenTICPrefs>{L"GenTIC", GenTICPrefs()},
+                         Expected<GenEICPrefs>{L"GenEIC", GenEICPrefs()},
+                         Expected<GenBICPrefs>{L"GenBIC", GenBICPrefs()},
+                         Expected<GenSpectraPrefs>{L"GenSpectra", GenSpectraPrefs()},
+                         Expected<Fields>{L"TuneFieldOrder", Fields()},
+                         Expected<Fields>{L"StepTblColOrder", Fields()},
+                         Expected<Fields>{L"ICPkTblColOrder", Fields()},
+                         Expected<Fields>{L"MZPkTblColOrder", Fields()},
+                         Expected<GUILayoutPrefs>{L"GUILayout", GUILayoutPrefs()},
+                         Expected<AutotunePrefs>{L"AutoTuneCmpnds", AutotunePrefs()},
+                         Expected<AutotuneDlgPrefs>{L"AutoTune", AutotuneDlgPrefs()});
 }
 
-TEST_F(PreferencesTest, EveryTruncationGivesTheDefaultConstructedRecord) {
-  prefs.WICPeakDetect(WQBL::PeakDetectParams::DefaultMS());
-  prefs.WTuneFieldOrder({FieldNamed(L"Mass")[0], FieldNamed(L"Time")[0]});
-  const std::pair<const char*, std::function<bool()>> queries[] = {
-      {"ICPeakDetect", [this] { return prefs.QICPeakDetect() == WQBL::PeakDetectParams(); }},
-      {"TuneFieldOrder", [this] { return prefs.QTuneFieldOrder().empty(); }}};
-  for (const auto& [name, givesDefaultConstructed] : queries) {
-    const std::string whole = ReadBytes(File(name));
-    for (std::size_t length = 0; length < whole.size(); ++length) {
-      WriteBytes(File(name), whole.substr(0, length));
-      EXPECT_TRUE(givesDefaultConstructed()) << name << " cut at " << length;
+// GUILayoutPrefs has no operator==; its stored fields are what counts.
+template <typename Record>
+bool Same(const Record& a, const Record& b) {
+  if constexpr (std::is_same_v<Record, WQRepos::GUILayoutPrefs>)
+    return Record::Fields(a) == Record::Fields(b);
+  else
+    return a == b;
+}
+
+// The expected default of the catalogue's `entry`; fails the test when the table lacks it.
+template <typename Record>
+Record ExpectedDefault(const WQRepos::PreferenceEntry<Record>& entry) {
+  std::optional<Record> found;
+  std::apply(
+      [&](const auto&... expected) {
+        const auto match = [&](const auto& candidate) {
+          if constexpr (std::is_same_v<decltype(candidate.value), Record>) {
+            if (std::wstring(candidate.name) == entry.Name) found = candidate.value;
+          }
+        };
+        (match(expected), ...);
+      },
+      ExpectedDefaults());
+  EXPECT_TRUE(found) << WQCommon::WQWideToNarrowStr(entry.Name) << " has no expected default";
+  return found.value_or(Record());
+}
+
+// A query gives its tailored default without a file, and the default-constructed record for a
+// file it cannot read: another file version, a record version the record refuses, or a file cut
+// short anywhere. The autotune dialog's query completes an empty tune-mix file in every case, and
+// a dialog record cut short keeps those of its first three fields that it read whole.
+TEST_F(PreferencesTest, EveryQueryGivesItsDefaultWithoutAFileAndThePlainRecordForABadOne) {
+  std::size_t checked = 0;
+  WQRepos::ForEachPreference([&](const auto& entry) {
+    using Record = std::decay_t<decltype(entry.Default())>;
+    const std::string name = WQCommon::WQWideToNarrowStr(entry.Name);
+    const auto query = [&] { return (prefs.*entry.Query)(); };
+    Record expected = ExpectedDefault(entry);
+    Record plain;
+    if constexpr (std::is_same_v<Record, AutotuneDlgPrefs>) {
+      expected.TuneMixFile = plain.TuneMixFile = DefaultTuneMix();
     }
-  }
+    EXPECT_TRUE(Same(query(), expected)) << name;
+
+    const Record varied = wqfuzz::Varied(entry.Default());
+    (prefs.*entry.Write)(varied);
+    const std::string file = ReadBytes(File(name));
+    for (const std::string& content :
+         {U32(2) + file.substr(4), U32(1) + U32(99) + file.substr(8)}) {
+      WriteBytes(File(name), content);
+      EXPECT_TRUE(Same(query(), plain)) << name << ", another version";
+    }
+    for (std::size_t length = 0; length < file.size(); ++length) {
+      WriteBytes(File(name), file.substr(0, length));
+      Record cut = plain;
+      if constexpr (std::is_same_v<Record, AutotuneDlgPrefs>) {
+        // File and record versions, the tune-mix file's length and UTF-16 text, two int64s.
+        const std::size_t mixEnd = 12 + 2 * varied.TuneMixFile.size();
+        if (length >= mixEnd) cut.TuneMixFile = varied.TuneMixFile;
+        if (length >= mixEnd + 8) cut.Value1 = varied.Value1;
+        if (length >= mixEnd + 16) cut.Value2 = varied.Value2;
+      }
+      EXPECT_TRUE(Same(query(), cut)) << name << ", cut at " << length;
+    }
+    ++checked;
+  });
+  EXPECT_EQ(checked, 25u);
 }
 
 TEST_F(PreferencesTest, HugeFieldCountWithNothingAfterItGivesAnEmptyOrderQuickly) {
@@ -128,25 +156,14 @@ TEST_F(PreferencesTest, SaveIntoMissingDirectoryThrowsNamingTheFile) {
   EXPECT_FALSE(fs::exists(Dir("Prefs")));
 }
 
-TEST_F(PreferencesTest, AutotuneDialogIsStoredAsItIsAndCompletedWithTheTuneMixOnEveryRead) {
-  AutotuneDlgPrefs expected;
-  expected.TuneMixFile = DefaultTuneMix();
-  EXPECT_EQ(prefs.QAutotunePrefs(), expected);
-
+TEST_F(PreferencesTest, AutotuneDialogIsStoredAsItIsAndOnlyAnEmptyTuneMixIsCompleted) {
   AutotuneDlgPrefs stored;
   stored.Value1 = 17;
   prefs.WAutotunePrefs(stored);
   EXPECT_EQ(ReadBytes(File("AutoTune")), U32(1) + BytesOf(stored));
-  expected.Value1 = 17;
-  EXPECT_EQ(prefs.QAutotunePrefs(), expected);
-
   stored.TuneMixFile = L"/elsewhere/mix.xtc";
   prefs.WAutotunePrefs(stored);
   EXPECT_EQ(prefs.QAutotunePrefs(), stored);
-
-  // Even the record a broken file resets to is completed.
-  WriteBytes(File("AutoTune"), U32(1) + U32(9));
-  EXPECT_EQ(prefs.QAutotunePrefs().TuneMixFile, DefaultTuneMix());
 }
 
 }  // namespace
