@@ -42,10 +42,10 @@ std::string Text(Number value) {
 
 std::string Text(bool value) { return value ? "yes" : "no"; }
 
-// The name of a value of a stored enumeration; files may hold values that have none.
-template <std::size_t Count>
-std::string Named(const char* const (&names)[Count], std::int32_t value) {
-  if (value >= 0 && static_cast<std::size_t>(value) < Count) return names[value];
+// The library's text of a value of a stored enumeration; files may hold values that have none.
+template <typename Enum>
+std::string Named(const WQCommon::EnumTextMap<Enum>& texts, Enum value) {
+  if (const std::wstring* text = WQCommon::FindText(texts, value)) return Narrow(*text);
   return "unknown (" + std::to_string(value) + ")";
 }
 
@@ -60,9 +60,9 @@ std::string Describe(const WQBL::OPDParams& params) {
 }
 
 std::string Describe(const WQBL::RampAlgorithmParams& params) {
-  static const char* const kAlgorithms[] = {"Continuous", "Stepped"};
   return Fields(
-      {{"Algorithm", Named(kAlgorithms, params.Algorithm)}, {"Steps", Text(params.Steps)}});
+      {{"Algorithm", Named(WQBL::RampAlgorithmParams::AlgorithmTexts(), params.Algorithm)},
+       {"Steps", Text(params.Steps)}});
 }
 
 std::string Describe(const WQBL::ChargeStateParams& params) {
@@ -76,11 +76,10 @@ std::string Describe(const WQBL::AppThreadingParams& params) {
 }
 
 std::string Describe(const WQBL::ICFilter& filter) {
-  static const char* const kPolarities[] = {"any", "positive only", "negative only"};
   return Fields(
       {{"Function", filter.Function == WQBL::ICFilter::kAllFunctions ? std::string("all")
                                                                      : Text(filter.Function)},
-       {"Polarity", Named(kPolarities, filter.Polarity)}});
+       {"Polarity", Named(WQBL::ICFilter::PolarityTexts(), filter.Polarity)}});
 }
 
 std::string Describe(const WQBL::MZRange& range) {
@@ -94,8 +93,7 @@ std::string Describe(const WQBL::ICRange& range) {
 }
 
 std::string Describe(const WQBL::MZPeakField& field) {
-  static const char* const kTypes[] = {"Mass", "Intensity", "Area", "Width"};
-  return Named(kTypes, field.Type);
+  return Named(WQBL::MZPeakField::TypeTexts(), field.Type);
 }
 
 std::string Describe(const std::wstring& text) { return "\"" + Narrow(text) + "\""; }
@@ -288,8 +286,7 @@ void ShowReferenceCalibrants() {
 }  // namespace
 
 std::string Describe(const WQBL::BaselineParams& params) {
-  static const char* const kAlgorithms[] = {"none", "Linear", "MovingMinimum"};
-  return Fields({{"Algorithm", Named(kAlgorithms, params.Algorithm)},
+  return Fields({{"Algorithm", Named(WQBL::BaselineParams::AlgorithmTexts(), params.Algorithm)},
                  {"WindowWidth", Text(params.WindowWidth) + " points"}});
 }
 

@@ -11,8 +11,7 @@ namespace {
 
 constexpr std::uint32_t kCurveEvalVersion = 1;
 
-// By kind: its name in the XML form and the reader of its parameter record.
-const wchar_t* const kKindNames[] = {L"NoStep", L"Baseline", L"Noise", L"Threshold", L"PeakDetect"};
+// By kind: the reader of its parameter record.
 
 CurveEval::Params ReadNothing(WQCommon::BinaryReader&) { return std::monostate(); }
 
@@ -28,21 +27,20 @@ const ParamsReader kParamsReaders[] = {ReadNothing, ReadRecord<BaselineParams>,
                                        ReadRecord<NoiseParams>, ReadRecord<ThresholdParams>,
                                        ReadRecord<PeakDetectParams>};
 
-static_assert(std::size(kKindNames) == std::variant_size_v<CurveEval::Params> &&
-                  std::size(kParamsReaders) == std::variant_size_v<CurveEval::Params>,
-              "every kind needs a name and a reader");
+static_assert(std::size(kParamsReaders) == std::variant_size_v<CurveEval::Params>,
+              "every kind needs a reader");
 
 CurveEval::Kinds KindOf(std::int32_t value) {
-  if (value < 0 || value >= static_cast<std::int32_t>(std::size(kKindNames)))
+  if (value < 0 || value >= static_cast<std::int32_t>(std::size(kParamsReaders)))
     throw std::runtime_error("Unknown CurveEval kind.");
   return static_cast<CurveEval::Kinds>(value);
 }
 
 CurveEval::Kinds KindNamed(const std::wstring& name) {
-  for (std::size_t kind = 0; kind < std::size(kKindNames); ++kind) {
-    if (name == kKindNames[kind]) return static_cast<CurveEval::Kinds>(kind);
-  }
-  throw std::runtime_error("Unknown CurveEval kind.");
+  const auto found = CurveEval::KindTexts().right.find(name);
+  if (found == CurveEval::KindTexts().right.end())
+    throw std::runtime_error("Unknown CurveEval kind.");
+  return found->second;
 }
 
 void WriteRecord(WQCommon::BinaryWriter&, std::monostate) {}
@@ -82,6 +80,15 @@ std::wstring RequiredText(const WQCommon::XMLParser& parser, const wchar_t* name
 }
 
 }  // namespace
+
+const WQCommon::EnumTextMap<CurveEval::Kinds>& CurveEval::KindTexts() {
+  static const auto texts = WQCommon::MakeEnumTextMap<Kinds>({{NoStep, L"NoStep"},
+                                                              {Baseline, L"Baseline"},
+                                                              {Noise, L"Noise"},
+                                                              {Threshold, L"Threshold"},
+                                                              {PeakDetect, L"PeakDetect"}});
+  return texts;
+}
 
 CurveEval::CurveEval() = default;
 
@@ -123,7 +130,7 @@ void CurveEval::Serialize(WQCommon::XMLParser& parser) {
 
 void CurveEval::Serialize(WQCommon::XMLBuilder& builder) const {
   builder.StartNode(L"CurveEval");
-  builder.WNode(L"Kind", kKindNames[QKind()]);
+  builder.WNode(L"Kind", CurveEval::KindTexts().left.at(QKind()));
   builder.WNode(L"Params",
                 std::visit([](const auto& record) { return RecordText(record); }, params_));
   builder.EndNode();

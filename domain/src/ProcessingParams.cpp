@@ -18,6 +18,12 @@ constexpr std::uint32_t kAppThreadingParamsVersion = 1;
 
 }  // namespace
 
+const WQCommon::EnumTextMap<BaselineParams::Algorithms>& BaselineParams::AlgorithmTexts() {
+  static const auto texts = WQCommon::MakeEnumTextMap<Algorithms>(
+      {{NoBaseline, L"NoBaseline"}, {Linear, L"Linear"}, {MovingMinimum, L"MovingMinimum"}});
+  return texts;
+}
+
 BaselineParams::BaselineParams() : Algorithm(NoBaseline), WindowWidth(51) {}
 
 BaselineParams BaselineParams::DefaultIC() {
@@ -160,6 +166,13 @@ void OPDParams::Serialize(WQCommon::BinaryWriter& writer) const {
 }
 
 bool OPDParams::operator==(const OPDParams& other) const { return Fields(*this) == Fields(other); }
+
+const WQCommon::EnumTextMap<RampAlgorithmParams::Algorithms>&
+RampAlgorithmParams::AlgorithmTexts() {
+  static const auto texts =
+      WQCommon::MakeEnumTextMap<Algorithms>({{Continuous, L"Continuous"}, {Stepped, L"Stepped"}});
+  return texts;
+}
 
 RampAlgorithmParams::RampAlgorithmParams() : Algorithm(Continuous), Steps(10) {}
 

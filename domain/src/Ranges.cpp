@@ -97,6 +97,14 @@ void ICRange::Serialize(WQCommon::XMLBuilder& builder) const {
 
 bool ICRange::operator==(const ICRange& other) const { return Fields(*this) == Fields(other); }
 
+const WQCommon::EnumTextMap<ICFilter::Polarities>& ICFilter::PolarityTexts() {
+  static const auto texts =
+      WQCommon::MakeEnumTextMap<Polarities>({{AnyPolarity, L"AnyPolarity"},
+                                             {PositiveOnly, L"PositiveOnly"},
+                                             {NegativeOnly, L"NegativeOnly"}});
+  return texts;
+}
+
 ICFilter::ICFilter() : Function(kAllFunctions), Polarity(AnyPolarity) {}
 
 void ICFilter::Serialize(WQCommon::BinaryReader& reader) {
@@ -124,6 +132,12 @@ void ICFilter::Serialize(WQCommon::XMLBuilder& builder) const {
 }
 
 bool ICFilter::operator==(const ICFilter& other) const { return Fields(*this) == Fields(other); }
+
+const WQCommon::EnumTextMap<MZPeakField::Types>& MZPeakField::TypeTexts() {
+  static const auto texts = WQCommon::MakeEnumTextMap<Types>(
+      {{Mass, L"Mass"}, {Intensity, L"Intensity"}, {Area, L"Area"}, {Width, L"Width"}});
+  return texts;
+}
 
 MZPeakField::MZPeakField() : MZPeakField(Mass) {}
 

@@ -2,16 +2,16 @@
 // write an enumeration as a word. Texts compare exactly: case and blanks matter.
 #pragma once
 
+#include <WQCommon/EnumText.h>
 #include <WQRepos/Exception.h>
 
-#include <boost/bimap.hpp>
 #include <sstream>
 #include <string>
 
 namespace WQRepos {
 
-template <typename Enum>
-using EnumTextMap = boost::bimap<Enum, std::wstring>;
+using WQCommon::EnumTextMap;
+using WQCommon::MakeEnumTextMap;
 
 // The text of `value`. Throws QMVException "Enumeration value <value> not found in enumeration
 // map." when the map does not hold it.
@@ -38,13 +38,6 @@ Enum TextToEnum(const EnumTextMap<Enum>& map, const std::wstring& text) {
     message << L"String " << text << L" not found in enumeration map.";
     throw QMVException(message.str());
   }
-}
-
-// Builds a map from value-text pairs; for the module-wide maps made at library load.
-template <typename Enum>
-EnumTextMap<Enum> MakeEnumTextMap(
-    std::initializer_list<typename EnumTextMap<Enum>::value_type> entries) {
-  return EnumTextMap<Enum>(entries.begin(), entries.end());
 }
 
 }  // namespace WQRepos

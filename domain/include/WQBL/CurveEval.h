@@ -5,6 +5,7 @@
 #include <WQBL/Export.h>
 #include <WQBL/ProcessingParams.h>
 #include <WQCommon/Binary.h>
+#include <WQCommon/EnumText.h>
 #include <WQCommon/XML.h>
 
 #include <cstdint>
@@ -16,6 +17,8 @@ class WQBL_EXPORT CurveEval : public WQCommon::IWQSerial, public WQCommon::IWQXM
  public:
   // Stored in files: never renumber. Each value is the index of its record in Params.
   enum Kinds : std::int32_t { NoStep = 0, Baseline = 1, Noise = 2, Threshold = 3, PeakDetect = 4 };
+  // The kinds' names, as the XML form writes them.
+  static const WQCommon::EnumTextMap<Kinds>& KindTexts();
   using Params =
       std::variant<std::monostate, BaselineParams, NoiseParams, ThresholdParams, PeakDetectParams>;
 

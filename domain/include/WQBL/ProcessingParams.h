@@ -9,6 +9,7 @@
 
 #include <WQBL/Export.h>
 #include <WQCommon/Binary.h>
+#include <WQCommon/EnumText.h>
 
 #include <cstdint>
 #include <tuple>
@@ -19,6 +20,7 @@ namespace WQBL {
 struct WQBL_EXPORT BaselineParams : public WQCommon::IWQSerial {
   // Stored in files: never renumber.
   enum Algorithms : std::int32_t { NoBaseline = 0, Linear = 1, MovingMinimum = 2 };
+  static const WQCommon::EnumTextMap<Algorithms>& AlgorithmTexts();
 
   // No subtraction, window 51 points.
   BaselineParams();
@@ -167,6 +169,7 @@ struct WQBL_EXPORT OPDParams : public WQCommon::IWQSerial {
 struct WQBL_EXPORT RampAlgorithmParams : public WQCommon::IWQSerial {
   // Stored in files: never renumber.
   enum Algorithms : std::int32_t { Continuous = 0, Stepped = 1 };
+  static const WQCommon::EnumTextMap<Algorithms>& AlgorithmTexts();
 
   // Continuous, 10 steps.
   RampAlgorithmParams();

@@ -14,6 +14,7 @@
 
 #include <WQBL/Export.h>
 #include <WQCommon/Binary.h>
+#include <WQCommon/EnumText.h>
 #include <WQCommon/XML.h>
 
 #include <cstdint>
@@ -78,6 +79,7 @@ struct WQBL_EXPORT ICRange : public WQCommon::IWQSerial, public WQCommon::IWQXML
 struct WQBL_EXPORT ICFilter : public WQCommon::IWQSerial, public WQCommon::IWQXML {
   // Stored in files: never renumber.
   enum Polarities : std::int32_t { AnyPolarity = 0, PositiveOnly = 1, NegativeOnly = 2 };
+  static const WQCommon::EnumTextMap<Polarities>& PolarityTexts();
   // The Function value that selects the scans of every acquisition function.
   static constexpr std::int32_t kAllFunctions = -1;
 
@@ -106,6 +108,7 @@ struct WQBL_EXPORT ICFilter : public WQCommon::IWQSerial, public WQCommon::IWQXM
 struct WQBL_EXPORT MZPeakField : public WQCommon::IWQSerial, public WQCommon::IWQXML {
   // Stored in files: never renumber.
   enum Types : std::int32_t { Mass = 0, Intensity = 1, Area = 2, Width = 3 };
+  static const WQCommon::EnumTextMap<Types>& TypeTexts();
 
   // The mass field.
   MZPeakField();
