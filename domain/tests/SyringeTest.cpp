@@ -18,7 +18,7 @@ TEST(Syringe, XmlFormIsTheShortestExactNumbersAndReadsBack) {
               HasSubstr(L"<Syringe>\n\t\t<Diameter>0.1</Diameter>\n\t\t<Volume>0.3333333333333333"
                         L"</Volume>\n\t\t<FlowRate>2.5e-07</FlowRate>\n\t\t<Enabled>true</Enabled>"
                         L"\n\t</Syringe>"));
-  ExpectReadsBack(Sample{syringe, "Syringe"});
+  ExpectXmlReadsBack(Sample{syringe, "Syringe"});
 }
 
 TEST(Syringe, MissingOrUnreadableElementsKeepTheirValues) {

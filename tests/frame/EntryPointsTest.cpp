@@ -70,24 +70,11 @@ TEST_F(EntryPointsTest, NamingRecordOfALaterVersionIsRefused) {
               ThrowsMessage<std::runtime_error>("Unknown DataFileNameInfo version."));
 }
 
-TEST_F(EntryPointsTest, TruncatedNamingRecordIsRefusedNamingTheFile) {
-  WriteBytes(NamingRecord(), U32(2) + "abc");
-  EXPECT_THAT([] { WQRepos::QDataDirectoryFileNameInfo(); },
-              ThrowsMessage<WQCommon::StreamError>(HasSubstr(NamingRecord().string())));
-}
-
 TEST_F(EntryPointsTest, NamingRecordSaveIntoMissingDirectoryFailsAndLeavesNothing) {
   fs::remove_all(Dir("Prefs"));
   EXPECT_THAT([] { WQRepos::WDataDirectoryFileNameInfo(WQRepos::DataFileNameInfo()); },
               ThrowsMessage<std::runtime_error>("Unable to create DataFileNameInfo file."));
   EXPECT_FALSE(fs::exists(Dir("Prefs")));
-}
-
-TEST_F(EntryPointsTest, NamingRecordSaveReplacesTheFileWholeAndLeavesNoTemporary) {
-  WriteBytes(NamingRecord(), std::string(100, 'x'));
-  WQRepos::WDataDirectoryFileNameInfo(WQRepos::DataFileNameInfo());
-  EXPECT_EQ(fs::file_size(NamingRecord()), 12u);
-  EXPECT_EQ(std::distance(fs::directory_iterator(Dir("Prefs")), fs::directory_iterator()), 1);
 }
 
 TEST_F(EntryPointsTest, DiagnosticStyleSheetIsChosenByProbeKind) {

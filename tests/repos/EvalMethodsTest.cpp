@@ -3,13 +3,11 @@
 #include <gmock/gmock.h>
 
 #include "support/DataDirectory.h"
-#include "support/Serial.h"
 
 namespace {
 
 using namespace wqtest;
 using ::testing::ElementsAre;
-using ::testing::HasSubstr;
 using ::testing::ThrowsMessage;
 using ::testing::UnorderedElementsAre;
 using WQBL::CurveEval;
@@ -47,16 +45,6 @@ TEST_F(EvalMethodsTest, MissingOrOtherVersionOrUnsavableMethodIsRefusedWithoutIt
   fs::remove_all(Dir("EvalMethod"));
   EXPECT_THAT([] { WQRepos::SaveSpectrumEvalMethod(L"x", kMethod); },
               ThrowsMessage<std::runtime_error>("Unable to create evaluation method file."));
-}
-
-TEST_F(EvalMethodsTest, TruncatedMethodOrHugeCountIsRefusedNamingTheFile) {
-  WQRepos::SaveICEvalMethod(L"cut", kMethod);
-  const std::string whole = ReadBytes(File("cut.iem"));
-  WriteBytes(File("cut.iem"), whole.substr(0, whole.size() - 1));
-  EXPECT_THAT([] { WQRepos::LoadICEvalMethod(L"cut"); },
-              ThrowsMessage<WQCommon::StreamError>(HasSubstr(File("cut.iem").string())));
-  WriteBytes(File("cut.iem"), U32(1) + U32(4000000000u));
-  EXPECT_THROW(WQRepos::LoadICEvalMethod(L"cut"), WQCommon::StreamError);
 }
 
 TEST_F(EvalMethodsTest, DefaultMethodFollowsTheSpectrumPreferences) {
