@@ -158,7 +158,6 @@ TEST_F(PreferencesTest, SaveIntoMissingDirectoryThrowsNamingTheFile) {
 
 TEST_F(PreferencesTest, AutotuneDialogIsStoredAsItIsAndOnlyAnEmptyTuneMixIsCompleted) {
   AutotuneDlgPrefs stored;
-  stored.Value1 = 17;
   prefs.WAutotunePrefs(stored);
   EXPECT_EQ(ReadBytes(File("AutoTune")), U32(1) + BytesOf(stored));
   stored.TuneMixFile = L"/elsewhere/mix.xtc";
