@@ -1,5 +1,6 @@
 #include <WQDataFile/DataFile.h>
 
+#include <algorithm>
 #include <numeric>
 #include <string>
 #include <utility>
@@ -37,6 +38,46 @@ void AddOnto(const Scan& scan, const std::vector<double>& axis, std::vector<doub
   }
 }
 
+// The centroids of `scans` within `range`, merged: sorted by m/z, each joins the group before it
+// when it lies within `tolerance` of that group's intensity-weighted m/z. Each group becomes one
+// point at that m/z with the sum of its intensities.
+void MergeCentroids(const std::vector<const Scan*>& scans, const WQBL::MZRange& range,
+                    double tolerance, std::vector<double>& axis, std::vector<double>& sums) {
+  std::vector<std::pair<double, double>> points;
+  for (const Scan* scan : scans) {
+    for (std::size_t i = 0; i < scan->MZ.size(); ++i) {
+      if (range.Kind != WQBL::MZRange::Bounded ||
+          (scan->MZ[i] >= range.Low && scan->MZ[i] <= range.High)) {
+        points.emplace_back(scan->MZ[i], scan->Intensity[i]);
+      }
+    }
+  }
+  std::stable_sort(points.begin(), points.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  double moment = 0.0;
+  double weight = 0.0;
+  double plain = 0.0;
+  std::size_t members = 0;
+  auto flush = [&] {
+    if (members == 0) return;
+    axis.push_back(weight > 0.0 ? moment / weight : plain / static_cast<double>(members));
+    sums.push_back(weight);
+    moment = weight = plain = 0.0;
+    members = 0;
+  };
+  for (const auto& [mz, intensity] : points) {
+    if (members > 0) {
+      const double centre = weight > 0.0 ? moment / weight : plain / static_cast<double>(members);
+      if (mz - centre > tolerance) flush();
+    }
+    moment += mz * intensity;
+    weight += intensity;
+    plain += mz;
+    ++members;
+  }
+  flush();
+}
+
 std::wstring NameOf(const std::vector<std::uint32_t>& scanNumbers) {
   if (scanNumbers.size() == 1) return L"Scan " + std::to_wstring(scanNumbers.front());
   return L"Average of " + std::to_wstring(scanNumbers.size()) + L" scans, " +
@@ -49,13 +90,20 @@ std::unique_ptr<WQBL::Spectrum> CalDataFile::GenerateAveragedSpectrum(
     const std::vector<std::uint32_t>& scanNumbers, const WQBL::MZRange& range) const {
   if (scanNumbers.empty()) throw DataFileError("No scans to average in " + NarrowFileName() + ".");
   const Scan& first = FindScan(scanNumbers.front());
-  std::vector<double> axis = AxisWithin(first, range);
-  std::vector<double> sums(axis.size(), 0.0);
+  std::vector<const Scan*> scans;
   double retentionTime = 0.0;
   for (std::uint32_t number : scanNumbers) {
-    const Scan& scan = FindScan(number);
-    AddOnto(scan, axis, sums);
-    retentionTime += scan.RetentionTime;
+    scans.push_back(&FindScan(number));
+    retentionTime += scans.back()->RetentionTime;
+  }
+  std::vector<double> axis;
+  std::vector<double> sums;
+  if (QCentroided(scanNumbers)) {
+    MergeCentroids(scans, range, kCentroidMergeTolerance, axis, sums);
+  } else {
+    axis = AxisWithin(first, range);
+    sums.assign(axis.size(), 0.0);
+    for (const Scan* scan : scans) AddOnto(*scan, axis, sums);
   }
   const double count = static_cast<double>(scanNumbers.size());
   for (double& sum : sums) sum /= count;
@@ -69,6 +117,14 @@ std::unique_ptr<WQBL::Spectrum> CalDataFile::GenerateAveragedSpectrum(
   spectrum->AssignXAxis(std::move(axis));
   spectrum->AssignYValues(std::move(sums));
   return spectrum;
+}
+
+bool CalDataFile::QCentroided(const std::vector<std::uint32_t>& scanNumbers) const {
+  if (scanNumbers.empty()) throw DataFileError("No scans to average in " + NarrowFileName() + ".");
+  for (std::uint32_t number : scanNumbers) {
+    if (!FindScan(number).Centroided) return false;
+  }
+  return true;
 }
 
 }  // namespace WQDataFile

@@ -12,6 +12,8 @@
 #include <sstream>
 #include <utility>
 
+#include "OpenFormats.h"
+
 namespace WQDataFile {
 
 namespace {
@@ -19,6 +21,7 @@ namespace {
 constexpr std::uint32_t kFileVersion = 1;
 constexpr std::uint32_t kTuneRunVersion = 1;
 constexpr std::uint32_t kScanVersion = 1;
+constexpr std::uint32_t kCentroidScanVersion = 2;
 
 // The least bytes that a tune run, a scan and one point of a scan take in the file.
 constexpr std::size_t kTuneRunBytes = 4 + 4;
@@ -37,8 +40,8 @@ void WriteTuneRun(WQCommon::BinaryWriter& writer, const TuneRun& run) {
 }
 
 void WriteScan(WQCommon::BinaryWriter& writer, const Scan& scan) {
-  writer << kScanVersion << scan.ScanNumber << scan.RetentionTime << scan.TuneRunIndex
-         << static_cast<std::uint32_t>(scan.MZ.size());
+  writer << (scan.Centroided ? kCentroidScanVersion : kScanVersion) << scan.ScanNumber
+         << scan.RetentionTime << scan.TuneRunIndex << static_cast<std::uint32_t>(scan.MZ.size());
   for (double mz : scan.MZ) writer << mz;
   for (double intensity : scan.Intensity) writer << intensity;
 }
@@ -67,8 +70,13 @@ std::vector<double> ReadValues(WQCommon::BinaryReader& reader, std::uint32_t cou
 }
 
 Scan ReadScan(WQCommon::BinaryReader& reader, const std::string& file) {
-  ReadVersion(reader, kScanVersion, "scan", file);
+  std::uint32_t version = 0;
+  reader >> version;
+  if (version != kScanVersion && version != kCentroidScanVersion) {
+    throw DataFileError("Unknown scan version " + Number(version) + " in " + file + ".");
+  }
   Scan scan;
+  scan.Centroided = version == kCentroidScanVersion;
   std::uint32_t points = 0;
   reader >> scan.ScanNumber >> scan.RetentionTime >> scan.TuneRunIndex >> points;
   reader.CheckCount(points, kPointBytes);
@@ -93,7 +101,27 @@ DataFile::DataFile(const std::wstring& fileName) : fileName_(fileName), createTi
   std::optional<std::string> content =
       WQPlatform::ReadFile(path, std::numeric_limits<std::size_t>::max());
   if (!content) throw DataFileError("Cannot open data file " + path + ".");
-  std::istringstream stream(std::move(*content));
+  if (detail::IsOpenFormat(*content)) {
+    detail::ImportedRun run = detail::ImportOpenFormat(std::move(*content), path);
+    description_ = std::move(run.Description);
+    createTime_ = run.CreateTime.value_or(0);
+    AddTuneRun(TuneRun{0});
+    for (Scan& scan : run.Scans) AddScan(std::move(scan));
+    spectraPerLevel_ = std::move(run.SpectraPerMSLevel);
+    return;
+  }
+  // The library's own files start with their version word, a small number; anything else is no
+  // data file the library knows.
+  if (content->size() < 4 || ((*content)[1] == 0 && (*content)[2] == 0 && (*content)[3] == 0)) {
+    ReadOwnFormat(std::move(*content), path);
+    return;
+  }
+  throw DataFileError(path + " is not a data file of a supported format (the instrument's own, " +
+                      "mzML, mzXML or MGF).");
+}
+
+void DataFile::ReadOwnFormat(std::string content, const std::string& path) {
+  std::istringstream stream(std::move(content));
   WQCommon::BinaryReader reader(stream);
   try {
     ReadVersion(reader, kFileVersion, "data file", path);
@@ -108,6 +136,11 @@ DataFile::DataFile(const std::wstring& fileName) : fileName_(fileName), createTi
   } catch (const WQCommon::StreamError& error) {
     throw WQCommon::StreamError("Cannot read " + path + ": " + error.what());
   }
+}
+
+std::map<int, std::uint32_t> DataFile::QSpectraPerMSLevel() const {
+  if (!spectraPerLevel_.empty() || scans_.empty()) return spectraPerLevel_;
+  return {{1, QNumScanSpectra()}};
 }
 
 std::uint32_t DataFile::QNumTuneRuns() const {

@@ -14,9 +14,21 @@ namespace {
 constexpr std::uint32_t kAxesAssigned = WQBL::Curve::XAssigned | WQBL::Curve::YAssigned;
 constexpr std::uint32_t kPeaksDetected = WQBL::Curve::PeaksDetected;
 
+// Every point of a centroid spectrum is a peak of its own: centre and apex at the point, its
+// intensity as amplitude and as area (a stick has no width to integrate over).
+void KeepCentroids(WQBL::Spectrum& spectrum) {
+  std::vector<WQBL::Peak> peaks;
+  const std::vector<double>& y = spectrum.QYValues();
+  for (std::uint32_t i = 0; i < y.size(); ++i) {
+    peaks.push_back(WQBL::Peak{i, i, i, y[i], static_cast<double>(i), y[i], y[i]});
+  }
+  spectrum.AssignPeaks(std::move(peaks));
+}
+
 // Averages the scans in the data file into `spectrum`, smooths it when the preferences ask for
 // it, and detects its peaks. The processing results are not examined: a spectrum whose processing
-// failed is exported as it is.
+// failed is exported as it is. Centroid scans are peak lists already: their merged centroids are
+// kept as the peaks, neither smoothed nor searched again.
 void BuildProcessedSpectrum(const WQDataFile::CalDataFile& file,
                             const std::vector<std::uint32_t>& scanNumbers,
                             const WQBL::PLAutoFindPrefs& prefs, WQBL::Spectrum& spectrum) {
@@ -24,6 +36,10 @@ void BuildProcessedSpectrum(const WQDataFile::CalDataFile& file,
       file.GenerateAveragedSpectrum(scanNumbers, WQBL::MZRange(WQBL::MZRange::FullRange, 0.0, 0.0));
   spectrum = std::move(*generated);
   generated.reset();
+  if (file.QCentroided(scanNumbers)) {
+    KeepCentroids(spectrum);
+    return;
+  }
   WQBL::Changed changed;
   std::wstring message;
   if (prefs.Smooth) WQBL::ExecuteSmooth(spectrum, changed, message);

@@ -66,9 +66,9 @@ class AutoGenPLTest : public DataDirectoryTest {
     return WQRepos::AutoGenPL(*file_, chromatogram, prefs, write, error_);
   }
 
-  pugi::xml_document Exported() const {
+  pugi::xml_document Exported(const fs::path& path = {}) const {
     pugi::xml_document document;
-    EXPECT_TRUE(document.load_file(Target().c_str()));
+    EXPECT_TRUE(document.load_file((path.empty() ? Target() : path).c_str()));
     return document;
   }
 
@@ -233,6 +233,25 @@ TEST_F(AutoGenPLTest, FailureWhileBuildingTheDocumentIsReportedAndTheEarlierFile
             L"enumeration map.");
   EXPECT_EQ(ReadBytes(Target()), "earlier");
   EXPECT_THAT(DataFiles(), ElementsAre("run7.tofline"));
+}
+
+// Centroid scans are peak lists already: each merged centroid is exported as one peak, smoothing
+// or not.
+TEST_F(AutoGenPLTest, CentroidScansAreExportedCentroidByCentroid) {
+  WQDataFile::CalDataFile file(Wide(Dir("Data") / "picked.dat"), L"", 0, WQBL::Method());
+  file.AddTuneRun(WQDataFile::TuneRun{0});
+  file.AddScan({1, 1.0, 0, {100.0, 150.5, 200.25}, {10.0, 30.0, 20.0}, true});
+  file.AddScan({2, 2.0, 0, {100.0, 150.5, 200.25}, {30.0, 10.0, 40.0}, true});
+  WQBL::ICObj chromatogram = Chromatogram({1.0, 2.0}, {1, 2});
+  WQBL::PLAutoFindPrefs prefs;
+  prefs.EverySpectrum = false;
+  prefs.PeakTableSelection = WQBL::PeakScans;
+  prefs.Smooth = true;
+  chromatogram.AssignPeaks({WQBL::Peak{0, 0, 1}});
+  ASSERT_TRUE(WQRepos::AutoGenPL(file, chromatogram, prefs, true, error_));
+  const pugi::xml_document document = Exported(Dir("Data") / "picked.tofline");
+  EXPECT_THAT(Texts(document, "//CentroidX | //CentroidAmpl | //Area"),
+              ElementsAre("100.0000 150.5000 200.2500", "20 20 30", "20 20 30"));
 }
 
 }  // namespace

@@ -4,8 +4,20 @@
 // File layout (little-endian, through the toolkit's binary writer): the file version (1), the
 // description, the creation time (signed 64-bit, seconds since 1970), the method, the number of
 // tune runs and each tune run, the number of scans and each scan. A tune run is its record version
-// (1) and its tune id; a scan is its record version (1), scan number, retention time, tune run
-// index, number of points, then every m/z value and every intensity.
+// (1) and its tune id; a scan is its record version (1 for a profile scan, 2 for a centroid scan),
+// scan number, retention time, tune run index, number of points, then every m/z value and every
+// intensity.
+//
+// A file can also be read from the open formats of the field: mzML (plain or gzip-compressed),
+// mzXML and MGF, told apart from the library's own format by their content. Such a file becomes a
+// run of its MS1 spectra, in file order: each keeps the scan number of its native id (or its
+// position from 1 when the ids give no ascending numbers), its retention time in seconds, whether
+// it is profile or centroid data (profile unless the file says centroid), and its m/z and
+// intensity arrays, sorted by m/z. Its description names the run's instrument (model, source,
+// analyser, detector), its creation time is the run's start time (0 when the file has none).
+// These formats know nothing of the instrument's tunes and methods, so the run gets one tune run
+// with tune id 0, used by every scan, and an empty method (no time periods, no tunes). Saving such
+// a file writes it in the library's own format.
 #pragma once
 
 #include <WQBL/ICObj.h>
@@ -15,6 +27,7 @@
 #include <WQDataFile/Export.h>
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -41,6 +54,8 @@ struct Scan {
   std::uint32_t TuneRunIndex = 0;
   std::vector<double> MZ;
   std::vector<double> Intensity;
+  // Centroid data: each point is a peak already, not a sample of a profile.
+  bool Centroided = false;
 };
 
 class WQDATAFILE_EXPORT DataFile {
@@ -48,9 +63,11 @@ class WQDATAFILE_EXPORT DataFile {
   // A new file, not yet written, without tune runs or scans.
   DataFile(std::wstring fileName, std::wstring description, std::int64_t createTime,
            WQBL::Method method);
-  // Reads the file at `fileName`. Throws DataFileError when it cannot be opened, has another file
-  // version or breaks the rules of AddScan, WQCommon::StreamError naming the file when it ends
-  // early or holds a count larger than the rest of it, and what reading the method throws.
+  // Reads the file at `fileName`, in the library's own format or an open one. Throws
+  // DataFileError when it cannot be opened, is of no supported format, has another file version,
+  // is an open-format file that is truncated or malformed, or breaks the rules of AddScan;
+  // WQCommon::StreamError naming the file when a file of the own format ends early or holds a
+  // count larger than the rest of it; and what reading the method throws.
   explicit DataFile(const std::wstring& fileName);
 
   const std::wstring& QFileName() const { return fileName_; }
@@ -63,6 +80,11 @@ class WQDATAFILE_EXPORT DataFile {
   std::uint32_t QNumScanSpectra() const;
   // The scan at `index` in scan order; throws DataFileError for an index beyond the last scan.
   const Scan& QScan(std::uint32_t index) const;
+
+  // How many spectra of each MS level the file held: all its scans at level 1 for a file of the
+  // library's own format; for an open format, also the spectra of other levels, which the file
+  // object does not keep.
+  std::map<int, std::uint32_t> QSpectraPerMSLevel() const;
 
   // Appends a tune run and gives its index.
   std::uint32_t AddTuneRun(const TuneRun& run);
@@ -86,12 +108,15 @@ class WQDATAFILE_EXPORT DataFile {
   std::string NarrowFileName() const;
 
  private:
+  void ReadOwnFormat(std::string content, const std::string& path);
+
   std::wstring fileName_;
   std::wstring description_;
   std::int64_t createTime_;
   WQBL::Method method_;
   std::vector<TuneRun> tuneRuns_;
   std::vector<Scan> scans_;
+  std::map<int, std::uint32_t> spectraPerLevel_;
 };
 
 // A data file of a calibration run.
@@ -99,13 +124,24 @@ class WQDATAFILE_EXPORT CalDataFile : public DataFile {
  public:
   using DataFile::DataFile;
 
+  // The m/z distance within which the centroids of different scans are taken for one peak when
+  // centroid scans are averaged.
+  static constexpr double kCentroidMergeTolerance = 0.02;
+
   // A new spectrum, owned by the caller: the mean of the given scans on the m/z axis of the first,
   // onto which the others are interpolated linearly (as zero beyond their own m/z range), limited
-  // to the range's bounds for a bounded range. It carries the scan numbers as given, the first
-  // scan's tune run, the mean retention time, the sum of its intensities as TIC, and a name from
-  // its scans. Throws DataFileError for an empty list or a scan number the file does not hold.
+  // to the range's bounds for a bounded range. When every scan is a centroid scan, their peak
+  // lists are merged instead: centroids within kCentroidMergeTolerance of a group's
+  // intensity-weighted m/z join it, and each group becomes one point at that m/z with the mean
+  // intensity over the scans. It carries the scan numbers as given, the first scan's tune run,
+  // the mean retention time, the sum of its intensities as TIC, and a name from its scans. Throws
+  // DataFileError for an empty list or a scan number the file does not hold.
   std::unique_ptr<WQBL::Spectrum> GenerateAveragedSpectrum(
       const std::vector<std::uint32_t>& scanNumbers, const WQBL::MZRange& range) const;
+
+  // True when every one of the given scans is a centroid scan, so that the averaged spectrum's
+  // points are peaks already. Throws DataFileError for an empty list or an unknown scan number.
+  bool QCentroided(const std::vector<std::uint32_t>& scanNumbers) const;
 };
 
 }  // namespace WQDataFile

@@ -1,0 +1,312 @@
+// The open-format readers of the data-file library, through the ProteoWizard library. Its headers
+// are heavy and pull in much of Boost, so they are included here and nowhere else.
+#include "OpenFormats.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <boost/make_shared.hpp>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <pwiz/data/common/cv.hpp>
+#include <pwiz/data/msdata/MSData.hpp>
+#include <pwiz/data/msdata/Serializer_MGF.hpp>
+#include <pwiz/data/msdata/Serializer_mzML.hpp>
+#include <pwiz/data/msdata/Serializer_mzXML.hpp>
+#include <sstream>
+#include <tuple>
+#include <utility>
+
+namespace WQDataFile::detail {
+
+namespace {
+
+namespace msdata = pwiz::msdata;
+
+enum class Format { None, MzML, MzXML, MGF };
+
+// A decompressed file may not grow beyond this; a larger one is taken for a hostile file.
+constexpr std::size_t kMaxInflatedBytes = std::size_t{1} << 31;
+// How far into a file its format must show.
+constexpr std::size_t kHeadBytes = 4096;
+
+bool IsGzip(const std::string& content) {
+  return content.size() >= 2 && static_cast<unsigned char>(content[0]) == 0x1f &&
+         static_cast<unsigned char>(content[1]) == 0x8b;
+}
+
+std::string Inflate(const std::string& compressed, const std::string& path) {
+  z_stream stream{};
+  if (inflateInit2(&stream, 15 + 32) != Z_OK) {
+    throw DataFileError("Cannot decompress " + path + ".");
+  }
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(compressed.data()));
+  stream.avail_in = static_cast<uInt>(compressed.size());
+  std::string result;
+  char buffer[1 << 16];
+  int status = Z_OK;
+  while (status == Z_OK) {
+    stream.next_out = reinterpret_cast<Bytef*>(buffer);
+    stream.avail_out = sizeof buffer;
+    status = inflate(&stream, Z_NO_FLUSH);
+    result.append(buffer, sizeof buffer - stream.avail_out);
+    if (result.size() > kMaxInflatedBytes) status = Z_MEM_ERROR;
+  }
+  inflateEnd(&stream);
+  if (status != Z_STREAM_END) {
+    throw DataFileError("Cannot decompress " + path + ": it is truncated or corrupt.");
+  }
+  return result;
+}
+
+// The format of uncompressed text, from its first bytes: the root element of an XML format, or
+// an MGF spectrum block or parameter line.
+Format FormatOf(const std::string& content) {
+  const std::string head = content.substr(0, kHeadBytes);
+  if (head.find('\0') != std::string::npos) return Format::None;
+  const std::size_t start = head.find_first_not_of(" \t\r\n\xef\xbb\xbf");
+  if (start == std::string::npos) return Format::None;
+  if (head[start] == '<') {
+    if (head.find("<mzML") != std::string::npos || head.find("<indexedmzML") != std::string::npos) {
+      return Format::MzML;
+    }
+    if (head.find("<mzXML") != std::string::npos) return Format::MzXML;
+    return Format::None;
+  }
+  std::istringstream lines(head);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("BEGIN IONS", 0) == 0) return Format::MGF;
+  }
+  return Format::None;
+}
+
+const char* NameOf(Format format) {
+  switch (format) {
+    case Format::MzML:
+      return "mzML";
+    case Format::MzXML:
+      return "mzXML";
+    case Format::MGF:
+      return "MGF";
+    case Format::None:
+      break;
+  }
+  return "unknown";
+}
+
+// The reader stops quietly at the end of what it is given, so a file cut short has to be caught
+// by its missing closing tag or block.
+bool IsComplete(const std::string& text, Format format) {
+  const std::size_t end = text.find_last_not_of(" \t\r\n");
+  if (end == std::string::npos) return false;
+  const std::string tail = text.substr(0, end + 1);
+  auto endsWith = [&](const std::string& suffix) {
+    return tail.size() >= suffix.size() &&
+           tail.compare(tail.size() - suffix.size(), suffix.size(), suffix) == 0;
+  };
+  switch (format) {
+    case Format::MzML:
+      return endsWith("</mzML>") || endsWith("</indexedmzML>");
+    case Format::MzXML:
+      return endsWith("</mzXML>");
+    case Format::MGF:
+      return text.rfind("END IONS") != std::string::npos &&
+             text.rfind("END IONS") > text.rfind("BEGIN IONS");
+    case Format::None:
+      break;
+  }
+  return false;
+}
+
+// Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
+std::int64_t DaysFromCivil(std::int64_t year, unsigned month, unsigned day) {
+  year -= month <= 2;
+  const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
+  const unsigned yearOfEra = static_cast<unsigned>(year - era * 400);
+  const unsigned dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  return era * 146097 + static_cast<std::int64_t>(dayOfEra) - 719468;
+}
+
+// Seconds since 1970 of an XML date and time (2024-05-17T09:30:00, with an optional fraction and
+// zone: Z or +hh:mm; none is taken for UTC). Nothing for any other text.
+std::optional<std::int64_t> ParseDateTime(const std::string& text) {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, used = 0;
+  if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%n", &year, &month, &day, &hour, &minute,
+                  &second, &used) != 6) {
+    return std::nullopt;
+  }
+  if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) {
+    return std::nullopt;
+  }
+  std::size_t rest = static_cast<std::size_t>(used);
+  if (rest < text.size() && text[rest] == '.') {
+    ++rest;
+    while (rest < text.size() && std::isdigit(static_cast<unsigned char>(text[rest]))) ++rest;
+  }
+  std::int64_t offset = 0;
+  if (rest < text.size() && (text[rest] == '+' || text[rest] == '-')) {
+    int zoneHour = 0, zoneMinute = 0;
+    if (std::sscanf(text.c_str() + rest + 1, "%2d:%2d", &zoneHour, &zoneMinute) != 2) {
+      return std::nullopt;
+    }
+    offset = (zoneHour * 60 + zoneMinute) * 60 * (text[rest] == '+' ? 1 : -1);
+  }
+  return DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) * 86400 +
+         hour * 3600 + minute * 60 + second - offset;
+}
+
+// The names of the terms that describe the instrument: its model, then its source, analyser and
+// detector, in file order, separated by commas.
+std::wstring DescribeInstrument(const msdata::MSData& data) {
+  msdata::InstrumentConfigurationPtr instrument = data.run.defaultInstrumentConfigurationPtr;
+  if (!instrument && !data.instrumentConfigurationPtrs.empty()) {
+    instrument = data.instrumentConfigurationPtrs.front();
+  }
+  if (!instrument) return L"";
+  std::vector<std::string> names;
+  auto collect = [&](const msdata::ParamContainer& params) {
+    for (const pwiz::data::CVParam& param : params.cvParams) {
+      std::string name = param.value.empty() ? param.name() : param.name() + " " + param.value;
+      if (param.cvid != pwiz::cv::CVID_Unknown && !name.empty()) names.push_back(std::move(name));
+    }
+  };
+  collect(*instrument);
+  for (const msdata::Component& component : instrument->componentList) {
+    if (component.type == msdata::ComponentType_Source ||
+        component.type == msdata::ComponentType_Analyzer ||
+        component.type == msdata::ComponentType_Detector) {
+      for (const pwiz::data::CVParam& param : component.cvParams) {
+        if (param.value.empty() && param.cvid != pwiz::cv::CVID_Unknown) {
+          names.push_back(param.name());
+        }
+      }
+    }
+  }
+  std::string joined;
+  for (const std::string& name : names) joined += (joined.empty() ? "" : ", ") + name;
+  return std::wstring(joined.begin(), joined.end());
+}
+
+// The scan number in a native id: the value of its "scan=" key, else of its last key; nothing
+// when it has no number.
+std::optional<std::uint32_t> ScanNumberOf(const std::string& id) {
+  std::size_t at = id.find("scan=");
+  at = at != std::string::npos ? at + 5 : id.rfind('=');
+  if (at == std::string::npos) return std::nullopt;
+  if (id[at] == '=') ++at;
+  std::size_t end = at;
+  std::uint64_t number = 0;
+  while (end < id.size() && std::isdigit(static_cast<unsigned char>(id[end])) &&
+         number <= 0xffffffffu) {
+    number = number * 10 + static_cast<std::uint64_t>(id[end++] - '0');
+  }
+  if (end == at || number > 0xffffffffu) return std::nullopt;
+  return static_cast<std::uint32_t>(number);
+}
+
+std::vector<double> Values(const msdata::BinaryDataArrayPtr& array) {
+  if (!array) return {};
+  return std::vector<double>(array->data.begin(), array->data.end());
+}
+
+// One MS1 spectrum as a scan, its points in ascending m/z order.
+Scan ScanOf(const msdata::Spectrum& spectrum) {
+  Scan scan;
+  if (!spectrum.scanList.scans.empty()) {
+    const pwiz::data::CVParam start =
+        spectrum.scanList.scans.front().cvParam(pwiz::cv::MS_scan_start_time);
+    if (!start.empty()) scan.RetentionTime = start.timeInSeconds();
+  }
+  scan.Centroided = spectrum.hasCVParam(pwiz::cv::MS_centroid_spectrum);
+  std::vector<double> mz = Values(spectrum.getMZArray());
+  std::vector<double> intensity = Values(spectrum.getIntensityArray());
+  if (mz.size() == intensity.size() && !std::is_sorted(mz.begin(), mz.end())) {
+    std::vector<std::pair<double, double>> points;
+    for (std::size_t i = 0; i < mz.size(); ++i) points.emplace_back(mz[i], intensity[i]);
+    std::sort(points.begin(), points.end());
+    for (std::size_t i = 0; i < points.size(); ++i) std::tie(mz[i], intensity[i]) = points[i];
+  }
+  scan.MZ = std::move(mz);
+  scan.Intensity = std::move(intensity);
+  return scan;
+}
+
+ImportedRun Convert(const msdata::MSData& data) {
+  ImportedRun run;
+  run.Description = DescribeInstrument(data);
+  run.CreateTime = ParseDateTime(data.run.startTimeStamp);
+  if (!data.run.spectrumListPtr) return run;
+  const msdata::SpectrumList& spectra = *data.run.spectrumListPtr;
+  std::vector<std::optional<std::uint32_t>> numbers;
+  for (std::size_t i = 0; i < spectra.size(); ++i) {
+    const msdata::SpectrumPtr spectrum = spectra.spectrum(i, true);
+    const pwiz::data::CVParam level = spectrum->cvParam(pwiz::cv::MS_ms_level);
+    const int msLevel = level.empty() ? 1 : level.valueAs<int>();
+    ++run.SpectraPerMSLevel[msLevel];
+    if (msLevel != 1) continue;
+    run.Scans.push_back(ScanOf(*spectrum));
+    numbers.push_back(ScanNumberOf(spectrum->id));
+  }
+  // Scan numbers from the native ids when every scan has one and they ascend, else by position.
+  bool usable = true;
+  for (std::size_t i = 0; i < numbers.size() && usable; ++i) {
+    usable = numbers[i] && (i == 0 || *numbers[i] > *numbers[i - 1]);
+  }
+  for (std::size_t i = 0; i < run.Scans.size(); ++i) {
+    run.Scans[i].ScanNumber = usable ? *numbers[i] : static_cast<std::uint32_t>(i + 1);
+  }
+  return run;
+}
+
+}  // namespace
+
+bool IsOpenFormat(const std::string& content) {
+  return IsGzip(content) || FormatOf(content) != Format::None;
+}
+
+ImportedRun ImportOpenFormat(std::string content, const std::string& path) {
+  if (IsGzip(content)) content = Inflate(content, path);
+  const Format format = FormatOf(content);
+  if (format == Format::None) {
+    throw DataFileError(path + " holds compressed data of no supported format.");
+  }
+  const std::string name = NameOf(format);
+  if (!IsComplete(content, format)) {
+    throw DataFileError("Cannot read " + name + " file " + path + ": it is truncated.");
+  }
+  try {
+    auto stream = boost::make_shared<std::istringstream>(std::move(content));
+    msdata::MSData data;
+    // The readers use a file's index when it has one and scan the file otherwise; told to expect
+    // an index, they refuse a file without one.
+    const std::string& text = stream->str();
+    switch (format) {
+      case Format::MzML: {
+        msdata::Serializer_mzML::Config config;
+        config.indexed = text.find("<indexedmzML") != std::string::npos;
+        msdata::Serializer_mzML(config).read(stream, data);
+        break;
+      }
+      case Format::MzXML: {
+        msdata::Serializer_mzXML::Config config;
+        config.indexed = text.find("<indexOffset") != std::string::npos;
+        msdata::Serializer_mzXML(config).read(stream, data);
+        break;
+      }
+      default:
+        msdata::Serializer_MGF().read(stream, data);
+        break;
+    }
+    return Convert(data);
+  } catch (const DataFileError&) {
+    throw;
+  } catch (const std::exception& error) {
+    throw DataFileError("Cannot read " + name + " file " + path + ": " + error.what());
+  }
+}
+
+}  // namespace WQDataFile::detail
