@@ -1,9 +1,6 @@
 #include <WQPlatform/Platform.h>
-#include <WQPlatformTesting/FaultInjector.h>
 #include <gmock/gmock.h>
 
-#include <cerrno>
-#include <cstdlib>
 #include <fstream>
 
 #include "ScratchDirectory.h"
@@ -23,44 +20,6 @@ TEST_F(PlatformTest, SaveReplacesTheTargetWhole) {
   Save(Path("a.kem"), "new");
   EXPECT_EQ(Content(Path("a.kem")), "new");
   EXPECT_EQ(EntryCount(), 1u);
-}
-
-// Fails the first, second, ... file operation of a save, once and from then on, with every
-// fault: a save that fails keeps the earlier file and leaves no temporary file; short and
-// interrupted writes are resumed.
-TEST_F(PlatformTest, SaveUnderEveryInjectedFaultKeepsTheEarlierFileOrCompletes) {
-  using namespace WQPlatformTesting;
-  for (Fault fault : AllFaults()) {
-    for (Mode mode : {Mode::Once, Mode::FromThenOn}) {
-      for (int failAt = 1;; ++failAt) {
-        Save(Path("a.kem"), "old");
-        FaultInjector injector(failAt, fault, mode);
-        bool saved = true;
-        {
-          WQPlatform::ScopedFileOps seam(injector);
-          try {
-            Save(Path("a.kem"), "new content");
-          } catch (const WQPlatform::SaveError&) {
-            saved = false;
-          }
-        }
-        if (!injector.Fired()) break;
-        const std::string where = Name(fault) + " " + Name(mode) + " at " + injector.FirstStruck();
-        const std::string content = Content(Path("a.kem"));
-        if (IsTransient(fault)) {
-          EXPECT_TRUE(saved) << where;
-          EXPECT_EQ(content, "new content") << where;
-        } else if (injector.FirstStruck() == "SyncDirectory") {
-          // The new file is in place but not known to be durable: the save must not claim it is.
-          EXPECT_FALSE(saved) << where;
-        } else {
-          EXPECT_FALSE(saved) << where;
-          EXPECT_EQ(content, "old") << where;
-        }
-        EXPECT_EQ(EntryCount(), 1u) << where;
-      }
-    }
-  }
 }
 
 TEST_F(PlatformTest, SaveIntoMissingDirectoryFailsBeforeAnythingIsWritten) {
