@@ -85,17 +85,10 @@ TEST_F(AcqMethodsTest, LoadRefusesMissingAndOtherVersionFilesAndPassesConfigurat
                                              L"String Vial_3 not found in enumeration map.")));
 }
 
-TEST_F(AcqMethodsTest, FailedSaveNamesTheMethodAndCreatesNothing) {
-  auto refusedNaming = [](const std::string& name) {
-    return ThrowsMessage<std::runtime_error>("Unable to create acquisition method file (" + name +
-                                             ")");
-  };
-  fs::create_directory(MethodFile("Taken"));
-  EXPECT_THAT([] { WQRepos::SaveAcqMethod(L"Taken", FixedMethod()); }, refusedNaming("Taken"));
-  EXPECT_TRUE(fs::is_directory(MethodFile("Taken")));
-
+TEST_F(AcqMethodsTest, SaveIntoMissingDirectoryNamesTheMethodAndCreatesNothing) {
   fs::remove_all(Dir("AcqMethod"));
-  EXPECT_THAT([] { WQRepos::SaveAcqMethod(L"Alpha", FixedMethod()); }, refusedNaming("Alpha"));
+  EXPECT_THAT([] { WQRepos::SaveAcqMethod(L"Alpha", FixedMethod()); },
+              ThrowsMessage<std::runtime_error>("Unable to create acquisition method file (Alpha)"));
   EXPECT_FALSE(fs::exists(Dir("AcqMethod")));
 }
 

@@ -44,17 +44,6 @@ TEST_F(TunesTest, MissingFileOrOneOfAnotherVersionIsRefusedNamingThePath) {
               ThrowsMessage<std::runtime_error>(HasSubstr(" version: 4000000000")));
 }
 
-TEST_F(TunesTest, SaveThatCannotCreateTheFileNamesThePath) {
-  fs::create_directory(TuneFile("Taken"));
-  EXPECT_THAT([] { WQRepos::SaveTune(L"Taken", SampleTune()); },
-              ThrowsMessage<std::runtime_error>("Unable to create tune file: " +
-                                                TuneFile("Taken").string()));
-  EXPECT_TRUE(fs::is_directory(TuneFile("Taken")));
-  const fs::path missing = Base() / "Missing" / "T.ket";
-  EXPECT_THAT([&] { WQRepos::SaveFullyQualifiedTune(Wide(missing), SampleTune()); },
-              ThrowsMessage<std::runtime_error>("Unable to create tune file: " + missing.string()));
-}
-
 TEST_F(TunesTest, SpecialFileIsNeitherReadNorReplaced) {
   ASSERT_EQ(mkfifo(TuneFile("Pipe").c_str(), 0644), 0);
   const std::string pipe = TuneFile("Pipe").string();
