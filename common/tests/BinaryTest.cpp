@@ -77,17 +77,12 @@ TEST(BinaryStream, EveryTypeRoundTripsIncludingExtremes) {
   EXPECT_EQ(reader.Remaining(), 0u);
 }
 
-TEST(BinaryStream, ValuesAreWrittenLittleEndian) {
+// The fixed-size layouts are pinned by the golden files; a string is UTF-16 with its count.
+TEST(BinaryStream, StringsAreUtf16WithSurrogatePairsAndRecordsHaveAHexForm) {
   std::stringstream stream;
   BinaryWriter writer(stream);
-  writer << std::uint32_t{1} << std::int32_t{-2} << std::int64_t{0x0102030405060708} << 1.0
-         << std::wstring(L"A") << std::wstring(L"\U0001F600");
-  EXPECT_EQ(stream.str(), BytesOf({0x01, 0x00, 0x00, 0x00,                          // 1
-                                   0xFE, 0xFF, 0xFF, 0xFF,                          // -2
-                                   0x08, 0x07, 0x06, 0x05, 0x04, 0x03, 0x02, 0x01,  //
-                                   0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xF0, 0x3F,  // 1.0
-                                   0x01, 0x00, 0x00, 0x00, 0x41, 0x00,              // "A"
-                                   0x02, 0x00, 0x00, 0x00, 0x3D, 0xD8, 0x00, 0xDE}));
+  writer << std::wstring(L"\U0001F600");
+  EXPECT_EQ(stream.str(), BytesOf({0x02, 0x00, 0x00, 0x00, 0x3D, 0xD8, 0x00, 0xDE}));
   Sample sample;
   sample.offset = -2;
   std::wstring text;

@@ -45,18 +45,6 @@ auto RaisesQMV(const std::wstring& message) {
   return Throws<WQRepos::QMVException>(Property(&WQRepos::QMVException::Message, message));
 }
 
-TEST(AutotuneXML, NamesAreEscapedAndNumbersWrittenToSixSignificantDigits) {
-  AutotunePrefs written;
-  written.TunePoints = {{L"Caffeine & <MRFA>", 1234.5678, -40, 1.5e7, 0.25}};
-  EXPECT_THAT(Written(written), HasSubstr(L"<Name>Caffeine &amp; &lt;MRFA&gt;</Name>\n\t\t\t"
-                                          L"<Mass>1234.57</Mass>"));
-  WQCommon::XMLParser parser;
-  ASSERT_TRUE(parser.LoadXML(Written(written)));
-  AutotunePrefs read;
-  parser >> read;
-  EXPECT_EQ(read.TunePoints.at(0).Name, L"Caffeine & <MRFA>");
-}
-
 TEST(AutotuneXML, EarlierDiverterTextIsReadAndTheCurrentOneWrittenButUnknownTextsAreRefused) {
   const AutotunePrefs read = Read(Document(L"Divert", L""));
   EXPECT_EQ(read.DiverterSource, WQRepos::Waste);

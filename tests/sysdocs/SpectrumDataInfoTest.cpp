@@ -14,15 +14,6 @@ class SpectrumDataInfoTest : public DataDirectoryTest {
   }
 };
 
-TEST_F(SpectrumDataInfoTest, BothTextsAreRead) {
-  WriteDocument(
-      "<SpectrumDataInfo><Sample_Inlet>Infusion</Sample_Inlet><Other>x</Other>"
-      "<Instrument>SQ \xc3\xa9</Instrument></SpectrumDataInfo>");
-  const WQRepos::SpectrumDataInfo info = WQRepos::LoadSpectrumDataInfo();
-  EXPECT_EQ(info.Instrument, L"SQ \u00e9");
-  EXPECT_EQ(info.Sample_Inlet, L"Infusion");
-}
-
 TEST_F(SpectrumDataInfoTest, MissingOrMalformedPartsGiveEmptyTexts) {
   EXPECT_EQ(WQRepos::LoadSpectrumDataInfo().Instrument, L"");
   WriteDocument("<SpectrumDataInfo><Instrument>SQ</Instrument></SpectrumDataInfo>");

@@ -26,27 +26,6 @@ class SystemConfigurationTest : public DataDirectoryTest {
   }
 };
 
-TEST_F(SystemConfigurationTest, DefaultsAreSavedInElementOrderAndReadBackEqual) {
-  WQRepos::SaveSystemConfiguration(Configuration());
-  EXPECT_EQ(ReadBytes(Document()),
-            "<?xml version=\"1.0\"?>\n"
-            "<SystemConfiguration>\n"
-            "\t<SystemName />\n"
-            "\t<UserName />\n"
-            "\t<Syringe>\n"
-            "\t\t<Diameter>2.3</Diameter>\n"
-            "\t\t<Volume>250</Volume>\n"
-            "\t\t<FlowRate>10</FlowRate>\n"
-            "\t\t<Enabled>false</Enabled>\n"
-            "\t</Syringe>\n"
-            "\t<PolaritySwitch>0.70</PolaritySwitch>\n"
-            "\t<CalSource>External</CalSource>\n"
-            "\t<TuneProbeId>ESI (0)</TuneProbeId>\n"
-            "\t<MethodTimePeriods>1</MethodTimePeriods>\n"
-            "</SystemConfiguration>\n");
-  EXPECT_EQ(WQRepos::LoadSystemConfiguration(), Configuration());
-}
-
 TEST_F(SystemConfigurationTest, PolaritySwitchIsSavedToTwoDecimals) {
   Configuration configuration;
   configuration.PolaritySwitch = 1.234;
