@@ -1,7 +1,6 @@
 #include <WQCommon/XMLNumbers.h>
 #include <gmock/gmock.h>
 
-#include <boost/lexical_cast.hpp>
 #include <cstdint>
 #include <limits>
 #include <stdexcept>
@@ -26,13 +25,6 @@ TEST(XMLNumbers, StrictParseAllowsBlanksAroundButRefusesAnythingElse) {
               ThrowsMessage<std::runtime_error>("Invalid number \"1.5\" in Owner."));
   EXPECT_THAT([] { ParseWholeNumber<double>(L"", "Owner"); },
               ThrowsMessage<std::runtime_error>("Invalid number \"\" in Owner."));
-}
-
-TEST(XMLNumbers, LexicalCastAllowsASignButNoBlanks) {
-  EXPECT_EQ(LexicalCastNumber<std::int32_t>(L"+7"), 7);
-  EXPECT_EQ(LexicalCastNumber<double>(L"-0.5"), -0.5);
-  for (const wchar_t* text : {L" 7", L"7 ", L"", L"2147483648"})
-    EXPECT_THROW(LexicalCastNumber<std::int32_t>(text), boost::bad_lexical_cast) << text;
 }
 
 TEST(XMLNumbers, LenientReadsKeepTheValueForTextThatIsNoNumber) {

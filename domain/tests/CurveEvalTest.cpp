@@ -19,15 +19,6 @@ std::vector<CurveEval> StepsOfEveryKind() {
           CurveEval(threshold), CurveEval(PeakDetectParams::DefaultMS())};
 }
 
-TEST(CurveEval, HoldsTheKindAndRecordItWasMadeFrom) {
-  const std::vector<CurveEval> steps = StepsOfEveryKind();
-  for (std::size_t kind = 0; kind < steps.size(); ++kind) {
-    EXPECT_EQ(steps[kind].QKind(), static_cast<CurveEval::Kinds>(kind));
-    EXPECT_EQ(steps[kind].QParams().index(), kind);
-  }
-  EXPECT_TRUE(std::get<NoiseParams>(steps[CurveEval::Noise].QParams()) == NoiseParams::DefaultIC());
-}
-
 TEST(CurveEval, EveryKindReadsBackFromItsXmlForm) {
   for (const CurveEval& written : StepsOfEveryKind()) {
     CurveEval fromXml{ThresholdParams()};

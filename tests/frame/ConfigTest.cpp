@@ -8,7 +8,6 @@
 namespace {
 
 using namespace wqtest;
-using ::testing::ElementsAre;
 using ::testing::ThrowsMessage;
 
 const char* const kSubdirectories[] = {"AcqMethod", "EvalMethod",  "Tunes", "Data",
@@ -66,32 +65,26 @@ TEST_F(ConfigTest, CompleteFileIsAppliedAndReportedAtInfoLevel) {
   EXPECT_EQ(entries[0].message, Report(true, "acq-01", 4123, base));
 }
 
-TEST_F(ConfigTest, OneTrailingSeparatorIsRemovedButStillLogged) {
+// One trailing separator is removed (but still logged), a second one is kept.
+TEST_F(ConfigTest, OnlyOneTrailingSeparatorIsRemoved) {
   const std::string base = (temp.Path() / "Lab").string();
   EXPECT_TRUE(Refresh(ConfigClientXml("h", "4000", base + "/")));
   EXPECT_EQ(Directory(WQRepos::Config::AcqMethodDir), base + "/AcqMethod");
   EXPECT_TRUE(fs::is_directory(base + "/AcqMethod"));
   EXPECT_EQ(entries.at(0).message, Report(true, "h", 4000, base + "/"));
-}
-
-TEST_F(ConfigTest, OnlyOneOfTwoTrailingSeparatorsIsRemoved) {
-  const std::string base = (temp.Path() / "Lab").string();
   EXPECT_TRUE(Refresh(ConfigClientXml("h", "4000", base + "//")));
   EXPECT_EQ(Directory(WQRepos::Config::TunesDir), base + "//Tunes");
 }
 
-TEST_F(ConfigTest, PortOutOfRangeOrWithoutDigitsKeepsThePreviousPort) {
+// The port is read up to the first non-digit after leading blanks; without digits or out of
+// range the previous one is kept.
+TEST_F(ConfigTest, PortIsItsLeadingDigitsOrThePreviousPort) {
   const std::string base = temp.Path().string();
-  for (const char* port : {"70000", "abc"}) {
-    EXPECT_TRUE(Refresh(ConfigClientXml("h", port, base)));
-    EXPECT_EQ(config.QHostPort(), 4000) << port;
-    EXPECT_EQ(entries.at(0).level, log4cxx::Level::getInfo()) << port;
+  for (const auto& [text, port] : {std::pair{" 5000x", 5000}, {"70000", 5000}, {"abc", 5000}}) {
+    EXPECT_TRUE(Refresh(ConfigClientXml("h", text, base)));
+    EXPECT_EQ(config.QHostPort(), port) << text;
+    EXPECT_EQ(entries.at(0).level, log4cxx::Level::getInfo()) << text;
   }
-}
-
-TEST_F(ConfigTest, PortIsReadUpToTheFirstNonDigitAfterLeadingBlanks) {
-  EXPECT_TRUE(Refresh(ConfigClientXml("h", " 5000x", temp.Path().string())));
-  EXPECT_EQ(config.QHostPort(), 5000);
 }
 
 TEST_F(ConfigTest, MissingElementsKeepTheirValuesAndWarn) {
@@ -116,13 +109,10 @@ TEST_F(ConfigTest, MalformedOrTooDeepFileKeepsEverySettingAndWarns) {
   }
 }
 
-TEST_F(ConfigTest, BaseDirectoryWhoseParentIsMissingCreatesNothing) {
+TEST_F(ConfigTest, EmptyBaseDirectoryOrOneWhoseParentIsMissingCreatesNothing) {
   const fs::path base = temp.Path() / "missing" / "WQData";
   EXPECT_FALSE(Refresh(ConfigClientXml("h", "4000", base.string())));
   EXPECT_FALSE(fs::exists(temp.Path() / "missing"));
-}
-
-TEST_F(ConfigTest, EmptyBaseDirectoryCreatesNothing) {
   EXPECT_FALSE(Refresh(ConfigClientXml("h", "4000", "")));
 }
 

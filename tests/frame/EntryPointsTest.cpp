@@ -1,14 +1,13 @@
-#include <WQCommon/Binary.h>
 #include <WQCommon/Text.h>
 #include <WQPlatform/Platform.h>
 #include <WQRepos/EntryPoints.h>
 #include <WQRepos/Exception.h>
 #include <gmock/gmock.h>
 
-#include <algorithm>
 #include <ctime>
 
 #include "support/DataDirectory.h"
+#include "support/Serial.h"
 
 namespace {
 
@@ -17,8 +16,6 @@ using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::ThrowsMessage;
 using ::testing::UnorderedElementsAre;
-
-std::wstring Wide(const fs::path& path) { return WQCommon::WQNarrowToWideStr(path.string()); }
 
 TEST(EntryPointsBeforeInitialize, ServerInfoGivesTheComputerNameAndPort4000) {
   std::uint16_t port = 0;
@@ -57,24 +54,14 @@ TEST_F(EntryPointsTest, NamingRecordWithoutFileHoldsThePresentTime) {
   EXPECT_LE(time, before + 1);
 }
 
-TEST_F(EntryPointsTest, NamingRecordVersionsZeroAndOneAreRead) {
+TEST_F(EntryPointsTest, NamingRecordVersionsZeroAndOneAreReadAndLaterOnesRefused) {
   WriteBytes(NamingRecord(), U32(1) + I64(777) + U32(99));
   EXPECT_EQ(WQRepos::QDataDirectoryFileNameInfo().Time, 777);
   WriteBytes(NamingRecord(), U32(0) + I64(555));
   EXPECT_EQ(WQRepos::QDataDirectoryFileNameInfo().Time, 555);
-}
-
-TEST_F(EntryPointsTest, NamingRecordOfALaterVersionIsRefused) {
   WriteBytes(NamingRecord(), U32(3) + I64(777) + U32(99));
   EXPECT_THAT([] { WQRepos::QDataDirectoryFileNameInfo(); },
               ThrowsMessage<std::runtime_error>("Unknown DataFileNameInfo version."));
-}
-
-TEST_F(EntryPointsTest, NamingRecordSaveIntoMissingDirectoryFailsAndLeavesNothing) {
-  fs::remove_all(Dir("Prefs"));
-  EXPECT_THAT([] { WQRepos::WDataDirectoryFileNameInfo(WQRepos::DataFileNameInfo()); },
-              ThrowsMessage<std::runtime_error>("Unable to create DataFileNameInfo file."));
-  EXPECT_FALSE(fs::exists(Dir("Prefs")));
 }
 
 TEST_F(EntryPointsTest, DiagnosticStyleSheetIsChosenByProbeKind) {
