@@ -40,6 +40,8 @@ void AddAutotuneCommands(CLI::App& app);
 std::string Describe(const WQRepos::AutotunePrefs& prefs);
 // export, generate-run (ExportCommands.cpp)
 void AddExportCommands(CLI::App& app);
+// run-info, pick-report (SpectraCommands.cpp)
+void AddSpectraCommands(CLI::App& app);
 
 // Text for the terminal from the module's wide strings.
 std::string Narrow(const std::wstring& text);

@@ -104,6 +104,7 @@ int main(int argc, char** argv) {
   wqtool::AddRefcalsCommand(app);
   wqtool::AddAutotuneCommands(app);
   wqtool::AddExportCommands(app);
+  wqtool::AddSpectraCommands(app);
   ConfigureLogging();
   try {
     app.parse(argc, argv);

@@ -178,4 +178,92 @@ bool ExecutePeakDetect(ICObj& chromatogram, Changed& changed, std::wstring& mess
   return ExecutePeakDetect(chromatogram, changed, message, PeakDetectSettings::DefaultIC());
 }
 
+PeakListAgreement ComparePeakLists(const std::vector<double>& foundX,
+                                   const std::vector<double>& foundHeight,
+                                   const std::vector<double>& referenceX,
+                                   const std::vector<double>& referenceHeight) {
+  PeakListAgreement agreement;
+  agreement.ReferencePeaks = referenceX.size();
+  agreement.FoundPeaks = foundX.size();
+  if (referenceX.empty()) return agreement;
+  // Candidate pairs within the wide tolerance, nearest first; both lists ascend.
+  struct Pair {
+    double Distance;
+    std::size_t Found;
+    std::size_t Reference;
+  };
+  std::vector<Pair> pairs;
+  std::size_t low = 0;
+  for (std::size_t r = 0; r < referenceX.size(); ++r) {
+    while (low < foundX.size() && foundX[low] < referenceX[r] - PeakListAgreement::kWideTolerance) {
+      ++low;
+    }
+    for (std::size_t f = low;
+         f < foundX.size() && foundX[f] <= referenceX[r] + PeakListAgreement::kWideTolerance; ++f) {
+      pairs.push_back({std::fabs(foundX[f] - referenceX[r]), f, r});
+    }
+  }
+  std::stable_sort(pairs.begin(), pairs.end(),
+                   [](const Pair& a, const Pair& b) { return a.Distance < b.Distance; });
+  constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+  std::vector<std::size_t> partnerOfFound(foundX.size(), kNone);
+  std::vector<std::size_t> partnerOfReference(referenceX.size(), kNone);
+  for (const Pair& pair : pairs) {
+    if (partnerOfFound[pair.Found] != kNone || partnerOfReference[pair.Reference] != kNone)
+      continue;
+    partnerOfFound[pair.Found] = pair.Reference;
+    partnerOfReference[pair.Reference] = pair.Found;
+  }
+  auto within = [&](std::size_t f, std::size_t r, double tolerance) {
+    return std::fabs(foundX[f] - referenceX[r]) <= tolerance;
+  };
+  // The reference peaks in order of falling intensity.
+  std::vector<std::size_t> order(referenceX.size());
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    return referenceHeight[a] > referenceHeight[b];
+  });
+  auto recall = [&](std::size_t count) {
+    std::size_t hits = 0;
+    for (std::size_t k = 0; k < count; ++k) {
+      const std::size_t f = partnerOfReference[order[k]];
+      if (f != kNone && within(f, order[k], PeakListAgreement::kNarrowTolerance)) ++hits;
+    }
+    return static_cast<double>(hits) / static_cast<double>(count);
+  };
+  const std::size_t top10 = std::max<std::size_t>(1, (order.size() + 9) / 10);
+  const std::size_t top50 = std::max<std::size_t>(1, (order.size() + 1) / 2);
+  agreement.RecallTop10 = recall(top10);
+  agreement.RecallTop50 = recall(top50);
+  const double floor = referenceHeight[order[top50 - 1]];
+  std::size_t counted = 0;
+  std::size_t narrow = 0;
+  std::size_t wide = 0;
+  for (std::size_t f = 0; f < foundX.size(); ++f) {
+    if (foundHeight[f] < floor) continue;
+    ++counted;
+    const std::size_t r = partnerOfFound[f];
+    if (r == kNone) continue;
+    ++wide;
+    if (within(f, r, PeakListAgreement::kNarrowTolerance)) ++narrow;
+  }
+  if (counted > 0) {
+    agreement.PrecisionNarrow = static_cast<double>(narrow) / static_cast<double>(counted);
+    agreement.PrecisionWide = static_cast<double>(wide) / static_cast<double>(counted);
+  }
+  std::vector<double> absolute;
+  std::vector<double> signedDifferences;
+  for (std::size_t k = 0; k < top50; ++k) {
+    const std::size_t f = partnerOfReference[order[k]];
+    if (f == kNone) continue;
+    signedDifferences.push_back(foundX[f] - referenceX[order[k]]);
+    absolute.push_back(std::fabs(signedDifferences.back()));
+  }
+  if (!absolute.empty()) {
+    agreement.MedianAbsoluteDifference = Median(absolute);
+    agreement.MedianSignedDifference = Median(signedDifferences);
+  }
+  return agreement;
+}
+
 }  // namespace WQBL

@@ -8,6 +8,7 @@
 #include <WQBL/ProcessingParams.h>
 #include <WQBL/Spectrum.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -87,6 +88,35 @@ WQBL_EXPORT bool ExecutePeakDetect(Curve& curve, Changed& changed, std::wstring&
 WQBL_EXPORT bool ExecutePeakDetect(Spectrum& spectrum, Changed& changed, std::wstring& message);
 // ExecutePeakDetect with PeakDetectSettings::DefaultIC().
 WQBL_EXPORT bool ExecutePeakDetect(ICObj& chromatogram, Changed& changed, std::wstring& message);
+
+// How a list of peaks found in a spectrum agrees with a reference list of the same spectrum. The
+// lists are matched one to one, nearest pair first, up to kWideTolerance apart. The reference
+// peaks counted are those of the top half of the reference intensities; found peaks are counted
+// when at least as intense as the weakest counted reference peak.
+struct WQBL_EXPORT PeakListAgreement {
+  static constexpr double kNarrowTolerance = 0.02;
+  static constexpr double kWideTolerance = 0.1;
+
+  std::size_t ReferencePeaks = 0;
+  std::size_t FoundPeaks = 0;
+  // Shares of the reference peaks of the top 10% and top 50% of intensity that have a partner
+  // within the narrow tolerance.
+  double RecallTop10 = 0.0;
+  double RecallTop50 = 0.0;
+  // Shares of the counted found peaks that have a partner within each tolerance.
+  double PrecisionNarrow = 0.0;
+  double PrecisionWide = 0.0;
+  // Median absolute and signed (found minus reference) x difference of the matched pairs of
+  // counted reference peaks.
+  double MedianAbsoluteDifference = 0.0;
+  double MedianSignedDifference = 0.0;
+};
+
+// Compares found peaks (x positions and heights) with reference ones.
+WQBL_EXPORT PeakListAgreement ComparePeakLists(const std::vector<double>& foundX,
+                                               const std::vector<double>& foundHeight,
+                                               const std::vector<double>& referenceX,
+                                               const std::vector<double>& referenceHeight);
 
 // The scans under peak `peak` of the chromatogram that `selection` (a PeakScanSelection value)
 // names, in scan order. Throws std::runtime_error for a peak the chromatogram does not have, an
