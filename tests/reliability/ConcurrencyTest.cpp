@@ -15,13 +15,6 @@ using namespace wqtest;
 
 constexpr int kRounds = 150;
 
-WQBL::Method MethodOf(int value) {
-  WQBL::Method method;
-  method.TimePeriods.resize(1 + value);
-  method.Tunes[1] = WQBL::TuneEntry(L"Tune 1", WQCommon::Probes::ESI, WQCommon::Positive);
-  return method;
-}
-
 class ConcurrencyTest : public DataDirectoryTest {};
 
 TEST_F(ConcurrencyTest, ConcurrentSavesAndLoadsSeeWholeRecords) {

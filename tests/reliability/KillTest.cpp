@@ -34,13 +34,6 @@ struct Saved {
   std::string bytes[2];        // the file holding value 0 and value 1
 };
 
-WQBL::Method MethodOf(int value) {
-  WQBL::Method method;
-  method.TimePeriods.resize(value + 1);
-  method.Tunes[1] = WQBL::TuneEntry(L"Tune 1", WQCommon::Probes::ESI, WQCommon::Positive);
-  return method;
-}
-
 std::vector<WQBL::CurveEval> EvalMethodOf(int value) {
   auto steps = WQRepos::DefaultSpectrumEvalMethod();
   steps.resize(steps.size() - value);
@@ -78,13 +71,6 @@ std::vector<Saved> Files(const fs::path& base) {
   _exit(2);
 }
 
-std::size_t Temporaries(const fs::path& base) {
-  std::size_t count = 0;
-  for (const auto& entry : fs::recursive_directory_iterator(base))
-    count += entry.path().filename().string().find(".wqtmp-") != std::string::npos;
-  return count;
-}
-
 bool ListingsShowOnlyStoredNames() {
   return WQRepos::GetAcqMethodNames() == std::vector<std::wstring>{L"Kill"} &&
          WQRepos::GetSpectrumEvalMethodNames() == std::vector<std::wstring>{L"Kill"};
@@ -119,7 +105,7 @@ int Run(int kills, unsigned runNumber) {
     waitpid(child, &status, 0);
     if (!WIFSIGNALED(status)) throw std::runtime_error("the saving child ended by itself");
 
-    temporariesSeen += Temporaries(base);
+    temporariesSeen += TemporaryFiles(base);
     badListings += !ListingsShowOnlyStoredNames();
     for (Saved& file : files) {
       const std::string bytes = ReadBytes(file.file);
@@ -134,7 +120,7 @@ int Run(int kills, unsigned runNumber) {
     }
   }
   WQRepos::Initialize();
-  const std::size_t temporariesLeft = Temporaries(base);
+  const std::size_t temporariesLeft = TemporaryFiles(base);
   std::cout << "Kill test: " << kills << " kills, " << unreadable << " unreadable files, "
             << badListings << " listings showing temporary files, " << temporariesSeen
             << " temporary files of killed saves seen, " << temporariesLeft

@@ -17,13 +17,6 @@ namespace {
 using namespace wqtest;
 using namespace WQPlatformTesting;
 
-std::size_t TemporaryFiles(const fs::path& directory) {
-  std::size_t count = 0;
-  for (const auto& entry : fs::directory_iterator(directory))
-    count += entry.path().filename().string().find(".wqtmp-") != std::string::npos;
-  return count;
-}
-
 // The file's content after saving `value` without faults.
 std::string SavedBytes(const SaveCase& save, int value) {
   save.save(value);

@@ -65,6 +65,20 @@ std::string I64(std::int64_t value) {
   return U32(static_cast<std::uint32_t>(bits)) + U32(static_cast<std::uint32_t>(bits >> 32));
 }
 
+std::size_t TemporaryFiles(const fs::path& directory) {
+  std::size_t count = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(directory))
+    count += entry.path().filename().string().find(".wqtmp-") != std::string::npos;
+  return count;
+}
+
+WQBL::Method MethodOf(int value) {
+  WQBL::Method method;
+  method.TimePeriods.resize(value + 1);
+  method.Tunes[1] = WQBL::TuneEntry(L"Tune 1", WQCommon::Probes::ESI, WQCommon::Positive);
+  return method;
+}
+
 class LogCapture::Appender : public log4cxx::AppenderSkeleton {
  public:
   std::vector<Entry> entries;

@@ -2,6 +2,7 @@
 // ConfigClient.xml beside the library that the tests load, and a capture of the module's log.
 #pragma once
 
+#include <WQBL/Method.h>
 #include <gtest/gtest.h>
 #include <log4cxx/appenderskeleton.h>
 #include <log4cxx/level.h>
@@ -57,6 +58,12 @@ void WriteBytes(const fs::path& path, const std::string& bytes);
 // Little-endian encodings for hand-made files.
 std::string U32(std::uint32_t value);
 std::string I64(std::int64_t value);
+
+// The temporary files of saves under `directory`, however deep.
+std::size_t TemporaryFiles(const fs::path& directory);
+
+// A method of `value` + 1 empty time periods, knowing tune 1.
+WQBL::Method MethodOf(int value);
 
 // Collects what the logger "app" receives while it exists.
 class LogCapture {
