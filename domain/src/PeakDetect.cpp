@@ -11,11 +11,17 @@ namespace WQBL {
 
 namespace {
 
-// The scales that make the median, and the mean, absolute difference between neighbouring points
-// estimate the standard deviation of normally distributed noise: the difference of two such
-// values has sqrt(2) times their deviation.
+// The scales that make the median, and the mean, absolute difference between two points estimate
+// the standard deviation of normally distributed noise: the difference of two such values has
+// sqrt(2) times their deviation.
 constexpr double kMedianDifferenceScale = 1.4826 / 1.4142135623730951;
 constexpr double kMeanDifferenceScale = 1.2533 / 1.4142135623730951;
+
+// The centroid is taken over the top of the peak: the points around the apex that stand at least
+// this fraction of the apex's height above the baseline, each weighted by how far it rises above
+// that level, so that a point entering or leaving the top does not jump the centre. The tails of
+// real peaks are asymmetric, and a centroid over the whole peak drifts into them.
+constexpr double kCentroidTop = 0.7;
 
 struct NoiseLevel {
   double Baseline = 0.0;
@@ -30,15 +36,16 @@ double Median(std::vector<double> values) {
 }
 
 // Baseline and noise of the values first to last (exclusive). The baseline is their median. The
-// noise comes from the differences between neighbours, which the slow rise and fall of a peak
-// hardly changes; where most neighbours are equal (sparse counts), from their mean instead.
+// noise comes from the differences between points `lag` apart, whose median the rise and fall of
+// peaks hardly changes; where most of them are zero (sparse counts), from their mean instead.
 NoiseLevel MeasureBlock(std::vector<double>::const_iterator first,
-                        std::vector<double>::const_iterator last) {
+                        std::vector<double>::const_iterator last, std::size_t noiseLag) {
   NoiseLevel level;
   level.Baseline = Median(std::vector<double>(first, last));
+  const std::size_t lag = std::min<std::size_t>(noiseLag, (last - first) / 2);
   std::vector<double> differences;
-  for (auto value = first; value + 1 < last; ++value) {
-    differences.push_back(std::fabs(value[1] - value[0]));
+  for (auto value = first; lag > 0 && value + lag < last; ++value) {
+    differences.push_back(std::fabs(value[lag] - value[0]));
   }
   if (differences.empty()) return level;
   level.Noise = kMedianDifferenceScale * Median(differences);
@@ -52,7 +59,8 @@ NoiseLevel MeasureBlock(std::vector<double>::const_iterator first,
 
 // The noise level at each point: that of its block of `window` points (the whole curve for 0). A
 // last block shorter than half a window joins the one before it.
-std::vector<NoiseLevel> MeasureNoise(const std::vector<double>& y, std::uint32_t window) {
+std::vector<NoiseLevel> MeasureNoise(const std::vector<double>& y, std::uint32_t window,
+                                     std::size_t lag) {
   const std::size_t n = y.size();
   const std::size_t width = window == 0 ? n : window;
   std::vector<NoiseLevel> levels;
@@ -60,7 +68,8 @@ std::vector<NoiseLevel> MeasureNoise(const std::vector<double>& y, std::uint32_t
   for (std::size_t first = 0; first < n;) {
     std::size_t last = std::min(n, first + width);
     if (n - last < (width + 1) / 2) last = n;
-    levels.insert(levels.end(), last - first, MeasureBlock(y.begin() + first, y.begin() + last));
+    levels.insert(levels.end(), last - first,
+                  MeasureBlock(y.begin() + first, y.begin() + last, lag));
     first = last;
   }
   return levels;
@@ -73,7 +82,7 @@ class PeakFinder {
         x_(curve.QXAxis()),
         y_(curve.QYValues()),
         settings_(settings),
-        levels_(MeasureNoise(y_, settings.Noise.WindowWidth)) {}
+        levels_(MeasureNoise(y_, settings.Noise.WindowWidth, settings.NoiseLag)) {}
 
   std::vector<Peak> Find() {
     const std::size_t n = y_.size();
@@ -123,17 +132,32 @@ class PeakFinder {
     Add(start, apex, last);
   }
 
-  void Add(std::size_t start, std::size_t apex, std::size_t end) {
-    std::uint32_t detectedPoints = 0;
+  // The mean index of the contiguous points around the apex that reach kCentroidTop of its height
+  // above the baseline, weighted by their intensity above that level.
+  double TopCentroid(std::size_t start, std::size_t apex, std::size_t end) const {
+    const double baseline = levels_[apex].Baseline;
+    const double cut = baseline + kCentroidTop * (y_[apex] - baseline);
+    std::size_t low = apex;
+    std::size_t high = apex;
+    while (low > start && y_[low - 1] >= cut) --low;
+    while (high < end && y_[high + 1] >= cut) ++high;
     double weightSum = 0.0;
     double moment = 0.0;
+    for (std::size_t k = low; k <= high; ++k) {
+      const double weight = y_[k] - cut;
+      weightSum += weight;
+      moment += weight * static_cast<double>(k);
+    }
+    return weightSum > 0.0 ? moment / weightSum : static_cast<double>(apex);
+  }
+
+  void Add(std::size_t start, std::size_t apex, std::size_t end) {
+    std::uint32_t detectedPoints = 0;
     double area = 0.0;
     double previousWeight = 0.0;
     for (std::size_t k = start; k <= end; ++k) {
       if (Detected(k)) ++detectedPoints;
       const double weight = std::max(y_[k] - levels_[k].Baseline, 0.0);
-      weightSum += weight;
-      moment += weight * static_cast<double>(k);
       if (k > start) area += (x_[k] - x_[k - 1]) * (weight + previousWeight) / 2.0;
       previousWeight = weight;
     }
@@ -143,7 +167,7 @@ class PeakFinder {
     peak.ApexIndex = static_cast<std::uint32_t>(apex);
     peak.EndIndex = static_cast<std::uint32_t>(end);
     peak.Amplitude = y_[apex];
-    peak.CentroidIndex = weightSum > 0.0 ? moment / weightSum : static_cast<double>(apex);
+    peak.CentroidIndex = TopCentroid(start, apex, end);
     peak.CentroidAmplitude = curve_.FractionalIndexToYVal(peak.CentroidIndex);
     peak.Area = area;
     peaks_.push_back(peak);

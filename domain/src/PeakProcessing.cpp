@@ -19,11 +19,11 @@ bool PLAutoFindPrefs::QPeakTableSelection(std::int32_t& selection, bool& peakTab
 }
 
 PeakDetectSettings PeakDetectSettings::DefaultMS() {
-  return {NoiseParams::DefaultMS(), ThresholdParams(), PeakDetectParams::DefaultMS()};
+  return {NoiseParams::DefaultMS(), ThresholdParams(), PeakDetectParams::DefaultMS(), 8};
 }
 
 PeakDetectSettings PeakDetectSettings::DefaultIC() {
-  return {NoiseParams::DefaultIC(), ThresholdParams(), PeakDetectParams::DefaultIC()};
+  return {NoiseParams::DefaultIC(), ThresholdParams(), PeakDetectParams::DefaultIC(), 1};
 }
 
 std::vector<std::uint32_t> QSpectrumUnderPeak(const ICObj& chromatogram, std::int32_t peak,

@@ -63,8 +63,8 @@ NoiseParams NoiseParams::DefaultIC() {
 
 NoiseParams NoiseParams::DefaultMS() {
   NoiseParams params;
-  params.WindowWidth = 100;
-  params.Factor = 4.0;
+  params.WindowWidth = 500;
+  params.Factor = 5.0;
   return params;
 }
 

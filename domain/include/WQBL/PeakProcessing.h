@@ -60,6 +60,11 @@ struct WQBL_EXPORT PeakDetectSettings {
   NoiseParams Noise;
   ThresholdParams Threshold;
   PeakDetectParams Detect;
+  // The distance, in points, between the two values of each difference the noise is measured
+  // from. Spectra use 8, beyond the widest smoothing window applied to them, so that smoothing,
+  // which makes neighbours alike, does not hide the noise; chromatograms, whose peaks span few
+  // scans, use neighbours (1).
+  std::uint32_t NoiseLag = 1;
 };
 
 // Smooths the y values in place with a Savitzky-Golay filter: each point becomes the value at its
@@ -74,12 +79,14 @@ WQBL_EXPORT bool ExecuteSmooth(Spectrum& spectrum, Changed& changed, std::wstrin
 
 // Finds the peaks of the curve and assigns them (Curve::AssignPeaks). The noise is measured in
 // blocks of Noise.WindowWidth points (0: the whole curve): the block's median is its baseline, and
-// its noise level is estimated from the median difference between neighbouring points. A peak is a
-// run of points above the baseline plus Noise.Factor times the noise (and, with
+// its noise level is estimated from the median difference between points NoiseLag apart. A peak is
+// a run of points above the baseline plus Noise.Factor times the noise (and, with
 // Detect.UseThreshold, at least Threshold.Level), widened down its falling flanks and split at
 // valleys deeper than that margin on both sides; peaks with fewer than Detect.MinPeakWidth points
-// above that level are dropped. Its centre is the intensity-weighted mean index and its area the
-// trapezoid-rule integral over the x axis, both of the intensity above the baseline. Returns
+// above that level are dropped. Its centre is the mean index of the points around the apex that
+// stand at least 70% of its height above the baseline, each weighted by how far it rises above
+// that level (the tails of real peaks are asymmetric); its area is the trapezoid-rule integral of
+// the intensity above the baseline over the x axis. Returns
 // false, with the reason in `message` and the curve unchanged, unless both the x axis and the y
 // values are assigned.
 WQBL_EXPORT bool ExecutePeakDetect(Curve& curve, Changed& changed, std::wstring& message,

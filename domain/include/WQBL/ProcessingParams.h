@@ -50,7 +50,7 @@ struct WQBL_EXPORT NoiseParams : public WQCommon::IWQSerial {
   NoiseParams();
   // Window 200 points, factor 5, for chromatograms.
   static NoiseParams DefaultIC();
-  // Window 100 points, factor 4, for spectra.
+  // Window 500 points, factor 5, for profile spectra.
   static NoiseParams DefaultMS();
 
   using WQCommon::IWQSerial::Serialize;
