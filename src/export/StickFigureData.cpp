@@ -49,9 +49,12 @@ void AppendGeneral(std::wstring& text, double x, int precision) {
   AppendNumber(text, x, std::chars_format::general, precision == 0 ? kDefaultPrecision : precision);
 }
 
+// A spectrum's summary number (TIC, largest amplitude and area): four significant digits up to
+// 10,000; above, the digits of the magnitude would leave one to three (a TIC of 1.5 million read
+// "2e+06"), so larger values keep six.
 std::wstring Summary(double x) {
   std::wstring text;
-  AppendGeneral(text, x, MagnitudePrecision(x));
+  AppendGeneral(text, x, x > 10000.0 ? kDefaultPrecision : MagnitudePrecision(x));
   return text;
 }
 

@@ -32,7 +32,8 @@ TEST(StickFigureData, SpectrumWithoutPeaksHasEmptyListsAndZeroMaxima) {
 }
 
 // Positions take four decimals below 10,000 and fewer above, down to none from 10,000,000;
-// other values take four significant digits, or six from 10,000,000 on. Amplitudes saturate at
+// other values take four significant digits up to 10,000 and six above (never fewer, which would
+// lose the value). Amplitudes saturate at
 // the 32-bit range; a negative retention time is written as the unsigned reading of its 32 bits.
 TEST(StickFigureData, NumbersTakeTheDigitsOfTheirMagnitudeAndTheRangeOfTheirType) {
   const std::vector<double> x = {10000.0, 10000.5, 100000.0, 0.5, 12345678.9, 1234567.26, -3.25};
@@ -48,8 +49,12 @@ TEST(StickFigureData, NumbersTakeTheDigitsOfTheirMagnitudeAndTheRangeOfTheirType
                           "2147483647 -2147483648 0 0 0 0 0", "1.23457e+07 0.000123457 0 0 0 0 0"));
   EXPECT_THAT(Texts(document, "//@RetentionTime | //@TIC | //@MaxAmplitude | //@MaxArea"),
               ElementsAre("4294967295", "1235", "12.35", "1.23457e+07"));
-  spectrum.TIC = 123456.789;
-  EXPECT_THAT(Texts(Document(spectrum), "//@TIC"), ElementsAre("1.2e+05"));
+  for (const auto& [tic, text] :
+       {std::pair{10000.0, "1e+04"}, std::pair{123456.789, "123457"}, std::pair{1.5e6, "1.5e+06"},
+        std::pair{4077636.0, "4.07764e+06"}}) {
+    spectrum.TIC = tic;
+    EXPECT_THAT(Texts(Document(spectrum), "//@TIC"), ElementsAre(text));
+  }
 }
 
 // The standard CRC-32 of the UTF-16 text, less its last two characters.
