@@ -235,7 +235,10 @@ Scan ScanOf(const msdata::Spectrum& spectrum) {
   return scan;
 }
 
-ImportedRun Convert(const msdata::MSData& data) {
+// The run's scans: its MS1 spectra, or, for `everyLevel`, all of them. An MGF file is a list of
+// peak lists without survey scans; its reader calls them MS2 by convention, so all of its
+// spectra are the run's.
+ImportedRun Convert(const msdata::MSData& data, bool everyLevel) {
   ImportedRun run;
   run.Description = DescribeInstrument(data);
   run.CreateTime = ParseDateTime(data.run.startTimeStamp);
@@ -247,7 +250,7 @@ ImportedRun Convert(const msdata::MSData& data) {
     const pwiz::data::CVParam level = spectrum->cvParam(pwiz::cv::MS_ms_level);
     const int msLevel = level.empty() ? 1 : level.valueAs<int>();
     ++run.SpectraPerMSLevel[msLevel];
-    if (msLevel != 1) continue;
+    if (msLevel != 1 && !everyLevel) continue;
     run.Scans.push_back(ScanOf(*spectrum));
     numbers.push_back(ScanNumberOf(spectrum->id));
   }
@@ -301,7 +304,7 @@ ImportedRun ImportOpenFormat(std::string content, const std::string& path) {
         msdata::Serializer_MGF().read(stream, data);
         break;
     }
-    return Convert(data);
+    return Convert(data, format == Format::MGF);
   } catch (const DataFileError&) {
     throw;
   } catch (const std::exception& error) {

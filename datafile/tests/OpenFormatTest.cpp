@@ -35,7 +35,7 @@ constexpr char kMzXML[] = R"(<?xml version="1.0" encoding="ISO-8859-1"?>
 </mzXML>
 )";
 
-// Fragment spectra only: nothing of MS level 1.
+// One peak list, which the file's reader takes for MS level 2.
 constexpr char kMGF[] =
     "BEGIN IONS\nTITLE=one\nPEPMASS=500.5\nCHARGE=2+\nRTINSECONDS=30\n"
     "200.5 12\n100.25 40\nEND IONS\n";
@@ -104,9 +104,14 @@ TEST_F(OpenFormatTest, CentroidMzXMLKeepsItsCentroids) {
   EXPECT_TRUE(file.QCentroided({1}));
 }
 
-TEST_F(OpenFormatTest, MGFOfFragmentSpectraHoldsNoScans) {
+// An MGF file holds peak lists without survey scans: each is a scan of the run, its points in
+// ascending m/z order, although the file's reader calls them MS2.
+TEST_F(OpenFormatTest, EveryMGFPeakListIsAScan) {
   const CalDataFile file(Write("frag.mgf", kMGF).wstring());
-  EXPECT_EQ(file.QNumScanSpectra(), 0u);
+  ASSERT_EQ(file.QNumScanSpectra(), 1u);
+  EXPECT_THAT(file.QScan(0).MZ, ElementsAre(100.25, 200.5));
+  EXPECT_THAT(file.QScan(0).Intensity, ElementsAre(40.0, 12.0));
+  EXPECT_EQ(file.QScan(0).RetentionTime, 30.0);
   EXPECT_THAT(file.QSpectraPerMSLevel(), ElementsAre(Pair(2, 1u)));
 }
 

@@ -10,14 +10,14 @@
 //
 // A file can also be read from the open formats of the field: mzML (plain or gzip-compressed),
 // mzXML and MGF, told apart from the library's own format by their content. Such a file becomes a
-// run of its MS1 spectra, in file order: each keeps the scan number of its native id (or its
-// position from 1 when the ids give no ascending numbers), its retention time in seconds, whether
-// it is profile or centroid data (profile unless the file says centroid), and its m/z and
-// intensity arrays, sorted by m/z. Its description names the run's instrument (model, source,
-// analyser, detector), its creation time is the run's start time (0 when the file has none).
-// These formats know nothing of the instrument's tunes and methods, so the run gets one tune run
-// with tune id 0, used by every scan, and an empty method (no time periods, no tunes). Saving such
-// a file writes it in the library's own format.
+// run of its MS1 spectra (of all its peak lists for MGF, which has no survey scans), in file order:
+// each keeps the scan number of its native id (or its position from 1 when the ids give no
+// ascending numbers), its retention time in seconds, whether it is profile or centroid data
+// (profile unless the file says centroid), and its m/z and intensity arrays, sorted by m/z. Its
+// description names the run's instrument (model, source, analyser, detector), its creation time is
+// the run's start time (0 when the file has none). These formats know nothing of the instrument's
+// tunes and methods, so the run gets one tune run with tune id 0, used by every scan, and an empty
+// method (no time periods, no tunes). Saving such a file writes it in the library's own format.
 #pragma once
 
 #include <WQBL/ICObj.h>
