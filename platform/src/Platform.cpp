@@ -286,8 +286,6 @@ void RemoveStaleTemporaries(const std::string& directory) {
     if (IsStaleTemporary(name)) Ops().Unlink(directory + kSeparator + name);
 }
 
-bool IsTemporaryName(const std::string& name) { return TemporaryOwner(name).has_value(); }
-
 FileOps::~FileOps() = default;
 
 int FileOps::CreateTemporary(std::string& pathTemplate) {

@@ -104,8 +104,6 @@ class WQPLATFORM_EXPORT AtomicFile {
 // Removes the temporary files that saves of processes that have ended (killed part-way) left in
 // `directory`. Only names of the exact temporary form are touched.
 WQPLATFORM_EXPORT void RemoveStaleTemporaries(const std::string& directory);
-// True when `name` has the exact form of an AtomicFile temporary file's name.
-WQPLATFORM_EXPORT bool IsTemporaryName(const std::string& name);
 
 // What the file operations tell of an open file.
 struct FileStatus {
