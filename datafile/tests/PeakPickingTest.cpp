@@ -34,7 +34,9 @@ WQBL::PeakListAgreement AgreementWithTheReference(bool smooth) {
   const auto reference = picked.GenerateAveragedSpectrum({picked.QScan(0).ScanNumber}, {});
   WQBL::Changed changed;
   std::wstring message;
-  if (smooth) EXPECT_TRUE(WQBL::ExecuteSmooth(*spectrum, changed, message));
+  if (smooth) {
+    EXPECT_TRUE(WQBL::ExecuteSmooth(*spectrum, changed, message));
+  }
   EXPECT_TRUE(WQBL::ExecutePeakDetect(*spectrum, changed, message));
   std::vector<double> x;
   std::vector<double> height;
