@@ -13,7 +13,6 @@
 namespace WQCommon {
 namespace {
 
-using ::testing::HasSubstr;
 using ::testing::StrEq;
 using ::testing::ThrowsMessage;
 
@@ -162,26 +161,6 @@ TEST(XMLBuilder, TextXMLCannotCarryIsRefusedNamingElementAndCharacter) {
                     StrEq("Cannot write the text of the element SystemConfiguration" + holds)));
     EXPECT_EQ(builder.QXML(), std::wstring(kEmptyDocument) + L"<SystemConfiguration />\n");
   }
-}
-
-TEST(XMLBuilder, NamesThatAreNotXMLNamesAreRefused) {
-  const std::pair<std::wstring, std::string> elements[] = {
-      {L"", "Cannot write an element: it has no name"},
-      {L"1st", "Cannot write the element 1st: U+0031 cannot begin an XML name"},
-      {L"Mass Range", "Cannot write the element Mass Range: U+0020 cannot stand in an XML name"},
-      {L"a<b", "Cannot write the element a<b: U+003C cannot stand in an XML name"}};
-  for (const auto& [name, message] : elements) {
-    XMLBuilder builder;
-    EXPECT_THAT([&] { builder.StartNode(name); }, ThrowsMessage<XMLError>(StrEq(message)));
-    EXPECT_THAT([&] { builder.WNode(name, L"1"); }, ThrowsMessage<XMLError>(StrEq(message)));
-  }
-  XMLBuilder builder;
-  builder.StartNode(L"Method");
-  EXPECT_THAT([&] { builder.WAttribute(L"x y", L"1"); },
-              ThrowsMessage<XMLError>(StrEq("Cannot write the attribute x y of the element Method: "
-                                            "U+0020 cannot stand in an XML name")));
-  EXPECT_NO_THROW(builder.WNode(L"Temp\u00E9rature_2.x-y:z", L"1"));
-  EXPECT_NO_THROW(builder.WNode(L"\u6E29\u5EA6\u00B7\u0301", L"1"));
 }
 
 // The indented text of a deeper document grows with the square of its depth: a companion file of

@@ -35,19 +35,6 @@ TEST(ProcessingParams, OtherRecordVersionOrCutRecordIsRefusedAndTheRecordKept) {
   ForEachSample(Samples(), [](const auto& sample) { ExpectOtherVersionAndCutRefused(sample); });
 }
 
-TEST(ProcessingParams, ICAndMSDefaultsDifferFromEachOtherAndFromTheConstructor) {
-  const auto expectAllDiffer = [](const auto& ic, const auto& ms, const auto& constructed) {
-    EXPECT_FALSE(ic == ms);
-    EXPECT_FALSE(ic == constructed);
-    EXPECT_FALSE(ms == constructed);
-  };
-  expectAllDiffer(BaselineParams::DefaultIC(), BaselineParams::DefaultMS(), BaselineParams());
-  expectAllDiffer(NoiseParams::DefaultIC(), NoiseParams::DefaultMS(), NoiseParams());
-  expectAllDiffer(PeakDetectParams::DefaultIC(), PeakDetectParams::DefaultMS(), PeakDetectParams());
-  expectAllDiffer(SmoothParams::DefaultIC(), SmoothParams::DefaultMS(), SmoothParams());
-  EXPECT_FALSE(OPDParams::DefaultMS() == OPDParams());
-}
-
 TEST(ProcessingParams, OnlyTheSpectrumPeakDetectionUsesTheThreshold) {
   EXPECT_TRUE(PeakDetectParams::DefaultMS().UseThreshold);
   EXPECT_FALSE(PeakDetectParams::DefaultIC().UseThreshold);

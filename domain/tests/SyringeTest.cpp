@@ -6,21 +6,6 @@
 namespace WQBL {
 namespace {
 
-using ::testing::HasSubstr;
-
-TEST(Syringe, XmlFormIsTheShortestExactNumbersAndReadsBack) {
-  Syringe syringe;
-  syringe.Diameter = 0.1;
-  syringe.Volume = 1.0 / 3.0;
-  syringe.FlowRate = 2.5e-7;
-  syringe.Enabled = true;
-  EXPECT_THAT(XmlOf(syringe),
-              HasSubstr(L"<Syringe>\n\t\t<Diameter>0.1</Diameter>\n\t\t<Volume>0.3333333333333333"
-                        L"</Volume>\n\t\t<FlowRate>2.5e-07</FlowRate>\n\t\t<Enabled>true</Enabled>"
-                        L"\n\t</Syringe>"));
-  ExpectXmlReadsBack(Sample{syringe, "Syringe"});
-}
-
 TEST(Syringe, MissingOrUnreadableElementsKeepTheirValues) {
   Syringe held;
   held.FlowRate = 42.0;

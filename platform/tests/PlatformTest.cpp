@@ -8,30 +8,10 @@
 namespace {
 
 using namespace wqplatformtest;
-using ::testing::HasSubstr;
 using ::testing::IsEmpty;
-using ::testing::ThrowsMessage;
 using ::testing::UnorderedElementsAre;
 
 using PlatformTest = ScratchDirectoryTest;
-
-TEST_F(PlatformTest, SaveReplacesTheTargetWhole) {
-  Save(Path("a.kem"), std::string(1000, 'x'));
-  Save(Path("a.kem"), "new");
-  EXPECT_EQ(Content(Path("a.kem")), "new");
-  EXPECT_EQ(EntryCount(), 1u);
-}
-
-TEST_F(PlatformTest, SaveIntoMissingDirectoryFailsBeforeAnythingIsWritten) {
-  EXPECT_THAT([this] { WQPlatform::AtomicFile file(Path("missing/a.kem")); },
-              ThrowsMessage<WQPlatform::SaveError>(HasSubstr(Path("missing/a.kem"))));
-}
-
-TEST_F(PlatformTest, DirectoryInPlaceOfTheTargetIsNotReplaced) {
-  fs::create_directory(Path("a.kem"));
-  EXPECT_THROW(WQPlatform::AtomicFile file(Path("a.kem")), WQPlatform::SaveError);
-  EXPECT_TRUE(fs::is_directory(Path("a.kem")));
-}
 
 TEST_F(PlatformTest, UncommittedSaveLeavesNothing) {
   {
@@ -70,16 +50,6 @@ TEST_F(PlatformTest, ListingMatchesCaseSensitively) {
   EXPECT_THAT(WQPlatform::ListDirectory(dir.string(), "*.ket"),
               UnorderedElementsAre("a.ket", "c.ket"));
   EXPECT_THAT(WQPlatform::ListDirectory(Path("missing"), "*"), IsEmpty());
-}
-
-TEST_F(PlatformTest, ReadFileGivesTheWholeContentOrNothing) {
-  Save(Path("big"), std::string(200000, 'q'));
-  EXPECT_EQ(WQPlatform::ReadFile(Path("big")), std::string(200000, 'q'));
-  EXPECT_FALSE(WQPlatform::ReadFile(Path("missing")));
-}
-
-TEST(PlatformNames, HostNameStopsBeforeTheFirstFullStop) {
-  EXPECT_EQ(WQPlatform::HostName().find('.'), std::string::npos);
 }
 
 }  // namespace

@@ -16,35 +16,6 @@ using WQRepos::GUILayoutPrefs;
 
 std::string Bool(bool value) { return std::string(1, value ? '\1' : '\0'); }
 
-// A record of version 1 read from version 2 throws "Unknown <name> version." before any field
-// changes.
-template <typename Record>
-void ExpectOtherVersionRefused(const Record& sample, const std::string& name) {
-  ASSERT_FALSE(sample == Record()) << name;
-  Record read = sample;
-  EXPECT_THAT([&] { ReadFrom(U32(2) + BytesOf(Record()).substr(4), read); },
-              ThrowsMessage<std::runtime_error>("Unknown " + name + " version."));
-  EXPECT_TRUE(read == sample) << name;
-}
-
-TEST(PreferenceRecords, OtherVersionIsRefusedAndTheRecordKept) {
-  WQRepos::FieldPref field;
-  field.Visible = false;
-  ExpectOtherVersionRefused(field, "FieldPref");
-  WQRepos::GenTICPrefs tic;
-  tic.Option = 0;
-  ExpectOtherVersionRefused(tic, "GenTICPrefs");
-  WQRepos::GenEICPrefs eic;
-  eic.Names = {L"caffeine"};
-  ExpectOtherVersionRefused(eic, "GenEICPrefs");
-  WQRepos::GenBICPrefs bic;
-  bic.EvalMethodName = L"Peaks only";
-  ExpectOtherVersionRefused(bic, "GenBICPrefs");
-  WQRepos::GenSpectraPrefs spectra;
-  spectra.Values = {12};
-  ExpectOtherVersionRefused(spectra, "GenSpectraPrefs");
-}
-
 TEST(GUILayoutPrefs, ReadsVersionOneSettingTheFlagsItLacks) {
   GUILayoutPrefs read;
   read.FlagC = read.FlagD = false;
@@ -52,15 +23,6 @@ TEST(GUILayoutPrefs, ReadsVersionOneSettingTheFlagsItLacks) {
            read);
   EXPECT_EQ(BytesOf(read),
             U32(2) + Bool(false) + Bool(false) + U32(7) + Bool(true) + Bool(true) + Bool(false));
-}
-
-TEST(GUILayoutPrefs, UnknownVersionIsRefusedAndTheRecordKept) {
-  GUILayoutPrefs kept;
-  kept.Number = 11;
-  EXPECT_THAT([&] { ReadFrom(U32(3) + std::string(9, '\0'), kept); },
-              ThrowsMessage<std::runtime_error>("Unknown GUILayoutPrefs version."));
-  EXPECT_EQ(BytesOf(kept),
-            U32(2) + Bool(true) + Bool(true) + U32(11) + Bool(true) + Bool(true) + Bool(true));
 }
 
 TEST(GenBICPrefs, DefaultPeakFieldsAreTypesZeroTwoOneThree) {

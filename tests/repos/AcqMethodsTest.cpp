@@ -14,7 +14,6 @@ using ::testing::ElementsAre;
 using ::testing::Property;
 using ::testing::Throws;
 using ::testing::ThrowsMessage;
-using ::testing::UnorderedElementsAre;
 
 WQBL::TimePeriod Period(double duration, std::uint32_t loops, std::uint32_t timeout,
                         std::initializer_list<double> itemDurations) {
@@ -87,14 +86,10 @@ TEST_F(AcqMethodsTest, LoadRefusesMissingAndOtherVersionFilesAndPassesConfigurat
 
 TEST_F(AcqMethodsTest, SaveIntoMissingDirectoryNamesTheMethodAndCreatesNothing) {
   fs::remove_all(Dir("AcqMethod"));
-  EXPECT_THAT([] { WQRepos::SaveAcqMethod(L"Alpha", FixedMethod()); },
-              ThrowsMessage<std::runtime_error>("Unable to create acquisition method file (Alpha)"));
+  EXPECT_THAT(
+      [] { WQRepos::SaveAcqMethod(L"Alpha", FixedMethod()); },
+      ThrowsMessage<std::runtime_error>("Unable to create acquisition method file (Alpha)"));
   EXPECT_FALSE(fs::exists(Dir("AcqMethod")));
-}
-
-TEST_F(AcqMethodsTest, ListingCutsNamesBeforeTheirLastFullStop) {
-  for (const char* name : {"a.b.kem", "c.kem", "d.ket"}) WriteBytes(Dir("AcqMethod") / name, "");
-  EXPECT_THAT(WQRepos::GetAcqMethodNames(), UnorderedElementsAre(L"a.b", L"c"));
 }
 
 }  // namespace

@@ -10,7 +10,6 @@ namespace {
 using namespace wqtest;
 using ::testing::HasSubstr;
 using ::testing::ThrowsMessage;
-using ::testing::UnorderedElementsAre;
 
 WQBL::Tune SampleTune() {
   WQBL::Tune tune;
@@ -54,11 +53,6 @@ TEST_F(TunesTest, SpecialFileIsNeitherReadNorReplaced) {
   EXPECT_THAT([] { WQRepos::SaveTune(L"Pipe", SampleTune()); },
               ThrowsMessage<std::runtime_error>("Unable to create tune file: " + pipe));
   EXPECT_TRUE(fs::is_fifo(TuneFile("Pipe")));
-}
-
-TEST_F(TunesTest, ListingKeepsOnlyTunesCutBeforeTheirLastFullStop) {
-  for (const char* name : {"x.y.ket", "z.ket", "m.kem"}) WriteBytes(Dir("Tunes") / name, "");
-  EXPECT_THAT(WQRepos::GetTuneNames(), UnorderedElementsAre(L"x.y", L"z"));
 }
 
 }  // namespace
