@@ -62,11 +62,6 @@ TEST(Method, TuneTableNamingAnIdTwiceIsRefused) {
               ThrowsMessage<std::runtime_error>("Duplicate tune id 3 in Method."));
 }
 
-TEST(TuneEntry, XmlFormReadsBack) {
-  const TuneEntry entry(L"Caffeine", Probes::APCI, WQCommon::Negative);
-  ExpectXmlReadsBack(Sample{entry, "TuneEntry"});
-}
-
 TEST(MethodRules, ATimeoutChangesNothingElse) {
   MethodRules rules(0.7, SampleMethod());
   rules.WTPTimeout(1, 9999);

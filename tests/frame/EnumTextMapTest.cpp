@@ -16,11 +16,6 @@ auto RaisesMessage(const std::wstring& message) {
   return Throws<WQRepos::QMVException>(Property(&WQRepos::QMVException::Message, message));
 }
 
-TEST(EnumTextMap, LooksUpBothWays) {
-  EXPECT_EQ(WQRepos::EnumToText(kMap, Source::Waste), L"Waste");
-  EXPECT_EQ(WQRepos::TextToEnum(kMap, std::wstring(L"Load")), Source::Load);
-}
-
 TEST(EnumTextMap, TextMustMatchExactly) {
   EXPECT_THAT([] { WQRepos::TextToEnum(kMap, std::wstring(L"load")); },
               RaisesMessage(L"String load not found in enumeration map."));
