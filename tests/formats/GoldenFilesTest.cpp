@@ -57,6 +57,13 @@ std::string Str(const std::wstring& text) {  // characters of the Basic Multilin
     bytes += std::string{static_cast<char>(c & 0xff), static_cast<char>(c >> 8)};
   return bytes;
 }
+// A document written by hand from its layout, in tests/data/golden.
+std::string GoldenDocument(const char* name) {
+  return wqtest::ReadBytes(fs::path(WQREPOS_TEST_DATA_DIR) / "golden" / name);
+}
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+  return text.replace(text.find(from), from.size(), to);
+}
 std::string HexOf(const std::string& bytes) {
   static const char kDigits[] = "0123456789abcdef";
   std::string text;
@@ -404,31 +411,11 @@ std::vector<Golden> GoldenFilesTest::Table() {
 
       File(
           "System configuration", "Prefs/SystemConfiguration.xml",
-          "<?xml version=\"1.0\"?>\n"
-          "<SystemConfiguration>\n"
-          "\t<SystemName>KE-0042</SystemName>\n"
-          "\t<UserName>operator</UserName>\n"
-          "\t<Syringe>\n"
-          "\t\t<Diameter>4.61</Diameter>\n"
-          "\t\t<Volume>500</Volume>\n"
-          "\t\t<FlowRate>2.5</FlowRate>\n"
-          "\t\t<Enabled>true</Enabled>\n"
-          "\t</Syringe>\n"
-          "\t<PolaritySwitch>1.25</PolaritySwitch>\n"
-          "\t<CalSource>Right Vial</CalSource>\n"
-          "\t<TuneProbeId>APCI (1)</TuneProbeId>\n"
-          "\t<MethodTimePeriods>-2</MethodTimePeriods>\n"
-          "</SystemConfiguration>\n",
+          GoldenDocument("SystemConfiguration.xml"),
           [] { WQRepos::SaveSystemConfiguration(Configuration()); },
           [] { return WQRepos::LoadSystemConfiguration() == Configuration(); }),
 
-      {"Spectrum data info",
-       "<?xml version=\"1.0\"?>\n"
-       "<SpectrumDataInfo>\n"
-       "\t<Instrument>SQ \xc3\xa9</Instrument>\n"
-       "\t<Sample_Inlet>Infusion</Sample_Inlet>\n"
-       "</SpectrumDataInfo>\n",
-       nullptr,
+      {"Spectrum data info", GoldenDocument("SpectrumDataInfo.xml"), nullptr,
        [this](const std::string& bytes) {
          wqtest::WriteBytes(Dir("Prefs") / "SpectrumDataInfo.xml", bytes);
          const WQRepos::SpectrumDataInfo info = WQRepos::LoadSpectrumDataInfo();
@@ -436,30 +423,7 @@ std::vector<Golden> GoldenFilesTest::Table() {
        }},
 
       // Doubles to six significant digits; the source type is written and never read.
-      {"Autotune XML",
-       "<?xml version=\"1.0\"?>\n"
-       "<AutoTunePrefs>\n"
-       "\t<Polarity>Negative</Polarity>\n"
-       "\t<DiverterSource>Waste</DiverterSource>\n"
-       "\t<SourceType>ESCi</SourceType>\n"
-       "\t<TunePoints>\n"
-       "\t\t<TunePoint>\n"
-       "\t\t\t<Name>Caf\xc3\xa9ine</Name>\n"
-       "\t\t\t<Mass>195.5</Mass>\n"
-       "\t\t\t<CapExit>-40</CapExit>\n"
-       "\t\t\t<Area>1.5e+07</Area>\n"
-       "\t\t\t<Time>0.25</Time>\n"
-       "\t\t</TunePoint>\n"
-       "\t\t<TunePoint>\n"
-       "\t\t\t<Name>MRFA</Name>\n"
-       "\t\t\t<Mass>524.25</Mass>\n"
-       "\t\t\t<CapExit>35</CapExit>\n"
-       "\t\t\t<Area>2.5e+06</Area>\n"
-       "\t\t\t<Time>1.75</Time>\n"
-       "\t\t</TunePoint>\n"
-       "\t</TunePoints>\n"
-       "\t<PrimeDelay>30</PrimeDelay>\n"
-       "</AutoTunePrefs>\n",
+      {"Autotune XML", GoldenDocument("AutoTunePrefs.xml"),
        [] {
          WQCommon::XMLBuilder builder;
          builder << kAutotune;
@@ -492,49 +456,18 @@ TEST_F(GoldenFilesTest, EveryStoredFormIsItsLayoutAndReadsBack) {
   spectrum.ScanNumbers = {17};
   spectrum.RetentionTime = 12.99;
   spectrum.TIC = 3456.25;
-  table.push_back(
-      {"Centroid document",
-       "<?xml version=\"1.0\"?>\n"
-       "<TOFLine>\n"
-       "\t<TOFLineHeader>\n"
-       "\t\t<Name>run7</Name>\n"
-       "\t\t<Description>Calibration</Description>\n"
-       "\t\t<Time>Mon, 01 Jan 2024 00:00:00 GMT</Time>\n"
-       "\t\t<DataType>MS</DataType>\n"
-       "\t\t<MSModel>KE 900</MSModel>\n"
-       "\t\t<NumScans>2</NumScans>\n"
-       "\t\t<InstrumentId>KE-0042</InstrumentId>\n"
-       "\t\t<User>" +
-           WQCommon::WQWideToNarrowStr(WQCommon::WQGetUserName()) +
-           "</User>\n"
-           "\t</TOFLineHeader>\n"
-           "\t<Tunes>\n"
-           "\t\t<TuneRef Id=\"3\">\n"
-           "\t\t\t<TuneName>Three</TuneName>\n"
-           "\t\t\t<Probe>APCI (1)</Probe>\n"
-           "\t\t\t<Polarity>Negative</Polarity>\n"
-           "\t\t</TuneRef>\n"
-           "\t</Tunes>\n"
-           "\t<Spectra CRC=\"23c8ae7\">\n"
-           "\t\t<Spectrum Name=\"Scan 17\" TuneId=\"3\" ScanNumber=\"17\" RetentionTime=\"12\" "
-           "TIC=\"3456\" MaxAmplitude=\"120\" MaxArea=\"1235\">\n"
-           "\t\t\t<Peaks Count=\"1\">\n"
-           "\t\t\t\t<CentroidX>150.2500</CentroidX>\n"
-           "\t\t\t\t<CentroidAmpl>99</CentroidAmpl>\n"
-           "\t\t\t\t<Area>1234.57</Area>\n"
-           "\t\t\t</Peaks>\n"
-           "\t\t</Spectrum>\n"
-           "\t</Spectra>\n"
-           "</TOFLine>\n",
-       [&] {
-         WQRepos::SaveSystemConfiguration(Configuration());
-         WQRepos::CentroidData data(file);
-         data.Add(spectrum);
-         WQCommon::XMLBuilder builder;
-         data.Serialize(builder, L"");
-         return WQCommon::WQWideToNarrowStr(builder.QXML());
-       },
-       nullptr});
+  table.push_back({"Centroid document",
+                   Replaced(GoldenDocument("CentroidDocument.tofline"), "@USER@",
+                            WQCommon::WQWideToNarrowStr(WQCommon::WQGetUserName())),
+                   [&] {
+                     WQRepos::SaveSystemConfiguration(Configuration());
+                     WQRepos::CentroidData data(file);
+                     data.Add(spectrum);
+                     WQCommon::XMLBuilder builder;
+                     data.Serialize(builder, L"");
+                     return WQCommon::WQWideToNarrowStr(builder.QXML());
+                   },
+                   nullptr});
 
   // A row that throws fails alone; the rows after it still run.
   for (const Golden& golden : table) {
