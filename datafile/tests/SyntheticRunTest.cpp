@@ -57,11 +57,7 @@ TEST(SyntheticRun, SettingsThatAreNotFiniteNumbersAreRefusedNamingThem) {
   const std::pair<std::function<void(SyntheticRunSettings&)>, const char*> cases[] = {
       {[&](SyntheticRunSettings& s) { s.HighMZ = nan; },
        "Synthetic run setting HighMZ is not a finite number."},
-      {[&](SyntheticRunSettings& s) { s.LowMZ = -infinity; },
-       "Synthetic run setting LowMZ is not a finite number."},
-      {[&](SyntheticRunSettings& s) { s.PeakWidth = nan; },
-       "Synthetic run setting PeakWidth is not a finite number."},
-      {[&](SyntheticRunSettings& s) { s.Baseline = infinity; },
+      {[&](SyntheticRunSettings& s) { s.Baseline = -infinity; },
        "Synthetic run setting Baseline is not a finite number."},
       {[&](SyntheticRunSettings& s) { s.Calibrants.back().Height = nan; },
        "Synthetic run setting Calibrants holds a number that is not finite."}};
