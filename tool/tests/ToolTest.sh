@@ -9,6 +9,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/lib" && cp -L "$library" "$work/lib/"
 export LD_LIBRARY_PATH=$work/lib
+unset WQREPOS_CONFIG
 data=$work/data
 passed=0 failed=0
 
