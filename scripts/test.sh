@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test. With --sanitize, builds into build-sanitize with
-# AddressSanitizer and UndefinedBehaviorSanitizer, where any report fails the run.
+# Builds everything and runs every test, then installs the library into a temporary prefix and
+# builds and runs the example consumer against it (scripts/example.sh). With --sanitize, builds
+# into build-sanitize with AddressSanitizer and UndefinedBehaviorSanitizer, where any report fails
+# the run, and leaves the installed package out.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,7 +15,13 @@ if [ "${1:-}" = "--sanitize" ]; then
   export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 fi
 
+# The tests give the library its configuration through the file beside it.
+unset WQREPOS_CONFIG
+
 scripts/deps.sh
 cmake -S . -B "$build" "${options[@]}" >/dev/null
 cmake --build "$build" -j2
 ctest --test-dir "$build" -j2 --output-on-failure --timeout 300
+if [ "$build" = build ]; then
+  scripts/example.sh "$build"
+fi

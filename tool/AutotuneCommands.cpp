@@ -20,10 +20,16 @@ struct TunesOptions {
   WQCommon::PolarityTypes polarity = WQCommon::Positive;
 };
 
-void PrintTuneCandidates(const TunesOptions& options) {
+void PrintTuneCandidates(const TunesOptions& options, bool json) {
   ListableDirectory(WQRepos::Config::TunesDir, "tunes");
   const std::list<std::wstring> names =
       WQRepos::QAutoTuneFileList(options.resolution, options.polarity);
+  if (json) {
+    Json list = Json::array();
+    for (const std::wstring& name : names) list.push_back(Narrow(name));
+    PrintJson(list);
+    return;
+  }
   if (names.empty()) std::cout << "(no matching tunes)\n";
   for (const std::wstring& name : names) std::cout << Narrow(name) << '\n';
 }
@@ -45,8 +51,33 @@ std::wstring TopElementName(const WQCommon::XMLParser& parser) {
   return xml.substr(start + 1, end == std::wstring::npos ? std::wstring::npos : end - start - 1);
 }
 
+Json SettingsJson(const WQRepos::AutotunePrefs& prefs) {
+  Json points = Json::array();
+  for (const WQRepos::TunePoint& point : prefs.TunePoints) {
+    points.push_back({{"name", Narrow(point.Name)},
+                      {"mass", point.Mass},
+                      {"capillaryExit", point.CapExit},
+                      {"area", point.Area},
+                      {"time", point.Time}});
+  }
+  return {{"polarity", Narrow(WQCommon::PolarityToWStr(prefs.Polarity))},
+          {"diverterSource", prefs.DiverterSource == WQRepos::Waste ? "Waste" : "Load"},
+          {"primeDelay", prefs.PrimeDelay},
+          {"tunePoints", points}};
+}
+
+void PrintSettings(const std::string& file, bool json) {
+  const WQRepos::AutotunePrefs prefs = ReadAutotuneSettings(file);
+  if (json)
+    PrintJson(SettingsJson(prefs));
+  else
+    std::cout << Describe(prefs);
+}
+
+}  // namespace
+
 // Reads the settings element, which is either the top element or one of its children.
-WQRepos::AutotunePrefs ReadSettings(const std::string& file) {
+WQRepos::AutotunePrefs ReadAutotuneSettings(const std::string& file) {
   WQCommon::XMLParser parser;
   if (!parser.LoadFile(WQCommon::WQNarrowToWideStr(file)))
     throw std::runtime_error("Cannot load the XML document " + file);
@@ -63,10 +94,6 @@ WQRepos::AutotunePrefs ReadSettings(const std::string& file) {
   }
   return prefs;
 }
-
-void PrintSettings(const std::string& file) { std::cout << Describe(ReadSettings(file)); }
-
-}  // namespace
 
 std::string Describe(const WQRepos::AutotunePrefs& prefs) {
   std::ostringstream text;
@@ -104,7 +131,7 @@ void AddAutotuneCommands(CLI::App& app) {
       ->required()
       ->transform(CLI::CheckedTransformer(polarities, CLI::ignore_case))
       ->option_text("positive|negative REQUIRED");
-  tunes->callback([options] { PrintTuneCandidates(*options); });
+  tunes->callback([options, json = AddJsonFlag(*tunes)] { PrintTuneCandidates(*options, *json); });
 
   autotune
       ->add_subcommand("source",
@@ -119,7 +146,7 @@ void AddAutotuneCommands(CLI::App& app) {
       "Decode the autotune settings of an XML document: its AutoTunePrefs element, either the top "
       "element or a child of it. The source type is not shown: it is never read back from XML.");
   showXml->add_option("file", *file, "Path of the XML document")->required();
-  showXml->callback([file] { PrintSettings(*file); });
+  showXml->callback([file, json = AddJsonFlag(*showXml)] { PrintSettings(*file, *json); });
 }
 
 }  // namespace wqtool

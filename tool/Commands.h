@@ -5,6 +5,8 @@
 #include <WQRepos/Config.h>
 
 #include <CLI/CLI.hpp>
+#include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
 
 namespace WQBL {
@@ -19,6 +21,9 @@ struct AutotunePrefs;
 }  // namespace WQRepos
 
 namespace wqtool {
+
+// A JSON document whose members keep the order they are added in.
+using Json = nlohmann::ordered_json;
 
 void AddInfoCommand(CLI::App& app);
 // methods, tunes (MethodCommands.cpp); sysconfig (SysconfigCommand.cpp)
@@ -38,13 +43,30 @@ std::string Describe(const WQBL::PeakDetectParams& params);
 void AddAutotuneCommands(CLI::App& app);
 // The autotune settings, a line each (AutotuneCommands.cpp).
 std::string Describe(const WQRepos::AutotunePrefs& prefs);
+// The autotune settings of the XML document `file`: its AutoTunePrefs element, the top element or
+// a child of it. Throws std::runtime_error naming the file when they cannot be read.
+WQRepos::AutotunePrefs ReadAutotuneSettings(const std::string& file);
+// check (CheckCommand.cpp)
+void AddCheckCommand(CLI::App& app);
+// True when `name` is a preference of the catalogue (PrefsCommands.cpp).
+bool IsKnownPreference(const std::string& name);
+// Reads the file `path` of the known preference `name` strictly, as the module's lenient query
+// does not: throws std::runtime_error with the reason at the first thing that cannot be read.
+void ReadPreferenceStrictly(const std::string& name, const std::string& path);
 // export, generate-run (ExportCommands.cpp)
 void AddExportCommands(CLI::App& app);
 // run-info, pick-report (SpectraCommands.cpp)
 void AddSpectraCommands(CLI::App& app);
 
-// Text for the terminal from the module's wide strings.
+// Text for the terminal and for JSON (UTF-8) from the module's wide strings.
 std::string Narrow(const std::wstring& text);
+
+// Adds the flag --json to a show, list or check command; the flag's value once parsed.
+std::shared_ptr<bool> AddJsonFlag(CLI::App& command);
+// Prints `document` on standard output as one JSON document.
+void PrintJson(const Json& document);
+// Sorted `names`, a line each or `none` when there are none; or, with `json`, a JSON array.
+void PrintNames(std::vector<std::wstring> names, const char* none, bool json);
 
 // Initializes the module and gives a Config read from the same ConfigClient.xml, which answers
 // the directories that the module's entry points do not hand out. Its repeat of the settings

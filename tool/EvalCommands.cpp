@@ -33,45 +33,72 @@ const Family kICFamily{
 
 const Family& FamilyOf(bool ic) { return ic ? kICFamily : kSpectrumFamily; }
 
-std::string StepText(const WQBL::CurveEval& step) {
+// A step's kind and the text of its parameters; no parameters for no step.
+std::pair<std::string, std::string> StepParts(const WQBL::CurveEval& step) {
+  using Parts = std::pair<std::string, std::string>;
   struct {
-    std::string operator()(std::monostate) const { return "no step"; }
-    std::string operator()(const WQBL::BaselineParams& params) const {
-      return "Baseline: " + Describe(params);
+    Parts operator()(std::monostate) const { return {"no step", ""}; }
+    Parts operator()(const WQBL::BaselineParams& params) const {
+      return {"Baseline", Describe(params)};
     }
-    std::string operator()(const WQBL::NoiseParams& params) const {
-      return "Noise: " + Describe(params);
+    Parts operator()(const WQBL::NoiseParams& params) const { return {"Noise", Describe(params)}; }
+    Parts operator()(const WQBL::ThresholdParams& params) const {
+      return {"Threshold", Describe(params)};
     }
-    std::string operator()(const WQBL::ThresholdParams& params) const {
-      return "Threshold: " + Describe(params);
+    Parts operator()(const WQBL::PeakDetectParams& params) const {
+      return {"Peak detection", Describe(params)};
     }
-    std::string operator()(const WQBL::PeakDetectParams& params) const {
-      return "Peak detection: " + Describe(params);
-    }
-  } text;
-  return std::visit(text, step.QParams());
+  } parts;
+  return std::visit(parts, step.QParams());
+}
+
+std::vector<std::wstring> SortedNames(const Family& family) {
+  std::vector<std::wstring> names = family.names();
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 void ListFamily(const Family& family) {
-  std::vector<std::wstring> names = family.names();
-  std::sort(names.begin(), names.end());
+  const std::vector<std::wstring> names = SortedNames(family);
   std::cout << family.title << " (" << family.extension << "):\n";
   if (names.empty()) std::cout << "  (none)\n";
   for (const std::wstring& name : names) std::cout << "  " << Narrow(name) << '\n';
 }
 
-void ListEvalMethods() {
+Json FamilyJson(const Family& family) {
+  Json names = Json::array();
+  for (const std::wstring& name : SortedNames(family)) names.push_back(Narrow(name));
+  return names;
+}
+
+void ListEvalMethods(bool json) {
   ListableDirectory(WQRepos::Config::EvalMethodDir, "evaluation methods");
+  if (json) {
+    PrintJson(
+        {{"spectrum", FamilyJson(kSpectrumFamily)}, {"ionChromatogram", FamilyJson(kICFamily)}});
+    return;
+  }
   ListFamily(kSpectrumFamily);
   ListFamily(kICFamily);
 }
 
-void ShowEvalMethod(const std::string& name, const Family& family) {
+void ShowEvalMethod(const std::string& name, const Family& family, bool json) {
   InitializedConfig();
   const std::vector<WQBL::CurveEval> method = family.load(WQCommon::WQNarrowToWideStr(name));
+  if (json) {
+    Json steps = Json::array();
+    for (const WQBL::CurveEval& step : method) {
+      const auto [kind, parameters] = StepParts(step);
+      steps.push_back({{"step", kind}, {"parameters", parameters}});
+    }
+    PrintJson(steps);
+    return;
+  }
   if (method.empty()) std::cout << "(no steps)\n";
-  for (std::size_t i = 0; i < method.size(); ++i)
-    std::cout << i + 1 << ". " << StepText(method[i]) << '\n';
+  for (std::size_t i = 0; i < method.size(); ++i) {
+    const auto [kind, parameters] = StepParts(method[i]);
+    std::cout << i + 1 << ". " << kind << (parameters.empty() ? "" : ": " + parameters) << '\n';
+  }
 }
 
 void DeleteEvalMethod(const std::string& name, const Family& family) {
@@ -108,12 +135,14 @@ void AddEvalCommands(CLI::App& app) {
       "Evaluation methods: ordered processing steps run over spectra (NAME.sem) or ion "
       "chromatograms (NAME.iem), kept in the evaluation method directory.");
   eval->require_subcommand(1);
-  eval->add_subcommand("list", "List the stored methods of both families.")
-      ->callback(ListEvalMethods);
+  auto* list = eval->add_subcommand("list", "List the stored methods of both families.");
+  list->callback([json = AddJsonFlag(*list)] { ListEvalMethods(*json); });
 
   auto* show = eval->add_subcommand("show", "Show the steps of a stored method in order.");
   auto shown = AddMethodOptions(*show);
-  show->callback([shown] { ShowEvalMethod(shown->name, FamilyOf(shown->ic)); });
+  show->callback([shown, json = AddJsonFlag(*show)] {
+    ShowEvalMethod(shown->name, FamilyOf(shown->ic), *json);
+  });
 
   auto* remove = eval->add_subcommand("delete", "Delete a stored method.");
   auto removed = AddMethodOptions(*remove);

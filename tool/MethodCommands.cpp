@@ -24,17 +24,12 @@ struct RecordSource {
 std::shared_ptr<RecordSource> AddSourceOptions(CLI::App& show, const std::string& kind,
                                                const std::string& extension) {
   auto source = std::make_shared<RecordSource>();
-  show.add_option("name", source->name,
-                  "Name of a stored " + kind + " (its file name without " + extension + ")");
-  show.add_option("--file", source->file, "Path of a " + kind + " file anywhere, used as given");
-  show.require_option(1);
+  auto* choice = show.add_option_group("source", "Where the " + kind + " is read from");
+  choice->add_option("name", source->name,
+                     "Name of a stored " + kind + " (its file name without " + extension + ")");
+  choice->add_option("--file", source->file, "Path of a " + kind + " file anywhere, used as given");
+  choice->require_option(1);
   return source;
-}
-
-void PrintNames(std::vector<std::wstring> names, const char* none) {
-  std::sort(names.begin(), names.end());
-  if (names.empty()) std::cout << none << '\n';
-  for (const std::wstring& name : names) std::cout << Narrow(name) << '\n';
 }
 
 std::string PolarityText(WQCommon::PolarityTypes polarity) {
@@ -43,18 +38,24 @@ std::string PolarityText(WQCommon::PolarityTypes polarity) {
   return Narrow(WQCommon::PolarityToWStr(polarity));
 }
 
+std::string KindText(WQBL::SequenceItem::ItemKinds kind) {
+  switch (kind) {
+    case WQBL::SequenceItem::FullScan:
+      return "full scan";
+    case WQBL::SequenceItem::SIM:
+      return "SIM";
+    default:
+      return "unknown kind " + std::to_string(kind);
+  }
+}
+
 std::string ItemText(const WQBL::SequenceItem& item) {
   std::ostringstream text;
-  switch (item.Kind) {
-    case WQBL::SequenceItem::FullScan:
-      text << "full scan m/z " << item.StartMZ << '-' << item.EndMZ;
-      break;
-    case WQBL::SequenceItem::SIM:
-      text << "SIM m/z " << item.StartMZ;
-      break;
-    default:
-      text << "unknown kind " << item.Kind;
-  }
+  text << KindText(item.Kind);
+  if (item.Kind == WQBL::SequenceItem::FullScan)
+    text << " m/z " << item.StartMZ << '-' << item.EndMZ;
+  else if (item.Kind == WQBL::SequenceItem::SIM)
+    text << " m/z " << item.StartMZ;
   text << ", dwell " << item.DwellTime << " s, " << item.Duration << " s, "
        << PolarityText(item.Polarity) << ", tune " << item.TuneId;
   return text.str();
@@ -78,7 +79,35 @@ void PrintMethod(const WQBL::Method& method) {
   }
 }
 
-void PrintTune(const WQBL::Tune& tune) {
+Json MethodJson(const WQBL::Method& method) {
+  Json periods = Json::array();
+  for (const WQBL::TimePeriod& period : method.TimePeriods) {
+    Json items = Json::array();
+    for (const WQBL::SequenceItem& item : period.Items) {
+      items.push_back({{"kind", KindText(item.Kind)},
+                       {"startMZ", item.StartMZ},
+                       {"endMZ", item.EndMZ},
+                       {"dwellTime", item.DwellTime},
+                       {"duration", item.Duration},
+                       {"polarity", PolarityText(item.Polarity)},
+                       {"tuneId", item.TuneId}});
+    }
+    periods.push_back({{"duration", period.Duration},
+                       {"loops", period.NumLoops},
+                       {"timeout", period.Timeout},
+                       {"items", items}});
+  }
+  Json tunes = Json::array();
+  for (const auto& [id, entry] : method.Tunes) {
+    tunes.push_back({{"id", id},
+                     {"name", Narrow(entry.Name)},
+                     {"probe", Narrow(WQCommon::Probes::GetName(entry.Probe))},
+                     {"polarity", PolarityText(entry.Polarity)}});
+  }
+  return {{"timePeriods", periods}, {"tunes", tunes}};
+}
+
+void PrintTune(const WQBL::Tune& tune, bool json) {
   const std::pair<const char*, double> parameters[] = {
       {"Capillary voltage (kV)", tune.CapillaryVoltage},
       {"Cone voltage (V)", tune.ConeVoltage},
@@ -90,6 +119,13 @@ void PrintTune(const WQBL::Tune& tune) {
       {"Desolvation gas flow (L/h)", tune.DesolvationGasFlow},
       {"Low mass resolution", tune.LowMassResolution},
       {"High mass resolution", tune.HighMassResolution}};
+  if (json) {
+    Json document;
+    for (const auto& [label, value] : parameters) document[label] = value;
+    document["Polarity"] = PolarityText(tune.Polarity);
+    PrintJson(document);
+    return;
+  }
   for (const auto& [label, value] : parameters)
     std::cout << std::left << std::setw(29) << label << value << '\n';
   std::cout << std::left << std::setw(29) << "Polarity" << PolarityText(tune.Polarity) << '\n';
@@ -101,41 +137,48 @@ void AddMethodCommands(CLI::App& app) {
   auto* methods = app.add_subcommand(
       "methods", "Acquisition methods: the .kem files of the acquisition method directory.");
   methods->require_subcommand(1);
-  methods->add_subcommand("list", "List the names of the stored acquisition methods, sorted.")
-      ->callback([] {
-        ListableDirectory(WQRepos::Config::AcqMethodDir, "acquisition methods");
-        PrintNames(WQRepos::GetAcqMethodNames(), "No acquisition methods are stored.");
-      });
+  auto* list =
+      methods->add_subcommand("list", "List the names of the stored acquisition methods, sorted.");
+  list->callback([json = AddJsonFlag(*list)] {
+    ListableDirectory(WQRepos::Config::AcqMethodDir, "acquisition methods");
+    PrintNames(WQRepos::GetAcqMethodNames(), "No acquisition methods are stored.", *json);
+  });
   auto* show = methods->add_subcommand(
       "show",
       "Load an acquisition method, by name or from a file, and show its time periods with their "
       "time-outs (completed for periods without a duration, as the acquisition uses them), their "
       "sequence items and the method's tune table.");
   const auto source = AddSourceOptions(*show, "acquisition method", ".kem");
-  show->callback([source] {
+  show->callback([source, json = AddJsonFlag(*show)] {
     InitializedConfig();
-    PrintMethod(
+    const WQBL::Method method =
         source->file.empty()
             ? WQRepos::LoadAcqMethod(WQCommon::WQNarrowToWideStr(source->name))
-            : WQRepos::LoadFullyQualifiedAcqMethod(WQCommon::WQNarrowToWideStr(source->file)));
+            : WQRepos::LoadFullyQualifiedAcqMethod(WQCommon::WQNarrowToWideStr(source->file));
+    if (*json)
+      PrintJson(MethodJson(method));
+    else
+      PrintMethod(method);
   });
 }
 
 void AddTuneCommands(CLI::App& app) {
   auto* tunes = app.add_subcommand("tunes", "Tunes: the .ket files of the tunes directory.");
   tunes->require_subcommand(1);
-  tunes->add_subcommand("list", "List the names of the stored tunes, sorted.")->callback([] {
+  auto* list = tunes->add_subcommand("list", "List the names of the stored tunes, sorted.");
+  list->callback([json = AddJsonFlag(*list)] {
     ListableDirectory(WQRepos::Config::TunesDir, "tunes");
-    PrintNames(WQRepos::GetTuneNames(), "No tunes are stored.");
+    PrintNames(WQRepos::GetTuneNames(), "No tunes are stored.", *json);
   });
   auto* show = tunes->add_subcommand(
       "show", "Load a tune, by name or from a file, and show its tuning parameters.");
   const auto source = AddSourceOptions(*show, "tune", ".ket");
-  show->callback([source] {
+  show->callback([source, json = AddJsonFlag(*show)] {
     InitializedConfig();
     PrintTune(source->file.empty()
                   ? WQRepos::LoadTune(WQCommon::WQNarrowToWideStr(source->name))
-                  : WQRepos::LoadFullyQualifiedTune(WQCommon::WQNarrowToWideStr(source->file)));
+                  : WQRepos::LoadFullyQualifiedTune(WQCommon::WQNarrowToWideStr(source->file)),
+              *json);
   });
 }
 

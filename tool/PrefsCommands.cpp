@@ -195,39 +195,33 @@ void ReadStrictly(WQCommon::BinaryReader& reader, WQRepos::AutotuneDlgPrefs& pre
 
 constexpr std::uint32_t kPreferenceFileVersion = 1;
 
-// Throws std::runtime_error naming `path` unless it holds the preference file version 1 and a
-// whole Record.
+// Throws std::runtime_error with the reason unless `path` holds the preference file version 1 and
+// a whole Record.
 template <typename Record>
-void CheckReadable(const std::string& path) {
-  try {
-    std::optional<std::string> content = WQPlatform::ReadFile(path);
-    if (!content) throw std::runtime_error("it cannot be opened");
-    std::istringstream stream(std::move(*content));
-    WQCommon::BinaryReader reader(stream);
-    std::uint32_t version = 0;
-    reader >> version;
-    if (version != kPreferenceFileVersion)
-      throw std::runtime_error("unknown file version " + Text(version));
-    Record record;
-    ReadStrictly(reader, record);
-  } catch (const std::exception& error) {
-    throw std::runtime_error("warning: the preference file " + path +
-                             " cannot be read, so the record's plain default is shown (" +
-                             error.what() + ")");
-  }
+void ReadFileStrictly(const std::string& path) {
+  std::optional<std::string> content = WQPlatform::ReadFile(path);
+  if (!content) throw std::runtime_error("it cannot be opened");
+  std::istringstream stream(std::move(*content));
+  WQCommon::BinaryReader reader(stream);
+  std::uint32_t version = 0;
+  reader >> version;
+  if (version != kPreferenceFileVersion)
+    throw std::runtime_error("unknown file version " + Text(version));
+  Record record;
+  ReadStrictly(reader, record);
 }
 
 // The preferences this tool decodes, by file name: the text of what each query gives, and the
-// strict check of its file.
+// strict reading of its file.
 struct Decoder {
   std::function<std::string(const Preferences&)> describe;
-  void (*checkReadable)(const std::string& path);
+  void (*readStrictly)(const std::string& path);
 };
 
 template <typename Record>
 Decoder DecoderOf(Record (Preferences::*query)() const) {
   return {[query](const Preferences& prefs) { return Describe((prefs.*query)()); },
-          CheckReadable<Record>};
+          ReadFileStrictly<Record>};
 }
 
 const std::map<std::string, Decoder>& Decoders() {
@@ -244,17 +238,30 @@ std::wstring PreferencesDirectory() {
   return ListableDirectory(WQRepos::Config::PrefsDir, "preferences");
 }
 
-void ListPreferences() {
+void ListPreferences(bool json) {
   std::vector<std::wstring> names = WQRepos::GetFileNames(PreferencesDirectory() + L"/*.pref");
   std::sort(names.begin(), names.end());
-  if (names.empty()) std::cout << "No preference files.\n";
+  Json list = Json::array();
+  if (names.empty() && !json) std::cout << "No preference files.\n";
   for (const std::wstring& name : names) {
-    const bool decoded = Decoders().count(Narrow(name)) != 0;
-    std::cout << Narrow(name) << (decoded ? "" : "  (not decoded by prefs show)") << '\n';
+    const bool decoded = IsKnownPreference(Narrow(name));
+    if (json)
+      list.push_back({{"name", Narrow(name)}, {"decoded", decoded}});
+    else
+      std::cout << Narrow(name) << (decoded ? "" : "  (not decoded by prefs show)") << '\n';
   }
+  if (json) PrintJson(list);
 }
 
-void ShowPreference(const std::string& name) {
+// Lines of `text`, without their line ends.
+Json TextLines(const std::string& text) {
+  Json lines = Json::array();
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);) lines.push_back(line);
+  return lines;
+}
+
+void ShowPreference(const std::string& name, bool json) {
   const std::wstring file =
       PreferencesDirectory() + L"/" + WQCommon::WQNarrowToWideStr(name) + L".pref";
   const auto decoder = Decoders().find(name);
@@ -263,15 +270,38 @@ void ShowPreference(const std::string& name) {
                              ": its record is not one that this tool knows");
   }
   const bool present = WQCommon::FileExists(file);
-  if (!present) std::cout << "(no file " << Narrow(file) << ": the default is shown)\n";
   const std::string text = decoder->second.describe(Preferences());
-  std::cout << text << (text.back() == '\n' ? "" : "\n") << std::flush;
-  if (present) decoder->second.checkReadable(Narrow(file));
+  if (json) {
+    PrintJson(
+        {{"name", name}, {"file", Narrow(file)}, {"stored", present}, {"lines", TextLines(text)}});
+  } else {
+    if (!present) std::cout << "(no file " << Narrow(file) << ": the default is shown)\n";
+    std::cout << text << (text.back() == '\n' ? "" : "\n") << std::flush;
+  }
+  if (!present) return;
+  try {
+    decoder->second.readStrictly(Narrow(file));
+  } catch (const std::exception& error) {
+    throw std::runtime_error("warning: the preference file " + Narrow(file) +
+                             " cannot be read, so the record's plain default is shown (" +
+                             error.what() + ")");
+  }
 }
 
-void ShowReferenceCalibrants() {
+void ShowReferenceCalibrants(bool json) {
   InitializedConfig();
   const std::vector<WQRepos::RefCal> calibrants = WQRepos::LoadReferenceCalibrants();
+  if (json) {
+    Json list = Json::array();
+    for (const WQRepos::RefCal& calibrant : calibrants) {
+      list.push_back({{"name", Narrow(calibrant.Name)},
+                      {"param1", calibrant.Param1},
+                      {"param2", calibrant.Param2},
+                      {"param3", calibrant.Param3}});
+    }
+    PrintJson(list);
+    return;
+  }
   if (calibrants.empty()) std::cout << "No reference calibrants.\n";
   for (std::size_t i = 0; i < calibrants.size(); ++i) {
     const WQRepos::RefCal& calibrant = calibrants[i];
@@ -284,6 +314,12 @@ void ShowReferenceCalibrants() {
 }
 
 }  // namespace
+
+bool IsKnownPreference(const std::string& name) { return Decoders().count(name) != 0; }
+
+void ReadPreferenceStrictly(const std::string& name, const std::string& path) {
+  Decoders().at(name).readStrictly(path);
+}
 
 std::string Describe(const WQBL::BaselineParams& params) {
   return Fields({{"Algorithm", Named(WQBL::BaselineParams::AlgorithmTexts(), params.Algorithm)},
@@ -310,8 +346,8 @@ void AddPrefsCommands(CLI::App& app) {
       "The user's preferences: one file NAME.pref each in the preferences directory (processing "
       "parameters, generation settings, table field orders, window layout).");
   prefs->require_subcommand(1);
-  prefs->add_subcommand("list", "List the preference files present, by NAME.")
-      ->callback(ListPreferences);
+  auto* list = prefs->add_subcommand("list", "List the preference files present, by NAME.");
+  list->callback([json = AddJsonFlag(*list)] { ListPreferences(*json); });
   auto* show = prefs->add_subcommand(
       "show",
       "Show the preference NAME as the application reads it: the stored value, the preference's "
@@ -320,15 +356,15 @@ void AddPrefsCommands(CLI::App& app) {
   auto name = std::make_shared<std::string>();
   show->add_option("name", *name, "Preference name, as prefs list prints it (e.g. GenBIC)")
       ->required();
-  show->callback([name] { ShowPreference(*name); });
+  show->callback([name, json = AddJsonFlag(*show)] { ShowPreference(*name, *json); });
 }
 
 void AddRefcalsCommand(CLI::App& app) {
   auto* refcals = app.add_subcommand(
       "refcals", "The reference calibrants kept in RefCals.cal in the calibration directory.");
   refcals->require_subcommand(1);
-  refcals->add_subcommand("show", "Show the stored reference calibrants in order.")
-      ->callback(ShowReferenceCalibrants);
+  auto* show = refcals->add_subcommand("show", "Show the stored reference calibrants in order.");
+  show->callback([json = AddJsonFlag(*show)] { ShowReferenceCalibrants(*json); });
 }
 
 }  // namespace wqtool

@@ -24,9 +24,32 @@ void CheckParsable(const std::wstring& document) {
   }
 }
 
-void PrintSystemConfiguration() {
+Json ConfigurationJson(const WQRepos::SystemConfiguration& configuration) {
+  const WQBL::Syringe& syringe = configuration.Syringe;
+  return {{"systemName", Narrow(configuration.SystemName)},
+          {"userName", Narrow(configuration.UserName)},
+          {"syringe",
+           {{"volume", syringe.Volume},
+            {"diameter", syringe.Diameter},
+            {"flowRate", syringe.FlowRate},
+            {"enabled", syringe.Enabled}}},
+          {"polaritySwitch", configuration.PolaritySwitch},
+          {"calSource",
+           Narrow(WQRepos::SystemConfiguration::QAnalyteSourceName(configuration.CalSource))},
+          {"tuneProbe", Narrow(WQCommon::Probes::GetName(configuration.TuneProbeId))},
+          {"methodTimePeriods", configuration.MethodTimePeriods}};
+}
+
+void PrintSystemConfiguration(bool json) {
   const WQRepos::Config config = InitializedConfig();
   const WQRepos::SystemConfiguration configuration = WQRepos::LoadSystemConfiguration();
+  const std::wstring document =
+      config.QDirectory(WQRepos::Config::PrefsDir) + L"/SystemConfiguration.xml";
+  if (json) {
+    PrintJson(ConfigurationJson(configuration));
+    CheckParsable(document);
+    return;
+  }
   const WQBL::Syringe& syringe = configuration.Syringe;
   Line("System name:");
   std::cout << Narrow(configuration.SystemName) << '\n';
@@ -45,7 +68,7 @@ void PrintSystemConfiguration() {
   std::cout << Narrow(WQCommon::Probes::GetName(configuration.TuneProbeId)) << '\n';
   Line("Method time periods:");
   std::cout << configuration.MethodTimePeriods << std::endl;
-  CheckParsable(config.QDirectory(WQRepos::Config::PrefsDir) + L"/SystemConfiguration.xml");
+  CheckParsable(document);
 }
 
 }  // namespace
@@ -55,11 +78,11 @@ void AddSysconfigCommand(CLI::App& app) {
       "sysconfig",
       "The system configuration (SystemConfiguration.xml in the preferences directory).");
   sysconfig->require_subcommand(1);
-  sysconfig
-      ->add_subcommand("show",
-                       "Show the system configuration as the application loads it: the defaults "
-                       "where the document or one of its elements is missing.")
-      ->callback(PrintSystemConfiguration);
+  auto* show = sysconfig->add_subcommand(
+      "show",
+      "Show the system configuration as the application loads it: the defaults where the "
+      "document or one of its elements is missing.");
+  show->callback([json = AddJsonFlag(*show)] { PrintSystemConfiguration(*json); });
 }
 
 }  // namespace wqtool

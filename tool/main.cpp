@@ -7,6 +7,7 @@
 #include <log4cxx/logger.h>
 #include <log4cxx/patternlayout.h>
 
+#include <algorithm>
 #include <exception>
 #include <iostream>
 #include <stdexcept>
@@ -16,6 +17,29 @@
 namespace wqtool {
 
 std::string Narrow(const std::wstring& text) { return WQCommon::WQWideToNarrowStr(text); }
+
+std::shared_ptr<bool> AddJsonFlag(CLI::App& command) {
+  auto json = std::make_shared<bool>(false);
+  command.add_flag("--json", *json, "Print one JSON document instead of text");
+  return json;
+}
+
+void PrintJson(const Json& document) {
+  // Text that is not valid UTF-8 (a file name in another encoding) is kept, its bad bytes replaced.
+  std::cout << document.dump(2, ' ', false, Json::error_handler_t::replace) << std::endl;
+}
+
+void PrintNames(std::vector<std::wstring> names, const char* none, bool json) {
+  std::sort(names.begin(), names.end());
+  if (json) {
+    Json list = Json::array();
+    for (const std::wstring& name : names) list.push_back(Narrow(name));
+    PrintJson(list);
+    return;
+  }
+  if (names.empty()) std::cout << none << '\n';
+  for (const std::wstring& name : names) std::cout << Narrow(name) << '\n';
+}
 
 std::wstring BaseDirectory(const WQRepos::Config& config) {
   const std::wstring directory = config.QDirectory(WQRepos::Config::DataDir);
@@ -91,7 +115,9 @@ int main(int argc, char** argv) {
   CLI::App app{
       "wqrepos: the methods, tunes, preferences and calibration exports that the instrument's "
       "application keeps under its data directory.\nThe data directory is the BaseDir of the "
-      "ConfigClient.xml beside the WQRepos library."};
+      "ConfigClient.xml beside the WQRepos library, or of the file that the environment variable "
+      "WQREPOS_CONFIG names.\nEvery show, list and check command takes --json to print one JSON "
+      "document (text as UTF-8) instead of text."};
   app.footer("Exit codes: 0 success, 1 a file or value failed, 2 usage error.\n");
   app.set_version_flag("--version", "wqrepos " WQREPOS_VERSION);
   app.require_subcommand(1);
@@ -105,6 +131,7 @@ int main(int argc, char** argv) {
   wqtool::AddAutotuneCommands(app);
   wqtool::AddExportCommands(app);
   wqtool::AddSpectraCommands(app);
+  wqtool::AddCheckCommand(app);
   ConfigureLogging();
   try {
     app.parse(argc, argv);

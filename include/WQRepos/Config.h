@@ -12,7 +12,8 @@ namespace WQRepos {
 // The module's settings: the acquisition server's host name and port and the base data
 // directory, with the directory of each kind of repository file beneath it. A default-constructed
 // Config holds the built-in defaults; Refresh() reads ConfigClient.xml, which lies beside the
-// library file, over them.
+// library file, over them. When the environment variable WQREPOS_CONFIG is set and not empty, the
+// file it names is read instead.
 class WQREPOS_EXPORT Config {
  public:
   // Kinds of repository directory. The values are part of the interface: never renumber them.
@@ -36,6 +37,8 @@ class WQREPOS_EXPORT Config {
   // and its eight subdirectories, each one level deep. Returns true when the base directory is set
   // and every directory exists afterwards; stops at the first directory it cannot create.
   bool Refresh();
+  // Reads ConfigClient.xml and logs the settings as Refresh() does, but creates nothing.
+  void Read();
 
   std::wstring QHostName() const;
   std::uint16_t QHostPort() const;

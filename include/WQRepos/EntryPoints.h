@@ -20,6 +20,9 @@ struct WQREPOS_EXPORT DataFileNameInfo {
 // Reads ConfigClient.xml and creates the data directory tree (see Config::Refresh). The
 // application calls it once, first, from one thread.
 WQREPOS_EXPORT void Initialize();
+// Reads ConfigClient.xml as Initialize() does, but creates no directory and removes no file: for
+// programs that must leave the data directory as they found it.
+WQREPOS_EXPORT void ReadConfiguration();
 
 // The acquisition server's host name; its port goes into `port`.
 WQREPOS_EXPORT std::wstring QServerInfo(std::uint16_t& port);

@@ -115,6 +115,12 @@ std::string LibraryPathOf(const void* address) {
 
 std::int64_t CurrentTime() { return static_cast<std::int64_t>(std::time(nullptr)); }
 
+std::optional<std::string> EnvironmentVariable(const std::string& name) {
+  const char* value = std::getenv(name.c_str());
+  if (value == nullptr) return {};
+  return std::string(value);
+}
+
 bool PathExists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
 bool MakeDirectory(const std::string& path) { return mkdir(path.c_str(), 0777) == 0; }
@@ -280,6 +286,8 @@ void AtomicFile::Commit() {
     throw SaveError(SystemError("Cannot sync the directory of", target_, error));
   }
 }
+
+bool IsTemporaryName(const std::string& name) { return TemporaryOwner(name).has_value(); }
 
 void RemoveStaleTemporaries(const std::string& directory) {
   for (const std::string& name : ListDirectory(directory, std::string(".*") + kTemporaryMark + "*"))

@@ -4,6 +4,7 @@
 #include <WQRepos/Config.h>
 
 #include <limits>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 
@@ -15,8 +16,15 @@ namespace {
 const wchar_t* const kSubdirectories[] = {L"AcqMethod", L"EvalMethod",  L"Tunes", L"Data",
                                           L"Log",       L"Calibration", L"Prefs", L"Autotune"};
 constexpr std::uint16_t kDefaultPort = 4000;
+constexpr char kConfigVariable[] = "WQREPOS_CONFIG";
 
-std::wstring ConfigFilePath() { return LibraryDirectory() + L"ConfigClient.xml"; }
+// The file that WQREPOS_CONFIG names, so that an installed library need not have its configuration
+// written into the system's library folder; else ConfigClient.xml beside the library file.
+std::wstring ConfigFilePath() {
+  const std::optional<std::string> named = WQPlatform::EnvironmentVariable(kConfigVariable);
+  if (named && !named->empty()) return WQCommon::WQNarrowToWideStr(*named);
+  return LibraryDirectory() + L"ConfigClient.xml";
+}
 
 // Reads a port as a wide input stream reads an unsigned number: leading blanks skipped, digits up
 // to the first non-digit. Nothing when no number can be read or it is above 65535.
@@ -50,12 +58,16 @@ bool LoadDocument(WQCommon::XMLParser& parser, const std::wstring& path) {
 }  // namespace
 
 bool Config::Refresh() {
+  Read();
+  return !baseDirectory_.empty() && CreateDirStructure();
+}
+
+void Config::Read() {
   logger_ = log4cxx::Logger::getLogger("app");
   LoadConfigInfo();
-  if (baseDirectory_.empty()) return false;
-  if (baseDirectory_.back() == static_cast<wchar_t>(WQPlatform::kSeparator))
+  if (!baseDirectory_.empty() &&
+      baseDirectory_.back() == static_cast<wchar_t>(WQPlatform::kSeparator))
     baseDirectory_.pop_back();
-  return CreateDirStructure();
 }
 
 void Config::LoadConfigInfo() {

@@ -26,6 +26,8 @@ void Initialize() {
         NativePath(theConfig.QDirectory(static_cast<Config::DirTypes>(kind))));
 }
 
+void ReadConfiguration() { theConfig.Read(); }
+
 std::wstring QServerInfo(std::uint16_t& port) {
   port = theConfig.QHostPort();
   return theConfig.QHostName();

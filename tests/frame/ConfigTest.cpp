@@ -2,6 +2,7 @@
 #include <WQPlatform/Platform.h>
 #include <WQRepos/Config.h>
 #include <gmock/gmock.h>
+#include <stdlib.h>
 
 #include "support/DataDirectory.h"
 
@@ -133,6 +134,22 @@ TEST_F(ConfigTest, DirectoryThatCannotBeCreatedStopsTheLaterOnes) {
   EXPECT_FALSE(Refresh(ConfigClientXml("h", "4000", base.string())));
   EXPECT_TRUE(fs::is_directory(base / "Tunes"));
   EXPECT_FALSE(fs::exists(base / "Log"));
+}
+
+TEST_F(ConfigTest, FileNamedByTheEnvironmentIsReadInsteadAndReadCreatesNothing) {
+  const fs::path named = temp.Path() / "system.xml";
+  const std::string base = (temp.Path() / "Lab").string();
+  WriteBytes(named, ConfigClientXml("elsewhere", "4200", base));
+  ::setenv("WQREPOS_CONFIG", named.c_str(), 1);
+  ConfigClientFile beside(ConfigClientXml("beside", "4000", base));
+  LogCapture log;
+  config.Read();
+  ::unsetenv("WQREPOS_CONFIG");
+  EXPECT_EQ(config.QHostName(), L"elsewhere");
+  EXPECT_EQ(log.Entries().at(0).message, "Config file (" + named.string() +
+                                             ") settings:\n  HostName=elsewhere\n  Port=4200" +
+                                             "\n  BaseDir=" + base);
+  EXPECT_FALSE(fs::exists(base));
 }
 
 TEST_F(ConfigTest, DirectoryKindsMapToTheirSubdirectories) {

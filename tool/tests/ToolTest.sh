@@ -1,14 +1,15 @@
 #!/bin/bash
 # The wqrepos tool's exit codes and messages. The library reads the ConfigClient.xml beside its
 # own file, so a copy of it is loaded from a temporary folder whose ConfigClient.xml names the
-# data directory of each case.
-# Usage: ToolTest.sh TOOL LIBRARY VERSION
+# data directory of each case. CORPUS holds files that the module writes (tests/data/corpus).
+# Usage: ToolTest.sh TOOL LIBRARY VERSION CORPUS
 set -u
-tool=$1 library=$2 version=$3
+tool=$1 library=$2 version=$3 corpus=$4
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/lib" && cp -L "$library" "$work/lib/"
 export LD_LIBRARY_PATH=$work/lib
+unset WQREPOS_CONFIG
 data=$work/data
 passed=0 failed=0
 
@@ -77,6 +78,61 @@ expect 1 "Cannot write to file$work/raw.tofline: it is the data file being expor
 cmp -s "$work/raw.tofline" "$work/raw.copy"
 result $?
 expect 1 "Cannot open data file $work/none.dat." export "$work/none.dat"
+
+# A data directory holding one file of each kind that check reads; it must find all of them
+# readable, and write nothing.
+while read -r from to; do cp "$corpus/$from" "$data/$to"; done <<'FILES'
+method/sim_and_scan.kem AcqMethod/Scan.kem
+tune/factory.ket Tunes/U+Factory.ket
+spectrum_eval/standard.sem EvalMethod/Standard.sem
+ic_eval/standard.iem EvalMethod/Standard.iem
+pref_GenBIC/input1.pref Prefs/GenBIC.pref
+data_file_name/input1.pref Prefs/DataFileName.pref
+system_configuration/input1.xml Prefs/SystemConfiguration.xml
+spectrum_data_info/input1.xml Prefs/SpectrumDataInfo.xml
+ref_cals/input1.cal Calibration/RefCals.cal
+autotune_xml/input1.xml Autotune/Autotune.xml
+FILES
+rm "$data/Prefs/GenEIC.pref"
+expect 0 "Checked 10 stored files: 10 ok, 0 failed; 0 not recognised, 0 temporary" check
+
+# Every show, list and check command prints exactly one JSON document.
+while read -r command; do
+  # shellcheck disable=SC2086 # the command's words
+  "$tool" $command --json 2>/dev/null | jq -e -s 'length == 1' >/dev/null
+  status=$?
+  result $status
+  [[ $status == 0 ]] || echo "FAIL: wqrepos $command --json prints no single JSON document"
+done <<COMMANDS
+check
+methods list
+methods show Scan
+tunes list
+tunes show U+Factory
+sysconfig show
+prefs list
+prefs show GenBIC
+eval list
+eval show Standard
+eval show Standard --ic
+refcals show
+autotune tunes --resolution unit --polarity positive
+autotune show-xml $data/Autotune/Autotune.xml
+COMMANDS
+
+# After a crash: a truncated tune, a method of an unknown file version and a stray temporary file.
+head -c 20 "$corpus/tune/factory.ket" >"$data/Tunes/Cut.ket"
+printf '\7\0\0\0' >"$data/AcqMethod/Future.kem"
+touch "$data/Prefs/.GenTIC.pref.wqtmp-4242-a1B2c3" "$data/Tunes/notes.txt"
+before=$(find "$data" -printf '%p %s %T@\n' | sort)
+expect 1 "$data/Tunes/Cut.ket: Binary stream ended early" check
+expect 1 "$data/AcqMethod/Future.kem: Invalid acquisition method file ($data/AcqMethod/Future.kem)" check
+expect 1 "$data/Prefs/.GenTIC.pref.wqtmp-4242-a1B2c3: temporary file left by an interrupted save" check
+expect 1 "$data/Tunes/notes.txt: not a file that the module stores here" check
+expect 1 "Checked 12 stored files: 10 ok, 2 failed; 1 not recognised, 1 temporary" check
+expect 1 "wqrepos: 2 stored file(s) cannot be read" check
+[[ $(find "$data" -printf '%p %s %T@\n' | sort) == "$before" ]]
+result $?
 
 touch "$work/plain"
 use_base_dir "$work/plain"

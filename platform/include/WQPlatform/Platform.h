@@ -29,6 +29,8 @@ WQPLATFORM_EXPORT std::string UserName();
 WQPLATFORM_EXPORT std::string LibraryPathOf(const void* address);
 // Seconds since 1 January 1970 UTC.
 WQPLATFORM_EXPORT std::int64_t CurrentTime();
+// The value of the environment variable `name`; nothing when it is not set.
+WQPLATFORM_EXPORT std::optional<std::string> EnvironmentVariable(const std::string& name);
 
 // True when anything, file or directory, exists under `path`.
 WQPLATFORM_EXPORT bool PathExists(const std::string& path);
@@ -100,6 +102,10 @@ class WQPLATFORM_EXPORT AtomicFile {
   int descriptor_ = -1;
   std::ostringstream buffer_;
 };
+
+// True when the file name `name` has exactly the form of AtomicFile's temporary files, whether or
+// not the process that writes it still runs.
+WQPLATFORM_EXPORT bool IsTemporaryName(const std::string& name);
 
 // Removes the temporary files that saves of processes that have ended (killed part-way) left in
 // `directory`. Only names of the exact temporary form are touched.

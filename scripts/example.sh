@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the library from a build tree into a temporary prefix, builds the example consumer in
+# examples/ against the installed CMake package and runs it with a ConfigClient.xml, named by
+# WQREPOS_CONFIG, that keeps its data in a temporary folder; then compiles it once more through
+# the pkg-config file. Any failure fails the run.
+# Usage: scripts/example.sh [BUILD_DIR]   (default build)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build=${1:-build}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+prefix=$work/prefix
+
+cmake --install "$build" --prefix "$prefix" >/dev/null
+cmake -S examples -B "$work/build" -DCMAKE_PREFIX_PATH="$prefix" \
+  -DCMAKE_CXX_COMPILER_LAUNCHER="$(command -v ccache || true)" >/dev/null
+cmake --build "$work/build" -j2 >/dev/null
+
+sed "s|<BaseDir>.*</BaseDir>|<BaseDir>$work/data</BaseDir>|" \
+  "$prefix/share/wqrepos/ConfigClient.xml" >"$work/ConfigClient.xml"
+export WQREPOS_CONFIG=$work/ConfigClient.xml
+"$work/build/wqrepos_example"
+test -f "$work/data/AcqMethod/Example.kem"
+"$prefix/bin/wqrepos" check >/dev/null
+
+libdir=$(dirname "$(find "$prefix" -name wqrepos.pc)")/..
+# shellcheck disable=SC2046 # the flags are separate words
+g++ -std=c++17 examples/Example.cpp -o "$work/example-pc" \
+  $(PKG_CONFIG_PATH=$libdir/pkgconfig pkg-config --cflags --libs wqrepos) -Wl,-rpath,"$libdir"
+"$work/example-pc" >/dev/null
+echo "example: installed, built and run against $prefix"

@@ -1,0 +1,249 @@
+// wqrepos check: every file stored under the data directory read with the module's own readers,
+// without writing anything: the configuration is read without creating the directory tree, and
+// the temporary files of interrupted saves are reported, not removed.
+#include <WQCommon/Text.h>
+#include <WQCommon/XML.h>
+#include <WQPlatform/Platform.h>
+#include <WQRepos/WQRepos.h>
+#include <log4cxx/logger.h>
+
+#include <algorithm>
+#include <functional>
+#include <iostream>
+#include <stdexcept>
+
+#include "Commands.h"
+
+namespace wqtool {
+namespace {
+
+using WQRepos::Config;
+
+enum class Outcome { Ok, Failed, Unrecognised, Temporary };
+
+struct FileResult {
+  std::string path;
+  Outcome outcome;
+  std::string message;  // the reader's error of a failed file
+};
+
+// Reads one stored file: its full path and its name within its repository directory.
+using Reader = std::function<void(const std::string& path, const std::string& name)>;
+
+// Sub-folders deeper than this are not entered, so that a link to a folder above ends the walk.
+constexpr int kDeepestFolder = 8;
+
+bool EndsWith(const std::string& text, const std::string& end) {
+  return text.size() > end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+std::string WithoutExtension(const std::string& name) { return name.substr(0, name.rfind('.')); }
+
+std::wstring Wide(const std::string& text) { return WQCommon::WQNarrowToWideStr(text); }
+
+// The module takes a document it cannot parse for a missing one and gives the defaults; check
+// reports it.
+void ReadDocument(const std::string& path, const std::function<void()>& load) {
+  WQCommon::XMLParser parser;
+  if (!parser.LoadFile(Wide(path)))
+    throw std::runtime_error("not well-formed XML, so the module reads the defaults instead");
+  load();
+}
+
+// The reader of the file `name` in the directory of `kind`; none when the module stores no such
+// file there.
+Reader ReaderFor(Config::DirTypes kind, const std::string& name) {
+  const bool topLevel = name.find('/') == std::string::npos;
+  switch (kind) {
+    case Config::AcqMethodDir:
+      if (EndsWith(name, ".kem"))
+        return [](const std::string& path, const std::string&) {
+          WQRepos::LoadFullyQualifiedAcqMethod(Wide(path));
+        };
+      break;
+    case Config::TunesDir:
+      if (EndsWith(name, ".ket"))
+        return [](const std::string& path, const std::string&) {
+          WQRepos::LoadFullyQualifiedTune(Wide(path));
+        };
+      break;
+    case Config::EvalMethodDir:
+      if (EndsWith(name, ".sem"))
+        return [](const std::string&, const std::string& stored) {
+          WQRepos::LoadSpectrumEvalMethod(Wide(WithoutExtension(stored)));
+        };
+      if (EndsWith(name, ".iem"))
+        return [](const std::string&, const std::string& stored) {
+          WQRepos::LoadICEvalMethod(Wide(WithoutExtension(stored)));
+        };
+      break;
+    case Config::PrefsDir:
+      if (!topLevel) break;
+      if (name == "DataFileName.pref")
+        return
+            [](const std::string&, const std::string&) { WQRepos::QDataDirectoryFileNameInfo(); };
+      if (EndsWith(name, ".pref") && IsKnownPreference(WithoutExtension(name)))
+        return [](const std::string& path, const std::string& stored) {
+          ReadPreferenceStrictly(WithoutExtension(stored), path);
+        };
+      if (name == "SystemConfiguration.xml")
+        return [](const std::string& path, const std::string&) {
+          ReadDocument(path, [] { WQRepos::LoadSystemConfiguration(); });
+        };
+      if (name == "SpectrumDataInfo.xml")
+        return [](const std::string& path, const std::string&) {
+          ReadDocument(path, [] { WQRepos::LoadSpectrumDataInfo(); });
+        };
+      break;
+    case Config::CalibrationDir:
+      if (name == "RefCals.cal")
+        return [](const std::string&, const std::string&) { WQRepos::LoadReferenceCalibrants(); };
+      break;
+    case Config::AutotuneDir:
+      if (EndsWith(name, ".xml"))
+        return [](const std::string& path, const std::string&) { ReadAutotuneSettings(path); };
+      break;
+    default:
+      break;
+  }
+  return nullptr;
+}
+
+FileResult Read(const Reader& reader, const std::string& path, const std::string& name) {
+  try {
+    reader(path, name);
+    return {path, Outcome::Ok, ""};
+  } catch (const std::exception& error) {
+    return {path, Outcome::Failed, error.what()};
+  } catch (const WQCommon::XMLResultException& error) {
+    return {path, Outcome::Failed, "lacks the element " + Narrow(error.Message)};
+  }
+}
+
+// The data and log folders hold runs, exports and logs, which are no stored records: only the
+// temporary files of interrupted saves are looked for there.
+bool HoldsRecords(Config::DirTypes kind) {
+  return kind != Config::DataDir && kind != Config::LogDir;
+}
+
+void Walk(Config::DirTypes kind, const std::string& directory, const std::string& prefix, int depth,
+          std::vector<FileResult>& results) {
+  std::vector<std::string> entries = WQPlatform::ListDirectory(directory, "*");
+  std::sort(entries.begin(), entries.end());
+  for (const std::string& entry : entries) {
+    if (entry == "." || entry == "..") continue;
+    const std::string path = directory + WQPlatform::kSeparator + entry;
+    const std::string name = prefix + entry;
+    if (WQPlatform::IsTemporaryName(entry)) {
+      results.push_back({path, Outcome::Temporary, ""});
+    } else if (WQPlatform::IsListableDirectory(path)) {
+      if (depth < kDeepestFolder) Walk(kind, path, name + "/", depth + 1, results);
+    } else if (!HoldsRecords(kind)) {
+      continue;
+    } else if (const Reader reader = ReaderFor(kind, name)) {
+      results.push_back(Read(reader, path, name));
+    } else {
+      results.push_back({path, Outcome::Unrecognised, ""});
+    }
+  }
+}
+
+std::vector<FileResult> CheckAll(const Config& config) {
+  std::vector<FileResult> results;
+  for (int kind = Config::AcqMethodDir; kind <= Config::AutotuneDir; ++kind) {
+    const auto type = static_cast<Config::DirTypes>(kind);
+    Walk(type, Narrow(config.QDirectory(type)), "", 0, results);
+  }
+  return results;
+}
+
+std::size_t CountOf(const std::vector<FileResult>& results, Outcome outcome) {
+  return static_cast<std::size_t>(
+      std::count_if(results.begin(), results.end(),
+                    [outcome](const FileResult& result) { return result.outcome == outcome; }));
+}
+
+const char* OutcomeName(Outcome outcome) {
+  switch (outcome) {
+    case Outcome::Ok:
+      return "ok";
+    case Outcome::Failed:
+      return "failed";
+    case Outcome::Unrecognised:
+      return "not recognised";
+    default:
+      return "temporary";
+  }
+}
+
+std::string LineText(const FileResult& result) {
+  switch (result.outcome) {
+    case Outcome::Ok:
+      return "ok";
+    case Outcome::Failed:
+      return result.message;
+    case Outcome::Unrecognised:
+      return "not a file that the module stores here";
+    default:
+      return "temporary file left by an interrupted save";
+  }
+}
+
+void PrintText(const std::vector<FileResult>& results) {
+  for (const FileResult& result : results)
+    std::cout << result.path << ": " << LineText(result) << '\n';
+  std::cout << "Checked "
+            << results.size() - CountOf(results, Outcome::Temporary) -
+                   CountOf(results, Outcome::Unrecognised)
+            << " stored files: " << CountOf(results, Outcome::Ok) << " ok, "
+            << CountOf(results, Outcome::Failed) << " failed; "
+            << CountOf(results, Outcome::Unrecognised) << " not recognised, "
+            << CountOf(results, Outcome::Temporary) << " temporary" << std::endl;
+}
+
+void PrintJsonReport(const std::wstring& base, const std::vector<FileResult>& results) {
+  Json files = Json::array();
+  for (const FileResult& result : results) {
+    Json file{{"path", result.path}, {"result", OutcomeName(result.outcome)}};
+    if (result.outcome == Outcome::Failed) file["message"] = result.message;
+    files.push_back(file);
+  }
+  PrintJson({{"baseDirectory", Narrow(base)},
+             {"files", files},
+             {"summary",
+              {{"ok", CountOf(results, Outcome::Ok)},
+               {"failed", CountOf(results, Outcome::Failed)},
+               {"notRecognised", CountOf(results, Outcome::Unrecognised)},
+               {"temporary", CountOf(results, Outcome::Temporary)}}}});
+}
+
+void Check(bool json) {
+  // Initialize() would create missing folders and remove the temporary files reported here.
+  WQRepos::ReadConfiguration();
+  log4cxx::Logger::getLogger("app")->setLevel(log4cxx::Level::getOff());
+  Config config;
+  config.Read();
+  CheckBaseDirectory(config);
+  const std::vector<FileResult> results = CheckAll(config);
+  if (json)
+    PrintJsonReport(BaseDirectory(config), results);
+  else
+    PrintText(results);
+  if (const std::size_t failed = CountOf(results, Outcome::Failed))
+    throw std::runtime_error(std::to_string(failed) + " stored file(s) cannot be read");
+}
+
+}  // namespace
+
+void AddCheckCommand(CLI::App& app) {
+  auto* check = app.add_subcommand(
+      "check",
+      "Read every file stored under the data directory with the module's own readers, writing "
+      "nothing, and print a line for each: ok or the reader's error; files that the module does "
+      "not store where they lie; and temporary files left by an interrupted save (the data and "
+      "log folders are searched for these only). Ends with a summary, and exit code 1 when any "
+      "stored file cannot be read.");
+  check->callback([json = AddJsonFlag(*check)] { Check(*json); });
+}
+
+}  // namespace wqtool
