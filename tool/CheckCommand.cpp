@@ -137,7 +137,11 @@ void Walk(Config::DirTypes kind, const std::string& directory, const std::string
     if (WQPlatform::IsTemporaryName(entry)) {
       results.push_back({path, Outcome::Temporary, ""});
     } else if (WQPlatform::IsListableDirectory(path)) {
-      if (depth < kDeepestFolder) Walk(kind, path, name + "/", depth + 1, results);
+      // A linked folder may lead back into the tree, or anywhere: it is reported, not walked.
+      if (WQPlatform::IsSymbolicLink(path))
+        results.push_back({path, Outcome::Unrecognised, ""});
+      else if (depth < kDeepestFolder)
+        Walk(kind, path, name + "/", depth + 1, results);
     } else if (!HoldsRecords(kind)) {
       continue;
     } else if (const Reader reader = ReaderFor(kind, name)) {

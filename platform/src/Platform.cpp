@@ -142,6 +142,11 @@ bool IsListableDirectory(const std::string& path) {
   return dir != nullptr;
 }
 
+bool IsSymbolicLink(const std::string& path) {
+  struct stat status;
+  return lstat(path.c_str(), &status) == 0 && S_ISLNK(status.st_mode);
+}
+
 bool SameFile(const std::string& first, const std::string& second) {
   struct stat one, other;
   return stat(first.c_str(), &one) == 0 && stat(second.c_str(), &other) == 0 &&

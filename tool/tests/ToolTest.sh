@@ -124,12 +124,14 @@ COMMANDS
 head -c 20 "$corpus/tune/factory.ket" >"$data/Tunes/Cut.ket"
 printf '\7\0\0\0' >"$data/AcqMethod/Future.kem"
 touch "$data/Prefs/.GenTIC.pref.wqtmp-4242-a1B2c3" "$data/Tunes/notes.txt"
+ln -s .. "$data/Tunes/loop"
 before=$(find "$data" -printf '%p %s %T@\n' | sort)
 expect 1 "$data/Tunes/Cut.ket: Binary stream ended early" check
 expect 1 "$data/AcqMethod/Future.kem: Invalid acquisition method file ($data/AcqMethod/Future.kem)" check
 expect 1 "$data/Prefs/.GenTIC.pref.wqtmp-4242-a1B2c3: temporary file left by an interrupted save" check
 expect 1 "$data/Tunes/notes.txt: not a file that the module stores here" check
-expect 1 "Checked 12 stored files: 10 ok, 2 failed; 1 not recognised, 1 temporary" check
+expect 1 "$data/Tunes/loop: not a file that the module stores here" check
+expect 1 "Checked 12 stored files: 10 ok, 2 failed; 2 not recognised, 1 temporary" check
 expect 1 "wqrepos: 2 stored file(s) cannot be read" check
 [[ $(find "$data" -printf '%p %s %T@\n' | sort) == "$before" ]]
 result $?

@@ -45,6 +45,8 @@ WQPLATFORM_EXPORT std::vector<std::string> ListDirectory(const std::string& dire
                                                          const std::string& pattern);
 // True when `path` is a directory whose entries this process may list.
 WQPLATFORM_EXPORT bool IsListableDirectory(const std::string& path);
+// True when `path` itself is a symbolic link, wherever it leads.
+WQPLATFORM_EXPORT bool IsSymbolicLink(const std::string& path);
 // True when `first` and `second` both exist and, after following links, are the same file.
 WQPLATFORM_EXPORT bool SameFile(const std::string& first, const std::string& second);
 
