@@ -51,6 +51,15 @@ void Curve::AssignXAxis(std::vector<double> x) {
 void Curve::AssignYValues(std::vector<double> y) {
   if (status_ & XAssigned) CheckSameLength(x_.size(), y.size());
   y_ = std::move(y);
+  unsmoothed_ = std::vector<double>();
+  status_ |= YAssigned;
+  DropPeaks();
+}
+
+void Curve::AssignSmoothedYValues(std::vector<double> y) {
+  if (status_ & XAssigned) CheckSameLength(x_.size(), y.size());
+  if (unsmoothed_.empty()) unsmoothed_ = std::move(y_);
+  y_ = std::move(y);
   status_ |= YAssigned;
   DropPeaks();
 }

@@ -17,63 +17,150 @@ namespace {
 constexpr double kMedianDifferenceScale = 1.4826 / 1.4142135623730951;
 constexpr double kMeanDifferenceScale = 1.2533 / 1.4142135623730951;
 
-// The centroid is taken over the top of the peak: the points around the apex that stand at least
-// this fraction of the apex's height above the baseline, each weighted by how far it rises above
-// that level, so that a point entering or leaving the top does not jump the centre. The tails of
-// real peaks are asymmetric, and a centroid over the whole peak drifts into them.
-constexpr double kCentroidTop = 0.7;
+// The centre of a peak is the centroid of its top: of the area between the peak, lightly smoothed
+// and drawn as straight lines between its points, and the level at this fraction of the apex's
+// height above the baseline. The tails of real peaks are asymmetric, and a centroid over the whole
+// peak drifts into them; the few points of the top carry noise, which the smoothing damps; and
+// the area, bounded where the lines cross the level, moves smoothly as the sampling does, where a
+// mean over whole points jumps as a point enters or leaves the top (docs/peak-detection.md).
+constexpr double kCentroidTop = 0.8;
 
 struct NoiseLevel {
   double Baseline = 0.0;
   double Noise = 0.0;
 };
 
-double Median(std::vector<double> values) {
-  const auto middle = values.begin() + values.size() / 2;
-  std::nth_element(values.begin(), middle, values.end());
-  if (values.size() % 2 == 1) return *middle;
-  return (*middle + *std::max_element(values.begin(), middle)) / 2.0;
+// Partitions a[0..n) around the pivot a[0]: returns its final position p, with every value before
+// it smaller and none after it. Branchless (Lomuto's scheme with an unconditional swap): the
+// comparisons of noisy values are unpredictable, and mispredicted branches made selection with
+// std::nth_element the largest cost of peak detection.
+std::size_t Partition(double* a, std::size_t n) {
+  const double pivot = a[0];
+  std::size_t store = 1;
+  for (std::size_t i = 1; i < n; ++i) {
+    const double value = a[i];
+    a[i] = a[store];
+    a[store] = value;
+    store += value < pivot ? 1 : 0;
+  }
+  std::swap(a[0], a[store - 1]);
+  return store - 1;
 }
 
-// Baseline and noise of the values first to last (exclusive). The baseline is their median. The
-// noise comes from the differences between points `lag` apart, whose median the rise and fall of
-// peaks hardly changes; where most of them are zero (sparse counts), from their mean instead.
-NoiseLevel MeasureBlock(std::vector<double>::const_iterator first,
-                        std::vector<double>::const_iterator last, std::size_t noiseLag) {
-  NoiseLevel level;
-  level.Baseline = Median(std::vector<double>(first, last));
-  const std::size_t lag = std::min<std::size_t>(noiseLag, (last - first) / 2);
-  std::vector<double> differences;
-  for (auto value = first; lag > 0 && value + lag < last; ++value) {
-    differences.push_back(std::fabs(value[lag] - value[0]));
+// Reorders a[0..n) so that a[k] is the value that would stand there sorted, with none greater
+// before it and none smaller after it (as std::nth_element does), and returns a[k]. Quickselect
+// with the median of three as pivot; past a logarithmic number of rounds, std::nth_element
+// finishes, so the time stays linear on any input.
+double Select(double* a, std::size_t n, std::size_t k) {
+  constexpr std::size_t kSmall = 16;
+  std::size_t low = 0;
+  std::size_t high = n;
+  for (int rounds = 2 * static_cast<int>(std::log2(n + 1)); high - low > kSmall; --rounds) {
+    if (rounds == 0) {
+      std::nth_element(a + low, a + k, a + high);
+      return a[k];
+    }
+    double& first = a[low];
+    double& middle = a[low + (high - low) / 2];
+    double& last = a[high - 1];
+    if (middle < first) std::swap(first, middle);
+    if (last < middle) std::swap(middle, last);
+    if (middle < first) std::swap(first, middle);
+    std::swap(first, middle);
+    const std::size_t pivot = low + Partition(a + low, high - low);
+    if (pivot == k) return a[k];
+    if (k < pivot) {
+      high = pivot;
+    } else {
+      low = pivot + 1;
+    }
   }
-  if (differences.empty()) return level;
-  level.Noise = kMedianDifferenceScale * Median(differences);
-  if (level.Noise == 0.0) {
-    level.Noise = kMeanDifferenceScale *
-                  std::accumulate(differences.begin(), differences.end(), 0.0) /
-                  static_cast<double>(differences.size());
-  }
-  return level;
+  std::sort(a + low, a + high);
+  return a[k];
 }
 
-// The noise level at each point: that of its block of `window` points (the whole curve for 0). A
-// last block shorter than half a window joins the one before it.
-std::vector<NoiseLevel> MeasureNoise(const std::vector<double>& y, std::uint32_t window,
-                                     std::size_t lag) {
-  const std::size_t n = y.size();
-  const std::size_t width = window == 0 ? n : window;
-  std::vector<NoiseLevel> levels;
-  levels.reserve(n);
-  for (std::size_t first = 0; first < n;) {
-    std::size_t last = std::min(n, first + width);
-    if (n - last < (width + 1) / 2) last = n;
-    levels.insert(levels.end(), last - first,
-                  MeasureBlock(y.begin() + first, y.begin() + last, lag));
-    first = last;
-  }
-  return levels;
+// The median of `values`, which it reorders.
+double Median(std::vector<double>& values) {
+  const std::size_t half = values.size() / 2;
+  const double upper = Select(values.data(), values.size(), half);
+  if (values.size() % 2 == 1) return upper;
+  // Everything before the upper middle value is at most it: the largest is the lower middle one.
+  double lower = values[0];
+  for (std::size_t i = 1; i < half; ++i) lower = std::max(lower, values[i]);
+  return (upper + lower) / 2.0;
 }
+
+// The baseline and noise of a curve's values, measured in blocks of `window` points (the whole
+// curve for 0); a last block shorter than half a window joins the one before it. The levels are
+// kept per block, not per point: a per-point copy would cost more than measuring them.
+class NoiseBlocks {
+ public:
+  NoiseBlocks(const std::vector<double>& y, std::uint32_t window, std::size_t lag)
+      : points_(y.size()), width_(window == 0 ? std::max<std::size_t>(y.size(), 1) : window) {
+    std::vector<double> buffer;  // reused by every block
+    for (std::size_t first = 0; first < points_;) {
+      std::size_t last = std::min(points_, first + width_);
+      if (points_ - last < (width_ + 1) / 2) last = points_;
+      levels_.push_back(Measure(y.data() + first, y.data() + last, lag, buffer));
+      first = last;
+    }
+  }
+
+  std::size_t Count() const { return levels_.size(); }
+  std::size_t First(std::size_t block) const { return block * width_; }
+  std::size_t End(std::size_t block) const {
+    return block + 1 == levels_.size() ? points_ : (block + 1) * width_;
+  }
+  std::size_t BlockOf(std::size_t point) const {
+    return std::min(point / width_, levels_.size() - 1);
+  }
+  const NoiseLevel& OfBlock(std::size_t block) const { return levels_[block]; }
+  const NoiseLevel& At(std::size_t point) const { return levels_[BlockOf(point)]; }
+
+ private:
+  // Baseline and noise of the values first to last (exclusive). The baseline is their median. The
+  // noise comes from the differences between points `lag` apart, whose median the rise and fall
+  // of peaks hardly changes; where most of them are zero (sparse counts), from their mean instead.
+  static NoiseLevel Measure(const double* first, const double* last, std::size_t noiseLag,
+                            std::vector<double>& buffer) {
+    NoiseLevel level;
+    buffer.assign(first, last);
+    level.Baseline = Median(buffer);
+    const std::size_t lag = std::min<std::size_t>(noiseLag, (last - first) / 2);
+    const std::size_t count = lag == 0 ? 0 : (last - first) - lag;
+    if (count == 0) return level;
+    buffer.resize(count);
+    for (std::size_t i = 0; i < count; ++i) buffer[i] = std::fabs(first[i + lag] - first[i]);
+    level.Noise = kMedianDifferenceScale * Median(buffer);
+    if (level.Noise == 0.0) {
+      // Summed in point order, as the median reordered the buffer.
+      double sum = 0.0;
+      for (const double* value = first; value + lag < last; ++value) {
+        sum += std::fabs(value[lag] - value[0]);
+      }
+      level.Noise = kMeanDifferenceScale * sum / static_cast<double>(count);
+    }
+    return level;
+  }
+
+  std::size_t points_;
+  std::size_t width_;
+  std::vector<NoiseLevel> levels_;
+};
+
+// The area under straight lines and its first moment about index 0.
+struct Moments {
+  // Adds the trapezoid under the line from (x0, h0) to (x1, h1), heights not negative.
+  void AddTrapezoid(double x0, double h0, double x1, double h1) {
+    const double area = (x1 - x0) * (h0 + h1) / 2.0;
+    if (area <= 0.0) return;
+    Area += area;
+    Moment += area * (x0 + (x1 - x0) * (h0 + 2.0 * h1) / (3.0 * (h0 + h1)));
+  }
+
+  double Area = 0.0;
+  double Moment = 0.0;
+};
 
 class PeakFinder {
  public:
@@ -82,13 +169,12 @@ class PeakFinder {
         x_(curve.QXAxis()),
         y_(curve.QYValues()),
         settings_(settings),
-        levels_(MeasureNoise(y_, settings.Noise.WindowWidth, settings.NoiseLag)) {}
+        noise_(curve.QUnsmoothedYValues(), settings.Noise.WindowWidth, settings.NoiseLag) {}
 
   std::vector<Peak> Find() {
     const std::size_t n = y_.size();
     std::size_t floor = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-      if (!Detected(i)) continue;
+    for (std::size_t i = NextDetected(0); i < n; i = NextDetected(i + 1)) {
       std::size_t first = i;
       std::size_t last = i;
       while (last + 1 < n && Detected(last + 1)) ++last;
@@ -102,11 +188,29 @@ class PeakFinder {
   }
 
  private:
-  double Margin(std::size_t i) const { return settings_.Noise.Factor * levels_[i].Noise; }
-  bool AboveBaseline(std::size_t i) const { return y_[i] > levels_[i].Baseline; }
-  bool Detected(std::size_t i) const {
-    return y_[i] > levels_[i].Baseline + Margin(i) &&
+  double Margin(const NoiseLevel& level) const { return settings_.Noise.Factor * level.Noise; }
+  double Margin(std::size_t i) const { return Margin(noise_.At(i)); }
+  bool AboveBaseline(std::size_t i) const { return y_[i] > noise_.At(i).Baseline; }
+  // The value a point must exceed to be detected, for the noise level of its block.
+  double DetectionLevel(const NoiseLevel& level) const { return level.Baseline + Margin(level); }
+  bool Detected(std::size_t i, double detectionLevel) const {
+    return y_[i] > detectionLevel &&
            (!settings_.Detect.UseThreshold || y_[i] >= settings_.Threshold.Level);
+  }
+  bool Detected(std::size_t i) const { return Detected(i, DetectionLevel(noise_.At(i))); }
+
+  // The first detected point from `from` on, or the number of points. Walks block by block, so
+  // that the scan over all points looks up no levels.
+  std::size_t NextDetected(std::size_t from) const {
+    for (std::size_t block = from < y_.size() ? noise_.BlockOf(from) : noise_.Count();
+         block < noise_.Count(); ++block) {
+      const double level = DetectionLevel(noise_.OfBlock(block));
+      const std::size_t end = noise_.End(block);
+      for (std::size_t i = std::max(from, noise_.First(block)); i < end; ++i) {
+        if (Detected(i, level)) return i;
+      }
+    }
+    return y_.size();
   }
 
   // Splits the points first to last into peaks at every valley that lies deeper than the noise
@@ -132,23 +236,45 @@ class PeakFinder {
     Add(start, apex, last);
   }
 
-  // The mean index of the contiguous points around the apex that reach kCentroidTop of its height
-  // above the baseline, weighted by their intensity above that level.
+  // The value at point k smoothed with the binomial weights 1/4, 1/2, 1/4 (an end point stands in
+  // for its missing neighbour).
+  double Smoothed(std::size_t k) const {
+    const double before = y_[k > 0 ? k - 1 : k];
+    const double after = y_[k + 1 < y_.size() ? k + 1 : k];
+    return 0.25 * before + 0.5 * y_[k] + 0.25 * after;
+  }
+
+  // The centroid, as a fractional index, of the area between the smoothed values of the points
+  // start to end and the level kCentroidTop of the smoothed apex's height above the baseline,
+  // over the contiguous stretch around the apex that reaches the level.
   double TopCentroid(std::size_t start, std::size_t apex, std::size_t end) const {
-    const double baseline = levels_[apex].Baseline;
-    const double cut = baseline + kCentroidTop * (y_[apex] - baseline);
-    std::size_t low = apex;
-    std::size_t high = apex;
-    while (low > start && y_[low - 1] >= cut) --low;
-    while (high < end && y_[high + 1] >= cut) ++high;
-    double weightSum = 0.0;
-    double moment = 0.0;
-    for (std::size_t k = low; k <= high; ++k) {
-      const double weight = y_[k] - cut;
-      weightSum += weight;
-      moment += weight * static_cast<double>(k);
+    std::size_t top = apex;  // smoothing may move the apex to a neighbour
+    while (top > start && Smoothed(top - 1) > Smoothed(top)) --top;
+    while (top < end && Smoothed(top + 1) > Smoothed(top)) ++top;
+    const double baseline = noise_.At(apex).Baseline;
+    const double cut = baseline + kCentroidTop * (Smoothed(top) - baseline);
+    auto height = [&](std::size_t k) { return Smoothed(k) - cut; };
+    std::size_t low = top;
+    std::size_t high = top;
+    while (low > start && height(low - 1) >= 0.0) --low;
+    while (high < end && height(high + 1) >= 0.0) ++high;
+    // Where the lines cross the level; at the peak's own bounds the area ends at the point.
+    double left = static_cast<double>(low);
+    double right = static_cast<double>(high);
+    if (low > start && height(low) > height(low - 1)) {
+      left -= height(low) / (height(low) - height(low - 1));
     }
-    return weightSum > 0.0 ? moment / weightSum : static_cast<double>(apex);
+    if (high < end && height(high) > height(high + 1)) {
+      right += height(high) / (height(high) - height(high + 1));
+    }
+    Moments moments;
+    moments.AddTrapezoid(left, 0.0, static_cast<double>(low), height(low));
+    for (std::size_t k = low; k < high; ++k) {
+      moments.AddTrapezoid(static_cast<double>(k), height(k), static_cast<double>(k + 1),
+                           height(k + 1));
+    }
+    moments.AddTrapezoid(static_cast<double>(high), height(high), right, 0.0);
+    return moments.Area > 0.0 ? moments.Moment / moments.Area : static_cast<double>(top);
   }
 
   void Add(std::size_t start, std::size_t apex, std::size_t end) {
@@ -156,8 +282,9 @@ class PeakFinder {
     double area = 0.0;
     double previousWeight = 0.0;
     for (std::size_t k = start; k <= end; ++k) {
-      if (Detected(k)) ++detectedPoints;
-      const double weight = std::max(y_[k] - levels_[k].Baseline, 0.0);
+      const NoiseLevel& level = noise_.At(k);
+      if (Detected(k, DetectionLevel(level))) ++detectedPoints;
+      const double weight = std::max(y_[k] - level.Baseline, 0.0);
       if (k > start) area += (x_[k] - x_[k - 1]) * (weight + previousWeight) / 2.0;
       previousWeight = weight;
     }
@@ -177,7 +304,7 @@ class PeakFinder {
   const std::vector<double>& x_;
   const std::vector<double>& y_;
   const PeakDetectSettings& settings_;
-  const std::vector<NoiseLevel> levels_;
+  const NoiseBlocks noise_;
   std::vector<Peak> peaks_;
 };
 

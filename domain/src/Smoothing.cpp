@@ -117,7 +117,7 @@ bool ExecuteSmooth(Curve& curve, Changed& changed, std::wstring& message,
     smoothed[n - 1 - half + offset] = Apply(fit.Weights(offset), y, n - width);
   }
   changed.Peaks = changed.Peaks || curve.CheckAllStatus(Curve::PeaksDetected);
-  curve.AssignYValues(std::move(smoothed));
+  curve.AssignSmoothedYValues(std::move(smoothed));
   changed.YValues = true;
   return true;
 }

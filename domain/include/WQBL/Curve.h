@@ -36,6 +36,10 @@ class WQBL_EXPORT Curve {
   // different number of points.
   void AssignXAxis(std::vector<double> x);
   void AssignYValues(std::vector<double> y);
+  // Replaces the y values by a smoothed version of them. The values as assigned before any
+  // smoothing are kept for QUnsmoothedYValues, so that noise can be measured on them. Throws
+  // like AssignYValues.
+  void AssignSmoothedYValues(std::vector<double> y);
 
   // Replaces the peaks, finds the largest by amplitude and by area and sets PeaksDetected. Throws
   // std::runtime_error, leaving the curve as it was, for a peak whose points are not in order
@@ -49,6 +53,10 @@ class WQBL_EXPORT Curve {
   std::uint32_t QNumPoints() const;
   const std::vector<double>& QXAxis() const { return x_; }
   const std::vector<double>& QYValues() const { return y_; }
+  // The y values as last assigned with AssignYValues, before any smoothing since.
+  const std::vector<double>& QUnsmoothedYValues() const {
+    return unsmoothed_.empty() ? y_ : unsmoothed_;
+  }
   const std::vector<Peak>& QPeaks() const { return peaks_; }
   // Indices into QPeaks() of the highest peak and of the peak of largest area; -1 without peaks.
   std::int32_t QMaxAmplitudePeak() const { return maxAmplitudePeak_; }
@@ -67,6 +75,7 @@ class WQBL_EXPORT Curve {
   std::uint32_t status_ = 0;
   std::vector<double> x_;
   std::vector<double> y_;
+  std::vector<double> unsmoothed_;  // empty until smoothed
   std::vector<Peak> peaks_;
   std::int32_t maxAmplitudePeak_ = -1;
   std::int32_t maxAreaPeak_ = -1;

@@ -61,15 +61,15 @@ struct WQBL_EXPORT PeakDetectSettings {
   ThresholdParams Threshold;
   PeakDetectParams Detect;
   // The distance, in points, between the two values of each difference the noise is measured
-  // from. Spectra use 8, beyond the widest smoothing window applied to them, so that smoothing,
-  // which makes neighbours alike, does not hide the noise; chromatograms, whose peaks span few
-  // scans, use neighbours (1).
+  // from. Spectra use 8: neighbouring profile points are correlated, so their differences
+  // understate the noise; chromatograms, whose peaks span few scans, use neighbours (1).
   std::uint32_t NoiseLag = 1;
 };
 
 // Smooths the y values in place with a Savitzky-Golay filter: each point becomes the value at its
 // position of the polynomial fitted by least squares over the window around it (at the ends, over
-// the first or last window). Drops the curve's peaks. Returns false, with the reason in `message`
+// the first or last window), keeping the values before smoothing (Curve::AssignSmoothedYValues).
+// Drops the curve's peaks. Returns false, with the reason in `message`
 // and the curve unchanged, without y values, for a window that is not odd and at least 3 points,
 // an order not below the window, or a curve shorter than the window.
 WQBL_EXPORT bool ExecuteSmooth(Curve& curve, Changed& changed, std::wstring& message,
@@ -77,18 +77,20 @@ WQBL_EXPORT bool ExecuteSmooth(Curve& curve, Changed& changed, std::wstring& mes
 // ExecuteSmooth with SmoothParams::DefaultMS().
 WQBL_EXPORT bool ExecuteSmooth(Spectrum& spectrum, Changed& changed, std::wstring& message);
 
-// Finds the peaks of the curve and assigns them (Curve::AssignPeaks). The noise is measured in
-// blocks of Noise.WindowWidth points (0: the whole curve): the block's median is its baseline, and
-// its noise level is estimated from the median difference between points NoiseLag apart. A peak is
-// a run of points above the baseline plus Noise.Factor times the noise (and, with
-// Detect.UseThreshold, at least Threshold.Level), widened down its falling flanks and split at
-// valleys deeper than that margin on both sides; peaks with fewer than Detect.MinPeakWidth points
-// above that level are dropped. Its centre is the mean index of the points around the apex that
-// stand at least 70% of its height above the baseline, each weighted by how far it rises above
-// that level (the tails of real peaks are asymmetric); its area is the trapezoid-rule integral of
-// the intensity above the baseline over the x axis. Returns
-// false, with the reason in `message` and the curve unchanged, unless both the x axis and the y
-// values are assigned.
+// Finds the peaks of the curve and assigns them (Curve::AssignPeaks). The noise is measured on the
+// unsmoothed values (Curve::QUnsmoothedYValues), so that smoothing first does not lower the
+// detection level, in blocks of Noise.WindowWidth points (0: the whole curve): the block's median
+// is its baseline, and its noise level is estimated from the median difference between points
+// NoiseLag apart. A peak is a run of points above the baseline plus Noise.Factor times the noise
+// (and, with Detect.UseThreshold, at least Threshold.Level), widened down its falling flanks and
+// split at valleys deeper than that margin on both sides; peaks with fewer than
+// Detect.MinPeakWidth points above that level are dropped. Its centre is the centroid of the area
+// between the peak, smoothed with the weights 1/4, 1/2, 1/4 and drawn as straight lines between its
+// points, and the level at 80% of the smoothed apex's height above the baseline, around the apex
+// (the tails of real peaks are asymmetric, and the few points of the top noisy); its area is the
+// trapezoid-rule integral of the intensity above the baseline over the x axis. Runs in time linear
+// in the points. Returns false, with the reason in `message` and the curve unchanged, unless both
+// the x axis and the y values are assigned.
 WQBL_EXPORT bool ExecutePeakDetect(Curve& curve, Changed& changed, std::wstring& message,
                                    const PeakDetectSettings& settings);
 // ExecutePeakDetect with PeakDetectSettings::DefaultMS().
