@@ -3,7 +3,9 @@
 #include <WQPlatform/Platform.h>
 #include <WQRepos/EntryPoints.h>
 
+#include <algorithm>
 #include <stdexcept>
+#include <utility>
 
 #include "frame/Files.h"
 #include "frame/Repository.h"
@@ -77,8 +79,9 @@ std::vector<std::wstring> GetFileNames(const std::wstring& pattern) {
   std::vector<std::wstring> names;
   for (const std::string& entry :
        WQPlatform::ListDirectory(NativePath(directory), NativePath(filePattern))) {
-    const std::wstring name = WQCommon::WQNarrowToWideStr(entry);
-    names.push_back(name.substr(0, name.rfind(L'.')));
+    std::wstring name = WQCommon::WQNarrowToWideStr(entry);
+    name.resize(std::min(name.rfind(L'.'), name.size()));
+    names.push_back(std::move(name));
   }
   return names;
 }
