@@ -76,9 +76,11 @@ std::vector<std::wstring> GetFileNames(const std::wstring& pattern) {
   const auto cut = pattern.rfind(Separator());
   const std::wstring directory = cut == std::wstring::npos ? L"." : pattern.substr(0, cut);
   const std::wstring filePattern = cut == std::wstring::npos ? pattern : pattern.substr(cut + 1);
+  const std::vector<std::string> entries =
+      WQPlatform::ListDirectory(NativePath(directory), NativePath(filePattern));
   std::vector<std::wstring> names;
-  for (const std::string& entry :
-       WQPlatform::ListDirectory(NativePath(directory), NativePath(filePattern))) {
+  names.reserve(entries.size());
+  for (const std::string& entry : entries) {
     std::wstring name = WQCommon::WQNarrowToWideStr(entry);
     name.resize(std::min(name.rfind(L'.'), name.size()));
     names.push_back(std::move(name));
