@@ -3,16 +3,22 @@
 //   - Save/Module/N: a small record saved durably through WQPlatform::AtomicFile;
 //   - Save/Baseline/N: open a temporary file, write, fsync, close, rename, fsync the folder;
 //   - List/Module/N: WQRepos::GetFileNames of "*.kem";
-//   - List/Baseline/N: readdir with a comparison of each name's end.
+//   - List/Baseline/N: readdir with a comparison of each name's end;
+//   - LoadPreference/Module: WQRepos::Preferences::QMZNoise, a small preference file;
+//   - LoadPreference/Baseline: open, fstat, read and a hand-written decoder of the same file.
 // Saves are timed on the wall clock: the wait for the disk is their cost.
 #include <WQPlatform/Platform.h>
+#include <WQRepos/Config.h>
 #include <WQRepos/EntryPoints.h>
+#include <WQRepos/Preferences.h>
 #include <benchmark/benchmark.h>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -106,6 +112,64 @@ void ListBaseline(benchmark::State& state) {
   }
 }
 BENCHMARK(ListBaseline)->Name("List/Baseline")->Arg(1000)->Arg(10000);
+
+// The stored spectrum noise preference, written once.
+const std::string& NoisePreference() {
+  static const std::string path = [] {
+    WQRepos::Initialize();
+    WQBL::NoiseParams params = WQBL::NoiseParams::DefaultMS();
+    params.Factor = 4.5;
+    WQRepos::Preferences().WMZNoise(params);
+    WQRepos::Config config;
+    config.Refresh();
+    const std::wstring directory = config.QDirectory(WQRepos::Config::PrefsDir);
+    return std::string(directory.begin(), directory.end()) + "/MZNoise.pref";
+  }();
+  return path;
+}
+
+void LoadPreferenceModule(benchmark::State& state) {
+  NoisePreference();
+  for (auto _ : state) benchmark::DoNotOptimize(WQRepos::Preferences().QMZNoise());
+}
+BENCHMARK(LoadPreferenceModule)->Name("LoadPreference/Module");
+
+// Little-endian words of the file: its version, the record's version, the window and the factor.
+template <typename Value>
+Value Decode(const unsigned char*& at) {
+  std::uint64_t bits = 0;
+  for (std::size_t i = 0; i < sizeof(Value); ++i) bits |= std::uint64_t{at[i]} << (8 * i);
+  at += sizeof(Value);
+  Value value;
+  if constexpr (sizeof(Value) == sizeof bits) {
+    std::memcpy(&value, &bits, sizeof value);
+  } else {
+    value = static_cast<Value>(bits);
+  }
+  return value;
+}
+
+void LoadPreferenceBaseline(benchmark::State& state) {
+  const std::string& path = NoisePreference();
+  for (auto _ : state) {
+    WQBL::NoiseParams params;
+    const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    struct stat status;
+    unsigned char bytes[64];
+    const bool read = descriptor >= 0 && fstat(descriptor, &status) == 0 && status.st_size == 20 &&
+                      ::read(descriptor, bytes, sizeof bytes) == status.st_size;
+    if (descriptor >= 0) close(descriptor);
+    const unsigned char* at = bytes;
+    if (!read || Decode<std::uint32_t>(at) != 1 || Decode<std::uint32_t>(at) != 1) {
+      state.SkipWithError("cannot read the preference");
+      return;
+    }
+    params.WindowWidth = Decode<std::uint32_t>(at);
+    params.Factor = Decode<double>(at);
+    benchmark::DoNotOptimize(params);
+  }
+}
+BENCHMARK(LoadPreferenceBaseline)->Name("LoadPreference/Baseline");
 
 }  // namespace
 
