@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the benchmarks in Release (into build-bench) and runs every program they make, each
 # operation's module side and its baseline interleaved, repeated, and reduced to medians. Prints
-# for each operation the module's time, the baseline's and their ratio, and writes the same table
+# for each operation the module's time, the baseline's (microseconds) and their ratio, and writes the same table
 # as JSON (build-bench/bench.json, or --json FILE) beside each program's raw Google Benchmark JSON.
 #
 # A benchmark named "Operation/Module[/args]" is paired with "Operation/Baseline[/args]"; one
@@ -55,24 +55,24 @@ jq -s '
   [ .[].benchmarks[]
     | select(.run_type == "iteration" and ((.repetitions // 1) == 1) or .aggregate_name == "median")
     | { name: .run_name,
-        ms: ((if (.run_name | endswith("/real_time")) then .real_time else .cpu_time end)
-             * ({"ns": 1e-6, "us": 1e-3, "ms": 1, "s": 1e3}[.time_unit])) } ]
+        us: ((if (.run_name | endswith("/real_time")) then .real_time else .cpu_time end)
+             * ({"ns": 1e-3, "us": 1, "ms": 1e3, "s": 1e6}[.time_unit])) } ]
   | map(.name |= sub("/real_time$"; "")) as $all
-  | ($all | map({ key: .name, value: .ms }) | from_entries) as $time
+  | ($all | map({ key: .name, value: .us }) | from_entries) as $time
   | [ $all[]
       | select(.name | test("/Baseline(/|$)") | not)
       | (.name | sub("/Module(?<rest>/|$)"; "\(.rest)") | sub("/$"; "")) as $operation
       | (.name | sub("/Module(?<rest>/|$)"; "/Baseline\(.rest)")) as $baseline
-      | { operation: $operation, module_ms: .ms }
+      | { operation: $operation, module_us: .us }
         + (if (.name | test("/Module(/|$)")) and $time[$baseline]
-           then { baseline_ms: $time[$baseline], ratio: (.ms / $time[$baseline]) } else {} end) ]
+           then { baseline_us: $time[$baseline], ratio: (.us / $time[$baseline]) } else {} end) ]
   | sort_by(.operation)
 ' "${raw[@]}" > "$json"
 
 jq -r '
   def fixed(digits): . * pow(10; digits) | round / pow(10; digits) | tostring;
-  (["operation", "module ms", "baseline ms", "ratio"] | @tsv),
-  (.[] | [.operation, (.module_ms | fixed(3)), (.baseline_ms // "" | if . == "" then . else fixed(3) end),
+  (["operation", "module us", "baseline us", "ratio"] | @tsv),
+  (.[] | [.operation, (.module_us | fixed(1)), (.baseline_us // "" | if . == "" then . else fixed(1) end),
           (.ratio // "" | if . == "" then . else fixed(2) end)] | @tsv)
 ' "$json" | column -t -s $'\t'
 echo "JSON: $json"
