@@ -1,7 +1,9 @@
 #include <WQCommon/Text.h>
 
 #include <boost/locale/utf.hpp>
+#include <cstdint>
 #include <iterator>
+#include <type_traits>
 
 namespace WQCommon {
 
@@ -24,7 +26,11 @@ Output EncodeWide(const std::wstring& text) {
   encoded.reserve(text.size());
   auto out = std::back_inserter(encoded);
   for (const wchar_t character : text) {
-    out = utf::utf_traits<Unit>::encode(ValidOrReplacement(character), out);
+    if (static_cast<std::uint32_t>(character) < 0x80) {
+      encoded.push_back(static_cast<Unit>(character));
+    } else {
+      out = utf::utf_traits<Unit>::encode(ValidOrReplacement(character), out);
+    }
   }
   return encoded;
 }
@@ -38,6 +44,13 @@ std::wstring DecodeToWide(const std::basic_string<Unit>& text) {
   decoded.reserve(text.size());
   auto position = text.begin();
   while (position != text.end()) {
+    // A unit below 0x80 is a whole character in UTF-8 and UTF-16 alike: most text is only these.
+    const auto unit = static_cast<std::make_unsigned_t<Unit>>(*position);
+    if (unit < 0x80) {
+      decoded.push_back(static_cast<wchar_t>(unit));
+      ++position;
+      continue;
+    }
     const auto start = position;
     const utf::code_point value = Traits::decode(position, text.end());
     if (value == utf::illegal || value == utf::incomplete) {

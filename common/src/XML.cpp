@@ -7,7 +7,11 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <ostream>
 #include <pugixml.hpp>
+#include <sstream>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -19,34 +23,43 @@ namespace {
 // written; whitespace between elements is still dropped.
 constexpr unsigned int kParseOptions = pugi::parse_default | pugi::parse_ws_pcdata_single;
 
-// Collects the text of a document. pugixml writes a carriage return in element text as it is, and
-// reading it back would turn it into a line feed (end-of-line normalisation); as a character
-// reference it reads back unchanged. In attribute values pugixml writes references for tab, line
-// feed and carriage return itself, and no other node the builder or the parser holds can contain a
-// carriage return. UTF-8 has no other byte 0x0D.
+// Passes the text of a document to a stream. pugixml writes a carriage return in element text as
+// it is, and reading it back would turn it into a line feed (end-of-line normalisation); as a
+// character reference it reads back unchanged. In attribute values pugixml writes references for
+// tab, line feed and carriage return itself, and no other node the builder or the parser holds can
+// contain a carriage return. UTF-8 has no other byte 0x0D.
 class DocumentTextWriter : public pugi::xml_writer {
  public:
+  explicit DocumentTextWriter(std::ostream& out) : out_(out) {}
+
   void write(const void* data, std::size_t size) override {
     const char* rest = static_cast<const char*>(data);
     const char* const end = rest + size;
     while (const char* carriageReturn = static_cast<const char*>(
                std::memchr(rest, '\r', static_cast<std::size_t>(end - rest)))) {
-      text_.append(rest, carriageReturn).append("&#13;");
+      Put(rest, carriageReturn);
+      out_ << "&#13;";
       rest = carriageReturn + 1;
     }
-    text_.append(rest, end);
+    Put(rest, end);
   }
 
-  std::string Text() && { return std::move(text_); }
-
  private:
-  std::string text_;
+  void Put(const char* begin, const char* end) {
+    out_.write(begin, static_cast<std::streamsize>(end - begin));
+  }
+
+  std::ostream& out_;
 };
 
+constexpr char kIndent[] = "\t";
+constexpr char kDeclaration[] = "<?xml version=\"1.0\"?>\n";
+
 std::string DocumentText(const pugi::xml_document& document) {
-  DocumentTextWriter writer;
-  document.save(writer, "\t", pugi::format_default, pugi::encoding_utf8);
-  return std::move(writer).Text();
+  std::ostringstream text;
+  DocumentTextWriter writer(text);
+  document.save(writer, kIndent, pugi::format_default, pugi::encoding_utf8);
+  return text.str();
 }
 
 std::string Narrow(const std::wstring& text) { return WQWideToNarrowStr(text); }
@@ -183,8 +196,71 @@ XMLResultException::XMLResultException(int code, std::wstring message)
 struct XMLBuilder::Impl {
   pugi::xml_document document;
   std::vector<pugi::xml_node> open;
+  // Elements given as text, each in the place of an empty node of the tree.
+  std::unordered_map<pugi::xml_node_struct*, std::string> elementTexts;
+  // The nodes that hold an element given as text at any depth, the document included.
+  std::unordered_set<pugi::xml_node_struct*> holders;
 
   pugi::xml_node Innermost() { return open.empty() ? pugi::xml_node(document) : open.back(); }
+
+  // Writes the document's nodes from the top element on, at `depth`.
+  void WriteChildren(pugi::xml_node parent, unsigned depth, DocumentTextWriter& writer) const {
+    for (const pugi::xml_node child : parent.children()) WriteNode(child, depth, writer);
+  }
+
+  void WriteNode(pugi::xml_node node, unsigned depth, DocumentTextWriter& writer) const {
+    const auto text = elementTexts.find(node.internal_object());
+    if (text != elementTexts.end()) {
+      WriteIndented(text->second, depth, writer);
+    } else if (holders.count(node.internal_object()) != 0) {
+      WriteStartTag(node, depth, writer);
+      WriteChildren(node, depth + 1, writer);
+      WriteTabs(depth, writer);
+      writer.write("</", 2);
+      writer.write(node.name(), std::strlen(node.name()));
+      writer.write(">\n", 2);
+    } else {
+      node.print(writer, kIndent, pugi::format_default, pugi::encoding_utf8, depth);
+    }
+  }
+
+  // The element's start tag as pugixml writes it: its own empty copy ends in " />" instead.
+  static void WriteStartTag(pugi::xml_node element, unsigned depth, DocumentTextWriter& writer) {
+    pugi::xml_document alone;
+    pugi::xml_node copy = alone.append_child(element.name());
+    for (const pugi::xml_attribute attribute : element.attributes()) copy.append_copy(attribute);
+    std::ostringstream text;
+    copy.print(text, kIndent, pugi::format_default, pugi::encoding_utf8, depth);
+    const std::string tag = text.str();
+    constexpr std::size_t kEmptyEnd = sizeof " />\n" - 1;
+    writer.write(tag.data(), tag.size() - kEmptyEnd);
+    writer.write(">\n", 2);
+  }
+
+  static void WriteTabs(unsigned depth, DocumentTextWriter& writer) {
+    for (unsigned level = 0; level < depth; ++level) writer.write(kIndent, 1);
+  }
+
+  // Each line of `text` after `depth` tabs.
+  static void WriteIndented(const std::string& text, unsigned depth, DocumentTextWriter& writer) {
+    std::size_t start = 0;
+    while (start < text.size()) {
+      const std::size_t end = std::min(text.find('\n', start), text.size() - 1) + 1;
+      WriteTabs(depth, writer);
+      writer.write(text.data() + start, end - start);
+      start = end;
+    }
+  }
+
+  void Write(std::ostream& out, unsigned int flags) const {
+    DocumentTextWriter writer(out);
+    if (elementTexts.empty()) {
+      document.save(writer, kIndent, flags, pugi::encoding_utf8);
+      return;
+    }
+    if ((flags & pugi::format_no_declaration) == 0) out << kDeclaration;
+    WriteChildren(document, 0, writer);
+  }
 };
 
 XMLBuilder::XMLBuilder() : impl_(std::make_unique<Impl>()) {}
@@ -222,10 +298,25 @@ void XMLBuilder::WText(const std::wstring& text) {
   impl_->Innermost().append_child(pugi::node_pcdata).set_value(Narrow(text).c_str());
 }
 
+void XMLBuilder::WElementText(std::string text) {
+  pugi::xml_node place = impl_->Innermost().append_child(pugi::node_element);
+  impl_->elementTexts.emplace(place.internal_object(), std::move(text));
+  impl_->holders.insert(impl_->document.internal_object());
+  for (const pugi::xml_node element : impl_->open) impl_->holders.insert(element.internal_object());
+}
+
 void XMLBuilder::Save(const std::wstring& path) const {
   WQPlatform::AtomicFile file(Narrow(path));
-  file.Stream() << DocumentText(impl_->document);
+  Write(file.Stream());
   file.Commit();
+}
+
+void XMLBuilder::Write(std::ostream& out) const { impl_->Write(out, pugi::format_default); }
+
+std::string XMLBuilder::TopElementText() const {
+  std::ostringstream text;
+  impl_->Write(text, pugi::format_default | pugi::format_no_declaration);
+  return text.str();
 }
 
 bool XMLBuilder::AppendXMLFile(const std::wstring& path) {
@@ -235,7 +326,11 @@ bool XMLBuilder::AppendXMLFile(const std::wstring& path) {
   return true;
 }
 
-std::wstring XMLBuilder::QXML() const { return WQNarrowToWideStr(DocumentText(impl_->document)); }
+std::wstring XMLBuilder::QXML() const {
+  std::ostringstream text;
+  Write(text);
+  return WQNarrowToWideStr(text.str());
+}
 
 struct XMLParser::Impl {
   // An entered element. Inside a list, `lastItem` is the item entered last, so that the next

@@ -135,6 +135,52 @@ TEST_F(XMLFiles, WhitespaceAndLineEndsReadBackUnchanged) {
   }
 }
 
+// An element made once as text, at any depth and between elements built node by node, gives the
+// document that building it node by node there gives, in QXML and in the saved file.
+TEST_F(XMLFiles, ElementsGivenAsTextAreWrittenAsIfBuiltInPlace) {
+  const auto item = [](XMLBuilder& builder, const std::wstring& name) {
+    builder.StartNode(L"Item");
+    builder.WAttribute(L"Name", name);
+    builder.WNode(L"Empty", L"");
+    builder.WNode(L"Text", L"a\rb & c");
+    builder.EndNode();
+  };
+  const auto document = [&](XMLBuilder& builder, bool asText) {
+    builder.StartNode(L"Top");
+    builder.WNode(L"Before", L"1");
+    builder.StartNode(L"List");
+    for (const wchar_t* name : {L"<first>", L"second\tone"}) {
+      if (!asText) {
+        item(builder, name);
+        continue;
+      }
+      XMLBuilder alone;
+      item(alone, name);
+      builder.WElementText(alone.TopElementText());
+    }
+    builder.WAttribute(L"Count", L"2");
+    builder.EndNode();
+    builder.WNode(L"After", L"2");
+    builder.EndNode();
+  };
+  XMLBuilder built;
+  document(built, false);
+  XMLBuilder fromText;
+  document(fromText, true);
+  EXPECT_EQ(fromText.QXML(), built.QXML());
+  fromText.Save(PathOf("text.xml"));
+  std::ifstream saved(std::filesystem::path(PathOf("text.xml")), std::ios::binary);
+  std::ostringstream bytes;
+  bytes << saved.rdbuf();
+  EXPECT_EQ(WQNarrowToWideStr(bytes.str()), built.QXML());
+
+  XMLBuilder alone;
+  item(alone, L"top");
+  XMLBuilder top;
+  top.WElementText(alone.TopElementText());
+  EXPECT_EQ(top.QXML(), alone.QXML());
+}
+
 TEST(XMLBuilder, TextXMLCannotCarryIsRefusedNamingElementAndCharacter) {
   std::vector<std::pair<wchar_t, std::string>> refused = {
       {0xFFFE, "U+FFFE"}, {0xFFFF, "U+FFFF"}, {0xD800, "U+D800"}, {0xDFFF, "U+DFFF"}};

@@ -4,12 +4,13 @@
 #include <WQPlatform/Platform.h>
 
 #include <algorithm>
+#include <boost/iostreams/device/array.hpp>
+#include <boost/iostreams/stream.hpp>
 #include <cmath>
 #include <functional>
 #include <limits>
 #include <numeric>
 #include <optional>
-#include <sstream>
 #include <utility>
 
 #include "OpenFormats.h"
@@ -121,7 +122,8 @@ DataFile::DataFile(const std::wstring& fileName) : fileName_(fileName), createTi
 }
 
 void DataFile::ReadOwnFormat(std::string content, const std::string& path) {
-  std::istringstream stream(std::move(content));
+  // Read in place: a copy of a run's bytes would be as large as the run.
+  boost::iostreams::stream<boost::iostreams::array_source> stream(content.data(), content.size());
   WQCommon::BinaryReader reader(stream);
   try {
     ReadVersion(reader, kFileVersion, "data file", path);

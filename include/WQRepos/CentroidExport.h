@@ -41,9 +41,12 @@ class WQREPOS_EXPORT StickFigureData {
   // precision of x is 0 from 10,000,000, 1 from 1,000,000, 2 from 100,000, 3 above 10,000 and 4
   // otherwise (negative and not-a-number included).
   virtual void Serialize(WQCommon::XMLBuilder& builder) const;
+  // The element that Serialize writes, as text (WQCommon::XMLBuilder::TopElementText).
+  std::string ElementText() const;
 
   // Feeds the text that Serialize gives in a builder of its own (QXML), less its last two
-  // characters, into `crc` as UTF-16 code units, low byte first.
+  // characters, into `crc` as UTF-16 code units, low byte first. The document's checksum takes
+  // the same text from ElementText, made once for both.
   void ProcessChecksum(boost::crc_32_type& crc) const;
 
  private:

@@ -14,6 +14,8 @@
 #include <cstring>
 #include <ctime>
 #include <random>
+#include <streambuf>
+#include <string_view>
 
 namespace WQPlatform {
 namespace {
@@ -83,6 +85,11 @@ bool IsStaleTemporary(const std::string& name) {
   return pid && *pid > 0 && kill(static_cast<pid_t>(*pid), 0) != 0 && errno == ESRCH;
 }
 
+bool EndsWith(std::string_view name, std::string_view suffix) {
+  return name.size() >= suffix.size() &&
+         name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
 std::string SystemError(const std::string& action, const std::string& path, int error) {
   return action + " " + path + ": " + std::strerror(error);
 }
@@ -127,12 +134,28 @@ bool MakeDirectory(const std::string& path) { return mkdir(path.c_str(), 0777) =
 
 bool RemoveFile(const std::string& path) { return Ops().Unlink(path) == 0; }
 
+namespace {
+
+// The literal text after a leading "*" that is the pattern's only wildcard, as in "*.kem": what
+// nearly every listing asks for, told by a comparison of the name's end instead of fnmatch.
+std::optional<std::string_view> SuffixOnly(const std::string& pattern) {
+  if (pattern.empty() || pattern[0] != '*') return std::nullopt;
+  const std::string_view suffix = std::string_view(pattern).substr(1);
+  if (suffix.find_first_of("*?[\\") != std::string_view::npos) return std::nullopt;
+  return suffix;
+}
+
+}  // namespace
+
 std::vector<std::string> ListDirectory(const std::string& directory, const std::string& pattern) {
   std::vector<std::string> names;
   std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(directory.c_str()), closedir);
   if (!dir) return names;
+  const std::optional<std::string_view> suffix = SuffixOnly(pattern);
   while (const dirent* entry = readdir(dir.get())) {
-    if (fnmatch(pattern.c_str(), entry->d_name, 0) == 0) names.emplace_back(entry->d_name);
+    const bool matches =
+        suffix ? EndsWith(entry->d_name, *suffix) : fnmatch(pattern.c_str(), entry->d_name, 0) == 0;
+    if (matches) names.emplace_back(entry->d_name);
   }
   return names;
 }
@@ -234,7 +257,70 @@ std::optional<FileStatus> ReplaceableFile(const std::string& target) {
   return status;
 }
 
+// Writes everything given, resuming short and interrupted writes; false, with errno telling why,
+// when a write fails.
+bool WriteAll(int descriptor, const char* data, std::size_t size) {
+  std::size_t written = 0;
+  while (written < size) {
+    const long done = Ops().Write(descriptor, data + written, size - written);
+    if (done < 0 && errno == EINTR) continue;
+    if (done <= 0) {
+      if (done == 0) errno = EIO;
+      return false;
+    }
+    written += static_cast<std::size_t>(done);
+  }
+  return true;
+}
+
 }  // namespace
+
+// The stream buffer of an AtomicFile: content goes into the temporary file as it comes, a buffer
+// at a time, so that a save holds no more than one buffer of it. The first failed write is kept,
+// and nothing is written after it.
+class AtomicFile::Output : public std::streambuf {
+ public:
+  explicit Output(int descriptor) : descriptor_(descriptor) { setp(buffer_, buffer_ + kSize); }
+
+  // Writes what the buffer holds; false, with errno set to the first failed write's error, once
+  // any write has failed.
+  bool Flush() {
+    if (error_ == 0 && !WriteAll(descriptor_, pbase(), static_cast<std::size_t>(pptr() - pbase())))
+      error_ = errno;
+    setp(buffer_, buffer_ + kSize);
+    errno = error_;
+    return error_ == 0;
+  }
+
+ protected:
+  int_type overflow(int_type character) override {
+    if (!Flush()) return traits_type::eof();
+    if (!traits_type::eq_int_type(character, traits_type::eof())) {
+      *pptr() = traits_type::to_char_type(character);
+      pbump(1);
+    }
+    return traits_type::not_eof(character);
+  }
+
+  // Large pieces go to the file directly instead of through the buffer.
+  std::streamsize xsputn(const char* data, std::streamsize size) override {
+    if (size < static_cast<std::streamsize>(kSize)) return std::streambuf::xsputn(data, size);
+    if (!Flush()) return 0;
+    if (!WriteAll(descriptor_, data, static_cast<std::size_t>(size))) {
+      error_ = errno;
+      return 0;
+    }
+    return size;
+  }
+
+  int sync() override { return Flush() ? 0 : -1; }
+
+ private:
+  static constexpr std::size_t kSize = 64 * 1024;
+  int descriptor_;
+  int error_ = 0;
+  char buffer_[kSize];
+};
 
 AtomicFile::AtomicFile(std::string target) : target_(ReplacedFile(target)) {
   const std::optional<FileStatus> existing = ReplaceableFile(target_);
@@ -251,6 +337,8 @@ AtomicFile::AtomicFile(std::string target) : target_(ReplacedFile(target)) {
     Discard();
     throw SaveError(SystemError("Cannot give the permissions of", target_, error));
   }
+  output_ = std::make_unique<Output>(descriptor_);
+  stream_.rdbuf(output_.get());
 }
 
 AtomicFile::~AtomicFile() { Discard(); }
@@ -263,22 +351,12 @@ void AtomicFile::Discard() {
 }
 
 void AtomicFile::Commit() {
-  const std::string content = buffer_.str();
   const auto fail = [this](const std::string& action) {
     const int error = errno;
     Discard();
     throw SaveError(SystemError(action, target_, error));
   };
-  std::size_t written = 0;
-  while (written < content.size()) {
-    const long done = Ops().Write(descriptor_, content.data() + written, content.size() - written);
-    if (done < 0 && errno == EINTR) continue;
-    if (done <= 0) {
-      if (done == 0) errno = EIO;
-      fail("Cannot write");
-    }
-    written += static_cast<std::size_t>(done);
-  }
+  if (!output_->Flush()) fail("Cannot write");
   // A failed fsync is never retried: the kernel may already have dropped the dirty pages.
   if (Ops().Sync(descriptor_) != 0) fail("Cannot sync");
   const int descriptor = descriptor_;

@@ -1,4 +1,5 @@
 #include <WQPlatform/Platform.h>
+#include <WQPlatformTesting/FaultInjector.h>
 #include <gmock/gmock.h>
 
 #include <fstream>
@@ -9,9 +10,31 @@ namespace {
 
 using namespace wqplatformtest;
 using ::testing::IsEmpty;
+using ::testing::ThrowsMessage;
 using ::testing::UnorderedElementsAre;
 
 using PlatformTest = ScratchDirectoryTest;
+
+// Content larger than the save's buffer goes out in several writes. A failed one after the first
+// (operation 3, after creating the temporary file) fails the save at Commit with its own error,
+// and the earlier file stays.
+TEST_F(PlatformTest, LargeContentIsWrittenWholeOrNotAtAll) {
+  std::string large(300000, 'x');
+  for (std::size_t i = 0; i < large.size(); i += 7) large[i] = static_cast<char>('a' + i % 26);
+  Save(Path("a.kem"), large);
+  EXPECT_EQ(Content(Path("a.kem")), large);
+  WQPlatformTesting::FaultInjector injector(3, WQPlatformTesting::Fault::NoSpace,
+                                            WQPlatformTesting::Mode::Once);
+  WQPlatform::ScopedFileOps seam(injector);
+  WQPlatform::AtomicFile file(Path("a.kem"));
+  for (const char character : std::string(200000, 'y')) file.Stream().put(character);
+  EXPECT_THAT([&] { file.Commit(); },
+              ThrowsMessage<WQPlatform::SaveError>("Cannot write " + Path("a.kem") +
+                                                   ": No space left on device"));
+  EXPECT_EQ(injector.FirstStruck(), "Write");
+  EXPECT_EQ(Content(Path("a.kem")), large);
+  EXPECT_EQ(EntryCount(), 1u);
+}
 
 TEST_F(PlatformTest, UncommittedSaveLeavesNothing) {
   {

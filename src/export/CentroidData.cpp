@@ -8,8 +8,10 @@
 #include <cstdio>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "export/Checksum.h"
 #include "export/TOFLineFile.h"
 #include "frame/Files.h"
 #include "frame/Repository.h"
@@ -91,7 +93,7 @@ bool SaveDocument(const CentroidData& document, const std::wstring& path, std::w
       try {
         WQCommon::XMLBuilder builder;
         document.Serialize(builder, path);
-        out << WQCommon::WQWideToNarrowStr(builder.QXML());
+        builder.Write(out);
       } catch (const std::exception& error) {
         throw BuildFailure{error.what()};
       }
@@ -166,13 +168,17 @@ void CentroidData::SerializeTunes(WQCommon::XMLBuilder& builder) const {
 }
 
 void CentroidData::SerializeSpectra(WQCommon::XMLBuilder& builder) const {
-  boost::crc_32_type crc;
-  for (const auto& spectrum : impl_->Spectra) spectrum->ProcessChecksum(crc);
-  wchar_t checksum[9];
-  std::swprintf(checksum, 9, L"%x", static_cast<unsigned>(crc.checksum()));
   builder.StartNode(L"Spectra");
+  // Each spectrum's text is made once: the checksum runs over it and the document takes it whole.
+  std::uint32_t crc = 0;
+  for (const auto& spectrum : impl_->Spectra) {
+    std::string text = spectrum->ElementText();
+    crc = SpectrumCrc32(crc, text);
+    builder.WElementText(std::move(text));
+  }
+  wchar_t checksum[9];
+  std::swprintf(checksum, 9, L"%x", static_cast<unsigned>(crc));
   builder.WAttribute(L"CRC", checksum);
-  for (const auto& spectrum : impl_->Spectra) spectrum->Serialize(builder);
   builder.EndNode();
 }
 

@@ -5,7 +5,10 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <string>
 #include <vector>
+
+#include "export/Checksum.h"
 
 namespace WQRepos {
 
@@ -26,7 +29,7 @@ int MagnitudePrecision(double x) {
 
 // Appends `x` as a standard stream writes it in the given notation and precision. The text is the
 // C locale's, whatever locale the process has set.
-void AppendNumber(std::wstring& text, double x, std::chars_format format, int precision) {
+void AppendNumber(std::string& text, double x, std::chars_format format, int precision) {
   // Fixed notation of the largest double takes 309 digits before the point.
   char buffer[400];
   const std::to_chars_result result =
@@ -34,18 +37,18 @@ void AppendNumber(std::wstring& text, double x, std::chars_format format, int pr
   text.append(buffer, result.ptr);
 }
 
-void AppendInteger(std::wstring& text, std::int64_t value) {
+void AppendInteger(std::string& text, std::int64_t value) {
   char buffer[24];
   text.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
 }
 
-void AppendFixed(std::wstring& text, double x) {
+void AppendFixed(std::string& text, double x) {
   AppendNumber(text, x, std::chars_format::fixed, MagnitudePrecision(x));
 }
 
 // General notation. A precision of 0 gives six significant digits, as on the platform the
 // document format comes from, rather than the single digit that would lose the value.
-void AppendGeneral(std::wstring& text, double x, int precision) {
+void AppendGeneral(std::string& text, double x, int precision) {
   AppendNumber(text, x, std::chars_format::general, precision == 0 ? kDefaultPrecision : precision);
 }
 
@@ -53,15 +56,15 @@ void AppendGeneral(std::wstring& text, double x, int precision) {
 // 10,000; above, the digits of the magnitude would leave one to three (a TIC of 1.5 million read
 // "2e+06"), so larger values keep six.
 std::wstring Summary(double x) {
-  std::wstring text;
+  std::string text;
   AppendGeneral(text, x, x > 10000.0 ? kDefaultPrecision : MagnitudePrecision(x));
-  return text;
+  return WQCommon::WQNarrowToWideStr(text);
 }
 
 std::wstring Unsigned(std::uint32_t value) {
-  std::wstring text;
+  std::string text;
   AppendInteger(text, value);
-  return text;
+  return WQCommon::WQNarrowToWideStr(text);
 }
 
 // Truncation toward zero that saturates at the limits of the type instead of overflowing.
@@ -76,15 +79,18 @@ std::int32_t TruncateToInt32(double x) {
   return static_cast<std::int32_t>(x);
 }
 
-// The values separated by single blanks.
+// The element `name` holding the values separated by single blanks, as text: numbers need no
+// escaping, so the lists, nearly all of the document, are written straight from the values.
 template <typename Value, typename Append>
-std::wstring List(const std::vector<Value>& values, Append append) {
-  std::wstring text;
+std::string ListElement(const char* name, const std::vector<Value>& values, Append append) {
+  std::string text = std::string("<") + name;
+  if (values.empty()) return text + " />\n";
+  text += '>';
   for (std::size_t i = 0; i < values.size(); ++i) {
-    if (i > 0) text += L' ';
+    if (i > 0) text += ' ';
     append(text, values[i]);
   }
-  return text;
+  return text.append("</").append(name).append(">\n");
 }
 
 }  // namespace
@@ -130,8 +136,9 @@ StickFigureData::~StickFigureData() = default;
 
 int StickFigureData::GetTuneId() const { return impl_->TuneId; }
 
-void StickFigureData::Serialize(WQCommon::XMLBuilder& builder) const {
+std::string StickFigureData::ElementText() const {
   const StickFigureData_Impl& body = *impl_;
+  WQCommon::XMLBuilder builder;
   builder.StartNode(L"Spectrum");
   builder.WAttribute(L"Name", body.Name);
   builder.WAttribute(L"TuneId", Unsigned(body.TuneId));
@@ -142,23 +149,28 @@ void StickFigureData::Serialize(WQCommon::XMLBuilder& builder) const {
   builder.WAttribute(L"MaxArea", Summary(body.MaxArea));
   builder.StartNode(L"Peaks");
   builder.WAttribute(L"Count", Unsigned(static_cast<std::uint32_t>(body.CentroidPositions.size())));
-  builder.WNode(L"CentroidX", List(body.CentroidPositions, AppendFixed));
-  builder.WNode(L"CentroidAmpl", List(body.CentroidAmplitudes, AppendInteger));
-  builder.WNode(L"Area", List(body.Areas, [](std::wstring& text, double value) {
-                  AppendGeneral(text, value, kDefaultPrecision);
-                }));
+  builder.WElementText(ListElement("CentroidX", body.CentroidPositions, AppendFixed));
+  builder.WElementText(ListElement("CentroidAmpl", body.CentroidAmplitudes, AppendInteger));
+  builder.WElementText(ListElement("Area", body.Areas, [](std::string& text, double value) {
+    AppendGeneral(text, value, kDefaultPrecision);
+  }));
   builder.EndNode();
   builder.EndNode();
+  return builder.TopElementText();
+}
+
+void StickFigureData::Serialize(WQCommon::XMLBuilder& builder) const {
+  builder.WElementText(ElementText());
 }
 
 void StickFigureData::ProcessChecksum(boost::crc_32_type& crc) const {
-  WQCommon::XMLBuilder builder;
-  Serialize(builder);
-  const std::u16string text = WQCommon::WQWideToUtf16(builder.QXML());
-  for (std::size_t i = 0; i + 2 < text.size(); ++i) {
-    crc.process_byte(static_cast<unsigned char>(text[i] & 0xff));
-    crc.process_byte(static_cast<unsigned char>(text[i] >> 8));
+  // Boost keeps the register bit-reversed and not yet inverted; zlib takes the finished value.
+  const std::uint32_t continued = SpectrumCrc32(crc.checksum(), ElementText());
+  std::uint32_t reversed = 0;
+  for (int bit = 0; bit < 32; ++bit) {
+    if ((~continued >> bit) & 1U) reversed |= 1U << (31 - bit);
   }
+  crc.reset(reversed);
 }
 
 }  // namespace WQRepos

@@ -3,7 +3,9 @@
 #include <WQPlatform/Platform.h>
 #include <WQRepos/EntryPoints.h>
 
+#include <algorithm>
 #include <stdexcept>
+#include <utility>
 
 #include "frame/Files.h"
 #include "frame/Repository.h"
@@ -76,11 +78,14 @@ std::vector<std::wstring> GetFileNames(const std::wstring& pattern) {
   const auto cut = pattern.rfind(Separator());
   const std::wstring directory = cut == std::wstring::npos ? L"." : pattern.substr(0, cut);
   const std::wstring filePattern = cut == std::wstring::npos ? pattern : pattern.substr(cut + 1);
+  const std::vector<std::string> entries =
+      WQPlatform::ListDirectory(NativePath(directory), NativePath(filePattern));
   std::vector<std::wstring> names;
-  for (const std::string& entry :
-       WQPlatform::ListDirectory(NativePath(directory), NativePath(filePattern))) {
-    const std::wstring name = WQCommon::WQNarrowToWideStr(entry);
-    names.push_back(name.substr(0, name.rfind(L'.')));
+  names.reserve(entries.size());
+  for (const std::string& entry : entries) {
+    std::wstring name = WQCommon::WQNarrowToWideStr(entry);
+    name.resize(std::min(name.rfind(L'.'), name.size()));
+    names.push_back(std::move(name));
   }
   return names;
 }

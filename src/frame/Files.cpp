@@ -3,8 +3,9 @@
 #include <WQCommon/Text.h>
 #include <WQPlatform/Platform.h>
 
+#include <boost/iostreams/device/array.hpp>
+#include <boost/iostreams/stream.hpp>
 #include <memory>
-#include <sstream>
 #include <stdexcept>
 
 #include "frame/Repository.h"
@@ -37,9 +38,10 @@ void SaveBinaryFile(const std::wstring& path, const std::string& failure,
 
 bool ReadBinaryFile(const std::wstring& path,
                     const std::function<void(WQCommon::BinaryReader&)>& read) {
-  auto content = WQPlatform::ReadFile(NativePath(path));
+  const auto content = WQPlatform::ReadFile(NativePath(path));
   if (!content) return false;
-  std::istringstream stream(std::move(*content));
+  // Read in place, without a copy of the file's bytes.
+  boost::iostreams::stream<boost::iostreams::array_source> stream(content->data(), content->size());
   WQCommon::BinaryReader reader(stream);
   try {
     read(reader);

@@ -5,6 +5,7 @@
 
 #include <WQCommon/Export.h>
 
+#include <iosfwd>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -70,9 +71,20 @@ class WQCOMMON_EXPORT XMLBuilder {
   // Adds text to the innermost open element.
   void WText(const std::wstring& text);
 
-  // Saves the document atomically and durably to `path`. Throws std::runtime_error naming the
-  // file when it cannot be written; the earlier file, if any, is then left as it was.
+  // Appends an element given as text, as TopElementText of another builder gives it, as the last
+  // child of the innermost open element (the top element when none is open). It is indented to
+  // its depth when the document is written, and is not checked again. The elements that hold it
+  // must hold no text of their own.
+  void WElementText(std::string text);
+
+  // Saves the document atomically and durably to `path`, writing it straight into the new file.
+  // Throws std::runtime_error naming the file when it cannot be written; the earlier file, if any,
+  // is then left as it was.
   void Save(const std::wstring& path) const;
+  // Writes the document as QXML gives it, in UTF-8, to `out`; the caller checks the stream.
+  void Write(std::ostream& out) const;
+  // The top element and what it holds in UTF-8, as QXML gives them after the declaration's line.
+  std::string TopElementText() const;
   // Inserts the top element of the XML file at `path` into the innermost open element. Returns
   // false, and inserts nothing, when the file is missing, unreadable or not well-formed. Throws
   // std::runtime_error naming the file, and inserts nothing, when it is not a regular file or is

@@ -11,7 +11,6 @@
 #include <memory>
 #include <optional>
 #include <ostream>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -75,9 +74,10 @@ class WQPLATFORM_EXPORT SaveError : public std::runtime_error {
 // to is replaced and the link kept. The constructor creates a temporary file in the directory of
 // the file replaced, with the permissions a file created there directly would get or, when the
 // file exists, with its permissions and (where the process may) its owner and group; the caller
-// writes the new content into Stream(); Commit() writes it out,
-// checking every write and resuming short or interrupted ones, syncs it to the disk, renames it
-// over the target and syncs the directory. A failed fsync is never retried. Anything short of a
+// writes the new content into Stream(), which passes it through a buffer of bounded size into the
+// temporary file, checking every write and resuming short or interrupted ones; Commit() writes
+// the rest, reports the first failed write, syncs the file to the disk, renames it over the
+// target and syncs the directory. A failed fsync is never retried. Anything short of a
 // successful Commit() leaves the target as it was (or, when only the final directory sync fails,
 // replaced but not known to be durable) and removes the temporary file. Temporary files are named
 // ".<target name>.wqtmp-<process id>-XXXXXX", the target's name cut short where the whole would
@@ -92,17 +92,20 @@ class WQPLATFORM_EXPORT AtomicFile {
   AtomicFile(const AtomicFile&) = delete;
   AtomicFile& operator=(const AtomicFile&) = delete;
 
-  std::ostream& Stream() { return buffer_; }
+  // After a failed write the stream is bad and takes nothing more; Commit reports the failure.
+  std::ostream& Stream() { return stream_; }
   // Throws SaveError, after removing the temporary file, when any step fails.
   void Commit();
 
  private:
+  class Output;
   void Discard();
 
   std::string target_;
   std::string temporary_;
   int descriptor_ = -1;
-  std::ostringstream buffer_;
+  std::unique_ptr<Output> output_;
+  std::ostream stream_{nullptr};
 };
 
 // True when the file name `name` has exactly the form of AtomicFile's temporary files, whether or

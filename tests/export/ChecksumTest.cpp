@@ -1,0 +1,52 @@
+#include <WQCommon/Text.h>
+#include <gmock/gmock.h>
+
+#include <boost/crc.hpp>
+#include <random>
+#include <string>
+
+#include "export/Checksum.h"
+
+namespace {
+
+// Boost's CRC-32 of the UTF-16 code units of `text`, low byte first.
+std::uint32_t BoostUtf16Crc(const std::wstring& text) {
+  boost::crc_32_type crc;
+  for (const char16_t unit : WQCommon::WQWideToUtf16(text)) {
+    const unsigned char bytes[] = {static_cast<unsigned char>(unit & 0xFF),
+                                   static_cast<unsigned char>(unit >> 8)};
+    crc.process_bytes(bytes, 2);
+  }
+  return crc.checksum();
+}
+
+// Random text of every UTF-8 length and beyond the Basic Multilingual Plane, long enough to span
+// several of the blocks that go to zlib at once, cut and continued at random places.
+TEST(Utf16Crc32, GivesBoostsCrc32OnRandomTextInPieces) {
+  std::mt19937 random(13);
+  std::uniform_int_distribution<int> kind(0, 3);
+  std::uniform_int_distribution<std::uint32_t> ascii(1, 0x7F), twoBytes(0x80, 0x7FF),
+      threeBytes(0xE000, 0xFFFD), fourBytes(0x10000, 0x10FFFF);
+  for (const std::size_t length : {0, 1, 7, 8192, 40000}) {
+    std::wstring text;
+    for (std::size_t i = 0; i < length; ++i) {
+      const int which = kind(random);
+      text += static_cast<wchar_t>(which == 0   ? ascii(random)
+                                   : which == 1 ? twoBytes(random)
+                                   : which == 2 ? threeBytes(random)
+                                                : fourBytes(random));
+    }
+    const std::string utf8 = WQCommon::WQWideToNarrowStr(text);
+    const std::string head = WQCommon::WQWideToNarrowStr(text.substr(0, length / 3));
+    EXPECT_EQ(WQRepos::Utf16Crc32(0, utf8), BoostUtf16Crc(text)) << length;
+    EXPECT_EQ(WQRepos::Utf16Crc32(WQRepos::Utf16Crc32(0, head), utf8.substr(head.size())),
+              BoostUtf16Crc(text))
+        << length;
+  }
+}
+
+TEST(Utf16Crc32, CountsAnInvalidSequenceAsTheReplacementCharacter) {
+  EXPECT_EQ(WQRepos::Utf16Crc32(0, "a\xC3(b\xF0\x9F"), BoostUtf16Crc(L"a\uFFFD(b\uFFFD"));
+}
+
+}  // namespace
