@@ -74,18 +74,4 @@ TEST_F(CentroidDataTest, CompanionFileIsAppendedOnlyWhenNamedAndPresent) {
   EXPECT_THAT(Texts(document, "/TOFLine/Calibrant/Mass"), ElementsAre("172.88"));
 }
 
-TEST_F(CentroidDataTest, ChecksumFollowsTheOrderOfAdd) {
-  const WQDataFile::CalDataFile file = FileWithTuneRuns();
-  CentroidData forward(file);
-  forward.Add(SpectrumOfRun(0, 1));
-  forward.Add(SpectrumOfRun(1, 2));
-  CentroidData backward(file);
-  backward.Add(SpectrumOfRun(1, 2));
-  backward.Add(SpectrumOfRun(0, 1));
-  const pugi::xml_document document = Serialized(forward, L"");
-  const pugi::xml_node spectra = document.child("TOFLine").child("Spectra");
-  EXPECT_EQ(spectra.attribute("CRC").value(), RecomputedCrc(spectra));
-  EXPECT_NE(Texts(spectra, "@CRC"), Texts(Serialized(backward, L""), "//Spectra/@CRC"));
-}
-
 }  // namespace

@@ -21,7 +21,7 @@ std::uint32_t BoostUtf16Crc(const std::wstring& text) {
 }
 
 // Random text of every UTF-8 length and beyond the Basic Multilingual Plane, long enough to span
-// several of the blocks that go to zlib at once, cut and continued at random places.
+// several of the blocks that are checksummed at once, cut and continued at random places.
 TEST(Utf16Crc32, GivesBoostsCrc32OnRandomTextInPieces) {
   std::mt19937 random(13);
   std::uniform_int_distribution<int> kind(0, 3);

@@ -14,11 +14,9 @@
 #include <string>
 #include <vector>
 
-namespace wqtest {
+#include "support/Serial.h"
 
-inline std::wstring Wide(const std::filesystem::path& path) {
-  return WQCommon::WQNarrowToWideStr(path.string());
-}
+namespace wqtest {
 
 // A spectrum over `x` (all intensities zero) with the given peaks.
 inline WQBL::Spectrum SpectrumWithPeaks(std::vector<double> x, std::vector<WQBL::Peak> peaks) {
