@@ -286,15 +286,14 @@ void DataFile::CheckScan(const Scan& scan) const {
 
 void DataFile::KeepScan(Scan scan, std::optional<std::uint64_t> offset) {
   KeptScan kept;
+  kept.Header =
+      Scan{scan.ScanNumber, scan.RetentionTime, scan.TuneRunIndex, {}, {}, scan.Centroided};
   kept.Total = std::accumulate(scan.Intensity.begin(), scan.Intensity.end(), 0.0);
   kept.Offset = offset;
   if (!offset) {
     kept.MZ = std::move(scan.MZ);
     kept.Intensity = std::move(scan.Intensity);
   }
-  scan.MZ = {};
-  scan.Intensity = {};
-  kept.Header = std::move(scan);
   scans_.push_back(std::move(kept));
 }
 
