@@ -42,7 +42,7 @@ void RunInfo(const std::string& path) {
   std::size_t points = 0;
   bool any = false;
   for (std::uint32_t i = 0; i < file.QNumScanSpectra(); ++i) {
-    const WQDataFile::Scan& scan = file.QScan(i);
+    const WQDataFile::Scan scan = file.QScan(i);
     centroid += scan.Centroided ? 1 : 0;
     points += scan.MZ.size();
     if (i == 0) firstTime = lastTime = scan.RetentionTime;

@@ -38,20 +38,23 @@ void AddOnto(const Scan& scan, const std::vector<double>& axis, std::vector<doub
   }
 }
 
-// The centroids of `scans` within `range`, merged: sorted by m/z, each joins the group before it
-// when it lies within `tolerance` of that group's intensity-weighted m/z. Each group becomes one
-// point at that m/z with the sum of its intensities.
-void MergeCentroids(const std::vector<const Scan*>& scans, const WQBL::MZRange& range,
-                    double tolerance, std::vector<double>& axis, std::vector<double>& sums) {
-  std::vector<std::pair<double, double>> points;
-  for (const Scan* scan : scans) {
-    for (std::size_t i = 0; i < scan->MZ.size(); ++i) {
-      if (range.Kind != WQBL::MZRange::Bounded ||
-          (scan->MZ[i] >= range.Low && scan->MZ[i] <= range.High)) {
-        points.emplace_back(scan->MZ[i], scan->Intensity[i]);
-      }
+using Centroids = std::vector<std::pair<double, double>>;
+
+// Appends the centroids (m/z, intensity) of `scan` within `range` to `points`.
+void AddCentroids(const Scan& scan, const WQBL::MZRange& range, Centroids& points) {
+  for (std::size_t i = 0; i < scan.MZ.size(); ++i) {
+    if (range.Kind != WQBL::MZRange::Bounded ||
+        (scan.MZ[i] >= range.Low && scan.MZ[i] <= range.High)) {
+      points.emplace_back(scan.MZ[i], scan.Intensity[i]);
     }
   }
+}
+
+// The centroids `points` merged: sorted by m/z, each joins the group before it when it lies
+// within `tolerance` of that group's intensity-weighted m/z. Each group becomes one point at that
+// m/z with the sum of its intensities.
+void MergeCentroids(Centroids points, double tolerance, std::vector<double>& axis,
+                    std::vector<double>& sums) {
   std::stable_sort(points.begin(), points.end(),
                    [](const auto& a, const auto& b) { return a.first < b.first; });
   double moment = 0.0;
@@ -89,21 +92,25 @@ std::wstring NameOf(const std::vector<std::uint32_t>& scanNumbers) {
 std::unique_ptr<WQBL::Spectrum> CalDataFile::GenerateAveragedSpectrum(
     const std::vector<std::uint32_t>& scanNumbers, const WQBL::MZRange& range) const {
   if (scanNumbers.empty()) throw DataFileError("No scans to average in " + NarrowFileName() + ".");
-  const Scan& first = FindScan(scanNumbers.front());
-  std::vector<const Scan*> scans;
+  std::vector<std::uint32_t> indices;
   double retentionTime = 0.0;
   for (std::uint32_t number : scanNumbers) {
-    scans.push_back(&FindScan(number));
-    retentionTime += scans.back()->RetentionTime;
+    indices.push_back(FindScan(number));
+    retentionTime += QScanHeader(indices.back()).RetentionTime;
   }
+  // One scan's arrays are read from the file at a time.
   std::vector<double> axis;
   std::vector<double> sums;
   if (QCentroided(scanNumbers)) {
-    MergeCentroids(scans, range, kCentroidMergeTolerance, axis, sums);
+    Centroids points;
+    for (std::uint32_t index : indices) AddCentroids(QScan(index), range, points);
+    MergeCentroids(std::move(points), kCentroidMergeTolerance, axis, sums);
   } else {
+    const Scan first = QScan(indices.front());
     axis = AxisWithin(first, range);
     sums.assign(axis.size(), 0.0);
-    for (const Scan* scan : scans) AddOnto(*scan, axis, sums);
+    AddOnto(first, axis, sums);
+    for (std::size_t i = 1; i < indices.size(); ++i) AddOnto(QScan(indices[i]), axis, sums);
   }
   const double count = static_cast<double>(scanNumbers.size());
   for (double& sum : sums) sum /= count;
@@ -111,7 +118,7 @@ std::unique_ptr<WQBL::Spectrum> CalDataFile::GenerateAveragedSpectrum(
   auto spectrum = std::make_unique<WQBL::Spectrum>();
   spectrum->Name = NameOf(scanNumbers);
   spectrum->ScanNumbers = scanNumbers;
-  spectrum->TuneRunIndex = first.TuneRunIndex;
+  spectrum->TuneRunIndex = QScanHeader(indices.front()).TuneRunIndex;
   spectrum->RetentionTime = retentionTime / count;
   spectrum->TIC = std::accumulate(sums.begin(), sums.end(), 0.0);
   spectrum->AssignXAxis(std::move(axis));
@@ -122,7 +129,7 @@ std::unique_ptr<WQBL::Spectrum> CalDataFile::GenerateAveragedSpectrum(
 bool CalDataFile::QCentroided(const std::vector<std::uint32_t>& scanNumbers) const {
   if (scanNumbers.empty()) throw DataFileError("No scans to average in " + NarrowFileName() + ".");
   for (std::uint32_t number : scanNumbers) {
-    if (!FindScan(number).Centroided) return false;
+    if (!QScanHeader(FindScan(number)).Centroided) return false;
   }
   return true;
 }

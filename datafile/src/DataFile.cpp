@@ -4,13 +4,15 @@
 #include <WQPlatform/Platform.h>
 
 #include <algorithm>
-#include <boost/iostreams/device/array.hpp>
+#include <boost/iostreams/categories.hpp>
+#include <boost/iostreams/positioning.hpp>
 #include <boost/iostreams/stream.hpp>
 #include <cmath>
 #include <functional>
-#include <limits>
+#include <ios>
 #include <numeric>
 #include <optional>
+#include <tuple>
 #include <utility>
 
 #include "OpenFormats.h"
@@ -29,7 +31,44 @@ constexpr std::size_t kTuneRunBytes = 4 + 4;
 constexpr std::size_t kScanBytes = 4 + 4 + 8 + 4 + 4;
 constexpr std::size_t kPointBytes = 8 + 8;
 
+// The buffer through which a file is read: a few scans' worth, whatever the length of the run.
+constexpr std::size_t kReadBufferBytes = std::size_t{1} << 16;
+
 std::string Number(std::uint64_t value) { return std::to_string(value); }
+
+// An open file as a seekable source of a buffered stream, so that the binary reader decodes a run
+// from a bounded buffer instead of from the whole file in memory.
+class FileSource {
+ public:
+  using char_type = char;
+  struct category : boost::iostreams::input_seekable, boost::iostreams::device_tag {};
+
+  FileSource(const WQPlatform::ReadOnlyFile& file, std::uint64_t position)
+      : file_(&file), position_(position) {}
+
+  std::streamsize read(char* data, std::streamsize size) {
+    const std::size_t got = file_->ReadAt(position_, data, static_cast<std::size_t>(size));
+    position_ += got;
+    return got == 0 ? -1 : static_cast<std::streamsize>(got);
+  }
+
+  std::streampos seek(boost::iostreams::stream_offset offset, std::ios_base::seekdir way) {
+    const std::uint64_t base = way == std::ios_base::beg   ? 0
+                               : way == std::ios_base::cur ? position_
+                                                           : file_->Size();
+    if (offset < 0 && static_cast<std::uint64_t>(-offset) > base) {
+      throw std::ios_base::failure("Seek before the start of " + file_->Path());
+    }
+    position_ = base + static_cast<std::uint64_t>(offset);
+    return boost::iostreams::offset_to_position(static_cast<std::int64_t>(position_));
+  }
+
+ private:
+  const WQPlatform::ReadOnlyFile* file_;
+  std::uint64_t position_;
+};
+
+using FileStream = boost::iostreams::stream<FileSource>;
 
 bool AllFinite(const std::vector<double>& values) {
   return std::all_of(values.begin(), values.end(),
@@ -99,11 +138,15 @@ DataFile::DataFile(const std::wstring& fileName) : fileName_(fileName), createTi
   const std::string path = NarrowFileName();
   // A run is as long as its acquisition was: no limit of a record file applies, and what is read
   // is bounded by the regular file's own size.
-  std::optional<std::string> content =
-      WQPlatform::ReadFile(path, std::numeric_limits<std::size_t>::max());
-  if (!content) throw DataFileError("Cannot open data file " + path + ".");
-  if (detail::IsOpenFormat(*content)) {
-    detail::ImportedRun run = detail::ImportOpenFormat(std::move(*content), path);
+  std::shared_ptr<const WQPlatform::ReadOnlyFile> file = WQPlatform::ReadOnlyFile::Open(path);
+  if (!file) throw DataFileError("Cannot open data file " + path + ".");
+  std::string head(std::min<std::uint64_t>(file->Size(), detail::kFormatHeadBytes), '\0');
+  head.resize(file->ReadAt(0, head.data(), head.size()));
+  if (detail::IsOpenFormat(head)) {
+    std::string content(static_cast<std::size_t>(file->Size()), '\0');
+    content.resize(file->ReadAt(0, content.data(), content.size()));
+    file.reset();
+    detail::ImportedRun run = detail::ImportOpenFormat(std::move(content), path);
     description_ = std::move(run.Description);
     createTime_ = run.CreateTime.value_or(0);
     AddTuneRun(TuneRun{0});
@@ -113,17 +156,19 @@ DataFile::DataFile(const std::wstring& fileName) : fileName_(fileName), createTi
   }
   // The library's own files start with their version word, a small number; anything else is no
   // data file the library knows.
-  if (content->size() < 4 || ((*content)[1] == 0 && (*content)[2] == 0 && (*content)[3] == 0)) {
-    ReadOwnFormat(std::move(*content), path);
+  if (head.size() < 4 || (head[1] == 0 && head[2] == 0 && head[3] == 0)) {
+    source_ = std::move(file);
+    ReadOwnFormat(path);
     return;
   }
   throw DataFileError(path + " is not a data file of a supported format (the instrument's own, " +
                       "mzML, mzXML or MGF).");
 }
 
-void DataFile::ReadOwnFormat(std::string content, const std::string& path) {
-  // Read in place: a copy of a run's bytes would be as large as the run.
-  boost::iostreams::stream<boost::iostreams::array_source> stream(content.data(), content.size());
+// Reads every scan once, to check the whole file and total its intensities, keeping one scan's
+// arrays at a time.
+void DataFile::ReadOwnFormat(const std::string& path) {
+  FileStream stream(FileSource(*source_, 0), kReadBufferBytes);
   WQCommon::BinaryReader reader(stream);
   try {
     ReadVersion(reader, kFileVersion, "data file", path);
@@ -134,7 +179,12 @@ void DataFile::ReadOwnFormat(std::string content, const std::string& path) {
     for (std::uint32_t i = 0; i < count; ++i) AddTuneRun(ReadTuneRun(reader, path));
     reader >> count;
     reader.CheckCount(count, kScanBytes);
-    for (std::uint32_t i = 0; i < count; ++i) AddScan(ReadScan(reader, path));
+    for (std::uint32_t i = 0; i < count; ++i) {
+      const auto offset = static_cast<std::uint64_t>(std::streamoff(stream.tellg()));
+      Scan scan = ReadScan(reader, path);
+      CheckScan(scan);
+      KeepScan(std::move(scan), offset);
+    }
   } catch (const WQCommon::StreamError& error) {
     throw WQCommon::StreamError("Cannot read " + path + ": " + error.what());
   }
@@ -160,12 +210,38 @@ std::uint32_t DataFile::QNumScanSpectra() const {
   return static_cast<std::uint32_t>(scans_.size());
 }
 
-const Scan& DataFile::QScan(std::uint32_t index) const {
+Scan DataFile::QScan(std::uint32_t index) const {
   if (index >= scans_.size()) {
     throw DataFileError("Scan index " + Number(index) + " is beyond the " + Number(scans_.size()) +
                         " scans of " + NarrowFileName() + ".");
   }
-  return scans_[index];
+  return ReadScanAt(scans_[index]);
+}
+
+Scan DataFile::ReadScanAt(const KeptScan& kept) const {
+  Scan scan;
+  if (!kept.Offset) {
+    scan = kept.Header;
+    scan.MZ = kept.MZ;
+    scan.Intensity = kept.Intensity;
+    return scan;
+  }
+  const std::string path = NarrowFileName();
+  FileStream stream(FileSource(*source_, *kept.Offset), kReadBufferBytes);
+  WQCommon::BinaryReader reader(stream);
+  try {
+    scan = ReadScan(reader, path);
+  } catch (const WQCommon::StreamError& error) {
+    throw WQCommon::StreamError("Cannot read " + path + ": " + error.what());
+  }
+  // The file was checked when it was opened; only a change written into it since can differ.
+  const Scan& header = kept.Header;
+  if (std::tie(scan.ScanNumber, scan.RetentionTime, scan.TuneRunIndex, scan.Centroided) !=
+      std::tie(header.ScanNumber, header.RetentionTime, header.TuneRunIndex, header.Centroided)) {
+    throw DataFileError("Scan " + Number(header.ScanNumber) + " of " + path +
+                        " changed after the file was opened.");
+  }
+  return scan;
 }
 
 std::uint32_t DataFile::AddTuneRun(const TuneRun& run) {
@@ -174,9 +250,15 @@ std::uint32_t DataFile::AddTuneRun(const TuneRun& run) {
 }
 
 void DataFile::AddScan(Scan scan) {
+  CheckScan(scan);
+  KeepScan(std::move(scan), std::nullopt);
+}
+
+void DataFile::CheckScan(const Scan& scan) const {
   const std::string where = "Scan " + Number(scan.ScanNumber) + " of " + NarrowFileName();
-  if (!scans_.empty() && scan.ScanNumber <= scans_.back().ScanNumber) {
-    throw DataFileError(where + " does not follow scan " + Number(scans_.back().ScanNumber) + ".");
+  if (!scans_.empty() && scan.ScanNumber <= scans_.back().Header.ScanNumber) {
+    throw DataFileError(where + " does not follow scan " + Number(scans_.back().Header.ScanNumber) +
+                        ".");
   }
   if (scan.TuneRunIndex >= tuneRuns_.size()) {
     throw DataFileError(where + " names tune run " + Number(scan.TuneRunIndex) +
@@ -200,7 +282,19 @@ void DataFile::AddScan(Scan scan) {
       scan.MZ.end()) {
     throw DataFileError(where + " has m/z values that do not ascend.");
   }
-  scans_.push_back(std::move(scan));
+}
+
+void DataFile::KeepScan(Scan scan, std::optional<std::uint64_t> offset) {
+  KeptScan kept;
+  kept.Header =
+      Scan{scan.ScanNumber, scan.RetentionTime, scan.TuneRunIndex, {}, {}, scan.Centroided};
+  kept.Total = std::accumulate(scan.Intensity.begin(), scan.Intensity.end(), 0.0);
+  kept.Offset = offset;
+  if (!offset) {
+    kept.MZ = std::move(scan.MZ);
+    kept.Intensity = std::move(scan.Intensity);
+  }
+  scans_.push_back(std::move(kept));
 }
 
 void DataFile::Save() const {
@@ -212,7 +306,7 @@ void DataFile::Save() const {
            << static_cast<std::uint32_t>(tuneRuns_.size());
     for (const TuneRun& run : tuneRuns_) WriteTuneRun(writer, run);
     writer << static_cast<std::uint32_t>(scans_.size());
-    for (const Scan& scan : scans_) WriteScan(writer, scan);
+    for (const KeptScan& kept : scans_) WriteScan(writer, ReadScanAt(kept));
     file.Commit();
   } catch (const WQPlatform::SaveError& error) {
     throw DataFileError("Cannot write data file " + path + ": " + error.what());
@@ -223,10 +317,10 @@ WQBL::ICObj DataFile::GenerateTIC() const {
   std::vector<double> times;
   std::vector<double> totals;
   std::vector<std::uint32_t> numbers;
-  for (const Scan& scan : scans_) {
-    times.push_back(scan.RetentionTime);
-    totals.push_back(std::accumulate(scan.Intensity.begin(), scan.Intensity.end(), 0.0));
-    numbers.push_back(scan.ScanNumber);
+  for (const KeptScan& kept : scans_) {
+    times.push_back(kept.Header.RetentionTime);
+    totals.push_back(kept.Total);
+    numbers.push_back(kept.Header.ScanNumber);
   }
   WQBL::ICObj chromatogram;
   chromatogram.AssignXAxis(std::move(times));
@@ -235,14 +329,14 @@ WQBL::ICObj DataFile::GenerateTIC() const {
   return chromatogram;
 }
 
-const Scan& DataFile::FindScan(std::uint32_t scanNumber) const {
+std::uint32_t DataFile::FindScan(std::uint32_t scanNumber) const {
   const auto found = std::lower_bound(
       scans_.begin(), scans_.end(), scanNumber,
-      [](const Scan& scan, std::uint32_t number) { return scan.ScanNumber < number; });
-  if (found == scans_.end() || found->ScanNumber != scanNumber) {
+      [](const KeptScan& kept, std::uint32_t number) { return kept.Header.ScanNumber < number; });
+  if (found == scans_.end() || found->Header.ScanNumber != scanNumber) {
     throw DataFileError("Scan " + Number(scanNumber) + " is not in " + NarrowFileName() + ".");
   }
-  return *found;
+  return static_cast<std::uint32_t>(found - scans_.begin());
 }
 
 std::string DataFile::NarrowFileName() const { return WQCommon::WQWideToNarrowStr(fileName_); }

@@ -30,8 +30,6 @@ enum class Format { None, MzML, MzXML, MGF };
 
 // A decompressed file may not grow beyond this; a larger one is taken for a hostile file.
 constexpr std::size_t kMaxInflatedBytes = std::size_t{1} << 31;
-// How far into a file its format must show.
-constexpr std::size_t kHeadBytes = 4096;
 
 bool IsGzip(const std::string& content) {
   return content.size() >= 2 && static_cast<unsigned char>(content[0]) == 0x1f &&
@@ -65,7 +63,7 @@ std::string Inflate(const std::string& compressed, const std::string& path) {
 // The format of uncompressed text, from its first bytes: the root element of an XML format, or
 // an MGF spectrum block or parameter line.
 Format FormatOf(const std::string& content) {
-  const std::string head = content.substr(0, kHeadBytes);
+  const std::string head = content.substr(0, kFormatHeadBytes);
   if (head.find('\0') != std::string::npos) return Format::None;
   const std::size_t start = head.find_first_not_of(" \t\r\n\xef\xbb\xbf");
   if (start == std::string::npos) return Format::None;

@@ -5,6 +5,7 @@
 
 #include <WQDataFile/DataFile.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -21,7 +22,11 @@ struct ImportedRun {
   std::map<int, std::uint32_t> SpectraPerMSLevel;
 };
 
-// True when `content` (the whole file) is gzip-compressed, mzML, mzXML or MGF text.
+// How far into a file its format must show.
+constexpr std::size_t kFormatHeadBytes = 4096;
+
+// True when `content` (the whole file, or its first kFormatHeadBytes) is gzip-compressed, mzML,
+// mzXML or MGF text.
 bool IsOpenFormat(const std::string& content);
 
 // Reads `content`, which IsOpenFormat accepted. Throws DataFileError naming `path` when the file

@@ -77,6 +77,23 @@ TEST_F(DataFileTest, SavedFileReadsBackAsWritten) {
   for (std::uint32_t i = 0; i < 3; ++i) EXPECT_EQ(Fields(read.QScan(i)), Fields(written.QScan(i)));
 }
 
+// A saved file is read scan by scan from the file it was opened from, which stays open: its TIC
+// is totalled while it is read, and its scans stay readable when the path is saved over.
+TEST_F(DataFileTest, SavedFileIsReadScanByScanFromTheFileItOpened) {
+  const std::wstring path = (directory_ / "run7.dat").wstring();
+  const CalDataFile written = SmallFile(path);
+  written.Save();
+  const CalDataFile read(path);
+  CalDataFile(path, L"Another run", 0, WQBL::Method()).Save();
+  const WQBL::ICObj tic = read.GenerateTIC();
+  EXPECT_EQ(tic.QXAxis(), written.GenerateTIC().QXAxis());
+  EXPECT_THAT(tic.QYValues(), ElementsAre(6.0, 12.0, 15.0));
+  EXPECT_THAT(tic.QScanNumbers(), ElementsAre(10u, 11u, 13u));
+  EXPECT_EQ(Fields(read.QScan(2)), Fields(written.QScan(2)));
+  EXPECT_THAT(read.GenerateAveragedSpectrum({13, 11}, WQBL::MZRange())->QYValues(),
+              ElementsAre(4.0, 6.5, 3.0));
+}
+
 TEST_F(DataFileTest, MissingFileOrFileOfAnotherVersionIsRefused) {
   const fs::path missing = directory_ / "absent.dat";
   EXPECT_THAT(

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +17,7 @@
 #include <random>
 #include <streambuf>
 #include <string_view>
+#include <utility>
 
 namespace WQPlatform {
 namespace {
@@ -222,6 +224,36 @@ std::optional<std::string> ReadFile(const std::string& path, std::size_t limit) 
     }
   }
   return content;
+}
+
+std::unique_ptr<ReadOnlyFile> ReadOnlyFile::Open(const std::string& path) {
+  const int descriptor = Ops().OpenForReading(path);
+  if (descriptor < 0) return nullptr;
+  std::unique_ptr<ReadOnlyFile> file(new ReadOnlyFile(path, descriptor, 0));
+  FileStatus status;
+  if (Ops().Status(descriptor, status) != 0) return nullptr;
+  if (!status.regular) throw ReadError("Cannot read " + path + ": not a regular file");
+  file->size_ = status.size;
+  return file;
+}
+
+ReadOnlyFile::ReadOnlyFile(std::string path, int descriptor, std::uint64_t size)
+    : path_(std::move(path)), descriptor_(descriptor), size_(size) {}
+
+ReadOnlyFile::~ReadOnlyFile() { Ops().Close(descriptor_); }
+
+std::size_t ReadOnlyFile::ReadAt(std::uint64_t offset, char* data, std::size_t size) const {
+  if (offset >= size_) return 0;
+  size = static_cast<std::size_t>(std::min<std::uint64_t>(size, size_ - offset));
+  std::size_t done = 0;
+  while (done < size) {
+    const long got = Ops().ReadAt(descriptor_, data + done, size - done, offset + done);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) throw ReadError("Cannot read " + path_ + ": " + std::strerror(errno));
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return done;
 }
 
 namespace {
@@ -452,6 +484,10 @@ int FileOps::Status(int descriptor, FileStatus& status) {
 
 long FileOps::Read(int descriptor, char* data, std::size_t size) {
   return static_cast<long>(read(descriptor, data, size));
+}
+
+long FileOps::ReadAt(int descriptor, char* data, std::size_t size, std::uint64_t offset) {
+  return static_cast<long>(pread(descriptor, data, size, static_cast<off_t>(offset)));
 }
 
 ScopedFileOps::ScopedFileOps(FileOps& ops) : previous_(currentOps) { currentOps = &ops; }

@@ -173,6 +173,21 @@ TEST_F(HostileFilesTest, ReadRefusesSpecialFilesWithoutWaiting) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
+// A run too large to read whole is opened for positional reads, under the same refusal.
+TEST_F(HostileFilesTest, OpenForPositionalReadsRefusesSpecialFilesWithoutWaiting) {
+  for (const std::string& kind :
+       MakeSpecialFiles([this](std::string name) { return Path(name); })) {
+    if (kind == "socket") {
+      EXPECT_FALSE(WQPlatform::ReadOnlyFile::Open(Path(kind)));
+      continue;
+    }
+    EXPECT_THAT([&] { WQPlatform::ReadOnlyFile::Open(Path(kind)); },
+                ThrowsMessage<WQPlatform::ReadError>(
+                    ::testing::StrEq("Cannot read " + Path(kind) + ": not a regular file")))
+        << kind;
+  }
+}
+
 TEST_F(HostileFilesTest, ReadRefusesAFileLargerThanItsKindBeforeReadingIt) {
   std::ofstream(Path("sparse.pref")).close();
   fs::resize_file(Path("sparse.pref"), std::uintmax_t{1} << 30);

@@ -8,6 +8,11 @@
 // scan number, retention time, tune run index, number of points, then every m/z value and every
 // intensity.
 //
+// A file of the library's own format is read scan by scan: opening it checks the whole file and
+// keeps what each scan is (its number, retention time, tune run, kind and intensity total) and
+// where it lies, and the file stays open; a scan's m/z values and intensities are read again from
+// the file whenever they are asked for. Memory therefore does not grow with the length of the run.
+//
 // A file can also be read from the open formats of the field: mzML (plain or gzip-compressed),
 // mzXML and MGF, told apart from the library's own format by their content. Such a file becomes a
 // run of its MS1 spectra (of all its peak lists for MGF, which has no survey scans), in file order:
@@ -29,9 +34,14 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+namespace WQPlatform {
+class ReadOnlyFile;
+}
 
 namespace WQDataFile {
 
@@ -67,7 +77,8 @@ class WQDATAFILE_EXPORT DataFile {
   // DataFileError when it cannot be opened, is of no supported format, has another file version,
   // is an open-format file that is truncated or malformed, or breaks the rules of AddScan;
   // WQCommon::StreamError naming the file when a file of the own format ends early or holds a
-  // count larger than the rest of it; and what reading the method throws.
+  // count larger than the rest of it; WQPlatform::ReadError when it is not a regular file; and what
+  // reading the method throws.
   explicit DataFile(const std::wstring& fileName);
 
   const std::wstring& QFileName() const { return fileName_; }
@@ -78,8 +89,10 @@ class WQDATAFILE_EXPORT DataFile {
   // Throws DataFileError for an index the file has no tune run for.
   const TuneRun& QTuneRun(std::uint32_t index) const;
   std::uint32_t QNumScanSpectra() const;
-  // The scan at `index` in scan order; throws DataFileError for an index beyond the last scan.
-  const Scan& QScan(std::uint32_t index) const;
+  // A copy of the scan at `index` in scan order, its arrays read from the file for a file read
+  // from disk. Throws DataFileError for an index beyond the last scan, and DataFileError or
+  // WQCommon::StreamError naming the file when the scan can no longer be read as it was.
+  Scan QScan(std::uint32_t index) const;
 
   // How many spectra of each MS level the file held: all its scans at level 1 for a file of the
   // library's own format; for an open format, also the spectra of other levels, which the file
@@ -95,7 +108,7 @@ class WQDATAFILE_EXPORT DataFile {
   void AddScan(Scan scan);
 
   // Writes the file to QFileName() as a whole, or not at all. Throws DataFileError when it cannot
-  // be written; an earlier file is then left as it was.
+  // be written; an earlier file is then left as it was. Also throws what QScan throws.
   void Save() const;
 
   // The total ion chromatogram: for each scan, its retention time, the sum of its intensities and
@@ -103,19 +116,39 @@ class WQDATAFILE_EXPORT DataFile {
   WQBL::ICObj GenerateTIC() const;
 
  protected:
-  // The scan with `scanNumber`; throws DataFileError when the file has none.
-  const Scan& FindScan(std::uint32_t scanNumber) const;
+  // The index of the scan with `scanNumber`; throws DataFileError when the file has none.
+  std::uint32_t FindScan(std::uint32_t scanNumber) const;
+  // The scan at `index` (which must exist) without its m/z values and intensities, which stay
+  // empty: nothing is read from the file.
+  const Scan& QScanHeader(std::uint32_t index) const { return scans_[index].Header; }
   std::string NarrowFileName() const;
 
  private:
-  void ReadOwnFormat(std::string content, const std::string& path);
+  // A scan as the object keeps it: the arrays of a scan added in memory, or where a scan of the
+  // file read from disk lies in it.
+  struct KeptScan {
+    Scan Header;  // without arrays
+    std::vector<double> MZ;
+    std::vector<double> Intensity;
+    std::optional<std::uint64_t> Offset;  // of its record in source_
+    double Total = 0.0;                   // the sum of its intensities
+  };
+
+  void ReadOwnFormat(const std::string& path);
+  // Throws DataFileError unless `scan` may follow the scans kept (the rules of AddScan).
+  void CheckScan(const Scan& scan) const;
+  // Keeps the checked `scan`: its arrays, or, when it was read from source_ at `offset`, where
+  // it lies.
+  void KeepScan(Scan scan, std::optional<std::uint64_t> offset);
+  Scan ReadScanAt(const KeptScan& kept) const;
 
   std::wstring fileName_;
   std::wstring description_;
   std::int64_t createTime_;
   WQBL::Method method_;
   std::vector<TuneRun> tuneRuns_;
-  std::vector<Scan> scans_;
+  std::vector<KeptScan> scans_;
+  std::shared_ptr<const WQPlatform::ReadOnlyFile> source_;  // the file read, kept open
   std::map<int, std::uint32_t> spectraPerLevel_;
 };
 

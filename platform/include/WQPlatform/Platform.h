@@ -64,6 +64,34 @@ constexpr std::size_t kDocumentSizeLimit = std::size_t{64} << 20;
 WQPLATFORM_EXPORT std::optional<std::string> ReadFile(const std::string& path,
                                                       std::size_t limit = kDocumentSizeLimit);
 
+// A regular file open for reading at any offset, for files too large to read whole; closed when
+// destroyed. It reads through the same file operations as ReadFile, and only the bytes the file
+// held when it was opened: a file that grows meanwhile is read as it was.
+class WQPLATFORM_EXPORT ReadOnlyFile {
+ public:
+  // Nothing when `path` is missing or cannot be opened. Throws ReadError when it is not a regular
+  // file (a FIFO or device is refused without being waited on).
+  static std::unique_ptr<ReadOnlyFile> Open(const std::string& path);
+  ~ReadOnlyFile();
+  ReadOnlyFile(const ReadOnlyFile&) = delete;
+  ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+  const std::string& Path() const { return path_; }
+  // The size in bytes when the file was opened.
+  std::uint64_t Size() const { return size_; }
+  // Reads up to `size` bytes from `offset` into `data` and gives how many it read: fewer only at
+  // Size(). Safe to call from several threads at once. Throws ReadError, naming the file, when the
+  // system cannot read it.
+  std::size_t ReadAt(std::uint64_t offset, char* data, std::size_t size) const;
+
+ private:
+  ReadOnlyFile(std::string path, int descriptor, std::uint64_t size);
+
+  std::string path_;
+  int descriptor_;
+  std::uint64_t size_;
+};
+
 // Raised by AtomicFile when a save cannot be made; the earlier file is then as it was.
 class WQPLATFORM_EXPORT SaveError : public std::runtime_error {
  public:
@@ -147,6 +175,8 @@ class WQPLATFORM_EXPORT FileOps {
   // fstat.
   virtual int Status(int descriptor, FileStatus& status);
   virtual long Read(int descriptor, char* data, std::size_t size);
+  // pread.
+  virtual long ReadAt(int descriptor, char* data, std::size_t size, std::uint64_t offset);
 };
 
 // Puts `ops` in place of the system's file operations until it is destroyed. For tests only; not
