@@ -5,12 +5,19 @@
 //   - List/Module/N: WQRepos::GetFileNames of "*.kem";
 //   - List/Baseline/N: readdir with a comparison of each name's end;
 //   - LoadPreference/Module: WQRepos::Preferences::QMZNoise, a small preference file;
-//   - LoadPreference/Baseline: open, fstat, read and a hand-written decoder of the same file.
+//   - LoadPreference/Baseline: open, fstat, read and a hand-written decoder of the same file;
+//   - LoadMethod/Module: WQRepos::LoadAcqMethod of a method of 3 periods, 9 items and 2 tunes;
+//   - LoadMethod/Baseline: open, fstat, read and a hand-written decoder of the same file, then the
+//     system configuration's polarity switch time read with pugixml, as the method's time-outs
+//     need it, and those time-outs completed.
 // Saves are timed on the wall clock: the wait for the disk is their cost.
+#include <WQBL/Method.h>
 #include <WQPlatform/Platform.h>
+#include <WQRepos/AcqMethods.h>
 #include <WQRepos/Config.h>
 #include <WQRepos/EntryPoints.h>
 #include <WQRepos/Preferences.h>
+#include <WQRepos/SystemConfiguration.h>
 #include <benchmark/benchmark.h>
 #include <dirent.h>
 #include <fcntl.h>
@@ -18,11 +25,15 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
+#include <pugixml.hpp>
 #include <string>
 #include <vector>
 
@@ -170,6 +181,166 @@ void LoadPreferenceBaseline(benchmark::State& state) {
   }
 }
 BENCHMARK(LoadPreferenceBaseline)->Name("LoadPreference/Baseline");
+
+// The whole file at `path` by open, fstat and read; nothing when it cannot be read.
+std::optional<std::string> ReadWhole(const std::string& path) {
+  const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (descriptor < 0) return std::nullopt;
+  struct stat status;
+  std::optional<std::string> content;
+  if (fstat(descriptor, &status) == 0) {
+    content.emplace(static_cast<std::size_t>(status.st_size), '\0');
+    if (::read(descriptor, content->data(), content->size()) != status.st_size) content.reset();
+  }
+  close(descriptor);
+  return content;
+}
+
+std::string NarrowDirectory(WQRepos::Config::DirTypes kind) {
+  WQRepos::Config config;
+  config.Refresh();
+  const std::wstring directory = config.QDirectory(kind);
+  return std::string(directory.begin(), directory.end());
+}
+
+// A stored method of three periods, the first of no fixed length, and the system configuration
+// its load reads; the paths of both files.
+struct StoredMethod {
+  std::string method;
+  std::string configuration;
+};
+
+const StoredMethod& MethodFiles() {
+  static const StoredMethod files = [] {
+    WQRepos::Initialize();
+    WQBL::Method method;
+    method.TimePeriods.resize(3);
+    method.TimePeriods[0].Duration = 0.0;
+    method.TimePeriods[0].NumLoops = 20;
+    for (WQBL::TimePeriod& period : method.TimePeriods) {
+      period.Items.resize(3);
+      period.Items[1].Kind = WQBL::SequenceItem::SIM;
+      period.Items[2].Polarity = WQCommon::Negative;
+      period.Items[2].TuneId = 2;
+    }
+    method.Tunes[1] = WQBL::TuneEntry(L"PositiveESI", WQCommon::Probes::ESI, WQCommon::Positive);
+    method.Tunes[2] = WQBL::TuneEntry(L"NegativeESI", WQCommon::Probes::ESI, WQCommon::Negative);
+    WQRepos::SaveAcqMethod(L"Bench", method);
+    WQRepos::SystemConfiguration configuration;
+    configuration.SystemName = L"Bench system";
+    configuration.PolaritySwitch = 0.25;
+    WQRepos::SaveSystemConfiguration(configuration);
+    return StoredMethod{NarrowDirectory(WQRepos::Config::AcqMethodDir) + "/Bench.kem",
+                        NarrowDirectory(WQRepos::Config::PrefsDir) + "/SystemConfiguration.xml"};
+  }();
+  return files;
+}
+
+void LoadMethodModule(benchmark::State& state) {
+  MethodFiles();
+  for (auto _ : state) benchmark::DoNotOptimize(WQRepos::LoadAcqMethod(L"Bench"));
+}
+BENCHMARK(LoadMethodModule)->Name("LoadMethod/Module");
+
+// A hand-written decoder of a method file: counts are trusted no further than the bytes left.
+class MethodDecoder {
+ public:
+  explicit MethodDecoder(const std::string& bytes)
+      : at_(reinterpret_cast<const unsigned char*>(bytes.data())), end_(at_ + bytes.size()) {}
+
+  std::optional<WQBL::Method> Read() {
+    WQBL::Method method;
+    std::uint32_t periods = 0;
+    if (!Take(kFileVersion) || !Take(kMethodVersion) || !Next(periods) || periods > Left() / 20)
+      return std::nullopt;
+    method.TimePeriods.resize(periods);
+    for (WQBL::TimePeriod& period : method.TimePeriods) {
+      std::uint32_t items = 0;
+      if (!Next(period.Duration) || !Next(period.NumLoops) || !Next(period.Timeout) ||
+          !Next(items) || items > Left() / 48)
+        return std::nullopt;
+      period.Items.resize(items);
+      for (WQBL::SequenceItem& item : period.Items) {
+        std::int32_t kind = 0, polarity = 0;
+        if (!Next(kind) || !Next(item.StartMZ) || !Next(item.EndMZ) || !Next(item.DwellTime) ||
+            !Next(item.Duration) || !Next(polarity) || !Next(item.TuneId))
+          return std::nullopt;
+        item.Kind = static_cast<WQBL::SequenceItem::ItemKinds>(kind);
+        item.Polarity = static_cast<WQCommon::PolarityTypes>(polarity);
+      }
+    }
+    std::uint32_t tunes = 0;
+    if (!Next(tunes) || tunes > Left() / 16) return std::nullopt;
+    for (std::uint32_t i = 0; i < tunes; ++i) {
+      std::uint32_t id = 0, length = 0;
+      std::int32_t probe = 0, polarity = 0;
+      if (!Next(id) || !Next(length) || length > Left() / 2) return std::nullopt;
+      std::wstring name(length, L'\0');
+      for (wchar_t& character : name) {
+        std::uint32_t unit = at_[0] | at_[1] << 8;
+        at_ += 2;
+        character = static_cast<wchar_t>(unit);
+      }
+      if (!Next(probe) || !Next(polarity)) return std::nullopt;
+      method.Tunes.emplace(
+          id, WQBL::TuneEntry(std::move(name), static_cast<WQCommon::Probes::ProbeTypes>(probe),
+                              static_cast<WQCommon::PolarityTypes>(polarity)));
+    }
+    return method;
+  }
+
+ private:
+  static constexpr std::uint32_t kFileVersion = 1;
+  static constexpr std::uint32_t kMethodVersion = 1;
+
+  std::size_t Left() const { return static_cast<std::size_t>(end_ - at_); }
+
+  template <typename Value>
+  bool Next(Value& value) {
+    if (Left() < sizeof(Value)) return false;
+    value = Decode<Value>(at_);
+    return true;
+  }
+
+  bool Take(std::uint32_t expected) {
+    std::uint32_t value = 0;
+    return Next(value) && value == expected;
+  }
+
+  const unsigned char* at_;
+  const unsigned char* end_;
+};
+
+// The polarity switch time of the stored system configuration, read with pugixml.
+std::optional<double> PolaritySwitch(const std::string& path) {
+  const std::optional<std::string> content = ReadWhole(path);
+  pugi::xml_document document;
+  if (!content || !document.load_buffer(content->data(), content->size())) return std::nullopt;
+  const char* text = document.child("SystemConfiguration").child("PolaritySwitch").child_value();
+  return std::strtod(text, nullptr);
+}
+
+void LoadMethodBaseline(benchmark::State& state) {
+  const StoredMethod& files = MethodFiles();
+  for (auto _ : state) {
+    const std::optional<std::string> bytes = ReadWhole(files.method);
+    std::optional<WQBL::Method> method;
+    if (bytes) method = MethodDecoder(*bytes).Read();
+    const std::optional<double> polaritySwitch = PolaritySwitch(files.configuration);
+    if (!method || !polaritySwitch) {
+      state.SkipWithError("cannot read the method");
+      return;
+    }
+    for (WQBL::TimePeriod& period : method->TimePeriods) {
+      if (period.Duration >= 1e-7) continue;
+      double seconds = 0.0;
+      for (const WQBL::SequenceItem& item : period.Items) seconds += item.Duration;
+      period.Timeout = static_cast<std::uint32_t>(std::ceil(period.NumLoops * seconds * 1000.0));
+    }
+    benchmark::DoNotOptimize(method);
+  }
+}
+BENCHMARK(LoadMethodBaseline)->Name("LoadMethod/Baseline");
 
 }  // namespace
 

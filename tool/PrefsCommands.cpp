@@ -201,8 +201,7 @@ template <typename Record>
 void ReadFileStrictly(const std::string& path) {
   std::optional<std::string> content = WQPlatform::ReadFile(path);
   if (!content) throw std::runtime_error("it cannot be opened");
-  std::istringstream stream(std::move(*content));
-  WQCommon::BinaryReader reader(stream);
+  WQCommon::BinaryReader reader(content->data(), content->size());
   std::uint32_t version = 0;
   reader >> version;
   if (version != kPreferenceFileVersion)

@@ -56,15 +56,25 @@ void BinaryWriter::WriteBytes(const void* data, std::size_t size) {
   out_.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
 }
 
-BinaryReader::BinaryReader(std::istream& in) : in_(in) {}
+BinaryReader::BinaryReader(const void* data, std::size_t size)
+    : next_(static_cast<const unsigned char*>(data)), left_(size) {}
 
-void BinaryReader::ReadBytes(void* data, std::size_t size) {
-  in_.read(static_cast<char*>(data), static_cast<std::streamsize>(size));
-  const auto got = static_cast<std::size_t>(in_.gcount());
-  if (got < size) {
-    throw StreamError("Binary stream ended early: a value needs " + std::to_string(size) +
-                      " bytes, " + std::to_string(got) + " remain");
-  }
+BinaryReader::BinaryReader(std::istream& in) : in_(&in) {}
+
+namespace {
+
+StreamError EndedEarly(std::size_t needed, std::size_t got) {
+  return StreamError("Binary stream ended early: a value needs " + std::to_string(needed) +
+                     " bytes, " + std::to_string(got) + " remain");
+}
+
+}  // namespace
+
+void BinaryReader::ReadBytesChecked(void* data, std::size_t size) {
+  if (in_ == nullptr) throw EndedEarly(size, left_);
+  in_->read(static_cast<char*>(data), static_cast<std::streamsize>(size));
+  const auto got = static_cast<std::size_t>(in_->gcount());
+  if (got < size) throw EndedEarly(size, got);
 }
 
 void BinaryReader::CheckCount(std::uint64_t count, std::size_t minItemBytes) {
@@ -78,11 +88,12 @@ void BinaryReader::CheckCount(std::uint64_t count, std::size_t minItemBytes) {
 }
 
 std::uint64_t BinaryReader::Remaining() {
-  const std::istream::pos_type current = in_.tellg();
+  if (in_ == nullptr) return left_;
+  const std::istream::pos_type current = in_->tellg();
   if (current == std::istream::pos_type(-1)) return 0;
-  in_.seekg(0, std::ios::end);
-  const std::istream::pos_type end = in_.tellg();
-  in_.seekg(current);
+  in_->seekg(0, std::ios::end);
+  const std::istream::pos_type end = in_->tellg();
+  in_->seekg(current);
   if (end == std::istream::pos_type(-1) || end < current) return 0;
   return static_cast<std::uint64_t>(end - current);
 }
@@ -156,8 +167,11 @@ BinaryReader& operator>>(BinaryReader& reader, std::wstring& value) {
   std::uint32_t length = 0;
   reader >> length;
   reader.CheckCount(length, 2);
+  std::vector<unsigned char> bytes(std::size_t{length} * 2);
+  reader.ReadBytes(bytes.data(), bytes.size());
   std::u16string units(length, u'\0');
-  for (char16_t& unit : units) unit = static_cast<char16_t>(ReadLittleEndian<2>(reader));
+  for (std::size_t i = 0; i < units.size(); ++i)
+    units[i] = static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
   value = WQUtf16ToWide(units);
   return reader;
 }

@@ -2,6 +2,8 @@
 #include <WQCommon/Text.h>
 
 #include <array>
+#include <iterator>
+#include <string_view>
 
 namespace WQCommon {
 
@@ -9,6 +11,8 @@ namespace {
 
 constexpr std::array<const wchar_t*, 4> kProbeNames = {L"ESI", L"APCI", L"ESCi", L"APPI"};
 constexpr std::array<const wchar_t*, 2> kPolarityNames = {L"Positive", L"Negative"};
+
+static_assert(kProbeNames.size() <= 10, "a probe's id is a single digit");
 
 bool IsProbe(int value) { return value >= 0 && value < static_cast<int>(kProbeNames.size()); }
 
@@ -23,9 +27,14 @@ std::wstring Probes::GetNameNoId(ProbeTypes probe) {
 }
 
 int Probes::GetId(const std::wstring& name) {
+  // Compared in place, as documents are read often: "<name>" or "<name> (<id>)".
+  const std::wstring_view text = name;
   for (int id = 0; IsProbe(id); ++id) {
-    const auto probe = static_cast<ProbeTypes>(id);
-    if (name == GetNameNoId(probe) || name == GetName(probe)) return id;
+    const std::wstring_view plain = kProbeNames[id];
+    if (text.substr(0, plain.size()) != plain) continue;
+    const wchar_t withId[] = {L' ', L'(', static_cast<wchar_t>(L'0' + id), L')'};
+    const std::wstring_view rest = text.substr(plain.size());
+    if (rest.empty() || rest == std::wstring_view(withId, std::size(withId))) return id;
   }
   return -1;
 }

@@ -1,8 +1,10 @@
 #include <WQCommon/Text.h>
 
+#include <algorithm>
 #include <boost/locale/utf.hpp>
 #include <cstdint>
 #include <iterator>
+#include <string_view>
 #include <type_traits>
 
 namespace WQCommon {
@@ -22,10 +24,17 @@ utf::code_point ValidOrReplacement(wchar_t character) {
 
 template <typename Unit, typename Output>
 Output EncodeWide(const std::wstring& text) {
+  // Most text is ASCII, whose characters are their own units: that part is copied in one go.
+  const auto ascii = std::find_if(text.begin(), text.end(), [](wchar_t character) {
+    return static_cast<std::uint32_t>(character) >= 0x80;
+  });
   Output encoded;
   encoded.reserve(text.size());
+  encoded.resize(static_cast<std::size_t>(ascii - text.begin()));
+  std::transform(text.begin(), ascii, encoded.begin(),
+                 [](wchar_t character) { return static_cast<Unit>(character); });
   auto out = std::back_inserter(encoded);
-  for (const wchar_t character : text) {
+  for (const wchar_t character : std::wstring_view(text).substr(encoded.size())) {
     if (static_cast<std::uint32_t>(character) < 0x80) {
       encoded.push_back(static_cast<Unit>(character));
     } else {
@@ -40,9 +49,12 @@ Output EncodeWide(const std::wstring& text) {
 template <typename Unit>
 std::wstring DecodeToWide(const std::basic_string<Unit>& text) {
   using Traits = utf::utf_traits<Unit>;
-  std::wstring decoded;
+  auto position = std::find_if(text.begin(), text.end(), [](Unit unit) {
+    return static_cast<std::make_unsigned_t<Unit>>(unit) >= 0x80;
+  });
+  // The ASCII start of the text, its units being its characters, is copied in one go.
+  std::wstring decoded(text.begin(), position);
   decoded.reserve(text.size());
-  auto position = text.begin();
   while (position != text.end()) {
     // A unit below 0x80 is a whole character in UTF-8 and UTF-16 alike: most text is only these.
     const auto unit = static_cast<std::make_unsigned_t<Unit>>(*position);

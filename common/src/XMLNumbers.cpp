@@ -22,9 +22,16 @@ std::wstring PrintfText(double value, std::chars_format format, int precision) {
   return std::wstring(buffer, result.ptr);
 }
 
-std::wistringstream ClassicStream(const std::wstring& text) {
-  std::wistringstream stream(text);
-  stream.imbue(std::locale::classic());
+// A stream over `text` in the classic locale. Making a stream and its locale costs more than the
+// parse, so each thread reuses one; a caller is done with it before it asks for it again.
+std::wistringstream& ClassicStream(const std::wstring& text) {
+  thread_local std::wistringstream stream = [] {
+    std::wistringstream classic;
+    classic.imbue(std::locale::classic());
+    return classic;
+  }();
+  stream.clear();
+  stream.str(text);
   return stream;
 }
 
@@ -52,7 +59,7 @@ std::wstring DecimalText(std::int32_t value) {
 
 template <typename Number>
 Number ParseWholeNumber(const std::wstring& text, const std::string& owner) {
-  std::wistringstream stream = ClassicStream(text);
+  std::wistringstream& stream = ClassicStream(text);
   Number value{};
   stream >> value;
   if (stream.fail() || !(stream >> std::ws).eof())
@@ -76,7 +83,7 @@ void ReadWholeNumberOrKeep(const std::wstring& text, double& value) {
 
 template <typename Number>
 void ReadLeadingNumberOrKeep(const std::wstring& text, Number& value) {
-  std::wistringstream stream = ClassicStream(text);
+  std::wistringstream& stream = ClassicStream(text);
   Number number{};
   if (stream >> number) value = number;
 }

@@ -116,6 +116,8 @@ TEST(BinaryStream, StreamEndingEarlyIsRefusedBeforeAllocating) {
     std::stringstream stream = StreamOf(bytes);
     BinaryReader reader(stream);
     EXPECT_THAT([&] { read(reader); }, ThrowsMessage<StreamError>(StrEq(message)));
+    BinaryReader inMemory(bytes.data(), bytes.size());
+    EXPECT_THAT([&] { read(inMemory); }, ThrowsMessage<StreamError>(StrEq(message)));
   }
 }
 

@@ -1,7 +1,6 @@
 #include <WQBL/CurveEval.h>
 
 #include <iterator>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 
@@ -120,8 +119,8 @@ void CurveEval::Serialize(WQCommon::XMLParser& parser) {
   if (!parser.StartNode(L"CurveEval"))
     throw WQCommon::XMLResultException(WQCommon::kMissingElementCode, L"CurveEval");
   const Kinds kind = KindNamed(RequiredText(parser, L"Kind"));
-  std::istringstream bytes(BytesOfText(RequiredText(parser, L"Params")));
-  WQCommon::BinaryReader reader(bytes);
+  const std::string bytes = BytesOfText(RequiredText(parser, L"Params"));
+  WQCommon::BinaryReader reader(bytes.data(), bytes.size());
   Params params = kParamsReaders[kind](reader);
   if (reader.Remaining() != 0) throw std::runtime_error("Invalid CurveEval parameters.");
   parser.EndNode();

@@ -151,15 +151,22 @@ std::optional<std::string_view> SuffixOnly(const std::string& pattern) {
 
 std::vector<std::string> ListDirectory(const std::string& directory, const std::string& pattern) {
   std::vector<std::string> names;
+  VisitDirectory(directory, pattern, [&names](std::string_view name) { names.emplace_back(name); });
+  return names;
+}
+
+bool VisitDirectory(const std::string& directory, const std::string& pattern,
+                    const std::function<void(std::string_view name)>& visit) {
   std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(directory.c_str()), closedir);
-  if (!dir) return names;
+  if (!dir) return false;
   const std::optional<std::string_view> suffix = SuffixOnly(pattern);
   while (const dirent* entry = readdir(dir.get())) {
+    const std::string_view name = entry->d_name;
     const bool matches =
-        suffix ? EndsWith(entry->d_name, *suffix) : fnmatch(pattern.c_str(), entry->d_name, 0) == 0;
-    if (matches) names.emplace_back(entry->d_name);
+        suffix ? EndsWith(name, *suffix) : fnmatch(pattern.c_str(), entry->d_name, 0) == 0;
+    if (matches) visit(name);
   }
-  return names;
+  return true;
 }
 
 bool IsListableDirectory(const std::string& path) {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
 
 #include "frame/Repository.h"
 
@@ -124,7 +125,11 @@ std::uint16_t Config::QHostPort() const { return port_; }
 std::wstring Config::QDirectory(DirTypes kind) const {
   const auto index = static_cast<unsigned>(kind);
   if (index > AutotuneDir) throw std::runtime_error("Unknown directory type.");
-  return baseDirectory_ + Separator() + kSubdirectories[index];
+  const std::wstring_view subdirectory = kSubdirectories[index];
+  std::wstring directory;
+  directory.reserve(baseDirectory_.size() + 1 + subdirectory.size());
+  directory.append(baseDirectory_).append(Separator()).append(subdirectory);
+  return directory;
 }
 
 }  // namespace WQRepos

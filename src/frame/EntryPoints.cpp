@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <string_view>
 #include <utility>
 
 #include "frame/Files.h"
@@ -74,19 +75,29 @@ std::wstring QAutoTuneScriptFileName() {
   return RepositoryPath(Config::AutotuneDir, L"Autotune.xml");
 }
 
+namespace {
+
+// The listed file's name up to its last full stop, as wide text. A full stop is never part of a
+// longer UTF-8 sequence, so the narrow name is cut first; a name of ASCII characters only, as
+// stored names nearly always are, is widened straight into its one allocation.
+std::wstring NameWithoutExtension(std::string_view entry) {
+  const std::string_view name = entry.substr(0, std::min(entry.rfind('.'), entry.size()));
+  const bool ascii = std::all_of(name.begin(), name.end(),
+                                 [](char byte) { return static_cast<unsigned char>(byte) < 0x80; });
+  return ascii ? std::wstring(name.begin(), name.end())
+               : WQCommon::WQNarrowToWideStr(std::string(name));
+}
+
+}  // namespace
+
 std::vector<std::wstring> GetFileNames(const std::wstring& pattern) {
   const auto cut = pattern.rfind(Separator());
   const std::wstring directory = cut == std::wstring::npos ? L"." : pattern.substr(0, cut);
   const std::wstring filePattern = cut == std::wstring::npos ? pattern : pattern.substr(cut + 1);
-  const std::vector<std::string> entries =
-      WQPlatform::ListDirectory(NativePath(directory), NativePath(filePattern));
   std::vector<std::wstring> names;
-  names.reserve(entries.size());
-  for (const std::string& entry : entries) {
-    std::wstring name = WQCommon::WQNarrowToWideStr(entry);
-    name.resize(std::min(name.rfind(L'.'), name.size()));
-    names.push_back(std::move(name));
-  }
+  WQPlatform::VisitDirectory(
+      NativePath(directory), NativePath(filePattern),
+      [&names](std::string_view entry) { names.push_back(NameWithoutExtension(entry)); });
   return names;
 }
 

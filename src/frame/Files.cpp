@@ -3,8 +3,6 @@
 #include <WQCommon/Text.h>
 #include <WQPlatform/Platform.h>
 
-#include <boost/iostreams/device/array.hpp>
-#include <boost/iostreams/stream.hpp>
 #include <memory>
 #include <stdexcept>
 
@@ -36,13 +34,15 @@ void SaveBinaryFile(const std::wstring& path, const std::string& failure,
   });
 }
 
-bool ReadBinaryFile(const std::wstring& path,
-                    const std::function<void(WQCommon::BinaryReader&)>& read) {
+namespace {
+
+// Decodes the file at `path` through `read` straight from the bytes read; false when the file
+// cannot be opened. A template, as loads are frequent and small: no std::function per layer.
+template <typename Read>
+bool DecodeFile(const std::wstring& path, const Read& read) {
   const auto content = WQPlatform::ReadFile(NativePath(path));
   if (!content) return false;
-  // Read in place, without a copy of the file's bytes.
-  boost::iostreams::stream<boost::iostreams::array_source> stream(content->data(), content->size());
-  WQCommon::BinaryReader reader(stream);
+  WQCommon::BinaryReader reader(content->data(), content->size());
   try {
     read(reader);
   } catch (const WQCommon::StreamError& error) {
@@ -51,10 +51,17 @@ bool ReadBinaryFile(const std::wstring& path,
   return true;
 }
 
+}  // namespace
+
+bool ReadBinaryFile(const std::wstring& path,
+                    const std::function<void(WQCommon::BinaryReader&)>& read) {
+  return DecodeFile(path, read);
+}
+
 bool ReadVersionedFile(const std::wstring& path, FileVersions accepted,
                        const std::function<std::string(std::uint32_t version)>& versionError,
                        const std::function<void(WQCommon::BinaryReader&, std::uint32_t)>& read) {
-  return ReadBinaryFile(path, [&](WQCommon::BinaryReader& reader) {
+  return DecodeFile(path, [&](WQCommon::BinaryReader& reader) {
     std::uint32_t version = 0;
     reader >> version;
     if (version < accepted.Oldest || version > accepted.Newest)
@@ -63,11 +70,10 @@ bool ReadVersionedFile(const std::wstring& path, FileVersions accepted,
   });
 }
 
-bool ReadVersionedFile(const std::wstring& path, FileVersions accepted,
-                       const std::string& versionError,
+bool ReadVersionedFile(const std::wstring& path, FileVersions accepted, const char* versionError,
                        const std::function<void(WQCommon::BinaryReader&, std::uint32_t)>& read) {
   return ReadVersionedFile(
-      path, accepted, [&versionError](std::uint32_t) { return versionError; }, read);
+      path, accepted, [versionError](std::uint32_t) { return std::string(versionError); }, read);
 }
 
 }  // namespace WQRepos

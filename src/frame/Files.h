@@ -43,8 +43,7 @@ bool ReadVersionedFile(const std::wstring& path, FileVersions accepted,
                        const std::function<void(WQCommon::BinaryReader&, std::uint32_t)>& read);
 
 // ReadVersionedFile with the same text, `versionError`, for every version it refuses.
-bool ReadVersionedFile(const std::wstring& path, FileVersions accepted,
-                       const std::string& versionError,
+bool ReadVersionedFile(const std::wstring& path, FileVersions accepted, const char* versionError,
                        const std::function<void(WQCommon::BinaryReader&, std::uint32_t)>& read);
 
 }  // namespace WQRepos

@@ -19,7 +19,10 @@ std::wstring Separator() { return std::wstring(1, static_cast<wchar_t>(WQPlatfor
 
 std::wstring RepositoryPath(Config::DirTypes kind, const std::wstring& name,
                             const std::wstring& extension) {
-  return theConfig.QDirectory(kind) + Separator() + name + extension;
+  std::wstring path = theConfig.QDirectory(kind);
+  path.reserve(path.size() + 1 + name.size() + extension.size());
+  path.append(1, static_cast<wchar_t>(WQPlatform::kSeparator)).append(name).append(extension);
+  return path;
 }
 
 namespace {
@@ -28,8 +31,9 @@ namespace {
 std::string UnsafeNameReason(const std::wstring& name) {
   if (name.find(L'\0') != std::wstring::npos) return "the name holds a NUL character";
   const std::wstring separator = Separator();
-  const std::string quoted = "the name \"" + WQCommon::WQWideToNarrowStr(name) + "\"";
-  if (name.compare(0, separator.size(), separator) == 0) return quoted + " is an absolute path";
+  // Built only for a name refused: names are checked on every load.
+  const auto quoted = [&name] { return "the name \"" + WQCommon::WQWideToNarrowStr(name) + "\""; };
+  if (name.compare(0, separator.size(), separator) == 0) return quoted() + " is an absolute path";
   int depth = 0;
   std::size_t start = 0;
   for (;;) {
@@ -39,7 +43,7 @@ std::string UnsafeNameReason(const std::wstring& name) {
       --depth;
     else if (!part.empty() && part != L".")
       ++depth;
-    if (depth < 0) return quoted + " leads outside its directory";
+    if (depth < 0) return quoted() + " leads outside its directory";
     if (end == std::wstring::npos) return {};
     start = end + separator.size();
   }

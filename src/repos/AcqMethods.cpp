@@ -61,7 +61,9 @@ void SaveAcqMethod(const std::wstring& name, const WQBL::Method& method) {
 
 WQBL::Method LoadAcqMethod(const std::wstring& name) {
   const std::wstring path = RepositoryPath(Config::AcqMethodDir, name, kMethodExtension);
-  RefuseUnsafeName(name, "Unable to open acquisition method file" + InParentheses(path));
+  // The message is built only for a name refused: methods are loaded often.
+  if (!IsSafeName(name))
+    RefuseUnsafeName(name, "Unable to open acquisition method file" + InParentheses(path));
   return LoadFullyQualifiedAcqMethod(path);
 }
 
@@ -69,7 +71,7 @@ WQBL::Method LoadFullyQualifiedAcqMethod(const std::wstring& path) {
   WQBL::Method method;
   const bool opened = ReadVersionedFile(
       path, FileVersions::Only(kMethodFileVersion),
-      "Invalid acquisition method file" + InParentheses(path),
+      [&path](std::uint32_t) { return "Invalid acquisition method file" + InParentheses(path); },
       [&method](WQCommon::BinaryReader& reader, std::uint32_t) { reader >> method; });
   if (!opened)
     throw std::runtime_error("Unable to open acquisition method file" + InParentheses(path));

@@ -86,12 +86,13 @@ TEST_F(EntryPointsTest, MissingDiagnosticStyleSheetIsReported) {
 }
 
 TEST_F(EntryPointsTest, ListingCutsNamesBeforeTheirLastFullStop) {
-  for (const char* name : {"a.b.ket", "c.ket", "d.kem", "e.ket.bak", "noext"})
+  for (const char* name :
+       {"a.b.ket", "c.ket", "d.kem", "e.ket.bak", "noext", u8"Grüße.ket", "f\xFF.ket"})
     WriteBytes(Dir("Tunes") / name, "");
   EXPECT_THAT(WQRepos::GetFileNames(Wide(Dir("Tunes") / "*.ket")),
-              UnorderedElementsAre(L"a.b", L"c"));
+              UnorderedElementsAre(L"a.b", L"c", L"Grüße", L"f\xFFFD"));
   EXPECT_THAT(WQRepos::GetFileNames(Wide(Dir("Tunes") / "*.ket*")),
-              UnorderedElementsAre(L"a.b", L"c", L"e.ket"));
+              UnorderedElementsAre(L"a.b", L"c", L"e.ket", L"Grüße", L"f\xFFFD"));
   EXPECT_THAT(WQRepos::GetFileNames(Wide(Dir("Tunes") / "n*")), UnorderedElementsAre(L"noext"));
   EXPECT_THAT(WQRepos::GetFileNames(Wide(Dir("Missing") / "*.ket")), IsEmpty());
 }

@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <iosfwd>
 #include <stdexcept>
 #include <string>
@@ -58,25 +59,41 @@ class WQCOMMON_EXPORT BinaryWriter {
   std::ostream& out_;
 };
 
-// Reads values from a narrow input stream that the caller owns. Every read either completes or
-// throws StreamError; a reader never hands back a value made up of missing bytes.
+// Reads values from bytes in memory, or from a narrow input stream that the caller owns. Every
+// read either completes or throws StreamError; a reader never hands back a value made up of
+// missing bytes.
 class WQCOMMON_EXPORT BinaryReader {
  public:
+  // Decodes the `size` bytes at `data` through a cursor, checking each read and count against the
+  // bytes left. The bytes are not copied: the caller keeps them alive and unchanged meanwhile.
+  BinaryReader(const void* data, std::size_t size);
+  // Decodes from `in` as it is read, a value at a time, for content not held in memory. Remaining()
+  // and CheckCount() need a seekable stream, as file and string streams are.
   explicit BinaryReader(std::istream& in);
 
   // Reads exactly `size` bytes or throws StreamError.
-  void ReadBytes(void* data, std::size_t size);
+  void ReadBytes(void* data, std::size_t size) {
+    // Inline: fixed-size values from memory come down to a load and a compare.
+    if (in_ != nullptr || size > left_) return ReadBytesChecked(data, size);
+    if (size != 0) std::memcpy(data, next_, size);
+    next_ += size;
+    left_ -= size;
+  }
 
   // Throws StreamError unless `count` items of at least `minItemBytes` bytes each fit into what is
-  // left of the stream. Callers check every count read from a file before they size anything by it.
+  // left of the input. Callers check every count read from a file before they size anything by it.
   void CheckCount(std::uint64_t count, std::size_t minItemBytes);
 
-  // The number of bytes left in the stream (the stream must be seekable, as file and string
-  // streams are).
+  // The number of bytes left in the input.
   std::uint64_t Remaining();
 
  private:
-  std::istream& in_;
+  // ReadBytes from the stream, or for more bytes than are left.
+  void ReadBytesChecked(void* data, std::size_t size);
+
+  const unsigned char* next_ = nullptr;
+  std::size_t left_ = 0;
+  std::istream* in_ = nullptr;
 };
 
 WQCOMMON_EXPORT BinaryWriter& operator<<(BinaryWriter& writer, bool value);

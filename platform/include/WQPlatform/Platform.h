@@ -8,11 +8,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <ostream>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace WQPlatform {
@@ -42,6 +44,10 @@ WQPLATFORM_EXPORT bool RemoveFile(const std::string& path);
 // read.
 WQPLATFORM_EXPORT std::vector<std::string> ListDirectory(const std::string& directory,
                                                          const std::string& pattern);
+// ListDirectory without a copy of each name: calls `visit` with each matching name, which is
+// valid during the call only. False, calling nothing, when the directory cannot be read.
+WQPLATFORM_EXPORT bool VisitDirectory(const std::string& directory, const std::string& pattern,
+                                      const std::function<void(std::string_view name)>& visit);
 // True when `path` is a directory whose entries this process may list.
 WQPLATFORM_EXPORT bool IsListableDirectory(const std::string& path);
 // True when `path` itself is a symbolic link, wherever it leads.
