@@ -64,7 +64,9 @@ TEST_F(EntryPointsTest, NamingRecordVersionsZeroAndOneAreReadAndLaterOnesRefused
               ThrowsMessage<std::runtime_error>("Unknown DataFileNameInfo version."));
 }
 
-TEST_F(EntryPointsTest, DiagnosticStyleSheetIsChosenByProbeKind) {
+TEST_F(EntryPointsTest, DiagnosticStyleSheetIsChosenByProbeKindOrReportedMissing) {
+  EXPECT_THAT([] { WQRepos::QDiagnosticXSL(WQCommon::Probes::APCI); },
+              ThrowsMessage<std::runtime_error>("Unable to load diagnostic xsl file."));
   struct Sheets {
     Sheets() {
       WriteBytes(LibraryFolder() / "Diagnostic.xsl", "<sheet kind=\"general\"/>");
@@ -78,11 +80,6 @@ TEST_F(EntryPointsTest, DiagnosticStyleSheetIsChosenByProbeKind) {
   EXPECT_THAT(WQRepos::QDiagnosticXSL(WQCommon::Probes::APCI), HasSubstr(L"apci"));
   EXPECT_THAT(WQRepos::QDiagnosticXSL(WQCommon::Probes::ESI), HasSubstr(L"general"));
   EXPECT_THAT(WQRepos::QDiagnosticXSL(WQCommon::Probes::ESCi), HasSubstr(L"general"));
-}
-
-TEST_F(EntryPointsTest, MissingDiagnosticStyleSheetIsReported) {
-  EXPECT_THAT([] { WQRepos::QDiagnosticXSL(WQCommon::Probes::APCI); },
-              ThrowsMessage<std::runtime_error>("Unable to load diagnostic xsl file."));
 }
 
 TEST_F(EntryPointsTest, ListingCutsNamesBeforeTheirLastFullStop) {
