@@ -1,6 +1,7 @@
 #include <WQCommon/Binary.h>
 #include <WQCommon/Text.h>
 
+#include <algorithm>
 #include <cstring>
 #include <istream>
 #include <ostream>
@@ -161,6 +162,22 @@ BinaryReader& operator>>(BinaryReader& reader, double& value) {
   const std::uint64_t bits = ReadLittleEndian<8>(reader);
   std::memcpy(&value, &bits, sizeof value);
   return reader;
+}
+
+void ReadDoubles(BinaryReader& reader, double* values, std::size_t count) {
+  constexpr std::size_t kBlock = 512;
+  unsigned char bytes[kBlock * sizeof(double)];
+  while (count != 0) {
+    const std::size_t block = std::min(count, kBlock);
+    reader.ReadBytes(bytes, block * sizeof(double));
+    for (std::size_t i = 0; i < block; ++i) {
+      std::uint64_t bits = 0;
+      for (std::size_t b = 0; b < sizeof bits; ++b)
+        bits |= std::uint64_t{bytes[i * sizeof bits + b]} << (8 * b);
+      std::memcpy(values++, &bits, sizeof bits);
+    }
+    count -= block;
+  }
 }
 
 BinaryReader& operator>>(BinaryReader& reader, std::wstring& value) {

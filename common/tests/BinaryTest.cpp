@@ -99,6 +99,25 @@ TEST(BinaryStream, ReadingToleratesOddBoolsAndLoneSurrogates) {
   EXPECT_EQ(Read<std::wstring>(reader), L"\xFFFD!");
 }
 
+// Blocks of 512: a list of more than two blocks, from a stream and from memory, reads as the same
+// doubles read one at a time would.
+TEST(BinaryStream, DoublesReadInBlocksAreTheDoublesWritten) {
+  std::vector<double> written(1500);
+  for (std::size_t i = 0; i < written.size(); ++i) written[i] = -1.0 / (3.0 + i);
+  std::stringstream stream;
+  BinaryWriter writer(stream);
+  for (const double value : written) writer << value;
+  const std::string bytes = stream.str();
+  BinaryReader fromStream(stream);
+  BinaryReader fromMemory(bytes.data(), bytes.size());
+  for (BinaryReader* reader : {&fromStream, &fromMemory}) {
+    std::vector<double> read(written.size());
+    ReadDoubles(*reader, read.data(), read.size());
+    EXPECT_EQ(read, written);
+    EXPECT_THROW(ReadDoubles(*reader, read.data(), 1), StreamError);
+  }
+}
+
 TEST(BinaryStream, StreamEndingEarlyIsRefusedBeforeAllocating) {
   const struct {
     std::vector<unsigned char> bytes;

@@ -105,7 +105,7 @@ TuneRun ReadTuneRun(WQCommon::BinaryReader& reader, const std::string& file) {
 
 std::vector<double> ReadValues(WQCommon::BinaryReader& reader, std::uint32_t count) {
   std::vector<double> values(count);
-  for (double& value : values) reader >> value;
+  WQCommon::ReadDoubles(reader, values.data(), values.size());
   return values;
 }
 
