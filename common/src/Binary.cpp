@@ -1,7 +1,6 @@
 #include <WQCommon/Binary.h>
 #include <WQCommon/Text.h>
 
-#include <algorithm>
 #include <cstring>
 #include <istream>
 #include <ostream>
@@ -164,19 +163,18 @@ BinaryReader& operator>>(BinaryReader& reader, double& value) {
   return reader;
 }
 
+// The bytes are read straight into place and each value decoded where it lies; on a
+// little-endian host the decoding compiles to plain loads and stores.
 void ReadDoubles(BinaryReader& reader, double* values, std::size_t count) {
-  constexpr std::size_t kBlock = 512;
-  unsigned char bytes[kBlock * sizeof(double)];
-  while (count != 0) {
-    const std::size_t block = std::min(count, kBlock);
-    reader.ReadBytes(bytes, block * sizeof(double));
-    for (std::size_t i = 0; i < block; ++i) {
-      std::uint64_t bits = 0;
-      for (std::size_t b = 0; b < sizeof bits; ++b)
-        bits |= std::uint64_t{bytes[i * sizeof bits + b]} << (8 * b);
-      std::memcpy(values++, &bits, sizeof bits);
-    }
-    count -= block;
+  reader.ReadBytes(values, count * sizeof(double));
+  auto* bytes = reinterpret_cast<unsigned char*>(values);
+  for (std::size_t i = 0; i < count; ++i, bytes += sizeof(double)) {
+    // Spelled out, so that the compiler sees one little-endian load.
+    const std::uint64_t bits = std::uint64_t{bytes[0]} | std::uint64_t{bytes[1]} << 8 |
+                               std::uint64_t{bytes[2]} << 16 | std::uint64_t{bytes[3]} << 24 |
+                               std::uint64_t{bytes[4]} << 32 | std::uint64_t{bytes[5]} << 40 |
+                               std::uint64_t{bytes[6]} << 48 | std::uint64_t{bytes[7]} << 56;
+    std::memcpy(bytes, &bits, sizeof bits);
   }
 }
 
