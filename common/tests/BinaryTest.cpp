@@ -99,8 +99,7 @@ TEST(BinaryStream, ReadingToleratesOddBoolsAndLoneSurrogates) {
   EXPECT_EQ(Read<std::wstring>(reader), L"\xFFFD!");
 }
 
-// Blocks of 512: a list of more than two blocks, from a stream and from memory, reads as the same
-// doubles read one at a time would.
+// From a stream and from memory, a list read at once gives the doubles written one at a time.
 TEST(BinaryStream, DoublesReadInBlocksAreTheDoublesWritten) {
   std::vector<double> written(1500);
   for (std::size_t i = 0; i < written.size(); ++i) written[i] = -1.0 / (3.0 + i);

@@ -112,8 +112,8 @@ WQCOMMON_EXPORT BinaryReader& operator>>(BinaryReader& reader, double& value);
 WQCOMMON_EXPORT BinaryReader& operator>>(BinaryReader& reader, std::wstring& value);
 WQCOMMON_EXPORT BinaryReader& operator>>(BinaryReader& reader, IWQSerial& value);
 
-// Reads `count` doubles into `values` a block of bytes at a time, where a read of each would pass
-// through the stream once per value: the arrays of a spectrum hold hundreds of thousands. Throws
+// Reads `count` doubles into `values` in one read, where a read of each would pass through the
+// stream once per value: the arrays of a spectrum hold hundreds of thousands. Throws
 // StreamError when the input ends first, leaving `values` partly read; the caller checks `count`
 // against what remains before it sizes `values`.
 WQCOMMON_EXPORT void ReadDoubles(BinaryReader& reader, double* values, std::size_t count);
