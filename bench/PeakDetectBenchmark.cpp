@@ -1,7 +1,7 @@
 // Time of peak detection with the export's default spectrum parameters on synthetic profile
-// spectra of 30,000, 60,000 and 120,000 points: a sloping baseline, noise that is correlated over
+// spectra of 15,000 to 480,000 points: a sloping baseline, noise that is correlated over
 // neighbouring points as in measured profile data, and an isotope-like peak every 300 points. The
-// three sizes, and the fitted complexity, show whether the time grows linearly with the points.
+// six sizes, and the fitted complexity, show whether the time grows linearly with the points.
 #include <WQBL/PeakProcessing.h>
 #include <WQBL/Spectrum.h>
 #include <benchmark/benchmark.h>
@@ -57,9 +57,12 @@ void PeakDetect(benchmark::State& state) {
 }
 
 BENCHMARK(PeakDetect)
+    ->Arg(15000)
     ->Arg(30000)
     ->Arg(60000)
     ->Arg(120000)
+    ->Arg(240000)
+    ->Arg(480000)
     ->Unit(benchmark::kMicrosecond)
     ->Complexity(benchmark::oN);
 

@@ -182,11 +182,14 @@ BinaryReader& operator>>(BinaryReader& reader, std::wstring& value) {
   std::uint32_t length = 0;
   reader >> length;
   reader.CheckCount(length, 2);
-  std::vector<unsigned char> bytes(std::size_t{length} * 2);
-  reader.ReadBytes(bytes.data(), bytes.size());
+  // The little-endian bytes are read into the units themselves and then put in host order.
   std::u16string units(length, u'\0');
-  for (std::size_t i = 0; i < units.size(); ++i)
-    units[i] = static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+  reader.ReadBytes(units.data(), std::size_t{length} * 2);
+  for (char16_t& unit : units) {
+    unsigned char bytes[2];
+    std::memcpy(bytes, &unit, 2);
+    unit = static_cast<char16_t>(bytes[0] | bytes[1] << 8);
+  }
   value = WQUtf16ToWide(units);
   return reader;
 }

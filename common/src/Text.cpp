@@ -23,38 +23,48 @@ utf::code_point ValidOrReplacement(wchar_t character) {
 }
 
 template <typename Unit, typename Output>
-Output EncodeWide(const std::wstring& text) {
+void EncodeWide(std::wstring_view text, Output& encoded) {
   // Most text is ASCII, whose characters are their own units: that part is copied in one go.
   const auto ascii = std::find_if(text.begin(), text.end(), [](wchar_t character) {
     return static_cast<std::uint32_t>(character) >= 0x80;
   });
-  Output encoded;
-  encoded.reserve(text.size());
+  encoded.clear();
+  // Only ever grown: reserve() of less than the capacity may reallocate to shrink.
+  if (encoded.capacity() < text.size()) encoded.reserve(text.size());
   encoded.resize(static_cast<std::size_t>(ascii - text.begin()));
   std::transform(text.begin(), ascii, encoded.begin(),
                  [](wchar_t character) { return static_cast<Unit>(character); });
   auto out = std::back_inserter(encoded);
-  for (const wchar_t character : std::wstring_view(text).substr(encoded.size())) {
+  for (const wchar_t character : text.substr(encoded.size())) {
     if (static_cast<std::uint32_t>(character) < 0x80) {
       encoded.push_back(static_cast<Unit>(character));
     } else {
       out = utf::utf_traits<Unit>::encode(ValidOrReplacement(character), out);
     }
   }
+}
+
+template <typename Unit, typename Output>
+Output EncodeWide(std::wstring_view text) {
+  Output encoded;
+  EncodeWide<Unit>(text, encoded);
   return encoded;
 }
 
 // Decodes `text`, putting U+FFFD in place of each invalid sequence: a failed decode resumes at
 // the next unit that can start a character, so no valid character after the fault is lost.
 template <typename Unit>
-std::wstring DecodeToWide(const std::basic_string<Unit>& text) {
+void DecodeToWide(std::basic_string_view<Unit> text, std::wstring& decoded) {
   using Traits = utf::utf_traits<Unit>;
   auto position = std::find_if(text.begin(), text.end(), [](Unit unit) {
     return static_cast<std::make_unsigned_t<Unit>>(unit) >= 0x80;
   });
+  decoded.clear();
+  // Only ever grown: reserve() of less than the capacity may reallocate to shrink.
+  if (decoded.capacity() < text.size()) decoded.reserve(text.size());
   // The ASCII start of the text, its units being its characters, is copied in one go.
-  std::wstring decoded(text.begin(), position);
-  decoded.reserve(text.size());
+  decoded.resize(static_cast<std::size_t>(position - text.begin()));
+  std::copy(text.begin(), position, decoded.begin());
   while (position != text.end()) {
     // A unit below 0x80 is a whole character in UTF-8 and UTF-16 alike: most text is only these.
     const auto unit = static_cast<std::make_unsigned_t<Unit>>(*position);
@@ -73,6 +83,12 @@ std::wstring DecodeToWide(const std::basic_string<Unit>& text) {
       decoded.push_back(static_cast<wchar_t>(value));
     }
   }
+}
+
+template <typename Unit>
+std::wstring DecodeToWide(std::basic_string_view<Unit> text) {
+  std::wstring decoded;
+  DecodeToWide(text, decoded);
   return decoded;
 }
 
@@ -82,12 +98,20 @@ std::string WQWideToNarrowStr(const std::wstring& text) {
   return EncodeWide<char, std::string>(text);
 }
 
-std::wstring WQNarrowToWideStr(const std::string& text) { return DecodeToWide(text); }
+std::wstring WQNarrowToWideStr(const std::string& text) {
+  return DecodeToWide(std::string_view(text));
+}
+
+void WQWideToNarrowStr(std::wstring_view text, std::string& out) { EncodeWide<char>(text, out); }
+
+void WQNarrowToWideStr(std::string_view text, std::wstring& out) { DecodeToWide(text, out); }
 
 std::u16string WQWideToUtf16(const std::wstring& text) {
   return EncodeWide<char16_t, std::u16string>(text);
 }
 
-std::wstring WQUtf16ToWide(const std::u16string& text) { return DecodeToWide(text); }
+std::wstring WQUtf16ToWide(const std::u16string& text) {
+  return DecodeToWide(std::u16string_view(text));
+}
 
 }  // namespace WQCommon

@@ -156,6 +156,10 @@ class DepthWalker : public pugi::xml_tree_walker {
   bool tooDeep_ = false;
 };
 
+// Text shorter than this cannot nest elements deeper than kMaxDocumentDepth: each level takes an
+// opening tag of at least three bytes ("<a>") in any encoding.
+constexpr std::size_t kShallowTextSize = 3 * kMaxDocumentDepth;
+
 // Parses `content`, in `encoding`, into `document`; false, and `document` left empty, when it holds
 // no well-formed document. Throws XMLError naming `source`, leaving `document` empty, when its
 // elements nest deeper than kMaxDocumentDepth.
@@ -167,6 +171,7 @@ bool ParseDocument(const std::string& content, pugi::xml_encoding encoding,
     document.reset();
     return false;
   }
+  if (content.size() < kShallowTextSize) return true;
   DepthWalker walker;
   document.traverse(walker);
   if (walker.TooDeep()) {
@@ -343,23 +348,30 @@ struct XMLParser::Impl {
 
   pugi::xml_document document;
   std::vector<Level> levels;
+  // The narrow form of the name looked up last; its storage serves every lookup.
+  std::string name;
+
+  const char* Narrowed(std::wstring_view wide) {
+    WQWideToNarrowStr(wide, name);
+    return name.c_str();
+  }
 
   pugi::xml_node Current() const {
     return levels.empty() ? pugi::xml_node(document) : levels.back().element;
   }
 
-  pugi::xml_node FindChild(const std::string& name) const {
+  pugi::xml_node FindChild(const char* name) const {
     if (levels.empty()) {
       const pugi::xml_node top = document.document_element();
-      return name == top.name() ? top : pugi::xml_node();
+      return std::strcmp(name, top.name()) == 0 ? top : pugi::xml_node();
     }
-    return levels.back().element.child(name.c_str());
+    return levels.back().element.child(name);
   }
 
-  pugi::xml_node FindNextItem(const std::string& name) {
+  pugi::xml_node FindNextItem(const char* name) {
     Level& list = levels.back();
     const pugi::xml_node item =
-        list.lastItem ? list.lastItem.next_sibling(name.c_str()) : list.element.child(name.c_str());
+        list.lastItem ? list.lastItem.next_sibling(name) : list.element.child(name);
     if (item) list.lastItem = item;
     return item;
   }
@@ -379,10 +391,11 @@ bool XMLParser::LoadXML(const std::wstring& text) {
   return ParseDocument(Narrow(text), pugi::encoding_utf8, "XML text", impl_->document);
 }
 
-bool XMLParser::StartNode(const std::wstring& name) {
+bool XMLParser::StartNode(std::wstring_view name) {
   const bool inList = !impl_->levels.empty() && impl_->levels.back().isList;
+  const char* narrowName = impl_->Narrowed(name);
   const pugi::xml_node element =
-      inList ? impl_->FindNextItem(Narrow(name)) : impl_->FindChild(Narrow(name));
+      inList ? impl_->FindNextItem(narrowName) : impl_->FindChild(narrowName);
   if (!element) return false;
   impl_->levels.push_back({element, false, {}});
   return true;
@@ -392,15 +405,15 @@ void XMLParser::EndNode() {
   if (!impl_->levels.empty()) impl_->levels.pop_back();
 }
 
-bool XMLParser::QNode(const std::wstring& name, std::wstring& text) const {
-  const pugi::xml_node child = impl_->Current().child(Narrow(name).c_str());
+bool XMLParser::QNode(std::wstring_view name, std::wstring& text) const {
+  const pugi::xml_node child = impl_->Current().child(impl_->Narrowed(name));
   if (!child) return false;
-  text = WQNarrowToWideStr(child.child_value());
+  WQNarrowToWideStr(child.child_value(), text);
   return true;
 }
 
-bool XMLParser::StartList(const std::wstring& name, int& count) {
-  const pugi::xml_node list = impl_->FindChild(Narrow(name));
+bool XMLParser::StartList(std::wstring_view name, int& count) {
+  const pugi::xml_node list = impl_->FindChild(impl_->Narrowed(name));
   if (!list) return false;
   count = 0;
   for (const pugi::xml_node item : list.children()) {

@@ -18,6 +18,20 @@ TEST(TextConversion, ValidTextRoundTripsThroughUtf8AndUtf16) {
   EXPECT_EQ(WQUtf16ToWide(WQWideToUtf16(text)), text);
 }
 
+// The conversions into a caller's buffer replace whatever it held, longer or shorter.
+TEST(TextConversion, ConversionsIntoABufferReplaceItsContent) {
+  std::string narrow = "a longer text than the next one";
+  WQWideToNarrowStr(L"\u00E9t\u00E9", narrow);
+  EXPECT_EQ(narrow, "\xC3\xA9t\xC3\xA9");
+  WQWideToNarrowStr(L"", narrow);
+  EXPECT_EQ(narrow, "");
+  std::wstring wide = L"a longer text than the next one";
+  WQNarrowToWideStr("x\xC3\xA9\xFF", wide);
+  EXPECT_EQ(wide, L"x\u00E9" + kReplacement);
+  WQNarrowToWideStr(std::string(40, 'w'), wide);
+  EXPECT_EQ(wide, std::wstring(40, L'w'));
+}
+
 TEST(TextConversion, EachInvalidUtf8SequenceBecomesOneReplacement) {
   const std::vector<std::pair<std::string, std::wstring>> cases = {
       {"a\xC3!", L"a" + kReplacement + L"!"},  // lead byte without its trail

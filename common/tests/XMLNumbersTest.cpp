@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 #include <stdexcept>
+#include <utility>
 
 namespace WQCommon {
 namespace {
@@ -36,6 +37,18 @@ TEST(XMLNumbers, LenientReadsKeepTheValueForTextThatIsNoNumber) {
   EXPECT_EQ(leading, 12);
   for (const wchar_t* text : {L"abc", L"2147483648"}) ReadLeadingNumberOrKeep(text, leading);
   EXPECT_EQ(leading, 12);
+  // Plain decimals, and texts that only begin like them, read as a stream reads them.
+  const std::pair<const wchar_t*, double> cases[] = {
+      {L"0.25", 0.25},    {L"5.", 5.0},
+      {L".5", 0.5},       {L"0.1000000000000000055511151231257827", 0.1},
+      {L" 2.5e1x", 25.0}, {L"-1.5", -1.5},
+      {L"1e", 7.0},       {L".", 7.0},
+      {L"1..2", 1.0}};
+  for (const auto& [text, expected] : cases) {
+    double number = 7.0;
+    ReadLeadingNumberOrKeep(text, number);
+    EXPECT_EQ(number, expected) << text;
+  }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace WQBL {
 
@@ -17,8 +18,8 @@ auto& PeriodOf(MethodRef& method, std::uint32_t tp) {
 
 }  // namespace
 
-MethodRules::MethodRules(double polaritySwitch, const Method& method)
-    : polaritySwitch_(polaritySwitch), method_(method) {}
+MethodRules::MethodRules(double polaritySwitch, Method method)
+    : polaritySwitch_(polaritySwitch), method_(std::move(method)) {}
 
 double MethodRules::QPolaritySwitch() const { return polaritySwitch_; }
 
@@ -49,6 +50,8 @@ void MethodRules::WTPTimeout(std::uint32_t tp, std::uint32_t timeout) {
   PeriodOf(method_, tp).Timeout = timeout;
 }
 
-MethodRules::operator Method() const { return method_; }
+MethodRules::operator Method() const& { return method_; }
+
+MethodRules::operator Method() && { return std::move(method_); }
 
 }  // namespace WQBL

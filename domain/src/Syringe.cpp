@@ -8,14 +8,15 @@ namespace WQBL {
 
 namespace {
 
-// Reads the child `name` into `value` when it is present and its whole text is a number.
-void ReadNumber(const WQCommon::XMLParser& parser, const wchar_t* name, double& value) {
-  std::wstring text;
+// Reads the child `name` into `value` when it is present and its whole text is a number. `text`
+// is the caller's buffer, reused from one child to the next.
+void ReadNumber(const WQCommon::XMLParser& parser, const wchar_t* name, std::wstring& text,
+                double& value) {
   if (parser.QNode(name, text)) WQCommon::ReadWholeNumberOrKeep(text, value);
 }
 
-void ReadFlag(const WQCommon::XMLParser& parser, const wchar_t* name, bool& value) {
-  std::wstring text;
+void ReadFlag(const WQCommon::XMLParser& parser, const wchar_t* name, std::wstring& text,
+              bool& value) {
   if (!parser.QNode(name, text)) return;
   if (text == L"true") value = true;
   if (text == L"false") value = false;
@@ -27,10 +28,11 @@ Syringe::Syringe() : Diameter(2.30), Volume(250.0), FlowRate(10.0), Enabled(fals
 
 void Syringe::Serialize(WQCommon::XMLParser& parser) {
   if (!parser.StartNode(L"Syringe")) return;
-  ReadNumber(parser, L"Diameter", Diameter);
-  ReadNumber(parser, L"Volume", Volume);
-  ReadNumber(parser, L"FlowRate", FlowRate);
-  ReadFlag(parser, L"Enabled", Enabled);
+  std::wstring text;
+  ReadNumber(parser, L"Diameter", text, Diameter);
+  ReadNumber(parser, L"Volume", text, Volume);
+  ReadNumber(parser, L"FlowRate", text, FlowRate);
+  ReadFlag(parser, L"Enabled", text, Enabled);
   parser.EndNode();
 }
 

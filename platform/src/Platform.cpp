@@ -215,21 +215,26 @@ std::optional<std::string> ReadFile(const std::string& path, std::size_t limit) 
                     " bytes, more than the " + std::to_string(limit) +
                     " that a file of its kind can hold");
   }
-  std::string content;
-  content.reserve(static_cast<std::size_t>(status.size));
-  char chunk[65536];
+  // One byte more than the file held: a read that comes back short has met the end of a regular
+  // file, so no second read is needed to find it. A full one means the file has grown since its
+  // fstat; the rest is read as it comes, no further than the limit.
+  std::string content(static_cast<std::size_t>(status.size) + 1, '\0');
+  std::size_t filled = 0;
   for (;;) {
-    const long got = Ops().Read(descriptor.get(), chunk, sizeof chunk);
+    if (filled == content.size()) {
+      if (filled > limit) {
+        throw ReadError("Cannot read " + path + ": it grew beyond the " + std::to_string(limit) +
+                        " bytes that a file of its kind can hold");
+      }
+      content.resize(std::min(2 * filled, limit + 1));
+    }
+    const long got = Ops().Read(descriptor.get(), content.data() + filled, content.size() - filled);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) return std::nullopt;
-    if (got == 0) break;
-    content.append(chunk, static_cast<std::size_t>(got));
-    // The file may grow while it is read; what was checked is what is read.
-    if (content.size() > limit) {
-      throw ReadError("Cannot read " + path + ": it grew beyond the " + std::to_string(limit) +
-                      " bytes that a file of its kind can hold");
-    }
+    filled += static_cast<std::size_t>(got);
+    if (filled < content.size()) break;
   }
+  content.resize(filled);
   return content;
 }
 

@@ -36,6 +36,31 @@ TEST_F(PlatformTest, LargeContentIsWrittenWholeOrNotAtAll) {
   EXPECT_EQ(EntryCount(), 1u);
 }
 
+// File operations that report every file smaller than it is, as if it grew after its fstat.
+class GrowingFileOps : public WQPlatform::FileOps {
+ public:
+  int Status(int descriptor, WQPlatform::FileStatus& status) override {
+    const int result = FileOps::Status(descriptor, status);
+    status.size = 1;
+    return result;
+  }
+};
+
+// The read past the size the file had when opened goes on to its end, and no further than the
+// limit of its kind.
+TEST_F(PlatformTest, ReadTakesAFileThatGrewWholeUpToTheLimit) {
+  const std::string content(100000, 'g');
+  Save(Path("grown.pref"), content);
+  GrowingFileOps growing;
+  WQPlatform::ScopedFileOps seam(growing);
+  EXPECT_EQ(WQPlatform::ReadFile(Path("grown.pref")), content);
+  EXPECT_EQ(WQPlatform::ReadFile(Path("grown.pref"), content.size()), content);
+  EXPECT_THAT([this] { WQPlatform::ReadFile(Path("grown.pref"), 99999); },
+              ThrowsMessage<WQPlatform::ReadError>(
+                  "Cannot read " + Path("grown.pref") +
+                  ": it grew beyond the 99999 bytes that a file of its kind can hold"));
+}
+
 TEST_F(PlatformTest, UncommittedSaveLeavesNothing) {
   {
     WQPlatform::AtomicFile file(Path("a.kem"));

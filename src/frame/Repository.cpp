@@ -5,6 +5,7 @@
 #include <WQRepos/EntryPoints.h>
 
 #include <stdexcept>
+#include <string_view>
 
 namespace WQRepos {
 
@@ -38,7 +39,7 @@ std::string UnsafeNameReason(const std::wstring& name) {
   std::size_t start = 0;
   for (;;) {
     const std::size_t end = name.find(separator, start);
-    const std::wstring part = name.substr(start, end - start);
+    const std::wstring_view part = std::wstring_view(name).substr(start, end - start);
     if (part == L"..")
       --depth;
     else if (!part.empty() && part != L".")

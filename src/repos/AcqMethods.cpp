@@ -1,14 +1,15 @@
 #include <WQBL/MethodRules.h>
 #include <WQCommon/Text.h>
 #include <WQRepos/AcqMethods.h>
-#include <WQRepos/SystemConfiguration.h>
 
 #include <cmath>
 #include <cstdint>
 #include <stdexcept>
+#include <utility>
 
 #include "frame/Files.h"
 #include "frame/Repository.h"
+#include "sysdocs/PolaritySwitch.h"
 
 namespace WQRepos {
 
@@ -42,11 +43,11 @@ std::uint32_t PeriodTimeout(const WQBL::MethodRules& rules, std::uint32_t tp) {
 
 // Gives every time period that has no fixed length the time-out its items need.
 void CompleteMethodTimeouts(WQBL::Method& method) {
-  WQBL::MethodRules rules(LoadSystemConfiguration().PolaritySwitch, method);
+  WQBL::MethodRules rules(LoadPolaritySwitch(), std::move(method));
   for (std::uint32_t tp = 0; tp < rules.QNumTimePeriods(); ++tp) {
     if (rules.QTPDuration(tp) < kOpenDuration) rules.WTPTimeout(tp, PeriodTimeout(rules, tp));
   }
-  method = static_cast<WQBL::Method>(rules);
+  method = static_cast<WQBL::Method>(std::move(rules));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "frame/EnumTextMap.h"
 #include "frame/Repository.h"
+#include "sysdocs/PolaritySwitch.h"
 
 namespace WQRepos {
 
@@ -35,6 +36,17 @@ AnalyteSource AnalyteSourceFromText(const std::wstring& text) {
   }
 }
 
+// Reads the members that the polarity switch time depends on or that can refuse the document:
+// PolaritySwitch, then CalSource and MethodTimePeriods, whose texts throw as Serialize states.
+void ReadCheckedMembers(const WQCommon::XMLParser& parser, std::wstring& text,
+                        SystemConfiguration& configuration) {
+  if (parser.QNode(L"PolaritySwitch", text))
+    WQCommon::ReadLeadingNumberOrKeep(text, configuration.PolaritySwitch);
+  if (parser.QNode(L"CalSource", text)) configuration.CalSource = AnalyteSourceFromText(text);
+  if (parser.QNode(L"MethodTimePeriods", text))
+    configuration.MethodTimePeriods = WQCommon::LexicalCastNumber<std::int32_t>(text);
+}
+
 }  // namespace
 
 SystemConfiguration::SystemConfiguration()
@@ -53,15 +65,11 @@ void SystemConfiguration::Serialize(WQCommon::XMLParser& parser) {
   parser.QNode(L"UserName", UserName);
   Syringe.Serialize(parser);
   std::wstring text;
-  if (parser.QNode(L"PolaritySwitch", text))
-    WQCommon::ReadLeadingNumberOrKeep(text, PolaritySwitch);
-  if (parser.QNode(L"CalSource", text)) CalSource = AnalyteSourceFromText(text);
   if (parser.QNode(L"TuneProbeId", text)) {
     const int probe = WQCommon::Probes::GetId(text);
     if (probe != -1) TuneProbeId = static_cast<WQCommon::Probes::ProbeTypes>(probe);
   }
-  if (parser.QNode(L"MethodTimePeriods", text))
-    MethodTimePeriods = WQCommon::LexicalCastNumber<std::int32_t>(text);
+  ReadCheckedMembers(parser, text, *this);
   parser.EndNode();
 }
 
@@ -91,6 +99,17 @@ SystemConfiguration LoadSystemConfiguration() {
   if (parser.LoadFile(RepositoryPath(Config::PrefsDir, kDocumentFile)))
     configuration.Serialize(parser);
   return configuration;
+}
+
+double LoadPolaritySwitch() {
+  SystemConfiguration configuration;
+  WQCommon::XMLParser parser;
+  if (parser.LoadFile(RepositoryPath(Config::PrefsDir, kDocumentFile)) &&
+      parser.StartNode(L"SystemConfiguration")) {
+    std::wstring text;
+    ReadCheckedMembers(parser, text, configuration);
+  }
+  return configuration.PolaritySwitch;
 }
 
 void SaveSystemConfiguration(const SystemConfiguration& configuration) {

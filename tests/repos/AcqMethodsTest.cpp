@@ -2,6 +2,7 @@
 #include <WQRepos/Exception.h>
 #include <gmock/gmock.h>
 
+#include <boost/lexical_cast.hpp>
 #include <limits>
 
 #include "support/DataDirectory.h"
@@ -82,6 +83,10 @@ TEST_F(AcqMethodsTest, LoadRefusesMissingAndOtherVersionFilesAndPassesConfigurat
       [] { WQRepos::LoadAcqMethod(L"Good"); },
       Throws<WQRepos::QMVException>(Property(&WQRepos::QMVException::Message,
                                              L"String Vial_3 not found in enumeration map.")));
+  WriteBytes(
+      Dir("Prefs") / "SystemConfiguration.xml",
+      "<SystemConfiguration><MethodTimePeriods>2x</MethodTimePeriods></SystemConfiguration>");
+  EXPECT_THROW(WQRepos::LoadAcqMethod(L"Good"), boost::bad_lexical_cast);
 }
 
 TEST_F(AcqMethodsTest, SaveIntoMissingDirectoryNamesTheMethodAndCreatesNothing) {

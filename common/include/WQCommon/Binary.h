@@ -14,6 +14,7 @@
 
 #include <WQCommon/Export.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -125,13 +126,18 @@ void WriteCountedList(BinaryWriter& writer, const std::vector<Element>& elements
   for (const Element& element : elements) writer << element;
 }
 
+// Room made for a list's elements before any is read: a corrupt count costs no more than this.
+constexpr std::uint32_t kListReserveLimit = 64;
+
 // Reads a list that WriteCountedList wrote. Elements are read one by one, so a corrupt count ends
-// in StreamError at the end of the stream instead of sizing an allocation.
+// in StreamError at the end of the stream instead of sizing an allocation beyond
+// kListReserveLimit elements.
 template <typename Element>
 std::vector<Element> ReadCountedList(BinaryReader& reader) {
   std::uint32_t count = 0;
   reader >> count;
   std::vector<Element> elements;
+  elements.reserve(std::min(count, kListReserveLimit));
   for (std::uint32_t i = 0; i < count; ++i) {
     Element element{};
     reader >> element;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace WQCommon {
 
@@ -99,6 +100,7 @@ class WQCOMMON_EXPORT XMLBuilder {
   std::unique_ptr<Impl> impl_;
 };
 
+// Serves one thread at a time, its const queries included: they share the parser's name buffer.
 class WQCOMMON_EXPORT XMLParser {
  public:
   XMLParser();
@@ -120,13 +122,13 @@ class WQCOMMON_EXPORT XMLParser {
   // Enters the child `name` of the current element (before the top element: the top element if it
   // has that name). Inside a list opened by StartList it enters the next item of that name after
   // the one entered before. False, and no move, when there is none.
-  bool StartNode(const std::wstring& name);
+  bool StartNode(std::wstring_view name);
   // Goes back to the parent of the current element.
   void EndNode();
   // The text of the child `name` of the current element; false, and `text` unchanged, when absent.
-  bool QNode(const std::wstring& name, std::wstring& text) const;
+  bool QNode(std::wstring_view name, std::wstring& text) const;
   // Enters the list element `name` and gives the number of its child elements as `count`.
-  bool StartList(const std::wstring& name, int& count);
+  bool StartList(std::wstring_view name, int& count);
   // Leaves the list element.
   void EndList();
   // The loaded document as text, declaration included.

@@ -16,7 +16,7 @@ class WQBL_EXPORT MethodRules {
  public:
   // `polaritySwitch` is the instrument's polarity switching time in seconds. It is kept as given
   // for QPolaritySwitch() and changes nothing in the method.
-  MethodRules(double polaritySwitch, const Method& method);
+  MethodRules(double polaritySwitch, Method method);
 
   double QPolaritySwitch() const;
   std::uint32_t QNumTimePeriods() const;
@@ -30,7 +30,9 @@ class WQBL_EXPORT MethodRules {
   void WTPTimeout(std::uint32_t tp, std::uint32_t timeout);
 
   // The method as the rules now describe it: the method given, with the time-outs written since.
-  explicit operator Method() const;
+  explicit operator Method() const&;
+  // The same, taking the method out of rules no longer needed, without a copy.
+  explicit operator Method() &&;
 
  private:
   double polaritySwitch_;
