@@ -4,9 +4,6 @@
 #include <WQPlatform/Platform.h>
 
 #include <algorithm>
-#include <boost/iostreams/categories.hpp>
-#include <boost/iostreams/positioning.hpp>
-#include <boost/iostreams/stream.hpp>
 #include <cmath>
 #include <functional>
 #include <ios>
@@ -15,11 +12,16 @@
 #include <tuple>
 #include <utility>
 
+#include "FileStream.h"
 #include "OpenFormats.h"
 
 namespace WQDataFile {
 
 namespace {
+
+using detail::FileSource;
+using detail::FileStream;
+using detail::kReadBufferBytes;
 
 constexpr std::uint32_t kFileVersion = 1;
 constexpr std::uint32_t kTuneRunVersion = 1;
@@ -31,44 +33,7 @@ constexpr std::size_t kTuneRunBytes = 4 + 4;
 constexpr std::size_t kScanBytes = 4 + 4 + 8 + 4 + 4;
 constexpr std::size_t kPointBytes = 8 + 8;
 
-// The buffer through which a file is read: a few scans' worth, whatever the length of the run.
-constexpr std::size_t kReadBufferBytes = std::size_t{1} << 16;
-
 std::string Number(std::uint64_t value) { return std::to_string(value); }
-
-// An open file as a seekable source of a buffered stream, so that the binary reader decodes a run
-// from a bounded buffer instead of from the whole file in memory.
-class FileSource {
- public:
-  using char_type = char;
-  struct category : boost::iostreams::input_seekable, boost::iostreams::device_tag {};
-
-  FileSource(const WQPlatform::ReadOnlyFile& file, std::uint64_t position)
-      : file_(&file), position_(position) {}
-
-  std::streamsize read(char* data, std::streamsize size) {
-    const std::size_t got = file_->ReadAt(position_, data, static_cast<std::size_t>(size));
-    position_ += got;
-    return got == 0 ? -1 : static_cast<std::streamsize>(got);
-  }
-
-  std::streampos seek(boost::iostreams::stream_offset offset, std::ios_base::seekdir way) {
-    const std::uint64_t base = way == std::ios_base::beg   ? 0
-                               : way == std::ios_base::cur ? position_
-                                                           : file_->Size();
-    if (offset < 0 && static_cast<std::uint64_t>(-offset) > base) {
-      throw std::ios_base::failure("Seek before the start of " + file_->Path());
-    }
-    position_ = base + static_cast<std::uint64_t>(offset);
-    return boost::iostreams::offset_to_position(static_cast<std::int64_t>(position_));
-  }
-
- private:
-  const WQPlatform::ReadOnlyFile* file_;
-  std::uint64_t position_;
-};
-
-using FileStream = boost::iostreams::stream<FileSource>;
 
 bool AllFinite(const std::vector<double>& values) {
   return std::all_of(values.begin(), values.end(),
@@ -143,15 +108,7 @@ DataFile::DataFile(const std::wstring& fileName) : fileName_(fileName), createTi
   std::string head(std::min<std::uint64_t>(file->Size(), detail::kFormatHeadBytes), '\0');
   head.resize(file->ReadAt(0, head.data(), head.size()));
   if (detail::IsOpenFormat(head)) {
-    std::string content(static_cast<std::size_t>(file->Size()), '\0');
-    content.resize(file->ReadAt(0, content.data(), content.size()));
-    file.reset();
-    detail::ImportedRun run = detail::ImportOpenFormat(std::move(content), path);
-    description_ = std::move(run.Description);
-    createTime_ = run.CreateTime.value_or(0);
-    AddTuneRun(TuneRun{0});
-    for (Scan& scan : run.Scans) AddScan(std::move(scan));
-    spectraPerLevel_ = std::move(run.SpectraPerMSLevel);
+    ReadOpenFormat(std::move(file));
     return;
   }
   // The library's own files start with their version word, a small number; anything else is no
@@ -188,6 +145,21 @@ void DataFile::ReadOwnFormat(const std::string& path) {
   } catch (const WQCommon::StreamError& error) {
     throw WQCommon::StreamError("Cannot read " + path + ": " + error.what());
   }
+}
+
+// Reads every scan once, to check it and total its intensities; afterwards only where it lies in
+// the run is kept.
+void DataFile::ReadOpenFormat(std::shared_ptr<const WQPlatform::ReadOnlyFile> file) {
+  openRun_ = std::make_shared<const detail::OpenRun>(std::move(file));
+  description_ = openRun_->Description();
+  createTime_ = openRun_->CreateTime().value_or(0);
+  AddTuneRun(TuneRun{0});
+  for (std::size_t i = 0; i < openRun_->Headers().size(); ++i) {
+    Scan scan = openRun_->ReadScan(i);
+    CheckScan(scan);
+    KeepScan(std::move(scan), i);
+  }
+  spectraPerLevel_ = openRun_->SpectraPerMSLevel();
 }
 
 std::map<int, std::uint32_t> DataFile::QSpectraPerMSLevel() const {
@@ -227,12 +199,16 @@ Scan DataFile::ReadScanAt(const KeptScan& kept) const {
     return scan;
   }
   const std::string path = NarrowFileName();
-  FileStream stream(FileSource(*source_, *kept.Offset), kReadBufferBytes);
-  WQCommon::BinaryReader reader(stream);
-  try {
-    scan = ReadScan(reader, path);
-  } catch (const WQCommon::StreamError& error) {
-    throw WQCommon::StreamError("Cannot read " + path + ": " + error.what());
+  if (openRun_) {
+    scan = openRun_->ReadScan(static_cast<std::size_t>(*kept.Offset));
+  } else {
+    FileStream stream(FileSource(*source_, *kept.Offset), kReadBufferBytes);
+    WQCommon::BinaryReader reader(stream);
+    try {
+      scan = ReadScan(reader, path);
+    } catch (const WQCommon::StreamError& error) {
+      throw WQCommon::StreamError("Cannot read " + path + ": " + error.what());
+    }
   }
   // The file was checked when it was opened; only a change written into it since can differ.
   const Scan& header = kept.Header;
