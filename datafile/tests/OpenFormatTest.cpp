@@ -90,6 +90,21 @@ TEST_F(OpenFormatTest, CompressedMzMLReadsAsThePlainFile) {
   EXPECT_EQ(packed.QScan(0).MZ.size(), 94u);
 }
 
+// The open file keeps only where each spectrum lies; its arrays are read again for every request.
+TEST_F(OpenFormatTest, ScanIsReadFromTheFileWhenAskedForAndAChangeIsRefused) {
+  std::string text = Bytes(kData / "peakpicker_tutorial_1_picked.mzML");
+  const fs::path path = Write("run.mzML", text);
+  const CalDataFile file(path.wstring());
+  EXPECT_EQ(file.QScan(0).RetentionTime, 384.0);
+  const std::string start = "name=\"scan start time\" value=\"384\"";
+  ASSERT_NE(text.find(start), std::string::npos);
+  text.replace(text.find(start) + start.size() - 3, 1, "4");
+  std::ofstream(path, std::ios::binary | std::ios::in) << text;
+  EXPECT_THAT([&] { file.QScan(0); },
+              ThrowsMessage<DataFileError>(
+                  StrEq("Scan 81 of " + path.string() + " changed after the file was opened.")));
+}
+
 // Centroid scans average by merging their peak lists on m/z; the export keeps them as they are.
 TEST_F(OpenFormatTest, CentroidMzXMLKeepsItsCentroids) {
   const fs::path path = Write("run.mzXML", kMzXML);
