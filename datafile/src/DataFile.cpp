@@ -35,6 +35,12 @@ constexpr std::size_t kPointBytes = 8 + 8;
 
 std::string Number(std::uint64_t value) { return std::to_string(value); }
 
+// A scan of `path` read again that differs from what it was when the file was opened.
+DataFileError ChangedError(std::uint32_t scanNumber, const std::string& path) {
+  return DataFileError("Scan " + Number(scanNumber) + " of " + path +
+                       " changed after the file was opened.");
+}
+
 bool AllFinite(const std::vector<double>& values) {
   return std::all_of(values.begin(), values.end(),
                      [](double value) { return std::isfinite(value); });
@@ -148,18 +154,30 @@ void DataFile::ReadOwnFormat(const std::string& path) {
 }
 
 // Reads every scan once, to check it and total its intensities; afterwards only where it lies in
-// the run is kept.
+// the run is kept. A scan's number is known only when all have been read, so the pass keeps the
+// scans under their positions; a faulty one is read again afterwards, to be named by its number.
 void DataFile::ReadOpenFormat(std::shared_ptr<const WQPlatform::ReadOnlyFile> file) {
-  openRun_ = std::make_shared<const detail::OpenRun>(std::move(file));
-  description_ = openRun_->Description();
-  createTime_ = openRun_->CreateTime().value_or(0);
+  auto run = std::make_shared<detail::OpenRun>(std::move(file));
+  description_ = run->Description();
+  createTime_ = run->CreateTime().value_or(0);
   AddTuneRun(TuneRun{0});
-  for (std::size_t i = 0; i < openRun_->Headers().size(); ++i) {
-    Scan scan = openRun_->ReadScan(i);
-    CheckScan(scan);
-    KeepScan(std::move(scan), i);
+  std::optional<std::size_t> faulty;
+  run->ReadScans([&](std::size_t position, Scan scan) {
+    scan.ScanNumber = static_cast<std::uint32_t>(position + 1);
+    if (!faulty && !FaultOf(scan).empty()) faulty = position;
+    KeepScan(std::move(scan), position);
+  });
+  for (std::size_t i = 0; i < scans_.size(); ++i) {
+    scans_[i].Header.ScanNumber = run->Headers()[i].ScanNumber;
   }
-  spectraPerLevel_ = openRun_->SpectraPerMSLevel();
+  spectraPerLevel_ = run->SpectraPerMSLevel();
+  openRun_ = std::move(run);
+  if (faulty) {
+    const std::uint32_t number = scans_[*faulty].Header.ScanNumber;
+    scans_.resize(*faulty);
+    CheckScan(openRun_->ReadScan(*faulty));
+    throw ChangedError(number, NarrowFileName());
+  }
 }
 
 std::map<int, std::uint32_t> DataFile::QSpectraPerMSLevel() const {
@@ -214,8 +232,7 @@ Scan DataFile::ReadScanAt(const KeptScan& kept) const {
   const Scan& header = kept.Header;
   if (std::tie(scan.ScanNumber, scan.RetentionTime, scan.TuneRunIndex, scan.Centroided) !=
       std::tie(header.ScanNumber, header.RetentionTime, header.TuneRunIndex, header.Centroided)) {
-    throw DataFileError("Scan " + Number(header.ScanNumber) + " of " + path +
-                        " changed after the file was opened.");
+    throw ChangedError(header.ScanNumber, path);
   }
   return scan;
 }
@@ -230,34 +247,39 @@ void DataFile::AddScan(Scan scan) {
   KeepScan(std::move(scan), std::nullopt);
 }
 
-void DataFile::CheckScan(const Scan& scan) const {
+std::string DataFile::FaultOf(const Scan& scan) const {
   const std::string where = "Scan " + Number(scan.ScanNumber) + " of " + NarrowFileName();
   if (!scans_.empty() && scan.ScanNumber <= scans_.back().Header.ScanNumber) {
-    throw DataFileError(where + " does not follow scan " + Number(scans_.back().Header.ScanNumber) +
-                        ".");
+    return where + " does not follow scan " + Number(scans_.back().Header.ScanNumber) + ".";
   }
   if (scan.TuneRunIndex >= tuneRuns_.size()) {
-    throw DataFileError(where + " names tune run " + Number(scan.TuneRunIndex) +
-                        ", which the file does not have.");
+    return where + " names tune run " + Number(scan.TuneRunIndex) +
+           ", which the file does not have.";
   }
   if (scan.MZ.size() != scan.Intensity.size()) {
-    throw DataFileError(where + " has " + Number(scan.MZ.size()) + " m/z values but " +
-                        Number(scan.Intensity.size()) + " intensities.");
+    return where + " has " + Number(scan.MZ.size()) + " m/z values but " +
+           Number(scan.Intensity.size()) + " intensities.";
   }
   if (!std::isfinite(scan.RetentionTime)) {
-    throw DataFileError(where + " has a retention time that is not a finite number.");
+    return where + " has a retention time that is not a finite number.";
   }
   // A NaN compares false with everything, so the ascending check below would let it through.
   if (!AllFinite(scan.MZ)) {
-    throw DataFileError(where + " has an m/z value that is not a finite number.");
+    return where + " has an m/z value that is not a finite number.";
   }
   if (!AllFinite(scan.Intensity)) {
-    throw DataFileError(where + " has an intensity that is not a finite number.");
+    return where + " has an intensity that is not a finite number.";
   }
   if (std::adjacent_find(scan.MZ.begin(), scan.MZ.end(), std::greater_equal<double>()) !=
       scan.MZ.end()) {
-    throw DataFileError(where + " has m/z values that do not ascend.");
+    return where + " has m/z values that do not ascend.";
   }
+  return "";
+}
+
+void DataFile::CheckScan(const Scan& scan) const {
+  const std::string fault = FaultOf(scan);
+  if (!fault.empty()) throw DataFileError(fault);
 }
 
 void DataFile::KeepScan(Scan scan, std::optional<std::uint64_t> offset) {

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <functional>
 #include <mutex>
 #include <pwiz/data/common/cv.hpp>
 #include <pwiz/data/msdata/MSData.hpp>
@@ -244,8 +245,8 @@ std::vector<double> Values(const msdata::BinaryDataArrayPtr& array) {
   return std::vector<double>(array->data.begin(), array->data.end());
 }
 
-// What a spectrum is, without its arrays.
-Scan HeaderOf(const msdata::Spectrum& spectrum) {
+// One MS1 spectrum as a scan, its points in ascending m/z order.
+Scan ScanOf(const msdata::Spectrum& spectrum) {
   Scan scan;
   if (!spectrum.scanList.scans.empty()) {
     const pwiz::data::CVParam start =
@@ -253,12 +254,6 @@ Scan HeaderOf(const msdata::Spectrum& spectrum) {
     if (!start.empty()) scan.RetentionTime = start.timeInSeconds();
   }
   scan.Centroided = spectrum.hasCVParam(pwiz::cv::MS_centroid_spectrum);
-  return scan;
-}
-
-// One MS1 spectrum as a scan, its points in ascending m/z order.
-Scan ScanOf(const msdata::Spectrum& spectrum) {
-  Scan scan = HeaderOf(spectrum);
   std::vector<double> mz = Values(spectrum.getMZArray());
   std::vector<double> intensity = Values(spectrum.getIntensityArray());
   if (mz.size() == intensity.size() && !std::is_sorted(mz.begin(), mz.end())) {
@@ -308,6 +303,7 @@ struct OpenRun::Reader {
   std::shared_ptr<const WQPlatform::ReadOnlyFile> file;
   msdata::MSData data;
   std::string failure;  // the start of an error about the file: "Cannot read <format> file <path>"
+  bool everyLevel = false;
   std::mutex lock;
 };
 
@@ -324,36 +320,46 @@ OpenRun::OpenRun(std::shared_ptr<const WQPlatform::ReadOnlyFile> file)
   reader_->failure = "Cannot read " + std::string(NameOf(format)) + " file " + path;
   if (!IsComplete(tail, format)) throw DataFileError(reader_->failure + ": it is truncated.");
   reader_->file = std::move(file);
+  reader_->everyLevel = format == Format::MGF;
   try {
     ReadRun(format, boost::make_shared<FileStream>(FileSource(*reader_->file, 0), kReadBufferBytes),
             head, tail, reader_->data);
-    ReadHeaders(format == Format::MGF);
   } catch (const std::exception& error) {
     throw DataFileError(reader_->failure + ": " + error.what());
   }
+  description_ = DescribeInstrument(reader_->data);
+  createTime_ = ParseDateTime(reader_->data.run.startTimeStamp);
 }
 
 OpenRun::~OpenRun() = default;
 
-// The run's scans are its MS1 spectra, or, for `everyLevel`, all of them. An MGF file is a list
-// of peak lists without survey scans; its reader calls them MS2 by convention, so all of its
-// spectra are the run's.
-void OpenRun::ReadHeaders(bool everyLevel) {
-  const msdata::MSData& data = reader_->data;
-  description_ = DescribeInstrument(data);
-  createTime_ = ParseDateTime(data.run.startTimeStamp);
-  if (!data.run.spectrumListPtr) return;
-  const msdata::SpectrumList& spectra = *data.run.spectrumListPtr;
+// The run's scans are its MS1 spectra, or, for an MGF file, all of them: it is a list of peak
+// lists without survey scans, which its reader calls MS2 by convention.
+void OpenRun::ReadScans(const std::function<void(std::size_t, Scan)>& visit) {
+  if (!reader_->data.run.spectrumListPtr) return;
+  const msdata::SpectrumList& spectra = *reader_->data.run.spectrumListPtr;
   std::vector<std::optional<std::uint32_t>> numbers;
   for (std::size_t i = 0; i < spectra.size(); ++i) {
-    const msdata::SpectrumPtr spectrum = spectra.spectrum(i, false);
-    const pwiz::data::CVParam level = spectrum->cvParam(pwiz::cv::MS_ms_level);
-    const int msLevel = level.empty() ? 1 : level.valueAs<int>();
+    int msLevel = 1;
+    Scan scan;
+    std::optional<std::uint32_t> number;
+    try {
+      const msdata::SpectrumPtr spectrum = spectra.spectrum(i, true);
+      const pwiz::data::CVParam level = spectrum->cvParam(pwiz::cv::MS_ms_level);
+      msLevel = level.empty() ? 1 : level.valueAs<int>();
+      if (msLevel == 1 || reader_->everyLevel) {
+        scan = ScanOf(*spectrum);
+        number = ScanNumberOf(spectrum->id);
+      }
+    } catch (const std::exception& error) {
+      throw DataFileError(reader_->failure + ": " + error.what());
+    }
     ++spectraPerLevel_[msLevel];
-    if (msLevel != 1 && !everyLevel) continue;
-    headers_.push_back(HeaderOf(*spectrum));
+    if (msLevel != 1 && !reader_->everyLevel) continue;
+    headers_.push_back(Scan{0, scan.RetentionTime, 0, {}, {}, scan.Centroided});
     spectrumIndex_.push_back(i);
-    numbers.push_back(ScanNumberOf(spectrum->id));
+    numbers.push_back(number);
+    visit(headers_.size() - 1, std::move(scan));
   }
   // Scan numbers from the native ids when every scan has one and they ascend, else by position.
   bool usable = true;
@@ -366,14 +372,17 @@ void OpenRun::ReadHeaders(bool everyLevel) {
 }
 
 Scan OpenRun::ReadScan(std::size_t position) const {
-  msdata::SpectrumPtr spectrum;
+  Scan scan;
   try {
-    const std::lock_guard<std::mutex> hold(reader_->lock);
-    spectrum = reader_->data.run.spectrumListPtr->spectrum(spectrumIndex_[position], true);
+    msdata::SpectrumPtr spectrum;
+    {
+      const std::lock_guard<std::mutex> hold(reader_->lock);
+      spectrum = reader_->data.run.spectrumListPtr->spectrum(spectrumIndex_[position], true);
+    }
+    scan = ScanOf(*spectrum);
   } catch (const std::exception& error) {
     throw DataFileError(reader_->failure + ": " + error.what());
   }
-  Scan scan = ScanOf(*spectrum);
   scan.ScanNumber = headers_[position].ScanNumber;
   return scan;
 }

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -26,9 +27,10 @@ constexpr std::size_t kFormatHeadBytes = 4096;
 // gzip-compressed, mzML, mzXML or MGF text.
 bool IsOpenFormat(const std::string& head);
 
-// A file in an open format, read a spectrum at a time: opening it reads what every spectrum is
-// but none of its arrays, and a scan's arrays are read from the file whenever they are asked for.
-// A compressed file is inflated once into a temporary file, which is read the same way.
+// A file in an open format, read a spectrum at a time: opening it reads the run's metadata and
+// the file's index, ReadScans reads every spectrum once, and a scan's arrays are read from the
+// file again whenever they are asked for. A compressed file is inflated once into a temporary
+// file, which is read the same way.
 class OpenRun {
  public:
   // Reads `file`, whose head IsOpenFormat accepted. Throws DataFileError naming the file when it
@@ -42,8 +44,14 @@ class OpenRun {
   const std::wstring& Description() const { return description_; }
   // Seconds since 1970, when the run names its start.
   std::optional<std::int64_t> CreateTime() const { return createTime_; }
+  // Complete once ReadScans has read the file.
   const std::map<int, std::uint32_t>& SpectraPerMSLevel() const { return spectraPerLevel_; }
-  // The run's scans (its MS1 spectra, in file order), without their arrays.
+  // Reads every spectrum in file order, counting them per MS level, and hands each of the run's
+  // scans (its MS1 spectra) to `visit` with its position among Headers() and its arrays, sorted
+  // by m/z. A scan's number is known only when every scan has been read: `visit` gets it as 0.
+  // Throws DataFileError naming the file when a spectrum cannot be read, and what `visit` throws.
+  void ReadScans(const std::function<void(std::size_t position, Scan scan)>& visit);
+  // The run's scans that ReadScans read, without their arrays.
   const std::vector<Scan>& Headers() const { return headers_; }
   // The scan at `position` among Headers(), with its arrays sorted by m/z; the scan number and
   // tune run are the header's, the rest as the file gives it now. Safe to call from several
@@ -52,7 +60,6 @@ class OpenRun {
 
  private:
   struct Reader;
-  void ReadHeaders(bool everyLevel);
 
   std::wstring description_;
   std::optional<std::int64_t> createTime_;

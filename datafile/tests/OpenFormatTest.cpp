@@ -160,6 +160,13 @@ TEST_F(OpenFormatTest, UnknownTruncatedOrMalformedFileIsRefusedNamingIt) {
   EXPECT_THAT([&] { CalDataFile file(cutPacked.wstring()); },
               ThrowsMessage<DataFileError>(StrEq("Cannot decompress " + cutPacked.string() +
                                                  ": it is truncated or corrupt.")));
+  // Scans are numbered once all are read; a faulty one is named by its number.
+  const fs::path faulty =
+      Write("faulty.mgf", std::string(kMGF) + "BEGIN IONS\n100 nan\nEND IONS\n");
+  EXPECT_THAT(
+      [&] { CalDataFile file(faulty.wstring()); },
+      ThrowsMessage<DataFileError>(StrEq("Scan 1 of " + faulty.string() +
+                                         " has an intensity that is not a finite number.")));
   const fs::path broken = Write("broken.mzML", "<mzML><run><spectrumList count=\"x\"></mzML>");
   EXPECT_THAT(
       [&] { CalDataFile file(broken.wstring()); },

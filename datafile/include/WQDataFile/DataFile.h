@@ -145,7 +145,9 @@ class WQDATAFILE_EXPORT DataFile {
 
   void ReadOwnFormat(const std::string& path);
   void ReadOpenFormat(std::shared_ptr<const WQPlatform::ReadOnlyFile> file);
-  // Throws DataFileError unless `scan` may follow the scans kept (the rules of AddScan).
+  // Why `scan` may not follow the scans kept (the rules of AddScan), naming it; empty when it may.
+  std::string FaultOf(const Scan& scan) const;
+  // Throws DataFileError with FaultOf(scan) unless it is empty.
   void CheckScan(const Scan& scan) const;
   // Keeps the checked `scan`: its arrays, or, when it was read from the file at `offset`, where
   // it lies.
