@@ -4,9 +4,6 @@
 #include <WQPlatform/Platform.h>
 
 #include <algorithm>
-#include <boost/iostreams/categories.hpp>
-#include <boost/iostreams/positioning.hpp>
-#include <boost/iostreams/stream.hpp>
 #include <cmath>
 #include <functional>
 #include <ios>
@@ -15,11 +12,16 @@
 #include <tuple>
 #include <utility>
 
+#include "FileStream.h"
 #include "OpenFormats.h"
 
 namespace WQDataFile {
 
 namespace {
+
+using detail::FileSource;
+using detail::FileStream;
+using detail::kReadBufferBytes;
 
 constexpr std::uint32_t kFileVersion = 1;
 constexpr std::uint32_t kTuneRunVersion = 1;
@@ -31,44 +33,13 @@ constexpr std::size_t kTuneRunBytes = 4 + 4;
 constexpr std::size_t kScanBytes = 4 + 4 + 8 + 4 + 4;
 constexpr std::size_t kPointBytes = 8 + 8;
 
-// The buffer through which a file is read: a few scans' worth, whatever the length of the run.
-constexpr std::size_t kReadBufferBytes = std::size_t{1} << 16;
-
 std::string Number(std::uint64_t value) { return std::to_string(value); }
 
-// An open file as a seekable source of a buffered stream, so that the binary reader decodes a run
-// from a bounded buffer instead of from the whole file in memory.
-class FileSource {
- public:
-  using char_type = char;
-  struct category : boost::iostreams::input_seekable, boost::iostreams::device_tag {};
-
-  FileSource(const WQPlatform::ReadOnlyFile& file, std::uint64_t position)
-      : file_(&file), position_(position) {}
-
-  std::streamsize read(char* data, std::streamsize size) {
-    const std::size_t got = file_->ReadAt(position_, data, static_cast<std::size_t>(size));
-    position_ += got;
-    return got == 0 ? -1 : static_cast<std::streamsize>(got);
-  }
-
-  std::streampos seek(boost::iostreams::stream_offset offset, std::ios_base::seekdir way) {
-    const std::uint64_t base = way == std::ios_base::beg   ? 0
-                               : way == std::ios_base::cur ? position_
-                                                           : file_->Size();
-    if (offset < 0 && static_cast<std::uint64_t>(-offset) > base) {
-      throw std::ios_base::failure("Seek before the start of " + file_->Path());
-    }
-    position_ = base + static_cast<std::uint64_t>(offset);
-    return boost::iostreams::offset_to_position(static_cast<std::int64_t>(position_));
-  }
-
- private:
-  const WQPlatform::ReadOnlyFile* file_;
-  std::uint64_t position_;
-};
-
-using FileStream = boost::iostreams::stream<FileSource>;
+// A scan of `path` read again that differs from what it was when the file was opened.
+DataFileError ChangedError(std::uint32_t scanNumber, const std::string& path) {
+  return DataFileError("Scan " + Number(scanNumber) + " of " + path +
+                       " changed after the file was opened.");
+}
 
 bool AllFinite(const std::vector<double>& values) {
   return std::all_of(values.begin(), values.end(),
@@ -143,15 +114,7 @@ DataFile::DataFile(const std::wstring& fileName) : fileName_(fileName), createTi
   std::string head(std::min<std::uint64_t>(file->Size(), detail::kFormatHeadBytes), '\0');
   head.resize(file->ReadAt(0, head.data(), head.size()));
   if (detail::IsOpenFormat(head)) {
-    std::string content(static_cast<std::size_t>(file->Size()), '\0');
-    content.resize(file->ReadAt(0, content.data(), content.size()));
-    file.reset();
-    detail::ImportedRun run = detail::ImportOpenFormat(std::move(content), path);
-    description_ = std::move(run.Description);
-    createTime_ = run.CreateTime.value_or(0);
-    AddTuneRun(TuneRun{0});
-    for (Scan& scan : run.Scans) AddScan(std::move(scan));
-    spectraPerLevel_ = std::move(run.SpectraPerMSLevel);
+    ReadOpenFormat(std::move(file));
     return;
   }
   // The library's own files start with their version word, a small number; anything else is no
@@ -187,6 +150,33 @@ void DataFile::ReadOwnFormat(const std::string& path) {
     }
   } catch (const WQCommon::StreamError& error) {
     throw WQCommon::StreamError("Cannot read " + path + ": " + error.what());
+  }
+}
+
+// Reads every scan once, to check it and total its intensities; afterwards only where it lies in
+// the run is kept. A scan's number is known only when all have been read, so the pass keeps the
+// scans under their positions; a faulty one is read again afterwards, to be named by its number.
+void DataFile::ReadOpenFormat(std::shared_ptr<const WQPlatform::ReadOnlyFile> file) {
+  auto run = std::make_shared<detail::OpenRun>(std::move(file));
+  description_ = run->Description();
+  createTime_ = run->CreateTime().value_or(0);
+  AddTuneRun(TuneRun{0});
+  std::optional<std::size_t> faulty;
+  run->ReadScans([&](std::size_t position, Scan scan) {
+    scan.ScanNumber = static_cast<std::uint32_t>(position + 1);
+    if (!faulty && !FaultOf(scan).empty()) faulty = position;
+    KeepScan(std::move(scan), position);
+  });
+  for (std::size_t i = 0; i < scans_.size(); ++i) {
+    scans_[i].Header.ScanNumber = run->Headers()[i].ScanNumber;
+  }
+  spectraPerLevel_ = run->SpectraPerMSLevel();
+  openRun_ = std::move(run);
+  if (faulty) {
+    const std::uint32_t number = scans_[*faulty].Header.ScanNumber;
+    scans_.resize(*faulty);
+    CheckScan(openRun_->ReadScan(*faulty));
+    throw ChangedError(number, NarrowFileName());
   }
 }
 
@@ -227,19 +217,22 @@ Scan DataFile::ReadScanAt(const KeptScan& kept) const {
     return scan;
   }
   const std::string path = NarrowFileName();
-  FileStream stream(FileSource(*source_, *kept.Offset), kReadBufferBytes);
-  WQCommon::BinaryReader reader(stream);
-  try {
-    scan = ReadScan(reader, path);
-  } catch (const WQCommon::StreamError& error) {
-    throw WQCommon::StreamError("Cannot read " + path + ": " + error.what());
+  if (openRun_) {
+    scan = openRun_->ReadScan(static_cast<std::size_t>(*kept.Offset));
+  } else {
+    FileStream stream(FileSource(*source_, *kept.Offset), kReadBufferBytes);
+    WQCommon::BinaryReader reader(stream);
+    try {
+      scan = ReadScan(reader, path);
+    } catch (const WQCommon::StreamError& error) {
+      throw WQCommon::StreamError("Cannot read " + path + ": " + error.what());
+    }
   }
   // The file was checked when it was opened; only a change written into it since can differ.
   const Scan& header = kept.Header;
   if (std::tie(scan.ScanNumber, scan.RetentionTime, scan.TuneRunIndex, scan.Centroided) !=
       std::tie(header.ScanNumber, header.RetentionTime, header.TuneRunIndex, header.Centroided)) {
-    throw DataFileError("Scan " + Number(header.ScanNumber) + " of " + path +
-                        " changed after the file was opened.");
+    throw ChangedError(header.ScanNumber, path);
   }
   return scan;
 }
@@ -254,34 +247,39 @@ void DataFile::AddScan(Scan scan) {
   KeepScan(std::move(scan), std::nullopt);
 }
 
-void DataFile::CheckScan(const Scan& scan) const {
+std::string DataFile::FaultOf(const Scan& scan) const {
   const std::string where = "Scan " + Number(scan.ScanNumber) + " of " + NarrowFileName();
   if (!scans_.empty() && scan.ScanNumber <= scans_.back().Header.ScanNumber) {
-    throw DataFileError(where + " does not follow scan " + Number(scans_.back().Header.ScanNumber) +
-                        ".");
+    return where + " does not follow scan " + Number(scans_.back().Header.ScanNumber) + ".";
   }
   if (scan.TuneRunIndex >= tuneRuns_.size()) {
-    throw DataFileError(where + " names tune run " + Number(scan.TuneRunIndex) +
-                        ", which the file does not have.");
+    return where + " names tune run " + Number(scan.TuneRunIndex) +
+           ", which the file does not have.";
   }
   if (scan.MZ.size() != scan.Intensity.size()) {
-    throw DataFileError(where + " has " + Number(scan.MZ.size()) + " m/z values but " +
-                        Number(scan.Intensity.size()) + " intensities.");
+    return where + " has " + Number(scan.MZ.size()) + " m/z values but " +
+           Number(scan.Intensity.size()) + " intensities.";
   }
   if (!std::isfinite(scan.RetentionTime)) {
-    throw DataFileError(where + " has a retention time that is not a finite number.");
+    return where + " has a retention time that is not a finite number.";
   }
   // A NaN compares false with everything, so the ascending check below would let it through.
   if (!AllFinite(scan.MZ)) {
-    throw DataFileError(where + " has an m/z value that is not a finite number.");
+    return where + " has an m/z value that is not a finite number.";
   }
   if (!AllFinite(scan.Intensity)) {
-    throw DataFileError(where + " has an intensity that is not a finite number.");
+    return where + " has an intensity that is not a finite number.";
   }
   if (std::adjacent_find(scan.MZ.begin(), scan.MZ.end(), std::greater_equal<double>()) !=
       scan.MZ.end()) {
-    throw DataFileError(where + " has m/z values that do not ascend.");
+    return where + " has m/z values that do not ascend.";
   }
+  return "";
+}
+
+void DataFile::CheckScan(const Scan& scan) const {
+  const std::string fault = FaultOf(scan);
+  if (!fault.empty()) throw DataFileError(fault);
 }
 
 void DataFile::KeepScan(Scan scan, std::optional<std::uint64_t> offset) {

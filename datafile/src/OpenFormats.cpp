@@ -2,6 +2,7 @@
 // are heavy and pull in much of Boost, so they are included here and nowhere else.
 #include "OpenFormats.h"
 
+#include <WQPlatform/Platform.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -11,14 +12,19 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <functional>
+#include <mutex>
 #include <pwiz/data/common/cv.hpp>
 #include <pwiz/data/msdata/MSData.hpp>
 #include <pwiz/data/msdata/Serializer_MGF.hpp>
 #include <pwiz/data/msdata/Serializer_mzML.hpp>
 #include <pwiz/data/msdata/Serializer_mzXML.hpp>
 #include <sstream>
+#include <string_view>
 #include <tuple>
 #include <utility>
+
+#include "FileStream.h"
 
 namespace WQDataFile::detail {
 
@@ -31,39 +37,67 @@ enum class Format { None, MzML, MzXML, MGF };
 // A decompressed file may not grow beyond this; a larger one is taken for a hostile file.
 constexpr std::size_t kMaxInflatedBytes = std::size_t{1} << 31;
 
-bool IsGzip(const std::string& content) {
-  return content.size() >= 2 && static_cast<unsigned char>(content[0]) == 0x1f &&
-         static_cast<unsigned char>(content[1]) == 0x8b;
+bool IsGzip(const std::string& head) {
+  return head.size() >= 2 && static_cast<unsigned char>(head[0]) == 0x1f &&
+         static_cast<unsigned char>(head[1]) == 0x8b;
 }
 
-std::string Inflate(const std::string& compressed, const std::string& path) {
+// Up to `size` bytes of `file` from `offset`.
+std::string BytesOf(const WQPlatform::ReadOnlyFile& file, std::uint64_t offset, std::size_t size) {
+  std::string bytes(size, '\0');
+  bytes.resize(file.ReadAt(offset, bytes.data(), bytes.size()));
+  return bytes;
+}
+
+std::string Head(const WQPlatform::ReadOnlyFile& file) {
+  return BytesOf(file, 0, kFormatHeadBytes);
+}
+
+std::string Tail(const WQPlatform::ReadOnlyFile& file) {
+  const std::uint64_t start = file.Size() - std::min<std::uint64_t>(file.Size(), kFormatHeadBytes);
+  return BytesOf(file, start, kFormatHeadBytes);
+}
+
+// The decompressed content of `file`, in a temporary file: the readers need to seek in it, and a
+// run may be larger than memory.
+std::unique_ptr<WQPlatform::ReadOnlyFile> Inflate(const WQPlatform::ReadOnlyFile& file) {
+  const std::string& path = file.Path();
   z_stream stream{};
   if (inflateInit2(&stream, 15 + 32) != Z_OK) {
     throw DataFileError("Cannot decompress " + path + ".");
   }
-  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(compressed.data()));
-  stream.avail_in = static_cast<uInt>(compressed.size());
-  std::string result;
-  char buffer[1 << 16];
-  int status = Z_OK;
-  while (status == Z_OK) {
-    stream.next_out = reinterpret_cast<Bytef*>(buffer);
-    stream.avail_out = sizeof buffer;
-    status = inflate(&stream, Z_NO_FLUSH);
-    result.append(buffer, sizeof buffer - stream.avail_out);
-    if (result.size() > kMaxInflatedBytes) status = Z_MEM_ERROR;
-  }
-  inflateEnd(&stream);
-  if (status != Z_STREAM_END) {
-    throw DataFileError("Cannot decompress " + path + ": it is truncated or corrupt.");
-  }
-  return result;
+  const std::unique_ptr<z_stream, int (*)(z_stream*)> end(&stream, inflateEnd);
+  return WQPlatform::ReadOnlyFile::Scratch(
+      path, [&](const WQPlatform::ReadOnlyFile::Writer& write) {
+        std::vector<char> input(kReadBufferBytes);
+        std::vector<char> output(kReadBufferBytes);
+        std::uint64_t read = 0;
+        std::uint64_t inflated = 0;
+        int status = Z_OK;
+        while (status == Z_OK) {
+          if (stream.avail_in == 0) {
+            const std::size_t got = file.ReadAt(read, input.data(), input.size());
+            read += got;
+            stream.next_in = reinterpret_cast<Bytef*>(input.data());
+            stream.avail_in = static_cast<uInt>(got);
+          }
+          stream.next_out = reinterpret_cast<Bytef*>(output.data());
+          stream.avail_out = static_cast<uInt>(output.size());
+          status = inflate(&stream, Z_NO_FLUSH);
+          const std::size_t made = output.size() - stream.avail_out;
+          write(std::string_view(output.data(), made));
+          inflated += made;
+          if (inflated > kMaxInflatedBytes) status = Z_MEM_ERROR;
+        }
+        if (status != Z_STREAM_END) {
+          throw DataFileError("Cannot decompress " + path + ": it is truncated or corrupt.");
+        }
+      });
 }
 
 // The format of uncompressed text, from its first bytes: the root element of an XML format, or
 // an MGF spectrum block or parameter line.
-Format FormatOf(const std::string& content) {
-  const std::string head = content.substr(0, kFormatHeadBytes);
+Format FormatOf(const std::string& head) {
   if (head.find('\0') != std::string::npos) return Format::None;
   const std::size_t start = head.find_first_not_of(" \t\r\n\xef\xbb\xbf");
   if (start == std::string::npos) return Format::None;
@@ -96,7 +130,7 @@ const char* NameOf(Format format) {
 }
 
 // The reader stops quietly at the end of what it is given, so a file cut short has to be caught
-// by its missing closing tag or block.
+// by its missing closing tag or block in `text`, the last kFormatHeadBytes of the file.
 bool IsComplete(const std::string& text, Format format) {
   const std::size_t end = text.find_last_not_of(" \t\r\n");
   if (end == std::string::npos) return false;
@@ -233,81 +267,124 @@ Scan ScanOf(const msdata::Spectrum& spectrum) {
   return scan;
 }
 
-// The run's scans: its MS1 spectra, or, for `everyLevel`, all of them. An MGF file is a list of
-// peak lists without survey scans; its reader calls them MS2 by convention, so all of its
-// spectra are the run's.
-ImportedRun Convert(const msdata::MSData& data, bool everyLevel) {
-  ImportedRun run;
-  run.Description = DescribeInstrument(data);
-  run.CreateTime = ParseDateTime(data.run.startTimeStamp);
-  if (!data.run.spectrumListPtr) return run;
-  const msdata::SpectrumList& spectra = *data.run.spectrumListPtr;
+// Reads the run's metadata from `stream`; the spectra stay in the file. The readers use a file's
+// index when it has one and scan the file otherwise; told to expect an index, they refuse a file
+// without one.
+void ReadRun(Format format, const boost::shared_ptr<std::istream>& stream, const std::string& head,
+             const std::string& tail, msdata::MSData& data) {
+  switch (format) {
+    case Format::MzML: {
+      msdata::Serializer_mzML::Config config;
+      config.indexed = head.find("<indexedmzML") != std::string::npos;
+      msdata::Serializer_mzML(config).read(stream, data);
+      break;
+    }
+    case Format::MzXML: {
+      msdata::Serializer_mzXML::Config config;
+      config.indexed = tail.find("<indexOffset") != std::string::npos;
+      msdata::Serializer_mzXML(config).read(stream, data);
+      break;
+    }
+    default:
+      msdata::Serializer_MGF().read(stream, data);
+      break;
+  }
+}
+
+}  // namespace
+
+bool IsOpenFormat(const std::string& head) {
+  return IsGzip(head) || FormatOf(head) != Format::None;
+}
+
+// The stream a run is read from, with the file under it. pwiz's spectrum lists are not safe to
+// use from several threads at once, hence the lock.
+struct OpenRun::Reader {
+  std::shared_ptr<const WQPlatform::ReadOnlyFile> file;
+  msdata::MSData data;
+  std::string failure;  // the start of an error about the file: "Cannot read <format> file <path>"
+  bool everyLevel = false;
+  std::mutex lock;
+};
+
+OpenRun::OpenRun(std::shared_ptr<const WQPlatform::ReadOnlyFile> file)
+    : reader_(std::make_unique<Reader>()) {
+  const std::string path = file->Path();
+  if (IsGzip(Head(*file))) file = Inflate(*file);
+  const std::string head = Head(*file);
+  const std::string tail = Tail(*file);
+  const Format format = FormatOf(head);
+  if (format == Format::None) {
+    throw DataFileError(path + " holds compressed data of no supported format.");
+  }
+  reader_->failure = "Cannot read " + std::string(NameOf(format)) + " file " + path;
+  if (!IsComplete(tail, format)) throw DataFileError(reader_->failure + ": it is truncated.");
+  reader_->file = std::move(file);
+  reader_->everyLevel = format == Format::MGF;
+  try {
+    ReadRun(format, boost::make_shared<FileStream>(FileSource(*reader_->file, 0), kReadBufferBytes),
+            head, tail, reader_->data);
+  } catch (const std::exception& error) {
+    throw DataFileError(reader_->failure + ": " + error.what());
+  }
+  description_ = DescribeInstrument(reader_->data);
+  createTime_ = ParseDateTime(reader_->data.run.startTimeStamp);
+}
+
+OpenRun::~OpenRun() = default;
+
+// The run's scans are its MS1 spectra, or, for an MGF file, all of them: it is a list of peak
+// lists without survey scans, which its reader calls MS2 by convention.
+void OpenRun::ReadScans(const std::function<void(std::size_t, Scan)>& visit) {
+  if (!reader_->data.run.spectrumListPtr) return;
+  const msdata::SpectrumList& spectra = *reader_->data.run.spectrumListPtr;
   std::vector<std::optional<std::uint32_t>> numbers;
   for (std::size_t i = 0; i < spectra.size(); ++i) {
-    const msdata::SpectrumPtr spectrum = spectra.spectrum(i, true);
-    const pwiz::data::CVParam level = spectrum->cvParam(pwiz::cv::MS_ms_level);
-    const int msLevel = level.empty() ? 1 : level.valueAs<int>();
-    ++run.SpectraPerMSLevel[msLevel];
-    if (msLevel != 1 && !everyLevel) continue;
-    run.Scans.push_back(ScanOf(*spectrum));
-    numbers.push_back(ScanNumberOf(spectrum->id));
+    int msLevel = 1;
+    Scan scan;
+    std::optional<std::uint32_t> number;
+    try {
+      const msdata::SpectrumPtr spectrum = spectra.spectrum(i, true);
+      const pwiz::data::CVParam level = spectrum->cvParam(pwiz::cv::MS_ms_level);
+      msLevel = level.empty() ? 1 : level.valueAs<int>();
+      if (msLevel == 1 || reader_->everyLevel) {
+        scan = ScanOf(*spectrum);
+        number = ScanNumberOf(spectrum->id);
+      }
+    } catch (const std::exception& error) {
+      throw DataFileError(reader_->failure + ": " + error.what());
+    }
+    ++spectraPerLevel_[msLevel];
+    if (msLevel != 1 && !reader_->everyLevel) continue;
+    headers_.push_back(Scan{0, scan.RetentionTime, 0, {}, {}, scan.Centroided});
+    spectrumIndex_.push_back(i);
+    numbers.push_back(number);
+    visit(headers_.size() - 1, std::move(scan));
   }
   // Scan numbers from the native ids when every scan has one and they ascend, else by position.
   bool usable = true;
   for (std::size_t i = 0; i < numbers.size() && usable; ++i) {
     usable = numbers[i] && (i == 0 || *numbers[i] > *numbers[i - 1]);
   }
-  for (std::size_t i = 0; i < run.Scans.size(); ++i) {
-    run.Scans[i].ScanNumber = usable ? *numbers[i] : static_cast<std::uint32_t>(i + 1);
+  for (std::size_t i = 0; i < headers_.size(); ++i) {
+    headers_[i].ScanNumber = usable ? *numbers[i] : static_cast<std::uint32_t>(i + 1);
   }
-  return run;
 }
 
-}  // namespace
-
-bool IsOpenFormat(const std::string& content) {
-  return IsGzip(content) || FormatOf(content) != Format::None;
-}
-
-ImportedRun ImportOpenFormat(std::string content, const std::string& path) {
-  if (IsGzip(content)) content = Inflate(content, path);
-  const Format format = FormatOf(content);
-  if (format == Format::None) {
-    throw DataFileError(path + " holds compressed data of no supported format.");
-  }
-  const std::string name = NameOf(format);
-  if (!IsComplete(content, format)) {
-    throw DataFileError("Cannot read " + name + " file " + path + ": it is truncated.");
-  }
+Scan OpenRun::ReadScan(std::size_t position) const {
+  Scan scan;
   try {
-    auto stream = boost::make_shared<std::istringstream>(std::move(content));
-    msdata::MSData data;
-    // The readers use a file's index when it has one and scan the file otherwise; told to expect
-    // an index, they refuse a file without one.
-    const std::string& text = stream->str();
-    switch (format) {
-      case Format::MzML: {
-        msdata::Serializer_mzML::Config config;
-        config.indexed = text.find("<indexedmzML") != std::string::npos;
-        msdata::Serializer_mzML(config).read(stream, data);
-        break;
-      }
-      case Format::MzXML: {
-        msdata::Serializer_mzXML::Config config;
-        config.indexed = text.find("<indexOffset") != std::string::npos;
-        msdata::Serializer_mzXML(config).read(stream, data);
-        break;
-      }
-      default:
-        msdata::Serializer_MGF().read(stream, data);
-        break;
+    msdata::SpectrumPtr spectrum;
+    {
+      const std::lock_guard<std::mutex> hold(reader_->lock);
+      spectrum = reader_->data.run.spectrumListPtr->spectrum(spectrumIndex_[position], true);
     }
-    return Convert(data, format == Format::MGF);
-  } catch (const DataFileError&) {
-    throw;
+    scan = ScanOf(*spectrum);
   } catch (const std::exception& error) {
-    throw DataFileError("Cannot read " + name + " file " + path + ": " + error.what());
+    throw DataFileError(reader_->failure + ": " + error.what());
   }
+  scan.ScanNumber = headers_[position].ScanNumber;
+  return scan;
 }
 
 }  // namespace WQDataFile::detail

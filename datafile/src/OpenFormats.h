@@ -7,30 +7,66 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-namespace WQDataFile::detail {
+namespace WQPlatform {
+class ReadOnlyFile;
+}
 
-// What a file in an open format holds, as the data file keeps it.
-struct ImportedRun {
-  std::wstring Description;
-  std::optional<std::int64_t> CreateTime;  // seconds since 1970, when the run names its start
-  std::vector<Scan> Scans;                 // the MS1 scans, in file order
-  std::map<int, std::uint32_t> SpectraPerMSLevel;
-};
+namespace WQDataFile::detail {
 
 // How far into a file its format must show.
 constexpr std::size_t kFormatHeadBytes = 4096;
 
-// True when `content` (the whole file, or its first kFormatHeadBytes) is gzip-compressed, mzML,
-// mzXML or MGF text.
-bool IsOpenFormat(const std::string& content);
+// True when `head` (the first kFormatHeadBytes of a file, or all of a shorter one) is
+// gzip-compressed, mzML, mzXML or MGF text.
+bool IsOpenFormat(const std::string& head);
 
-// Reads `content`, which IsOpenFormat accepted. Throws DataFileError naming `path` when the file
-// is truncated or malformed.
-ImportedRun ImportOpenFormat(std::string content, const std::string& path);
+// A file in an open format, read a spectrum at a time: opening it reads the run's metadata and
+// the file's index, ReadScans reads every spectrum once, and a scan's arrays are read from the
+// file again whenever they are asked for. A compressed file is inflated once into a temporary
+// file, which is read the same way.
+class OpenRun {
+ public:
+  // Reads `file`, whose head IsOpenFormat accepted. Throws DataFileError naming the file when it
+  // is truncated or malformed, or compressed data of no supported format; WQPlatform::ReadError
+  // when the temporary file for compressed data cannot be made.
+  explicit OpenRun(std::shared_ptr<const WQPlatform::ReadOnlyFile> file);
+  ~OpenRun();
+  OpenRun(const OpenRun&) = delete;
+  OpenRun& operator=(const OpenRun&) = delete;
+
+  const std::wstring& Description() const { return description_; }
+  // Seconds since 1970, when the run names its start.
+  std::optional<std::int64_t> CreateTime() const { return createTime_; }
+  // Complete once ReadScans has read the file.
+  const std::map<int, std::uint32_t>& SpectraPerMSLevel() const { return spectraPerLevel_; }
+  // Reads every spectrum in file order, counting them per MS level, and hands each of the run's
+  // scans (its MS1 spectra) to `visit` with its position among Headers() and its arrays, sorted
+  // by m/z. A scan's number is known only when every scan has been read: `visit` gets it as 0.
+  // Throws DataFileError naming the file when a spectrum cannot be read, and what `visit` throws.
+  void ReadScans(const std::function<void(std::size_t position, Scan scan)>& visit);
+  // The run's scans that ReadScans read, without their arrays.
+  const std::vector<Scan>& Headers() const { return headers_; }
+  // The scan at `position` among Headers(), with its arrays sorted by m/z; the scan number and
+  // tune run are the header's, the rest as the file gives it now. Safe to call from several
+  // threads at once. Throws DataFileError naming the file when the spectrum cannot be read.
+  Scan ReadScan(std::size_t position) const;
+
+ private:
+  struct Reader;
+
+  std::wstring description_;
+  std::optional<std::int64_t> createTime_;
+  std::map<int, std::uint32_t> spectraPerLevel_;
+  std::vector<Scan> headers_;
+  std::vector<std::size_t> spectrumIndex_;  // of each header's spectrum in the file
+  std::unique_ptr<Reader> reader_;
+};
 
 }  // namespace WQDataFile::detail

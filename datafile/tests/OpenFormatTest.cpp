@@ -90,6 +90,21 @@ TEST_F(OpenFormatTest, CompressedMzMLReadsAsThePlainFile) {
   EXPECT_EQ(packed.QScan(0).MZ.size(), 94u);
 }
 
+// The open file keeps only where each spectrum lies; its arrays are read again for every request.
+TEST_F(OpenFormatTest, ScanIsReadFromTheFileWhenAskedForAndAChangeIsRefused) {
+  std::string text = Bytes(kData / "peakpicker_tutorial_1_picked.mzML");
+  const fs::path path = Write("run.mzML", text);
+  const CalDataFile file(path.wstring());
+  EXPECT_EQ(file.QScan(0).RetentionTime, 384.0);
+  const std::string start = "name=\"scan start time\" value=\"384\"";
+  ASSERT_NE(text.find(start), std::string::npos);
+  text.replace(text.find(start) + start.size() - 3, 1, "4");
+  std::ofstream(path, std::ios::binary | std::ios::in) << text;
+  EXPECT_THAT([&] { file.QScan(0); },
+              ThrowsMessage<DataFileError>(
+                  StrEq("Scan 81 of " + path.string() + " changed after the file was opened.")));
+}
+
 // Centroid scans average by merging their peak lists on m/z; the export keeps them as they are.
 TEST_F(OpenFormatTest, CentroidMzXMLKeepsItsCentroids) {
   const fs::path path = Write("run.mzXML", kMzXML);
@@ -145,6 +160,13 @@ TEST_F(OpenFormatTest, UnknownTruncatedOrMalformedFileIsRefusedNamingIt) {
   EXPECT_THAT([&] { CalDataFile file(cutPacked.wstring()); },
               ThrowsMessage<DataFileError>(StrEq("Cannot decompress " + cutPacked.string() +
                                                  ": it is truncated or corrupt.")));
+  // Scans are numbered once all are read; a faulty one is named by its number.
+  const fs::path faulty =
+      Write("faulty.mgf", std::string(kMGF) + "BEGIN IONS\n100 nan\nEND IONS\n");
+  EXPECT_THAT(
+      [&] { CalDataFile file(faulty.wstring()); },
+      ThrowsMessage<DataFileError>(StrEq("Scan 1 of " + faulty.string() +
+                                         " has an intensity that is not a finite number.")));
   const fs::path broken = Write("broken.mzML", "<mzML><run><spectrumList count=\"x\"></mzML>");
   EXPECT_THAT(
       [&] { CalDataFile file(broken.wstring()); },

@@ -319,6 +319,25 @@ bool WriteAll(int descriptor, const char* data, std::size_t size) {
 
 }  // namespace
 
+std::unique_ptr<ReadOnlyFile> ReadOnlyFile::Scratch(
+    std::string name, const std::function<void(const Writer&)>& fill) {
+  const std::string directory = EnvironmentVariable("TMPDIR").value_or("/tmp");
+  const int descriptor = Ops().CreateScratch(directory);
+  if (descriptor < 0) {
+    throw ReadError("Cannot create a temporary file for " + name + " in " + directory + ": " +
+                    std::strerror(errno));
+  }
+  std::unique_ptr<ReadOnlyFile> file(new ReadOnlyFile(std::move(name), descriptor, 0));
+  fill([&file](std::string_view bytes) {
+    if (!WriteAll(file->descriptor_, bytes.data(), bytes.size())) {
+      throw ReadError("Cannot write the temporary file for " + file->path_ + ": " +
+                      std::strerror(errno));
+    }
+    file->size_ += bytes.size();
+  });
+  return file;
+}
+
 // The stream buffer of an AtomicFile: content goes into the temporary file as it comes, a buffer
 // at a time, so that a save holds no more than one buffer of it. The first failed write is kept,
 // and nothing is written after it.
@@ -477,6 +496,10 @@ int FileOps::SyncDirectory(const std::string& directory) {
 }
 
 int FileOps::Unlink(const std::string& path) { return unlink(path.c_str()); }
+
+int FileOps::CreateScratch(const std::string& directory) {
+  return open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+}
 
 int FileOps::OpenForReading(const std::string& path) {
   // Without O_NONBLOCK, opening a FIFO would wait for a writer for ever.

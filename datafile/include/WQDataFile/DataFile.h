@@ -14,7 +14,9 @@
 // the file whenever they are asked for. Memory therefore does not grow with the length of the run.
 //
 // A file can also be read from the open formats of the field: mzML (plain or gzip-compressed),
-// mzXML and MGF, told apart from the library's own format by their content. Such a file becomes a
+// mzXML and MGF, told apart from the library's own format by their content. These too are read a
+// scan at a time (a compressed file through a decompressed copy in the temporary directory, gone
+// with the object). Such a file becomes a
 // run of its MS1 spectra (of all its peak lists for MGF, which has no survey scans), in file order:
 // each keeps the scan number of its native id (or its position from 1 when the ids give no
 // ascending numbers), its retention time in seconds, whether it is profile or centroid data
@@ -41,6 +43,10 @@
 
 namespace WQPlatform {
 class ReadOnlyFile;
+}
+
+namespace WQDataFile::detail {
+class OpenRun;
 }
 
 namespace WQDataFile {
@@ -77,8 +83,9 @@ class WQDATAFILE_EXPORT DataFile {
   // DataFileError when it cannot be opened, is of no supported format, has another file version,
   // is an open-format file that is truncated or malformed, or breaks the rules of AddScan;
   // WQCommon::StreamError naming the file when a file of the own format ends early or holds a
-  // count larger than the rest of it; WQPlatform::ReadError when it is not a regular file; and what
-  // reading the method throws.
+  // count larger than the rest of it; WQPlatform::ReadError when it is not a regular file or a
+  // compressed file cannot be decompressed into the temporary directory; and what reading the
+  // method throws.
   explicit DataFile(const std::wstring& fileName);
 
   const std::wstring& QFileName() const { return fileName_; }
@@ -130,14 +137,19 @@ class WQDATAFILE_EXPORT DataFile {
     Scan Header;  // without arrays
     std::vector<double> MZ;
     std::vector<double> Intensity;
-    std::optional<std::uint64_t> Offset;  // of its record in source_
-    double Total = 0.0;                   // the sum of its intensities
+    // Where a scan of a file read from disk lies: the offset of its record in source_, or its
+    // position among openRun_'s scans.
+    std::optional<std::uint64_t> Offset;
+    double Total = 0.0;  // the sum of its intensities
   };
 
   void ReadOwnFormat(const std::string& path);
-  // Throws DataFileError unless `scan` may follow the scans kept (the rules of AddScan).
+  void ReadOpenFormat(std::shared_ptr<const WQPlatform::ReadOnlyFile> file);
+  // Why `scan` may not follow the scans kept (the rules of AddScan), naming it; empty when it may.
+  std::string FaultOf(const Scan& scan) const;
+  // Throws DataFileError with FaultOf(scan) unless it is empty.
   void CheckScan(const Scan& scan) const;
-  // Keeps the checked `scan`: its arrays, or, when it was read from source_ at `offset`, where
+  // Keeps the checked `scan`: its arrays, or, when it was read from the file at `offset`, where
   // it lies.
   void KeepScan(Scan scan, std::optional<std::uint64_t> offset);
   Scan ReadScanAt(const KeptScan& kept) const;
@@ -149,6 +161,7 @@ class WQDATAFILE_EXPORT DataFile {
   std::vector<TuneRun> tuneRuns_;
   std::vector<KeptScan> scans_;
   std::shared_ptr<const WQPlatform::ReadOnlyFile> source_;  // the file read, kept open
+  std::shared_ptr<const detail::OpenRun> openRun_;          // the same for an open format
   std::map<int, std::uint32_t> spectraPerLevel_;
 };
 

@@ -78,6 +78,13 @@ class WQPLATFORM_EXPORT ReadOnlyFile {
   // Nothing when `path` is missing or cannot be opened. Throws ReadError when it is not a regular
   // file (a FIFO or device is refused without being waited on).
   static std::unique_ptr<ReadOnlyFile> Open(const std::string& path);
+  // Data made on the fly and too large for memory, read back at any offset: what `fill` hands to
+  // the writer it is given, kept in an unnamed file of the temporary directory (TMPDIR, else
+  // /tmp) that is gone when the object is destroyed or the process ends. `name` stands for it in
+  // errors. Throws ReadError when the file cannot be created or written, and what `fill` throws.
+  using Writer = std::function<void(std::string_view bytes)>;
+  static std::unique_ptr<ReadOnlyFile> Scratch(std::string name,
+                                               const std::function<void(const Writer&)>& fill);
   ~ReadOnlyFile();
   ReadOnlyFile(const ReadOnlyFile&) = delete;
   ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
@@ -176,6 +183,9 @@ class WQPLATFORM_EXPORT FileOps {
   virtual int Rename(const std::string& from, const std::string& to);
   virtual int SyncDirectory(const std::string& directory);
   virtual int Unlink(const std::string& path);
+  // Creates an unnamed file for reading and writing in `directory`, readable by the user only, as
+  // open(O_TMPFILE | O_RDWR, 0600) does.
+  virtual int CreateScratch(const std::string& directory);
   // open for reading, never waiting on a FIFO.
   virtual int OpenForReading(const std::string& path);
   // fstat.
