@@ -348,10 +348,11 @@ struct XMLParser::Impl {
 
   pugi::xml_document document;
   std::vector<Level> levels;
-  // The narrow form of the name looked up last; its storage serves every lookup.
-  std::string name;
-
-  const char* Narrowed(std::wstring_view wide) {
+  // The narrow form of `wide`, valid until the thread's next lookup. One buffer a thread serves
+  // every lookup without an allocation, and keeps the const queries safe to call from several
+  // threads at once.
+  static const char* Narrowed(std::wstring_view wide) {
+    thread_local std::string name;
     WQWideToNarrowStr(wide, name);
     return name.c_str();
   }

@@ -100,7 +100,6 @@ class WQCOMMON_EXPORT XMLBuilder {
   std::unique_ptr<Impl> impl_;
 };
 
-// Serves one thread at a time, its const queries included: they share the parser's name buffer.
 class WQCOMMON_EXPORT XMLParser {
  public:
   XMLParser();
