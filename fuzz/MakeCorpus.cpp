@@ -1,8 +1,9 @@
-// Writes the starting corpus of every reader into <corpus directory>/<reader>/: a few realistic
-// files of each kind, made by the module's own save functions, the data-file library's writer and
-// the toolkit's XML builder, so that the fuzzers start from files the application really writes;
-// the XML readers also get documents of extreme depth and width. The same settings always give the
-// same files.
+// Writes the starting corpus of every reader into <corpus directory>/<reader>/: the files of every
+// save of the module with a reader (SaveCases.h), each with its two values; small calibration runs
+// from the data-file library's generator; the documents the module only reads, built with the
+// toolkit's XML builder; and, for the XML readers, documents of extreme depth and width. The
+// fuzzers thus start from files the application really writes. The same build always gives the same
+// files.
 //
 // Usage: MakeCorpus <corpus directory>
 //        MakeCorpus --readers      (prints the name of every reader, one a line)
@@ -11,6 +12,7 @@
 #include <WQDataFile/SyntheticRun.h>
 #include <WQRepos/WQRepos.h>
 
+#include <algorithm>
 #include <exception>
 #include <filesystem>
 #include <fstream>
@@ -21,14 +23,13 @@
 
 #include "Readers.h"
 #include "Samples.h"
+#include "SaveCases.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 using WQCommon::Negative;
-using WQCommon::Positive;
-using WQRepos::Preferences;
 
 template <typename Value>
 using Files = std::vector<std::pair<std::string, Value>>;
@@ -48,151 +49,45 @@ class Corpus {
  public:
   explicit Corpus(fs::path root) : root_(std::move(root)) {}
 
+  // The corpus folder of `reader`, created if need be.
+  fs::path Folder(const std::string& reader) const {
+    const fs::path folder = root_ / reader;
+    fs::create_directories(folder);
+    return folder;
+  }
+
   // Writes each value into the corpus folder of `reader` with write(value, path of its file).
   template <typename Value, typename Write>
   void Add(const std::string& reader, const Files<Value>& files, Write write) const {
-    const fs::path folder = root_ / reader;
-    fs::create_directories(folder);
+    const fs::path folder = Folder(reader);
     for (const auto& [file, value] : files) write(value, folder / file);
-  }
-
-  // For a save that always writes the repository file <subdirectory>/<saved>: saves each value
-  // with save(value) and moves that file into the corpus folder of `reader`.
-  template <typename Value, typename Save>
-  void AddSaved(const std::string& reader, const Files<Value>& files, const char* subdirectory,
-                const std::string& saved, Save save) const {
-    Add(reader, files, [&](const Value& value, const fs::path& target) {
-      save(value);
-      const fs::path file = wqfuzz::RepositoryDirectory(subdirectory) / saved;
-      fs::copy_file(file, target, fs::copy_options::overwrite_existing);
-      fs::remove(file);
-    });
   }
 
  private:
   fs::path root_;
 };
 
-template <typename Record, typename Change>
-Record Changed(Record record, Change change) {
-  change(record);
-  return record;
+// --- the module's saves ---
+
+// Every save that has a reader, with each of its two values, as <save>-1 and <save>-2 (spaces in
+// the save's name become underscores) with the extension of the file it writes.
+void AddSavedFiles(const Corpus& corpus) {
+  const fs::path base = wqfuzz::RepositoryDirectory("Prefs").parent_path();
+  for (const wqfuzz::SaveCase& save : wqfuzz::AllSaveCases(base)) {
+    if (save.reader.empty()) continue;
+    std::string stem = save.name;
+    std::replace(stem.begin(), stem.end(), ' ', '_');
+    for (const int value : {0, 1}) {
+      save.save(value);
+      const std::string name = stem + "-" + std::to_string(value + 1);
+      fs::copy_file(save.file, corpus.Folder(save.reader) / (name + save.file.extension().string()),
+                    fs::copy_options::overwrite_existing);
+      fs::remove(save.file);
+    }
+  }
 }
 
-// --- acquisition methods, tunes and evaluation methods ---
-
-WQBL::SequenceItem Item(WQBL::SequenceItem::ItemKinds kind, double startMZ, double endMZ,
-                        double duration, WQCommon::PolarityTypes polarity, std::uint32_t tuneId) {
-  WQBL::SequenceItem item;
-  item.Kind = kind;
-  item.StartMZ = startMZ;
-  item.EndMZ = endMZ;
-  item.Duration = duration;
-  item.DwellTime = kind == WQBL::SequenceItem::SIM ? duration : duration / (endMZ - startMZ);
-  item.Polarity = polarity;
-  item.TuneId = tuneId;
-  return item;
-}
-
-WQBL::TimePeriod Period(double minutes, std::uint32_t loops,
-                        std::vector<WQBL::SequenceItem> items) {
-  WQBL::TimePeriod period;
-  period.Duration = minutes;
-  period.NumLoops = loops;
-  period.Items = std::move(items);
-  return period;
-}
-
-WQBL::Method MethodOf(std::vector<WQBL::TimePeriod> periods, WQBL::Method::TuneTable tunes) {
-  WQBL::Method method;
-  method.TimePeriods = std::move(periods);
-  method.Tunes = std::move(tunes);
-  return method;
-}
-
-void AddMethodsAndTunes(const Corpus& corpus) {
-  using WQBL::TuneEntry;
-  using WQCommon::Probes;
-  constexpr auto kScan = WQBL::SequenceItem::FullScan;
-  constexpr auto kSIM = WQBL::SequenceItem::SIM;
-  const Files<WQBL::Method> methods = {
-      {"full_scan.kem", MethodOf({Period(5.0, 1, {Item(kScan, 100, 1000, 1.0, Positive, 1)})},
-                                 {{1, TuneEntry(L"ESI positive", Probes::ESI, Positive)}})},
-      {"sim_and_scan.kem", MethodOf({Period(2.0, 1,
-                                            {Item(kSIM, 195.09, 195.09, 0.2, Positive, 1),
-                                             Item(kSIM, 524.26, 524.26, 0.2, Positive, 1)}),
-                                     Period(3.0, 1, {Item(kScan, 150, 1500, 0.8, Negative, 2)})},
-                                    {{1, TuneEntry(L"Caffeine", Probes::ESI, Positive)},
-                                     {2, TuneEntry(L"APCI negative", Probes::APCI, Negative)}})},
-      // A period without a fixed length: its time-out is worked out when the method is loaded.
-      {"open_period.kem", MethodOf({Period(0.0, 3,
-                                           {Item(kScan, 200, 800, 0.5, Positive, 1),
-                                            Item(kSIM, 609.28, 609.28, 0.1, Negative, 1)}),
-                                    Period(1.5, 1, {Item(kScan, 200, 800, 0.5, Positive, 1)})},
-                                   {{1, TuneEntry(L"Reserpine", Probes::ESCi, Positive)}})},
-      {"empty.kem", WQBL::Method()}};
-  corpus.AddSaved("method", methods, "AcqMethod", "Corpus.kem",
-                  [](const WQBL::Method& method) { WQRepos::SaveAcqMethod(L"Corpus", method); });
-
-  WQBL::Tune negative;
-  negative.Polarity = Negative;
-  negative.CapillaryVoltage = 2.5;
-  negative.ConeVoltage = 35.0;
-  negative.DesolvationGasFlow = 650.0;
-  WQBL::Tune highResolution;
-  highResolution.LowMassResolution = 15.5;
-  highResolution.HighMassResolution = 14.2;
-  highResolution.SourceTemperature = 150.0;
-  highResolution.DesolvationTemperature = 400.0;
-  const Files<WQBL::Tune> tunes = {{"factory.ket", WQBL::Tune()},
-                                   {"negative.ket", negative},
-                                   {"high_resolution.ket", highResolution}};
-  corpus.Add("tune", tunes, [](const WQBL::Tune& tune, const fs::path& target) {
-    WQRepos::SaveFullyQualifiedTune(Wide(target), tune);
-  });
-}
-
-WQBL::ThresholdParams Threshold(double level) {
-  WQBL::ThresholdParams params;
-  params.Level = level;
-  return params;
-}
-
-void AddEvalMethods(const Corpus& corpus) {
-  using WQBL::CurveEval;
-  using Steps = std::vector<CurveEval>;
-  const Files<Steps> spectrumMethods = {
-      {"standard.sem",
-       {CurveEval(WQBL::BaselineParams::DefaultMS()), CurveEval(WQBL::NoiseParams::DefaultMS()),
-        CurveEval(Threshold(50.0)), CurveEval(WQBL::PeakDetectParams::DefaultMS())}},
-      {"no_step.sem", {CurveEval()}},
-      {"empty.sem", {}}};
-  corpus.AddSaved("spectrum_eval", spectrumMethods, "EvalMethod", "Corpus.sem",
-                  [](const Steps& method) { WQRepos::SaveSpectrumEvalMethod(L"Corpus", method); });
-  const Files<Steps> icMethods = {
-      {"standard.iem",
-       {CurveEval(WQBL::BaselineParams::DefaultIC()), CurveEval(WQBL::NoiseParams::DefaultIC()),
-        CurveEval(WQBL::PeakDetectParams::DefaultIC())}},
-      {"threshold.iem", {CurveEval(Threshold(1.0e4)), CurveEval(WQBL::PeakDetectParams())}}};
-  corpus.AddSaved("ic_eval", icMethods, "EvalMethod", "Corpus.iem",
-                  [](const Steps& method) { WQRepos::SaveICEvalMethod(L"Corpus", method); });
-}
-
-// --- preferences ---
-
-// Every preference of the catalogue: its default and a varied record, written by its own write.
-void AddPreferences(const Corpus& corpus) {
-  WQRepos::ForEachPreference([&corpus](const auto& entry) {
-    const auto first = entry.Default();
-    const std::string name = WQCommon::WQWideToNarrowStr(entry.Name);
-    corpus.AddSaved(wqfuzz::PreferenceReaderName(entry.Name),
-                    Numbered(".pref", std::vector{first, wqfuzz::Varied(first)}), "Prefs",
-                    name + ".pref",
-                    [write = entry.Write](const auto& value) { (Preferences().*write)(value); });
-  });
-}
-
-// --- calibration, data file names and system configuration ---
+// --- calibration runs ---
 
 // A small run: three scans of a few points around the first sodium iodide clusters.
 WQDataFile::SyntheticRunSettings SmallRun(double lowMZ, double highMZ, std::uint32_t runNumber) {
@@ -207,42 +102,12 @@ WQDataFile::SyntheticRunSettings SmallRun(double lowMZ, double highMZ, std::uint
   return settings;
 }
 
-void AddCalibrationAndSystemFiles(const Corpus& corpus) {
-  using WQRepos::RefCal;
-  const std::vector<std::vector<RefCal>> calibrants = {
-      {RefCal(L"NaI 1", 172.8835, 0.0, 1.0e5), RefCal(L"NaI 2", 322.7782, 0.0, 1.0e5),
-       RefCal(L"NaI 3", 472.6729, 0.0, 5.0e4)},
-      {RefCal(L"Caffeine", 195.0877, 1.0, 2.0e5), RefCal(L"MRFA", 524.2650, 2.0, 1.5e5)},
-      {}};
-  corpus.AddSaved("ref_cals", Numbered(".cal", calibrants), "Calibration", "RefCals.cal",
-                  WQRepos::SaveReferenceCalibrants);
-
+void AddCalibrationRuns(const Corpus& corpus) {
   corpus.Add("cal_data",
              Numbered(".dat", std::vector{SmallRun(170.0, 176.0, 1), SmallRun(320.0, 326.0, 2)}),
              [](const WQDataFile::SyntheticRunSettings& settings, const fs::path& target) {
                WQDataFile::GenerateSyntheticRun(Wide(target), settings).Save();
              });
-
-  corpus.AddSaved("data_file_name",
-                  Numbered(".pref", std::vector<std::int64_t>{1704067200, 0, 1893456000}), "Prefs",
-                  "DataFileName.pref", [](std::int64_t time) {
-                    WQRepos::DataFileNameInfo info;
-                    info.Time = time;
-                    WQRepos::WDataDirectoryFileNameInfo(info);
-                  });
-
-  WQRepos::SystemConfiguration installed;
-  installed.SystemName = L"QMS-01";
-  installed.UserName = L"operator";
-  installed.Syringe.Enabled = true;
-  installed.Syringe.FlowRate = 5.0;
-  installed.PolaritySwitch = 0.35;
-  installed.CalSource = WQRepos::SystemConfiguration::LeftVialSource;
-  installed.TuneProbeId = WQCommon::Probes::APCI;
-  installed.MethodTimePeriods = 4;
-  corpus.AddSaved("system_configuration",
-                  Numbered(".xml", std::vector{WQRepos::SystemConfiguration(), installed}), "Prefs",
-                  "SystemConfiguration.xml", WQRepos::SaveSystemConfiguration);
 }
 
 // --- XML documents made with the toolkit ---
@@ -279,8 +144,7 @@ void AddXMLDocuments(const Corpus& corpus) {
       {{{L"Instrument", L"Single quadrupole MS"}, {L"Sample_Inlet", L"Syringe pump infusion"}},
        {{L"Instrument", L"Single quadrupole MS, APCI"}}});
 
-  const WQRepos::AutotunePrefs caffeineAndMRFA =
-      Changed(WQRepos::AutotunePrefs(), wqfuzz::CaffeineAndMRFA);
+  const WQRepos::AutotunePrefs caffeineAndMRFA = wqfuzz::Varied(WQRepos::AutotunePrefs());
   WQRepos::AutotunePrefs negative = caffeineAndMRFA;
   negative.Polarity = Negative;
   negative.DiverterSource = WQRepos::Waste;
@@ -352,10 +216,8 @@ int main(int argc, char** argv) {
   try {
     wqfuzz::InitializeOnce();
     const Corpus corpus(argv[1]);
-    AddMethodsAndTunes(corpus);
-    AddEvalMethods(corpus);
-    AddPreferences(corpus);
-    AddCalibrationAndSystemFiles(corpus);
+    AddSavedFiles(corpus);
+    AddCalibrationRuns(corpus);
     AddXMLDocuments(corpus);
     AddDeepAndWideDocuments(corpus);
   } catch (const std::exception& error) {

@@ -2,12 +2,6 @@
 
 namespace wqfuzz {
 
-void CaffeineAndMRFA(WQRepos::AutotunePrefs& prefs) {
-  prefs.TunePoints = {{L"Caffeine", 195.088, 40, 1.2e6, 0.5}, {L"MRFA", 524.265, 55, 8.0e5, 0.5}};
-  prefs.SourceType = WQCommon::Probes::ESI;
-  prefs.PrimeDelay = 30;
-}
-
 namespace {
 
 WQRepos::FieldPref Field(const wchar_t* name, bool visible) {
@@ -117,7 +111,9 @@ WQRepos::GUILayoutPrefs Varied(WQRepos::GUILayoutPrefs p) {
 }
 
 WQRepos::AutotunePrefs Varied(WQRepos::AutotunePrefs p) {
-  CaffeineAndMRFA(p);
+  p.TunePoints = {{L"Caffeine", 195.088, 40, 1.2e6, 0.5}, {L"MRFA", 524.265, 55, 8.0e5, 0.5}};
+  p.SourceType = WQCommon::Probes::ESI;
+  p.PrimeDelay = 30;
   return p;
 }
 
@@ -125,7 +121,7 @@ WQRepos::AutotuneDlgPrefs Varied(WQRepos::AutotuneDlgPrefs p) {
   p.TuneMixFile = L"/var/lib/WQData/Autotune/Tune mix negative.xtc";
   p.Value1 = 3;
   p.Value2 = -1;
-  CaffeineAndMRFA(p.Settings);
+  p.Settings = Varied(p.Settings);
   p.Settings.Polarity = WQCommon::Negative;
   return p;
 }

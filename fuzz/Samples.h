@@ -8,9 +8,6 @@
 
 namespace wqfuzz {
 
-// Caffeine and MRFA as autotune compounds, on an electrospray source, primed for 30 s.
-void CaffeineAndMRFA(WQRepos::AutotunePrefs& prefs);
-
 WQBL::BaselineParams Varied(WQBL::BaselineParams p);
 WQBL::NoiseParams Varied(WQBL::NoiseParams p);
 WQBL::PeakDetectParams Varied(WQBL::PeakDetectParams p);
@@ -27,6 +24,7 @@ WQRepos::GenSpectraPrefs Varied(WQRepos::GenSpectraPrefs p);
 // Four tune fields, one of them hidden, whatever the list was.
 std::vector<WQRepos::FieldPref> Varied(const std::vector<WQRepos::FieldPref>& fields);
 WQRepos::GUILayoutPrefs Varied(WQRepos::GUILayoutPrefs p);
+// Caffeine and MRFA as autotune compounds, on an electrospray source, primed for 30 s.
 WQRepos::AutotunePrefs Varied(WQRepos::AutotunePrefs p);
 WQRepos::AutotuneDlgPrefs Varied(WQRepos::AutotuneDlgPrefs p);
 

@@ -9,12 +9,13 @@
 
 #include <iostream>
 
-#include "reliability/SaveCases.h"
+#include "SaveCases.h"
 #include "support/DataDirectory.h"
 
 namespace {
 
 using namespace wqtest;
+using namespace wqfuzz;
 using namespace WQPlatformTesting;
 
 // The file's content after saving `value` without faults.

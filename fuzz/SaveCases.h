@@ -1,6 +1,6 @@
-// Every save operation of the module, each with two different values to save, the file it writes
-// and the message its failure carries: the material of the fault-injection, power-loss, kill and
-// concurrency tests.
+// Every save operation of the module, each with two different values to save, the file it writes,
+// the message its failure carries and the reader of that file: the material of the fault-injection
+// and power-loss tests, and of the fuzz corpus.
 #pragma once
 
 #include <filesystem>
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace wqtest {
+namespace wqfuzz {
 
 struct SaveCase {
   std::string name;
@@ -17,9 +17,12 @@ struct SaveCase {
   std::function<void(int value)> save;
   // The what() of a failed save; when empty, any message that names the file.
   std::string failure;
+  // The reader (see Readers.h) whose corpus takes the saved file; empty for a file the module only
+  // writes or that another case already gives.
+  std::string reader;
 };
 
 // The save operations of the module, writing under the initialised data directory `base`.
 std::vector<SaveCase> AllSaveCases(const std::filesystem::path& base);
 
-}  // namespace wqtest
+}  // namespace wqfuzz
