@@ -20,10 +20,7 @@ class ScratchDirectoryTest : public ::testing::Test {
     std::string pattern = (fs::temp_directory_path() / "wqplatform-XXXXXX").string();
     dir = mkdtemp(pattern.data());
   }
-  ~ScratchDirectoryTest() override {
-    fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add);
-    fs::remove_all(dir);
-  }
+  ~ScratchDirectoryTest() override { fs::remove_all(dir); }
   std::string Path(const std::string& name) const { return (dir / name).string(); }
   static std::string Content(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

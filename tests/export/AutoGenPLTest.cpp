@@ -3,7 +3,6 @@
 #include <WQRepos/CentroidExport.h>
 #include <gmock/gmock.h>
 
-#include <iterator>
 #include <optional>
 
 #include "export/ExportSupport.h"
@@ -17,26 +16,13 @@ using ::testing::IsEmpty;
 using ::testing::SizeIs;
 using ::testing::StrEq;
 
-// Preferences that count how often they are asked.
-class CountingPrefs : public WQBL::PLAutoFindPrefs {
- public:
-  explicit CountingPrefs(bool everySpectrum, std::int32_t selection = WQBL::ApexScan) {
-    EverySpectrum = everySpectrum;
-    PeakTableSelection = selection;
-  }
-  bool QEverySpectrumSelection() const override {
-    ++Queries;
-    return PLAutoFindPrefs::QEverySpectrumSelection();
-  }
-  bool QPeakTableSelection(std::int32_t& selection, bool& peakTableChosen) const override {
-    ++PeakTableQueries;
-    ++Queries;
-    return PLAutoFindPrefs::QPeakTableSelection(selection, peakTableChosen);
-  }
-
-  mutable int Queries = 0;
-  mutable int PeakTableQueries = 0;
-};
+// One spectrum per chromatogram peak, from the scans that `selection` names.
+WQBL::PLAutoFindPrefs PeakTablePrefs(std::int32_t selection = WQBL::ApexScan) {
+  WQBL::PLAutoFindPrefs prefs;
+  prefs.EverySpectrum = false;
+  prefs.PeakTableSelection = selection;
+  return prefs;
+}
 
 // A chromatogram of the given scans.
 WQBL::ICObj Chromatogram(std::vector<double> times, std::vector<std::uint32_t> scans) {
@@ -79,34 +65,25 @@ class AutoGenPLTest : public DataDirectoryTest {
     return names;
   }
 
-  void BreakSystemConfiguration() const {
-    WriteBytes(Dir("Prefs") / "SystemConfiguration.xml",
-               "<SystemConfiguration><CalSource>Vial_3</CalSource></SystemConfiguration>");
-  }
-
   std::optional<WQDataFile::CalDataFile> file_;
   WQBL::ICObj tic_;
   std::wstring error_ = L"untouched";
 };
 
-TEST_F(AutoGenPLTest, ChromatogramWithoutBothAxesIsRefusedBeforeAnythingIsAsked) {
+TEST_F(AutoGenPLTest, ChromatogramWithoutBothAxesIsRefused) {
   WQBL::ICObj onlyX;
   onlyX.AssignXAxis(tic_.QXAxis());
   WQBL::ICObj onlyY;
   onlyY.AssignYValues(tic_.QYValues());
   for (WQBL::ICObj* chromatogram : {&onlyX, &onlyY}) {
-    const CountingPrefs prefs(false);
-    EXPECT_FALSE(Export(*chromatogram, prefs));
+    EXPECT_FALSE(Export(*chromatogram, PeakTablePrefs()));
     EXPECT_EQ(error_, L"X/Y axis of curve not assigned");
-    EXPECT_EQ(prefs.Queries, 0);
   }
   EXPECT_THAT(DataFiles(), IsEmpty());
 }
 
-// One spectrum per chromatogram point, in point order. Read back with an XML parser, the
-// document's counts agree with its lists and its CRC with one recomputed from its text.
-TEST_F(AutoGenPLTest, EverySpectrumModeSavesADocumentThatAgreesWithItsOwnText) {
-  WriteBytes(Dir("Data") / "run7.xml", "<Calibrant>NaI</Calibrant>");
+// One spectrum per chromatogram point, in point order; the chromatogram's peaks are not searched.
+TEST_F(AutoGenPLTest, EverySpectrumModeExportsEachPointInOrder) {
   ASSERT_TRUE(Export(tic_, WQBL::PLAutoFindPrefs()));
   EXPECT_EQ(error_, L"untouched");
   EXPECT_FALSE(tic_.CheckAllStatus(WQBL::Curve::PeaksDetected));
@@ -114,32 +91,19 @@ TEST_F(AutoGenPLTest, EverySpectrumModeSavesADocumentThatAgreesWithItsOwnText) {
   std::vector<std::string> scans;
   for (int scan = 1; scan <= 120; ++scan) scans.push_back(std::to_string(scan));
   EXPECT_EQ(Texts(document, "//Spectrum/@ScanNumber"), scans);
-  EXPECT_THAT(Texts(document, "//NumScans | /TOFLine/Calibrant"), ElementsAre("120", "NaI"));
-  const pugi::xml_node spectra = document.child("TOFLine").child("Spectra");
-  EXPECT_EQ(spectra.attribute("CRC").value(), RecomputedCrc(spectra));
-  for (const pugi::xpath_node& peaks : document.select_nodes("//Peaks")) {
-    for (const char* list : {"CentroidX", "CentroidAmpl", "Area"}) {
-      std::istringstream items(peaks.node().child_value(list));
-      EXPECT_EQ(std::distance(std::istream_iterator<std::string>(items), {}),
-                peaks.node().attribute("Count").as_int());
-    }
-  }
+  EXPECT_THAT(Texts(document, "//NumScans"), ElementsAre("120"));
 }
 
-TEST_F(AutoGenPLTest, PeakTableModeDetectsTheChromatogramPeaksWhenNoneAreDetected) {
-  ASSERT_TRUE(Export(tic_, CountingPrefs(false)));
+// Peaks the chromatogram has are taken as they are; without any, they are detected first.
+TEST_F(AutoGenPLTest, PeakTableModeExportsTheScansUnderEachChromatogramPeak) {
+  ASSERT_TRUE(Export(tic_, PeakTablePrefs()));
   ASSERT_THAT(tic_.QPeaks(), SizeIs(1));
   EXPECT_THAT(Texts(Exported(), "//Spectrum/@ScanNumber"),
               ElementsAre(std::to_string(tic_.QScanNumber(tic_.QPeaks()[0].ApexIndex))));
-}
-
-TEST_F(AutoGenPLTest, PeakTableModeUsesDetectedPeaksAsTheyAreAndAsksTheSelectionPerPeak) {
   const std::vector<WQBL::Peak> peaks = {{10, 12, 14}, {50, 60, 70}, {100, 101, 102}};
   tic_.AssignPeaks(peaks);
-  const CountingPrefs prefs(false, WQBL::PeakScans);
-  ASSERT_TRUE(Export(tic_, prefs));
+  ASSERT_TRUE(Export(tic_, PeakTablePrefs(WQBL::PeakScans)));
   EXPECT_EQ(tic_.QPeaks(), peaks);
-  EXPECT_EQ(prefs.PeakTableQueries, 3);
   const pugi::xml_document document = Exported();
   EXPECT_THAT(Texts(document, "//Spectrum/@ScanNumber"), ElementsAre("11", "51", "101"));
   EXPECT_THAT(Texts(document, "//Spectrum/@Name"),
@@ -174,8 +138,8 @@ TEST_F(AutoGenPLTest, SmoothingRunsOnlyWhenSwitchedOnAndBeforePeakDetection) {
 }
 
 TEST_F(AutoGenPLTest, WithoutTheWriteFlagNothingIsWrittenAndTheErrorTextIsKept) {
-  EXPECT_TRUE(Export(tic_, CountingPrefs(true), false));
-  EXPECT_TRUE(Export(tic_, CountingPrefs(false, WQBL::PeakScans), false));
+  EXPECT_TRUE(Export(tic_, WQBL::PLAutoFindPrefs(), false));
+  EXPECT_TRUE(Export(tic_, PeakTablePrefs(WQBL::PeakScans), false));
   EXPECT_EQ(error_, L"untouched");
   EXPECT_THAT(DataFiles(), IsEmpty());
 }
@@ -189,17 +153,6 @@ TEST_F(AutoGenPLTest, FailureWhileProducingSpectraPassesToTheCallerWithNoDocumen
   }
   EXPECT_EQ(error_, L"untouched");
   EXPECT_THAT(DataFiles(), IsEmpty());
-}
-
-// The target is checked before the document is built: a broken system configuration is not
-// reached, and nothing is written.
-TEST_F(AutoGenPLTest, UnwritableTargetIsReportedAndNothingIsWritten) {
-  fs::create_directory(Target());
-  BreakSystemConfiguration();
-  EXPECT_FALSE(Export(tic_, WQBL::PLAutoFindPrefs()));
-  EXPECT_EQ(error_, L"Cannot write to file" + Wide(Target()));
-  EXPECT_THAT(DataFiles(), ElementsAre("run7.tofline"));
-  EXPECT_TRUE(fs::is_empty(Target()));
 }
 
 // A data file that already carries the document's extension, or that the document's path links
@@ -226,7 +179,8 @@ TEST_F(AutoGenPLTest, DataFileAtTheDocumentsPathIsRefusedAndKept) {
 
 TEST_F(AutoGenPLTest, FailureWhileBuildingTheDocumentIsReportedAndTheEarlierFileKept) {
   WriteBytes(Target(), "earlier");
-  BreakSystemConfiguration();
+  WriteBytes(Dir("Prefs") / "SystemConfiguration.xml",
+             "<SystemConfiguration><CalSource>Vial_3</CalSource></SystemConfiguration>");
   EXPECT_FALSE(Export(tic_, WQBL::PLAutoFindPrefs()));
   EXPECT_EQ(error_,
             L"std::exception - QMV Exception with wide string. String Vial_3 not found in "
@@ -243,9 +197,7 @@ TEST_F(AutoGenPLTest, CentroidScansAreExportedCentroidByCentroid) {
   file.AddScan({1, 1.0, 0, {100.0, 150.5, 200.25}, {10.0, 30.0, 20.0}, true});
   file.AddScan({2, 2.0, 0, {100.0, 150.5, 200.25}, {30.0, 10.0, 40.0}, true});
   WQBL::ICObj chromatogram = Chromatogram({1.0, 2.0}, {1, 2});
-  WQBL::PLAutoFindPrefs prefs;
-  prefs.EverySpectrum = false;
-  prefs.PeakTableSelection = WQBL::PeakScans;
+  WQBL::PLAutoFindPrefs prefs = PeakTablePrefs(WQBL::PeakScans);
   prefs.Smooth = true;
   chromatogram.AssignPeaks({WQBL::Peak{0, 0, 1}});
   ASSERT_TRUE(WQRepos::AutoGenPL(file, chromatogram, prefs, true, error_));

@@ -24,17 +24,15 @@ std::uint32_t BoostUtf16Crc(const std::wstring& text) {
 // several of the blocks that are checksummed at once, cut and continued at random places.
 TEST(Utf16Crc32, GivesBoostsCrc32OnRandomTextInPieces) {
   std::mt19937 random(13);
-  std::uniform_int_distribution<int> kind(0, 3);
-  std::uniform_int_distribution<std::uint32_t> ascii(1, 0x7F), twoBytes(0x80, 0x7FF),
-      threeBytes(0xE000, 0xFFFD), fourBytes(0x10000, 0x10FFFF);
+  // Code points of one, two, three and four bytes in UTF-8.
+  const std::pair<std::uint32_t, std::uint32_t> ranges[] = {
+      {1, 0x7F}, {0x80, 0x7FF}, {0xE000, 0xFFFD}, {0x10000, 0x10FFFF}};
+  std::uniform_int_distribution<std::size_t> kind(0, 3);
   for (const std::size_t length : {0, 1, 7, 8192, 40000}) {
     std::wstring text;
     for (std::size_t i = 0; i < length; ++i) {
-      const int which = kind(random);
-      text += static_cast<wchar_t>(which == 0   ? ascii(random)
-                                   : which == 1 ? twoBytes(random)
-                                   : which == 2 ? threeBytes(random)
-                                                : fourBytes(random));
+      const auto [low, high] = ranges[kind(random)];
+      text += static_cast<wchar_t>(std::uniform_int_distribution<std::uint32_t>(low, high)(random));
     }
     const std::string utf8 = WQCommon::WQWideToNarrowStr(text);
     const std::string head = WQCommon::WQWideToNarrowStr(text.substr(0, length / 3));

@@ -7,10 +7,7 @@
 #include <WQDataFile/DataFile.h>
 #include <gtest/gtest.h>
 
-#include <boost/crc.hpp>
-#include <filesystem>
 #include <pugixml.hpp>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -66,36 +63,6 @@ inline std::vector<std::string> Texts(const pugi::xml_node& node, const char* xp
   for (const pugi::xpath_node& found : node.select_nodes(xpath))
     texts.push_back(found.attribute() ? found.attribute().value() : found.node().child_value());
   return texts;
-}
-
-inline std::string Hex(std::uint32_t value) {
-  std::ostringstream text;
-  text << std::hex << value;
-  return text.str();
-}
-
-// Feeds `text` into `crc` as UTF-16 code units, low byte first, less its last two characters.
-inline void FeedUtf16(boost::crc_32_type& crc, const std::wstring& text) {
-  const std::u16string units = WQCommon::WQWideToUtf16(text);
-  for (std::size_t i = 0; i + 2 < units.size(); ++i) {
-    const unsigned char bytes[] = {static_cast<unsigned char>(units[i] & 0xff),
-                                   static_cast<unsigned char>(units[i] >> 8)};
-    crc.process_bytes(bytes, 2);
-  }
-}
-
-// The CRC text that the parsed "Spectra" element should carry: each "Spectrum" element written as
-// a document of its own in the toolkit's layout (tab indents, declaration) fed in turn.
-inline std::string RecomputedCrc(const pugi::xml_node& spectra) {
-  boost::crc_32_type crc;
-  for (const pugi::xml_node& spectrum : spectra.children("Spectrum")) {
-    pugi::xml_document alone;
-    alone.append_copy(spectrum);
-    std::ostringstream text;
-    alone.save(text, "\t", pugi::format_default, pugi::encoding_utf8);
-    FeedUtf16(crc, WQCommon::WQNarrowToWideStr(text.str()));
-  }
-  return Hex(crc.checksum());
 }
 
 }  // namespace wqtest
