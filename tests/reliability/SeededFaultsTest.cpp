@@ -1,7 +1,6 @@
 // The reliability checks are shown to catch real faults: three broken ways of saving a file, a
 // reader that trusts a count from the file and an XML reader without a depth bound are each caught
-// by the same checks that pass the module's own readers here and its own save in PowerLossTest and
-// SaveFaultsTest.
+// by the same checks that pass the module's own readers here and its own saves in SaveFaultsTest.
 #include <WQCommon/Binary.h>
 #include <WQCommon/XML.h>
 #include <WQPlatform/Platform.h>
