@@ -61,11 +61,15 @@ auto Fields(const Scan& scan) {
   return std::tie(scan.ScanNumber, scan.RetentionTime, scan.TuneRunIndex, scan.MZ, scan.Intensity);
 }
 
-TEST_F(DataFileTest, SavedFileReadsBackAsWritten) {
+// A saved file reads back as written. It is read scan by scan from the file it was opened from,
+// which stays open: its TIC is totalled while it is read, and its scans stay readable when the path
+// is saved over.
+TEST_F(DataFileTest, SavedFileReadsBackScanByScanFromTheFileItOpened) {
   const std::wstring path = (directory_ / "run7.dat").wstring();
   const CalDataFile written = SmallFile(path);
   written.Save();
   const CalDataFile read(path);
+  CalDataFile(path, L"Another run", 0, WQBL::Method()).Save();
   EXPECT_EQ(read.QFileName(), path);
   EXPECT_EQ(read.QDescription(), written.QDescription());
   EXPECT_EQ(read.QCreateTime(), written.QCreateTime());
@@ -73,35 +77,12 @@ TEST_F(DataFileTest, SavedFileReadsBackAsWritten) {
   ASSERT_EQ(read.QNumTuneRuns(), 2u);
   EXPECT_EQ(read.QTuneRun(0).TuneId, 5);
   EXPECT_EQ(read.QTuneRun(1).TuneId, 3);
-  ASSERT_EQ(read.QNumScanSpectra(), 3u);
-  for (std::uint32_t i = 0; i < 3; ++i) EXPECT_EQ(Fields(read.QScan(i)), Fields(written.QScan(i)));
-}
-
-// A saved file is read scan by scan from the file it was opened from, which stays open: its TIC
-// is totalled while it is read, and its scans stay readable when the path is saved over.
-TEST_F(DataFileTest, SavedFileIsReadScanByScanFromTheFileItOpened) {
-  const std::wstring path = (directory_ / "run7.dat").wstring();
-  const CalDataFile written = SmallFile(path);
-  written.Save();
-  const CalDataFile read(path);
-  CalDataFile(path, L"Another run", 0, WQBL::Method()).Save();
   const WQBL::ICObj tic = read.GenerateTIC();
   EXPECT_EQ(tic.QXAxis(), written.GenerateTIC().QXAxis());
   EXPECT_THAT(tic.QYValues(), ElementsAre(6.0, 12.0, 15.0));
   EXPECT_THAT(tic.QScanNumbers(), ElementsAre(10u, 11u, 13u));
-  EXPECT_EQ(Fields(read.QScan(2)), Fields(written.QScan(2)));
-  EXPECT_THAT(read.GenerateAveragedSpectrum({13, 11}, WQBL::MZRange())->QYValues(),
-              ElementsAre(4.0, 6.5, 3.0));
-}
-
-TEST_F(DataFileTest, MissingFileOrFileOfAnotherVersionIsRefused) {
-  const fs::path missing = directory_ / "absent.dat";
-  EXPECT_THAT(
-      [&] { CalDataFile file(missing.wstring()); },
-      ThrowsMessage<DataFileError>(StrEq("Cannot open data file " + missing.string() + ".")));
-  const std::string path = SavedAndChanged("run7.dat", [](std::string& bytes) { bytes[0] = 2; });
-  EXPECT_THAT([&] { CalDataFile file(fs::path(path).wstring()); },
-              ThrowsMessage<DataFileError>(StrEq("Unknown data file version 2 in " + path + ".")));
+  ASSERT_EQ(read.QNumScanSpectra(), 3u);
+  for (std::uint32_t i = 0; i < 3; ++i) EXPECT_EQ(Fields(read.QScan(i)), Fields(written.QScan(i)));
 }
 
 // Six bytes hold the version and half the description's length. The file ends with the point
@@ -128,49 +109,46 @@ TEST_F(DataFileTest, UnwritableTargetIsReportedNamingIt) {
       ThrowsMessage<DataFileError>(HasSubstr("Cannot write data file " + path.string() + ": ")));
 }
 
-TEST_F(DataFileTest, ScansOutOfOrderOrInconsistentAreRefused) {
+// A NaN passes every comparison of the ascending check, so it needs one of its own.
+TEST_F(DataFileTest, ScansOutOfOrderOrInconsistentOrNotFiniteAreRefused) {
   CalDataFile file = SmallFile(L"/cal/run7.dat");
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double infinity = std::numeric_limits<double>::infinity();
   const std::pair<Scan, const char*> cases[] = {
-      {{13, 4.0, 0, {}, {}}, "Scan 13 of /cal/run7.dat does not follow scan 13."},
-      {{14, 4.0, 2, {}, {}},
-       "Scan 14 of /cal/run7.dat names tune run 2, which the file does not have."},
-      {{14, 4.0, 0, {1.0}, {}}, "Scan 14 of /cal/run7.dat has 1 m/z values but 0 intensities."},
-      {{14, 4.0, 0, {2.0, 2.0}, {1.0, 1.0}},
-       "Scan 14 of /cal/run7.dat has m/z values that do not ascend."}};
-  for (const auto& [scan, message] : cases)
-    EXPECT_THAT([&] { file.AddScan(scan); }, ThrowsMessage<DataFileError>(StrEq(message)));
+      {{13, 4.0, 0, {}, {}}, "does not follow scan 13."},
+      {{14, 4.0, 2, {}, {}}, "names tune run 2, which the file does not have."},
+      {{14, 4.0, 0, {1.0}, {}}, "has 1 m/z values but 0 intensities."},
+      {{14, 4.0, 0, {2.0, 2.0}, {1.0, 1.0}}, "has m/z values that do not ascend."},
+      {{14, nan, 0, {1.0}, {1.0}}, "has a retention time that is not a finite number."},
+      {{14, 4.0, 0, {1.0, nan, 3.0}, {1.0, 1.0, 1.0}},
+       "has an m/z value that is not a finite number."},
+      {{14, 4.0, 0, {1.0, infinity}, {1.0, 1.0}}, "has an m/z value that is not a finite number."},
+      {{14, 4.0, 0, {1.0, 2.0}, {1.0, -infinity}},
+       "has an intensity that is not a finite number."}};
+  for (const auto& [scan, message] : cases) {
+    const std::string expected =
+        "Scan " + std::to_string(scan.ScanNumber) + " of /cal/run7.dat " + message;
+    EXPECT_THAT([&] { file.AddScan(scan); }, ThrowsMessage<DataFileError>(StrEq(expected)));
+  }
   EXPECT_EQ(file.QNumScanSpectra(), 3u);
   EXPECT_THAT([&] { file.QTuneRun(2); },
               ThrowsMessage<DataFileError>(StrEq("Tune run 2 is not in /cal/run7.dat.")));
 }
 
-// A NaN passes every comparison of the ascending check, so it needs one of its own.
-TEST_F(DataFileTest, ScansWithNumbersThatAreNotFiniteAreRefused) {
-  CalDataFile file = SmallFile(L"/cal/run7.dat");
-  const double nan = std::numeric_limits<double>::quiet_NaN();
-  const double infinity = std::numeric_limits<double>::infinity();
-  const std::pair<Scan, const char*> cases[] = {
-      {{14, nan, 0, {1.0}, {1.0}},
-       "Scan 14 of /cal/run7.dat has a retention time that is not a finite number."},
-      {{14, 4.0, 0, {1.0, nan, 3.0}, {1.0, 1.0, 1.0}},
-       "Scan 14 of /cal/run7.dat has an m/z value that is not a finite number."},
-      {{14, 4.0, 0, {1.0, infinity}, {1.0, 1.0}},
-       "Scan 14 of /cal/run7.dat has an m/z value that is not a finite number."},
-      {{14, 4.0, 0, {1.0, 2.0}, {1.0, -infinity}},
-       "Scan 14 of /cal/run7.dat has an intensity that is not a finite number."}};
-  for (const auto& [scan, message] : cases)
-    EXPECT_THAT([&] { file.AddScan(scan); }, ThrowsMessage<DataFileError>(StrEq(message)));
-  EXPECT_EQ(file.QNumScanSpectra(), 3u);
-}
-
-// The last scan's second m/z value, 48 - 8 bytes before the end, becomes a NaN.
-TEST_F(DataFileTest, FileWithANaNMZValueIsRefusedNamingIt) {
-  const std::string path = SavedAndChanged("run7.dat", [](std::string& bytes) {
-    bytes.replace(bytes.size() - 5 * 8, 8, std::string("\0\0\0\0\0\0\xf8\x7f", 8));
-  });
-  EXPECT_THAT([&] { CalDataFile file(fs::path(path).wstring()); },
-              ThrowsMessage<DataFileError>(
-                  StrEq("Scan 13 of " + path + " has an m/z value that is not a finite number.")));
+// The checks of a scan added apply to the scans read, too: the last scan's second m/z value, 48 - 8
+// bytes before the end, becomes a NaN.
+TEST_F(DataFileTest, FileOfAnotherVersionOrWithANaNMZValueIsRefusedNamingIt) {
+  const std::tuple<std::function<void(std::string&)>, std::string, std::string> cases[] = {
+      {[](std::string& bytes) { bytes[0] = 2; }, "Unknown data file version 2 in ", "."},
+      {[](std::string& bytes) {
+         bytes.replace(bytes.size() - 5 * 8, 8, std::string("\0\0\0\0\0\0\xf8\x7f", 8));
+       },
+       "Scan 13 of ", " has an m/z value that is not a finite number."}};
+  for (const auto& [change, before, after] : cases) {
+    const std::string path = SavedAndChanged("run7.dat", change);
+    EXPECT_THAT([&] { CalDataFile file(fs::path(path).wstring()); },
+                ThrowsMessage<DataFileError>(StrEq(before + path + after)));
+  }
 }
 
 // A scan on another axis is interpolated onto the first one's: 100.0 lies outside scan 20, 100.5

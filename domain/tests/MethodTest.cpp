@@ -38,10 +38,6 @@ Method SampleMethod() {
   return method;
 }
 
-TEST(Method, OtherRecordVersionOrCutRecordIsRefusedAndTheMethodKept) {
-  ExpectOtherVersionAndCutRefused(Sample{SampleMethod(), "Method"});
-}
-
 TEST(Method, CountLargerThanTheStreamIsRefusedBeforeAllocating) {
   Method method;
   EXPECT_THROW(ReadFrom(std::string("\x01\0\0\0\xff\xff\xff\xff", 8), method),

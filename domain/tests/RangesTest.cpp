@@ -25,10 +25,6 @@ TEST(Ranges, EveryValueReadsBackExactlyFromItsXmlForm) {
   ForEachSample(Samples(), [](const auto& sample) { ExpectXmlReadsBack(sample); });
 }
 
-TEST(Ranges, OtherRecordVersionOrCutRecordIsRefusedAndTheValueKept) {
-  ForEachSample(Samples(), [](const auto& sample) { ExpectOtherVersionAndCutRefused(sample); });
-}
-
 TEST(Ranges, MissingElementIsReportedByName) {
   ForEachSample(Samples(), [](const auto& sample) {
     auto read = sample.Value;
