@@ -17,6 +17,7 @@ using ::testing::StrEq;
 using ::testing::ThrowsMessage;
 
 const wchar_t kEmptyDocument[] = L"<?xml version=\"1.0\"?>\n";
+const wchar_t kSpecialText[] = L"1 < 2 && 'x' > \"y\"; Gr\u00FC\u00DFe \U0001F600";
 
 // `depth` elements, each the only child of the one before.
 std::string NestedDocument(int depth) {
@@ -45,16 +46,15 @@ class XMLFiles : public ::testing::Test {
   std::filesystem::path directory_;
 };
 
-// Tab indents, a declaration, escaped special characters, and every character back on loading.
-TEST_F(XMLFiles, SavedDocumentHasItsLayoutAndReadsBack) {
-  const std::wstring text = L"1 < 2 && 'x' > \"y\"; Gr\u00FC\u00DFe \U0001F600";
+// Tab indents, a declaration, an empty element closed in its tag and escaped special characters;
+// the whitespace test below reads such texts back.
+TEST_F(XMLFiles, SavedDocumentHasItsLayout) {
   XMLBuilder builder;
   builder.StartNode(L"Method");
   builder.WAttribute(L"Title", L"a<b & \"c\"");
   builder.WNode(L"Comment", L"");
   builder.StartNode(L"Inlet");
-  builder.WNode(L"Text", text);
-  builder.WNode(L"Blank", L"  ");
+  builder.WNode(L"Text", kSpecialText);
   builder.EndNode();
   builder.EndNode();
   const std::wstring path = PathOf("Method.xml");
@@ -69,24 +69,13 @@ TEST_F(XMLFiles, SavedDocumentHasItsLayoutAndReadsBack) {
             "\t<Inlet>\n"
             "\t\t<Text>1 &lt; 2 &amp;&amp; 'x' &gt; \"y\"; Gr\xC3\xBC\xC3\x9F"
             "e \xF0\x9F\x98\x80</Text>\n"
-            "\t\t<Blank>  </Blank>\n"
             "\t</Inlet>\n"
             "</Method>\n");
   EXPECT_EQ(builder.QXML(), WQNarrowToWideStr(saved.str()));
-
-  XMLParser parser;
-  ASSERT_TRUE(parser.LoadFile(path));
-  std::wstring read, blank;
-  ASSERT_TRUE(parser.StartNode(L"Method"));
-  ASSERT_TRUE(parser.StartNode(L"Inlet"));
-  EXPECT_TRUE(parser.QNode(L"Text", read));
-  EXPECT_TRUE(parser.QNode(L"Blank", blank));
-  EXPECT_EQ(read, text);
-  EXPECT_EQ(blank, L"  ");
-  EXPECT_EQ(parser.QXML(), builder.QXML());
 }
 
-TEST_F(XMLFiles, MissingOrMalformedFilesAreRefusedAndAppendInsertsTheOtherTopElement) {
+// What AppendXMLFile inserts is pinned by the centroid document's tests.
+TEST_F(XMLFiles, MissingOrMalformedFilesAreRefused) {
   XMLParser parser;
   XMLBuilder builder;
   builder.StartNode(L"Method");
@@ -95,21 +84,16 @@ TEST_F(XMLFiles, MissingOrMalformedFilesAreRefusedAndAppendInsertsTheOtherTopEle
     EXPECT_FALSE(parser.LoadFile(path));
     EXPECT_FALSE(builder.AppendXMLFile(path));
   }
-  EXPECT_TRUE(builder.AppendXMLFile(
-      WriteFile("Tune.xml", "<?xml version=\"1.0\"?><Tune><Gain>3</Gain></Tune>")));
-  builder.WNode(L"After", L"1");
-  builder.EndNode();
-  EXPECT_EQ(builder.QXML(),
-            L"<?xml version=\"1.0\"?>\n<Method>\n\t<Tune>\n\t\t<Gain>3</Gain>\n\t</Tune>\n"
-            L"\t<After>1</After>\n</Method>\n");
+  EXPECT_EQ(builder.QXML(), std::wstring(kEmptyDocument) + L"<Method />\n");
 }
 
 // Element text would come back with a line feed for each carriage return, attribute values with
 // blanks for tabs and line ends, were they written as they are.
 TEST_F(XMLFiles, WhitespaceAndLineEndsReadBackUnchanged) {
   const std::wstring path = PathOf("SystemConfiguration.xml");
-  for (const std::wstring value : {L"\t", L"\n", L"\r", L"\r\n", L"a\rb", L"a\r\nb\n\rc\r",
-                                   L"\r\r\n\n", L"  leading", L"trailing \t", L"\t\r\n x \r\n\t"}) {
+  for (const wchar_t* value :
+       {L"\t", L"\n", L"\r", L"\r\n", L"a\rb", L"a\r\nb\n\rc\r", L"\r\r\n\n", L"  leading",
+        L"trailing \t", L"\t\r\n x \r\n\t", L"  ", kSpecialText}) {
     SCOPED_TRACE(::testing::PrintToString(WQWideToNarrowStr(value)));
     XMLBuilder builder;
     builder.StartNode(L"SystemConfiguration");

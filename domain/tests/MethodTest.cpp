@@ -20,17 +20,11 @@ Method SampleMethod() {
   scan.Duration = 0.75;
   scan.Polarity = WQCommon::Negative;
   scan.TuneId = 2;
-  SequenceItem sim;
-  sim.Kind = SequenceItem::SIM;
-  sim.StartMZ = 195.1;
-  sim.DwellTime = 0.05;
-  sim.Duration = 0.06;
-  sim.TuneId = 7;
   TimePeriod first;
   first.Duration = 2.5;
   first.NumLoops = 3;
   first.Timeout = 40;
-  first.Items = {scan, sim};
+  first.Items = {scan, SequenceItem()};
   Method method;
   method.TimePeriods = {first, TimePeriod()};
   method.Tunes[7] = TuneEntry(L"Caffeine ESI+", Probes::ESI, WQCommon::Positive);

@@ -22,7 +22,11 @@ auto Samples() {
 }
 
 TEST(Ranges, EveryValueReadsBackExactlyFromItsXmlForm) {
-  ForEachSample(Samples(), [](const auto& sample) { ExpectXmlReadsBack(sample); });
+  ForEachSample(Samples(), [](const auto& sample) {
+    auto read = decltype(sample.Value)();
+    ReadXml(XmlOf(sample.Value), read);
+    EXPECT_TRUE(read == sample.Value) << sample.Name;
+  });
 }
 
 TEST(Ranges, MissingElementIsReportedByName) {
