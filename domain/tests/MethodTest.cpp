@@ -1,5 +1,6 @@
 #include <WQBL/Method.h>
 #include <WQBL/MethodRules.h>
+#include <WQBL/Syringe.h>
 #include <gmock/gmock.h>
 
 #include <sstream>
@@ -66,6 +67,21 @@ TEST(MethodRules, NumbersBeyondTheMethodAreRefused) {
               ThrowsMessage<std::out_of_range>("Method has no time period 2."));
   EXPECT_THAT([&] { rules.QSIDuration(1, 0); },
               ThrowsMessage<std::out_of_range>("Time period 1 has no sequence item 0."));
+}
+
+TEST(Syringe, MissingOrUnreadableElementsKeepTheirValues) {
+  Syringe held;
+  held.FlowRate = 42.0;
+  held.Enabled = true;
+  Syringe read = held;
+  ReadXml(L"<Top/>", read);
+  EXPECT_EQ(read, held);
+  ReadXml(
+      L"<Top><Syringe><Diameter>4.6</Diameter><Volume>12x</Volume><FlowRate> 3</FlowRate>"
+      L"<Enabled>yes</Enabled></Syringe></Top>",
+      read);
+  held.Diameter = 4.6;
+  EXPECT_EQ(read, held);
 }
 
 }  // namespace
