@@ -7,8 +7,9 @@ namespace {
 using ::testing::StrEq;
 using ::testing::ThrowsMessage;
 
+// A known probe's name with its id, and a polarity's text, are pinned by the centroid document's
+// golden file.
 TEST(Probes, NamesCarryTheirIdsAndGiveTheIdBack) {
-  EXPECT_EQ(Probes::GetName(Probes::APCI), L"APCI (1)");
   EXPECT_EQ(Probes::GetNameNoId(Probes::ESCi), L"ESCi");
   EXPECT_EQ(Probes::GetName(static_cast<Probes::ProbeTypes>(7)), L"Unknown (7)");
   EXPECT_EQ(Probes::GetNameNoId(static_cast<Probes::ProbeTypes>(-1)), L"Unknown");
@@ -21,7 +22,6 @@ TEST(Probes, NamesCarryTheirIdsAndGiveTheIdBack) {
 }
 
 TEST(Polarity, TextsRoundTripAndUnknownOnesAreRefused) {
-  EXPECT_EQ(PolarityToWStr(Negative), L"Negative");
   for (const auto polarity : {Positive, Negative})
     EXPECT_EQ(PolarityFromWStr(PolarityToWStr(polarity)), polarity);
   EXPECT_THAT([] { PolarityFromWStr(L"positive"); },

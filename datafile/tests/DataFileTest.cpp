@@ -1,5 +1,4 @@
 #include <WQCommon/Binary.h>
-#include <WQCommon/Text.h>
 #include <WQDataFile/DataFile.h>
 #include <gmock/gmock.h>
 
@@ -8,16 +7,43 @@
 #include <functional>
 #include <iterator>
 #include <limits>
+#include <map>
+#include <string>
 #include <tuple>
 
 namespace WQDataFile {
 namespace {
 
 namespace fs = std::filesystem;
+using ::testing::DoubleNear;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::Pair;
+using ::testing::StartsWith;
 using ::testing::StrEq;
 using ::testing::ThrowsMessage;
+
+const fs::path kData = WQDATAFILE_TEST_DATA;
+
+// Three centroids of one MS1 scan, as 32-bit big-endian floats in base 64: m/z 100, 150.5 and
+// 200.25 with intensities 10, 30 and 20.
+constexpr char kMzXML[] = R"(<?xml version="1.0" encoding="ISO-8859-1"?>
+<mzXML xmlns="http://sashimi.sourceforge.net/schema_revision/mzXML_3.2">
+ <msRun scanCount="1" startTime="PT0S" endTime="PT1S">
+  <msInstrument><msManufacturer category="msManufacturer" value="Maker"/>
+   <msModel category="msModel" value="Model"/></msInstrument>
+  <scan num="1" msLevel="1" peaksCount="3" centroided="1" retentionTime="PT12.5S">
+   <peaks precision="32" byteOrder="network" contentType="m/z-int" compressionType="none"
+          compressedLen="0">QsgAAEEgAABDFoAAQfAAAENIQABBoAAA</peaks>
+  </scan>
+ </msRun>
+</mzXML>
+)";
+
+// One peak list, which the file's reader takes for MS level 2.
+constexpr char kMGF[] =
+    "BEGIN IONS\nTITLE=one\nPEPMASS=500.5\nCHARGE=2+\nRTINSECONDS=30\n"
+    "200.5 12\n100.25 40\nEND IONS\n";
 
 // Three scans on one m/z axis, the second and third with tune run 1.
 CalDataFile SmallFile(const std::wstring& path) {
@@ -39,16 +65,22 @@ class DataFileTest : public ::testing::Test {
   void SetUp() override { fs::create_directories(directory_); }
   void TearDown() override { fs::remove_all(directory_); }
 
+  fs::path Write(const std::string& name, const std::string& bytes) const {
+    const fs::path path = directory_ / name;
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    return path;
+  }
+  static std::string Bytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
   // The file `name` as SmallFile() saves it, with its bytes changed by `change`.
   std::string SavedAndChanged(const std::string& name,
                               const std::function<void(std::string&)>& change) const {
-    const fs::path path = directory_ / name;
-    SmallFile(path.wstring()).Save();
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    SmallFile((directory_ / name).wstring()).Save();
+    std::string bytes = Bytes(directory_ / name);
     change(bytes);
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-    return path.string();
+    return Write(name, bytes).string();
   }
 
   const fs::path directory_ =
@@ -61,11 +93,15 @@ auto Fields(const Scan& scan) {
   return std::tie(scan.ScanNumber, scan.RetentionTime, scan.TuneRunIndex, scan.MZ, scan.Intensity);
 }
 
-TEST_F(DataFileTest, SavedFileReadsBackAsWritten) {
+// A saved file reads back as written. It is read scan by scan from the file it was opened from,
+// which stays open: its TIC is totalled while it is read, and its scans stay readable when the path
+// is saved over.
+TEST_F(DataFileTest, SavedFileReadsBackScanByScanFromTheFileItOpened) {
   const std::wstring path = (directory_ / "run7.dat").wstring();
   const CalDataFile written = SmallFile(path);
   written.Save();
   const CalDataFile read(path);
+  CalDataFile(path, L"Another run", 0, WQBL::Method()).Save();
   EXPECT_EQ(read.QFileName(), path);
   EXPECT_EQ(read.QDescription(), written.QDescription());
   EXPECT_EQ(read.QCreateTime(), written.QCreateTime());
@@ -73,35 +109,12 @@ TEST_F(DataFileTest, SavedFileReadsBackAsWritten) {
   ASSERT_EQ(read.QNumTuneRuns(), 2u);
   EXPECT_EQ(read.QTuneRun(0).TuneId, 5);
   EXPECT_EQ(read.QTuneRun(1).TuneId, 3);
-  ASSERT_EQ(read.QNumScanSpectra(), 3u);
-  for (std::uint32_t i = 0; i < 3; ++i) EXPECT_EQ(Fields(read.QScan(i)), Fields(written.QScan(i)));
-}
-
-// A saved file is read scan by scan from the file it was opened from, which stays open: its TIC
-// is totalled while it is read, and its scans stay readable when the path is saved over.
-TEST_F(DataFileTest, SavedFileIsReadScanByScanFromTheFileItOpened) {
-  const std::wstring path = (directory_ / "run7.dat").wstring();
-  const CalDataFile written = SmallFile(path);
-  written.Save();
-  const CalDataFile read(path);
-  CalDataFile(path, L"Another run", 0, WQBL::Method()).Save();
   const WQBL::ICObj tic = read.GenerateTIC();
   EXPECT_EQ(tic.QXAxis(), written.GenerateTIC().QXAxis());
   EXPECT_THAT(tic.QYValues(), ElementsAre(6.0, 12.0, 15.0));
   EXPECT_THAT(tic.QScanNumbers(), ElementsAre(10u, 11u, 13u));
-  EXPECT_EQ(Fields(read.QScan(2)), Fields(written.QScan(2)));
-  EXPECT_THAT(read.GenerateAveragedSpectrum({13, 11}, WQBL::MZRange())->QYValues(),
-              ElementsAre(4.0, 6.5, 3.0));
-}
-
-TEST_F(DataFileTest, MissingFileOrFileOfAnotherVersionIsRefused) {
-  const fs::path missing = directory_ / "absent.dat";
-  EXPECT_THAT(
-      [&] { CalDataFile file(missing.wstring()); },
-      ThrowsMessage<DataFileError>(StrEq("Cannot open data file " + missing.string() + ".")));
-  const std::string path = SavedAndChanged("run7.dat", [](std::string& bytes) { bytes[0] = 2; });
-  EXPECT_THAT([&] { CalDataFile file(fs::path(path).wstring()); },
-              ThrowsMessage<DataFileError>(StrEq("Unknown data file version 2 in " + path + ".")));
+  ASSERT_EQ(read.QNumScanSpectra(), 3u);
+  for (std::uint32_t i = 0; i < 3; ++i) EXPECT_EQ(Fields(read.QScan(i)), Fields(written.QScan(i)));
 }
 
 // Six bytes hold the version and half the description's length. The file ends with the point
@@ -128,49 +141,46 @@ TEST_F(DataFileTest, UnwritableTargetIsReportedNamingIt) {
       ThrowsMessage<DataFileError>(HasSubstr("Cannot write data file " + path.string() + ": ")));
 }
 
-TEST_F(DataFileTest, ScansOutOfOrderOrInconsistentAreRefused) {
+// A NaN passes every comparison of the ascending check, so it needs one of its own.
+TEST_F(DataFileTest, ScansOutOfOrderOrInconsistentOrNotFiniteAreRefused) {
   CalDataFile file = SmallFile(L"/cal/run7.dat");
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double infinity = std::numeric_limits<double>::infinity();
   const std::pair<Scan, const char*> cases[] = {
-      {{13, 4.0, 0, {}, {}}, "Scan 13 of /cal/run7.dat does not follow scan 13."},
-      {{14, 4.0, 2, {}, {}},
-       "Scan 14 of /cal/run7.dat names tune run 2, which the file does not have."},
-      {{14, 4.0, 0, {1.0}, {}}, "Scan 14 of /cal/run7.dat has 1 m/z values but 0 intensities."},
-      {{14, 4.0, 0, {2.0, 2.0}, {1.0, 1.0}},
-       "Scan 14 of /cal/run7.dat has m/z values that do not ascend."}};
-  for (const auto& [scan, message] : cases)
-    EXPECT_THAT([&] { file.AddScan(scan); }, ThrowsMessage<DataFileError>(StrEq(message)));
+      {{13, 4.0, 0, {}, {}}, "does not follow scan 13."},
+      {{14, 4.0, 2, {}, {}}, "names tune run 2, which the file does not have."},
+      {{14, 4.0, 0, {1.0}, {}}, "has 1 m/z values but 0 intensities."},
+      {{14, 4.0, 0, {2.0, 2.0}, {1.0, 1.0}}, "has m/z values that do not ascend."},
+      {{14, nan, 0, {1.0}, {1.0}}, "has a retention time that is not a finite number."},
+      {{14, 4.0, 0, {1.0, nan, 3.0}, {1.0, 1.0, 1.0}},
+       "has an m/z value that is not a finite number."},
+      {{14, 4.0, 0, {1.0, infinity}, {1.0, 1.0}}, "has an m/z value that is not a finite number."},
+      {{14, 4.0, 0, {1.0, 2.0}, {1.0, -infinity}},
+       "has an intensity that is not a finite number."}};
+  for (const auto& [scan, message] : cases) {
+    const std::string expected =
+        "Scan " + std::to_string(scan.ScanNumber) + " of /cal/run7.dat " + message;
+    EXPECT_THAT([&] { file.AddScan(scan); }, ThrowsMessage<DataFileError>(StrEq(expected)));
+  }
   EXPECT_EQ(file.QNumScanSpectra(), 3u);
   EXPECT_THAT([&] { file.QTuneRun(2); },
               ThrowsMessage<DataFileError>(StrEq("Tune run 2 is not in /cal/run7.dat.")));
 }
 
-// A NaN passes every comparison of the ascending check, so it needs one of its own.
-TEST_F(DataFileTest, ScansWithNumbersThatAreNotFiniteAreRefused) {
-  CalDataFile file = SmallFile(L"/cal/run7.dat");
-  const double nan = std::numeric_limits<double>::quiet_NaN();
-  const double infinity = std::numeric_limits<double>::infinity();
-  const std::pair<Scan, const char*> cases[] = {
-      {{14, nan, 0, {1.0}, {1.0}},
-       "Scan 14 of /cal/run7.dat has a retention time that is not a finite number."},
-      {{14, 4.0, 0, {1.0, nan, 3.0}, {1.0, 1.0, 1.0}},
-       "Scan 14 of /cal/run7.dat has an m/z value that is not a finite number."},
-      {{14, 4.0, 0, {1.0, infinity}, {1.0, 1.0}},
-       "Scan 14 of /cal/run7.dat has an m/z value that is not a finite number."},
-      {{14, 4.0, 0, {1.0, 2.0}, {1.0, -infinity}},
-       "Scan 14 of /cal/run7.dat has an intensity that is not a finite number."}};
-  for (const auto& [scan, message] : cases)
-    EXPECT_THAT([&] { file.AddScan(scan); }, ThrowsMessage<DataFileError>(StrEq(message)));
-  EXPECT_EQ(file.QNumScanSpectra(), 3u);
-}
-
-// The last scan's second m/z value, 48 - 8 bytes before the end, becomes a NaN.
-TEST_F(DataFileTest, FileWithANaNMZValueIsRefusedNamingIt) {
-  const std::string path = SavedAndChanged("run7.dat", [](std::string& bytes) {
-    bytes.replace(bytes.size() - 5 * 8, 8, std::string("\0\0\0\0\0\0\xf8\x7f", 8));
-  });
-  EXPECT_THAT([&] { CalDataFile file(fs::path(path).wstring()); },
-              ThrowsMessage<DataFileError>(
-                  StrEq("Scan 13 of " + path + " has an m/z value that is not a finite number.")));
+// The checks of a scan added apply to the scans read, too: the last scan's second m/z value, 48 - 8
+// bytes before the end, becomes a NaN.
+TEST_F(DataFileTest, FileOfAnotherVersionOrWithANaNMZValueIsRefusedNamingIt) {
+  const std::tuple<std::function<void(std::string&)>, std::string, std::string> cases[] = {
+      {[](std::string& bytes) { bytes[0] = 2; }, "Unknown data file version 2 in ", "."},
+      {[](std::string& bytes) {
+         bytes.replace(bytes.size() - 5 * 8, 8, std::string("\0\0\0\0\0\0\xf8\x7f", 8));
+       },
+       "Scan 13 of ", " has an m/z value that is not a finite number."}};
+  for (const auto& [change, before, after] : cases) {
+    const std::string path = SavedAndChanged("run7.dat", change);
+    EXPECT_THAT([&] { CalDataFile file(fs::path(path).wstring()); },
+                ThrowsMessage<DataFileError>(StrEq(before + path + after)));
+  }
 }
 
 // A scan on another axis is interpolated onto the first one's: 100.0 lies outside scan 20, 100.5
@@ -202,6 +212,118 @@ TEST_F(DataFileTest, EmptyOrUnknownScanListIsRefused) {
   const std::vector<std::uint32_t> unknown = {10, 12};
   EXPECT_THAT([&] { file.GenerateAveragedSpectrum(unknown, WQBL::MZRange()); },
               ThrowsMessage<DataFileError>(StrEq("Scan 12 is not in /cal/run7.dat.")));
+}
+
+// The open formats.
+using OpenFormatTest = DataFileTest;
+
+// Its points are those the peak picking test finds the reference peaks in.
+TEST_F(OpenFormatTest, ProfileMzMLBecomesOneScanWithTuneZero) {
+  const CalDataFile file((kData / "peakpicker_tutorial_1.mzML").wstring());
+  EXPECT_EQ(file.QDescription(),
+            L"instrument model, laser desorption ionization, time-of-flight, detector type");
+  EXPECT_EQ(file.QCreateTime(), 0);
+  ASSERT_EQ(file.QNumTuneRuns(), 1u);
+  EXPECT_EQ(file.QTuneRun(0).TuneId, 0);
+  ASSERT_EQ(file.QNumScanSpectra(), 1u);
+  const Scan& scan = file.QScan(0);
+  EXPECT_EQ(scan.ScanNumber, 81u);
+  EXPECT_EQ(scan.RetentionTime, 384.0);
+  EXPECT_FALSE(scan.Centroided);
+  ASSERT_EQ(scan.MZ.size(), 120544u);
+  EXPECT_THAT(file.QSpectraPerMSLevel(), ElementsAre(Pair(1, 1u)));
+}
+
+TEST_F(OpenFormatTest, CompressedMzMLReadsAsThePlainFile) {
+  const CalDataFile plain((kData / "peakpicker_tutorial_1_picked.mzML").wstring());
+  const CalDataFile packed((kData / "peakpicker_tutorial_1_picked.mzML.gz").wstring());
+  ASSERT_EQ(packed.QNumScanSpectra(), 1u);
+  EXPECT_EQ(packed.QScan(0).MZ, plain.QScan(0).MZ);
+  EXPECT_EQ(packed.QScan(0).Intensity, plain.QScan(0).Intensity);
+  EXPECT_EQ(packed.QScan(0).MZ.size(), 94u);
+}
+
+// The open file keeps only where each spectrum lies; its arrays are read again for every request.
+TEST_F(OpenFormatTest, ScanIsReadFromTheFileWhenAskedForAndAChangeIsRefused) {
+  std::string text = Bytes(kData / "peakpicker_tutorial_1_picked.mzML");
+  const fs::path path = Write("run.mzML", text);
+  const CalDataFile file(path.wstring());
+  EXPECT_EQ(file.QScan(0).RetentionTime, 384.0);
+  const std::string start = "name=\"scan start time\" value=\"384\"";
+  ASSERT_NE(text.find(start), std::string::npos);
+  text.replace(text.find(start) + start.size() - 3, 1, "4");
+  std::ofstream(path, std::ios::binary | std::ios::in) << text;
+  EXPECT_THAT([&] { file.QScan(0); },
+              ThrowsMessage<DataFileError>(
+                  StrEq("Scan 81 of " + path.string() + " changed after the file was opened.")));
+}
+
+// Centroid scans average by merging their peak lists on m/z; the export keeps them as they are.
+TEST_F(OpenFormatTest, CentroidMzXMLKeepsItsCentroids) {
+  const fs::path path = Write("run.mzXML", kMzXML);
+  const CalDataFile file(path.wstring());
+  ASSERT_EQ(file.QNumScanSpectra(), 1u);
+  const Scan& scan = file.QScan(0);
+  EXPECT_EQ(scan.ScanNumber, 1u);
+  EXPECT_EQ(scan.RetentionTime, 12.5);
+  EXPECT_TRUE(scan.Centroided);
+  EXPECT_THAT(scan.MZ, ElementsAre(100.0, 150.5, 200.25));
+  EXPECT_THAT(scan.Intensity, ElementsAre(10.0, 30.0, 20.0));
+  EXPECT_TRUE(file.QCentroided({1}));
+}
+
+// An MGF file holds peak lists without survey scans: each is a scan of the run, its points in
+// ascending m/z order, although the file's reader calls them MS2.
+TEST_F(OpenFormatTest, EveryMGFPeakListIsAScan) {
+  const CalDataFile file(Write("frag.mgf", kMGF).wstring());
+  ASSERT_EQ(file.QNumScanSpectra(), 1u);
+  EXPECT_THAT(file.QScan(0).MZ, ElementsAre(100.25, 200.5));
+  EXPECT_THAT(file.QScan(0).Intensity, ElementsAre(40.0, 12.0));
+  EXPECT_EQ(file.QScan(0).RetentionTime, 30.0);
+  EXPECT_THAT(file.QSpectraPerMSLevel(), ElementsAre(Pair(2, 1u)));
+}
+
+TEST_F(OpenFormatTest, CentroidScansAverageByMergingPeaks) {
+  const fs::path path = directory_ / "centroids.dat";
+  CalDataFile written(path.wstring(), L"", 0, WQBL::Method());
+  written.AddTuneRun(TuneRun{0});
+  written.AddScan({1, 1.0, 0, {100.0, 200.0}, {10.0, 40.0}, true});
+  written.AddScan({2, 3.0, 0, {100.01, 150.0, 200.0}, {30.0, 8.0, 20.0}, true});
+  written.Save();
+  const CalDataFile file(path.wstring());
+  EXPECT_TRUE(file.QScan(1).Centroided);
+  const auto spectrum = file.GenerateAveragedSpectrum({1, 2}, WQBL::MZRange());
+  EXPECT_THAT(spectrum->QXAxis(), ElementsAre(DoubleNear(100.0075, 1e-9), 150.0, 200.0));
+  EXPECT_THAT(spectrum->QYValues(), ElementsAre(20.0, 4.0, 30.0));
+}
+
+TEST_F(OpenFormatTest, UnknownTruncatedOrMalformedFileIsRefusedNamingIt) {
+  const fs::path text = Write("notes.txt", "Calibration notes\n");
+  EXPECT_THAT([&] { CalDataFile file(text.wstring()); },
+              ThrowsMessage<DataFileError>(StrEq(
+                  text.string() + " is not a data file of a supported format (the instrument's "
+                                  "own, mzML, mzXML or MGF).")));
+  const std::string whole = Bytes(kData / "peakpicker_tutorial_1_picked.mzML");
+  const fs::path cut = Write("cut.mzML", whole.substr(0, whole.size() / 2));
+  EXPECT_THAT([&] { CalDataFile file(cut.wstring()); },
+              ThrowsMessage<DataFileError>(
+                  StrEq("Cannot read mzML file " + cut.string() + ": it is truncated.")));
+  const std::string packed = Bytes(kData / "peakpicker_tutorial_1_picked.mzML.gz");
+  const fs::path cutPacked = Write("cut.mzML.gz", packed.substr(0, packed.size() / 2));
+  EXPECT_THAT([&] { CalDataFile file(cutPacked.wstring()); },
+              ThrowsMessage<DataFileError>(StrEq("Cannot decompress " + cutPacked.string() +
+                                                 ": it is truncated or corrupt.")));
+  // Scans are numbered once all are read; a faulty one is named by its number.
+  const fs::path faulty =
+      Write("faulty.mgf", std::string(kMGF) + "BEGIN IONS\n100 nan\nEND IONS\n");
+  EXPECT_THAT(
+      [&] { CalDataFile file(faulty.wstring()); },
+      ThrowsMessage<DataFileError>(StrEq("Scan 1 of " + faulty.string() +
+                                         " has an intensity that is not a finite number.")));
+  const fs::path broken = Write("broken.mzML", "<mzML><run><spectrumList count=\"x\"></mzML>");
+  EXPECT_THAT(
+      [&] { CalDataFile file(broken.wstring()); },
+      ThrowsMessage<DataFileError>(StartsWith("Cannot read mzML file " + broken.string() + ": ")));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <WQBL/Method.h>
 #include <WQBL/MethodRules.h>
+#include <WQBL/Syringe.h>
 #include <gmock/gmock.h>
 
 #include <sstream>
@@ -20,26 +21,16 @@ Method SampleMethod() {
   scan.Duration = 0.75;
   scan.Polarity = WQCommon::Negative;
   scan.TuneId = 2;
-  SequenceItem sim;
-  sim.Kind = SequenceItem::SIM;
-  sim.StartMZ = 195.1;
-  sim.DwellTime = 0.05;
-  sim.Duration = 0.06;
-  sim.TuneId = 7;
   TimePeriod first;
   first.Duration = 2.5;
   first.NumLoops = 3;
   first.Timeout = 40;
-  first.Items = {scan, sim};
+  first.Items = {scan, SequenceItem()};
   Method method;
   method.TimePeriods = {first, TimePeriod()};
   method.Tunes[7] = TuneEntry(L"Caffeine ESI+", Probes::ESI, WQCommon::Positive);
   method.Tunes[2] = TuneEntry(L"N\u00e9gatif", Probes::APCI, WQCommon::Negative);
   return method;
-}
-
-TEST(Method, OtherRecordVersionOrCutRecordIsRefusedAndTheMethodKept) {
-  ExpectOtherVersionAndCutRefused(Sample{SampleMethod(), "Method"});
 }
 
 TEST(Method, CountLargerThanTheStreamIsRefusedBeforeAllocating) {
@@ -76,6 +67,21 @@ TEST(MethodRules, NumbersBeyondTheMethodAreRefused) {
               ThrowsMessage<std::out_of_range>("Method has no time period 2."));
   EXPECT_THAT([&] { rules.QSIDuration(1, 0); },
               ThrowsMessage<std::out_of_range>("Time period 1 has no sequence item 0."));
+}
+
+TEST(Syringe, MissingOrUnreadableElementsKeepTheirValues) {
+  Syringe held;
+  held.FlowRate = 42.0;
+  held.Enabled = true;
+  Syringe read = held;
+  ReadXml(L"<Top/>", read);
+  EXPECT_EQ(read, held);
+  ReadXml(
+      L"<Top><Syringe><Diameter>4.6</Diameter><Volume>12x</Volume><FlowRate> 3</FlowRate>"
+      L"<Enabled>yes</Enabled></Syringe></Top>",
+      read);
+  held.Diameter = 4.6;
+  EXPECT_EQ(read, held);
 }
 
 }  // namespace

@@ -69,24 +69,22 @@ void Detect(Curve& curve, const PeakDetectSettings& settings = PeakDetectSetting
   EXPECT_TRUE(changed.Peaks);
 }
 
-TEST(Smoothing, PolynomialOfTheFilterOrderIsKeptUpToBothEnds) {
+TEST(Smoothing, PolynomialOfTheFilterOrderIsKeptUpToBothEndsAndAlternatingNoiseDamped) {
   std::vector<double> cubic;
-  for (int i = 0; i < 20; ++i) cubic.push_back(0.5 * i * i * i - 4.0 * i * i + 3.0 * i - 7.0);
+  std::vector<double> noisy;
+  for (int i = 0; i < 20; ++i) {
+    cubic.push_back(0.5 * i * i * i - 4.0 * i * i + 3.0 * i - 7.0);
+    noisy.push_back(100.0 + (i % 2 == 0 ? 1.0 : -1.0));
+  }
   Curve curve;
   curve.AssignYValues(cubic);
   ASSERT_EQ(SmoothingFailure(curve, 7, 3), L"");
   for (std::size_t i = 0; i < cubic.size(); ++i) {
     EXPECT_NEAR(curve.QYValues()[i], cubic[i], 1e-9) << "point " << i;
   }
-}
-
-TEST(Smoothing, AlternatingNoiseIsDamped) {
-  Curve curve;
-  std::vector<double> y;
-  for (int i = 0; i < 30; ++i) y.push_back(100.0 + (i % 2 == 0 ? 1.0 : -1.0));
-  curve.AssignYValues(y);
+  curve.AssignYValues(noisy);
   ASSERT_EQ(SmoothingFailure(curve, 5, 2), L"");
-  for (std::size_t i = 2; i + 2 < y.size(); ++i) EXPECT_NEAR(curve.QYValues()[i], 100.0, 0.4);
+  for (std::size_t i = 2; i + 2 < noisy.size(); ++i) EXPECT_NEAR(curve.QYValues()[i], 100.0, 0.4);
 }
 
 // Noise is measured on the values as assigned: smoothing, even twice, keeps them; assigning new

@@ -72,14 +72,6 @@ void ForEachSample(const Samples& samples, Check check) {
   std::apply([&](const auto&... sample) { (check(sample), ...); }, samples);
 }
 
-// Reads the sample back from its XML form (the binary forms are pinned by the golden files).
-template <typename Record>
-void ExpectXmlReadsBack(const Sample<Record>& sample) {
-  Record read;
-  ReadXml(XmlOf(sample.Value), read);
-  EXPECT_TRUE(read == sample.Value) << sample.Name;
-}
-
 // Over the sample, version 2 of a record at version 1 throws "Unknown <name> version." and a
 // record cut short WQCommon::StreamError, and either leaves the sample as it was.
 template <typename Record>
