@@ -1,7 +1,7 @@
 // A child process saves a preference, a method and an evaluation method over and over, and is
-// killed with SIGKILL at a random moment, again and again. After every kill each file must load
-// and hold one of the two values the child alternates between; the temporary files that killed
-// saves leave are never listed, and Initialize() removes them.
+// killed with SIGKILL at a random moment, again and again. After every kill each file must hold
+// one of the two values the child alternates between, byte for byte; the temporary files that
+// killed saves leave are never listed, and Initialize() removes them.
 //
 //   wqrepos_kill_test [--kills N] [--run-number R]     (1,000 kills by default)
 #include <WQCommon/Text.h>
@@ -17,54 +17,39 @@
 #include <random>
 #include <thread>
 
+#include "SaveCases.h"
 #include "support/DataDirectory.h"
 
 namespace {
 
 using namespace wqtest;
 
+// The saves the child repeats: a preference, an acquisition method and an evaluation method, each
+// with the bytes of the file that value 0 and value 1 give.
 struct Saved {
-  Saved(const char* name, fs::path file, std::function<void(int)> save, std::function<void()> load)
-      : name(name), file(std::move(file)), save(std::move(save)), load(std::move(load)) {}
-
-  const char* name;
-  fs::path file;
-  std::function<void(int)> save;
-  std::function<void()> load;  // throws when the file cannot be read
-  std::string bytes[2];        // the file holding value 0 and value 1
+  wqfuzz::SaveCase save;
+  std::string bytes[2];
 };
 
-std::vector<WQBL::CurveEval> EvalMethodOf(int value) {
-  auto steps = WQRepos::DefaultSpectrumEvalMethod();
-  steps.resize(steps.size() - value);
-  return steps;
-}
-
 std::vector<Saved> Files(const fs::path& base) {
-  return {
-      {"preference", base / "Prefs" / "MZSmooth.pref",
-       [](int value) {
-         WQRepos::Preferences().WMZSmooth(value ? WQBL::SmoothParams::DefaultIC()
-                                                : WQBL::SmoothParams::DefaultMS());
-       },
-       [] {
-         const WQBL::SmoothParams read = WQRepos::Preferences().QMZSmooth();
-         if (!(read == WQBL::SmoothParams::DefaultIC() || read == WQBL::SmoothParams::DefaultMS()))
-           throw std::runtime_error("the preference holds neither value");
-       }},
-      {"method", base / "AcqMethod" / "Kill.kem",
-       [](int value) { WQRepos::SaveAcqMethod(L"Kill", MethodOf(value)); },
-       [] { WQRepos::LoadAcqMethod(L"Kill"); }},
-      {"evaluation method", base / "EvalMethod" / "Kill.sem",
-       [](int value) { WQRepos::SaveSpectrumEvalMethod(L"Kill", EvalMethodOf(value)); },
-       [] { WQRepos::LoadSpectrumEvalMethod(L"Kill"); }},
-  };
+  std::vector<Saved> files;
+  for (wqfuzz::SaveCase& save : wqfuzz::AllSaveCases(base)) {
+    if (save.name != "MZSmooth" && save.name != "acquisition method" &&
+        save.name != "spectrum evaluation method")
+      continue;
+    Saved& file = files.emplace_back(Saved{std::move(save), {}});
+    for (const int value : {0, 1}) {
+      file.save.save(value);
+      file.bytes[value] = ReadBytes(file.save.file);
+    }
+  }
+  return files;
 }
 
 [[noreturn]] void SaveForever(std::vector<Saved>& files) {
   try {
     for (int value = 0;; value = 1 - value)
-      for (Saved& file : files) file.save(value);
+      for (Saved& file : files) file.save.save(value);
   } catch (const std::exception& error) {
     std::cerr << "the saving child failed: " << error.what() << '\n';
   }
@@ -72,8 +57,8 @@ std::vector<Saved> Files(const fs::path& base) {
 }
 
 bool ListingsShowOnlyStoredNames() {
-  return WQRepos::GetAcqMethodNames() == std::vector<std::wstring>{L"Kill"} &&
-         WQRepos::GetSpectrumEvalMethodNames() == std::vector<std::wstring>{L"Kill"};
+  return WQRepos::GetAcqMethodNames() == std::vector<std::wstring>{L"Scan"} &&
+         WQRepos::GetSpectrumEvalMethodNames() == std::vector<std::wstring>{L"Peaks"};
 }
 
 int Run(int kills, unsigned runNumber) {
@@ -84,17 +69,11 @@ int Run(int kills, unsigned runNumber) {
     WQRepos::Initialize();
   }
   std::vector<Saved> files = Files(base);
-  for (Saved& file : files)
-    for (int value : {0, 1}) {
-      file.save(value);
-      file.bytes[value] = ReadBytes(file.file);
-    }
 
   std::mt19937 random(runNumber);
   std::uniform_int_distribution<int> delay(0, 4000);
   int unreadable = 0;
   int badListings = 0;
-  std::size_t temporariesSeen = 0;
   for (int kill = 0; kill < kills; ++kill) {
     const pid_t child = fork();
     if (child < 0) throw std::runtime_error(std::string("fork: ") + std::strerror(errno));
@@ -105,25 +84,21 @@ int Run(int kills, unsigned runNumber) {
     waitpid(child, &status, 0);
     if (!WIFSIGNALED(status)) throw std::runtime_error("the saving child ended by itself");
 
-    temporariesSeen += TemporaryFiles(base);
     badListings += !ListingsShowOnlyStoredNames();
-    for (Saved& file : files) {
-      const std::string bytes = ReadBytes(file.file);
-      bool loads = true;
-      try {
-        file.load();
-      } catch (const std::exception& error) {
-        loads = false;
-        std::cerr << file.name << " after kill " << kill << ": " << error.what() << '\n';
-      }
-      if (!loads || (bytes != file.bytes[0] && bytes != file.bytes[1])) ++unreadable;
+    // A file that holds the bytes of either value loads as that value.
+    for (const Saved& file : files) {
+      const std::string bytes = ReadBytes(file.save.file);
+      if (bytes == file.bytes[0] || bytes == file.bytes[1]) continue;
+      std::cerr << file.save.name << " after kill " << kill << " holds neither value\n";
+      ++unreadable;
     }
   }
+  const std::size_t temporariesOfKills = TemporaryFiles(base);
   WQRepos::Initialize();
   const std::size_t temporariesLeft = TemporaryFiles(base);
   std::cout << "Kill test: " << kills << " kills, " << unreadable << " unreadable files, "
-            << badListings << " listings showing temporary files, " << temporariesSeen
-            << " temporary files of killed saves seen, " << temporariesLeft
+            << badListings << " listings showing temporary files, " << temporariesOfKills
+            << " temporary files left by killed saves, " << temporariesLeft
             << " left after Initialize.\n";
   return unreadable == 0 && badListings == 0 && temporariesLeft == 0 ? 0 : 1;
 }
