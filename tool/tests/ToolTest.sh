@@ -82,15 +82,15 @@ expect 1 "Cannot open data file $work/none.dat." export "$work/none.dat"
 # A data directory holding one file of each kind that check reads; it must find all of them
 # readable, and write nothing.
 while read -r from to; do cp "$corpus/$from" "$data/$to"; done <<'FILES'
-method/sim_and_scan.kem AcqMethod/Scan.kem
-tune/factory.ket Tunes/U+Factory.ket
-spectrum_eval/standard.sem EvalMethod/Standard.sem
-ic_eval/standard.iem EvalMethod/Standard.iem
-pref_GenBIC/input1.pref Prefs/GenBIC.pref
-data_file_name/input1.pref Prefs/DataFileName.pref
-system_configuration/input1.xml Prefs/SystemConfiguration.xml
+method/acquisition_method-2.kem AcqMethod/Scan.kem
+tune/tune-1.ket Tunes/U+Factory.ket
+spectrum_eval/spectrum_evaluation_method-1.sem EvalMethod/Standard.sem
+ic_eval/chromatogram_evaluation_method-1.iem EvalMethod/Standard.iem
+pref_GenBIC/GenBIC-2.pref Prefs/GenBIC.pref
+data_file_name/data-file_naming_record-1.pref Prefs/DataFileName.pref
+system_configuration/system_configuration-1.xml Prefs/SystemConfiguration.xml
 spectrum_data_info/input1.xml Prefs/SpectrumDataInfo.xml
-ref_cals/input1.cal Calibration/RefCals.cal
+ref_cals/reference_calibrants-1.cal Calibration/RefCals.cal
 autotune_xml/input1.xml Autotune/Autotune.xml
 FILES
 rm "$data/Prefs/GenEIC.pref"
@@ -121,7 +121,7 @@ autotune show-xml $data/Autotune/Autotune.xml
 COMMANDS
 
 # After a crash: a truncated tune, a method of an unknown file version and a stray temporary file.
-head -c 20 "$corpus/tune/factory.ket" >"$data/Tunes/Cut.ket"
+head -c 20 "$corpus/tune/tune-1.ket" >"$data/Tunes/Cut.ket"
 printf '\7\0\0\0' >"$data/AcqMethod/Future.kem"
 touch "$data/Prefs/.GenTIC.pref.wqtmp-4242-a1B2c3" "$data/Tunes/notes.txt"
 ln -s .. "$data/Tunes/loop"
