@@ -3,10 +3,9 @@
 #include <WQCommon/Text.h>
 #include <WQCommon/XML.h>
 #include <WQDataFile/DataFile.h>
+#include <WQPlatformTesting/ScratchFiles.h>
 #include <WQRepos/WQRepos.h>
 
-#include <cstdlib>
-#include <fstream>
 #include <new>
 #include <pugixml.hpp>
 #include <sstream>
@@ -28,36 +27,12 @@ constexpr unsigned int kToolkitParseOptions = pugi::parse_default | pugi::parse_
 
 std::wstring Wide(const fs::path& path) { return WQCommon::WQNarrowToWideStr(path.string()); }
 
-// A directory of the process's own, removed with everything in it when the process ends.
-class TemporaryDirectory {
- public:
-  TemporaryDirectory() {
-    std::string pattern = (fs::temp_directory_path() / "wqfuzz-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr)
-      throw std::runtime_error("Cannot create a temporary directory from " + pattern);
-    path_ = pattern;
-  }
-  ~TemporaryDirectory() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  TemporaryDirectory(const TemporaryDirectory&) = delete;
-  TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
-
-  const fs::path& Path() const { return path_; }
-
- private:
-  fs::path path_;
-};
-
 // Holds `bytes` as the file at `path` while it exists. Failing to write it throws
 // std::runtime_error, which the readers let escape: a reader must never run on a missing input.
 class InputFile {
  public:
   InputFile(fs::path path, const std::string& bytes) : path_(std::move(path)) {
-    std::ofstream out(path_, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out.flush()) throw std::runtime_error("Cannot write the input file " + path_.string());
+    WQPlatformTesting::WriteBytes(path_, bytes);
   }
   ~InputFile() {
     std::error_code ignored;
@@ -159,7 +134,7 @@ void ReadAutotuneXML(const std::string& bytes) {
 
 // Where a ConfigClient.xml read by the fuzzer may let the module create its directory tree.
 const fs::path& ConfinedBaseDirectory() {
-  static const TemporaryDirectory directory;
+  static const WQPlatformTesting::ScratchDirectory directory;
   static const fs::path base = directory.Path() / "WQData";
   return base;
 }

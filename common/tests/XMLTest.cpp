@@ -1,12 +1,10 @@
 #include <WQCommon/Text.h>
 #include <WQCommon/XML.h>
 #include <WQPlatform/Platform.h>
+#include <WQPlatformTesting/ScratchFiles.h>
 #include <gmock/gmock.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -29,21 +27,14 @@ std::string NestedDocument(int depth) {
 
 class XMLFiles : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "wqcommon-xml-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    directory_ = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(directory_); }
-
-  std::wstring PathOf(const std::string& name) const { return (directory_ / name).wstring(); }
+  std::wstring PathOf(const std::string& name) const { return (scratch_.Path() / name).wstring(); }
 
   std::wstring WriteFile(const std::string& name, const std::string& content) const {
-    std::ofstream(directory_ / name) << content;
+    WQPlatformTesting::WriteBytes(scratch_.Path() / name, content);
     return PathOf(name);
   }
 
-  std::filesystem::path directory_;
+  const WQPlatformTesting::ScratchDirectory scratch_;
 };
 
 // Tab indents, a declaration, an empty element closed in its tag and escaped special characters;
@@ -60,9 +51,8 @@ TEST_F(XMLFiles, SavedDocumentHasItsLayout) {
   const std::wstring path = PathOf("Method.xml");
   builder.Save(path);
 
-  std::ostringstream saved;
-  saved << std::ifstream(std::filesystem::path(path)).rdbuf();
-  EXPECT_EQ(saved.str(),
+  const std::string saved = WQPlatformTesting::ReadBytes(path);
+  EXPECT_EQ(saved,
             "<?xml version=\"1.0\"?>\n"
             "<Method Title=\"a&lt;b &amp; &quot;c&quot;\">\n"
             "\t<Comment />\n"
@@ -71,7 +61,7 @@ TEST_F(XMLFiles, SavedDocumentHasItsLayout) {
             "e \xF0\x9F\x98\x80</Text>\n"
             "\t</Inlet>\n"
             "</Method>\n");
-  EXPECT_EQ(builder.QXML(), WQNarrowToWideStr(saved.str()));
+  EXPECT_EQ(builder.QXML(), WQNarrowToWideStr(saved));
 }
 
 // What AppendXMLFile inserts is pinned by the centroid document's tests.

@@ -1,11 +1,10 @@
 #include <WQCommon/Binary.h>
 #include <WQDataFile/DataFile.h>
+#include <WQPlatformTesting/ScratchFiles.h>
 #include <gmock/gmock.h>
 
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <limits>
 #include <map>
 #include <string>
@@ -22,6 +21,7 @@ using ::testing::Pair;
 using ::testing::StartsWith;
 using ::testing::StrEq;
 using ::testing::ThrowsMessage;
+using WQPlatformTesting::ReadBytes;
 
 const fs::path kData = WQDATAFILE_TEST_DATA;
 
@@ -62,31 +62,22 @@ CalDataFile SmallFile(const std::wstring& path) {
 
 class DataFileTest : public ::testing::Test {
  protected:
-  void SetUp() override { fs::create_directories(directory_); }
-  void TearDown() override { fs::remove_all(directory_); }
-
   fs::path Write(const std::string& name, const std::string& bytes) const {
     const fs::path path = directory_ / name;
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    WQPlatformTesting::WriteBytes(path, bytes);
     return path;
-  }
-  static std::string Bytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   }
   // The file `name` as SmallFile() saves it, with its bytes changed by `change`.
   std::string SavedAndChanged(const std::string& name,
                               const std::function<void(std::string&)>& change) const {
     SmallFile((directory_ / name).wstring()).Save();
-    std::string bytes = Bytes(directory_ / name);
+    std::string bytes = ReadBytes(directory_ / name);
     change(bytes);
     return Write(name, bytes).string();
   }
 
-  const fs::path directory_ =
-      fs::temp_directory_path() /
-      ("wqdatafile-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-       ::testing::UnitTest::GetInstance()->current_test_info()->name());
+  const WQPlatformTesting::ScratchDirectory scratch_;
+  const fs::path& directory_ = scratch_.Path();
 };
 
 auto Fields(const Scan& scan) {
@@ -245,14 +236,14 @@ TEST_F(OpenFormatTest, CompressedMzMLReadsAsThePlainFile) {
 
 // The open file keeps only where each spectrum lies; its arrays are read again for every request.
 TEST_F(OpenFormatTest, ScanIsReadFromTheFileWhenAskedForAndAChangeIsRefused) {
-  std::string text = Bytes(kData / "peakpicker_tutorial_1_picked.mzML");
+  std::string text = ReadBytes(kData / "peakpicker_tutorial_1_picked.mzML");
   const fs::path path = Write("run.mzML", text);
   const CalDataFile file(path.wstring());
   EXPECT_EQ(file.QScan(0).RetentionTime, 384.0);
   const std::string start = "name=\"scan start time\" value=\"384\"";
   ASSERT_NE(text.find(start), std::string::npos);
   text.replace(text.find(start) + start.size() - 3, 1, "4");
-  std::ofstream(path, std::ios::binary | std::ios::in) << text;
+  WQPlatformTesting::WriteBytes(path, text);
   EXPECT_THAT([&] { file.QScan(0); },
               ThrowsMessage<DataFileError>(
                   StrEq("Scan 81 of " + path.string() + " changed after the file was opened.")));
@@ -303,12 +294,12 @@ TEST_F(OpenFormatTest, UnknownTruncatedOrMalformedFileIsRefusedNamingIt) {
               ThrowsMessage<DataFileError>(StrEq(
                   text.string() + " is not a data file of a supported format (the instrument's "
                                   "own, mzML, mzXML or MGF).")));
-  const std::string whole = Bytes(kData / "peakpicker_tutorial_1_picked.mzML");
+  const std::string whole = ReadBytes(kData / "peakpicker_tutorial_1_picked.mzML");
   const fs::path cut = Write("cut.mzML", whole.substr(0, whole.size() / 2));
   EXPECT_THAT([&] { CalDataFile file(cut.wstring()); },
               ThrowsMessage<DataFileError>(
                   StrEq("Cannot read mzML file " + cut.string() + ": it is truncated.")));
-  const std::string packed = Bytes(kData / "peakpicker_tutorial_1_picked.mzML.gz");
+  const std::string packed = ReadBytes(kData / "peakpicker_tutorial_1_picked.mzML.gz");
   const fs::path cutPacked = Write("cut.mzML.gz", packed.substr(0, packed.size() / 2));
   EXPECT_THAT([&] { CalDataFile file(cutPacked.wstring()); },
               ThrowsMessage<DataFileError>(StrEq("Cannot decompress " + cutPacked.string() +

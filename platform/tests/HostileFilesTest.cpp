@@ -65,7 +65,7 @@ TEST_F(HostileFilesTest, SaveThroughALinkReplacesTheFileItLeadsTo) {
   fs::create_symlink("shared/a.kem", Path("link.kem"));
   Save(Path("link.kem"), "new");
   EXPECT_TRUE(fs::is_symlink(Path("link.kem")));
-  EXPECT_EQ(Content(Path("shared/a.kem")), "new");
+  EXPECT_EQ(ReadBytes(Path("shared/a.kem")), "new");
   fs::create_symlink(Path("nowhere/a.kem"), Path("dangling.kem"));
   EXPECT_THAT([this] { Save(Path("dangling.kem"), "x"); },
               ThrowsMessage<WQPlatform::SaveError>(HasSubstr(Path("dangling.kem"))));
@@ -81,7 +81,7 @@ TEST_F(HostileFilesTest, LongestFileNamesCanBeSavedAgainAndAgain) {
   for (const std::string& name : {std::string(251, 'n') + ".kem", utf8 + ".kem"}) {
     Save(Path(name), "first");
     Save(Path(name), "second");
-    EXPECT_EQ(Content(Path(name)), "second");
+    EXPECT_EQ(ReadBytes(Path(name)), "second");
   }
   EXPECT_EQ(EntryCount(), 2u);
 }
@@ -100,7 +100,7 @@ TEST_F(HostileFilesTest, ReadRefusesSpecialFilesWithoutWaiting) {
 }
 
 TEST_F(HostileFilesTest, ReadRefusesAFileLargerThanItsKindBeforeReadingIt) {
-  std::ofstream(Path("sparse.pref")).close();
+  WQPlatformTesting::WriteBytes(Path("sparse.pref"), "");
   fs::resize_file(Path("sparse.pref"), std::uintmax_t{1} << 30);
   EXPECT_THAT([this] { WQPlatform::ReadFile(Path("sparse.pref")); },
               ThrowsMessage<WQPlatform::ReadError>(StrEq(

@@ -22,7 +22,7 @@ TEST_F(PlatformTest, LargeContentIsWrittenWholeOrNotAtAll) {
   std::string large(300000, 'x');
   for (std::size_t i = 0; i < large.size(); i += 7) large[i] = static_cast<char>('a' + i % 26);
   Save(Path("a.kem"), large);
-  EXPECT_EQ(Content(Path("a.kem")), large);
+  EXPECT_EQ(ReadBytes(Path("a.kem")), large);
   WQPlatformTesting::FaultInjector injector(3, WQPlatformTesting::Fault::NoSpace,
                                             WQPlatformTesting::Mode::Once);
   WQPlatform::ScopedFileOps seam(injector);
@@ -32,7 +32,7 @@ TEST_F(PlatformTest, LargeContentIsWrittenWholeOrNotAtAll) {
               ThrowsMessage<WQPlatform::SaveError>("Cannot write " + Path("a.kem") +
                                                    ": No space left on device"));
   EXPECT_EQ(injector.FirstStruck(), "Write");
-  EXPECT_EQ(Content(Path("a.kem")), large);
+  EXPECT_EQ(ReadBytes(Path("a.kem")), large);
   EXPECT_EQ(EntryCount(), 1u);
 }
 
@@ -67,8 +67,8 @@ TEST_F(PlatformTest, UncommittedSaveIsHiddenAndLeavesNothing) {
   {
     WQPlatform::AtomicFile pending(Path("a.kem"));
     pending.Stream() << "never";
-    EXPECT_THAT(WQPlatform::ListDirectory(dir.string(), "*.kem"), IsEmpty());
-    WQPlatform::RemoveStaleTemporaries(dir.string());
+    EXPECT_THAT(WQPlatform::ListDirectory(scratch.Path().string(), "*.kem"), IsEmpty());
+    WQPlatform::RemoveStaleTemporaries(scratch.Path().string());
     EXPECT_EQ(EntryCount(), 1u);
   }
   EXPECT_EQ(EntryCount(), 0u);
@@ -84,14 +84,14 @@ TEST_F(PlatformTest, OnlyTemporariesOfEndedProcessesAreRemoved) {
   for (const char* name : kept) std::ofstream(Path(name)) << "a method";
   Save(Path("b.kem"), "b");
   EXPECT_TRUE(fs::exists(Path(stale))) << "a save scans no directory";
-  WQPlatform::RemoveStaleTemporaries(dir.string());
+  WQPlatform::RemoveStaleTemporaries(scratch.Path().string());
   EXPECT_FALSE(fs::exists(Path(stale)));
   for (const char* name : kept) EXPECT_TRUE(fs::exists(Path(name))) << name;
 }
 
 TEST_F(PlatformTest, ListingMatchesCaseSensitively) {
   for (const char* name : {"a.ket", "B.KET", "c.ket"}) Save(Path(name), "");
-  EXPECT_THAT(WQPlatform::ListDirectory(dir.string(), "*.ket"),
+  EXPECT_THAT(WQPlatform::ListDirectory(scratch.Path().string(), "*.ket"),
               UnorderedElementsAre("a.ket", "c.ket"));
   EXPECT_THAT(WQPlatform::ListDirectory(Path("missing"), "*"), IsEmpty());
 }

@@ -37,7 +37,7 @@ class ConfigTest : public ::testing::Test {
     return WQCommon::WQWideToNarrowStr(config.QDirectory(kind));
   }
 
-  TempDirectory temp;
+  ScratchDirectory temp;
   WQRepos::Config config;
   std::vector<LogCapture::Entry> entries;
 };

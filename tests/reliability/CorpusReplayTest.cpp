@@ -1,12 +1,11 @@
 // Every file of the fuzz corpus and every input that once made a reader fail goes through its
 // reader again, and so does every proper prefix of each small corpus file: a reader may refuse a
 // file, but never crash on one.
+#include <WQPlatformTesting/ScratchFiles.h>
 #include <gmock/gmock.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -29,11 +28,6 @@ std::vector<fs::path> Inputs(const char* set, const std::string& reader) {
   return inputs;
 }
 
-std::string Content(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 std::vector<std::string> ReaderNames() {
   std::vector<std::string> names;
   for (const wqfuzz::Reader& reader : wqfuzz::Readers()) names.push_back(reader.name);
@@ -51,7 +45,7 @@ TEST_P(CorpusReplay, EveryCorpusFileAndRegressionIsReadWithoutACrash) {
   for (const char* set : {"corpus", "regressions"}) {
     for (const fs::path& input : Inputs(set, GetParam())) {
       SCOPED_TRACE(input.string());
-      EXPECT_NO_THROW(reader.read(Content(input)));
+      EXPECT_NO_THROW(reader.read(WQPlatformTesting::ReadBytes(input)));
     }
   }
 }
@@ -62,7 +56,7 @@ TEST_P(CorpusReplay, EveryPrefixOfASmallCorpusFileIsReadWithoutACrash) {
   constexpr std::size_t kLargestCut = 1600;
   const wqfuzz::Reader& reader = wqfuzz::FindReader(GetParam());
   for (const fs::path& input : Inputs("corpus", GetParam())) {
-    const std::string content = Content(input);
+    const std::string content = WQPlatformTesting::ReadBytes(input);
     if (content.size() > kLargestCut) continue;
     for (std::size_t length = 0; length < content.size(); ++length) {
       SCOPED_TRACE(input.string() + " cut at " + std::to_string(length));

@@ -62,7 +62,7 @@ bool ListingsShowOnlyStoredNames() {
 }
 
 int Run(int kills, unsigned runNumber) {
-  TempDirectory temp;
+  ScratchDirectory temp;
   const fs::path base = temp.Path() / "WQData";
   {
     ConfigClientFile config(ConfigClientXml("h", "4000", base.string()));

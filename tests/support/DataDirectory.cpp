@@ -4,22 +4,7 @@
 #include <log4cxx/logger.h>
 #include <log4cxx/spi/loggingevent.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
-
 namespace wqtest {
-
-TempDirectory::TempDirectory() {
-  std::string pattern = (fs::temp_directory_path() / "wqrepos-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a temp directory");
-  path_ = pattern;
-}
-
-TempDirectory::~TempDirectory() {
-  std::error_code ignored;
-  fs::remove_all(path_, ignored);
-}
 
 fs::path LibraryFolder() { return WQREPOS_TESTLIB_DIR; }
 
@@ -42,16 +27,6 @@ std::string ConfigClientXml(const std::string& host, const std::string& port,
 void DataDirectoryTest::SetUp() {
   ConfigClientFile config(ConfigClientXml("acqserver", "4000", Base().string()));
   WQRepos::Initialize();
-}
-
-std::string ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteBytes(const fs::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
 }
 
 std::string U32(std::uint32_t value) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <WQBL/Method.h>
+#include <WQPlatformTesting/ScratchFiles.h>
 #include <gtest/gtest.h>
 #include <log4cxx/appenderskeleton.h>
 #include <log4cxx/level.h>
@@ -16,16 +17,9 @@ namespace wqtest {
 
 namespace fs = std::filesystem;
 
-// A directory of its own for one test, removed afterwards.
-class TempDirectory {
- public:
-  TempDirectory();
-  ~TempDirectory();
-  const fs::path& Path() const { return path_; }
-
- private:
-  fs::path path_;
-};
+using WQPlatformTesting::ReadBytes;
+using WQPlatformTesting::ScratchDirectory;
+using WQPlatformTesting::WriteBytes;
 
 // The folder of the library under test, where it looks for ConfigClient.xml.
 fs::path LibraryFolder();
@@ -50,11 +44,9 @@ class DataDirectoryTest : public ::testing::Test {
   fs::path Dir(const char* name) const { return Base() / name; }
 
  private:
-  TempDirectory temp_;
+  ScratchDirectory temp_;
 };
 
-std::string ReadBytes(const fs::path& path);
-void WriteBytes(const fs::path& path, const std::string& bytes);
 // Little-endian encodings for hand-made files.
 std::string U32(std::uint32_t value);
 std::string I64(std::int64_t value);
