@@ -63,7 +63,9 @@ TEST(AutotuneXML, MissingElementIsNamedWithCode1001) {
               raisesMissing(L"TunePoint"));
 }
 
-TEST(AutotuneXML, AbsentOrPartlyNumericElementsAreReadLeniently) {
+// The prime delay may be absent or only begin with a number, and a point may lack children, but
+// the numbers a point holds must be wholly numbers.
+TEST(AutotuneXML, PrimeDelayIsReadLenientlyAndPointNumbersStrictly) {
   AutotunePrefs before;
   before.PrimeDelay = 9;
   EXPECT_EQ(Read(Document(L"Load", L"", L""), before).PrimeDelay, 45);
@@ -74,9 +76,6 @@ TEST(AutotuneXML, AbsentOrPartlyNumericElementsAreReadLeniently) {
   ASSERT_EQ(read.TunePoints.size(), 2u);
   EXPECT_EQ(read.TunePoints[1].Name, L"Second");
   EXPECT_EQ(read.TunePoints[1].Mass, 195.088);
-}
-
-TEST(AutotuneXML, NumbersMustBeWhollyNumbers) {
   EXPECT_THROW(Read(Document(L"Load", L"<TunePoint><CapExit> 7</CapExit></TunePoint>")),
                boost::bad_lexical_cast);
 }

@@ -56,39 +56,33 @@ TEST_F(ConfigTest, WithoutConfigurationFileDefaultsHoldAndTheTreeIsCreated) {
   fs::remove_all(base);
 }
 
+// A complete file is applied and reported at info level. One trailing separator is removed (but
+// still logged), a second one is kept. The port is read up to the first non-digit after leading
+// blanks; without digits or out of range the previous one is kept.
 TEST_F(ConfigTest, CompleteFileIsAppliedAndReportedAtInfoLevel) {
   const std::string base = (temp.Path() / "Lab").string();
-  EXPECT_TRUE(Refresh(ConfigClientXml("acq-01", "4123", base)));
-  EXPECT_EQ(config.QHostName(), L"acq-01");
-  EXPECT_EQ(config.QHostPort(), 4123);
-  EXPECT_EQ(Directory(WQRepos::Config::DataDir), base + "/Data");
-  ASSERT_EQ(entries.size(), 1u);
-  EXPECT_EQ(entries[0].level, log4cxx::Level::getInfo());
-  EXPECT_EQ(entries[0].message, Report(true, "acq-01", 4123, base));
+  const struct {
+    std::string port;
+    std::string baseDir;
+    int expectedPort;
+    std::string tunes;
+  } cases[] = {{"4123", base, 4123, base + "/Tunes"},
+               {" 5000x", base + "/", 5000, base + "/Tunes"},
+               {"70000", base + "//", 5000, base + "//Tunes"},
+               {"abc", base, 5000, base + "/Tunes"}};
+  for (const auto& [port, baseDir, expectedPort, tunes] : cases) {
+    SCOPED_TRACE(port + " " + baseDir);
+    EXPECT_TRUE(Refresh(ConfigClientXml("acq-01", port, baseDir)));
+    EXPECT_EQ(config.QHostName(), L"acq-01");
+    EXPECT_EQ(config.QHostPort(), expectedPort);
+    EXPECT_EQ(Directory(WQRepos::Config::TunesDir), tunes);
+    EXPECT_TRUE(fs::is_directory(tunes));
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].level, log4cxx::Level::getInfo());
+    EXPECT_EQ(entries[0].message, Report(true, "acq-01", expectedPort, baseDir));
+  }
   EXPECT_THAT([this] { config.QDirectory(static_cast<WQRepos::Config::DirTypes>(8)); },
               ThrowsMessage<std::runtime_error>("Unknown directory type."));
-}
-
-// One trailing separator is removed (but still logged), a second one is kept.
-TEST_F(ConfigTest, OnlyOneTrailingSeparatorIsRemoved) {
-  const std::string base = (temp.Path() / "Lab").string();
-  EXPECT_TRUE(Refresh(ConfigClientXml("h", "4000", base + "/")));
-  EXPECT_EQ(Directory(WQRepos::Config::AcqMethodDir), base + "/AcqMethod");
-  EXPECT_TRUE(fs::is_directory(base + "/AcqMethod"));
-  EXPECT_EQ(entries.at(0).message, Report(true, "h", 4000, base + "/"));
-  EXPECT_TRUE(Refresh(ConfigClientXml("h", "4000", base + "//")));
-  EXPECT_EQ(Directory(WQRepos::Config::TunesDir), base + "//Tunes");
-}
-
-// The port is read up to the first non-digit after leading blanks; without digits or out of
-// range the previous one is kept.
-TEST_F(ConfigTest, PortIsItsLeadingDigitsOrThePreviousPort) {
-  const std::string base = temp.Path().string();
-  for (const auto& [text, port] : {std::pair{" 5000x", 5000}, {"70000", 5000}, {"abc", 5000}}) {
-    EXPECT_TRUE(Refresh(ConfigClientXml("h", text, base)));
-    EXPECT_EQ(config.QHostPort(), port) << text;
-    EXPECT_EQ(entries.at(0).level, log4cxx::Level::getInfo()) << text;
-  }
 }
 
 // A file lacking elements keeps the settings it lacks; a malformed or too deep one keeps all.

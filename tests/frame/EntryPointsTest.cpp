@@ -25,10 +25,7 @@ TEST(QMVExceptionText, WhatIsTheFixedTextFollowedByTheWideMessage) {
   EXPECT_EQ(WQRepos::QMVException(error).Message(), L"xyz");
 }
 
-class EntryPointsTest : public DataDirectoryTest {
- protected:
-  fs::path NamingRecord() const { return Dir("Prefs") / "DataFileName.pref"; }
-};
+using EntryPointsTest = DataDirectoryTest;
 
 TEST_F(EntryPointsTest, DirectoriesFileNamesAndServerInfoFollowTheConfiguration) {
   EXPECT_EQ(WQRepos::QDataDirectory(), Wide(Dir("Data")));
@@ -39,17 +36,15 @@ TEST_F(EntryPointsTest, DirectoriesFileNamesAndServerInfoFollowTheConfiguration)
   EXPECT_EQ(port, 4000);
 }
 
-TEST_F(EntryPointsTest, NamingRecordWithoutFileHoldsThePresentTime) {
+TEST_F(EntryPointsTest, NamingRecordIsThePresentTimeWithoutAFileAndVersionsZeroAndOneAreRead) {
   const std::int64_t before = std::time(nullptr);
   const std::int64_t time = WQRepos::QDataDirectoryFileNameInfo().Time;
   EXPECT_GE(time, before);
   EXPECT_LE(time, before + 1);
-}
-
-TEST_F(EntryPointsTest, NamingRecordVersionsZeroAndOneAreRead) {
-  WriteBytes(NamingRecord(), U32(1) + I64(777) + U32(99));
+  const fs::path record = Dir("Prefs") / "DataFileName.pref";
+  WriteBytes(record, U32(1) + I64(777) + U32(99));
   EXPECT_EQ(WQRepos::QDataDirectoryFileNameInfo().Time, 777);
-  WriteBytes(NamingRecord(), U32(0) + I64(555));
+  WriteBytes(record, U32(0) + I64(555));
   EXPECT_EQ(WQRepos::QDataDirectoryFileNameInfo().Time, 555);
 }
 
