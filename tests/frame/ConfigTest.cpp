@@ -34,9 +34,6 @@ class ConfigTest : public ::testing::Test {
     entries = log.Entries();
     return result;
   }
-  std::string Directory(WQRepos::Config::DirTypes kind) const {
-    return WQCommon::WQWideToNarrowStr(config.QDirectory(kind));
-  }
 
   TempDirectory temp;
   WQRepos::Config config;
@@ -75,7 +72,7 @@ TEST_F(ConfigTest, CompleteFileIsAppliedAndReportedAtInfoLevel) {
     EXPECT_TRUE(Refresh(ConfigClientXml("acq-01", port, baseDir)));
     EXPECT_EQ(config.QHostName(), L"acq-01");
     EXPECT_EQ(config.QHostPort(), expectedPort);
-    EXPECT_EQ(Directory(WQRepos::Config::TunesDir), tunes);
+    EXPECT_EQ(config.QDirectory(WQRepos::Config::TunesDir), WQCommon::WQNarrowToWideStr(tunes));
     EXPECT_TRUE(fs::is_directory(tunes));
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].level, log4cxx::Level::getInfo());

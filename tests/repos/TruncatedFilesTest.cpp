@@ -1,13 +1,14 @@
 // A repository file that cannot be read is refused with its own message: missing, of another file
 // or record version, or ending early, which the toolkit's error reports naming the file. Every
 // proper prefix of every stored file goes through its reader in the corpus replay test; here each
-// kind of file is cut once, where its next value is missing.
+// kind of file is cut once, where its next value is missing. A special file is not read at all.
 #include <WQRepos/AcqMethods.h>
 #include <WQRepos/EntryPoints.h>
 #include <WQRepos/EvalMethods.h>
 #include <WQRepos/RefCals.h>
 #include <WQRepos/Tunes.h>
 #include <gmock/gmock.h>
+#include <sys/stat.h>
 
 #include <functional>
 
@@ -69,6 +70,17 @@ TEST_F(UnreadableFilesTest, EachKindIsRefusedWithItsMessage) {
       EXPECT_THAT(load, ThrowsMessage<std::runtime_error>(message));
     }
   }
+}
+
+TEST_F(UnreadableFilesTest, SpecialFileIsNeitherReadNorReplaced) {
+  const fs::path pipe = Dir("Tunes") / "Pipe.ket";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+  EXPECT_THAT(
+      [&] { WQRepos::LoadFullyQualifiedTune(Wide(pipe)); },
+      ThrowsMessage<std::runtime_error>("Cannot read " + pipe.string() + ": not a regular file"));
+  EXPECT_THAT([] { WQRepos::SaveTune(L"Pipe", WQBL::Tune()); },
+              ThrowsMessage<std::runtime_error>("Unable to create tune file: " + pipe.string()));
+  EXPECT_TRUE(fs::is_fifo(pipe));
 }
 
 }  // namespace
