@@ -15,9 +15,9 @@ using ::testing::ThrowsMessage;
 using AutotuneTunesTest = DataDirectoryTest;
 
 TEST_F(AutotuneTunesTest, FileListKeepsTunesWithThePrefixInEitherCaseInDirectoryOrder) {
-  for (const char* name : {"L+A", "l+B", "L-A", "U+C", "L", "L+"})
-    WriteBytes(Dir("Tunes") / (std::string(name) + ".ket"), "");
-  WriteBytes(Dir("Tunes") / "L+D.kem", "");
+  for (const char* name :
+       {"L+A.ket", "l+B.ket", "L-A.ket", "U+C.ket", "L.ket", "L+.ket", "L+D.kem"})
+    WriteBytes(Dir("Tunes") / name, "");
   std::vector<std::wstring> expected;
   for (const std::wstring& name : WQRepos::GetFileNames(Wide(Dir("Tunes") / "*.ket")))
     if (name == L"L+A" || name == L"l+B" || name == L"L+") expected.push_back(name);

@@ -16,8 +16,9 @@ const char* const kSubdirectories[] = {"AcqMethod", "EvalMethod",  "Tunes", "Dat
 
 std::string ConfigPath() { return (LibraryFolder() / "ConfigClient.xml").string(); }
 
-std::string Report(bool complete, const std::string& host, int port, const std::string& base) {
-  return "Config file (" + ConfigPath() +
+std::string Report(bool complete, const std::string& host, int port, const std::string& base,
+                   const std::string& file = ConfigPath()) {
+  return "Config file (" + file +
          (complete ? ") settings:"
                    : ") not loaded completely.  The following settings are being used:") +
          "\n  HostName=" + host + "\n  Port=" + std::to_string(port) + "\n  BaseDir=" + base;
@@ -32,9 +33,6 @@ class ConfigTest : public ::testing::Test {
     const bool result = config.Refresh();
     entries = log.Entries();
     return result;
-  }
-  std::string Directory(WQRepos::Config::DirTypes kind) const {
-    return WQCommon::WQWideToNarrowStr(config.QDirectory(kind));
   }
 
   ScratchDirectory temp;
@@ -55,58 +53,49 @@ TEST_F(ConfigTest, WithoutConfigurationFileDefaultsHoldAndTheTreeIsCreated) {
   fs::remove_all(base);
 }
 
+// A complete file is applied and reported at info level. One trailing separator is removed (but
+// still logged), a second one is kept. The port is read up to the first non-digit after leading
+// blanks; without digits or out of range the previous one is kept.
 TEST_F(ConfigTest, CompleteFileIsAppliedAndReportedAtInfoLevel) {
   const std::string base = (temp.Path() / "Lab").string();
-  EXPECT_TRUE(Refresh(ConfigClientXml("acq-01", "4123", base)));
-  EXPECT_EQ(config.QHostName(), L"acq-01");
-  EXPECT_EQ(config.QHostPort(), 4123);
-  EXPECT_EQ(Directory(WQRepos::Config::DataDir), base + "/Data");
-  ASSERT_EQ(entries.size(), 1u);
-  EXPECT_EQ(entries[0].level, log4cxx::Level::getInfo());
-  EXPECT_EQ(entries[0].message, Report(true, "acq-01", 4123, base));
-}
-
-// One trailing separator is removed (but still logged), a second one is kept.
-TEST_F(ConfigTest, OnlyOneTrailingSeparatorIsRemoved) {
-  const std::string base = (temp.Path() / "Lab").string();
-  EXPECT_TRUE(Refresh(ConfigClientXml("h", "4000", base + "/")));
-  EXPECT_EQ(Directory(WQRepos::Config::AcqMethodDir), base + "/AcqMethod");
-  EXPECT_TRUE(fs::is_directory(base + "/AcqMethod"));
-  EXPECT_EQ(entries.at(0).message, Report(true, "h", 4000, base + "/"));
-  EXPECT_TRUE(Refresh(ConfigClientXml("h", "4000", base + "//")));
-  EXPECT_EQ(Directory(WQRepos::Config::TunesDir), base + "//Tunes");
-}
-
-// The port is read up to the first non-digit after leading blanks; without digits or out of
-// range the previous one is kept.
-TEST_F(ConfigTest, PortIsItsLeadingDigitsOrThePreviousPort) {
-  const std::string base = temp.Path().string();
-  for (const auto& [text, port] : {std::pair{" 5000x", 5000}, {"70000", 5000}, {"abc", 5000}}) {
-    EXPECT_TRUE(Refresh(ConfigClientXml("h", text, base)));
-    EXPECT_EQ(config.QHostPort(), port) << text;
-    EXPECT_EQ(entries.at(0).level, log4cxx::Level::getInfo()) << text;
+  const struct {
+    std::string port;
+    std::string baseDir;
+    int expectedPort;
+    std::string tunes;
+  } cases[] = {{"4123", base, 4123, base + "/Tunes"},
+               {" 5000x", base + "/", 5000, base + "/Tunes"},
+               {"70000", base + "//", 5000, base + "//Tunes"},
+               {"abc", base, 5000, base + "/Tunes"}};
+  for (const auto& [port, baseDir, expectedPort, tunes] : cases) {
+    SCOPED_TRACE(port + " " + baseDir);
+    EXPECT_TRUE(Refresh(ConfigClientXml("acq-01", port, baseDir)));
+    EXPECT_EQ(config.QHostName(), L"acq-01");
+    EXPECT_EQ(config.QHostPort(), expectedPort);
+    EXPECT_EQ(config.QDirectory(WQRepos::Config::TunesDir), WQCommon::WQNarrowToWideStr(tunes));
+    EXPECT_TRUE(fs::is_directory(tunes));
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].level, log4cxx::Level::getInfo());
+    EXPECT_EQ(entries[0].message, Report(true, "acq-01", expectedPort, baseDir));
   }
+  EXPECT_THAT([this] { config.QDirectory(static_cast<WQRepos::Config::DirTypes>(8)); },
+              ThrowsMessage<std::runtime_error>("Unknown directory type."));
 }
 
-TEST_F(ConfigTest, MissingElementsKeepTheirValuesAndWarn) {
-  EXPECT_TRUE(Refresh("<AcqClient><HostName>only-host</HostName></AcqClient>"));
-  EXPECT_EQ(config.QHostName(), L"only-host");
-  EXPECT_EQ(config.QHostPort(), 4000);
-  EXPECT_EQ(entries.at(0).level, log4cxx::Level::getWarn());
-  fs::remove_all(LibraryFolder() / "WQData");
-}
-
-TEST_F(ConfigTest, MalformedOrTooDeepFileKeepsEverySettingAndWarns) {
+// A file lacking elements keeps the settings it lacks; a malformed or too deep one keeps all.
+TEST_F(ConfigTest, IncompleteMalformedOrTooDeepFileKeepsTheSettingsItLacksAndWarns) {
   const std::string base = temp.Path().string();
   std::string deep;
   for (int level = 0; level < 1000; ++level) deep = "<a>" + deep + "</a>";
-  for (const std::string& broken : {std::string("<AcqClient><HostName>broken</AcqClient"),
-                                    "<AcqClient>" + deep + "</AcqClient>"}) {
+  for (const std::string& broken :
+       {std::string("<AcqClient><HostName>first</HostName></AcqClient>"),
+        std::string("<AcqClient><HostName>broken</AcqClient"),
+        "<AcqClient>" + deep + "</AcqClient>"}) {
     Refresh(ConfigClientXml("first", "4100", base));
     EXPECT_TRUE(Refresh(broken));
     EXPECT_EQ(config.QHostName(), L"first");
     EXPECT_EQ(config.QHostPort(), 4100);
-    EXPECT_EQ(entries.at(0).message, Report(false, "first", 4100, base));
+    EXPECT_EQ(entries.at(0).message, Report(false, "first", 4100, base)) << broken;
   }
 }
 
@@ -146,20 +135,8 @@ TEST_F(ConfigTest, FileNamedByTheEnvironmentIsReadInsteadAndReadCreatesNothing) 
   config.Read();
   ::unsetenv("WQREPOS_CONFIG");
   EXPECT_EQ(config.QHostName(), L"elsewhere");
-  EXPECT_EQ(log.Entries().at(0).message, "Config file (" + named.string() +
-                                             ") settings:\n  HostName=elsewhere\n  Port=4200" +
-                                             "\n  BaseDir=" + base);
+  EXPECT_EQ(log.Entries().at(0).message, Report(true, "elsewhere", 4200, base, named.string()));
   EXPECT_FALSE(fs::exists(base));
-}
-
-TEST_F(ConfigTest, DirectoryKindsMapToTheirSubdirectories) {
-  const std::string base = temp.Path().string();
-  Refresh(ConfigClientXml("h", "4000", base));
-  for (int kind = 0; kind < 8; ++kind)
-    EXPECT_EQ(Directory(static_cast<WQRepos::Config::DirTypes>(kind)),
-              base + "/" + kSubdirectories[kind]);
-  EXPECT_THAT([this] { config.QDirectory(static_cast<WQRepos::Config::DirTypes>(8)); },
-              ThrowsMessage<std::runtime_error>("Unknown directory type."));
 }
 
 }  // namespace

@@ -1,5 +1,3 @@
-#include <WQCommon/Text.h>
-#include <WQPlatform/Platform.h>
 #include <WQRepos/EntryPoints.h>
 #include <WQRepos/Exception.h>
 #include <gmock/gmock.h>
@@ -17,12 +15,6 @@ using ::testing::IsEmpty;
 using ::testing::ThrowsMessage;
 using ::testing::UnorderedElementsAre;
 
-TEST(EntryPointsBeforeInitialize, ServerInfoGivesTheComputerNameAndPort4000) {
-  std::uint16_t port = 0;
-  EXPECT_EQ(WQCommon::WQWideToNarrowStr(WQRepos::QServerInfo(port)), WQPlatform::HostName());
-  EXPECT_EQ(port, 4000);
-}
-
 TEST(QMVExceptionText, WhatIsTheFixedTextFollowedByTheWideMessage) {
   const WQRepos::QMVException error(L"xyz");
   EXPECT_STREQ(error.what(), "QMV Exception with wide string. xyz");
@@ -33,35 +25,27 @@ TEST(QMVExceptionText, WhatIsTheFixedTextFollowedByTheWideMessage) {
   EXPECT_EQ(WQRepos::QMVException(error).Message(), L"xyz");
 }
 
-class EntryPointsTest : public DataDirectoryTest {
- protected:
-  fs::path NamingRecord() const { return Dir("Prefs") / "DataFileName.pref"; }
-};
+using EntryPointsTest = DataDirectoryTest;
 
-TEST_F(EntryPointsTest, DirectoriesAndFileNamesAreComposedNotCreated) {
+TEST_F(EntryPointsTest, DirectoriesFileNamesAndServerInfoFollowTheConfiguration) {
   EXPECT_EQ(WQRepos::QDataDirectory(), Wide(Dir("Data")));
   EXPECT_EQ(WQRepos::QDataDirectoryWorkingFile(), Wide(Dir("Data") / "Acquire.ked"));
   EXPECT_EQ(WQRepos::QAutoTuneScriptFileName(), Wide(Dir("Autotune") / "Autotune.xml"));
-  EXPECT_FALSE(fs::exists(Dir("Data") / "Acquire.ked"));
   std::uint16_t port = 0;
   EXPECT_EQ(WQRepos::QServerInfo(port), L"acqserver");
+  EXPECT_EQ(port, 4000);
 }
 
-TEST_F(EntryPointsTest, NamingRecordWithoutFileHoldsThePresentTime) {
+TEST_F(EntryPointsTest, NamingRecordIsThePresentTimeWithoutAFileAndVersionsZeroAndOneAreRead) {
   const std::int64_t before = std::time(nullptr);
   const std::int64_t time = WQRepos::QDataDirectoryFileNameInfo().Time;
   EXPECT_GE(time, before);
   EXPECT_LE(time, before + 1);
-}
-
-TEST_F(EntryPointsTest, NamingRecordVersionsZeroAndOneAreReadAndLaterOnesRefused) {
-  WriteBytes(NamingRecord(), U32(1) + I64(777) + U32(99));
+  const fs::path record = Dir("Prefs") / "DataFileName.pref";
+  WriteBytes(record, U32(1) + I64(777) + U32(99));
   EXPECT_EQ(WQRepos::QDataDirectoryFileNameInfo().Time, 777);
-  WriteBytes(NamingRecord(), U32(0) + I64(555));
+  WriteBytes(record, U32(0) + I64(555));
   EXPECT_EQ(WQRepos::QDataDirectoryFileNameInfo().Time, 555);
-  WriteBytes(NamingRecord(), U32(3) + I64(777) + U32(99));
-  EXPECT_THAT([] { WQRepos::QDataDirectoryFileNameInfo(); },
-              ThrowsMessage<std::runtime_error>("Unknown DataFileNameInfo version."));
 }
 
 TEST_F(EntryPointsTest, DiagnosticStyleSheetIsChosenByProbeKindOrReportedMissing) {

@@ -15,69 +15,47 @@ using namespace wqtest;
 using ::testing::StrEq;
 using ::testing::ThrowsMessage;
 
-class HostileNamesTest : public DataDirectoryTest {
- protected:
-  // A file beside the base directory that no repository operation may touch.
-  fs::path Victim() const { return Base().parent_path() / "victim.sem"; }
-};
+using HostileNamesTest = DataDirectoryTest;
 
-struct UnsafeName {
-  std::wstring name;
-  std::string reason;
-};
-
-const UnsafeName kUnsafeNames[] = {
-    {L"../../victim", "the name \"../../victim\" leads outside its directory"},
-    {L"sub/../../x", "the name \"sub/../../x\" leads outside its directory"},
-    {L"/tmp/x", "the name \"/tmp/x\" is an absolute path"},
-    {std::wstring(L"../../victim\0", 13), "the name holds a NUL character"},
-    {std::wstring(L"x\0/../../../victim", 18), "the name holds a NUL character"}};
-
+// Each operation's failure, with @ standing for the name, is followed by the reason.
 TEST_F(HostileNamesTest, NamesLeadingOutOfTheRepositoryAreRefusedByEveryOperation) {
-  const std::string tunes = (Dir("Tunes") / "").string();
-  const std::string methods = (Dir("AcqMethod") / "").string();
-  struct Operation {
-    std::function<void(const std::wstring&)> call;
-    std::function<std::string(const std::string& name)> failure;
-  };
-  const Operation operations[] = {
-      {[](const std::wstring& n) { WQRepos::SaveAcqMethod(n, WQBL::Method()); },
-       [](const std::string& n) { return "Unable to create acquisition method file (" + n + ")"; }},
-      {[](const std::wstring& n) { WQRepos::LoadAcqMethod(n); },
-       [&](const std::string& n) {
-         return "Unable to open acquisition method file (" + methods + n + ".kem)";
-       }},
-      {[](const std::wstring& n) { WQRepos::SaveTune(n, WQBL::Tune()); },
-       [&](const std::string& n) { return "Unable to create tune file: " + tunes + n + ".ket"; }},
-      {[](const std::wstring& n) { WQRepos::LoadTune(n); },
-       [&](const std::string& n) { return "Unable to open tune file: " + tunes + n + ".ket"; }},
-      {[](const std::wstring& n) { WQRepos::SaveSpectrumEvalMethod(n, {}); },
-       [](const std::string&) { return std::string("Unable to create evaluation method file"); }},
-      {[](const std::wstring& n) { WQRepos::LoadICEvalMethod(n); },
-       [](const std::string&) { return std::string("Unable to open evaluation method file"); }},
-  };
-  for (const UnsafeName& unsafe : kUnsafeNames) {
-    std::string name;
-    for (const wchar_t c : unsafe.name) c == L'\0' ? name += "\\0" : name += static_cast<char>(c);
-    for (const Operation& operation : operations) {
-      EXPECT_THAT(
-          [&] { operation.call(unsafe.name); },
-          ThrowsMessage<std::runtime_error>(StrEq(operation.failure(name) + ": " + unsafe.reason)));
+  const std::pair<std::wstring, std::string> unsafeNames[] = {
+      {L"../../victim", "the name \"../../victim\" leads outside its directory"},
+      {L"sub/../../x", "the name \"sub/../../x\" leads outside its directory"},
+      {L"/tmp/x", "the name \"/tmp/x\" is an absolute path"},
+      {std::wstring(L"../../victim\0", 13), "the name holds a NUL character"},
+      {std::wstring(L"x\0/../../../victim", 18), "the name holds a NUL character"}};
+  const std::string tune = (Dir("Tunes") / "@.ket").string();
+  const std::string method = (Dir("AcqMethod") / "@.kem").string();
+  const std::pair<std::function<void(const std::wstring&)>, std::string> operations[] = {
+      {[](auto& n) { WQRepos::SaveAcqMethod(n, WQBL::Method()); },
+       "Unable to create acquisition method file (@)"},
+      {[](auto& n) { WQRepos::LoadAcqMethod(n); },
+       "Unable to open acquisition method file (" + method + ")"},
+      {[](auto& n) { WQRepos::SaveTune(n, WQBL::Tune()); }, "Unable to create tune file: " + tune},
+      {[](auto& n) { WQRepos::LoadTune(n); }, "Unable to open tune file: " + tune},
+      {[](auto& n) { WQRepos::SaveSpectrumEvalMethod(n, {}); },
+       "Unable to create evaluation method file"},
+      {[](auto& n) { WQRepos::LoadICEvalMethod(n); }, "Unable to open evaluation method file"}};
+  const fs::path victim = Base().parent_path() / "victim.sem";
+  WriteBytes(victim, "someone else's file");
+  for (const auto& [name, reason] : unsafeNames) {
+    std::string shown;
+    for (const wchar_t c : name) c == L'\0' ? shown += "\\0" : shown += static_cast<char>(c);
+    for (const auto& [call, failure] : operations) {
+      std::string message = failure;
+      if (const auto at = message.rfind('@'); at != std::string::npos)
+        message.replace(at, 1, shown);
+      EXPECT_THAT([&] { call(name); },
+                  ThrowsMessage<std::runtime_error>(StrEq(message + ": " + reason)));
     }
+    EXPECT_FALSE(WQRepos::DeleteSpectrumEvalMethod(name));
+    EXPECT_FALSE(WQRepos::DeleteICEvalMethod(name));
   }
+  EXPECT_EQ(ReadBytes(victim), "someone else's file");
   EXPECT_EQ(std::distance(fs::directory_iterator(Base().parent_path()), fs::directory_iterator()),
-            1)
+            2)
       << "nothing was written beside the base directory";
-}
-
-TEST_F(HostileNamesTest, DeleteOfANameLeadingOutIsRefusedAndTouchesNothing) {
-  WriteBytes(Victim(), "someone else's file");
-  for (const UnsafeName& unsafe : kUnsafeNames) {
-    EXPECT_FALSE(WQRepos::DeleteSpectrumEvalMethod(unsafe.name));
-    EXPECT_FALSE(WQRepos::DeleteICEvalMethod(unsafe.name));
-  }
-  EXPECT_FALSE(WQRepos::DeleteSpectrumEvalMethod(L"../../victim"));
-  EXPECT_TRUE(fs::exists(Victim()));
 }
 
 TEST_F(HostileNamesTest, SubFoldersAndDotsThatStayInsideKeepWorking) {

@@ -26,13 +26,6 @@ class SystemConfigurationTest : public DataDirectoryTest {
   }
 };
 
-TEST_F(SystemConfigurationTest, PolaritySwitchIsSavedToTwoDecimals) {
-  Configuration configuration;
-  configuration.PolaritySwitch = 1.234;
-  WQRepos::SaveSystemConfiguration(configuration);
-  EXPECT_EQ(WQRepos::LoadSystemConfiguration().PolaritySwitch, 1.23);
-}
-
 TEST_F(SystemConfigurationTest, MissingDocumentsAndElementsOrUnreadableTextsKeepTheDefaults) {
   EXPECT_EQ(WQRepos::LoadSystemConfiguration(), Configuration());
   for (const char* document : {"<SystemConfiguration><SystemName>A</SystemName>",
@@ -49,35 +42,30 @@ TEST_F(SystemConfigurationTest, MissingDocumentsAndElementsOrUnreadableTextsKeep
   EXPECT_EQ(WQRepos::LoadSystemConfiguration(), expected);
 }
 
-TEST_F(SystemConfigurationTest, CalSourceIsReadInItsEarlierNamesSavedInTheCurrentOnesOrRefused) {
+// The polarity switch is saved to two decimals and the calibrant source in its current name; a
+// source without a name is refused and leaves the earlier document.
+TEST_F(SystemConfigurationTest, SaveWritesCurrentNamesAndTwoDecimalsOrLeavesTheEarlierDocument) {
   WriteDocument("<CalSource>Vial_1</CalSource>");
   Configuration configuration = WQRepos::LoadSystemConfiguration();
   EXPECT_EQ(configuration.CalSource, Configuration::LeftVialSource);
+  configuration.PolaritySwitch = 1.234;
   WQRepos::SaveSystemConfiguration(configuration);
-  EXPECT_THAT(ReadBytes(Document()), HasSubstr("<CalSource>Left Vial</CalSource>"));
+  const std::string saved = ReadBytes(Document());
+  EXPECT_THAT(saved, HasSubstr("<CalSource>Left Vial</CalSource>"));
+  EXPECT_EQ(WQRepos::LoadSystemConfiguration().PolaritySwitch, 1.23);
+  configuration.CalSource = static_cast<Configuration::AnalyteSource>(-1);
+  EXPECT_THAT([&] { WQRepos::SaveSystemConfiguration(configuration); },
+              RaisesMessage(L"Enumeration value -1 not found in enumeration map."));
+  EXPECT_EQ(ReadBytes(Document()), saved);
+}
+
+// Method time periods must be a whole signed decimal.
+TEST_F(SystemConfigurationTest, LoadReadsEarlierCalSourceNamesAndRefusesUnknownTexts) {
   WriteDocument("<CalSource>Vial_2</CalSource>");
   EXPECT_EQ(WQRepos::LoadSystemConfiguration().CalSource, Configuration::RightVialSource);
   WriteDocument("<CalSource>Vial_3</CalSource>");
   EXPECT_THAT([] { WQRepos::LoadSystemConfiguration(); },
               RaisesMessage(L"String Vial_3 not found in enumeration map."));
-  EXPECT_EQ(Configuration::QAnalyteSourceName(Configuration::RightVialSource), L"Right Vial");
-  EXPECT_THAT(
-      [] { Configuration::QAnalyteSourceName(static_cast<Configuration::AnalyteSource>(4)); },
-      RaisesMessage(L"Enumeration value 4 not found in enumeration map."));
-}
-
-TEST_F(SystemConfigurationTest, SaveOfAnUnknownCalSourceLeavesTheEarlierDocument) {
-  WQRepos::SaveSystemConfiguration(Configuration());
-  const std::string before = ReadBytes(Document());
-  Configuration configuration;
-  configuration.SystemName = L"Changed";
-  configuration.CalSource = static_cast<Configuration::AnalyteSource>(4);
-  EXPECT_THAT([&] { WQRepos::SaveSystemConfiguration(configuration); },
-              RaisesMessage(L"Enumeration value 4 not found in enumeration map."));
-  EXPECT_EQ(ReadBytes(Document()), before);
-}
-
-TEST_F(SystemConfigurationTest, MethodTimePeriodsOtherThanAWholeSignedDecimalAreRefused) {
   WriteDocument("<MethodTimePeriods>2x</MethodTimePeriods>");
   EXPECT_THROW(WQRepos::LoadSystemConfiguration(), boost::bad_lexical_cast);
 }
