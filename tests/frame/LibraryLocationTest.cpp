@@ -1,26 +1,24 @@
 // The library finds ConfigClient.xml beside its own file, wherever that file is: a copy of the
 // library in a folder of its own, loaded at run time, lays out the data tree that its neighbouring
 // ConfigClient.xml names. This program links no copy of the module itself.
+#include <WQPlatformTesting/ScratchFiles.h>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
 namespace {
 
 namespace fs = std::filesystem;
 
 TEST(LibraryLocation, ConfigurationIsReadBesideTheLoadedLibraryFile) {
-  std::string pattern = (fs::temp_directory_path() / "wqrepos-load-XXXXXX").string();
-  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-  const fs::path folder = pattern;
+  const WQPlatformTesting::ScratchDirectory scratch;
+  const fs::path& folder = scratch.Path();
   const fs::path library = folder / "libWQReposCopy.so";
   fs::copy_file(fs::canonical(WQREPOS_TESTLIB_FILE), library);
-  std::ofstream(folder / "ConfigClient.xml")
-      << "<AcqClient><HostName>h</HostName><Port>1</Port><BaseDir>" << (folder / "Base").string()
-      << "</BaseDir></AcqClient>";
+  WQPlatformTesting::WriteBytes(folder / "ConfigClient.xml",
+                                "<AcqClient><HostName>h</HostName><Port>1</Port><BaseDir>" +
+                                    (folder / "Base").string() + "</BaseDir></AcqClient>");
 
   void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
   ASSERT_NE(handle, nullptr) << dlerror();
@@ -31,7 +29,6 @@ TEST(LibraryLocation, ConfigurationIsReadBesideTheLoadedLibraryFile) {
   EXPECT_TRUE(fs::is_directory(folder / "Base" / "AcqMethod"));
   EXPECT_TRUE(fs::is_directory(folder / "Base" / "Autotune"));
   dlclose(handle);
-  fs::remove_all(folder);
 }
 
 }  // namespace
