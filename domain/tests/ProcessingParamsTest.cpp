@@ -252,16 +252,12 @@ TEST(Method, TuneTableNamingAnIdTwiceIsRefused) {
               ThrowsMessage<std::runtime_error>("Duplicate tune id 3 in Method."));
 }
 
-TEST(MethodRules, ATimeoutChangesNothingElse) {
+TEST(MethodRules, ATimeoutChangesNothingElseAndNumbersBeyondTheMethodAreRefused) {
   MethodRules rules(0.7, SampleMethod());
   rules.WTPTimeout(1, 9999);
   Method expected = SampleMethod();
   expected.TimePeriods[1].Timeout = 9999;
   EXPECT_EQ(static_cast<Method>(rules), expected);
-}
-
-TEST(MethodRules, NumbersBeyondTheMethodAreRefused) {
-  MethodRules rules(0.7, SampleMethod());
   EXPECT_THAT([&] { rules.WTPTimeout(2, 1); },
               ThrowsMessage<std::out_of_range>("Method has no time period 2."));
   EXPECT_THAT([&] { rules.QSIDuration(1, 0); },
