@@ -29,9 +29,7 @@ const fs::path kData = WQDATAFILE_TEST_DATA;
 // 200.25 with intensities 10, 30 and 20.
 constexpr char kMzXML[] = R"(<?xml version="1.0" encoding="ISO-8859-1"?>
 <mzXML xmlns="http://sashimi.sourceforge.net/schema_revision/mzXML_3.2">
- <msRun scanCount="1" startTime="PT0S" endTime="PT1S">
-  <msInstrument><msManufacturer category="msManufacturer" value="Maker"/>
-   <msModel category="msModel" value="Model"/></msInstrument>
+ <msRun scanCount="1">
   <scan num="1" msLevel="1" peaksCount="3" centroided="1" retentionTime="PT12.5S">
    <peaks precision="32" byteOrder="network" contentType="m/z-int" compressionType="none"
           compressedLen="0">QsgAAEEgAABDFoAAQfAAAENIQABBoAAA</peaks>
@@ -176,7 +174,7 @@ TEST_F(DataFileTest, FileOfAnotherVersionOrWithANaNMZValueIsRefusedNamingIt) {
 
 // A scan on another axis is interpolated onto the first one's: 100.0 lies outside scan 20, 100.5
 // halfway between its points.
-TEST_F(DataFileTest, AveragedSpectrumIsTheMeanOfItsScansOnTheFirstOnesAxis) {
+TEST_F(DataFileTest, AveragedSpectrumIsTheMeanOfItsKnownScansOnTheFirstOnesAxis) {
   CalDataFile file = SmallFile(L"/cal/run7.dat");
   const std::unique_ptr<WQBL::Spectrum> spectrum =
       file.GenerateAveragedSpectrum({13, 11}, WQBL::MZRange());
@@ -191,18 +189,14 @@ TEST_F(DataFileTest, AveragedSpectrumIsTheMeanOfItsScansOnTheFirstOnesAxis) {
       file.GenerateAveragedSpectrum({10}, WQBL::MZRange(WQBL::MZRange::Bounded, 100.4, 101.0));
   EXPECT_THAT(bounded->QXAxis(), ElementsAre(100.5, 101.0));
   EXPECT_EQ(bounded->TIC, 5.0);
-  file.AddScan({20, 5.0, 0, {100.25, 100.75}, {10.0, 20.0}});
-  EXPECT_THAT(file.GenerateAveragedSpectrum({10, 20}, WQBL::MZRange())->QYValues(),
-              ElementsAre(0.5, 8.5, 1.5));
-}
-
-TEST_F(DataFileTest, EmptyOrUnknownScanListIsRefused) {
-  const CalDataFile file = SmallFile(L"/cal/run7.dat");
   EXPECT_THAT([&] { file.GenerateAveragedSpectrum({}, WQBL::MZRange()); },
               ThrowsMessage<DataFileError>(StrEq("No scans to average in /cal/run7.dat.")));
   const std::vector<std::uint32_t> unknown = {10, 12};
   EXPECT_THAT([&] { file.GenerateAveragedSpectrum(unknown, WQBL::MZRange()); },
               ThrowsMessage<DataFileError>(StrEq("Scan 12 is not in /cal/run7.dat.")));
+  file.AddScan({20, 5.0, 0, {100.25, 100.75}, {10.0, 20.0}});
+  EXPECT_THAT(file.GenerateAveragedSpectrum({10, 20}, WQBL::MZRange())->QYValues(),
+              ElementsAre(0.5, 8.5, 1.5));
 }
 
 // The open formats.

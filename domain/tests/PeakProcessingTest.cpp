@@ -7,6 +7,7 @@
 namespace WQBL {
 namespace {
 
+using ::testing::DoubleNear;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using ::testing::SizeIs;
@@ -131,9 +132,7 @@ TEST(PeakDetection, PeaksAreSplitAtDeepValleysButNotAtRipples) {
   Detect(pair);
   ASSERT_THAT(pair.QPeaks(), SizeIs(2));
   EXPECT_EQ(pair.QPeaks()[0].EndIndex, pair.QPeaks()[1].StartIndex);
-  const std::vector<double> centroids = CentroidsOf(pair);
-  EXPECT_NEAR(centroids[0], 10.0, 0.03);
-  EXPECT_NEAR(centroids[1], 11.2, 0.03);
+  EXPECT_THAT(CentroidsOf(pair), ElementsAre(DoubleNear(10.0, 0.03), DoubleNear(11.2, 0.03)));
   // The ripple of the baseline rides on this broad peak too.
   Spectrum broad = SpectrumOf(0.0, 0.05, 400, 50.0, {{10.0, 1.0, 800.0}});
   Detect(broad);
@@ -155,8 +154,7 @@ TEST(PeakDetection, AbsoluteThresholdAppliesOnlyWhenSwitchedOn) {
   PeakDetectSettings settings = PeakDetectSettings::DefaultMS();
   settings.Threshold.Level = 1000.0;
   Detect(spectrum, settings);
-  ASSERT_THAT(spectrum.QPeaks(), SizeIs(1));
-  EXPECT_NEAR(CentroidsOf(spectrum)[0], 20.0, 0.01);
+  EXPECT_THAT(CentroidsOf(spectrum), ElementsAre(DoubleNear(20.0, 0.01)));
   settings.Detect.UseThreshold = false;
   Detect(spectrum, settings);
   EXPECT_THAT(spectrum.QPeaks(), SizeIs(2));
