@@ -11,7 +11,6 @@ namespace {
 using namespace wqplatformtest;
 using ::testing::IsEmpty;
 using ::testing::ThrowsMessage;
-using ::testing::UnorderedElementsAre;
 
 using PlatformTest = ScratchDirectoryTest;
 
@@ -87,13 +86,6 @@ TEST_F(PlatformTest, OnlyTemporariesOfEndedProcessesAreRemoved) {
   WQPlatform::RemoveStaleTemporaries(scratch.Path().string());
   EXPECT_FALSE(fs::exists(Path(stale)));
   for (const char* name : kept) EXPECT_TRUE(fs::exists(Path(name))) << name;
-}
-
-TEST_F(PlatformTest, ListingMatchesCaseSensitively) {
-  for (const char* name : {"a.ket", "B.KET", "c.ket"}) Save(Path(name), "");
-  EXPECT_THAT(WQPlatform::ListDirectory(scratch.Path().string(), "*.ket"),
-              UnorderedElementsAre("a.ket", "c.ket"));
-  EXPECT_THAT(WQPlatform::ListDirectory(Path("missing"), "*"), IsEmpty());
 }
 
 }  // namespace

@@ -26,11 +26,9 @@ TEST(GUILayoutPrefs, ReadsVersionOneSettingTheFlagsItLacks) {
 }
 
 TEST(GenBICPrefs, DefaultPeakFieldsAreTypesZeroTwoOneThree) {
-  EXPECT_THAT(WQRepos::GenBICPrefs().PeakFields,
-              ElementsAre(WQBL::MZPeakField(WQBL::MZPeakField::Types(0)),
-                          WQBL::MZPeakField(WQBL::MZPeakField::Types(2)),
-                          WQBL::MZPeakField(WQBL::MZPeakField::Types(1)),
-                          WQBL::MZPeakField(WQBL::MZPeakField::Types(3))));
+  std::vector<WQBL::MZPeakField> expected;
+  for (const int type : {0, 2, 1, 3}) expected.emplace_back(WQBL::MZPeakField::Types(type));
+  EXPECT_EQ(WQRepos::GenBICPrefs().PeakFields, expected);
 }
 
 using GenBICEvalMethodTest = DataDirectoryTest;
