@@ -15,15 +15,7 @@ using ::testing::HasSubstr;
 using ::testing::StrEq;
 using ::testing::ThrowsMessage;
 
-class HostileFilesTest : public ScratchDirectoryTest {
- protected:
-  // A directory and a FIFO in the scratch directory; their names.
-  std::vector<std::string> MakeSpecialFiles() const {
-    fs::create_directory(Path("directory"));
-    EXPECT_EQ(mkfifo(Path("fifo").c_str(), 0644), 0);
-    return {"directory", "fifo"};
-  }
-};
+using HostileFilesTest = ScratchDirectoryTest;
 
 // Owner and group only where the machine lets a process give a file away.
 TEST_F(HostileFilesTest, ReplacedFileKeepsItsPermissionsAndOwner) {
@@ -42,19 +34,27 @@ TEST_F(HostileFilesTest, ReplacedFileKeepsItsPermissionsAndOwner) {
   }
 }
 
-TEST_F(HostileFilesTest, SpecialFileAtTheTargetIsRefusedUntouched) {
-  const std::vector<std::string> kinds = MakeSpecialFiles();
-  for (const std::string& kind : kinds) {
+// A save refuses them also through a link and leaves no temporary file; both the whole-file read
+// and the positional reads of a run refuse them, and a FIFO without a writer keeps neither waiting.
+TEST_F(HostileFilesTest, SpecialFilesAreNeitherSavedOverNorRead) {
+  fs::create_directory(Path("directory"));
+  ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0644), 0);
+  for (const std::string kind : {"directory", "fifo"}) {
     const auto type = fs::symlink_status(Path(kind)).type();
     EXPECT_THAT([&] { WQPlatform::AtomicFile file(Path(kind)); },
                 ThrowsMessage<WQPlatform::SaveError>(HasSubstr("not a regular file")))
         << kind;
-    // Reached through a link, too.
     fs::create_symlink(Path(kind), Path("link-to-" + kind));
     EXPECT_THROW(Save(Path("link-to-" + kind), "x"), WQPlatform::SaveError) << kind;
     EXPECT_EQ(fs::symlink_status(Path(kind)).type(), type) << kind;
   }
-  EXPECT_EQ(EntryCount(), 2 * kinds.size()) << "no temporary file is left";
+  EXPECT_EQ(EntryCount(), 4u) << "no temporary file is left";
+  for (const std::string& path : {std::string("/dev/zero"), Path("directory"), Path("fifo")}) {
+    const auto refused =
+        ThrowsMessage<WQPlatform::ReadError>(StrEq("Cannot read " + path + ": not a regular file"));
+    EXPECT_THAT([&] { WQPlatform::ReadFile(path); }, refused);
+    EXPECT_THAT([&] { WQPlatform::ReadOnlyFile::Open(path); }, refused);
+  }
 }
 
 // The link stays a link and the file it leads to is replaced; a link that leads nowhere is
@@ -84,19 +84,6 @@ TEST_F(HostileFilesTest, LongestFileNamesCanBeSavedAgainAndAgain) {
     EXPECT_EQ(ReadBytes(Path(name)), "second");
   }
   EXPECT_EQ(EntryCount(), 2u);
-}
-
-// Both the whole-file read and the positional reads of a run refuse them, and a FIFO without a
-// writer does not keep them waiting.
-TEST_F(HostileFilesTest, ReadRefusesSpecialFilesWithoutWaiting) {
-  std::vector<std::string> paths = {"/dev/zero"};
-  for (const std::string& kind : MakeSpecialFiles()) paths.push_back(Path(kind));
-  for (const std::string& path : paths) {
-    const auto refused =
-        ThrowsMessage<WQPlatform::ReadError>(StrEq("Cannot read " + path + ": not a regular file"));
-    EXPECT_THAT([&] { WQPlatform::ReadFile(path); }, refused);
-    EXPECT_THAT([&] { WQPlatform::ReadOnlyFile::Open(path); }, refused);
-  }
 }
 
 TEST_F(HostileFilesTest, ReadRefusesAFileLargerThanItsKindBeforeReadingIt) {

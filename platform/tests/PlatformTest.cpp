@@ -9,7 +9,6 @@
 namespace {
 
 using namespace wqplatformtest;
-using ::testing::IsEmpty;
 using ::testing::ThrowsMessage;
 using ::testing::UnorderedElementsAre;
 
@@ -61,19 +60,8 @@ TEST_F(PlatformTest, ReadTakesAFileThatGrewWholeUpToTheLimit) {
                   ": it grew beyond the 99999 bytes that a file of its kind can hold"));
 }
 
-// A save in progress is hidden from listings, is not stale while its process lives, and leaves
-// nothing when it is never committed.
-TEST_F(PlatformTest, UncommittedSaveIsHiddenAndLeavesNothing) {
-  {
-    WQPlatform::AtomicFile pending(Path("a.kem"));
-    pending.Stream() << "never";
-    EXPECT_THAT(WQPlatform::ListDirectory(scratch.Path().string(), "*.kem"), IsEmpty());
-    WQPlatform::RemoveStaleTemporaries(scratch.Path().string());
-    EXPECT_EQ(EntryCount(), 1u);
-  }
-  EXPECT_EQ(EntryCount(), 0u);
-}
-
+// A save in progress is hidden from listings and is not stale while its process lives; a save
+// never committed leaves nothing.
 TEST_F(PlatformTest, OnlyTemporariesOfEndedProcessesAreRemoved) {
   // No process can have this id: it is above the largest the kernel hands out.
   const char* stale = ".a.kem.wqtmp-99999999-Ab12Cd";
@@ -84,16 +72,17 @@ TEST_F(PlatformTest, OnlyTemporariesOfEndedProcessesAreRemoved) {
   for (const char* name : kept) std::ofstream(Path(name)) << "a method";
   Save(Path("b.kem"), "b");
   EXPECT_TRUE(fs::exists(Path(stale))) << "a save scans no directory";
-  WQPlatform::RemoveStaleTemporaries(scratch.Path().string());
+  {
+    WQPlatform::AtomicFile pending(Path("c.kem"));
+    pending.Stream() << "never";
+    EXPECT_THAT(WQPlatform::ListDirectory(scratch.Path().string(), "*.kem"),
+                UnorderedElementsAre("b.kem", kept[1], kept[2]));
+    WQPlatform::RemoveStaleTemporaries(scratch.Path().string());
+    EXPECT_EQ(EntryCount(), 5u);
+  }
   EXPECT_FALSE(fs::exists(Path(stale)));
   for (const char* name : kept) EXPECT_TRUE(fs::exists(Path(name))) << name;
-}
-
-TEST_F(PlatformTest, ListingMatchesCaseSensitively) {
-  for (const char* name : {"a.ket", "B.KET", "c.ket"}) Save(Path(name), "");
-  EXPECT_THAT(WQPlatform::ListDirectory(scratch.Path().string(), "*.ket"),
-              UnorderedElementsAre("a.ket", "c.ket"));
-  EXPECT_THAT(WQPlatform::ListDirectory(Path("missing"), "*"), IsEmpty());
+  EXPECT_EQ(EntryCount(), 4u);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include <pugixml.hpp>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/Serial.h"
@@ -27,10 +28,8 @@ inline WQBL::Spectrum SpectrumWithPeaks(std::vector<double> x, std::vector<WQBL:
 inline WQBL::Peak PeakAt(double centroidIndex, double centroidAmplitude, double area,
                          double amplitude) {
   WQBL::Peak peak;
-  peak.CentroidIndex = centroidIndex;
-  peak.CentroidAmplitude = centroidAmplitude;
-  peak.Area = area;
-  peak.Amplitude = amplitude;
+  std::tie(peak.CentroidIndex, peak.CentroidAmplitude, peak.Area, peak.Amplitude) =
+      std::tie(centroidIndex, centroidAmplitude, area, amplitude);
   return peak;
 }
 

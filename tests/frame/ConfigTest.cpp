@@ -99,30 +99,22 @@ TEST_F(ConfigTest, IncompleteMalformedOrTooDeepFileKeepsTheSettingsItLacksAndWar
   }
 }
 
-TEST_F(ConfigTest, EmptyBaseDirectoryOrOneWhoseParentIsMissingCreatesNothing) {
-  const fs::path base = temp.Path() / "missing" / "WQData";
-  EXPECT_FALSE(Refresh(ConfigClientXml("h", "4000", base.string())));
-  EXPECT_FALSE(fs::exists(temp.Path() / "missing"));
+// The directories are made one level at a time and in order; a plain file in place of one counts
+// as made, and the first that cannot be made stops the rest.
+TEST_F(ConfigTest, DirectoriesAreMadeInOrderUntilOneCannotBe) {
   EXPECT_FALSE(Refresh(ConfigClientXml("h", "4000", "")));
-}
-
-TEST_F(ConfigTest, PlainFileInPlaceOfASubdirectoryCountsAsExisting) {
+  const fs::path missing = temp.Path() / "missing" / "WQData";
+  EXPECT_FALSE(Refresh(ConfigClientXml("h", "4000", missing.string())));
+  EXPECT_FALSE(fs::exists(missing.parent_path()));
   const fs::path base = temp.Path() / "Lab";
   fs::create_directory(base);
   WriteBytes(base / "Tunes", "not a directory");
-  EXPECT_TRUE(Refresh(ConfigClientXml("h", "4000", base.string())));
-  EXPECT_EQ(ReadBytes(base / "Tunes"), "not a directory");
-  EXPECT_TRUE(fs::is_directory(base / "Autotune"));
-}
-
-TEST_F(ConfigTest, DirectoryThatCannotBeCreatedStopsTheLaterOnes) {
-  const fs::path base = temp.Path() / "Lab";
-  fs::create_directory(base);
   // A dangling link exists for no one who asks, yet no directory can be made in its place.
-  fs::create_symlink(temp.Path() / "nowhere" / "x", base / "Data");
+  fs::create_symlink(temp.Path() / "nowhere" / "x", base / "Log");
   EXPECT_FALSE(Refresh(ConfigClientXml("h", "4000", base.string())));
-  EXPECT_TRUE(fs::is_directory(base / "Tunes"));
-  EXPECT_FALSE(fs::exists(base / "Log"));
+  EXPECT_EQ(ReadBytes(base / "Tunes"), "not a directory");
+  EXPECT_TRUE(fs::is_directory(base / "Data"));
+  EXPECT_FALSE(fs::exists(base / "Calibration"));
 }
 
 TEST_F(ConfigTest, FileNamedByTheEnvironmentIsReadInsteadAndReadCreatesNothing) {

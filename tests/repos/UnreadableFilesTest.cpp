@@ -30,6 +30,9 @@ TEST_F(UnreadableFilesTest, EachKindIsRefusedWithItsMessage) {
   const std::function<void()> naming = [] { WQRepos::QDataDirectoryFileNameInfo(); };
   const std::string methodFile = (Dir("AcqMethod") / "Bad.kem").string();
   const std::string tuneFile = (Dir("Tunes") / "Bad.ket").string();
+  const std::string evalFile = (Dir("EvalMethod") / "Bad.iem").string();
+  const std::string refCalsFile = (Dir("Calibration") / "RefCals.cal").string();
+  const std::string namingFile = (Dir("Prefs") / "DataFileName.pref").string();
   const std::string endsAfterVersion = "a value needs 4 bytes, 0 remain";
   // Without bytes the file is missing; `cut` marks a file that ends early.
   const struct {
@@ -47,19 +50,14 @@ TEST_F(UnreadableFilesTest, EachKindIsRefusedWithItsMessage) {
       {tuneFile, U32(4000000000u), tune,
        "Invalid tune file version. Tune file: " + tuneFile + " version: 4000000000"},
       {tuneFile, U32(1), tune, endsAfterVersion, true},
-      {(Dir("EvalMethod") / "Bad.iem").string(), U32(2) + U32(0), eval,
-       "Invalid evaluation method file."},
-      {(Dir("EvalMethod") / "Bad.iem").string(), U32(1), eval, endsAfterVersion, true},
-      {(Dir("Calibration") / "RefCals.cal").string(), U32(2) + U32(0), refCals,
-       "Invalid reference calibrants file."},
-      {(Dir("Calibration") / "RefCals.cal").string(),
-       U32(1) + U32(1) + U32(3) + BytesOf(WQRepos::RefCal()).substr(4), refCals,
+      {evalFile, U32(2) + U32(0), eval, "Invalid evaluation method file."},
+      {evalFile, U32(1), eval, endsAfterVersion, true},
+      {refCalsFile, U32(2) + U32(0), refCals, "Invalid reference calibrants file."},
+      {refCalsFile, U32(1) + U32(1) + U32(3) + BytesOf(WQRepos::RefCal()).substr(4), refCals,
        "Unknown RefCal version."},
-      {(Dir("Calibration") / "RefCals.cal").string(), U32(1), refCals, endsAfterVersion, true},
-      {(Dir("Prefs") / "DataFileName.pref").string(), U32(3) + I64(777) + U32(99), naming,
-       "Unknown DataFileNameInfo version."},
-      {(Dir("Prefs") / "DataFileName.pref").string(), U32(2) + "abc", naming,
-       "a value needs 8 bytes, 3 remain", true}};
+      {refCalsFile, U32(1), refCals, endsAfterVersion, true},
+      {namingFile, U32(3) + I64(777) + U32(99), naming, "Unknown DataFileNameInfo version."},
+      {namingFile, U32(2) + "abc", naming, "a value needs 8 bytes, 3 remain", true}};
   for (const auto& [file, bytes, load, message, cut] : cases) {
     SCOPED_TRACE(message);
     if (!bytes.empty()) WriteBytes(file, bytes);

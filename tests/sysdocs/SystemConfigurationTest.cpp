@@ -1,4 +1,5 @@
 #include <WQRepos/Exception.h>
+#include <WQRepos/SpectrumDataInfo.h>
 #include <WQRepos/SystemConfiguration.h>
 #include <gmock/gmock.h>
 
@@ -68,6 +69,17 @@ TEST_F(SystemConfigurationTest, LoadReadsEarlierCalSourceNamesAndRefusesUnknownT
               RaisesMessage(L"String Vial_3 not found in enumeration map."));
   WriteDocument("<MethodTimePeriods>2x</MethodTimePeriods>");
   EXPECT_THROW(WQRepos::LoadSystemConfiguration(), boost::bad_lexical_cast);
+}
+
+using SpectrumDataInfoTest = DataDirectoryTest;
+
+TEST_F(SpectrumDataInfoTest, MissingOrMalformedDocumentGivesEmptyTexts) {
+  EXPECT_EQ(WQRepos::LoadSpectrumDataInfo().Instrument, L"");
+  for (const char* document : {"<DataInfo><Instrument>SQ</Instrument></DataInfo>",
+                               "<SpectrumDataInfo><Instrument>SQ</Instrument>"}) {
+    WriteBytes(Dir("Prefs") / "SpectrumDataInfo.xml", document);
+    EXPECT_EQ(WQRepos::LoadSpectrumDataInfo().Instrument, L"") << document;
+  }
 }
 
 }  // namespace
