@@ -12,8 +12,6 @@ namespace {
 
 using namespace wqtest;
 using ::testing::ElementsAre;
-using ::testing::Property;
-using ::testing::Throws;
 using ::testing::ThrowsMessage;
 
 WQBL::TimePeriod Period(double duration, std::uint32_t loops, std::uint32_t timeout,
@@ -55,10 +53,8 @@ TEST_F(AcqMethodsTest, LoadPassesRefusalsOfTheSystemConfiguration) {
   WQRepos::SaveAcqMethod(L"Good", WQBL::Method());
   WriteBytes(Dir("Prefs") / "SystemConfiguration.xml",
              "<SystemConfiguration><CalSource>Vial_3</CalSource></SystemConfiguration>");
-  EXPECT_THAT(
-      [] { WQRepos::LoadAcqMethod(L"Good"); },
-      Throws<WQRepos::QMVException>(Property(&WQRepos::QMVException::Message,
-                                             L"String Vial_3 not found in enumeration map.")));
+  EXPECT_THAT([] { WQRepos::LoadAcqMethod(L"Good"); },
+              ThrowsQMVException(L"String Vial_3 not found in enumeration map."));
 }
 
 TEST_F(AcqMethodsTest, SaveIntoMissingDirectoryNamesTheMethodAndCreatesNothing) {

@@ -4,7 +4,8 @@
 
 #include <WQBL/Method.h>
 #include <WQPlatformTesting/ScratchFiles.h>
-#include <gtest/gtest.h>
+#include <WQRepos/Exception.h>
+#include <gmock/gmock.h>
 #include <log4cxx/appenderskeleton.h>
 #include <log4cxx/level.h>
 
@@ -50,6 +51,12 @@ class DataDirectoryTest : public ::testing::Test {
 // Little-endian encodings for hand-made files.
 std::string U32(std::uint32_t value);
 std::string I64(std::int64_t value);
+
+// Matches a call that throws WQRepos::QMVException with the message `message`.
+inline auto ThrowsQMVException(const std::wstring& message) {
+  return ::testing::Throws<WQRepos::QMVException>(
+      ::testing::Property(&WQRepos::QMVException::Message, message));
+}
 
 // The temporary files of saves under `directory`, however deep.
 std::size_t TemporaryFiles(const fs::path& directory);

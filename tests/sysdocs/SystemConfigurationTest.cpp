@@ -11,13 +11,7 @@ namespace {
 
 using namespace wqtest;
 using ::testing::HasSubstr;
-using ::testing::Property;
-using ::testing::Throws;
 using Configuration = WQRepos::SystemConfiguration;
-
-auto RaisesMessage(const std::wstring& message) {
-  return Throws<WQRepos::QMVException>(Property(&WQRepos::QMVException::Message, message));
-}
 
 class SystemConfigurationTest : public DataDirectoryTest {
  protected:
@@ -56,7 +50,7 @@ TEST_F(SystemConfigurationTest, SaveWritesCurrentNamesAndTwoDecimalsOrLeavesTheE
   EXPECT_EQ(WQRepos::LoadSystemConfiguration().PolaritySwitch, 1.23);
   configuration.CalSource = static_cast<Configuration::AnalyteSource>(-1);
   EXPECT_THAT([&] { WQRepos::SaveSystemConfiguration(configuration); },
-              RaisesMessage(L"Enumeration value -1 not found in enumeration map."));
+              ThrowsQMVException(L"Enumeration value -1 not found in enumeration map."));
   EXPECT_EQ(ReadBytes(Document()), saved);
 }
 
@@ -66,7 +60,7 @@ TEST_F(SystemConfigurationTest, LoadReadsEarlierCalSourceNamesAndRefusesUnknownT
   EXPECT_EQ(WQRepos::LoadSystemConfiguration().CalSource, Configuration::RightVialSource);
   WriteDocument("<CalSource>Vial_3</CalSource>");
   EXPECT_THAT([] { WQRepos::LoadSystemConfiguration(); },
-              RaisesMessage(L"String Vial_3 not found in enumeration map."));
+              ThrowsQMVException(L"String Vial_3 not found in enumeration map."));
   WriteDocument("<MethodTimePeriods>2x</MethodTimePeriods>");
   EXPECT_THROW(WQRepos::LoadSystemConfiguration(), boost::bad_lexical_cast);
 }
