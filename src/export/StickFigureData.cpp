@@ -164,7 +164,8 @@ void StickFigureData::Serialize(WQCommon::XMLBuilder& builder) const {
 }
 
 void StickFigureData::ProcessChecksum(boost::crc_32_type& crc) const {
-  // Boost keeps the register bit-reversed and not yet inverted; the block CRC takes the finished value.
+  // Boost keeps the register bit-reversed and not yet inverted; the block CRC takes the finished
+  // value.
   const std::uint32_t continued = SpectrumCrc32(crc.checksum(), ElementText());
   std::uint32_t reversed = 0;
   for (int bit = 0; bit < 32; ++bit) {
