@@ -109,6 +109,26 @@ TEST(MZRangeXml, FieldThatIsNoNumberIsRefusedQuotingItsText) {
   EXPECT_TRUE(read == MZRange());
 }
 
+Method SampleMethod() {
+  SequenceItem scan;
+  scan.StartMZ = 150.0;
+  scan.EndMZ = 800.5;
+  scan.DwellTime = 0.002;
+  scan.Duration = 0.75;
+  scan.Polarity = WQCommon::Negative;
+  scan.TuneId = 2;
+  TimePeriod first;
+  first.Duration = 2.5;
+  first.NumLoops = 3;
+  first.Timeout = 40;
+  first.Items = {scan, SequenceItem()};
+  Method method;
+  method.TimePeriods = {first, TimePeriod()};
+  method.Tunes[7] = TuneEntry(L"Caffeine ESI+", Probes::ESI, WQCommon::Positive);
+  method.Tunes[2] = TuneEntry(L"N\u00e9gatif", Probes::APCI, WQCommon::Negative);
+  return method;
+}
+
 // One sample of each stored record: the spectrum default where the record has one.
 auto Samples() {
   ThresholdParams threshold;
@@ -123,9 +143,6 @@ auto Samples() {
   AppThreadingParams threading;
   threading.Enabled = false;
   threading.ThreadCount = 8;
-  Method method;
-  method.TimePeriods.resize(1);
-  method.Tunes[7] = TuneEntry(L"Caffeine ESI+", WQCommon::Probes::ESI, WQCommon::Positive);
   Tune tune;
   tune.ConeVoltage += 1.5;
   return std::tuple_cat(
@@ -137,7 +154,7 @@ auto Samples() {
           Sample{SmoothParams::DefaultMS(), "SmoothParams"}, Sample{threshold, "ThresholdParams"},
           Sample{OPDParams::DefaultMS(), "OPDParams"}, Sample{ramp, "RampAlgorithmParams"},
           Sample{charge, "ChargeStateParams"}, Sample{threading, "AppThreadingParams"},
-          Sample{CurveEval(BaselineParams()), "CurveEval"}, Sample{method, "Method"},
+          Sample{CurveEval(BaselineParams()), "CurveEval"}, Sample{SampleMethod(), "Method"},
           Sample{tune, "Tune"}));
 }
 
@@ -210,26 +227,6 @@ TEST(CurveEval, MissingXmlElementIsReportedByName) {
   CurveEval read;
   ExpectMissingElement(L"<Top/>", read, L"CurveEval");
   ExpectMissingElement(L"<Top><CurveEval><Kind>Noise</Kind></CurveEval></Top>", read, L"Params");
-}
-
-Method SampleMethod() {
-  SequenceItem scan;
-  scan.StartMZ = 150.0;
-  scan.EndMZ = 800.5;
-  scan.DwellTime = 0.002;
-  scan.Duration = 0.75;
-  scan.Polarity = WQCommon::Negative;
-  scan.TuneId = 2;
-  TimePeriod first;
-  first.Duration = 2.5;
-  first.NumLoops = 3;
-  first.Timeout = 40;
-  first.Items = {scan, SequenceItem()};
-  Method method;
-  method.TimePeriods = {first, TimePeriod()};
-  method.Tunes[7] = TuneEntry(L"Caffeine ESI+", Probes::ESI, WQCommon::Positive);
-  method.Tunes[2] = TuneEntry(L"N\u00e9gatif", Probes::APCI, WQCommon::Negative);
-  return method;
 }
 
 TEST(Method, CountLargerThanTheStreamIsRefusedBeforeAllocating) {
