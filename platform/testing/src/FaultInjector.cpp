@@ -11,19 +11,8 @@ std::vector<Fault> AllFaults() {
 }
 
 std::string Name(Fault fault) {
-  switch (fault) {
-    case Fault::NoSpace:
-      return "ENOSPC";
-    case Fault::IOError:
-      return "EIO";
-    case Fault::QuotaExceeded:
-      return "EDQUOT";
-    case Fault::ShortWrite:
-      return "short write";
-    case Fault::Interrupted:
-      return "EINTR";
-  }
-  return "?";
+  const char* const names[] = {"ENOSPC", "EIO", "EDQUOT", "short write", "EINTR"};
+  return names[static_cast<int>(fault)];
 }
 
 std::string Name(Mode mode) { return mode == Mode::Once ? "once" : "from then on"; }

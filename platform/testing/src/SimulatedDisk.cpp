@@ -19,8 +19,8 @@ int Fail(int error) {
 }  // namespace
 
 void SimulatedDisk::PutDurable(const std::string& path, const std::string& content) {
-  const int inode = NewInode(content);
-  inodes_[inode].synced = content;
+  const int inode = NewInode();
+  inodes_[inode] = {content, content};
   names_[path] = durableNames_[path] = inode;
 }
 
@@ -36,15 +36,8 @@ std::optional<std::string> SimulatedDisk::AfterPowerLoss(const std::string& path
   return inodes_[found->second].synced;
 }
 
-std::vector<std::string> SimulatedDisk::Names(const std::string& directory) const {
-  std::vector<std::string> names;
-  for (const auto& [path, inode] : names_)
-    if (DirectoryOf(path) == directory) names.push_back(path);
-  return names;
-}
-
-int SimulatedDisk::NewInode(const std::string& content) {
-  inodes_.push_back({content, {}});
+int SimulatedDisk::NewInode() {
+  inodes_.emplace_back();
   return static_cast<int>(inodes_.size() - 1);
 }
 
@@ -53,21 +46,22 @@ int SimulatedDisk::OpenInode(int inode) {
   return nextDescriptor_++;
 }
 
-void SimulatedDisk::Changed() {
+SimulatedDisk::Open* SimulatedDisk::Opened(int descriptor) {
+  const auto found = open_.find(descriptor);
+  if (found != open_.end()) return &found->second;
+  errno = EBADF;
+  return nullptr;
+}
+
+int SimulatedDisk::Changed(int result) {
   if (observer_) observer_();
+  return result;
 }
 
 int SimulatedDisk::OpenTruncating(const std::string& path) {
-  auto found = names_.find(path);
-  int inode;
-  if (found == names_.end()) {
-    inode = NewInode({});
-    names_[path] = inode;
-  } else {
-    inode = found->second;
-    inodes_[inode].data.clear();
-    inodes_[inode].synced.clear();
-  }
+  const auto found = names_.find(path);
+  const int inode = found == names_.end() ? names_[path] = NewInode() : found->second;
+  inodes_[inode] = {};
   Changed();
   return OpenInode(inode);
 }
@@ -77,30 +71,28 @@ int SimulatedDisk::CreateTemporary(std::string& pathTemplate) {
   if (marker == std::string::npos) return Fail(EINVAL);
   std::string unique = std::to_string(100000 + nextTemporary_++);
   pathTemplate.replace(marker, 6, unique.substr(unique.size() - 6));
-  names_[pathTemplate] = NewInode({});
+  const int inode = names_[pathTemplate] = NewInode();
   Changed();
-  return OpenInode(names_[pathTemplate]);
+  return OpenInode(inode);
 }
 
 int SimulatedDisk::Adopt(int descriptor, const WQPlatform::FileStatus&) {
-  return open_.count(descriptor) ? 0 : Fail(EBADF);
+  return Opened(descriptor) ? 0 : -1;
 }
 
 long SimulatedDisk::Write(int descriptor, const char* data, std::size_t size) {
-  const auto found = open_.find(descriptor);
-  if (found == open_.end()) return Fail(EBADF);
-  inodes_[found->second.inode].data.append(data, size);
+  Open* open = Opened(descriptor);
+  if (!open) return -1;
+  inodes_[open->inode].data.append(data, size);
   Changed();
   return static_cast<long>(size);
 }
 
 int SimulatedDisk::Sync(int descriptor) {
-  const auto found = open_.find(descriptor);
-  if (found == open_.end()) return Fail(EBADF);
-  Inode& inode = inodes_[found->second.inode];
-  inode.synced = inode.data;
-  Changed();
-  return 0;
+  Open* open = Opened(descriptor);
+  if (!open) return -1;
+  inodes_[open->inode].synced = inodes_[open->inode].data;
+  return Changed();
 }
 
 int SimulatedDisk::Close(int descriptor) { return open_.erase(descriptor) == 1 ? 0 : Fail(EBADF); }
@@ -111,8 +103,7 @@ int SimulatedDisk::Rename(const std::string& from, const std::string& to) {
   const int inode = found->second;
   names_.erase(found);
   names_[to] = inode;
-  Changed();
-  return 0;
+  return Changed();
 }
 
 int SimulatedDisk::SyncDirectory(const std::string& directory) {
@@ -120,14 +111,11 @@ int SimulatedDisk::SyncDirectory(const std::string& directory) {
     it = DirectoryOf(it->first) == directory ? durableNames_.erase(it) : std::next(it);
   for (const auto& [path, inode] : names_)
     if (DirectoryOf(path) == directory) durableNames_[path] = inode;
-  Changed();
-  return 0;
+  return Changed();
 }
 
 int SimulatedDisk::Unlink(const std::string& path) {
-  if (names_.erase(path) == 0) return Fail(ENOENT);
-  Changed();
-  return 0;
+  return names_.erase(path) == 0 ? Fail(ENOENT) : Changed();
 }
 
 int SimulatedDisk::OpenForReading(const std::string& path) {
@@ -136,22 +124,22 @@ int SimulatedDisk::OpenForReading(const std::string& path) {
 }
 
 int SimulatedDisk::Status(int descriptor, WQPlatform::FileStatus& status) {
-  const auto found = open_.find(descriptor);
-  if (found == open_.end()) return Fail(EBADF);
+  Open* open = Opened(descriptor);
+  if (!open) return -1;
   status = WQPlatform::FileStatus{};
   status.regular = true;
-  status.size = inodes_[found->second.inode].data.size();
+  status.size = inodes_[open->inode].data.size();
   status.mode = 0644;
   return 0;
 }
 
 long SimulatedDisk::Read(int descriptor, char* data, std::size_t size) {
-  const auto found = open_.find(descriptor);
-  if (found == open_.end()) return Fail(EBADF);
-  const std::string& content = inodes_[found->second.inode].data;
-  const std::size_t count = std::min(size, content.size() - found->second.position);
-  std::memcpy(data, content.data() + found->second.position, count);
-  found->second.position += count;
+  Open* open = Opened(descriptor);
+  if (!open) return -1;
+  const std::string& content = inodes_[open->inode].data;
+  const std::size_t count = std::min(size, content.size() - open->position);
+  std::memcpy(data, content.data() + open->position, count);
+  open->position += count;
   return static_cast<long>(count);
 }
 

@@ -24,8 +24,6 @@ class SimulatedDisk : public WQPlatform::FileOps {
   std::optional<std::string> Current(const std::string& path) const;
   // What would be found at `path` if the power failed now.
   std::optional<std::string> AfterPowerLoss(const std::string& path) const;
-  // The names in `directory` as the running system sees them.
-  std::vector<std::string> Names(const std::string& directory) const;
 
   // Opens `path` for writing in place, creating it and emptying it (the truncation itself reaches
   // the disk at once, as a metadata change does). For writers that replace a file in place.
@@ -53,9 +51,12 @@ class SimulatedDisk : public WQPlatform::FileOps {
     std::size_t position;
   };
 
-  int NewInode(const std::string& content);
+  int NewInode();
   int OpenInode(int inode);
-  void Changed();
+  // The open file `descriptor`, or null after setting errno to EBADF.
+  Open* Opened(int descriptor);
+  // Tells the observer of a change and returns `result`.
+  int Changed(int result = 0);
 
   std::vector<Inode> inodes_;
   std::map<std::string, int> names_;         // as the running system sees them
