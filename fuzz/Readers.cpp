@@ -18,14 +18,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The name under which readers that take any file name store their input.
-const char kInputName[] = "Fuzz";
-
 // The toolkit's own parse options (WQCommon::XMLParser), so that a document is seen here exactly
 // as the module will see it.
 constexpr unsigned int kToolkitParseOptions = pugi::parse_default | pugi::parse_ws_pcdata_single;
-
-std::wstring Wide(const fs::path& path) { return WQCommon::WQNarrowToWideStr(path.string()); }
 
 // Holds `bytes` as the file at `path` while it exists. Failing to write it throws
 // std::runtime_error, which the readers let escape: a reader must never run on a missing input.
@@ -41,7 +36,7 @@ class InputFile {
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
 
-  std::wstring WidePath() const { return Wide(path_); }
+  std::wstring WidePath() const { return WQCommon::WQNarrowToWideStr(path_.string()); }
 
  private:
   fs::path path_;
@@ -59,55 +54,14 @@ void Tolerate(Read read) {
   }
 }
 
-void ReadAcqMethod(const std::string& bytes) {
-  const InputFile file(RepositoryDirectory("AcqMethod") / (std::string(kInputName) + ".kem"),
-                       bytes);
-  Tolerate([&file] { WQRepos::LoadFullyQualifiedAcqMethod(file.WidePath()); });
-}
-
-void ReadTune(const std::string& bytes) {
-  const InputFile file(RepositoryDirectory("Tunes") / (std::string(kInputName) + ".ket"), bytes);
-  Tolerate([&file] { WQRepos::LoadFullyQualifiedTune(file.WidePath()); });
-}
-
-template <typename Load>
-void ReadEvalMethod(const std::string& bytes, const char* extension, Load load) {
-  const InputFile file(RepositoryDirectory("EvalMethod") / (kInputName + std::string(extension)),
-                       bytes);
-  Tolerate([load] { load(WQCommon::WQNarrowToWideStr(kInputName)); });
-}
-
-// Stores `bytes` as the file of the preference `entry` and runs its query.
-template <typename Entry>
-void ReadPreference(const std::string& bytes, const Entry& entry) {
-  const InputFile file(
-      RepositoryDirectory("Prefs") / (WQCommon::WQWideToNarrowStr(entry.Name) + ".pref"), bytes);
-  Tolerate([query = entry.Query] { (WQRepos::Preferences().*query)(); });
-}
-
-void ReadReferenceCalibrants(const std::string& bytes) {
-  const InputFile file(RepositoryDirectory("Calibration") / "RefCals.cal", bytes);
-  Tolerate([] { WQRepos::LoadReferenceCalibrants(); });
-}
-
-void ReadDataFileName(const std::string& bytes) {
-  const InputFile file(RepositoryDirectory("Prefs") / "DataFileName.pref", bytes);
-  Tolerate([] { WQRepos::QDataDirectoryFileNameInfo(); });
-}
-
-void ReadCalibrationData(const std::string& bytes) {
-  const InputFile file(RepositoryDirectory("Data") / (std::string(kInputName) + ".dat"), bytes);
-  Tolerate([&file] { WQDataFile::CalDataFile data(file.WidePath()); });
-}
-
-void ReadSystemConfiguration(const std::string& bytes) {
-  const InputFile file(RepositoryDirectory("Prefs") / "SystemConfiguration.xml", bytes);
-  Tolerate([] { WQRepos::LoadSystemConfiguration(); });
-}
-
-void ReadSpectrumDataInfo(const std::string& bytes) {
-  const InputFile file(RepositoryDirectory("Prefs") / "SpectrumDataInfo.xml", bytes);
-  Tolerate([] { WQRepos::LoadSpectrumDataInfo(); });
+// The reader `name`, which stores its input as `file` in the repository directory `subdirectory`
+// and runs `load` on the file's full path.
+Reader FileReader(std::string name, const char* subdirectory, std::string file,
+                  std::function<void(const std::wstring& path)> load) {
+  return {std::move(name), [=](const std::string& bytes) {
+            const InputFile input(RepositoryDirectory(subdirectory) / file, bytes);
+            Tolerate([&] { load(input.WidePath()); });
+          }};
 }
 
 // The application keeps its autotune settings inside a top element of its own, "AutoTune"; a
@@ -115,28 +69,18 @@ void ReadSpectrumDataInfo(const std::string& bytes) {
 // `wqrepos autotune show-xml` does, and appended to a builder and printed, as the calibration
 // export does with the XML file beside a run: the printed text is where a document too deep costs
 // memory.
-void ReadAutotuneXML(const std::string& bytes) {
-  const InputFile file(RepositoryDirectory("Autotune") / (std::string(kInputName) + ".xml"), bytes);
-  Tolerate([&file] {
+void ReadAutotuneXML(const std::wstring& path) {
+  Tolerate([&path] {
     WQCommon::XMLParser parser;
-    if (!parser.LoadFile(file.WidePath())) return;
+    if (!parser.LoadFile(path)) return;
     parser.QXML();
     parser.StartNode(L"AutoTune");
     WQRepos::AutotunePrefs prefs;
     parser >> prefs;
   });
-  Tolerate([&file] {
-    WQCommon::XMLBuilder builder;
-    builder.StartNode(L"TOFLine");
-    if (builder.AppendXMLFile(file.WidePath())) builder.QXML();
-  });
-}
-
-// Where a ConfigClient.xml read by the fuzzer may let the module create its directory tree.
-const fs::path& ConfinedBaseDirectory() {
-  static const WQPlatformTesting::ScratchDirectory directory;
-  static const fs::path base = directory.Path() / "WQData";
-  return base;
+  WQCommon::XMLBuilder builder;
+  builder.StartNode(L"TOFLine");
+  if (builder.AppendXMLFile(path)) builder.QXML();
 }
 
 // The document with the text of every AcqClient/BaseDir replaced by `baseDirectory`, so that
@@ -160,34 +104,45 @@ std::string ConfineBaseDirectory(const std::string& bytes, const fs::path& baseD
 }
 
 void ReadConfigClient(const std::string& bytes) {
+  // Where a ConfigClient.xml read by the fuzzer may let the module create its directory tree.
+  static const WQPlatformTesting::ScratchDirectory confined;
   const InputFile file(fs::path(WQFUZZ_LIBRARY_DIR) / "ConfigClient.xml",
-                       ConfineBaseDirectory(bytes, ConfinedBaseDirectory()));
+                       ConfineBaseDirectory(bytes, confined.Path() / "WQData"));
   // A Config of its own, so that the module's configuration stays the one Initialize() read.
   Tolerate([] { WQRepos::Config().Refresh(); });
 }
 
 std::vector<Reader> AllReaders() {
+  // Readers that take any file name store their input as Fuzz.<extension>.
   std::vector<Reader> readers = {
-      {"method", ReadAcqMethod},
-      {"tune", ReadTune},
-      {"spectrum_eval",
-       [](const std::string& bytes) {
-         ReadEvalMethod(bytes, ".sem", WQRepos::LoadSpectrumEvalMethod);
-       }},
-      {"ic_eval",
-       [](const std::string& bytes) { ReadEvalMethod(bytes, ".iem", WQRepos::LoadICEvalMethod); }},
+      FileReader("method", "AcqMethod", "Fuzz.kem",
+                 [](const std::wstring& path) { WQRepos::LoadFullyQualifiedAcqMethod(path); }),
+      FileReader("tune", "Tunes", "Fuzz.ket",
+                 [](const std::wstring& path) { WQRepos::LoadFullyQualifiedTune(path); }),
+      FileReader("spectrum_eval", "EvalMethod", "Fuzz.sem",
+                 [](const std::wstring&) { WQRepos::LoadSpectrumEvalMethod(L"Fuzz"); }),
+      FileReader("ic_eval", "EvalMethod", "Fuzz.iem",
+                 [](const std::wstring&) { WQRepos::LoadICEvalMethod(L"Fuzz"); }),
   };
   WQRepos::ForEachPreference([&readers](const auto& entry) {
-    readers.push_back({PreferenceReaderName(entry.Name),
-                       [entry](const std::string& bytes) { ReadPreference(bytes, entry); }});
+    readers.push_back(FileReader(
+        PreferenceReaderName(entry.Name), "Prefs",
+        WQCommon::WQWideToNarrowStr(entry.Name) + ".pref",
+        [query = entry.Query](const std::wstring&) { (WQRepos::Preferences().*query)(); }));
   });
-  readers.insert(readers.end(), {{"ref_cals", ReadReferenceCalibrants},
-                                 {"data_file_name", ReadDataFileName},
-                                 {"cal_data", ReadCalibrationData},
-                                 {"system_configuration", ReadSystemConfiguration},
-                                 {"spectrum_data_info", ReadSpectrumDataInfo},
-                                 {"autotune_xml", ReadAutotuneXML},
-                                 {"config_client", ReadConfigClient}});
+  readers.insert(readers.end(),
+                 {FileReader("ref_cals", "Calibration", "RefCals.cal",
+                             [](const std::wstring&) { WQRepos::LoadReferenceCalibrants(); }),
+                  FileReader("data_file_name", "Prefs", "DataFileName.pref",
+                             [](const std::wstring&) { WQRepos::QDataDirectoryFileNameInfo(); }),
+                  FileReader("cal_data", "Data", "Fuzz.dat",
+                             [](const std::wstring& path) { WQDataFile::CalDataFile data(path); }),
+                  FileReader("system_configuration", "Prefs", "SystemConfiguration.xml",
+                             [](const std::wstring&) { WQRepos::LoadSystemConfiguration(); }),
+                  FileReader("spectrum_data_info", "Prefs", "SpectrumDataInfo.xml",
+                             [](const std::wstring&) { WQRepos::LoadSpectrumDataInfo(); }),
+                  FileReader("autotune_xml", "Autotune", "Fuzz.xml", ReadAutotuneXML),
+                  {"config_client", ReadConfigClient}});
   return readers;
 }
 
@@ -210,10 +165,7 @@ const Reader& FindReader(const std::string& name) {
 }
 
 void InitializeOnce() {
-  static const bool initialized = [] {
-    WQRepos::Initialize();
-    return true;
-  }();
+  static const bool initialized = (WQRepos::Initialize(), true);
   static_cast<void>(initialized);
 }
 
