@@ -29,49 +29,24 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using WQCommon::Negative;
-
-template <typename Value>
-using Files = std::vector<std::pair<std::string, Value>>;
-
 std::wstring Wide(const fs::path& path) { return WQCommon::WQNarrowToWideStr(path.string()); }
 
-// The values as files input1<extension>, input2<extension>, ...
-template <typename Value>
-Files<Value> Numbered(const char* extension, const std::vector<Value>& values) {
-  Files<Value> files;
-  for (std::size_t i = 0; i < values.size(); ++i)
-    files.emplace_back("input" + std::to_string(i + 1) + extension, values[i]);
-  return files;
+fs::path corpusRoot;
+
+// The path of `file` in the corpus folder of `reader`, which is created if need be.
+fs::path Target(const std::string& reader, const std::string& file) {
+  fs::create_directories(corpusRoot / reader);
+  return corpusRoot / reader / file;
 }
 
-class Corpus {
- public:
-  explicit Corpus(fs::path root) : root_(std::move(root)) {}
-
-  // The corpus folder of `reader`, created if need be.
-  fs::path Folder(const std::string& reader) const {
-    const fs::path folder = root_ / reader;
-    fs::create_directories(folder);
-    return folder;
-  }
-
-  // Writes each value into the corpus folder of `reader` with write(value, path of its file).
-  template <typename Value, typename Write>
-  void Add(const std::string& reader, const Files<Value>& files, Write write) const {
-    const fs::path folder = Folder(reader);
-    for (const auto& [file, value] : files) write(value, folder / file);
-  }
-
- private:
-  fs::path root_;
-};
-
-// --- the module's saves ---
+// The name of the `index`-th (0-based) of a reader's numbered files.
+std::string Numbered(std::size_t index, const char* extension) {
+  return "input" + std::to_string(index + 1) + extension;
+}
 
 // Every save that has a reader, with each of its two values, as <save>-1 and <save>-2 (spaces in
 // the save's name become underscores) with the extension of the file it writes.
-void AddSavedFiles(const Corpus& corpus) {
+void AddSavedFiles() {
   const fs::path base = wqfuzz::RepositoryDirectory("Prefs").parent_path();
   for (const wqfuzz::SaveCase& save : wqfuzz::AllSaveCases(base)) {
     if (save.reader.empty()) continue;
@@ -80,89 +55,75 @@ void AddSavedFiles(const Corpus& corpus) {
     for (const int value : {0, 1}) {
       save.save(value);
       const std::string name = stem + "-" + std::to_string(value + 1);
-      fs::copy_file(save.file, corpus.Folder(save.reader) / (name + save.file.extension().string()),
+      fs::copy_file(save.file, Target(save.reader, name + save.file.extension().string()),
                     fs::copy_options::overwrite_existing);
       fs::remove(save.file);
     }
   }
 }
 
-// --- calibration runs ---
-
-// A small run: three scans of a few points around the first sodium iodide clusters.
-WQDataFile::SyntheticRunSettings SmallRun(double lowMZ, double highMZ, std::uint32_t runNumber) {
-  WQDataFile::SyntheticRunSettings settings;
-  settings.ScanCount = 3;
-  settings.LowMZ = lowMZ;
-  settings.HighMZ = highMZ;
-  settings.MZStep = 0.25;
-  settings.Calibrants =
-      WQDataFile::SyntheticRunSettings::SodiumIodideClusters(lowMZ, highMZ, 2.0e4);
-  settings.RunNumber = runNumber;
-  return settings;
-}
-
-void AddCalibrationRuns(const Corpus& corpus) {
-  corpus.Add("cal_data",
-             Numbered(".dat", std::vector{SmallRun(170.0, 176.0, 1), SmallRun(320.0, 326.0, 2)}),
-             [](const WQDataFile::SyntheticRunSettings& settings, const fs::path& target) {
-               WQDataFile::GenerateSyntheticRun(Wide(target), settings).Save();
-             });
-}
-
-// --- XML documents made with the toolkit ---
-
-// Saves a document of the top element `top` filled by `fill` at `target`.
-template <typename Fill>
-void SaveDocument(const wchar_t* top, Fill fill, const fs::path& target) {
-  WQCommon::XMLBuilder builder;
-  builder.StartNode(top);
-  fill(builder);
-  builder.EndNode();
-  builder.Save(Wide(target));
+// Two small runs: three scans of a few points around the first sodium iodide clusters.
+void AddCalibrationRuns() {
+  const std::pair<double, double> ranges[] = {{170.0, 176.0}, {320.0, 326.0}};
+  for (std::uint32_t run = 0; run < 2; ++run) {
+    const auto [lowMZ, highMZ] = ranges[run];
+    WQDataFile::SyntheticRunSettings settings;
+    settings.ScanCount = 3;
+    settings.LowMZ = lowMZ;
+    settings.HighMZ = highMZ;
+    settings.MZStep = 0.25;
+    settings.Calibrants =
+        WQDataFile::SyntheticRunSettings::SodiumIodideClusters(lowMZ, highMZ, 2.0e4);
+    settings.RunNumber = run + 1;
+    WQDataFile::GenerateSyntheticRun(Wide(Target("cal_data", Numbered(run, ".dat"))), settings)
+        .Save();
+  }
 }
 
 using TextElements = std::vector<std::pair<const wchar_t*, const wchar_t*>>;
 
-// Writes documents of the top element `top` holding text elements into the corpus of `reader`.
-void AddTextDocuments(const Corpus& corpus, const char* reader, const wchar_t* top,
-                      const std::vector<TextElements>& documents) {
-  corpus.Add(reader, Numbered(".xml", documents),
-             [top](const TextElements& elements, const fs::path& target) {
-               SaveDocument(
-                   top,
-                   [&](WQCommon::XMLBuilder& builder) {
-                     for (const auto& [name, text] : elements) builder.WNode(name, text);
-                   },
-                   target);
-             });
+// Saves each of `values` as a document of the top element `top`, filled by fill(builder, value),
+// into the corpus of `reader` as input1.xml, input2.xml, ...
+template <typename Value, typename Fill>
+void AddDocuments(const char* reader, const wchar_t* top, const std::vector<Value>& values,
+                  Fill fill) {
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    WQCommon::XMLBuilder builder;
+    builder.StartNode(top);
+    fill(builder, values[i]);
+    builder.EndNode();
+    builder.Save(Wide(Target(reader, Numbered(i, ".xml"))));
+  }
 }
 
-void AddXMLDocuments(const Corpus& corpus) {
-  AddTextDocuments(
-      corpus, "spectrum_data_info", L"SpectrumDataInfo",
-      {{{L"Instrument", L"Single quadrupole MS"}, {L"Sample_Inlet", L"Syringe pump infusion"}},
-       {{L"Instrument", L"Single quadrupole MS, APCI"}}});
+void AddTextElements(WQCommon::XMLBuilder& builder, const TextElements& elements) {
+  for (const auto& [name, text] : elements) builder.WNode(name, text);
+}
+
+// The documents the module only reads, made with the toolkit's builder.
+void AddXMLDocuments() {
+  AddDocuments("spectrum_data_info", L"SpectrumDataInfo",
+               std::vector<TextElements>{{{L"Instrument", L"Single quadrupole MS"},
+                                          {L"Sample_Inlet", L"Syringe pump infusion"}},
+                                         {{L"Instrument", L"Single quadrupole MS, APCI"}}},
+               AddTextElements);
 
   const WQRepos::AutotunePrefs caffeineAndMRFA = wqfuzz::Varied(WQRepos::AutotunePrefs());
   WQRepos::AutotunePrefs negative = caffeineAndMRFA;
-  negative.Polarity = Negative;
+  negative.Polarity = WQCommon::Negative;
   negative.DiverterSource = WQRepos::Waste;
-  corpus.Add("autotune_xml",
-             Numbered(".xml", std::vector{caffeineAndMRFA, negative, WQRepos::AutotunePrefs()}),
-             [](const WQRepos::AutotunePrefs& prefs, const fs::path& target) {
-               SaveDocument(
-                   L"AutoTune", [&](WQCommon::XMLBuilder& builder) { builder << prefs; }, target);
-             });
+  AddDocuments(
+      "autotune_xml", L"AutoTune", std::vector{caffeineAndMRFA, negative, WQRepos::AutotunePrefs()},
+      [](WQCommon::XMLBuilder& builder, const WQRepos::AutotunePrefs& prefs) { builder << prefs; });
 
-  AddTextDocuments(
-      corpus, "config_client", L"AcqClient",
-      {{{L"HostName", L"acqserver"}, {L"Port", L"4000"}, {L"BaseDir", L"/var/lib/WQData"}},
-       {{L"HostName", L"localhost"}, {L"Port", L"4100"}},
-       {{L"HostName", L"qms01.lab"}, {L"Port", L" 65535"}, {L"BaseDir", L"/srv/WQData/"}}});
+  AddDocuments(
+      "config_client", L"AcqClient",
+      std::vector<TextElements>{
+          {{L"HostName", L"acqserver"}, {L"Port", L"4000"}, {L"BaseDir", L"/var/lib/WQData"}},
+          {{L"HostName", L"localhost"}, {L"Port", L"4100"}},
+          {{L"HostName", L"qms01.lab"}, {L"Port", L" 65535"}, {L"BaseDir", L"/srv/WQData/"}}},
+      AddTextElements);
 }
-
-// --- documents of extreme shape, written as text ---
 
 // `depth` elements, the top element `top` and, inside it, elements L each holding the next.
 std::string NestedDocument(const std::string& top, int depth) {
@@ -172,34 +133,26 @@ std::string NestedDocument(const std::string& top, int depth) {
   return text + "</" + top + ">";
 }
 
-// The top element `top` holding `count` empty elements.
-std::string WideDocument(const std::string& top, int count) {
-  std::string text = "<" + top + ">";
-  for (int item = 0; item < count; ++item) text += "<L/>";
-  return text + "</" + top + ">";
-}
-
-void WriteText(const std::string& text, const fs::path& target) {
+void WriteText(const fs::path& target, const std::string& text) {
   std::ofstream(target, std::ios::binary) << text;
 }
 
-// For every XML reader: a document nested as deep as the toolkit loads and a wide one. The autotune
-// reader, which prints what it loads, also gets one far deeper, whose indented text would take
-// 100 MB were it loaded, so that the fuzzer has nesting to build on.
-void AddDeepAndWideDocuments(const Corpus& corpus) {
+// For every XML reader: a document nested as deep as the toolkit loads and a wide one, of 2000
+// empty elements. The autotune reader, which prints what it loads, also gets one far deeper, whose
+// indented text would take 100 MB were it loaded, so that the fuzzer has nesting to build on.
+void AddDeepAndWideDocuments() {
   const std::pair<const char*, std::string> readers[] = {
       {"spectrum_data_info", "SpectrumDataInfo"},
       {"system_configuration", "SystemConfiguration"},
       {"autotune_xml", "AutoTune"},
       {"config_client", "AcqClient"}};
   for (const auto& [reader, top] : readers) {
-    corpus.Add(reader,
-               Files<std::string>{{"deep.xml", NestedDocument(top, WQCommon::kMaxDocumentDepth)},
-                                  {"wide.xml", WideDocument(top, 2000)}},
-               WriteText);
+    WriteText(Target(reader, "deep.xml"), NestedDocument(top, WQCommon::kMaxDocumentDepth));
+    std::string wide = "<" + top + ">";
+    for (int item = 0; item < 2000; ++item) wide += "<L/>";
+    WriteText(Target(reader, "wide.xml"), wide + "</" + top + ">");
   }
-  corpus.Add("autotune_xml", Files<std::string>{{"too_deep.xml", NestedDocument("AutoTune", 5000)}},
-             WriteText);
+  WriteText(Target("autotune_xml", "too_deep.xml"), NestedDocument("AutoTune", 5000));
 }
 
 }  // namespace
@@ -215,11 +168,11 @@ int main(int argc, char** argv) {
   }
   try {
     wqfuzz::InitializeOnce();
-    const Corpus corpus(argv[1]);
-    AddSavedFiles(corpus);
-    AddCalibrationRuns(corpus);
-    AddXMLDocuments(corpus);
-    AddDeepAndWideDocuments(corpus);
+    corpusRoot = argv[1];
+    AddSavedFiles();
+    AddCalibrationRuns();
+    AddXMLDocuments();
+    AddDeepAndWideDocuments();
   } catch (const std::exception& error) {
     std::cerr << "MakeCorpus: " << error.what() << "\n";
     return 1;
