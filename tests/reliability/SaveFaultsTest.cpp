@@ -24,77 +24,66 @@ std::string SavedBytes(const SaveCase& save, int value) {
   return ReadBytes(save.file);
 }
 
-struct Tally {
+using SaveFaultsTest = DataDirectoryTest;
+
+TEST_F(SaveFaultsTest, EverySaveUnderEveryFaultKeepsTheEarlierFileOrCompletes) {
   int faults = 0;
   int filesLost = 0;
   int falseSuccesses = 0;
   int temporariesLeft = 0;
-};
-
-class SaveFaultsTest : public DataDirectoryTest {
- protected:
-  // Runs `save` of value 1 over value 0 with the `failAt`-th operation failing; false when the
-  // save had fewer operations than that.
-  bool InjectOnce(const SaveCase& save, int failAt, Fault fault, Mode mode, Tally& tally) {
-    const std::string before = SavedBytes(save, 0);
-    FaultInjector injector(failAt, fault, mode);
-    std::string error;
-    bool saved = true;
-    {
-      WQPlatform::ScopedFileOps seam(injector);
-      try {
-        save.save(1);
-      } catch (const std::exception& failure) {
-        saved = false;
-        error = failure.what();
-      }
-    }
-    if (!injector.Fired()) return false;
-    ++tally.faults;
-    const std::string where =
-        save.name + ": " + Name(fault) + " " + Name(mode) + " at " + injector.FirstStruck();
-    const std::string after = ReadBytes(save.file);
-    const bool replaced = after == newBytes;
-    if (after != before && !replaced) ++tally.filesLost;
-    if (saved && !replaced) ++tally.falseSuccesses;
-    tally.temporariesLeft += TemporaryFiles(save.file.parent_path());
-    if (IsTransient(fault)) {
-      EXPECT_TRUE(saved && replaced) << where << ": " << error;
-    } else {
-      EXPECT_FALSE(saved) << where;
-      if (save.failure.empty())
-        EXPECT_THAT(error, ::testing::HasSubstr(save.file.string())) << where;
-      else
-        EXPECT_EQ(error, save.failure) << where;
-      // Only a failed sync of the directory comes after the new file took the old one's name.
-      if (injector.FirstStruck() != "SyncDirectory") {
-        EXPECT_EQ(after, before) << where;
-      }
-    }
-    return true;
-  }
-
-  std::string newBytes;
-};
-
-TEST_F(SaveFaultsTest, EverySaveUnderEveryFaultKeepsTheEarlierFileOrCompletes) {
-  Tally tally;
   const std::vector<SaveCase> saves = AllSaveCases(Base());
   for (const SaveCase& save : saves) {
-    newBytes = SavedBytes(save, 1);
-    ASSERT_NE(newBytes, SavedBytes(save, 0)) << save.name;
-    for (Fault fault : AllFaults())
-      for (Mode mode : {Mode::Once, Mode::FromThenOn})
-        for (int failAt = 1; InjectOnce(save, failAt, fault, mode, tally); ++failAt) {
+    const std::string newer = SavedBytes(save, 1);
+    ASSERT_NE(newer, SavedBytes(save, 0)) << save.name;
+    for (Fault fault : AllFaults()) {
+      for (Mode mode : {Mode::Once, Mode::FromThenOn}) {
+        // Value 1 saved over value 0 with the failAt-th operation failing, until the save has
+        // fewer operations than that.
+        for (int failAt = 1;; ++failAt) {
+          const std::string before = SavedBytes(save, 0);
+          FaultInjector injector(failAt, fault, mode);
+          std::string error;
+          bool saved = true;
+          try {
+            WQPlatform::ScopedFileOps seam(injector);
+            save.save(1);
+          } catch (const std::exception& failure) {
+            saved = false;
+            error = failure.what();
+          }
+          if (!injector.Fired()) break;
+          ++faults;
+          const std::string where =
+              save.name + ": " + Name(fault) + " " + Name(mode) + " at " + injector.FirstStruck();
+          const std::string after = ReadBytes(save.file);
+          const bool replaced = after == newer;
+          filesLost += after != before && !replaced;
+          falseSuccesses += saved && !replaced;
+          temporariesLeft += TemporaryFiles(save.file.parent_path());
+          if (IsTransient(fault)) {
+            EXPECT_TRUE(saved && replaced) << where << ": " << error;
+            continue;
+          }
+          EXPECT_FALSE(saved) << where;
+          if (save.failure.empty())
+            EXPECT_THAT(error, ::testing::HasSubstr(save.file.string())) << where;
+          else
+            EXPECT_EQ(error, save.failure) << where;
+          // Only a failed sync of the directory comes after the new file took the old one's name.
+          if (injector.FirstStruck() != "SyncDirectory") {
+            EXPECT_EQ(after, before) << where;
+          }
         }
+      }
+    }
   }
-  EXPECT_EQ(tally.filesLost, 0);
-  EXPECT_EQ(tally.falseSuccesses, 0);
-  EXPECT_EQ(tally.temporariesLeft, 0);
-  std::cout << "Fault injection: " << tally.faults << " faults (" << saves.size() << " saves x "
-            << AllFaults().size() << " kinds x 2 modes x each operation), " << tally.filesLost
-            << " files lost, " << tally.falseSuccesses << " false successes, "
-            << tally.temporariesLeft << " temporary files left.\n";
+  EXPECT_EQ(filesLost, 0);
+  EXPECT_EQ(falseSuccesses, 0);
+  EXPECT_EQ(temporariesLeft, 0);
+  std::cout << "Fault injection: " << faults << " faults (" << saves.size() << " saves x "
+            << AllFaults().size() << " kinds x 2 modes x each operation), " << filesLost
+            << " files lost, " << falseSuccesses << " false successes, " << temporariesLeft
+            << " temporary files left.\n";
 }
 
 TEST_F(SaveFaultsTest, PowerLossDuringAnySaveLeavesTheOldOrTheNewFile) {

@@ -55,52 +55,26 @@ const std::string kTarget = "/lab/Prefs/GenTIC.pref";
 const std::string kOld = "old record, fully on disk";
 const std::string kNew = "the new record, which is a little longer";
 
-void WriteInTwoParts(SimulatedDisk& disk, int descriptor) {
-  const std::size_t half = kNew.size() / 2;
-  disk.Write(descriptor, kNew.data(), half);
-  disk.Write(descriptor, kNew.data() + half, kNew.size() - half);
-}
+// The broken ways of saving kNew over kOld; each of them writes the new record in two parts.
+enum class BrokenSave { TruncatesInPlace, SkipsFileSync, SkipsDirectorySync };
 
-// Rewrites the file in place.
-void TruncatingSave(SimulatedDisk& disk) {
-  const int descriptor = disk.OpenTruncating(kTarget);
-  WriteInTwoParts(disk, descriptor);
-  disk.Sync(descriptor);
-  disk.Close(descriptor);
-}
-
-// Renames a file whose data may not be on the disk yet.
-void SaveWithoutFileSync(SimulatedDisk& disk) {
-  std::string temporary = kTarget + ".tmpXXXXXX";
-  const int descriptor = disk.CreateTemporary(temporary);
-  WriteInTwoParts(disk, descriptor);
-  disk.Close(descriptor);
-  disk.Rename(temporary, kTarget);
-  disk.SyncDirectory("/lab/Prefs");
-}
-
-// Reports success before the new name is on the disk.
-void SaveWithoutDirectorySync(SimulatedDisk& disk) {
-  std::string temporary = kTarget + ".tmpXXXXXX";
-  const int descriptor = disk.CreateTemporary(temporary);
-  WriteInTwoParts(disk, descriptor);
-  disk.Sync(descriptor);
-  disk.Close(descriptor);
-  disk.Rename(temporary, kTarget);
-}
-
-PowerLossOutcome LosePowerDuring(void (*save)(SimulatedDisk&)) {
+PowerLossOutcome LosePowerDuring(BrokenSave way) {
   SimulatedDisk disk;
   disk.PutDurable(kTarget, kOld);
-  return LosePowerEverywhere(disk, kTarget, kOld, kNew, [&] { save(disk); });
-}
-
-// Reads a list of doubles, sizing it by the count the stream holds.
-void UnguardedListReader(WQCommon::BinaryReader& reader) {
-  std::uint32_t count = 0;
-  reader >> count;
-  std::vector<double> values(count);
-  for (double& value : values) reader >> value;
+  return LosePowerEverywhere(disk, kTarget, kOld, kNew, [&] {
+    std::string temporary = kTarget + ".tmpXXXXXX";
+    const int descriptor = way == BrokenSave::TruncatesInPlace ? disk.OpenTruncating(kTarget)
+                                                               : disk.CreateTemporary(temporary);
+    const std::size_t half = kNew.size() / 2;
+    disk.Write(descriptor, kNew.data(), half);
+    disk.Write(descriptor, kNew.data() + half, kNew.size() - half);
+    if (way != BrokenSave::SkipsFileSync) disk.Sync(descriptor);
+    disk.Close(descriptor);
+    if (way == BrokenSave::TruncatesInPlace) return;
+    disk.Rename(temporary, kTarget);
+    // Without the directory sync, success is reported before the new name is on the disk.
+    if (way != BrokenSave::SkipsDirectorySync) disk.SyncDirectory("/lab/Prefs");
+  });
 }
 
 // Deep enough that the indented text of the document takes 9 MB, 36 MB as wide text.
@@ -111,14 +85,6 @@ std::wstring NestedDocument(int depth) {
   for (int level = 0; level < depth; ++level) text += L"<L>";
   for (int level = 0; level < depth; ++level) text += L"</L>";
   return text;
-}
-
-// Takes every level of a document of nested elements into the toolkit's builder, as an XML reader
-// without a depth bound would, and asks for its text.
-void UnboundedNestedReader(int depth) {
-  WQCommon::XMLBuilder builder;
-  for (int level = 0; level < depth; ++level) builder.StartNode(L"L");
-  builder.QXML();
 }
 
 // The largest single allocation `read` asks for.
@@ -135,13 +101,16 @@ class SeededFaultsTest : public DataDirectoryTest {};
 
 TEST_F(SeededFaultsTest, ChecksCatchEverySeededFaultAndPassTheRealCode) {
   const std::string hugeCount = U32(4000000000u);
-  const fs::path calibrants = Dir("Calibration") / "RefCals.cal";
-  WriteBytes(calibrants, U32(1) + hugeCount);
+  WriteBytes(Dir("Calibration") / "RefCals.cal", U32(1) + hugeCount);
   const std::size_t guarded = LargestAllocationOf([] { WQRepos::LoadReferenceCalibrants(); });
+  // A reader of a list of doubles that sizes the list by the count the stream holds.
   const std::size_t unguarded = LargestAllocationOf([&] {
     std::istringstream stream(hugeCount);
     WQCommon::BinaryReader reader(stream);
-    UnguardedListReader(reader);
+    std::uint32_t count = 0;
+    reader >> count;
+    std::vector<double> values(count);
+    for (double& value : values) reader >> value;
   });
 
   const std::wstring deepDocument = NestedDocument(kDeepDocumentDepth);
@@ -153,24 +122,28 @@ TEST_F(SeededFaultsTest, ChecksCatchEverySeededFaultAndPassTheRealCode) {
     }
     parser.QXML();
   });
-  const std::size_t unboundedDepth =
-      LargestAllocationOf([] { UnboundedNestedReader(kDeepDocumentDepth); });
+  // An XML reader without a depth bound takes every level into the builder and asks for its text.
+  const std::size_t unboundedDepth = LargestAllocationOf([] {
+    WQCommon::XMLBuilder builder;
+    for (int level = 0; level < kDeepDocumentDepth; ++level) builder.StartNode(L"L");
+    builder.QXML();
+  });
 
-  const bool detected[] = {LosePowerDuring(TruncatingSave).tornFiles > 0,
-                           LosePowerDuring(SaveWithoutFileSync).tornFiles > 0,
-                           LosePowerDuring(SaveWithoutDirectorySync).acknowledgedLost > 0,
-                           unguarded > kAllocationLimit, unboundedDepth > std::size_t{16} << 20};
-  EXPECT_TRUE(detected[0]) << "in-place truncating writer";
-  EXPECT_TRUE(detected[1]) << "writer without file fsync";
-  EXPECT_TRUE(detected[2]) << "writer without directory fsync";
-  EXPECT_TRUE(detected[3]) << "reader trusting a count";
-  EXPECT_TRUE(detected[4]) << "XML reader without a depth bound";
+  const std::pair<bool, const char*> seeded[] = {
+      {LosePowerDuring(BrokenSave::TruncatesInPlace).tornFiles > 0, "in-place truncating writer"},
+      {LosePowerDuring(BrokenSave::SkipsFileSync).tornFiles > 0, "writer without file fsync"},
+      {LosePowerDuring(BrokenSave::SkipsDirectorySync).acknowledgedLost > 0,
+       "writer without directory fsync"},
+      {unguarded > kAllocationLimit, "reader trusting a count"},
+      {unboundedDepth > std::size_t{16} << 20, "XML reader without a depth bound"}};
+  int detected = 0;
+  for (const auto& [caught, fault] : seeded) {
+    EXPECT_TRUE(caught) << fault;
+    detected += caught;
+  }
   EXPECT_LT(guarded, std::size_t{1} << 20);
   EXPECT_LT(boundedDepth, std::size_t{1} << 20);
-
-  std::cout << "seeded faults detected: "
-            << std::count(std::begin(detected), std::end(detected), true) << " of "
-            << std::size(detected) << "\n";
+  std::cout << "seeded faults detected: " << detected << " of " << std::size(seeded) << "\n";
 }
 
 }  // namespace
