@@ -24,22 +24,15 @@ constexpr unsigned int kToolkitParseOptions = pugi::parse_default | pugi::parse_
 
 // Holds `bytes` as the file at `path` while it exists. Failing to write it throws
 // std::runtime_error, which the readers let escape: a reader must never run on a missing input.
-class InputFile {
- public:
-  InputFile(fs::path path, const std::string& bytes) : path_(std::move(path)) {
-    WQPlatformTesting::WriteBytes(path_, bytes);
+struct InputFile {
+  InputFile(fs::path file, const std::string& bytes) : path(std::move(file)) {
+    WQPlatformTesting::WriteBytes(path, bytes);
   }
   ~InputFile() {
     std::error_code ignored;
-    fs::remove(path_, ignored);
+    fs::remove(path, ignored);
   }
-  InputFile(const InputFile&) = delete;
-  InputFile& operator=(const InputFile&) = delete;
-
-  std::wstring WidePath() const { return WQCommon::WQNarrowToWideStr(path_.string()); }
-
- private:
-  fs::path path_;
+  const fs::path path;
 };
 
 // Runs `read`, swallowing what a reader may raise for a bad file.
@@ -60,7 +53,7 @@ Reader FileReader(std::string name, const char* subdirectory, std::string file,
                   std::function<void(const std::wstring& path)> load) {
   return {std::move(name), [=](const std::string& bytes) {
             const InputFile input(RepositoryDirectory(subdirectory) / file, bytes);
-            Tolerate([&] { load(input.WidePath()); });
+            Tolerate([&] { load(WQCommon::WQNarrowToWideStr(input.path.string())); });
           }};
 }
 

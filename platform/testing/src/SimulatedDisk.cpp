@@ -26,14 +26,12 @@ void SimulatedDisk::PutDurable(const std::string& path, const std::string& conte
 
 std::optional<std::string> SimulatedDisk::Current(const std::string& path) const {
   const auto found = names_.find(path);
-  if (found == names_.end()) return std::nullopt;
-  return inodes_[found->second].data;
+  return found == names_.end() ? std::nullopt : std::optional(inodes_[found->second].data);
 }
 
 std::optional<std::string> SimulatedDisk::AfterPowerLoss(const std::string& path) const {
   const auto found = durableNames_.find(path);
-  if (found == durableNames_.end()) return std::nullopt;
-  return inodes_[found->second].synced;
+  return found == durableNames_.end() ? std::nullopt : std::optional(inodes_[found->second].synced);
 }
 
 int SimulatedDisk::NewInode() {
@@ -126,10 +124,7 @@ int SimulatedDisk::OpenForReading(const std::string& path) {
 int SimulatedDisk::Status(int descriptor, WQPlatform::FileStatus& status) {
   Open* open = Opened(descriptor);
   if (!open) return -1;
-  status = WQPlatform::FileStatus{};
-  status.regular = true;
-  status.size = inodes_[open->inode].data.size();
-  status.mode = 0644;
+  status = WQPlatform::FileStatus{true, inodes_[open->inode].data.size(), 0644};
   return 0;
 }
 

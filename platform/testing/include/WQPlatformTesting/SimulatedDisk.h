@@ -43,8 +43,7 @@ class SimulatedDisk : public WQPlatform::FileOps {
 
  private:
   struct Inode {
-    std::string data;
-    std::string synced;
+    std::string data, synced;
   };
   struct Open {
     int inode;
