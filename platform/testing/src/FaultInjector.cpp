@@ -19,9 +19,6 @@ std::string Name(Mode mode) { return mode == Mode::Once ? "once" : "from then on
 
 bool IsTransient(Fault fault) { return fault == Fault::ShortWrite || fault == Fault::Interrupted; }
 
-FaultInjector::FaultInjector(int failAt, Fault fault, Mode mode)
-    : failAt_(failAt), fault_(fault), mode_(mode) {}
-
 bool FaultInjector::Strikes(bool applies, const char* operation) {
   if (!applies) return false;
   ++count_;

@@ -60,8 +60,7 @@ int SimulatedDisk::OpenTruncating(const std::string& path) {
   const auto found = names_.find(path);
   const int inode = found == names_.end() ? names_[path] = NewInode() : found->second;
   inodes_[inode] = {};
-  Changed();
-  return OpenInode(inode);
+  return Changed(OpenInode(inode));
 }
 
 int SimulatedDisk::CreateTemporary(std::string& pathTemplate) {
@@ -69,9 +68,7 @@ int SimulatedDisk::CreateTemporary(std::string& pathTemplate) {
   if (marker == std::string::npos) return Fail(EINVAL);
   std::string unique = std::to_string(100000 + nextTemporary_++);
   pathTemplate.replace(marker, 6, unique.substr(unique.size() - 6));
-  const int inode = names_[pathTemplate] = NewInode();
-  Changed();
-  return OpenInode(inode);
+  return Changed(OpenInode(names_[pathTemplate] = NewInode()));
 }
 
 int SimulatedDisk::Adopt(int descriptor, const WQPlatform::FileStatus&) {

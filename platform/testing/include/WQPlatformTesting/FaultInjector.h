@@ -10,18 +10,11 @@
 
 namespace WQPlatformTesting {
 
-enum class Fault {
-  NoSpace,        // ENOSPC
-  IOError,        // EIO
-  QuotaExceeded,  // EDQUOT
-  ShortWrite,     // a write that takes only part of its bytes
-  Interrupted     // EINTR from a write
-};
+// ENOSPC, EIO, EDQUOT, a write that takes only part of its bytes, and EINTR from a write.
+enum class Fault { NoSpace, IOError, QuotaExceeded, ShortWrite, Interrupted };
 
-enum class Mode {
-  Once,       // only the chosen operation fails
-  FromThenOn  // the chosen operation and every later one fails
-};
+// Only the chosen operation fails, or it and every later one.
+enum class Mode { Once, FromThenOn };
 
 std::vector<Fault> AllFaults();
 std::string Name(Fault fault);
@@ -37,7 +30,7 @@ bool IsTransient(Fault fault);
 // successful ones, as a signal storm would, so that a save can still progress.
 class FaultInjector : public WQPlatform::FileOps {
  public:
-  FaultInjector(int failAt, Fault fault, Mode mode);
+  FaultInjector(int failAt, Fault fault, Mode mode) : failAt_(failAt), fault_(fault), mode_(mode) {}
 
   // Whether any operation was failed, and the name of the first one ("" when none was).
   bool Fired() const { return !struck_.empty(); }
