@@ -17,11 +17,9 @@ using WQRepos::Preferences;
 
 std::wstring Wide(const fs::path& path) { return WQCommon::WQNarrowToWideStr(path.string()); }
 
-std::string PreferenceFailure(const fs::path& file) {
-  return "In function`anonymous-namespace'::SavePreference; \nerror creating/saving preference "
-         "file " +
-         file.string();
-}
+// What a failed save of a preference says, before the file's path.
+const char kPreferenceFailure[] =
+    "In function`anonymous-namespace'::SavePreference; \nerror creating/saving preference file ";
 
 // A method of one full-scan period of `minutes`; with `sim`, a second period of two SIM items in
 // the other polarity and under a second tune.
@@ -48,8 +46,10 @@ WQBL::Method Method(double minutes, bool sim) {
   return method;
 }
 
-// Every preference of the catalogue, saving its default or a varied record.
-std::vector<SaveCase> PreferenceCases(const fs::path& base) {
+}  // namespace
+
+std::vector<SaveCase> AllSaveCases(const fs::path& base) {
+  // Every preference of the catalogue, saving its default or a varied record.
   std::vector<SaveCase> cases;
   WQRepos::ForEachPreference([&](const auto& entry) {
     const std::string name = WQCommon::WQWideToNarrowStr(entry.Name);
@@ -60,12 +60,8 @@ std::vector<SaveCase> PreferenceCases(const fs::path& base) {
                      [write = entry.Write, first, second](int value) {
                        (Preferences().*write)(value ? second : first);
                      },
-                     PreferenceFailure(file), PreferenceReaderName(entry.Name)});
+                     kPreferenceFailure + file.string(), PreferenceReaderName(entry.Name)});
   });
-  return cases;
-}
-
-std::vector<SaveCase> RepositoryCases(const fs::path& base) {
   const fs::path tune = base / "Tunes" / "L+Default.ket";
   const fs::path elsewhere = base / "Data" / "Copy.ket";
   const auto tuneValue = [](int value) {
@@ -73,80 +69,69 @@ std::vector<SaveCase> RepositoryCases(const fs::path& base) {
     tune.ConeVoltage = value ? 35 : 30;
     return tune;
   };
-  return {
-      {"acquisition method", base / "AcqMethod" / "Scan.kem",
-       [](int value) { WQRepos::SaveAcqMethod(L"Scan", Method(value ? 2 : 1, value)); },
-       "Unable to create acquisition method file (Scan)", "method"},
-      {"tune", tune, [tuneValue](int value) { WQRepos::SaveTune(L"L+Default", tuneValue(value)); },
-       "Unable to create tune file: " + tune.string(), "tune"},
-      {"tune by path", elsewhere,
-       [elsewhere, tuneValue](int value) {
-         WQRepos::SaveFullyQualifiedTune(Wide(elsewhere), tuneValue(value));
-       },
-       "Unable to create tune file: " + elsewhere.string(), ""},
-      {"spectrum evaluation method", base / "EvalMethod" / "Peaks.sem",
-       [](int value) {
-         auto steps = WQRepos::DefaultSpectrumEvalMethod();
-         if (value) steps.pop_back();
-         WQRepos::SaveSpectrumEvalMethod(L"Peaks", steps);
-       },
-       "Unable to create evaluation method file.", "spectrum_eval"},
-      {"chromatogram evaluation method", base / "EvalMethod" / "Peaks.iem",
-       [](int value) {
-         auto steps = WQRepos::DefaultSpectrumEvalMethod();
-         if (value) steps.erase(steps.begin());
-         WQRepos::SaveICEvalMethod(L"Peaks", steps);
-       },
-       "Unable to create evaluation method file.", "ic_eval"},
-      {"reference calibrants", base / "Calibration" / "RefCals.cal",
-       [](int value) {
-         std::vector<WQRepos::RefCal> calibrants{WQRepos::RefCal(L"NaI", 172.88, 0.5, 1)};
-         if (value) calibrants.emplace_back(L"CsI", 132.91, 0.5, 1);
-         WQRepos::SaveReferenceCalibrants(calibrants);
-       },
-       "Unable to create reference calibrants file.", "ref_cals"},
-      {"data-file naming record", base / "Prefs" / "DataFileName.pref",
-       [](int value) {
-         WQRepos::DataFileNameInfo info;
-         info.Time = value ? 2000000000 : 1000000000;
-         WQRepos::WDataDirectoryFileNameInfo(info);
-       },
-       "Unable to create DataFileNameInfo file.", "data_file_name"},
-      {"system configuration", base / "Prefs" / "SystemConfiguration.xml",
-       [](int value) {
-         WQRepos::SystemConfiguration configuration;
-         configuration.SystemName = value ? L"QMS-2" : L"QMS-1";
-         WQRepos::SaveSystemConfiguration(configuration);
-       },
-       "", "system_configuration"},
-  };
-}
-
-SaveCase ExportCase(const fs::path& base) {
   const fs::path document = base / "Data" / "Run.tofline";
-  return {"centroid document", document,
-          [base](int value) {
-            WQDataFile::SyntheticRunSettings settings;
-            settings.ScanCount = 4;
-            settings.HighMZ = 400;
-            WQDataFile::CalDataFile run =
-                WQDataFile::GenerateSyntheticRun(Wide(base / "Data" / "Run.dat"), settings);
-            WQBL::ICObj chromatogram = run.GenerateTIC();
-            WQBL::PLAutoFindPrefs prefs;
-            prefs.Smooth = value == 1;
-            std::wstring error;
-            if (!WQRepos::AutoGenPL(run, chromatogram, prefs, true, error))
-              throw std::runtime_error(WQCommon::WQWideToNarrowStr(error));
-          },
-          "Cannot write to file" + document.string(), ""};
-}
-
-}  // namespace
-
-std::vector<SaveCase> AllSaveCases(const fs::path& base) {
-  std::vector<SaveCase> cases = PreferenceCases(base);
-  for (SaveCase& repository : RepositoryCases(base)) cases.push_back(std::move(repository));
-  cases.push_back(ExportCase(base));
+  cases.insert(
+      cases.end(),
+      {{"acquisition method", base / "AcqMethod" / "Scan.kem",
+        [](int value) { WQRepos::SaveAcqMethod(L"Scan", Method(value ? 2 : 1, value)); },
+        "Unable to create acquisition method file (Scan)", "method"},
+       {"tune", tune, [tuneValue](int value) { WQRepos::SaveTune(L"L+Default", tuneValue(value)); },
+        "Unable to create tune file: " + tune.string(), "tune"},
+       {"tune by path", elsewhere,
+        [elsewhere, tuneValue](int value) {
+          WQRepos::SaveFullyQualifiedTune(Wide(elsewhere), tuneValue(value));
+        },
+        "Unable to create tune file: " + elsewhere.string(), ""},
+       {"spectrum evaluation method", base / "EvalMethod" / "Peaks.sem",
+        [](int value) {
+          auto steps = WQRepos::DefaultSpectrumEvalMethod();
+          if (value) steps.pop_back();
+          WQRepos::SaveSpectrumEvalMethod(L"Peaks", steps);
+        },
+        "Unable to create evaluation method file.", "spectrum_eval"},
+       {"chromatogram evaluation method", base / "EvalMethod" / "Peaks.iem",
+        [](int value) {
+          auto steps = WQRepos::DefaultSpectrumEvalMethod();
+          if (value) steps.erase(steps.begin());
+          WQRepos::SaveICEvalMethod(L"Peaks", steps);
+        },
+        "Unable to create evaluation method file.", "ic_eval"},
+       {"reference calibrants", base / "Calibration" / "RefCals.cal",
+        [](int value) {
+          std::vector<WQRepos::RefCal> calibrants{WQRepos::RefCal(L"NaI", 172.88, 0.5, 1)};
+          if (value) calibrants.emplace_back(L"CsI", 132.91, 0.5, 1);
+          WQRepos::SaveReferenceCalibrants(calibrants);
+        },
+        "Unable to create reference calibrants file.", "ref_cals"},
+       {"data-file naming record", base / "Prefs" / "DataFileName.pref",
+        [](int value) {
+          WQRepos::DataFileNameInfo info;
+          info.Time = value ? 2000000000 : 1000000000;
+          WQRepos::WDataDirectoryFileNameInfo(info);
+        },
+        "Unable to create DataFileNameInfo file.", "data_file_name"},
+       {"system configuration", base / "Prefs" / "SystemConfiguration.xml",
+        [](int value) {
+          WQRepos::SystemConfiguration configuration;
+          configuration.SystemName = value ? L"QMS-2" : L"QMS-1";
+          WQRepos::SaveSystemConfiguration(configuration);
+        },
+        "", "system_configuration"},
+       {"centroid document", document,
+        [base](int value) {
+          WQDataFile::SyntheticRunSettings settings;
+          settings.ScanCount = 4;
+          settings.HighMZ = 400;
+          WQDataFile::CalDataFile run =
+              WQDataFile::GenerateSyntheticRun(Wide(base / "Data" / "Run.dat"), settings);
+          WQBL::ICObj chromatogram = run.GenerateTIC();
+          WQBL::PLAutoFindPrefs prefs;
+          prefs.Smooth = value == 1;
+          std::wstring error;
+          if (!WQRepos::AutoGenPL(run, chromatogram, prefs, true, error))
+            throw std::runtime_error(WQCommon::WQWideToNarrowStr(error));
+        },
+        "Cannot write to file" + document.string(), ""}});
   return cases;
 }
 
