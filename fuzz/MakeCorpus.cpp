@@ -167,7 +167,6 @@ int main(int argc, char** argv) {
     return 0;
   }
   try {
-    wqfuzz::InitializeOnce();
     corpusRoot = argv[1];
     AddSavedFiles();
     AddCalibrationRuns();

@@ -157,13 +157,9 @@ const Reader& FindReader(const std::string& name) {
   throw std::invalid_argument("Unknown reader " + name);
 }
 
-void InitializeOnce() {
+fs::path RepositoryDirectory(const char* subdirectory) {
   static const bool initialized = (WQRepos::Initialize(), true);
   static_cast<void>(initialized);
-}
-
-fs::path RepositoryDirectory(const char* subdirectory) {
-  InitializeOnce();
   const fs::path data = WQCommon::WQWideToNarrowStr(WQRepos::QDataDirectory());
   return data.parent_path() / subdirectory;
 }

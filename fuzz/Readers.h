@@ -1,7 +1,8 @@
 // Every reader of a stored file, fed with raw bytes: the fuzz targets run one of them on each input
 // and the corpus replay test runs every corpus and regression input through its reader.
 //
-// The module is initialised once per process, by InitializeOnce() or the first reader that runs.
+// The module is initialised once per process, by the first call of RepositoryDirectory(), which
+// every reader but the ConfigClient.xml one makes.
 // No ConfigClient.xml is consulted for the data directory: the testing library's built-in base
 // directory is used, and each reader writes only files of its own name there, so processes that
 // run different readers at the same time never share a file. Only the ConfigClient.xml reader
@@ -34,10 +35,7 @@ const std::vector<Reader>& Readers();
 // The reader called `name`. Throws std::invalid_argument "Unknown reader <name>" for any other.
 const Reader& FindReader(const std::string& name);
 
-// Initialises the module (WQRepos::Initialize) on the first call; later calls do nothing.
-void InitializeOnce();
-
-// The repository directory `subdirectory` ("AcqMethod", "Prefs", ...), after InitializeOnce().
+// The repository directory `subdirectory` ("AcqMethod", "Prefs", ...) of the initialised module.
 std::filesystem::path RepositoryDirectory(const char* subdirectory);
 
 }  // namespace wqfuzz

@@ -80,13 +80,6 @@ PowerLossOutcome LosePowerDuring(BrokenSave way) {
 // Deep enough that the indented text of the document takes 9 MB, 36 MB as wide text.
 constexpr int kDeepDocumentDepth = 3000;
 
-std::wstring NestedDocument(int depth) {
-  std::wstring text;
-  for (int level = 0; level < depth; ++level) text += L"<L>";
-  for (int level = 0; level < depth; ++level) text += L"</L>";
-  return text;
-}
-
 // The largest single allocation `read` asks for.
 std::size_t LargestAllocationOf(const std::function<void()>& read) {
   largestRequest = 0;
@@ -113,7 +106,9 @@ TEST_F(SeededFaultsTest, ChecksCatchEverySeededFaultAndPassTheRealCode) {
     for (double& value : values) reader >> value;
   });
 
-  const std::wstring deepDocument = NestedDocument(kDeepDocumentDepth);
+  std::wstring deepDocument;
+  for (int level = 0; level < kDeepDocumentDepth; ++level) deepDocument += L"<L>";
+  for (int level = 0; level < kDeepDocumentDepth; ++level) deepDocument += L"</L>";
   const std::size_t boundedDepth = LargestAllocationOf([&] {
     WQCommon::XMLParser parser;
     try {
