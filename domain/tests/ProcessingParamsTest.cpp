@@ -111,16 +111,10 @@ TEST(MZRangeXml, FieldThatIsNoNumberIsRefusedQuotingItsText) {
 
 Method SampleMethod() {
   SequenceItem scan;
-  scan.StartMZ = 150.0;
-  scan.EndMZ = 800.5;
-  scan.DwellTime = 0.002;
-  scan.Duration = 0.75;
-  scan.Polarity = WQCommon::Negative;
-  scan.TuneId = 2;
+  std::tie(scan.StartMZ, scan.EndMZ, scan.DwellTime, scan.Duration, scan.Polarity, scan.TuneId) =
+      std::make_tuple(150.0, 800.5, 0.002, 0.75, WQCommon::Negative, 2u);
   TimePeriod first;
-  first.Duration = 2.5;
-  first.NumLoops = 3;
-  first.Timeout = 40;
+  std::tie(first.Duration, first.NumLoops, first.Timeout) = std::make_tuple(2.5, 3u, 40u);
   first.Items = {scan, SequenceItem()};
   Method method;
   method.TimePeriods = {first, TimePeriod()};
@@ -181,23 +175,17 @@ TEST(ProcessingParams, OnlyTheSpectrumPeakDetectionUsesTheThreshold) {
   EXPECT_FALSE(PeakDetectParams().UseThreshold);
 }
 
-// One step of every kind, in the order of the kinds, each with parameters unlike the defaults.
-std::vector<CurveEval> StepsOfEveryKind() {
+// Every kind, each with parameters unlike the defaults, is read back into a step of another kind.
+TEST(CurveEval, EveryKindReadsBackFromItsXmlFormAndAnUnknownKindIsRefused) {
   ThresholdParams threshold;
   threshold.Level = 250.5;
-  return {CurveEval(), CurveEval(BaselineParams::DefaultMS()), CurveEval(NoiseParams::DefaultIC()),
-          CurveEval(threshold), CurveEval(PeakDetectParams::DefaultMS())};
-}
-
-TEST(CurveEval, EveryKindReadsBackFromItsXmlForm) {
-  for (const CurveEval& written : StepsOfEveryKind()) {
+  for (const CurveEval& written :
+       {CurveEval(), CurveEval(BaselineParams::DefaultMS()), CurveEval(NoiseParams::DefaultIC()),
+        CurveEval(threshold), CurveEval(PeakDetectParams::DefaultMS())}) {
     CurveEval fromXml{ThresholdParams()};
     ReadXml(XmlOf(written), fromXml);
     EXPECT_TRUE(fromXml == written) << written.QKind();
   }
-}
-
-TEST(CurveEval, UnknownKindIsRefusedAndTheStepKept) {
   std::string bytes = BytesOf(CurveEval(BaselineParams()));
   bytes[4] = 5;
   CurveEval read;
@@ -206,6 +194,8 @@ TEST(CurveEval, UnknownKindIsRefusedAndTheStepKept) {
   const std::wstring xml = XmlOf(CurveEval(NoiseParams()));
   EXPECT_THAT([&] { ReadXml(Replaced(xml, L">Noise<", L">Smooth<"), read); },
               ThrowsMessage<std::runtime_error>("Unknown CurveEval kind."));
+  ExpectMissingElement(L"<Top/>", read, L"CurveEval");
+  ExpectMissingElement(L"<Top><CurveEval><Kind>Noise</Kind></CurveEval></Top>", read, L"Params");
   EXPECT_TRUE(read == CurveEval());
 }
 
@@ -221,12 +211,6 @@ TEST(CurveEval, XmlParametersThatAreNoRecordOfTheKindAreRefused) {
   }
   EXPECT_THROW(ReadXml(Replaced(xml, L">Threshold<", L">Noise<"), read), WQCommon::StreamError);
   EXPECT_TRUE(read == CurveEval());
-}
-
-TEST(CurveEval, MissingXmlElementIsReportedByName) {
-  CurveEval read;
-  ExpectMissingElement(L"<Top/>", read, L"CurveEval");
-  ExpectMissingElement(L"<Top><CurveEval><Kind>Noise</Kind></CurveEval></Top>", read, L"Params");
 }
 
 TEST(Method, CountLargerThanTheStreamIsRefusedBeforeAllocating) {
