@@ -13,8 +13,6 @@ using ::testing::IsEmpty;
 using ::testing::SizeIs;
 using ::testing::ThrowsMessage;
 
-const double kPi = std::acos(-1.0);
-
 struct Gaussian {
   double Centre;
   double Sigma;
@@ -124,7 +122,7 @@ TEST(PeakDetection, GaussianPeakGivesItsCentreHeightAndArea) {
   EXPECT_EQ(peak.ApexIndex, 50u);
   EXPECT_EQ(peak.Amplitude, spectrum.QYValues()[peak.ApexIndex]);
   EXPECT_NEAR(peak.CentroidAmplitude, 1100.0, 15.0);
-  EXPECT_NEAR(peak.Area, truth.Height * truth.Sigma * std::sqrt(2.0 * kPi), 10.0);
+  EXPECT_NEAR(peak.Area, truth.Height * truth.Sigma * std::sqrt(2.0 * std::acos(-1.0)), 10.0);
 }
 
 TEST(PeakDetection, PeaksAreSplitAtDeepValleysButNotAtRipples) {
@@ -139,25 +137,25 @@ TEST(PeakDetection, PeaksAreSplitAtDeepValleysButNotAtRipples) {
   EXPECT_THAT(broad.QPeaks(), SizeIs(1));
 }
 
-TEST(PeakDetection, PeaksWithFewerPointsThanTheMinimumWidthAreDropped) {
-  Spectrum spectrum = SpectrumOf(0.0, 1.0, 300, 100.0, {{150.0, 0.1, 900.0}});
+// Only the spectrum defaults switch the threshold on.
+TEST(PeakDetection, PeaksNarrowerThanTheMinimumWidthOrBelowASwitchedOnThresholdAreDropped) {
+  Spectrum narrow = SpectrumOf(0.0, 1.0, 300, 100.0, {{150.0, 0.1, 900.0}});
   PeakDetectSettings settings = PeakDetectSettings::DefaultMS();
-  Detect(spectrum, settings);
-  EXPECT_THAT(spectrum.QPeaks(), IsEmpty());
+  Detect(narrow, settings);
+  EXPECT_THAT(narrow.QPeaks(), IsEmpty());
   settings.Detect.MinPeakWidth = 1;
-  Detect(spectrum, settings);
-  EXPECT_THAT(spectrum.QPeaks(), SizeIs(1));
-}
-
-TEST(PeakDetection, AbsoluteThresholdAppliesOnlyWhenSwitchedOn) {
+  Detect(narrow, settings);
+  EXPECT_THAT(narrow.QPeaks(), SizeIs(1));
   Spectrum spectrum = SpectrumOf(0.0, 0.1, 300, 100.0, {{10.0, 0.3, 500.0}, {20.0, 0.3, 2000.0}});
-  PeakDetectSettings settings = PeakDetectSettings::DefaultMS();
+  settings = PeakDetectSettings::DefaultMS();
   settings.Threshold.Level = 1000.0;
   Detect(spectrum, settings);
   EXPECT_THAT(CentroidsOf(spectrum), ElementsAre(DoubleNear(20.0, 0.01)));
   settings.Detect.UseThreshold = false;
   Detect(spectrum, settings);
   EXPECT_THAT(spectrum.QPeaks(), SizeIs(2));
+  EXPECT_FALSE(PeakDetectParams::DefaultIC().UseThreshold);
+  EXPECT_FALSE(PeakDetectParams().UseThreshold);
 }
 
 TEST(PeakDetection, CurveWithoutBothAxesIsNotSearched) {

@@ -20,9 +20,8 @@ WQBL::Spectrum SpectrumOfRun(std::uint32_t tuneRun, std::uint32_t scan) {
   return spectrum;
 }
 
-class CentroidDataTest : public DataDirectoryTest {};
+using CentroidDataTest = DataDirectoryTest;
 
-// The creation time is an RFC 1123 date in UTC, also before 1970 and across leap days.
 TEST_F(CentroidDataTest, CreationTimeIsAnRfc1123DateInUtc) {
   const std::pair<std::int64_t, const char*> times[] = {
       {-1, "Wed, 31 Dec 1969 23:59:59 GMT"},
