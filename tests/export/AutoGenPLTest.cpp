@@ -13,7 +13,6 @@ namespace {
 using namespace wqtest;
 using ::testing::ElementsAre;
 using ::testing::SizeIs;
-using ::testing::StrEq;
 
 // One spectrum per chromatogram peak, from the scans that `selection` names.
 WQBL::PLAutoFindPrefs PeakTablePrefs(std::int32_t selection = WQBL::ApexScan) {
@@ -80,11 +79,9 @@ TEST_F(AutoGenPLTest, EverySpectrumModeExportsEachPointInOrder) {
   ASSERT_TRUE(Export(tic_, WQBL::PLAutoFindPrefs()));
   EXPECT_EQ(error_, L"untouched");
   EXPECT_FALSE(tic_.CheckAllStatus(WQBL::Curve::PeaksDetected));
-  const pugi::xml_document document = Exported();
   std::vector<std::string> scans;
   for (int scan = 1; scan <= 120; ++scan) scans.push_back(std::to_string(scan));
-  EXPECT_EQ(Texts(document, "//Spectrum/@ScanNumber"), scans);
-  EXPECT_THAT(Texts(document, "//NumScans"), ElementsAre("120"));
+  EXPECT_EQ(Texts(Exported(), "//Spectrum/@ScanNumber"), scans);
 }
 
 // Peaks the chromatogram has are taken as they are; without any, they are detected first.
@@ -137,7 +134,7 @@ TEST_F(AutoGenPLTest, WithoutTheWriteFlagOrAfterAFailureNothingIsWrittenAndTheEr
   const std::string message = "Scan 999 is not in " + (Dir("Data") / "run7.dat").string() + ".";
   for (bool write : {false, true}) {
     EXPECT_THAT([&] { Export(chromatogram, WQBL::PLAutoFindPrefs(), write); },
-                ::testing::ThrowsMessage<WQDataFile::DataFileError>(StrEq(message)));
+                ::testing::ThrowsMessage<WQDataFile::DataFileError>(message));
   }
   EXPECT_EQ(error_, L"untouched");
   EXPECT_TRUE(NothingWritten());
