@@ -21,7 +21,6 @@ namespace WQBL {
 namespace {
 
 using ::testing::ThrowsMessage;
-using WQCommon::Probes;
 
 std::string BytesOf(const WQCommon::IWQSerial& record) {
   std::ostringstream stream;
@@ -114,8 +113,8 @@ Method SampleMethod() {
   first.Items = {scan, SequenceItem()};
   Method method;
   method.TimePeriods = {first, TimePeriod()};
-  method.Tunes[7] = TuneEntry(L"Caffeine ESI+", Probes::ESI, WQCommon::Positive);
-  method.Tunes[2] = TuneEntry(L"N\u00e9gatif", Probes::APCI, WQCommon::Negative);
+  method.Tunes[7] = TuneEntry(L"Caffeine ESI+", WQCommon::Probes::ESI, WQCommon::Positive);
+  method.Tunes[2] = TuneEntry(L"N\u00e9gatif", WQCommon::Probes::APCI, WQCommon::Negative);
   return method;
 }
 

@@ -49,9 +49,9 @@ class AutoGenPLTest : public DataDirectoryTest {
     return WQRepos::AutoGenPL(*file_, chromatogram, prefs, write, error_);
   }
 
-  pugi::xml_document Exported(const fs::path& path = {}) const {
+  pugi::xml_document Exported() const {
     pugi::xml_document document;
-    EXPECT_TRUE(document.load_file((path.empty() ? Target() : path).c_str()));
+    EXPECT_TRUE(document.load_file(Target().c_str()));
     return document;
   }
 
@@ -178,7 +178,7 @@ TEST_F(AutoGenPLTest, FailureWhileBuildingTheDocumentIsReportedAndTheEarlierFile
 // Centroid scans are peak lists already: each merged centroid is exported as one peak, smoothing
 // or not.
 TEST_F(AutoGenPLTest, CentroidScansAreExportedCentroidByCentroid) {
-  WQDataFile::CalDataFile file(Wide(Dir("Data") / "picked.dat"), L"", 0, WQBL::Method());
+  WQDataFile::CalDataFile file(Wide(Dir("Data") / "run7.dat"), L"", 0, WQBL::Method());
   file.AddTuneRun(WQDataFile::TuneRun{0});
   file.AddScan({1, 1.0, 0, {100.0, 150.5, 200.25}, {10.0, 30.0, 20.0}, true});
   file.AddScan({2, 2.0, 0, {100.0, 150.5, 200.25}, {30.0, 10.0, 40.0}, true});
@@ -187,8 +187,7 @@ TEST_F(AutoGenPLTest, CentroidScansAreExportedCentroidByCentroid) {
   prefs.Smooth = true;
   chromatogram.AssignPeaks({WQBL::Peak{0, 0, 1}});
   ASSERT_TRUE(WQRepos::AutoGenPL(file, chromatogram, prefs, true, error_));
-  const pugi::xml_document document = Exported(Dir("Data") / "picked.tofline");
-  EXPECT_THAT(Texts(document, "//CentroidX | //CentroidAmpl | //Area"),
+  EXPECT_THAT(Texts(Exported(), "//CentroidX | //CentroidAmpl | //Area"),
               ElementsAre("100.0000 150.5000 200.2500", "20 20 30", "20 20 30"));
 }
 
