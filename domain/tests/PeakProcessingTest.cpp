@@ -10,10 +10,9 @@ namespace {
 using ::testing::DoubleNear;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using ::testing::Pointwise;
 using ::testing::SizeIs;
 using ::testing::ThrowsMessage;
-
-const double kPi = std::acos(-1.0);
 
 struct Gaussian {
   double Centre;
@@ -80,38 +79,31 @@ TEST(Smoothing, PolynomialOfTheFilterOrderIsKeptUpToBothEndsAndAlternatingNoiseD
   Curve curve;
   curve.AssignYValues(cubic);
   ASSERT_EQ(SmoothingFailure(curve, 7, 3), L"");
-  for (std::size_t i = 0; i < cubic.size(); ++i) {
-    EXPECT_NEAR(curve.QYValues()[i], cubic[i], 1e-9) << "point " << i;
-  }
+  EXPECT_THAT(curve.QYValues(), Pointwise(DoubleNear(1e-9), cubic));
   curve.AssignYValues(noisy);
   ASSERT_EQ(SmoothingFailure(curve, 5, 2), L"");
   for (std::size_t i = 2; i + 2 < noisy.size(); ++i) EXPECT_NEAR(curve.QYValues()[i], 100.0, 0.4);
 }
 
 // Noise is measured on the values as assigned: smoothing, even twice, keeps them; assigning new
-// values replaces them.
-TEST(Smoothing, ValuesAsAssignedAreKeptUntilNewOnesAre) {
+// values replaces them. A smoothing refused leaves the curve as it was.
+TEST(Smoothing, ValuesAsAssignedAreKeptAndARefusedSmoothingChangesNothing) {
   Curve curve;
-  const std::vector<double> measured = {1, 5, 2, 8, 3, 9, 4};
+  const std::vector<double> measured = {1, 5, 2, 8, 3, 9, 4, 6};
   curve.AssignYValues(measured);
+  const std::wstring invalidWindow =
+      L"Smoothing needs an odd window of at least 3 points and a polynomial order below it.";
+  EXPECT_EQ(SmoothingFailure(curve, 4, 2), invalidWindow);
+  EXPECT_EQ(SmoothingFailure(curve, 5, 5), invalidWindow);
+  EXPECT_EQ(SmoothingFailure(curve, 9, 2),
+            L"The curve has fewer points than the smoothing window.");
+  EXPECT_EQ(curve.QYValues(), measured);
   ASSERT_EQ(SmoothingFailure(curve, 5, 2), L"");
   ASSERT_EQ(SmoothingFailure(curve, 3, 1), L"");
   EXPECT_NE(curve.QYValues(), measured);
   EXPECT_EQ(curve.QUnsmoothedYValues(), measured);
   curve.AssignYValues({7, 7, 7, 7, 7, 7, 7});
   EXPECT_EQ(curve.QUnsmoothedYValues(), curve.QYValues());
-}
-
-TEST(Smoothing, InvalidWindowOrShortCurveLeavesTheCurveAsItWas) {
-  Curve curve;
-  curve.AssignYValues({1, 5, 2, 8, 3, 9});
-  const std::wstring invalidWindow =
-      L"Smoothing needs an odd window of at least 3 points and a polynomial order below it.";
-  EXPECT_EQ(SmoothingFailure(curve, 4, 2), invalidWindow);
-  EXPECT_EQ(SmoothingFailure(curve, 5, 5), invalidWindow);
-  EXPECT_EQ(SmoothingFailure(curve, 7, 2),
-            L"The curve has fewer points than the smoothing window.");
-  EXPECT_THAT(curve.QYValues(), ElementsAre(1, 5, 2, 8, 3, 9));
 }
 
 TEST(PeakDetection, GaussianPeakGivesItsCentreHeightAndArea) {
@@ -124,7 +116,7 @@ TEST(PeakDetection, GaussianPeakGivesItsCentreHeightAndArea) {
   EXPECT_EQ(peak.ApexIndex, 50u);
   EXPECT_EQ(peak.Amplitude, spectrum.QYValues()[peak.ApexIndex]);
   EXPECT_NEAR(peak.CentroidAmplitude, 1100.0, 15.0);
-  EXPECT_NEAR(peak.Area, truth.Height * truth.Sigma * std::sqrt(2.0 * kPi), 10.0);
+  EXPECT_NEAR(peak.Area, truth.Height * truth.Sigma * std::sqrt(2.0 * std::acos(-1.0)), 10.0);
 }
 
 TEST(PeakDetection, PeaksAreSplitAtDeepValleysButNotAtRipples) {
@@ -139,25 +131,25 @@ TEST(PeakDetection, PeaksAreSplitAtDeepValleysButNotAtRipples) {
   EXPECT_THAT(broad.QPeaks(), SizeIs(1));
 }
 
-TEST(PeakDetection, PeaksWithFewerPointsThanTheMinimumWidthAreDropped) {
-  Spectrum spectrum = SpectrumOf(0.0, 1.0, 300, 100.0, {{150.0, 0.1, 900.0}});
+// Only the spectrum defaults switch the threshold on.
+TEST(PeakDetection, PeaksNarrowerThanTheMinimumWidthOrBelowASwitchedOnThresholdAreDropped) {
+  Spectrum narrow = SpectrumOf(0.0, 1.0, 300, 100.0, {{150.0, 0.1, 900.0}});
   PeakDetectSettings settings = PeakDetectSettings::DefaultMS();
-  Detect(spectrum, settings);
-  EXPECT_THAT(spectrum.QPeaks(), IsEmpty());
+  Detect(narrow, settings);
+  EXPECT_THAT(narrow.QPeaks(), IsEmpty());
   settings.Detect.MinPeakWidth = 1;
-  Detect(spectrum, settings);
-  EXPECT_THAT(spectrum.QPeaks(), SizeIs(1));
-}
-
-TEST(PeakDetection, AbsoluteThresholdAppliesOnlyWhenSwitchedOn) {
+  Detect(narrow, settings);
+  EXPECT_THAT(narrow.QPeaks(), SizeIs(1));
   Spectrum spectrum = SpectrumOf(0.0, 0.1, 300, 100.0, {{10.0, 0.3, 500.0}, {20.0, 0.3, 2000.0}});
-  PeakDetectSettings settings = PeakDetectSettings::DefaultMS();
+  settings = PeakDetectSettings::DefaultMS();
   settings.Threshold.Level = 1000.0;
   Detect(spectrum, settings);
   EXPECT_THAT(CentroidsOf(spectrum), ElementsAre(DoubleNear(20.0, 0.01)));
   settings.Detect.UseThreshold = false;
   Detect(spectrum, settings);
   EXPECT_THAT(spectrum.QPeaks(), SizeIs(2));
+  EXPECT_FALSE(PeakDetectParams::DefaultIC().UseThreshold);
+  EXPECT_FALSE(PeakDetectParams().UseThreshold);
 }
 
 TEST(PeakDetection, CurveWithoutBothAxesIsNotSearched) {

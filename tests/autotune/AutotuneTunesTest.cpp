@@ -14,21 +14,17 @@ using ::testing::ThrowsMessage;
 
 using AutotuneTunesTest = DataDirectoryTest;
 
-TEST_F(AutotuneTunesTest, FileListKeepsTunesWithThePrefixInEitherCaseInDirectoryOrder) {
+TEST_F(AutotuneTunesTest, FileListKeepsTunesWithTheirCodeInEitherCaseAndRefusesValuesWithout) {
   for (const char* name :
        {"L+A.ket", "l+B.ket", "L-A.ket", "U+C.ket", "L.ket", "L+.ket", "L+D.kem"})
     WriteBytes(Dir("Tunes") / name, "");
   std::vector<std::wstring> expected;
   for (const std::wstring& name : WQRepos::GetFileNames(Wide(Dir("Tunes") / "*.ket")))
     if (name == L"L+A" || name == L"l+B" || name == L"L+") expected.push_back(name);
-
   EXPECT_THAT(WQRepos::QAutoTuneFileList(WQRepos::LowRes, WQCommon::Positive),
               ElementsAreArray(expected));
   EXPECT_THAT(WQRepos::QAutoTuneFileList(WQRepos::UnitRes, WQCommon::Positive),
               ElementsAre(L"U+C"));
-}
-
-TEST_F(AutotuneTunesTest, ValuesWithoutACodeAreRefused) {
   EXPECT_THAT([] { WQRepos::QAutoTuneFileList(WQRepos::Resolution(3), WQCommon::Positive); },
               ThrowsMessage<std::runtime_error>("No autotune tune-name code for resolution 3."));
   EXPECT_THAT([] { WQRepos::QAutoTuneFileList(WQRepos::LowRes, WQCommon::PolarityTypes(-1)); },

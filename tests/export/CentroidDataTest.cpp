@@ -11,18 +11,8 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using WQRepos::CentroidData;
 
-// A spectrum with one peak, acquired in tune run `tuneRun`, named after its scan.
-WQBL::Spectrum SpectrumOfRun(std::uint32_t tuneRun, std::uint32_t scan) {
-  WQBL::Spectrum spectrum = SpectrumWithPeaks({100.0, 101.0}, {PeakAt(0.5, 10, 20, 30)});
-  spectrum.TuneRunIndex = tuneRun;
-  spectrum.ScanNumbers = {scan};
-  spectrum.Name = L"Scan " + std::to_wstring(scan);
-  return spectrum;
-}
+using CentroidDataTest = DataDirectoryTest;
 
-class CentroidDataTest : public DataDirectoryTest {};
-
-// The creation time is an RFC 1123 date in UTC, also before 1970 and across leap days.
 TEST_F(CentroidDataTest, CreationTimeIsAnRfc1123DateInUtc) {
   const std::pair<std::int64_t, const char*> times[] = {
       {-1, "Wed, 31 Dec 1969 23:59:59 GMT"},
@@ -45,8 +35,11 @@ TEST_F(CentroidDataTest, OnlyTunesThatSpectraUseAreListedInIdOrder) {
               ElementsAre("0"));
   boost::crc_32_type crc;
   for (const auto& [run, scan] : {std::pair{1u, 10u}, std::pair{0u, 11u}, std::pair{0u, 12u}}) {
-    data.Add(SpectrumOfRun(run, scan));
-    WQRepos::StickFigureData(SpectrumOfRun(run, scan), file).ProcessChecksum(crc);
+    WQBL::Spectrum spectrum = SpectrumWithPeaks({100.0, 101.0}, {PeakAt(0.5, 10, 20, 30)});
+    spectrum.TuneRunIndex = run;
+    spectrum.ScanNumbers = {scan};
+    data.Add(spectrum);
+    WQRepos::StickFigureData(spectrum, file).ProcessChecksum(crc);
   }
   const pugi::xml_document document = Serialized(data, L"");
   EXPECT_THAT(Texts(document, "//TuneRef/@Id"), ElementsAre("3", "5"));

@@ -20,11 +20,11 @@ std::uint32_t BoostUtf16Crc(const std::wstring& text) {
   return crc.checksum();
 }
 
-// Random text of every UTF-8 length and beyond the Basic Multilingual Plane, long enough to span
-// several of the blocks that are checksummed at once, cut and continued at random places.
-TEST(Utf16Crc32, GivesBoostsCrc32OnRandomTextInPieces) {
+// Random text of code points of one, two, three and four bytes in UTF-8, long enough to span
+// several of the blocks that are checksummed at once, cut and continued at random places. An
+// invalid sequence counts as the replacement character.
+TEST(Utf16Crc32, GivesBoostsCrc32OnRandomTextInPiecesAndOnInvalidSequences) {
   std::mt19937 random(13);
-  // Code points of one, two, three and four bytes in UTF-8.
   const std::pair<std::uint32_t, std::uint32_t> ranges[] = {
       {1, 0x7F}, {0x80, 0x7FF}, {0xE000, 0xFFFD}, {0x10000, 0x10FFFF}};
   std::uniform_int_distribution<std::size_t> kind(0, 3);
@@ -41,9 +41,6 @@ TEST(Utf16Crc32, GivesBoostsCrc32OnRandomTextInPieces) {
               BoostUtf16Crc(text))
         << length;
   }
-}
-
-TEST(Utf16Crc32, CountsAnInvalidSequenceAsTheReplacementCharacter) {
   EXPECT_EQ(WQRepos::Utf16Crc32(0, "a\xC3(b\xF0\x9F"), BoostUtf16Crc(L"a\uFFFD(b\uFFFD"));
 }
 

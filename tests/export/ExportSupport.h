@@ -9,7 +9,6 @@
 
 #include <pugixml.hpp>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "support/Serial.h"
@@ -27,10 +26,7 @@ inline WQBL::Spectrum SpectrumWithPeaks(std::vector<double> x, std::vector<WQBL:
 
 inline WQBL::Peak PeakAt(double centroidIndex, double centroidAmplitude, double area,
                          double amplitude) {
-  WQBL::Peak peak;
-  std::tie(peak.CentroidIndex, peak.CentroidAmplitude, peak.Area, peak.Amplitude) =
-      std::tie(centroidIndex, centroidAmplitude, area, amplitude);
-  return peak;
+  return WQBL::Peak{0, 0, 0, amplitude, centroidIndex, centroidAmplitude, area};
 }
 
 // A calibration data file whose method knows tunes 1, 3 and 5 and whose tune runs 0 and 1 ran
