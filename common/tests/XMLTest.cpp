@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
 namespace WQCommon {
@@ -98,10 +99,8 @@ TEST_F(XMLFiles, WhitespaceAndLineEndsReadBackUnchanged) {
     ASSERT_TRUE(parser.LoadFile(path));
     ASSERT_TRUE(parser.StartNode(L"SystemConfiguration"));
     std::wstring systemName, userName;
-    EXPECT_TRUE(parser.QNode(L"SystemName", systemName));
-    EXPECT_TRUE(parser.QNode(L"UserName", userName));
-    EXPECT_EQ(systemName, value);
-    EXPECT_EQ(userName, value);
+    EXPECT_TRUE(parser.QNode(L"SystemName", systemName) && parser.QNode(L"UserName", userName));
+    EXPECT_EQ(std::tie(systemName, userName), std::make_tuple(value, value));
     // The parser reads no attributes: the loaded document printing as it was built shows that
     // the attribute value came back too.
     EXPECT_EQ(parser.QXML(), builder.QXML());
@@ -112,25 +111,19 @@ TEST_F(XMLFiles, WhitespaceAndLineEndsReadBackUnchanged) {
 // building it node by node there gives. The centroid document's golden file holds such elements at
 // other depths, and its export saves them.
 TEST(XMLBuilder, ElementsGivenAsTextAreWrittenAsIfBuiltInPlace) {
-  const auto item = [](XMLBuilder& builder, const std::wstring& name) {
-    builder.StartNode(L"Item");
-    builder.WAttribute(L"Name", name);
-    builder.WNode(L"Empty", L"");
-    builder.WNode(L"Text", L"a\rb & c");
-    builder.EndNode();
-  };
-  const auto document = [&](XMLBuilder& builder, bool asText) {
+  const auto document = [](XMLBuilder& builder, bool asText) {
     builder.StartNode(L"Top");
     builder.WNode(L"Before", L"1");
     builder.StartNode(L"List");
     for (const wchar_t* name : {L"<first>", L"second\tone"}) {
-      if (!asText) {
-        item(builder, name);
-        continue;
-      }
       XMLBuilder alone;
-      item(alone, name);
-      builder.WElementText(alone.TopElementText());
+      XMLBuilder& item = asText ? alone : builder;
+      item.StartNode(L"Item");
+      item.WAttribute(L"Name", name);
+      item.WNode(L"Empty", L"");
+      item.WNode(L"Text", L"a\rb & c");
+      item.EndNode();
+      if (asText) builder.WElementText(alone.TopElementText());
     }
     builder.WAttribute(L"Count", L"2");
     builder.EndNode();
@@ -145,26 +138,26 @@ TEST(XMLBuilder, ElementsGivenAsTextAreWrittenAsIfBuiltInPlace) {
 }
 
 TEST(XMLBuilder, TextXMLCannotCarryIsRefusedNamingElementAndCharacter) {
+  const std::pair<std::function<void(XMLBuilder&, const std::wstring&)>, std::string> writes[] = {
+      {[](auto& builder, auto& text) { builder.WNode(L"SystemName", text); },
+       "the text of the element SystemName"},
+      {[](auto& builder, auto& text) { builder.WAttribute(L"Comment", text); },
+       "the attribute Comment of the element SystemConfiguration"},
+      {[](auto& builder, auto& text) { builder.WText(text); },
+       "the text of the element SystemConfiguration"}};
   for (const wchar_t character :
        {0x0, 0x1, 0x7, 0x8, 0xB, 0xC, 0xE, 0x1B, 0x1F, 0xD800, 0xDFFF, 0xFFFE, 0xFFFF}) {
-    char buffer[8];
-    std::snprintf(buffer, sizeof buffer, "U+%04X", static_cast<unsigned>(character));
-    const std::string code = buffer;
+    char code[8];
+    std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(character));
     SCOPED_TRACE(code);
     const std::wstring text = L"nul" + std::wstring(1, character) + L"tail";
-    const std::string holds = ": it holds " + code + ", which XML 1.0 cannot carry";
     XMLBuilder builder;
     builder.StartNode(L"SystemConfiguration");
-    EXPECT_THAT(
-        [&] { builder.WNode(L"SystemName", text); },
-        ThrowsMessage<XMLError>(StrEq("Cannot write the text of the element SystemName" + holds)));
-    EXPECT_THAT(
-        [&] { builder.WAttribute(L"Comment", text); },
-        ThrowsMessage<XMLError>(StrEq(
-            "Cannot write the attribute Comment of the element SystemConfiguration" + holds)));
-    EXPECT_THAT([&] { builder.WText(text); },
-                ThrowsMessage<XMLError>(
-                    StrEq("Cannot write the text of the element SystemConfiguration" + holds)));
+    for (const auto& [write, what] : writes) {
+      EXPECT_THAT([&] { write(builder, text); },
+                  ThrowsMessage<XMLError>(StrEq("Cannot write " + what + ": it holds " + code +
+                                                ", which XML 1.0 cannot carry")));
+    }
     EXPECT_EQ(builder.QXML(), std::wstring(kEmptyDocument) + L"<SystemConfiguration />\n");
   }
 }
@@ -176,28 +169,26 @@ TEST_F(XMLFiles, DocumentsNestedBeyondTheDepthBoundAreRefusedNamingTheirSource) 
   const std::wstring atBoundPath = WriteFile("AtBound.xml", atBound);
   XMLParser parser;
   EXPECT_TRUE(parser.LoadXML(WQNarrowToWideStr(atBound)));
-  EXPECT_TRUE(parser.LoadFile(atBoundPath));
-  XMLBuilder appending;
-  appending.StartNode(L"TOFLine");
-  EXPECT_TRUE(appending.AppendXMLFile(atBoundPath));
-
+  XMLBuilder builder;
+  builder.StartNode(L"TOFLine");
+  EXPECT_TRUE(builder.AppendXMLFile(atBoundPath));
+  const std::wstring appended = builder.QXML();
   for (const int depth : {kMaxDocumentDepth + 1, 40000}) {
     SCOPED_TRACE(depth);
     const std::string text = NestedDocument(depth);
     const std::wstring path = WriteFile("Deep.xml", text);
     const std::string tooDeep = ": its elements nest deeper than 256 levels";
-    const std::string fileMessage = "Cannot load " + WQWideToNarrowStr(path) + tooDeep;
-    EXPECT_THAT([&] { parser.LoadFile(path); }, ThrowsMessage<XMLError>(StrEq(fileMessage)));
+    const auto fileRefused =
+        ThrowsMessage<XMLError>(StrEq("Cannot load " + WQWideToNarrowStr(path) + tooDeep));
+    ASSERT_TRUE(parser.LoadFile(atBoundPath));
+    EXPECT_THAT([&] { parser.LoadFile(path); }, fileRefused);
     EXPECT_EQ(parser.QXML(), kEmptyDocument);
     ASSERT_TRUE(parser.LoadFile(atBoundPath));
     EXPECT_THAT([&] { parser.LoadXML(WQNarrowToWideStr(text)); },
                 ThrowsMessage<XMLError>(StrEq("Cannot load XML text" + tooDeep)));
     EXPECT_EQ(parser.QXML(), kEmptyDocument);
-
-    XMLBuilder builder;
-    builder.StartNode(L"TOFLine");
-    EXPECT_THAT([&] { builder.AppendXMLFile(path); }, ThrowsMessage<XMLError>(StrEq(fileMessage)));
-    EXPECT_EQ(builder.QXML(), std::wstring(kEmptyDocument) + L"<TOFLine />\n");
+    EXPECT_THAT([&] { builder.AppendXMLFile(path); }, fileRefused);
+    EXPECT_EQ(builder.QXML(), appended);
   }
 }
 

@@ -14,12 +14,9 @@ namespace {
 TEST(PeakListAgreement, PairsAreMatchedOneToOneNearestFirst) {
   const WQBL::PeakListAgreement agreement = WQBL::ComparePeakLists(
       {100.0, 100.05, 200.35, 300.0}, {70.0, 65.0, 62.0, 1.0}, {100.01, 200.2}, {60.0, 20.0});
-  EXPECT_EQ(agreement.FoundPeaks, 4u);
-  EXPECT_EQ(agreement.ReferencePeaks, 2u);
-  EXPECT_DOUBLE_EQ(agreement.RecallTop10, 1.0);
-  EXPECT_DOUBLE_EQ(agreement.RecallTop50, 1.0);
-  EXPECT_DOUBLE_EQ(agreement.PrecisionNarrow, 1.0 / 3.0);
-  EXPECT_DOUBLE_EQ(agreement.PrecisionWide, 1.0 / 3.0);
+  EXPECT_EQ(std::tie(agreement.FoundPeaks, agreement.ReferencePeaks, agreement.RecallTop10,
+                     agreement.RecallTop50, agreement.PrecisionNarrow, agreement.PrecisionWide),
+            std::make_tuple(4u, 2u, 1.0, 1.0, 1.0 / 3.0, 1.0 / 3.0));
   EXPECT_NEAR(agreement.MedianSignedDifference, -0.01, 1e-12);
   EXPECT_NEAR(agreement.MedianAbsoluteDifference, 0.01, 1e-12);
 }
@@ -34,12 +31,9 @@ WQBL::PeakListAgreement AgreementWithTheReference(bool smooth) {
   const auto reference = picked.GenerateAveragedSpectrum({picked.QScan(0).ScanNumber}, {});
   WQBL::Changed changed;
   std::wstring message;
-  if (smooth) {
-    EXPECT_TRUE(WQBL::ExecuteSmooth(*spectrum, changed, message));
-  }
+  EXPECT_TRUE(!smooth || WQBL::ExecuteSmooth(*spectrum, changed, message));
   EXPECT_TRUE(WQBL::ExecutePeakDetect(*spectrum, changed, message));
-  std::vector<double> x;
-  std::vector<double> height;
+  std::vector<double> x, height;
   for (const WQBL::Peak& peak : spectrum->QPeaks()) {
     x.push_back(spectrum->FractionalIndexToXAxisVal(peak.CentroidIndex));
     height.push_back(peak.Amplitude);
@@ -66,9 +60,7 @@ TEST(PeakPicking, MeasuredSpectrumMatchesTheReferenceCentroids) {
 // differences are 0.001 times -15 to 14 in scrambled order, so the median signed difference is
 // -0.0005 and the median absolute one 0.0075.
 TEST(PeakListAgreement, MediansOfManyPairsAreThoseOfTheSortedDifferences) {
-  std::vector<double> found;
-  std::vector<double> reference;
-  std::vector<double> heights;
+  std::vector<double> found, reference, heights;
   for (int i = 0; i < 60; ++i) {
     reference.push_back(100.0 * (i + 1));
     found.push_back(reference.back() + 0.001 * ((i * 17) % 30 - 15));

@@ -54,18 +54,17 @@ TEST(SyntheticRun, CalibrantsRiseAndFallOverTheRunAtTheirMasses) {
 TEST(SyntheticRun, SettingsThatAreNotFiniteNumbersAreRefusedNamingThem) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double infinity = std::numeric_limits<double>::infinity();
-  const std::pair<std::function<void(SyntheticRunSettings&)>, const char*> cases[] = {
-      {[&](SyntheticRunSettings& s) { s.HighMZ = nan; },
-       "Synthetic run setting HighMZ is not a finite number."},
+  const std::pair<std::function<void(SyntheticRunSettings&)>, std::string> cases[] = {
+      {[&](SyntheticRunSettings& s) { s.HighMZ = nan; }, "HighMZ is not a finite number."},
       {[&](SyntheticRunSettings& s) { s.Baseline = -infinity; },
-       "Synthetic run setting Baseline is not a finite number."},
+       "Baseline is not a finite number."},
       {[&](SyntheticRunSettings& s) { s.Calibrants.back().Height = nan; },
-       "Synthetic run setting Calibrants holds a number that is not finite."}};
+       "Calibrants holds a number that is not finite."}};
   for (const auto& [change, message] : cases) {
     SyntheticRunSettings settings;
     change(settings);
     EXPECT_THAT([&] { GenerateSyntheticRun(L"/cal/a.dat", settings); },
-                ThrowsMessage<DataFileError>(StrEq(message)));
+                ThrowsMessage<DataFileError>(StrEq("Synthetic run setting " + message)));
   }
   for (const double high : {nan, infinity}) {
     EXPECT_THAT([&] { SyntheticRunSettings::SodiumIodideClusters(100.0, high, 1.0); },

@@ -19,17 +19,17 @@ using HostileFilesTest = ScratchDirectoryTest;
 
 // Owner and group only where the machine lets a process give a file away.
 TEST_F(HostileFilesTest, ReplacedFileKeepsItsPermissionsAndOwner) {
+  const std::string path = Path("a.kem");
   for (unsigned mode : {0600u, 0640u, 0664u}) {
-    Save(Path("a.kem"), "old");
-    chmod(Path("a.kem").c_str(), mode);
-    const bool foreign = geteuid() == 0 && chown(Path("a.kem").c_str(), 4321, 8765) == 0;
-    Save(Path("a.kem"), "new");
+    Save(path, "old");
+    chmod(path.c_str(), mode);
+    const bool foreign = geteuid() == 0 && chown(path.c_str(), 4321, 8765) == 0;
+    Save(path, "new");
     struct stat status {};
-    stat(Path("a.kem").c_str(), &status);
+    stat(path.c_str(), &status);
     EXPECT_EQ(status.st_mode & 07777, mode);
     if (foreign) {
-      EXPECT_EQ(status.st_uid, 4321u);
-      EXPECT_EQ(status.st_gid, 8765u);
+      EXPECT_EQ(std::tie(status.st_uid, status.st_gid), std::make_tuple(4321u, 8765u));
     }
   }
 }
@@ -40,13 +40,13 @@ TEST_F(HostileFilesTest, SpecialFilesAreNeitherSavedOverNorRead) {
   fs::create_directory(Path("directory"));
   ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0644), 0);
   for (const std::string kind : {"directory", "fifo"}) {
+    SCOPED_TRACE(kind);
     const auto type = fs::symlink_status(Path(kind)).type();
     EXPECT_THAT([&] { WQPlatform::AtomicFile file(Path(kind)); },
-                ThrowsMessage<WQPlatform::SaveError>(HasSubstr("not a regular file")))
-        << kind;
+                ThrowsMessage<WQPlatform::SaveError>(HasSubstr("not a regular file")));
     fs::create_symlink(Path(kind), Path("link-to-" + kind));
-    EXPECT_THROW(Save(Path("link-to-" + kind), "x"), WQPlatform::SaveError) << kind;
-    EXPECT_EQ(fs::symlink_status(Path(kind)).type(), type) << kind;
+    EXPECT_THROW(Save(Path("link-to-" + kind), "x"), WQPlatform::SaveError);
+    EXPECT_EQ(fs::symlink_status(Path(kind)).type(), type);
   }
   EXPECT_EQ(EntryCount(), 4u) << "no temporary file is left";
   for (const std::string& path : {std::string("/dev/zero"), Path("directory"), Path("fifo")}) {
