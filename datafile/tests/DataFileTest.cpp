@@ -64,13 +64,12 @@ class DataFileTest : public ::testing::Test {
     WQPlatformTesting::WriteBytes(path, bytes);
     return path;
   }
-  // The file `name` as SmallFile() saves it, with its bytes changed by `change`.
-  std::string SavedAndChanged(const std::string& name,
-                              const std::function<void(std::string&)>& change) const {
-    SmallFile((directory_ / name).wstring()).Save();
-    std::string bytes = ReadBytes(directory_ / name);
+  // The file as SmallFile() saves it, with its bytes changed by `change`.
+  std::string SavedAndChanged(const std::function<void(std::string&)>& change) const {
+    SmallFile((directory_ / "run7.dat").wstring()).Save();
+    std::string bytes = ReadBytes(directory_ / "run7.dat");
     change(bytes);
-    return Write(name, bytes).string();
+    return Write("run7.dat", bytes).string();
   }
 
   const WQPlatformTesting::ScratchDirectory scratch_;
@@ -122,7 +121,7 @@ TEST_F(DataFileTest, DamagedFileIsRefusedNamingIt) {
        },
        "Scan 13 of ", " has an m/z value that is not a finite number.", false}};
   for (const auto& [change, before, after, endsEarly] : cases) {
-    const std::string path = SavedAndChanged("run7.dat", change);
+    const std::string path = SavedAndChanged(change);
     const auto open = [&] { CalDataFile file(fs::path(path).wstring()); };
     const auto message = StrEq(before + path + after);
     if (endsEarly) {
@@ -193,7 +192,6 @@ TEST_F(DataFileTest, AveragedSpectrumIsTheMeanOfItsKnownScansOnTheFirstOnesAxis)
               ElementsAre(0.5, 8.5, 1.5));
 }
 
-// The open formats.
 using OpenFormatTest = DataFileTest;
 
 // Its points are those the peak picking test finds the reference peaks in; the compressed file
@@ -246,7 +244,6 @@ TEST_F(OpenFormatTest, CentroidMzXMLAndEveryMGFPeakListBecomeScans) {
   }
 }
 
-// Centroid scans average by merging their peak lists on m/z.
 TEST_F(OpenFormatTest, CentroidScansAverageByMergingPeaks) {
   const fs::path path = directory_ / "centroids.dat";
   CalDataFile written(path.wstring(), L"", 0, WQBL::Method());

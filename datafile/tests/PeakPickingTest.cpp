@@ -121,10 +121,9 @@ TEST(SyntheticRun, SettingsThatAreNotFiniteNumbersAreRefusedNamingThem) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double infinity = std::numeric_limits<double>::infinity();
   const std::pair<std::function<void(SyntheticRunSettings&)>, std::string> cases[] = {
-      {[&](SyntheticRunSettings& s) { s.HighMZ = nan; }, "HighMZ is not a finite number."},
-      {[&](SyntheticRunSettings& s) { s.Baseline = -infinity; },
-       "Baseline is not a finite number."},
-      {[&](SyntheticRunSettings& s) { s.Calibrants.back().Height = nan; },
+      {[&](auto& s) { s.HighMZ = nan; }, "HighMZ is not a finite number."},
+      {[&](auto& s) { s.Baseline = -infinity; }, "Baseline is not a finite number."},
+      {[&](auto& s) { s.Calibrants.back().Height = nan; },
        "Calibrants holds a number that is not finite."}};
   for (const auto& [change, message] : cases) {
     SyntheticRunSettings settings;
