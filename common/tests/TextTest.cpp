@@ -29,7 +29,7 @@ TEST(TextConversion, ConversionsIntoABufferReplaceItsContent) {
   EXPECT_EQ(wide, std::wstring(40, L'w'));
 }
 
-TEST(TextConversion, EachInvalidUtf8SequenceBecomesOneReplacement) {
+TEST(TextConversion, EachInvalidSequenceOrCharacterBecomesOneReplacement) {
   const std::vector<std::pair<std::string, std::wstring>> cases = {
       {"a\xC3!", L"a" + kReplacement + L"!"},  // lead byte without its trail
       {"\xF0\x9F\x98", kReplacement},          // cut at the end
@@ -39,9 +39,7 @@ TEST(TextConversion, EachInvalidUtf8SequenceBecomesOneReplacement) {
       {"\xF4\x90\x80\x80", kReplacement},      // beyond U+10FFFF
   };
   for (const auto& [narrow, wide] : cases) EXPECT_EQ(WQNarrowToWideStr(narrow), wide) << narrow;
-}
-
-TEST(TextConversion, CharactersOutsideUnicodeAndLoneSurrogatesBecomeReplacement) {
+  // Characters outside Unicode and lone surrogates, the other way.
   const std::wstring text = {L'x', static_cast<wchar_t>(0xDC00), static_cast<wchar_t>(0x110000),
                              static_cast<wchar_t>(-1)};
   EXPECT_EQ(WQWideToNarrowStr(text), "x\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");

@@ -19,7 +19,6 @@ using ::testing::ThrowsMessage;
 const wchar_t kEmptyDocument[] = L"<?xml version=\"1.0\"?>\n";
 const wchar_t kSpecialText[] = L"1 < 2 && 'x' > \"y\"; Gr\u00FC\u00DFe \U0001F600";
 
-// `depth` elements, each the only child of the one before.
 std::string NestedDocument(int depth) {
   std::string text;
   for (int level = 0; level < depth; ++level) text += "<L>";
@@ -66,8 +65,10 @@ TEST_F(XMLFiles, SavedDocumentHasItsLayout) {
   EXPECT_EQ(builder.QXML(), WQNarrowToWideStr(saved));
 }
 
-// What AppendXMLFile inserts is pinned by the centroid document's tests.
-TEST_F(XMLFiles, MissingOrMalformedFilesAreRefused) {
+// A missing or malformed file is no document; one refused for its kind is an error naming it.
+// Every reason to refuse a file, and its message, is the platform's: its own tests hold them. What
+// AppendXMLFile inserts is pinned by the centroid document's tests.
+TEST_F(XMLFiles, UnreadableFilesAreRefusedAndFilesOfAnotherKindReported) {
   XMLParser parser;
   XMLBuilder builder;
   builder.StartNode(L"Method");
@@ -77,6 +78,12 @@ TEST_F(XMLFiles, MissingOrMalformedFilesAreRefused) {
     EXPECT_FALSE(builder.AppendXMLFile(path));
   }
   EXPECT_EQ(builder.QXML(), std::wstring(kEmptyDocument) + L"<Method />\n");
+  const std::wstring folder = PathOf("Folder.xml");
+  std::filesystem::create_directory(std::filesystem::path(folder));
+  const auto reported = ThrowsMessage<WQPlatform::ReadError>(
+      StrEq("Cannot read " + WQWideToNarrowStr(folder) + ": not a regular file"));
+  EXPECT_THAT([&] { parser.LoadFile(folder); }, reported);
+  EXPECT_THAT([&] { builder.AppendXMLFile(folder); }, reported);
 }
 
 // Element text would come back with a line feed for each carriage return, attribute values with
@@ -98,8 +105,7 @@ TEST_F(XMLFiles, WhitespaceAndLineEndsReadBackUnchanged) {
     builder.Save(path);
 
     XMLParser parser;
-    ASSERT_TRUE(parser.LoadFile(path));
-    ASSERT_TRUE(parser.StartNode(L"SystemConfiguration"));
+    ASSERT_TRUE(parser.LoadFile(path) && parser.StartNode(L"SystemConfiguration"));
     std::wstring systemName, userName;
     EXPECT_TRUE(parser.QNode(L"SystemName", systemName) && parser.QNode(L"UserName", userName));
     EXPECT_EQ(std::tie(systemName, userName), std::make_tuple(value, value));
@@ -194,20 +200,6 @@ TEST_F(XMLFiles, DocumentsNestedBeyondTheDepthBoundAreRefusedNamingTheirSource) 
   }
 }
 
-// A file refused for its kind is an error naming it, not a document that is missing. Every reason
-// to refuse a file, and its message, is the platform's: its own tests hold them.
-TEST_F(XMLFiles, FilesThatMustNotBeReadWholeAreReportedNotTakenForMissing) {
-  const std::wstring path = PathOf("Folder.xml");
-  std::filesystem::create_directory(std::filesystem::path(path));
-  const std::string message = "Cannot read " + WQWideToNarrowStr(path) + ": not a regular file";
-  XMLParser parser;
-  EXPECT_THAT([&] { parser.LoadFile(path); }, ThrowsMessage<WQPlatform::ReadError>(StrEq(message)));
-  XMLBuilder builder;
-  builder.StartNode(L"TOFLine");
-  EXPECT_THAT([&] { builder.AppendXMLFile(path); },
-              ThrowsMessage<WQPlatform::ReadError>(StrEq(message)));
-}
-
 // A top element of another name is refused by the system configuration's tests.
 TEST(XMLParser, ListItemsAreEnteredInTurnAndAbsentElementsChangeNothing) {
   XMLParser parser;
@@ -220,8 +212,7 @@ TEST(XMLParser, ListItemsAreEnteredInTurnAndAbsentElementsChangeNothing) {
   EXPECT_FALSE(parser.QNode(L"Gain", text));
   EXPECT_FALSE(parser.StartNode(L"Inlet"));
   EXPECT_FALSE(parser.StartList(L"Gains", count));
-  EXPECT_EQ(text, L"kept");
-  EXPECT_EQ(count, 5);
+  EXPECT_EQ(std::tie(text, count), std::make_tuple(L"kept", 5));
   ASSERT_TRUE(parser.StartList(L"Peaks", count));
   EXPECT_EQ(count, 3);
   for (const wchar_t* mass : {L"1", L"2"}) {

@@ -33,7 +33,6 @@ class PlatformTest : public ::testing::Test {
 };
 using HostileFilesTest = PlatformTest;
 
-// The smallest whole save.
 void Save(const std::string& target, const std::string& content) {
   WQPlatform::AtomicFile file(target);
   file.Stream() << content;
@@ -70,21 +69,6 @@ class GrowingFileOps : public WQPlatform::FileOps {
     return result;
   }
 };
-
-// The read past the size the file had when opened goes on to its end, and no further than the
-// limit of its kind.
-TEST_F(PlatformTest, ReadTakesAFileThatGrewWholeUpToTheLimit) {
-  const std::string content(100000, 'g');
-  Save(Path("grown.pref"), content);
-  GrowingFileOps growing;
-  WQPlatform::ScopedFileOps seam(growing);
-  EXPECT_EQ(WQPlatform::ReadFile(Path("grown.pref")), content);
-  EXPECT_EQ(WQPlatform::ReadFile(Path("grown.pref"), content.size()), content);
-  EXPECT_THAT([this] { WQPlatform::ReadFile(Path("grown.pref"), 99999); },
-              ThrowsMessage<WQPlatform::ReadError>(
-                  "Cannot read " + Path("grown.pref") +
-                  ": it grew beyond the 99999 bytes that a file of its kind can hold"));
-}
 
 // A save in progress is hidden from listings and is not stale while its process lives; a save
 // never committed leaves nothing.
@@ -180,17 +164,30 @@ TEST_F(HostileFilesTest, LongestFileNamesCanBeSavedAgainAndAgain) {
   EXPECT_EQ(EntryCount(), 2u);
 }
 
-TEST_F(HostileFilesTest, ReadRefusesAFileLargerThanItsKindBeforeReadingIt) {
-  WQPlatformTesting::WriteBytes(Path("sparse.pref"), "");
-  fs::resize_file(Path("sparse.pref"), std::uintmax_t{1} << 30);
-  EXPECT_THAT([this] { WQPlatform::ReadFile(Path("sparse.pref")); },
-              ThrowsMessage<WQPlatform::ReadError>(StrEq(
-                  "Cannot read " + Path("sparse.pref") +
-                  ": it holds 1073741824 bytes, more than the 67108864 that a file of its kind "
-                  "can hold")));
-  fs::resize_file(Path("sparse.pref"), 100);
-  EXPECT_EQ(WQPlatform::ReadFile(Path("sparse.pref"), 100)->size(), 100u);
-  EXPECT_THROW(WQPlatform::ReadFile(Path("sparse.pref"), 99), WQPlatform::ReadError);
+// A file larger than its kind is refused before it is read. A file that grew after it was opened
+// is read past that size to its end, and no further than the limit of its kind.
+TEST_F(HostileFilesTest, ReadRefusesAFileLargerThanItsKindAndTakesOneThatGrewUpToTheLimit) {
+  const std::string path = Path("sparse.pref");
+  WQPlatformTesting::WriteBytes(path, "");
+  fs::resize_file(path, std::uintmax_t{1} << 30);
+  EXPECT_THAT([&] { WQPlatform::ReadFile(path); },
+              ThrowsMessage<WQPlatform::ReadError>(
+                  StrEq("Cannot read " + path +
+                        ": it holds 1073741824 bytes, more than the 67108864 that a file of its "
+                        "kind can hold")));
+  fs::resize_file(path, 100);
+  EXPECT_EQ(WQPlatform::ReadFile(path, 100)->size(), 100u);
+  EXPECT_THROW(WQPlatform::ReadFile(path, 99), WQPlatform::ReadError);
+  const std::string content(100000, 'g');
+  Save(path, content);
+  GrowingFileOps growing;
+  WQPlatform::ScopedFileOps seam(growing);
+  EXPECT_EQ(WQPlatform::ReadFile(path), content);
+  EXPECT_EQ(WQPlatform::ReadFile(path, content.size()), content);
+  EXPECT_THAT([&] { WQPlatform::ReadFile(path, 99999); },
+              ThrowsMessage<WQPlatform::ReadError>(
+                  StrEq("Cannot read " + path +
+                        ": it grew beyond the 99999 bytes that a file of its kind can hold")));
 }
 
 }  // namespace
