@@ -1,5 +1,6 @@
+#include <WQCommon/Instrument.h>
 #include <WQCommon/Text.h>
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #include <string>
 #include <utility>
@@ -7,6 +8,9 @@
 
 namespace WQCommon {
 namespace {
+
+using ::testing::StrEq;
+using ::testing::ThrowsMessage;
 
 const std::wstring kReplacement = L"\xFFFD";
 
@@ -25,7 +29,7 @@ TEST(TextConversion, ConversionsIntoABufferReplaceItsContent) {
   EXPECT_EQ(wide, std::wstring(40, L'w'));
 }
 
-TEST(TextConversion, EachInvalidUtf8SequenceBecomesOneReplacement) {
+TEST(TextConversion, EachInvalidSequenceOrCharacterBecomesOneReplacement) {
   const std::vector<std::pair<std::string, std::wstring>> cases = {
       {"a\xC3!", L"a" + kReplacement + L"!"},  // lead byte without its trail
       {"\xF0\x9F\x98", kReplacement},          // cut at the end
@@ -35,15 +39,36 @@ TEST(TextConversion, EachInvalidUtf8SequenceBecomesOneReplacement) {
       {"\xF4\x90\x80\x80", kReplacement},      // beyond U+10FFFF
   };
   for (const auto& [narrow, wide] : cases) EXPECT_EQ(WQNarrowToWideStr(narrow), wide) << narrow;
-}
-
-TEST(TextConversion, CharactersOutsideUnicodeAndLoneSurrogatesBecomeReplacement) {
+  // Characters outside Unicode and lone surrogates, the other way.
   const std::wstring text = {L'x', static_cast<wchar_t>(0xDC00), static_cast<wchar_t>(0x110000),
                              static_cast<wchar_t>(-1)};
   EXPECT_EQ(WQWideToNarrowStr(text), "x\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
   EXPECT_EQ(WQWideToUtf16(text), u"x\xFFFD\xFFFD\xFFFD");
   EXPECT_EQ(WQUtf16ToWide(u"\xD83Dx\xDE00"), kReplacement + L"x" + kReplacement);
   EXPECT_EQ(WQUtf16ToWide(u"x\xD83D"), L"x" + kReplacement);
+}
+
+// A known probe's name with its id, and a polarity's text, are pinned by the centroid document's
+// golden file.
+TEST(Probes, NamesCarryTheirIdsAndGiveTheIdBack) {
+  EXPECT_EQ(Probes::GetNameNoId(Probes::ESCi), L"ESCi");
+  EXPECT_EQ(Probes::GetName(static_cast<Probes::ProbeTypes>(7)), L"Unknown (7)");
+  EXPECT_EQ(Probes::GetNameNoId(static_cast<Probes::ProbeTypes>(-1)), L"Unknown");
+  for (const auto probe : {Probes::ESI, Probes::APCI, Probes::ESCi, Probes::APPI}) {
+    EXPECT_EQ(Probes::GetId(Probes::GetName(probe)), probe);
+    EXPECT_EQ(Probes::GetId(Probes::GetNameNoId(probe)), probe);
+  }
+  EXPECT_EQ(Probes::GetId(L"apci"), -1);
+  EXPECT_EQ(Probes::GetId(L"Unknown (7)"), -1);
+}
+
+TEST(Polarity, TextsRoundTripAndUnknownOnesAreRefused) {
+  for (const auto polarity : {Positive, Negative})
+    EXPECT_EQ(PolarityFromWStr(PolarityToWStr(polarity)), polarity);
+  EXPECT_THAT([] { PolarityFromWStr(L"positive"); },
+              ThrowsMessage<UnknownPolarityError>(StrEq("Unknown polarity text (positive)")));
+  EXPECT_THAT([] { PolarityToWStr(static_cast<PolarityTypes>(2)); },
+              ThrowsMessage<UnknownPolarityError>(StrEq("Unknown polarity text (2)")));
 }
 
 }  // namespace

@@ -1,10 +1,13 @@
 #include <WQCommon/Text.h>
 #include <WQCommon/XML.h>
+#include <WQCommon/XMLNumbers.h>
 #include <WQPlatform/Platform.h>
 #include <WQPlatformTesting/ScratchFiles.h>
 #include <gmock/gmock.h>
 
 #include <filesystem>
+#include <functional>
+#include <limits>
 #include <string>
 
 namespace WQCommon {
@@ -16,7 +19,6 @@ using ::testing::ThrowsMessage;
 const wchar_t kEmptyDocument[] = L"<?xml version=\"1.0\"?>\n";
 const wchar_t kSpecialText[] = L"1 < 2 && 'x' > \"y\"; Gr\u00FC\u00DFe \U0001F600";
 
-// `depth` elements, each the only child of the one before.
 std::string NestedDocument(int depth) {
   std::string text;
   for (int level = 0; level < depth; ++level) text += "<L>";
@@ -63,8 +65,10 @@ TEST_F(XMLFiles, SavedDocumentHasItsLayout) {
   EXPECT_EQ(builder.QXML(), WQNarrowToWideStr(saved));
 }
 
-// What AppendXMLFile inserts is pinned by the centroid document's tests.
-TEST_F(XMLFiles, MissingOrMalformedFilesAreRefused) {
+// A missing or malformed file is no document; one refused for its kind is an error naming it.
+// Every reason to refuse a file, and its message, is the platform's: its own tests hold them. What
+// AppendXMLFile inserts is pinned by the centroid document's tests.
+TEST_F(XMLFiles, UnreadableFilesAreRefusedAndFilesOfAnotherKindReported) {
   XMLParser parser;
   XMLBuilder builder;
   builder.StartNode(L"Method");
@@ -74,6 +78,12 @@ TEST_F(XMLFiles, MissingOrMalformedFilesAreRefused) {
     EXPECT_FALSE(builder.AppendXMLFile(path));
   }
   EXPECT_EQ(builder.QXML(), std::wstring(kEmptyDocument) + L"<Method />\n");
+  const std::wstring folder = PathOf("Folder.xml");
+  std::filesystem::create_directory(std::filesystem::path(folder));
+  const auto reported = ThrowsMessage<WQPlatform::ReadError>(
+      StrEq("Cannot read " + WQWideToNarrowStr(folder) + ": not a regular file"));
+  EXPECT_THAT([&] { parser.LoadFile(folder); }, reported);
+  EXPECT_THAT([&] { builder.AppendXMLFile(folder); }, reported);
 }
 
 // Element text would come back with a line feed for each carriage return, attribute values with
@@ -95,13 +105,10 @@ TEST_F(XMLFiles, WhitespaceAndLineEndsReadBackUnchanged) {
     builder.Save(path);
 
     XMLParser parser;
-    ASSERT_TRUE(parser.LoadFile(path));
-    ASSERT_TRUE(parser.StartNode(L"SystemConfiguration"));
+    ASSERT_TRUE(parser.LoadFile(path) && parser.StartNode(L"SystemConfiguration"));
     std::wstring systemName, userName;
-    EXPECT_TRUE(parser.QNode(L"SystemName", systemName));
-    EXPECT_TRUE(parser.QNode(L"UserName", userName));
-    EXPECT_EQ(systemName, value);
-    EXPECT_EQ(userName, value);
+    EXPECT_TRUE(parser.QNode(L"SystemName", systemName) && parser.QNode(L"UserName", userName));
+    EXPECT_EQ(std::tie(systemName, userName), std::make_tuple(value, value));
     // The parser reads no attributes: the loaded document printing as it was built shows that
     // the attribute value came back too.
     EXPECT_EQ(parser.QXML(), builder.QXML());
@@ -112,25 +119,19 @@ TEST_F(XMLFiles, WhitespaceAndLineEndsReadBackUnchanged) {
 // building it node by node there gives. The centroid document's golden file holds such elements at
 // other depths, and its export saves them.
 TEST(XMLBuilder, ElementsGivenAsTextAreWrittenAsIfBuiltInPlace) {
-  const auto item = [](XMLBuilder& builder, const std::wstring& name) {
-    builder.StartNode(L"Item");
-    builder.WAttribute(L"Name", name);
-    builder.WNode(L"Empty", L"");
-    builder.WNode(L"Text", L"a\rb & c");
-    builder.EndNode();
-  };
-  const auto document = [&](XMLBuilder& builder, bool asText) {
+  const auto document = [](XMLBuilder& builder, bool asText) {
     builder.StartNode(L"Top");
     builder.WNode(L"Before", L"1");
     builder.StartNode(L"List");
     for (const wchar_t* name : {L"<first>", L"second\tone"}) {
-      if (!asText) {
-        item(builder, name);
-        continue;
-      }
       XMLBuilder alone;
-      item(alone, name);
-      builder.WElementText(alone.TopElementText());
+      XMLBuilder& item = asText ? alone : builder;
+      item.StartNode(L"Item");
+      item.WAttribute(L"Name", name);
+      item.WNode(L"Empty", L"");
+      item.WNode(L"Text", L"a\rb & c");
+      item.EndNode();
+      if (asText) builder.WElementText(alone.TopElementText());
     }
     builder.WAttribute(L"Count", L"2");
     builder.EndNode();
@@ -145,26 +146,26 @@ TEST(XMLBuilder, ElementsGivenAsTextAreWrittenAsIfBuiltInPlace) {
 }
 
 TEST(XMLBuilder, TextXMLCannotCarryIsRefusedNamingElementAndCharacter) {
+  const std::pair<std::function<void(XMLBuilder&, const std::wstring&)>, std::string> writes[] = {
+      {[](auto& builder, auto& text) { builder.WNode(L"SystemName", text); },
+       "the text of the element SystemName"},
+      {[](auto& builder, auto& text) { builder.WAttribute(L"Comment", text); },
+       "the attribute Comment of the element SystemConfiguration"},
+      {[](auto& builder, auto& text) { builder.WText(text); },
+       "the text of the element SystemConfiguration"}};
   for (const wchar_t character :
        {0x0, 0x1, 0x7, 0x8, 0xB, 0xC, 0xE, 0x1B, 0x1F, 0xD800, 0xDFFF, 0xFFFE, 0xFFFF}) {
-    char buffer[8];
-    std::snprintf(buffer, sizeof buffer, "U+%04X", static_cast<unsigned>(character));
-    const std::string code = buffer;
+    char code[8];
+    std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(character));
     SCOPED_TRACE(code);
     const std::wstring text = L"nul" + std::wstring(1, character) + L"tail";
-    const std::string holds = ": it holds " + code + ", which XML 1.0 cannot carry";
     XMLBuilder builder;
     builder.StartNode(L"SystemConfiguration");
-    EXPECT_THAT(
-        [&] { builder.WNode(L"SystemName", text); },
-        ThrowsMessage<XMLError>(StrEq("Cannot write the text of the element SystemName" + holds)));
-    EXPECT_THAT(
-        [&] { builder.WAttribute(L"Comment", text); },
-        ThrowsMessage<XMLError>(StrEq(
-            "Cannot write the attribute Comment of the element SystemConfiguration" + holds)));
-    EXPECT_THAT([&] { builder.WText(text); },
-                ThrowsMessage<XMLError>(
-                    StrEq("Cannot write the text of the element SystemConfiguration" + holds)));
+    for (const auto& [write, what] : writes) {
+      EXPECT_THAT([&] { write(builder, text); },
+                  ThrowsMessage<XMLError>(StrEq("Cannot write " + what + ": it holds " + code +
+                                                ", which XML 1.0 cannot carry")));
+    }
     EXPECT_EQ(builder.QXML(), std::wstring(kEmptyDocument) + L"<SystemConfiguration />\n");
   }
 }
@@ -176,43 +177,27 @@ TEST_F(XMLFiles, DocumentsNestedBeyondTheDepthBoundAreRefusedNamingTheirSource) 
   const std::wstring atBoundPath = WriteFile("AtBound.xml", atBound);
   XMLParser parser;
   EXPECT_TRUE(parser.LoadXML(WQNarrowToWideStr(atBound)));
-  EXPECT_TRUE(parser.LoadFile(atBoundPath));
-  XMLBuilder appending;
-  appending.StartNode(L"TOFLine");
-  EXPECT_TRUE(appending.AppendXMLFile(atBoundPath));
-
+  XMLBuilder builder;
+  builder.StartNode(L"TOFLine");
+  EXPECT_TRUE(builder.AppendXMLFile(atBoundPath));
+  const std::wstring appended = builder.QXML();
   for (const int depth : {kMaxDocumentDepth + 1, 40000}) {
     SCOPED_TRACE(depth);
     const std::string text = NestedDocument(depth);
     const std::wstring path = WriteFile("Deep.xml", text);
     const std::string tooDeep = ": its elements nest deeper than 256 levels";
-    const std::string fileMessage = "Cannot load " + WQWideToNarrowStr(path) + tooDeep;
-    EXPECT_THAT([&] { parser.LoadFile(path); }, ThrowsMessage<XMLError>(StrEq(fileMessage)));
+    const auto fileRefused =
+        ThrowsMessage<XMLError>(StrEq("Cannot load " + WQWideToNarrowStr(path) + tooDeep));
+    ASSERT_TRUE(parser.LoadFile(atBoundPath));
+    EXPECT_THAT([&] { parser.LoadFile(path); }, fileRefused);
     EXPECT_EQ(parser.QXML(), kEmptyDocument);
     ASSERT_TRUE(parser.LoadFile(atBoundPath));
     EXPECT_THAT([&] { parser.LoadXML(WQNarrowToWideStr(text)); },
                 ThrowsMessage<XMLError>(StrEq("Cannot load XML text" + tooDeep)));
     EXPECT_EQ(parser.QXML(), kEmptyDocument);
-
-    XMLBuilder builder;
-    builder.StartNode(L"TOFLine");
-    EXPECT_THAT([&] { builder.AppendXMLFile(path); }, ThrowsMessage<XMLError>(StrEq(fileMessage)));
-    EXPECT_EQ(builder.QXML(), std::wstring(kEmptyDocument) + L"<TOFLine />\n");
+    EXPECT_THAT([&] { builder.AppendXMLFile(path); }, fileRefused);
+    EXPECT_EQ(builder.QXML(), appended);
   }
-}
-
-// A file refused for its kind is an error naming it, not a document that is missing. Every reason
-// to refuse a file, and its message, is the platform's: its own tests hold them.
-TEST_F(XMLFiles, FilesThatMustNotBeReadWholeAreReportedNotTakenForMissing) {
-  const std::wstring path = PathOf("Folder.xml");
-  std::filesystem::create_directory(std::filesystem::path(path));
-  const std::string message = "Cannot read " + WQWideToNarrowStr(path) + ": not a regular file";
-  XMLParser parser;
-  EXPECT_THAT([&] { parser.LoadFile(path); }, ThrowsMessage<WQPlatform::ReadError>(StrEq(message)));
-  XMLBuilder builder;
-  builder.StartNode(L"TOFLine");
-  EXPECT_THAT([&] { builder.AppendXMLFile(path); },
-              ThrowsMessage<WQPlatform::ReadError>(StrEq(message)));
 }
 
 // A top element of another name is refused by the system configuration's tests.
@@ -227,8 +212,7 @@ TEST(XMLParser, ListItemsAreEnteredInTurnAndAbsentElementsChangeNothing) {
   EXPECT_FALSE(parser.QNode(L"Gain", text));
   EXPECT_FALSE(parser.StartNode(L"Inlet"));
   EXPECT_FALSE(parser.StartList(L"Gains", count));
-  EXPECT_EQ(text, L"kept");
-  EXPECT_EQ(count, 5);
+  EXPECT_EQ(std::tie(text, count), std::make_tuple(L"kept", 5));
   ASSERT_TRUE(parser.StartList(L"Peaks", count));
   EXPECT_EQ(count, 3);
   for (const wchar_t* mass : {L"1", L"2"}) {
@@ -241,6 +225,46 @@ TEST(XMLParser, ListItemsAreEnteredInTurnAndAbsentElementsChangeNothing) {
   parser.EndList();
   EXPECT_TRUE(parser.QNode(L"Name", text));
   EXPECT_EQ(text, L"A");
+}
+
+TEST(XMLNumbers, EachWritingRuleHasItsOwnDigits) {
+  EXPECT_EQ(FullPrecisionText(0.1), L"0.10000000000000001");
+  EXPECT_EQ(ShortestExactText(0.1), L"0.1");
+  EXPECT_EQ(SixDigitText(1234.5678), L"1234.57");
+  EXPECT_EQ(SixDigitText(1.5e7), L"1.5e+07");
+  EXPECT_EQ(TwoDecimalText(0.7), L"0.70");
+  EXPECT_EQ(DecimalText(std::numeric_limits<std::int32_t>::min()), L"-2147483648");
+}
+
+TEST(XMLNumbers, StrictParseAllowsBlanksAroundButRefusesAnythingElse) {
+  EXPECT_EQ(ParseWholeNumber<std::int32_t>(L" +7 ", "Owner"), 7);
+  EXPECT_THAT([] { ParseWholeNumber<std::int32_t>(L"1.5", "Owner"); },
+              ThrowsMessage<std::runtime_error>("Invalid number \"1.5\" in Owner."));
+  EXPECT_THAT([] { ParseWholeNumber<double>(L"", "Owner"); },
+              ThrowsMessage<std::runtime_error>("Invalid number \"\" in Owner."));
+}
+
+TEST(XMLNumbers, LenientReadsKeepTheValueForTextThatIsNoNumber) {
+  double whole = 1.0;
+  for (const wchar_t* text : {L" 3", L"+3", L"3x", L""}) ReadWholeNumberOrKeep(text, whole);
+  EXPECT_EQ(whole, 1.0);
+  std::int32_t leading = 9;
+  ReadLeadingNumberOrKeep(L" 12abc", leading);
+  EXPECT_EQ(leading, 12);
+  for (const wchar_t* text : {L"abc", L"2147483648"}) ReadLeadingNumberOrKeep(text, leading);
+  EXPECT_EQ(leading, 12);
+  // Plain decimals, and texts that only begin like them, read as a stream reads them.
+  const std::pair<const wchar_t*, double> cases[] = {
+      {L"0.25", 0.25},    {L"5.", 5.0},
+      {L".5", 0.5},       {L"0.1000000000000000055511151231257827", 0.1},
+      {L" 2.5e1x", 25.0}, {L"-1.5", -1.5},
+      {L"1e", 7.0},       {L".", 7.0},
+      {L"1..2", 1.0}};
+  for (const auto& [text, expected] : cases) {
+    double number = 7.0;
+    ReadLeadingNumberOrKeep(text, number);
+    EXPECT_EQ(number, expected) << text;
+  }
 }
 
 }  // namespace

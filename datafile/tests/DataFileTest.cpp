@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <functional>
 #include <limits>
-#include <map>
 #include <string>
 #include <tuple>
 
@@ -65,13 +64,12 @@ class DataFileTest : public ::testing::Test {
     WQPlatformTesting::WriteBytes(path, bytes);
     return path;
   }
-  // The file `name` as SmallFile() saves it, with its bytes changed by `change`.
-  std::string SavedAndChanged(const std::string& name,
-                              const std::function<void(std::string&)>& change) const {
-    SmallFile((directory_ / name).wstring()).Save();
-    std::string bytes = ReadBytes(directory_ / name);
+  // The file as SmallFile() saves it, with its bytes changed by `change`.
+  std::string SavedAndChanged(const std::function<void(std::string&)>& change) const {
+    SmallFile((directory_ / "run7.dat").wstring()).Save();
+    std::string bytes = ReadBytes(directory_ / "run7.dat");
     change(bytes);
-    return Write(name, bytes).string();
+    return Write("run7.dat", bytes).string();
   }
 
   const WQPlatformTesting::ScratchDirectory scratch_;
@@ -79,7 +77,8 @@ class DataFileTest : public ::testing::Test {
 };
 
 auto Fields(const Scan& scan) {
-  return std::tie(scan.ScanNumber, scan.RetentionTime, scan.TuneRunIndex, scan.MZ, scan.Intensity);
+  return std::tie(scan.ScanNumber, scan.RetentionTime, scan.TuneRunIndex, scan.MZ, scan.Intensity,
+                  scan.Centroided);
 }
 
 // A saved file reads back as written. It is read scan by scan from the file it was opened from,
@@ -91,13 +90,11 @@ TEST_F(DataFileTest, SavedFileReadsBackScanByScanFromTheFileItOpened) {
   written.Save();
   const CalDataFile read(path);
   CalDataFile(path, L"Another run", 0, WQBL::Method()).Save();
-  EXPECT_EQ(read.QFileName(), path);
-  EXPECT_EQ(read.QDescription(), written.QDescription());
+  EXPECT_EQ(std::tie(read.QFileName(), read.QDescription(), read.QMethod()),
+            std::tie(path, written.QDescription(), written.QMethod()));
   EXPECT_EQ(read.QCreateTime(), written.QCreateTime());
-  EXPECT_EQ(read.QMethod(), written.QMethod());
-  ASSERT_EQ(read.QNumTuneRuns(), 2u);
-  EXPECT_EQ(read.QTuneRun(0).TuneId, 5);
-  EXPECT_EQ(read.QTuneRun(1).TuneId, 3);
+  EXPECT_EQ(std::make_tuple(read.QNumTuneRuns(), read.QTuneRun(0).TuneId, read.QTuneRun(1).TuneId),
+            std::make_tuple(2u, 5, 3));
   const WQBL::ICObj tic = read.GenerateTIC();
   EXPECT_EQ(tic.QXAxis(), written.GenerateTIC().QXAxis());
   EXPECT_THAT(tic.QYValues(), ElementsAre(6.0, 12.0, 15.0));
@@ -107,19 +104,31 @@ TEST_F(DataFileTest, SavedFileReadsBackScanByScanFromTheFileItOpened) {
 }
 
 // Six bytes hold the version and half the description's length. The file ends with the point
-// count of its last scan and its three m/z values and intensities.
-TEST_F(DataFileTest, TruncatedFileOrHugeCountIsRefusedNamingTheFile) {
-  const std::pair<std::function<void(std::string&)>, std::string> cases[] = {
-      {[](std::string& bytes) { bytes.resize(6); },
-       "Binary stream ended early: a value needs 4 bytes, 2 remain"},
+// count of its last scan and its three m/z values and intensities; the second m/z value becomes a
+// NaN, which the checks of a scan added refuse in the scans read, too.
+TEST_F(DataFileTest, DamagedFileIsRefusedNamingIt) {
+  const std::tuple<std::function<void(std::string&)>, std::string, std::string, bool> cases[] = {
+      {[](std::string& bytes) { bytes.resize(6); }, "Cannot read ",
+       ": Binary stream ended early: a value needs 4 bytes, 2 remain", true},
       {[](std::string& bytes) { bytes.replace(bytes.size() - 6 * 8 - 4, 4, "\xff\xff\xff\x7f"); },
-       "Binary stream holds a count of 2147483647 items, more than its remaining 48 bytes can "
-       "hold"}};
-  for (const auto& [change, message] : cases) {
-    const std::string path = SavedAndChanged("run7.dat", change);
-    EXPECT_THAT(
-        [&] { CalDataFile file(fs::path(path).wstring()); },
-        ThrowsMessage<WQCommon::StreamError>(StrEq("Cannot read " + path + ": " + message)));
+       "Cannot read ",
+       ": Binary stream holds a count of 2147483647 items, more than its remaining 48 bytes can "
+       "hold",
+       true},
+      {[](std::string& bytes) { bytes[0] = 2; }, "Unknown data file version 2 in ", ".", false},
+      {[](std::string& bytes) {
+         bytes.replace(bytes.size() - 5 * 8, 8, std::string("\0\0\0\0\0\0\xf8\x7f", 8));
+       },
+       "Scan 13 of ", " has an m/z value that is not a finite number.", false}};
+  for (const auto& [change, before, after, endsEarly] : cases) {
+    const std::string path = SavedAndChanged(change);
+    const auto open = [&] { CalDataFile file(fs::path(path).wstring()); };
+    const auto message = StrEq(before + path + after);
+    if (endsEarly) {
+      EXPECT_THAT(open, ThrowsMessage<WQCommon::StreamError>(message));
+    } else {
+      EXPECT_THAT(open, ThrowsMessage<DataFileError>(message));
+    }
   }
 }
 
@@ -156,22 +165,6 @@ TEST_F(DataFileTest, ScansOutOfOrderOrInconsistentOrNotFiniteAreRefused) {
               ThrowsMessage<DataFileError>(StrEq("Tune run 2 is not in /cal/run7.dat.")));
 }
 
-// The checks of a scan added apply to the scans read, too: the last scan's second m/z value, 48 - 8
-// bytes before the end, becomes a NaN.
-TEST_F(DataFileTest, FileOfAnotherVersionOrWithANaNMZValueIsRefusedNamingIt) {
-  const std::tuple<std::function<void(std::string&)>, std::string, std::string> cases[] = {
-      {[](std::string& bytes) { bytes[0] = 2; }, "Unknown data file version 2 in ", "."},
-      {[](std::string& bytes) {
-         bytes.replace(bytes.size() - 5 * 8, 8, std::string("\0\0\0\0\0\0\xf8\x7f", 8));
-       },
-       "Scan 13 of ", " has an m/z value that is not a finite number."}};
-  for (const auto& [change, before, after] : cases) {
-    const std::string path = SavedAndChanged("run7.dat", change);
-    EXPECT_THAT([&] { CalDataFile file(fs::path(path).wstring()); },
-                ThrowsMessage<DataFileError>(StrEq(before + path + after)));
-  }
-}
-
 // A scan on another axis is interpolated onto the first one's: 100.0 lies outside scan 20, 100.5
 // halfway between its points.
 TEST_F(DataFileTest, AveragedSpectrumIsTheMeanOfItsKnownScansOnTheFirstOnesAxis) {
@@ -199,32 +192,25 @@ TEST_F(DataFileTest, AveragedSpectrumIsTheMeanOfItsKnownScansOnTheFirstOnesAxis)
               ElementsAre(0.5, 8.5, 1.5));
 }
 
-// The open formats.
 using OpenFormatTest = DataFileTest;
 
-// Its points are those the peak picking test finds the reference peaks in.
-TEST_F(OpenFormatTest, ProfileMzMLBecomesOneScanWithTuneZero) {
+// Its points are those the peak picking test finds the reference peaks in; the compressed file
+// holds the reference peaks.
+TEST_F(OpenFormatTest, MzMLBecomesOneScanWithTuneZeroAndReadsAlikeCompressed) {
   const CalDataFile file((kData / "peakpicker_tutorial_1.mzML").wstring());
   EXPECT_EQ(file.QDescription(),
             L"instrument model, laser desorption ionization, time-of-flight, detector type");
-  EXPECT_EQ(file.QCreateTime(), 0);
-  ASSERT_EQ(file.QNumTuneRuns(), 1u);
-  EXPECT_EQ(file.QTuneRun(0).TuneId, 0);
+  EXPECT_EQ(std::make_tuple(file.QCreateTime(), file.QNumTuneRuns(), file.QTuneRun(0).TuneId),
+            std::make_tuple(std::int64_t{0}, 1u, 0));
   ASSERT_EQ(file.QNumScanSpectra(), 1u);
-  const Scan& scan = file.QScan(0);
-  EXPECT_EQ(scan.ScanNumber, 81u);
-  EXPECT_EQ(scan.RetentionTime, 384.0);
-  EXPECT_FALSE(scan.Centroided);
-  ASSERT_EQ(scan.MZ.size(), 120544u);
+  const Scan scan = file.QScan(0);
+  EXPECT_EQ(std::make_tuple(scan.ScanNumber, scan.RetentionTime, scan.Centroided, scan.MZ.size()),
+            std::make_tuple(81u, 384.0, false, std::size_t{120544}));
   EXPECT_THAT(file.QSpectraPerMSLevel(), ElementsAre(Pair(1, 1u)));
-}
-
-TEST_F(OpenFormatTest, CompressedMzMLReadsAsThePlainFile) {
   const CalDataFile plain((kData / "peakpicker_tutorial_1_picked.mzML").wstring());
   const CalDataFile packed((kData / "peakpicker_tutorial_1_picked.mzML.gz").wstring());
   ASSERT_EQ(packed.QNumScanSpectra(), 1u);
-  EXPECT_EQ(packed.QScan(0).MZ, plain.QScan(0).MZ);
-  EXPECT_EQ(packed.QScan(0).Intensity, plain.QScan(0).Intensity);
+  EXPECT_EQ(Fields(packed.QScan(0)), Fields(plain.QScan(0)));
   EXPECT_EQ(packed.QScan(0).MZ.size(), 94u);
 }
 
@@ -243,29 +229,19 @@ TEST_F(OpenFormatTest, ScanIsReadFromTheFileWhenAskedForAndAChangeIsRefused) {
                   StrEq("Scan 81 of " + path.string() + " changed after the file was opened.")));
 }
 
-// Centroid scans average by merging their peak lists on m/z; the export keeps them as they are.
-TEST_F(OpenFormatTest, CentroidMzXMLKeepsItsCentroids) {
-  const fs::path path = Write("run.mzXML", kMzXML);
-  const CalDataFile file(path.wstring());
-  ASSERT_EQ(file.QNumScanSpectra(), 1u);
-  const Scan& scan = file.QScan(0);
-  EXPECT_EQ(scan.ScanNumber, 1u);
-  EXPECT_EQ(scan.RetentionTime, 12.5);
-  EXPECT_TRUE(scan.Centroided);
-  EXPECT_THAT(scan.MZ, ElementsAre(100.0, 150.5, 200.25));
-  EXPECT_THAT(scan.Intensity, ElementsAre(10.0, 30.0, 20.0));
-  EXPECT_TRUE(file.QCentroided({1}));
-}
-
-// An MGF file holds peak lists without survey scans: each is a scan of the run, its points in
-// ascending m/z order, although the file's reader calls them MS2.
-TEST_F(OpenFormatTest, EveryMGFPeakListIsAScan) {
-  const CalDataFile file(Write("frag.mgf", kMGF).wstring());
-  ASSERT_EQ(file.QNumScanSpectra(), 1u);
-  EXPECT_THAT(file.QScan(0).MZ, ElementsAre(100.25, 200.5));
-  EXPECT_THAT(file.QScan(0).Intensity, ElementsAre(40.0, 12.0));
-  EXPECT_EQ(file.QScan(0).RetentionTime, 30.0);
-  EXPECT_THAT(file.QSpectraPerMSLevel(), ElementsAre(Pair(2, 1u)));
+// Centroids are kept as they are. An MGF file holds peak lists without survey scans: each is a scan
+// of the run, its points in ascending m/z order, although the file's reader calls them MS2.
+TEST_F(OpenFormatTest, CentroidMzXMLAndEveryMGFPeakListBecomeScans) {
+  const std::tuple<std::string, const char*, Scan, int> cases[] = {
+      {"run.mzXML", kMzXML, {1, 12.5, 0, {100.0, 150.5, 200.25}, {10.0, 30.0, 20.0}, true}, 1},
+      {"frag.mgf", kMGF, {0, 30.0, 0, {100.25, 200.5}, {40.0, 12.0}, true}, 2}};
+  for (const auto& [name, content, expected, level] : cases) {
+    const CalDataFile file(Write(name, content).wstring());
+    ASSERT_EQ(file.QNumScanSpectra(), 1u);
+    EXPECT_EQ(Fields(file.QScan(0)), Fields(expected)) << name;
+    EXPECT_TRUE(file.QCentroided({expected.ScanNumber}));
+    EXPECT_THAT(file.QSpectraPerMSLevel(), ElementsAre(Pair(level, 1u)));
+  }
 }
 
 TEST_F(OpenFormatTest, CentroidScansAverageByMergingPeaks) {
@@ -282,29 +258,25 @@ TEST_F(OpenFormatTest, CentroidScansAverageByMergingPeaks) {
   EXPECT_THAT(spectrum->QYValues(), ElementsAre(20.0, 4.0, 30.0));
 }
 
+// Each file is cut in half. Scans are numbered once all are read; a faulty one is named by its
+// number.
 TEST_F(OpenFormatTest, UnknownTruncatedOrMalformedFileIsRefusedNamingIt) {
-  const fs::path text = Write("notes.txt", "Calibration notes\n");
-  EXPECT_THAT([&] { CalDataFile file(text.wstring()); },
-              ThrowsMessage<DataFileError>(StrEq(
-                  text.string() + " is not a data file of a supported format (the instrument's "
-                                  "own, mzML, mzXML or MGF).")));
-  const std::string whole = ReadBytes(kData / "peakpicker_tutorial_1_picked.mzML");
-  const fs::path cut = Write("cut.mzML", whole.substr(0, whole.size() / 2));
-  EXPECT_THAT([&] { CalDataFile file(cut.wstring()); },
-              ThrowsMessage<DataFileError>(
-                  StrEq("Cannot read mzML file " + cut.string() + ": it is truncated.")));
+  const std::string mzML = ReadBytes(kData / "peakpicker_tutorial_1_picked.mzML");
   const std::string packed = ReadBytes(kData / "peakpicker_tutorial_1_picked.mzML.gz");
-  const fs::path cutPacked = Write("cut.mzML.gz", packed.substr(0, packed.size() / 2));
-  EXPECT_THAT([&] { CalDataFile file(cutPacked.wstring()); },
-              ThrowsMessage<DataFileError>(StrEq("Cannot decompress " + cutPacked.string() +
-                                                 ": it is truncated or corrupt.")));
-  // Scans are numbered once all are read; a faulty one is named by its number.
-  const fs::path faulty =
-      Write("faulty.mgf", std::string(kMGF) + "BEGIN IONS\n100 nan\nEND IONS\n");
-  EXPECT_THAT(
-      [&] { CalDataFile file(faulty.wstring()); },
-      ThrowsMessage<DataFileError>(StrEq("Scan 1 of " + faulty.string() +
-                                         " has an intensity that is not a finite number.")));
+  const std::tuple<std::string, std::string, std::string, std::string> cases[] = {
+      {"notes.txt", "Calibration notes\n", "",
+       " is not a data file of a supported format (the instrument's own, mzML, mzXML or MGF)."},
+      {"cut.mzML", mzML.substr(0, mzML.size() / 2), "Cannot read mzML file ", ": it is truncated."},
+      {"cut.mzML.gz", packed.substr(0, packed.size() / 2), "Cannot decompress ",
+       ": it is truncated or corrupt."},
+      {"faulty.mgf", std::string(kMGF) + "BEGIN IONS\n100 nan\nEND IONS\n", "Scan 1 of ",
+       " has an intensity that is not a finite number."}};
+  for (const auto& [name, bytes, before, after] : cases) {
+    const fs::path path = Write(name, bytes);
+    EXPECT_THAT([&] { CalDataFile file(path.wstring()); },
+                ThrowsMessage<DataFileError>(StrEq(before + path.string() + after)));
+  }
+  // The parser's own words follow.
   const fs::path broken = Write("broken.mzML", "<mzML><run><spectrumList count=\"x\"></mzML>");
   EXPECT_THAT(
       [&] { CalDataFile file(broken.wstring()); },

@@ -1,11 +1,18 @@
 #include <WQBL/PeakProcessing.h>
 #include <WQDataFile/DataFile.h>
+#include <WQDataFile/SyntheticRun.h>
 #include <gmock/gmock.h>
 
 #include <cmath>
+#include <functional>
+#include <limits>
 
 namespace WQDataFile {
 namespace {
+
+using ::testing::SizeIs;
+using ::testing::StrEq;
+using ::testing::ThrowsMessage;
 
 // One to one, nearest pair first: the reference peak at 100.01 takes the found peak at 100.0, not
 // the one at 100.05, which stays unmatched; 200.35 is beyond the wide tolerance of 200.2. The top
@@ -14,12 +21,9 @@ namespace {
 TEST(PeakListAgreement, PairsAreMatchedOneToOneNearestFirst) {
   const WQBL::PeakListAgreement agreement = WQBL::ComparePeakLists(
       {100.0, 100.05, 200.35, 300.0}, {70.0, 65.0, 62.0, 1.0}, {100.01, 200.2}, {60.0, 20.0});
-  EXPECT_EQ(agreement.FoundPeaks, 4u);
-  EXPECT_EQ(agreement.ReferencePeaks, 2u);
-  EXPECT_DOUBLE_EQ(agreement.RecallTop10, 1.0);
-  EXPECT_DOUBLE_EQ(agreement.RecallTop50, 1.0);
-  EXPECT_DOUBLE_EQ(agreement.PrecisionNarrow, 1.0 / 3.0);
-  EXPECT_DOUBLE_EQ(agreement.PrecisionWide, 1.0 / 3.0);
+  EXPECT_EQ(std::tie(agreement.FoundPeaks, agreement.ReferencePeaks, agreement.RecallTop10,
+                     agreement.RecallTop50, agreement.PrecisionNarrow, agreement.PrecisionWide),
+            std::make_tuple(4u, 2u, 1.0, 1.0, 1.0 / 3.0, 1.0 / 3.0));
   EXPECT_NEAR(agreement.MedianSignedDifference, -0.01, 1e-12);
   EXPECT_NEAR(agreement.MedianAbsoluteDifference, 0.01, 1e-12);
 }
@@ -34,12 +38,9 @@ WQBL::PeakListAgreement AgreementWithTheReference(bool smooth) {
   const auto reference = picked.GenerateAveragedSpectrum({picked.QScan(0).ScanNumber}, {});
   WQBL::Changed changed;
   std::wstring message;
-  if (smooth) {
-    EXPECT_TRUE(WQBL::ExecuteSmooth(*spectrum, changed, message));
-  }
+  EXPECT_TRUE(!smooth || WQBL::ExecuteSmooth(*spectrum, changed, message));
   EXPECT_TRUE(WQBL::ExecutePeakDetect(*spectrum, changed, message));
-  std::vector<double> x;
-  std::vector<double> height;
+  std::vector<double> x, height;
   for (const WQBL::Peak& peak : spectrum->QPeaks()) {
     x.push_back(spectrum->FractionalIndexToXAxisVal(peak.CentroidIndex));
     height.push_back(peak.Amplitude);
@@ -66,9 +67,7 @@ TEST(PeakPicking, MeasuredSpectrumMatchesTheReferenceCentroids) {
 // differences are 0.001 times -15 to 14 in scrambled order, so the median signed difference is
 // -0.0005 and the median absolute one 0.0075.
 TEST(PeakListAgreement, MediansOfManyPairsAreThoseOfTheSortedDifferences) {
-  std::vector<double> found;
-  std::vector<double> reference;
-  std::vector<double> heights;
+  std::vector<double> found, reference, heights;
   for (int i = 0; i < 60; ++i) {
     reference.push_back(100.0 * (i + 1));
     found.push_back(reference.back() + 0.001 * ((i * 17) % 30 - 15));
@@ -78,6 +77,65 @@ TEST(PeakListAgreement, MediansOfManyPairsAreThoseOfTheSortedDifferences) {
       WQBL::ComparePeakLists(found, heights, reference, heights);
   EXPECT_NEAR(agreement.MedianSignedDifference, -0.0005, 1e-9);
   EXPECT_NEAR(agreement.MedianAbsoluteDifference, 0.0075, 1e-9);
+}
+
+CalDataFile SmallRun(std::uint32_t runNumber) {
+  SyntheticRunSettings settings;
+  settings.ScanCount = 40;
+  settings.HighMZ = 1000.0;
+  settings.Calibrants = SyntheticRunSettings::SodiumIodideClusters(100.0, 1000.0, 20000.0);
+  settings.RunNumber = runNumber;
+  return GenerateSyntheticRun(L"/cal/a.dat", settings);
+}
+
+TEST(SyntheticRun, SameRunNumberGivesTheSameRunAndAnotherNumberOtherNoise) {
+  const CalDataFile run = SmallRun(7);
+  ASSERT_EQ(run.QNumScanSpectra(), 40u);
+  EXPECT_EQ(run.QScan(20).Intensity, SmallRun(7).QScan(20).Intensity);
+  EXPECT_NE(run.QScan(20).Intensity, SmallRun(8).QScan(20).Intensity);
+  EXPECT_EQ(run.QDescription(), L"Synthetic calibration run, 40 scans, run 7");
+}
+
+// The total ion current peaks in the middle of the run, and there the peak detector finds every
+// calibrant close to its true m/z, and nothing else.
+TEST(SyntheticRun, CalibrantsRiseAndFallOverTheRunAtTheirMasses) {
+  const CalDataFile file = SmallRun(3);
+  WQBL::ICObj tic = file.GenerateTIC();
+  WQBL::Changed changed;
+  std::wstring message;
+  ASSERT_TRUE(WQBL::ExecutePeakDetect(tic, changed, message));
+  ASSERT_THAT(tic.QPeaks(), SizeIs(1));
+  EXPECT_NEAR(tic.QPeaks()[0].ApexIndex, 19.5, 2.0);
+  EXPECT_LT(tic.QYValues().front(), tic.QYValues()[20] / 3.0);
+  const auto calibrants = SyntheticRunSettings::SodiumIodideClusters(100.0, 1000.0, 1.0);
+  std::unique_ptr<WQBL::Spectrum> spectrum = file.GenerateAveragedSpectrum({20}, {});
+  ASSERT_TRUE(WQBL::ExecutePeakDetect(*spectrum, changed, message));
+  ASSERT_THAT(spectrum->QPeaks(), SizeIs(calibrants.size()));
+  for (std::size_t i = 0; i < calibrants.size(); ++i) {
+    EXPECT_NEAR(spectrum->FractionalIndexToXAxisVal(spectrum->QPeaks()[i].CentroidIndex),
+                calibrants[i].MZ, 0.01);
+  }
+}
+
+TEST(SyntheticRun, SettingsThatAreNotFiniteNumbersAreRefusedNamingThem) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double infinity = std::numeric_limits<double>::infinity();
+  const std::pair<std::function<void(SyntheticRunSettings&)>, std::string> cases[] = {
+      {[&](auto& s) { s.HighMZ = nan; }, "HighMZ is not a finite number."},
+      {[&](auto& s) { s.Baseline = -infinity; }, "Baseline is not a finite number."},
+      {[&](auto& s) { s.Calibrants.back().Height = nan; },
+       "Calibrants holds a number that is not finite."}};
+  for (const auto& [change, message] : cases) {
+    SyntheticRunSettings settings;
+    change(settings);
+    EXPECT_THAT([&] { GenerateSyntheticRun(L"/cal/a.dat", settings); },
+                ThrowsMessage<DataFileError>(StrEq("Synthetic run setting " + message)));
+  }
+  for (const double high : {nan, infinity}) {
+    EXPECT_THAT([&] { SyntheticRunSettings::SodiumIodideClusters(100.0, high, 1.0); },
+                ThrowsMessage<DataFileError>(
+                    StrEq("Sodium iodide clusters need a finite m/z range and height.")));
+  }
 }
 
 }  // namespace
