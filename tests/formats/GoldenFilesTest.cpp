@@ -14,12 +14,14 @@
 #include <WQRepos/Tunes.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <tuple>
 
 #include "export/ExportSupport.h"
 #include "support/DataDirectory.h"
+#include "support/Serial.h"
 
 namespace {
 
@@ -32,16 +34,11 @@ namespace fs = std::filesystem;
 
 // One value each, in the toolkit's encoding: little-endian, fixed width, strings as their length
 // in UTF-16 code units and then the code units.
-std::string Hex(const char* digits) {
+std::string Hex(std::string digits) {
+  digits.erase(std::remove(digits.begin(), digits.end(), ' '), digits.end());
   std::string bytes;
-  for (const char* at = digits; *at != '\0';) {
-    if (*at == ' ') {
-      ++at;
-      continue;
-    }
-    bytes.push_back(static_cast<char>(std::stoi(std::string(at, 2), nullptr, 16)));
-    at += 2;
-  }
+  for (std::size_t at = 0; at < digits.size(); at += 2)
+    bytes += static_cast<char>(std::stoi(digits.substr(at, 2), nullptr, 16));
   return bytes;
 }
 std::string I32(std::int32_t value) { return U32(static_cast<std::uint32_t>(value)); }
@@ -61,9 +58,6 @@ std::string Str(const std::wstring& text) {  // characters of the Basic Multilin
 std::string GoldenDocument(const char* name) {
   return wqtest::ReadBytes(fs::path(WQREPOS_TEST_DATA_DIR) / "golden" / name);
 }
-std::string Replaced(std::string text, const std::string& from, const std::string& to) {
-  return text.replace(text.find(from), from.size(), to);
-}
 std::string HexOf(const std::string& bytes) {
   static const char kDigits[] = "0123456789abcdef";
   std::string text;
@@ -75,15 +69,6 @@ template <typename Record, typename Set>
 Record With(Record record, Set set) {
   set(record);
   return record;
-}
-
-template <typename Record>
-bool Same(const Record& left, const Record& right) {
-  return left == right;
-}
-bool Same(const WQRepos::GUILayoutPrefs& l, const WQRepos::GUILayoutPrefs& r) {
-  return std::tie(l.FlagA, l.FlagB, l.Number, l.FlagC, l.FlagD, l.FlagE) ==
-         std::tie(r.FlagA, r.FlagB, r.Number, r.FlagC, r.FlagD, r.FlagE);
 }
 
 // A stored form: what the module writes (empty for a document it only reads) and whether the hand
@@ -167,7 +152,7 @@ class GoldenFilesTest : public wqtest::DataDirectoryTest {
     return File(
         name, fs::path("Prefs") / (name + ".pref"), U32(1) + record,
         [=] { (Preferences().*write)(value); },
-        [=] { return Same((Preferences().*query)(), value); });
+        [=] { return wqtest::Same((Preferences().*query)(), value); });
   }
 
   std::vector<Golden> Table();
@@ -248,6 +233,9 @@ std::vector<Golden> GoldenFilesTest::Table() {
       CurveEval(threshold(12.5)), CurveEval(peaks(7, true))};
   const std::vector<CurveEval> icMethod{CurveEval(peaks(9, false)), CurveEval()};
   const std::int64_t time = 0x0102030405060708;
+  std::string centroid = GoldenDocument("CentroidDocument.tofline");
+  centroid.replace(centroid.find("@USER@"), 6,
+                   WQCommon::WQWideToNarrowStr(WQCommon::WQGetUserName()));
 
   using P = Preferences;
   return {
@@ -436,41 +424,39 @@ std::vector<Golden> GoldenFilesTest::Table() {
          parser >> read;
          return read == With(kAutotune, [](auto& p) { p.SourceType = WQCommon::Probes::ESI; });
        }},
+
+      // A calibration file of two scans whose method knows tunes 1 and 3, and one spectrum
+      // acquired with tune 3: its stick figure under the CRC-32 of its own document text less the
+      // last two characters.
+      {"Centroid document", centroid,
+       [] {
+         WQBL::Method method;
+         method.Tunes[1] = WQBL::TuneEntry(L"One", WQCommon::Probes::ESI, WQCommon::Positive);
+         method.Tunes[3] = WQBL::TuneEntry(L"Three", WQCommon::Probes::APCI, WQCommon::Negative);
+         WQDataFile::CalDataFile file(L"/cal/run7.dat", L"Calibration", 1704067200, method);
+         file.AddTuneRun(WQDataFile::TuneRun{3});
+         file.AddScan({1, 0.0, 0, {}, {}});
+         file.AddScan({2, 0.0, 0, {}, {}});
+         WQBL::Spectrum spectrum = wqtest::SpectrumWithPeaks(
+             {150.0, 150.5, 151.0}, {wqtest::PeakAt(0.5, 99.9, 1234.5678, 120.0)});
+         spectrum.Name = L"Scan 17";
+         spectrum.ScanNumbers = {17};
+         spectrum.RetentionTime = 12.99;
+         spectrum.TIC = 3456.25;
+         WQRepos::SaveSystemConfiguration(Configuration());
+         WQRepos::CentroidData data(file);
+         data.Add(spectrum);
+         WQCommon::XMLBuilder builder;
+         data.Serialize(builder, L"");
+         return WQCommon::WQWideToNarrowStr(builder.QXML());
+       },
+       nullptr},
   };
 }
 
-// A calibration file of two scans whose method knows tunes 1 and 3, and one spectrum acquired with
-// tune 3: its stick figure under the CRC-32 of its own document text less the last two characters.
 TEST_F(GoldenFilesTest, EveryStoredFormIsItsLayoutAndReadsBack) {
-  std::vector<Golden> table = Table();
-  WQBL::Method method;
-  method.Tunes[1] = WQBL::TuneEntry(L"One", WQCommon::Probes::ESI, WQCommon::Positive);
-  method.Tunes[3] = WQBL::TuneEntry(L"Three", WQCommon::Probes::APCI, WQCommon::Negative);
-  WQDataFile::CalDataFile file(L"/cal/run7.dat", L"Calibration", 1704067200, method);
-  file.AddTuneRun(WQDataFile::TuneRun{3});
-  file.AddScan({1, 0.0, 0, {}, {}});
-  file.AddScan({2, 0.0, 0, {}, {}});
-  WQBL::Spectrum spectrum = wqtest::SpectrumWithPeaks(
-      {150.0, 150.5, 151.0}, {wqtest::PeakAt(0.5, 99.9, 1234.5678, 120.0)});
-  spectrum.Name = L"Scan 17";
-  spectrum.ScanNumbers = {17};
-  spectrum.RetentionTime = 12.99;
-  spectrum.TIC = 3456.25;
-  table.push_back({"Centroid document",
-                   Replaced(GoldenDocument("CentroidDocument.tofline"), "@USER@",
-                            WQCommon::WQWideToNarrowStr(WQCommon::WQGetUserName())),
-                   [&] {
-                     WQRepos::SaveSystemConfiguration(Configuration());
-                     WQRepos::CentroidData data(file);
-                     data.Add(spectrum);
-                     WQCommon::XMLBuilder builder;
-                     data.Serialize(builder, L"");
-                     return WQCommon::WQWideToNarrowStr(builder.QXML());
-                   },
-                   nullptr});
-
   // A row that throws fails alone; the rows after it still run.
-  for (const Golden& golden : table) {
+  for (const Golden& golden : Table()) {
     SCOPED_TRACE(golden.what);
     if (golden.write) {
       // Documents compare as text, binary files as hexadecimal.

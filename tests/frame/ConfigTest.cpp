@@ -2,42 +2,71 @@
 #include <WQPlatform/Platform.h>
 #include <WQRepos/Config.h>
 #include <gmock/gmock.h>
+#include <log4cxx/appenderskeleton.h>
+#include <log4cxx/logger.h>
+#include <log4cxx/spi/loggingevent.h>
 #include <stdlib.h>
+
+#include <functional>
 
 #include "support/DataDirectory.h"
 
 namespace {
 
 using namespace wqtest;
+using ::testing::ElementsAre;
 using ::testing::ThrowsMessage;
 
 const char* const kSubdirectories[] = {"AcqMethod", "EvalMethod",  "Tunes", "Data",
                                        "Log",       "Calibration", "Prefs", "Autotune"};
 
-std::string ConfigPath() { return (LibraryFolder() / "ConfigClient.xml").string(); }
+using LogEntry = std::pair<log4cxx::LevelPtr, std::string>;
 
-std::string Report(bool complete, const std::string& host, int port, const std::string& base,
-                   const std::string& file = ConfigPath()) {
-  return "Config file (" + file +
-         (complete ? ") settings:"
-                   : ") not loaded completely.  The following settings are being used:") +
-         "\n  HostName=" + host + "\n  Port=" + std::to_string(port) + "\n  BaseDir=" + base;
+// The settings logged at info level when the file was complete, else as a warning.
+LogEntry Report(bool complete, const std::string& host, int port, const std::string& base,
+                const std::string& file = (LibraryFolder() / "ConfigClient.xml").string()) {
+  return {complete ? log4cxx::Level::getInfo() : log4cxx::Level::getWarn(),
+          "Config file (" + file +
+              (complete ? ") settings:"
+                        : ") not loaded completely.  The following settings are being used:") +
+              "\n  HostName=" + host + "\n  Port=" + std::to_string(port) + "\n  BaseDir=" + base};
 }
+
+// Collects what the logger "app" receives while it is attached.
+struct LogCapture : log4cxx::AppenderSkeleton {
+  std::vector<LogEntry> entries;
+
+  void append(const log4cxx::spi::LoggingEventPtr& event, log4cxx::helpers::Pool&) override {
+    std::string message;
+    log4cxx::helpers::Transcoder::encode(event->getMessage(), message);
+    entries.emplace_back(event->getLevel(), message);
+  }
+  void close() override {}
+  bool requiresLayout() const override { return false; }
+};
 
 class ConfigTest : public ::testing::Test {
  protected:
-  // Refreshes a fresh Config over a ConfigClient.xml with `content` and keeps the log.
+  // Runs `call`, keeping the log.
+  void Logged(const std::function<void()>& call) {
+    const auto log = std::make_shared<LogCapture>();
+    log4cxx::Logger::getLogger("app")->addAppender(log);
+    call();
+    log4cxx::Logger::getLogger("app")->removeAppender(log);
+    entries = log->entries;
+  }
+
+  // Refreshes a fresh Config over a ConfigClient.xml with `content`.
   bool Refresh(const std::string& content) {
     ConfigClientFile file(content);
-    LogCapture log;
-    const bool result = config.Refresh();
-    entries = log.Entries();
+    bool result = false;
+    Logged([&] { result = config.Refresh(); });
     return result;
   }
 
   ScratchDirectory temp;
   WQRepos::Config config;
-  std::vector<LogCapture::Entry> entries;
+  std::vector<LogEntry> entries;
 };
 
 TEST_F(ConfigTest, WithoutConfigurationFileDefaultsHoldAndTheTreeIsCreated) {
@@ -46,9 +75,7 @@ TEST_F(ConfigTest, WithoutConfigurationFileDefaultsHoldAndTheTreeIsCreated) {
   EXPECT_TRUE(Refresh(""));
   EXPECT_EQ(WQCommon::WQWideToNarrowStr(config.QHostName()), WQPlatform::HostName());
   EXPECT_EQ(config.QHostPort(), 4000);
-  ASSERT_EQ(entries.size(), 1u);
-  EXPECT_EQ(entries[0].level, log4cxx::Level::getWarn());
-  EXPECT_EQ(entries[0].message, Report(false, WQPlatform::HostName(), 4000, base.string()));
+  EXPECT_THAT(entries, ElementsAre(Report(false, WQPlatform::HostName(), 4000, base.string())));
   for (const char* name : kSubdirectories) EXPECT_TRUE(fs::is_directory(base / name)) << name;
   fs::remove_all(base);
 }
@@ -74,9 +101,7 @@ TEST_F(ConfigTest, CompleteFileIsAppliedAndReportedAtInfoLevel) {
     EXPECT_EQ(config.QHostPort(), expectedPort);
     EXPECT_EQ(config.QDirectory(WQRepos::Config::TunesDir), WQCommon::WQNarrowToWideStr(tunes));
     EXPECT_TRUE(fs::is_directory(tunes));
-    ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].level, log4cxx::Level::getInfo());
-    EXPECT_EQ(entries[0].message, Report(true, "acq-01", expectedPort, baseDir));
+    EXPECT_THAT(entries, ElementsAre(Report(true, "acq-01", expectedPort, baseDir)));
   }
   EXPECT_THAT([this] { config.QDirectory(static_cast<WQRepos::Config::DirTypes>(8)); },
               ThrowsMessage<std::runtime_error>("Unknown directory type."));
@@ -95,7 +120,7 @@ TEST_F(ConfigTest, IncompleteMalformedOrTooDeepFileKeepsTheSettingsItLacksAndWar
     EXPECT_TRUE(Refresh(broken));
     EXPECT_EQ(config.QHostName(), L"first");
     EXPECT_EQ(config.QHostPort(), 4100);
-    EXPECT_EQ(entries.at(0).message, Report(false, "first", 4100, base)) << broken;
+    EXPECT_THAT(entries, ElementsAre(Report(false, "first", 4100, base))) << broken;
   }
 }
 
@@ -123,11 +148,10 @@ TEST_F(ConfigTest, FileNamedByTheEnvironmentIsReadInsteadAndReadCreatesNothing) 
   WriteBytes(named, ConfigClientXml("elsewhere", "4200", base));
   ::setenv("WQREPOS_CONFIG", named.c_str(), 1);
   ConfigClientFile beside(ConfigClientXml("beside", "4000", base));
-  LogCapture log;
-  config.Read();
+  Logged([this] { config.Read(); });
   ::unsetenv("WQREPOS_CONFIG");
   EXPECT_EQ(config.QHostName(), L"elsewhere");
-  EXPECT_EQ(log.Entries().at(0).message, Report(true, "elsewhere", 4200, base, named.string()));
+  EXPECT_THAT(entries, ElementsAre(Report(true, "elsewhere", 4200, base, named.string())));
   EXPECT_FALSE(fs::exists(base));
 }
 

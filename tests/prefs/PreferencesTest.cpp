@@ -27,15 +27,6 @@ class PreferencesTest : public DataDirectoryTest {
   WQRepos::Preferences prefs;
 };
 
-// GUILayoutPrefs has no operator==; its stored fields are what counts.
-template <typename Record>
-bool Same(const Record& a, const Record& b) {
-  if constexpr (std::is_same_v<Record, WQRepos::GUILayoutPrefs>)
-    return Record::Fields(a) == Record::Fields(b);
-  else
-    return a == b;
-}
-
 // Written out independently of the catalogue: the chromatogram (IC) settings take the records'
 // DefaultIC(), the spectrum (MZ) settings their DefaultMS(), the rest the default-constructed
 // records.
