@@ -111,20 +111,14 @@ const std::string kAutotuneBytes = U32(5)    // record version 5
                                    + I32(30);  // PrimeDelay
 
 WQRepos::SystemConfiguration Configuration() {
-  return With(WQRepos::SystemConfiguration(), [](auto& c) {
-    c.SystemName = L"KE-0042";
-    c.UserName = L"operator";
-    c.Syringe = With(WQBL::Syringe(), [](auto& s) {
-      s.Diameter = 4.61;
-      s.Volume = 500;
-      s.FlowRate = 2.5;
-      s.Enabled = true;
-    });
-    c.PolaritySwitch = 1.25;
-    c.CalSource = WQRepos::SystemConfiguration::RightVialSource;
-    c.TuneProbeId = WQCommon::Probes::APCI;
-    c.MethodTimePeriods = -2;
-  });
+  WQRepos::SystemConfiguration c;
+  std::tie(c.SystemName, c.UserName, c.PolaritySwitch, c.CalSource, c.TuneProbeId,
+           c.MethodTimePeriods) =
+      std::make_tuple(L"KE-0042", L"operator", 1.25, WQRepos::SystemConfiguration::RightVialSource,
+                      WQCommon::Probes::APCI, -2);
+  std::tie(c.Syringe.Diameter, c.Syringe.Volume, c.Syringe.FlowRate, c.Syringe.Enabled) =
+      std::make_tuple(4.61, 500, 2.5, true);
+  return c;
 }
 
 class GoldenFilesTest : public wqtest::DataDirectoryTest {
@@ -167,14 +161,11 @@ std::vector<Golden> GoldenFilesTest::Table() {
       result.push_back(With(FieldPref(), [&](auto& f) { f.Name = name, f.Visible = visible; }));
     return result;
   };
-  const WQRepos::GenBICPrefs bic = With(WQRepos::GenBICPrefs(), [](auto& p) {
-    p.Filter.Function = 4;
-    p.Filter.Polarity = ICFilter::PositiveOnly;
-    p.EvalMethodName = L"Peaks only";
-    p.MassRanges = {MZRange(MZRange::Bounded, 50.0, 1000.5)};
-    p.PeakFields = {MZPeakField(MZPeakField::Width), MZPeakField(MZPeakField::Intensity)};
-    p.Option = 3;
-  });
+  WQRepos::GenBICPrefs bic;
+  std::tie(bic.Filter.Function, bic.Filter.Polarity, bic.EvalMethodName, bic.Option) =
+      std::make_tuple(4, ICFilter::PositiveOnly, L"Peaks only", 3);
+  bic.MassRanges = {MZRange(MZRange::Bounded, 50.0, 1000.5)};
+  bic.PeakFields = {MZPeakField(MZPeakField::Width), MZPeakField(MZPeakField::Intensity)};
   const WQRepos::GenSpectraPrefs spectra = With(WQRepos::GenSpectraPrefs(), [](auto& p) {
     p.Values = {4000000000u, 12};
     p.TimeRanges = {ICRange(0.5, 1.25)};
@@ -182,26 +173,20 @@ std::vector<Golden> GoldenFilesTest::Table() {
     p.MassRange = MZRange(MZRange::Bounded, 100.0, 300.0);
     p.Option = 0;
   });
-  const WQRepos::AutotuneDlgPrefs dialog = With(WQRepos::AutotuneDlgPrefs(), [](auto& p) {
-    p.TuneMixFile = L"/data/mix.xtc";
-    p.Value1 = -9000000000LL;
-    p.Value2 = 42;
-    p.Settings = kAutotune;
-  });
+  WQRepos::AutotuneDlgPrefs dialog;
+  std::tie(dialog.TuneMixFile, dialog.Value1, dialog.Value2, dialog.Settings) =
+      std::make_tuple(L"/data/mix.xtc", -9000000000LL, 42, kAutotune);
   // Read from the binary form, the diverter source keeps what the record held: here its default.
-  const auto stored = [](WQRepos::AutotunePrefs prefs) {
-    prefs.DiverterSource = WQRepos::Load;
-    return prefs;
-  };
+  const WQRepos::AutotunePrefs stored =
+      With(kAutotune, [](auto& p) { p.DiverterSource = WQRepos::Load; });
+  const auto storedDialog = With(dialog, [&](auto& p) { p.Settings = stored; });
 
   const std::vector<WQRepos::RefCal> refCals{WQRepos::RefCal(L"NaI", 22.98977, 149.88, 50000.0),
                                              WQRepos::RefCal(L"Caf\u00e9ine", 195.5, 0.25, 2500.0)};
   Method method;
-  method.TimePeriods.resize(1);
-  TimePeriod& period = method.TimePeriods[0];
+  TimePeriod& period = method.TimePeriods.emplace_back();
   std::tie(period.Duration, period.NumLoops, period.Timeout) = std::make_tuple(2.0, 3u, 40u);
-  period.Items.resize(1);
-  SequenceItem& item = period.Items[0];
+  SequenceItem& item = period.Items.emplace_back();
   std::tie(item.Kind, item.StartMZ, item.EndMZ, item.DwellTime, item.Duration, item.Polarity,
            item.TuneId) =
       std::make_tuple(SequenceItem::SIM, 195.5, 300.25, 0.125, 0.75, WQCommon::Negative, 3u);
@@ -328,7 +313,7 @@ std::vector<Golden> GoldenFilesTest::Table() {
       File(
           "AutoTuneCmpnds", "Prefs/AutoTuneCmpnds.pref", U32(1) + kAutotuneBytes,
           [] { Preferences().WATCprefs(kAutotune); },
-          [=] { return Preferences().QATCprefs() == stored(kAutotune); }),
+          [=] { return Preferences().QATCprefs() == stored; }),
       File(
           "AutoTune", "Prefs/AutoTune.pref",
           U32(1)                                // file version
@@ -336,10 +321,7 @@ std::vector<Golden> GoldenFilesTest::Table() {
               + I64(-9000000000LL) + I64(42)    // Value1, Value2
               + kAutotuneBytes,                 // Settings
           [=] { Preferences().WAutotunePrefs(dialog); },
-          [=] {
-            return Preferences().QAutotunePrefs() ==
-                   With(dialog, [&](auto& p) { p.Settings = stored(p.Settings); });
-          }),
+          [=] { return Preferences().QAutotunePrefs() == storedDialog; }),
 
       File(
           "DataFileName", "Prefs/DataFileName.pref",
