@@ -11,7 +11,6 @@
 #include <stdlib.h>
 
 #include <ctime>
-#include <functional>
 
 #include "support/DataDirectory.h"
 #include "support/Serial.h"
@@ -55,26 +54,19 @@ struct LogCapture : log4cxx::AppenderSkeleton {
 
 class ConfigTest : public ::testing::Test {
  protected:
-  // Runs `call`, keeping the log.
-  void Logged(const std::function<void()>& call) {
-    const auto log = std::make_shared<LogCapture>();
-    log4cxx::Logger::getLogger("app")->addAppender(log);
-    call();
-    log4cxx::Logger::getLogger("app")->removeAppender(log);
-    entries = log->entries;
-  }
+  ConfigTest() { log4cxx::Logger::getLogger("app")->addAppender(log); }
+  ~ConfigTest() override { log4cxx::Logger::getLogger("app")->removeAppender(log); }
 
-  // Refreshes a fresh Config over a ConfigClient.xml with `content`.
+  // Refreshes a fresh Config over a ConfigClient.xml with `content`, logging afresh.
   bool Refresh(const std::string& content) {
     ConfigClientFile file(content);
-    bool result = false;
-    Logged([&] { result = config.Refresh(); });
-    return result;
+    log->entries.clear();
+    return config.Refresh();
   }
 
   ScratchDirectory temp;
   WQRepos::Config config;
-  std::vector<LogEntry> entries;
+  const std::shared_ptr<LogCapture> log = std::make_shared<LogCapture>();
 };
 
 TEST_F(ConfigTest, WithoutConfigurationFileDefaultsHoldAndTheTreeIsCreated) {
@@ -83,7 +75,8 @@ TEST_F(ConfigTest, WithoutConfigurationFileDefaultsHoldAndTheTreeIsCreated) {
   EXPECT_TRUE(Refresh(""));
   EXPECT_EQ(WQCommon::WQWideToNarrowStr(config.QHostName()), WQPlatform::HostName());
   EXPECT_EQ(config.QHostPort(), 4000);
-  EXPECT_THAT(entries, ElementsAre(Report(false, WQPlatform::HostName(), 4000, base.string())));
+  EXPECT_THAT(log->entries,
+              ElementsAre(Report(false, WQPlatform::HostName(), 4000, base.string())));
   for (const char* name : kSubdirectories) EXPECT_TRUE(fs::is_directory(base / name)) << name;
   fs::remove_all(base);
 }
@@ -109,7 +102,7 @@ TEST_F(ConfigTest, CompleteFileIsAppliedAndReportedAtInfoLevel) {
     EXPECT_EQ(config.QHostPort(), expectedPort);
     EXPECT_EQ(config.QDirectory(WQRepos::Config::TunesDir), WQCommon::WQNarrowToWideStr(tunes));
     EXPECT_TRUE(fs::is_directory(tunes));
-    EXPECT_THAT(entries, ElementsAre(Report(true, "acq-01", expectedPort, baseDir)));
+    EXPECT_THAT(log->entries, ElementsAre(Report(true, "acq-01", expectedPort, baseDir)));
   }
   EXPECT_THAT([this] { config.QDirectory(static_cast<WQRepos::Config::DirTypes>(8)); },
               ThrowsMessage<std::runtime_error>("Unknown directory type."));
@@ -128,7 +121,7 @@ TEST_F(ConfigTest, IncompleteMalformedOrTooDeepFileKeepsTheSettingsItLacksAndWar
     EXPECT_TRUE(Refresh(broken));
     EXPECT_EQ(config.QHostName(), L"first");
     EXPECT_EQ(config.QHostPort(), 4100);
-    EXPECT_THAT(entries, ElementsAre(Report(false, "first", 4100, base))) << broken;
+    EXPECT_THAT(log->entries, ElementsAre(Report(false, "first", 4100, base))) << broken;
   }
 }
 
@@ -156,10 +149,10 @@ TEST_F(ConfigTest, FileNamedByTheEnvironmentIsReadInsteadAndReadCreatesNothing) 
   WriteBytes(named, ConfigClientXml("elsewhere", "4200", base));
   ::setenv("WQREPOS_CONFIG", named.c_str(), 1);
   ConfigClientFile beside(ConfigClientXml("beside", "4000", base));
-  Logged([this] { config.Read(); });
+  config.Read();
   ::unsetenv("WQREPOS_CONFIG");
   EXPECT_EQ(config.QHostName(), L"elsewhere");
-  EXPECT_THAT(entries, ElementsAre(Report(true, "elsewhere", 4200, base, named.string())));
+  EXPECT_THAT(log->entries, ElementsAre(Report(true, "elsewhere", 4200, base, named.string())));
   EXPECT_FALSE(fs::exists(base));
 }
 
