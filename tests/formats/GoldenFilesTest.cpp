@@ -25,8 +25,6 @@
 
 namespace {
 
-using WQBL::CurveEval;
-using WQBL::MZRange;
 using WQRepos::Preferences;
 using wqtest::I64;
 using wqtest::U32;
@@ -235,48 +233,35 @@ TEST_F(GoldenFilesTest, EveryStoredFormIsItsLayoutAndReadsBack) {
   // The processing parameters: each is its record version 1, then its fields.
   Pref("ICBaseline", Hex("01000000 02000000 4d000000"),  // version, MovingMinimum, width 77
        baseline(BaselineParams::MovingMinimum, 77), &P::WICBaseline, &P::QICBaseline);
-
   Pref("MZBaseline", Hex("01000000 01000000 21000000"),  // version, Linear, width 33
        baseline(BaselineParams::Linear, 33), &P::WMZBaseline, &P::QMZBaseline);
-
   Pref("ICNoise", Hex("01000000 96000000 0000000000000440"),  // version, width 150, factor 2.5
        noise(150, 2.5), &P::WICNoise, &P::QICNoise);
-
   Pref("MZNoise", Hex("01000000 78000000 0000000000001240"),  // version, width 120, factor 4.5
        noise(120, 4.5), &P::WMZNoise, &P::QMZNoise);
-
   Pref("ICPeakDetect", Hex("01000000 07000000 01"),  // version, min width 7, threshold on
        peaks(7, true), &P::WICPeakDetect, &P::QICPeakDetect);
-
   Pref("MZPeakDetect", Hex("01000000 09000000 00"),  // version, min width 9, threshold off
        peaks(9, false), &P::WMZPeakDetect, &P::QMZPeakDetect);
-
   Pref("ICSmooth", Hex("01000000 0b000000 04000000"),  // version, window 11, order 4
        smooth(11, 4), &P::WICSmooth, &P::QICSmooth);
-
   Pref("MZSmooth", Hex("01000000 0d000000 05000000"),  // version, window 13, order 5
        smooth(13, 5), &P::WMZSmooth, &P::QMZSmooth);
-
   Pref("ICThreshold", Hex("01000000 0000000000002940"),  // version, level 12.5
        threshold(12.5), &P::WICThreshold, &P::QICThreshold);
-
   Pref("MZThreshold", Hex("01000000 0000000000406f40"),  // version, level 250
        threshold(250.0), &P::WMZThreshold, &P::QMZThreshold);
-
   Pref("MZOPD", Hex("01000000 000000000000e83f 28000000"),  // version, width 0.75, 40 rounds
        With(OPDParams(), [](auto& p) { p.PeakWidth = 0.75, p.MaxIterations = 40; }), &P::WMZOPD,
        &P::QMZOPD);
-
   Pref("RampAlgorithm", Hex("01000000 01000000 19000000"),  // version, Stepped, 25 steps
        With(RampAlgorithmParams(),
             [](auto& p) { p.Algorithm = RampAlgorithmParams::Stepped, p.Steps = 25; }),
        &P::WRampAlgorithm, &P::QRampAlgorithm);
-
   Pref("CSDecon", Hex("01000000 02000000 2d000000 000000000000f43f"),  // charges 2-45, 1.25
        With(ChargeStateParams(),
             [](auto& p) { p.MinCharge = 2, p.MaxCharge = 45, p.MassTolerance = 1.25; }),
        &P::WCSDecon, &P::QCSDecon);
-
   Pref("MultiThread", Hex("01000000 00 06000000"),  // version, disabled, 6 threads
        With(AppThreadingParams(), [](auto& p) { p.Enabled = false, p.ThreadCount = 6; }),
        &P::WAppThreadingPrefs, &P::QAppThreadingPrefs);
@@ -288,7 +273,6 @@ TEST_F(GoldenFilesTest, EveryStoredFormIsItsLayoutAndReadsBack) {
               p.Filter.Function = 3, p.Filter.Polarity = ICFilter::PositiveOnly, p.Option = 5;
             }),
        &P::WGenTIC, &P::QGenTIC);
-
   Pref("GenEIC",
        U32(1) + Filter(0, 2)                                        // version, Filter
            + U32(2) + Range(1, 194.5, 195.75) + Range(0, 0.0, 0.0)  // MassRanges
@@ -301,14 +285,12 @@ TEST_F(GoldenFilesTest, EveryStoredFormIsItsLayoutAndReadsBack) {
               p.Option = 1;
             }),
        &P::WGenEIC, &P::QGenEIC);
-
   Pref("GenBIC",
        U32(1) + Filter(4, 1) + Str(L"Peaks only")        // version, Filter, method
            + U32(1) + Range(1, 50.0, 1000.5)             // MassRanges
            + U32(2) + U32(1) + I32(3) + U32(1) + I32(1)  // PeakFields: Width, Intensity
            + U32(3),                                     // Option
        bic, &P::WGenBIC, &P::QGenBIC);
-
   Pref("GenSpectra",
        U32(1) + U32(2) + U32(4000000000u) + U32(12)  // version, Values
            + U32(1) + U32(1) + F64(0.5) + F64(1.25)  // TimeRanges: one ICRange
@@ -319,16 +301,12 @@ TEST_F(GoldenFilesTest, EveryStoredFormIsItsLayoutAndReadsBack) {
   // Column and field orders: a count, then each FieldPref.
   Pref("TuneFieldOrder", U32(2) + Field(L"Cone", false) + Field(L"Capillary", true),
        fields({{L"Cone", false}, {L"Capillary", true}}), &P::WTuneFieldOrder, &P::QTuneFieldOrder);
-
   Pref("StepTblColOrder", U32(1) + Field(L"Step", false), fields({{L"Step", false}}),
        &P::WStepTblColOrder, &P::QStepTblColOrder);
-
   Pref("ICPkTblColOrder", U32(2) + Field(L"Area", true) + Field(L"Height", false),
        fields({{L"Area", true}, {L"Height", false}}), &P::WICPkTblColOrder, &P::QICPkTblColOrder);
-
   Pref("MZPkTblColOrder", U32(2) + Field(L"Mass", false) + Field(L"Width", true),
        fields({{L"Mass", false}, {L"Width", true}}), &P::WMZPkTblColOrder, &P::QMZPkTblColOrder);
-
   Pref("GUILayout", Hex("02000000 00 01 09000000 00 01 00"),  // version 2, A, B, Number, C-E
        With(WQRepos::GUILayoutPrefs(),
             [](auto& p) { p.FlagA = false, p.Number = 9, p.FlagC = false, p.FlagE = false; }),
@@ -339,7 +317,6 @@ TEST_F(GoldenFilesTest, EveryStoredFormIsItsLayoutAndReadsBack) {
       "AutoTuneCmpnds", "Prefs/AutoTuneCmpnds.pref", U32(1) + kAutotuneBytes,
       [] { Preferences().WATCprefs(kAutotune); },
       [=] { return Preferences().QATCprefs() == stored; });
-
   File(
       "AutoTune", "Prefs/AutoTune.pref",
       U32(1)                                // file version
@@ -348,7 +325,6 @@ TEST_F(GoldenFilesTest, EveryStoredFormIsItsLayoutAndReadsBack) {
           + kAutotuneBytes,                 // Settings
       [=] { Preferences().WAutotunePrefs(dialog); },
       [=] { return Preferences().QAutotunePrefs() == storedDialog; });
-
   File(
       "DataFileName", "Prefs/DataFileName.pref",
       Hex("02000000 0807060504030201"),  // record version 2, time
@@ -357,7 +333,6 @@ TEST_F(GoldenFilesTest, EveryStoredFormIsItsLayoutAndReadsBack) {
             With(WQRepos::DataFileNameInfo(), [=](auto& i) { i.Time = time; }));
       },
       [=] { return WQRepos::QDataDirectoryFileNameInfo().Time == time; });
-
   File(
       "RefCals.cal", "Calibration/RefCals.cal",
       U32(1) + U32(2)                                                          // version, count
@@ -365,7 +340,6 @@ TEST_F(GoldenFilesTest, EveryStoredFormIsItsLayoutAndReadsBack) {
           + U32(2) + Str(L"Caf\u00e9ine") + F64(195.5) + F64(0.25) + F64(2500.0),
       [=] { WQRepos::SaveReferenceCalibrants(refCals); },
       [=] { return WQRepos::LoadReferenceCalibrants() == refCals; });
-
   File(
       "Acquisition method", "AcqMethod/Alpha.kem",
       U32(1)                                          // file version
@@ -377,7 +351,6 @@ TEST_F(GoldenFilesTest, EveryStoredFormIsItsLayoutAndReadsBack) {
           + I32(2) + I32(1),                          // probe ESCi, Negative
       [=] { WQRepos::SaveAcqMethod(L"Alpha", method); },
       [=] { return WQRepos::LoadAcqMethod(L"Alpha") == method; });
-
   File(
       "Tune", "Tunes/Caffeine.ket",
       U32(1) + U32(1)                                         // file and Tune version
@@ -397,7 +370,6 @@ TEST_F(GoldenFilesTest, EveryStoredFormIsItsLayoutAndReadsBack) {
           + U32(1) + I32(4) + Hex("01000000 07000000 01"),               // PeakDetect
       [=] { WQRepos::SaveSpectrumEvalMethod(L"peaks", spectrumMethod); },
       [=] { return WQRepos::LoadSpectrumEvalMethod(L"peaks") == spectrumMethod; });
-
   File(
       "Chromatogram evaluation method", "EvalMethod/peaks.iem",
       U32(1) + U32(2)                                      //
@@ -405,13 +377,11 @@ TEST_F(GoldenFilesTest, EveryStoredFormIsItsLayoutAndReadsBack) {
           + U32(1) + I32(0),                               // NoStep: no parameters
       [=] { WQRepos::SaveICEvalMethod(L"peaks", icMethod); },
       [=] { return WQRepos::LoadICEvalMethod(L"peaks") == icMethod; });
-
   File(
       "System configuration", "Prefs/SystemConfiguration.xml",
       GoldenDocument("SystemConfiguration.xml"),
       [] { WQRepos::SaveSystemConfiguration(Configuration()); },
       [] { return WQRepos::LoadSystemConfiguration() == Configuration(); });
-
   Check("Spectrum data info", GoldenDocument("SpectrumDataInfo.xml"), nullptr,
         [this](const std::string& bytes) {
           wqtest::WriteBytes(Dir("Prefs") / "SpectrumDataInfo.xml", bytes);

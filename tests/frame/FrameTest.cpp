@@ -86,15 +86,11 @@ TEST_F(ConfigTest, WithoutConfigurationFileDefaultsHoldAndTheTreeIsCreated) {
 // blanks; without digits or out of range the previous one is kept.
 TEST_F(ConfigTest, CompleteFileIsAppliedAndReportedAtInfoLevel) {
   const std::string base = (temp.Path() / "Lab").string();
-  const struct {
-    std::string port;
-    std::string baseDir;
-    int expectedPort;
-    std::string tunes;
-  } cases[] = {{"4123", base, 4123, base + "/Tunes"},
-               {" 5000x", base + "/", 5000, base + "/Tunes"},
-               {"70000", base + "//", 5000, base + "//Tunes"},
-               {"abc", base, 5000, base + "/Tunes"}};
+  const std::tuple<std::string, std::string, int, std::string> cases[] = {
+      {"4123", base, 4123, base + "/Tunes"},
+      {" 5000x", base + "/", 5000, base + "/Tunes"},
+      {"70000", base + "//", 5000, base + "//Tunes"},
+      {"abc", base, 5000, base + "/Tunes"}};
   for (const auto& [port, baseDir, expectedPort, tunes] : cases) {
     SCOPED_TRACE(port + " " + baseDir);
     EXPECT_TRUE(Refresh(ConfigClientXml("acq-01", port, baseDir)));

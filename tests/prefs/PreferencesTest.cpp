@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 
 #include <cmath>
+#include <sstream>
 #include <type_traits>
 
 #include "Samples.h"
@@ -112,8 +113,10 @@ std::string Bool(bool value) { return std::string(1, value ? '\1' : '\0'); }
 TEST(GUILayoutPrefs, ReadsVersionOneSettingTheFlagsItLacks) {
   GUILayoutPrefs read;
   read.FlagC = read.FlagD = false;
-  ReadFrom(U32(1) + Bool(false) + U32(7) + Bool(false) + Bool(false) + Bool(false) + Bool(false),
-           read);
+  std::istringstream stream(U32(1) + Bool(false) + U32(7) + Bool(false) + Bool(false) +
+                            Bool(false) + Bool(false));
+  WQCommon::BinaryReader reader(stream);
+  reader >> read;
   EXPECT_EQ(BytesOf(read),
             U32(2) + Bool(false) + Bool(false) + U32(7) + Bool(true) + Bool(true) + Bool(false));
 }

@@ -6,7 +6,6 @@
 #include <WQCommon/Text.h>
 #include <WQRepos/PreferenceRecords.h>
 
-#include <cstdint>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -21,15 +20,6 @@ std::string BytesOf(const Value& value) {
   WQCommon::BinaryWriter writer(stream);
   writer << value;
   return stream.str();
-}
-
-// Reads `bytes` into `value` and gives the number of bytes left unread.
-template <typename Value>
-std::uint64_t ReadFrom(const std::string& bytes, Value& value) {
-  std::istringstream stream(bytes);
-  WQCommon::BinaryReader reader(stream);
-  reader >> value;
-  return reader.Remaining();
 }
 
 // GUILayoutPrefs has no operator==; its stored fields are what counts.
