@@ -24,9 +24,6 @@ using ::testing::IsEmpty;
 using ::testing::ThrowsMessage;
 using ::testing::UnorderedElementsAre;
 
-const char* const kSubdirectories[] = {"AcqMethod", "EvalMethod",  "Tunes", "Data",
-                                       "Log",       "Calibration", "Prefs", "Autotune"};
-
 using LogEntry = std::pair<log4cxx::LevelPtr, std::string>;
 
 // The settings logged at info level when the file was complete, else as a warning.
@@ -77,7 +74,9 @@ TEST_F(ConfigTest, WithoutConfigurationFileDefaultsHoldAndTheTreeIsCreated) {
   EXPECT_EQ(config.QHostPort(), 4000);
   EXPECT_THAT(log->entries,
               ElementsAre(Report(false, WQPlatform::HostName(), 4000, base.string())));
-  for (const char* name : kSubdirectories) EXPECT_TRUE(fs::is_directory(base / name)) << name;
+  for (const char* name :
+       {"AcqMethod", "EvalMethod", "Tunes", "Data", "Log", "Calibration", "Prefs", "Autotune"})
+    EXPECT_TRUE(fs::is_directory(base / name)) << name;
   fs::remove_all(base);
 }
 

@@ -2,7 +2,6 @@
 #include <WQRepos/AcqMethods.h>
 #include <WQRepos/EntryPoints.h>
 #include <WQRepos/EvalMethods.h>
-#include <WQRepos/Exception.h>
 #include <WQRepos/Preferences.h>
 #include <WQRepos/RefCals.h>
 #include <WQRepos/Tunes.h>
@@ -42,7 +41,9 @@ WQBL::TimePeriod Period(double duration, std::uint32_t loops, std::uint32_t time
   return period;
 }
 
-TEST_F(RepositoriesTest, PeriodsWithoutLengthGetTheTimeTheirItemsTakeWhereverTheFileIs) {
+// The polarity switch time of the system configuration is read for every load, and refusals of its
+// texts pass through.
+TEST_F(RepositoriesTest, PeriodsWithoutLengthGetTheTimeTheirItemsTakeOrTheConfigurationsRefusal) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double infinity = std::numeric_limits<double>::infinity();
   WQBL::Method method;
@@ -63,14 +64,9 @@ TEST_F(RepositoriesTest, PeriodsWithoutLengthGetTheTimeTheirItemsTakeWhereverThe
                                      static_cast<std::uint32_t>(4800000000000ULL), 0u, 0xFFFFFFFFu);
   EXPECT_THAT(timeouts(WQRepos::LoadFullyQualifiedAcqMethod(Wide(elsewhere))), completed);
   EXPECT_THAT(timeouts(WQRepos::LoadAcqMethod(L"Open")), completed);
-}
-
-// The system configuration is read for every load, and refusals of its texts pass through.
-TEST_F(RepositoriesTest, LoadPassesRefusalsOfTheSystemConfiguration) {
-  WQRepos::SaveAcqMethod(L"Good", WQBL::Method());
   WriteBytes(Dir("Prefs") / "SystemConfiguration.xml",
              "<SystemConfiguration><CalSource>Vial_3</CalSource></SystemConfiguration>");
-  EXPECT_THAT([] { WQRepos::LoadAcqMethod(L"Good"); },
+  EXPECT_THAT([] { WQRepos::LoadAcqMethod(L"Open"); },
               ThrowsQMVException(L"String Vial_3 not found in enumeration map."));
 }
 
