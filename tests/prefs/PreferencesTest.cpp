@@ -58,6 +58,9 @@ TEST_F(PreferencesTest, EveryQueryWithoutAFileGivesItsDefaultAndTheDialogIsStore
   EXPECT_EQ(prefs.QGenTIC(), GenTICPrefs());
   EXPECT_EQ(prefs.QGenEIC(), GenEICPrefs());
   EXPECT_EQ(prefs.QGenBIC(), GenBICPrefs());
+  std::vector<MZPeakField> peakFields;
+  for (const int type : {0, 2, 1, 3}) peakFields.emplace_back(MZPeakField::Types(type));
+  EXPECT_EQ(prefs.QGenBIC().PeakFields, peakFields);
   EXPECT_EQ(prefs.QGenSpectra(), GenSpectraPrefs());
   for (const auto query : {&Preferences::QTuneFieldOrder, &Preferences::QStepTblColOrder,
                            &Preferences::QICPkTblColOrder, &Preferences::QMZPkTblColOrder})
@@ -116,12 +119,6 @@ TEST(GUILayoutPrefs, ReadsVersionOneSettingTheFlagsItLacks) {
   reader >> read;
   EXPECT_EQ(BytesOf(read),
             U32(2) + Bool(false) + Bool(false) + U32(7) + Bool(true) + Bool(true) + Bool(false));
-}
-
-TEST(GenBICPrefs, DefaultPeakFieldsAreTypesZeroTwoOneThree) {
-  std::vector<WQBL::MZPeakField> expected;
-  for (const int type : {0, 2, 1, 3}) expected.emplace_back(WQBL::MZPeakField::Types(type));
-  EXPECT_EQ(WQRepos::GenBICPrefs().PeakFields, expected);
 }
 
 TEST_F(PreferencesTest, BICEvalMethodIsTheDefaultForAnEmptyNameElseTheStoredOneOrItsError) {
