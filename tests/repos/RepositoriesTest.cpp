@@ -181,7 +181,7 @@ TEST_F(RepositoriesTest, SubFoldersAndDotsThatStayInsideKeepWorking) {
 // or record version, or ending early, which the toolkit's error reports naming the file. Every
 // proper prefix of every stored file goes through its reader in the corpus replay test; here each
 // kind of file is cut once, where its next value is missing. A special file is not read at all.
-TEST_F(RepositoriesTest, EachKindIsRefusedWithItsMessage) {
+TEST_F(RepositoriesTest, UnreadableFileOfEachKindIsRefusedWithItsMessage) {
   using Load = void (*)();
   const Load method = [] { WQRepos::LoadAcqMethod(L"Bad"); };
   const Load tune = [] { WQRepos::LoadTune(L"Bad"); };
