@@ -1,8 +1,12 @@
 #include <WQCommon/Text.h>
+#include <WQRepos/EvalMethods.h>
 #include <WQRepos/PreferenceCatalogue.h>
 #include <WQRepos/Preferences.h>
+#include <WQRepos/RefCals.h>
 #include <gmock/gmock.h>
 
+#include <cmath>
+#include <sstream>
 #include <type_traits>
 
 #include "Samples.h"
@@ -12,8 +16,12 @@
 namespace {
 
 using namespace wqtest;
+using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using ::testing::ThrowsMessage;
 using WQRepos::AutotuneDlgPrefs;
+using WQRepos::GUILayoutPrefs;
+using WQRepos::RefCal;
 
 class PreferencesTest : public DataDirectoryTest {
  protected:
@@ -27,19 +35,10 @@ class PreferencesTest : public DataDirectoryTest {
   WQRepos::Preferences prefs;
 };
 
-// GUILayoutPrefs has no operator==; its stored fields are what counts.
-template <typename Record>
-bool Same(const Record& a, const Record& b) {
-  if constexpr (std::is_same_v<Record, WQRepos::GUILayoutPrefs>)
-    return Record::Fields(a) == Record::Fields(b);
-  else
-    return a == b;
-}
-
 // Written out independently of the catalogue: the chromatogram (IC) settings take the records'
 // DefaultIC(), the spectrum (MZ) settings their DefaultMS(), the rest the default-constructed
-// records.
-TEST_F(PreferencesTest, EveryQueryWithoutAFileGivesItsDefault) {
+// records. Only the autotune dialog's query completes the tune-mix file; its store does not.
+TEST_F(PreferencesTest, EveryQueryWithoutAFileGivesItsDefaultAndTheDialogIsStoredAsGiven) {
   using namespace WQBL;
   using namespace WQRepos;
   EXPECT_EQ(prefs.QICBaseline(), BaselineParams::DefaultIC());
@@ -59,6 +58,9 @@ TEST_F(PreferencesTest, EveryQueryWithoutAFileGivesItsDefault) {
   EXPECT_EQ(prefs.QGenTIC(), GenTICPrefs());
   EXPECT_EQ(prefs.QGenEIC(), GenEICPrefs());
   EXPECT_EQ(prefs.QGenBIC(), GenBICPrefs());
+  std::vector<MZPeakField> peakFields;
+  for (const int type : {0, 2, 1, 3}) peakFields.emplace_back(MZPeakField::Types(type));
+  EXPECT_EQ(prefs.QGenBIC().PeakFields, peakFields);
   EXPECT_EQ(prefs.QGenSpectra(), GenSpectraPrefs());
   for (const auto query : {&Preferences::QTuneFieldOrder, &Preferences::QStepTblColOrder,
                            &Preferences::QICPkTblColOrder, &Preferences::QMZPkTblColOrder})
@@ -68,6 +70,8 @@ TEST_F(PreferencesTest, EveryQueryWithoutAFileGivesItsDefault) {
   AutotuneDlgPrefs dialog;
   dialog.TuneMixFile = DefaultTuneMix();
   EXPECT_EQ(prefs.QAutotunePrefs(), dialog);
+  prefs.WAutotunePrefs(AutotuneDlgPrefs());
+  EXPECT_EQ(ReadBytes(File("AutoTune")), U32(1) + BytesOf(AutotuneDlgPrefs()));
 }
 
 // Another file version, a record version older or newer than the record's, or a file cut short
@@ -104,9 +108,48 @@ TEST_F(PreferencesTest, EveryQueryGivesThePlainRecordForAFileItCannotRead) {
   });
 }
 
-TEST_F(PreferencesTest, AutotuneDialogIsStoredWithoutCompletingItsTuneMix) {
-  prefs.WAutotunePrefs(AutotuneDlgPrefs());
-  EXPECT_EQ(ReadBytes(File("AutoTune")), U32(1) + BytesOf(AutotuneDlgPrefs()));
+std::string Bool(bool value) { return std::string(1, value ? '\1' : '\0'); }
+
+TEST(GUILayoutPrefs, ReadsVersionOneSettingTheFlagsItLacks) {
+  GUILayoutPrefs read;
+  read.FlagC = read.FlagD = false;
+  std::istringstream stream(U32(1) + Bool(false) + U32(7) + Bool(false) + Bool(false) +
+                            Bool(false) + Bool(false));
+  WQCommon::BinaryReader reader(stream);
+  reader >> read;
+  EXPECT_EQ(BytesOf(read),
+            U32(2) + Bool(false) + Bool(false) + U32(7) + Bool(true) + Bool(true) + Bool(false));
+}
+
+TEST_F(PreferencesTest, BICEvalMethodIsTheDefaultForAnEmptyNameElseTheStoredOneOrItsError) {
+  WQRepos::GenBICPrefs bic;
+  EXPECT_EQ(bic.QEvalMethod(), WQRepos::DefaultSpectrumEvalMethod());
+  const std::vector<WQBL::CurveEval> stored{WQBL::CurveEval(WQBL::NoiseParams())};
+  WQRepos::SaveSpectrumEvalMethod(L"noise", stored);
+  bic.EvalMethodName = L"noise";
+  EXPECT_EQ(bic.QEvalMethod(), stored);
+  bic.EvalMethodName = L"deleted";
+  EXPECT_THAT([&] { bic.QEvalMethod(); },
+              ThrowsMessage<std::runtime_error>("Unable to open evaluation method file."));
+}
+
+TEST(RefCal, ValuesWithinOneMillionthAreEqual) {
+  const RefCal base(L"Cs", 0.0, 0.0, 0.0);
+  EXPECT_TRUE(base == RefCal(L"Cs", 1e-6, -1e-6, 1e-6));
+  for (const RefCal& other : {RefCal(L"Cs", 2e-6, 0.0, 0.0), RefCal(L"Cs", 0.0, 2e-6, 0.0),
+                              RefCal(L"Cs", 0.0, 0.0, 2e-6), RefCal(L"cs", 0.0, 0.0, 0.0)})
+    EXPECT_FALSE(base == other);
+  const RefCal notANumber(L"Cs", std::nan(""), 0.0, 0.0);
+  EXPECT_FALSE(notANumber == notANumber);
+}
+
+TEST_F(PreferencesTest, MissingRefCalsFileIsAnEmptyListAndVersionOneRecordsGetParam3) {
+  EXPECT_THAT(WQRepos::LoadReferenceCalibrants(), IsEmpty());
+  const std::string version1 = U32(1) + U32(0) + BytesOf(195.0877) + BytesOf(0.5);
+  WriteBytes(Dir("Calibration") / "RefCals.cal",
+             U32(1) + U32(2) + version1 + BytesOf(RefCal(L"b", 1.0, 2.0, 3.0)));
+  EXPECT_THAT(WQRepos::LoadReferenceCalibrants(),
+              ElementsAre(RefCal(L"", 195.0877, 0.5, 100000.0), RefCal(L"b", 1.0, 2.0, 3.0)));
 }
 
 }  // namespace

@@ -1,22 +1,13 @@
 #include "support/DataDirectory.h"
 
 #include <WQRepos/EntryPoints.h>
-#include <log4cxx/logger.h>
-#include <log4cxx/spi/loggingevent.h>
 
 namespace wqtest {
 
-fs::path LibraryFolder() { return WQREPOS_TESTLIB_DIR; }
-
 ConfigClientFile::ConfigClientFile(const std::string& content) {
-  if (content.empty()) {
-    fs::remove(LibraryFolder() / "ConfigClient.xml");
-  } else {
-    WriteBytes(LibraryFolder() / "ConfigClient.xml", content);
-  }
+  fs::remove(LibraryFolder() / "ConfigClient.xml");
+  if (!content.empty()) WriteBytes(LibraryFolder() / "ConfigClient.xml", content);
 }
-
-ConfigClientFile::~ConfigClientFile() { fs::remove(LibraryFolder() / "ConfigClient.xml"); }
 
 std::string ConfigClientXml(const std::string& host, const std::string& port,
                             const std::string& baseDir) {
@@ -30,9 +21,8 @@ void DataDirectoryTest::SetUp() {
 }
 
 std::string U32(std::uint32_t value) {
-  std::string bytes;
-  for (int i = 0; i < 4; ++i) bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
-  return bytes;
+  return {static_cast<char>(value), static_cast<char>(value >> 8), static_cast<char>(value >> 16),
+          static_cast<char>(value >> 24)};
 }
 
 std::string I64(std::int64_t value) {
@@ -53,26 +43,5 @@ WQBL::Method MethodOf(int value) {
   method.Tunes[1] = WQBL::TuneEntry(L"Tune 1", WQCommon::Probes::ESI, WQCommon::Positive);
   return method;
 }
-
-class LogCapture::Appender : public log4cxx::AppenderSkeleton {
- public:
-  std::vector<Entry> entries;
-
-  void append(const log4cxx::spi::LoggingEventPtr& event, log4cxx::helpers::Pool&) override {
-    std::string message;
-    log4cxx::helpers::Transcoder::encode(event->getMessage(), message);
-    entries.push_back({event->getLevel(), message});
-  }
-  void close() override {}
-  bool requiresLayout() const override { return false; }
-};
-
-LogCapture::LogCapture() : appender_(std::make_shared<Appender>()) {
-  log4cxx::Logger::getLogger("app")->addAppender(appender_);
-}
-
-LogCapture::~LogCapture() { log4cxx::Logger::getLogger("app")->removeAppender(appender_); }
-
-const std::vector<LogCapture::Entry>& LogCapture::Entries() const { return appender_->entries; }
 
 }  // namespace wqtest

@@ -1,18 +1,15 @@
 // Test support for the module: a fresh data directory per test, configured through the
-// ConfigClient.xml beside the library that the tests load, and a capture of the module's log.
+// ConfigClient.xml beside the library that the tests load.
 #pragma once
 
 #include <WQBL/Method.h>
 #include <WQPlatformTesting/ScratchFiles.h>
 #include <WQRepos/Exception.h>
 #include <gmock/gmock.h>
-#include <log4cxx/appenderskeleton.h>
-#include <log4cxx/level.h>
 
 #include <cstdint>
 #include <filesystem>
 #include <string>
-#include <vector>
 
 namespace wqtest {
 
@@ -23,14 +20,14 @@ using WQPlatformTesting::ScratchDirectory;
 using WQPlatformTesting::WriteBytes;
 
 // The folder of the library under test, where it looks for ConfigClient.xml.
-fs::path LibraryFolder();
+inline fs::path LibraryFolder() { return WQREPOS_TESTLIB_DIR; }
 
 // Writes `content` as the ConfigClient.xml beside the library, or removes it when empty, and
 // removes it again when destroyed.
 class ConfigClientFile {
  public:
   explicit ConfigClientFile(const std::string& content);
-  ~ConfigClientFile();
+  ~ConfigClientFile() { fs::remove(LibraryFolder() / "ConfigClient.xml"); }
 };
 
 // The text of a ConfigClient.xml that names these three settings.
@@ -63,21 +60,5 @@ std::size_t TemporaryFiles(const fs::path& directory);
 
 // A method of `value` + 1 empty time periods, knowing tune 1.
 WQBL::Method MethodOf(int value);
-
-// Collects what the logger "app" receives while it exists.
-class LogCapture {
- public:
-  struct Entry {
-    log4cxx::LevelPtr level;
-    std::string message;
-  };
-  LogCapture();
-  ~LogCapture();
-  const std::vector<Entry>& Entries() const;
-
- private:
-  class Appender;
-  std::shared_ptr<Appender> appender_;
-};
 
 }  // namespace wqtest

@@ -1,13 +1,15 @@
-// Binary forms of records for the tests that store them, and paths in the module's wide form.
+// Binary forms and comparison of records for the tests that store them, and paths in the
+// module's wide form.
 #pragma once
 
 #include <WQCommon/Binary.h>
 #include <WQCommon/Text.h>
+#include <WQRepos/PreferenceRecords.h>
 
-#include <cstdint>
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <type_traits>
 
 namespace wqtest {
 
@@ -20,13 +22,13 @@ std::string BytesOf(const Value& value) {
   return stream.str();
 }
 
-// Reads `bytes` into `value` and gives the number of bytes left unread.
-template <typename Value>
-std::uint64_t ReadFrom(const std::string& bytes, Value& value) {
-  std::istringstream stream(bytes);
-  WQCommon::BinaryReader reader(stream);
-  reader >> value;
-  return reader.Remaining();
+// GUILayoutPrefs has no operator==; its stored fields are what counts.
+template <typename Record>
+bool Same(const Record& a, const Record& b) {
+  if constexpr (std::is_same_v<Record, WQRepos::GUILayoutPrefs>)
+    return Record::Fields(a) == Record::Fields(b);
+  else
+    return a == b;
 }
 
 inline std::wstring Wide(const std::filesystem::path& path) {

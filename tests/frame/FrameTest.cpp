@@ -1,0 +1,211 @@
+// The module's configuration, its entry points and its exception.
+#include <WQCommon/Text.h>
+#include <WQPlatform/Platform.h>
+#include <WQRepos/Config.h>
+#include <WQRepos/EntryPoints.h>
+#include <WQRepos/Exception.h>
+#include <gmock/gmock.h>
+#include <log4cxx/appenderskeleton.h>
+#include <log4cxx/logger.h>
+#include <log4cxx/spi/loggingevent.h>
+#include <stdlib.h>
+
+#include <ctime>
+
+#include "support/DataDirectory.h"
+#include "support/Serial.h"
+
+namespace {
+
+using namespace wqtest;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::ThrowsMessage;
+using ::testing::UnorderedElementsAre;
+
+using LogEntry = std::pair<log4cxx::LevelPtr, std::string>;
+
+// The settings logged at info level when the file was complete, else as a warning.
+LogEntry Report(bool complete, const std::string& host, int port, const std::string& base,
+                const std::string& file = (LibraryFolder() / "ConfigClient.xml").string()) {
+  return {complete ? log4cxx::Level::getInfo() : log4cxx::Level::getWarn(),
+          "Config file (" + file +
+              (complete ? ") settings:"
+                        : ") not loaded completely.  The following settings are being used:") +
+              "\n  HostName=" + host + "\n  Port=" + std::to_string(port) + "\n  BaseDir=" + base};
+}
+
+// Collects what the logger "app" receives while it is attached.
+struct LogCapture : log4cxx::AppenderSkeleton {
+  std::vector<LogEntry> entries;
+
+  void append(const log4cxx::spi::LoggingEventPtr& event, log4cxx::helpers::Pool&) override {
+    std::string message;
+    log4cxx::helpers::Transcoder::encode(event->getMessage(), message);
+    entries.emplace_back(event->getLevel(), message);
+  }
+  void close() override {}
+  bool requiresLayout() const override { return false; }
+};
+
+class ConfigTest : public ::testing::Test {
+ protected:
+  ConfigTest() { log4cxx::Logger::getLogger("app")->addAppender(log); }
+  ~ConfigTest() override { log4cxx::Logger::getLogger("app")->removeAppender(log); }
+
+  // Refreshes a fresh Config over a ConfigClient.xml with `content`, logging afresh.
+  bool Refresh(const std::string& content) {
+    ConfigClientFile file(content);
+    log->entries.clear();
+    return config.Refresh();
+  }
+
+  ScratchDirectory temp;
+  WQRepos::Config config;
+  const std::shared_ptr<LogCapture> log = std::make_shared<LogCapture>();
+};
+
+TEST_F(ConfigTest, WithoutConfigurationFileDefaultsHoldAndTheTreeIsCreated) {
+  const fs::path base = LibraryFolder() / "WQData";
+  fs::remove_all(base);
+  EXPECT_TRUE(Refresh(""));
+  EXPECT_EQ(WQCommon::WQWideToNarrowStr(config.QHostName()), WQPlatform::HostName());
+  EXPECT_EQ(config.QHostPort(), 4000);
+  EXPECT_THAT(log->entries,
+              ElementsAre(Report(false, WQPlatform::HostName(), 4000, base.string())));
+  for (const char* name :
+       {"AcqMethod", "EvalMethod", "Tunes", "Data", "Log", "Calibration", "Prefs", "Autotune"})
+    EXPECT_TRUE(fs::is_directory(base / name)) << name;
+  fs::remove_all(base);
+}
+
+// A complete file is applied and reported at info level. One trailing separator is removed (but
+// still logged), a second one is kept. The port is read up to the first non-digit after leading
+// blanks; without digits or out of range the previous one is kept.
+TEST_F(ConfigTest, CompleteFileIsAppliedAndReportedAtInfoLevel) {
+  const std::string base = (temp.Path() / "Lab").string();
+  const std::tuple<std::string, std::string, int, std::string> cases[] = {
+      {"4123", base, 4123, base + "/Tunes"},
+      {" 5000x", base + "/", 5000, base + "/Tunes"},
+      {"70000", base + "//", 5000, base + "//Tunes"},
+      {"abc", base, 5000, base + "/Tunes"}};
+  for (const auto& [port, baseDir, expectedPort, tunes] : cases) {
+    SCOPED_TRACE(port + " " + baseDir);
+    EXPECT_TRUE(Refresh(ConfigClientXml("acq-01", port, baseDir)));
+    EXPECT_EQ(config.QHostName(), L"acq-01");
+    EXPECT_EQ(config.QHostPort(), expectedPort);
+    EXPECT_EQ(config.QDirectory(WQRepos::Config::TunesDir), WQCommon::WQNarrowToWideStr(tunes));
+    EXPECT_TRUE(fs::is_directory(tunes));
+    EXPECT_THAT(log->entries, ElementsAre(Report(true, "acq-01", expectedPort, baseDir)));
+  }
+  EXPECT_THAT([this] { config.QDirectory(static_cast<WQRepos::Config::DirTypes>(8)); },
+              ThrowsMessage<std::runtime_error>("Unknown directory type."));
+}
+
+// A file lacking elements keeps the settings it lacks; a malformed or too deep one keeps all.
+TEST_F(ConfigTest, IncompleteMalformedOrTooDeepFileKeepsTheSettingsItLacksAndWarns) {
+  const std::string base = temp.Path().string();
+  std::string deep;
+  for (int level = 0; level < 1000; ++level) deep = "<a>" + deep + "</a>";
+  for (const std::string& broken :
+       {std::string("<AcqClient><HostName>first</HostName></AcqClient>"),
+        std::string("<AcqClient><HostName>broken</AcqClient"),
+        "<AcqClient>" + deep + "</AcqClient>"}) {
+    Refresh(ConfigClientXml("first", "4100", base));
+    EXPECT_TRUE(Refresh(broken));
+    EXPECT_EQ(config.QHostName(), L"first");
+    EXPECT_EQ(config.QHostPort(), 4100);
+    EXPECT_THAT(log->entries, ElementsAre(Report(false, "first", 4100, base))) << broken;
+  }
+}
+
+// The directories are made one level at a time and in order; a plain file in place of one counts
+// as made, and the first that cannot be made stops the rest.
+TEST_F(ConfigTest, DirectoriesAreMadeInOrderUntilOneCannotBe) {
+  EXPECT_FALSE(Refresh(ConfigClientXml("h", "4000", "")));
+  const fs::path missing = temp.Path() / "missing" / "WQData";
+  EXPECT_FALSE(Refresh(ConfigClientXml("h", "4000", missing.string())));
+  EXPECT_FALSE(fs::exists(missing.parent_path()));
+  const fs::path base = temp.Path() / "Lab";
+  fs::create_directory(base);
+  WriteBytes(base / "Tunes", "not a directory");
+  // A dangling link exists for no one who asks, yet no directory can be made in its place.
+  fs::create_symlink(temp.Path() / "nowhere" / "x", base / "Log");
+  EXPECT_FALSE(Refresh(ConfigClientXml("h", "4000", base.string())));
+  EXPECT_EQ(ReadBytes(base / "Tunes"), "not a directory");
+  EXPECT_TRUE(fs::is_directory(base / "Data"));
+  EXPECT_FALSE(fs::exists(base / "Calibration"));
+}
+
+TEST_F(ConfigTest, FileNamedByTheEnvironmentIsReadInsteadAndReadCreatesNothing) {
+  const fs::path named = temp.Path() / "system.xml";
+  const std::string base = (temp.Path() / "Lab").string();
+  WriteBytes(named, ConfigClientXml("elsewhere", "4200", base));
+  ::setenv("WQREPOS_CONFIG", named.c_str(), 1);
+  ConfigClientFile beside(ConfigClientXml("beside", "4000", base));
+  config.Read();
+  ::unsetenv("WQREPOS_CONFIG");
+  EXPECT_EQ(config.QHostName(), L"elsewhere");
+  EXPECT_THAT(log->entries, ElementsAre(Report(true, "elsewhere", 4200, base, named.string())));
+  EXPECT_FALSE(fs::exists(base));
+}
+
+TEST(QMVExceptionText, WhatIsTheFixedTextFollowedByTheWideMessage) {
+  // Each exception keeps its own text: making another does not overwrite it.
+  const WQRepos::QMVException error(L"\u00e9t\u00e9");
+  const WQRepos::QMVException other(L"xyz");
+  EXPECT_STREQ(error.what(), "QMV Exception with wide string. \xc3\xa9t\xc3\xa9");
+  EXPECT_STREQ(other.what(), "QMV Exception with wide string. xyz");
+  EXPECT_EQ(WQRepos::QMVException(error).Message(), L"\u00e9t\u00e9");
+}
+
+using EntryPointsTest = DataDirectoryTest;
+
+TEST_F(EntryPointsTest, DirectoriesFileNamesAndServerInfoFollowTheConfiguration) {
+  EXPECT_EQ(WQRepos::QDataDirectory(), Wide(Dir("Data")));
+  EXPECT_EQ(WQRepos::QDataDirectoryWorkingFile(), Wide(Dir("Data") / "Acquire.ked"));
+  EXPECT_EQ(WQRepos::QAutoTuneScriptFileName(), Wide(Dir("Autotune") / "Autotune.xml"));
+  std::uint16_t port = 0;
+  EXPECT_EQ(WQRepos::QServerInfo(port), L"acqserver");
+  EXPECT_EQ(port, 4000);
+}
+
+TEST_F(EntryPointsTest, NamingRecordIsThePresentTimeWithoutAFileAndVersionsZeroAndOneAreRead) {
+  const std::int64_t before = std::time(nullptr);
+  const std::int64_t time = WQRepos::QDataDirectoryFileNameInfo().Time;
+  EXPECT_GE(time, before);
+  EXPECT_LE(time, before + 1);
+  const fs::path record = Dir("Prefs") / "DataFileName.pref";
+  WriteBytes(record, U32(1) + I64(777) + U32(99));
+  EXPECT_EQ(WQRepos::QDataDirectoryFileNameInfo().Time, 777);
+  WriteBytes(record, U32(0) + I64(555));
+  EXPECT_EQ(WQRepos::QDataDirectoryFileNameInfo().Time, 555);
+}
+
+TEST_F(EntryPointsTest, DiagnosticStyleSheetIsChosenByProbeKindOrReportedMissing) {
+  EXPECT_THAT([] { WQRepos::QDiagnosticXSL(WQCommon::Probes::APCI); },
+              ThrowsMessage<std::runtime_error>("Unable to load diagnostic xsl file."));
+  WriteBytes(LibraryFolder() / "Diagnostic.xsl", "<sheet kind=\"general\"/>");
+  WriteBytes(LibraryFolder() / "DiagnosticAPCI.xsl", "<sheet kind=\"apci\"/>");
+  EXPECT_THAT(WQRepos::QDiagnosticXSL(WQCommon::Probes::APCI), HasSubstr(L"apci"));
+  EXPECT_THAT(WQRepos::QDiagnosticXSL(WQCommon::Probes::ESI), HasSubstr(L"general"));
+  EXPECT_THAT(WQRepos::QDiagnosticXSL(WQCommon::Probes::ESCi), HasSubstr(L"general"));
+  fs::remove(LibraryFolder() / "Diagnostic.xsl");
+  fs::remove(LibraryFolder() / "DiagnosticAPCI.xsl");
+}
+
+// Patterns match case-sensitively, with or without the quick suffix comparison.
+TEST_F(EntryPointsTest, ListingCutsNamesBeforeTheirLastFullStop) {
+  for (const char* name :
+       {"a.b.ket", "c.ket", "d.kem", "e.ket.bak", "G.KET", "noext", u8"Grüße.ket", "f\xFF.ket"})
+    WriteBytes(Dir("Tunes") / name, "");
+  EXPECT_THAT(WQRepos::GetFileNames(Wide(Dir("Tunes") / "*.ket")),
+              UnorderedElementsAre(L"a.b", L"c", L"Grüße", L"f\xFFFD"));
+  EXPECT_THAT(WQRepos::GetFileNames(Wide(Dir("Tunes") / "*.ket*")),
+              UnorderedElementsAre(L"a.b", L"c", L"e.ket", L"Grüße", L"f\xFFFD"));
+  EXPECT_THAT(WQRepos::GetFileNames(Wide(Dir("Tunes") / "n*")), UnorderedElementsAre(L"noext"));
+  EXPECT_THAT(WQRepos::GetFileNames(Wide(Dir("Missing") / "*.ket")), IsEmpty());
+}
+
+}  // namespace

@@ -1,0 +1,241 @@
+// The repositories of acquisition methods, tunes, evaluation methods and reference calibrants.
+#include <WQRepos/AcqMethods.h>
+#include <WQRepos/EntryPoints.h>
+#include <WQRepos/EvalMethods.h>
+#include <WQRepos/Preferences.h>
+#include <WQRepos/RefCals.h>
+#include <WQRepos/Tunes.h>
+#include <gmock/gmock.h>
+#include <sys/stat.h>
+
+#include <functional>
+#include <limits>
+#include <tuple>
+
+#include "support/DataDirectory.h"
+#include "support/Serial.h"
+
+namespace {
+
+using namespace wqtest;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using ::testing::StrEq;
+using ::testing::ThrowsMessage;
+using WQBL::CurveEval;
+
+using RepositoriesTest = DataDirectoryTest;
+
+// `text` with its @, if any, standing for `name`.
+std::string With(std::string text, const std::string& name) {
+  if (const auto at = text.find('@'); at != std::string::npos) text.replace(at, 1, name);
+  return text;
+}
+
+WQBL::TimePeriod Period(double duration, std::uint32_t loops, std::uint32_t timeout,
+                        std::initializer_list<double> itemDurations) {
+  WQBL::TimePeriod period;
+  std::tie(period.Duration, period.NumLoops, period.Timeout) = std::tie(duration, loops, timeout);
+  for (const double itemDuration : itemDurations)
+    period.Items.emplace_back().Duration = itemDuration;
+  return period;
+}
+
+// The polarity switch time of the system configuration is read for every load, and refusals of its
+// texts pass through.
+TEST_F(RepositoriesTest, PeriodsWithoutLengthGetTheTimeTheirItemsTakeOrTheConfigurationsRefusal) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double infinity = std::numeric_limits<double>::infinity();
+  WQBL::Method method;
+  method.TimePeriods = {Period(0.0, 3, 7, {1.5, 2.25}),    Period(0.0, 1, 7, {0.0004, 0.0003}),
+                        Period(2.0, 3, 77, {1.5}),         Period(0.0, 9, 55, {}),
+                        Period(5e-8, 2, 0, {1.0}),         Period(nan, 2, 66, {1.0}),
+                        Period(0.0, 4000000, 0, {1200.0}), Period(0.0, 1, 5, {infinity}),
+                        Period(-1.0, 1, 5, {-0.0015})};
+  WQRepos::SaveAcqMethod(L"Open", method);
+  const fs::path elsewhere = Dir("Data") / "open.bin";
+  fs::copy_file(Dir("AcqMethod") / "Open.kem", elsewhere);
+  const auto timeouts = [](const WQBL::Method& loaded) {
+    std::vector<std::uint32_t> values;
+    for (const auto& period : loaded.TimePeriods) values.push_back(period.Timeout);
+    return values;
+  };
+  const auto completed = ElementsAre(11250u, 1u, 77u, 0u, 2000u, 66u,
+                                     static_cast<std::uint32_t>(4800000000000ULL), 0u, 0xFFFFFFFFu);
+  EXPECT_THAT(timeouts(WQRepos::LoadFullyQualifiedAcqMethod(Wide(elsewhere))), completed);
+  EXPECT_THAT(timeouts(WQRepos::LoadAcqMethod(L"Open")), completed);
+  WriteBytes(Dir("Prefs") / "SystemConfiguration.xml",
+             "<SystemConfiguration><CalSource>Vial_3</CalSource></SystemConfiguration>");
+  EXPECT_THAT([] { WQRepos::LoadAcqMethod(L"Open"); },
+              ThrowsQMVException(L"String Vial_3 not found in enumeration map."));
+}
+
+TEST_F(RepositoriesTest, SaveIntoMissingDirectoryNamesTheMethodAndCreatesNothing) {
+  fs::remove_all(Dir("AcqMethod"));
+  EXPECT_THAT(
+      [] { WQRepos::SaveAcqMethod(L"Alpha", WQBL::Method()); },
+      ThrowsMessage<std::runtime_error>("Unable to create acquisition method file (Alpha)"));
+  EXPECT_FALSE(fs::exists(Dir("AcqMethod")));
+}
+
+const std::vector<CurveEval> kMethod{CurveEval(WQBL::BaselineParams::DefaultIC()),
+                                     CurveEval(WQBL::ThresholdParams()),
+                                     CurveEval(WQBL::PeakDetectParams::DefaultIC())};
+
+TEST_F(RepositoriesTest, SpectrumAndChromatogramFamiliesAreKeptApart) {
+  WQRepos::SaveSpectrumEvalMethod(L"same", kMethod);
+  WQRepos::SaveICEvalMethod(L"same", {kMethod[1]});
+  EXPECT_EQ(WQRepos::LoadSpectrumEvalMethod(L"same"), kMethod);
+  EXPECT_THAT(WQRepos::GetSpectrumEvalMethodNames(), ElementsAre(L"same"));
+  EXPECT_THAT(WQRepos::GetICEvalMethodNames(), ElementsAre(L"same"));
+
+  EXPECT_TRUE(WQRepos::DeleteICEvalMethod(L"same"));
+  EXPECT_FALSE(WQRepos::DeleteICEvalMethod(L"same"));
+  EXPECT_EQ(WQRepos::LoadSpectrumEvalMethod(L"same"), kMethod);
+  EXPECT_THAT(WQRepos::GetICEvalMethodNames(), IsEmpty());
+}
+
+TEST_F(RepositoriesTest, DefaultMethodFollowsTheSpectrumPreferences) {
+  EXPECT_THAT(
+      WQRepos::DefaultSpectrumEvalMethod(),
+      ElementsAre(CurveEval(WQBL::BaselineParams::DefaultMS()),
+                  CurveEval(WQBL::NoiseParams::DefaultMS()), CurveEval(WQBL::ThresholdParams()),
+                  CurveEval(WQBL::PeakDetectParams::DefaultMS())));
+
+  WQRepos::Preferences prefs;
+  WQBL::PeakDetectParams withoutThreshold;
+  withoutThreshold.UseThreshold = false;
+  prefs.WMZPeakDetect(withoutThreshold);
+  prefs.WMZBaseline(WQBL::BaselineParams());
+  EXPECT_THAT(WQRepos::DefaultSpectrumEvalMethod(),
+              ElementsAre(CurveEval(WQBL::BaselineParams()),
+                          CurveEval(WQBL::NoiseParams::DefaultMS()), CurveEval(withoutThreshold)));
+}
+
+TEST_F(RepositoriesTest, SafeLoadReplacesTheMethodOnlyOnSuccessAndReportsFailures) {
+  std::vector<CurveEval> method{CurveEval()};
+  EXPECT_EQ(WQRepos::SafeLoadEvalMethod(L"gone", method, WQRepos::LoadICEvalMethod),
+            L"Unable to load evaluation method gone\r\nReason: Unable to open evaluation method "
+            L"file.");
+  EXPECT_EQ(WQRepos::SafeLoadEvalMethod(nullptr, method, WQRepos::LoadICEvalMethod),
+            L"Invalid file name pointer");
+  EXPECT_THAT(method, ElementsAre(CurveEval()));
+
+  WQRepos::SaveSpectrumEvalMethod(L"good", kMethod);
+  EXPECT_EQ(WQRepos::SafeLoadEvalMethod(L"good", method, WQRepos::LoadSpectrumEvalMethod), L"");
+  EXPECT_EQ(method, kMethod);
+}
+
+// Names that callers hand to the repositories may come from a user: none of them may reach a file
+// outside the repository's directory, and a sub-folder inside it keeps working.
+// Each operation's failure, with @ standing for the name, is followed by the reason.
+TEST_F(RepositoriesTest, NamesLeadingOutOfTheRepositoryAreRefusedByEveryOperation) {
+  const std::pair<std::wstring, std::string> unsafeNames[] = {
+      {L"../../victim", "the name \"../../victim\" leads outside its directory"},
+      {L"sub/../../x", "the name \"sub/../../x\" leads outside its directory"},
+      {L"/tmp/x", "the name \"/tmp/x\" is an absolute path"},
+      {std::wstring(L"../../victim\0", 13), "the name holds a NUL character"},
+      {std::wstring(L"x\0/../../../victim", 18), "the name holds a NUL character"}};
+  const std::string tune = (Dir("Tunes") / "@.ket").string();
+  const std::string method = (Dir("AcqMethod") / "@.kem").string();
+  const std::pair<std::function<void(const std::wstring&)>, std::string> operations[] = {
+      {[](auto& n) { WQRepos::SaveAcqMethod(n, WQBL::Method()); },
+       "Unable to create acquisition method file (@)"},
+      {[](auto& n) { WQRepos::LoadAcqMethod(n); },
+       "Unable to open acquisition method file (" + method + ")"},
+      {[](auto& n) { WQRepos::SaveTune(n, WQBL::Tune()); }, "Unable to create tune file: " + tune},
+      {[](auto& n) { WQRepos::LoadTune(n); }, "Unable to open tune file: " + tune},
+      {[](auto& n) { WQRepos::SaveSpectrumEvalMethod(n, {}); },
+       "Unable to create evaluation method file"},
+      {[](auto& n) { WQRepos::LoadICEvalMethod(n); }, "Unable to open evaluation method file"}};
+  const fs::path victim = Base().parent_path() / "victim.sem";
+  WriteBytes(victim, "someone else's file");
+  for (const auto& [name, reason] : unsafeNames) {
+    std::string shown;
+    for (const wchar_t c : name) c == L'\0' ? shown += "\\0" : shown += static_cast<char>(c);
+    for (const auto& [call, failure] : operations) {
+      EXPECT_THAT([&] { call(name); },
+                  ThrowsMessage<std::runtime_error>(StrEq(With(failure, shown) + ": " + reason)));
+    }
+    EXPECT_FALSE(WQRepos::DeleteSpectrumEvalMethod(name));
+    EXPECT_FALSE(WQRepos::DeleteICEvalMethod(name));
+  }
+  EXPECT_EQ(ReadBytes(victim), "someone else's file");
+  EXPECT_EQ(std::distance(fs::directory_iterator(Base().parent_path()), fs::directory_iterator()),
+            2)
+      << "nothing was written beside the base directory";
+}
+
+TEST_F(RepositoriesTest, SubFoldersAndDotsThatStayInsideKeepWorking) {
+  fs::create_directory(Dir("AcqMethod") / "lab");
+  fs::create_directory(Dir("EvalMethod") / "lab");
+  for (const std::wstring name : {L"lab/a", L"./lab/../lab/b", L"lab//c", L"..d", L"e.."}) {
+    WQRepos::SaveAcqMethod(name, WQBL::Method());
+    EXPECT_NO_THROW(WQRepos::LoadAcqMethod(name));
+    WQRepos::SaveSpectrumEvalMethod(name, {});
+    EXPECT_TRUE(WQRepos::DeleteSpectrumEvalMethod(name));
+  }
+}
+
+// A repository file that cannot be read is refused with its own message: missing, of another file
+// or record version, or ending early, which the toolkit's error reports naming the file. Every
+// proper prefix of every stored file goes through its reader in the corpus replay test; here each
+// kind of file is cut once, where its next value is missing. A special file is not read at all.
+TEST_F(RepositoriesTest, UnreadableFileOfEachKindIsRefusedWithItsMessage) {
+  using Load = void (*)();
+  const Load method = [] { WQRepos::LoadAcqMethod(L"Bad"); };
+  const Load tune = [] { WQRepos::LoadTune(L"Bad"); };
+  const Load eval = [] { WQRepos::LoadICEvalMethod(L"Bad"); };
+  const Load refCals = [] { WQRepos::LoadReferenceCalibrants(); };
+  const Load naming = [] { WQRepos::QDataDirectoryFileNameInfo(); };
+  const std::string endsAfterVersion = "a value needs 4 bytes, 0 remain";
+  // Without bytes the file is missing; `cut` marks a file that ends early; @ stands for the file.
+  const struct {
+    const char* file;
+    std::string bytes;
+    Load load;
+    std::string message;
+    bool cut = false;
+  } cases[] = {
+      {"AcqMethod/Bad.kem", "", method, "Unable to open acquisition method file (@)"},
+      {"AcqMethod/Bad.kem", U32(2), method, "Invalid acquisition method file (@)"},
+      {"AcqMethod/Bad.kem", U32(1), method, endsAfterVersion, true},
+      {"Tunes/Bad.ket", "", tune, "Unable to open tune file: @"},
+      {"Tunes/Bad.ket", U32(7), tune, "Invalid tune file version. Tune file: @ version: 7"},
+      {"Tunes/Bad.ket", U32(4000000000u), tune,
+       "Invalid tune file version. Tune file: @ version: 4000000000"},
+      {"Tunes/Bad.ket", U32(1), tune, endsAfterVersion, true},
+      {"EvalMethod/Bad.iem", U32(2) + U32(0), eval, "Invalid evaluation method file."},
+      {"EvalMethod/Bad.iem", U32(1), eval, endsAfterVersion, true},
+      {"Calibration/RefCals.cal", U32(2) + U32(0), refCals, "Invalid reference calibrants file."},
+      {"Calibration/RefCals.cal", U32(1) + U32(1) + U32(3) + BytesOf(WQRepos::RefCal()).substr(4),
+       refCals, "Unknown RefCal version."},
+      {"Calibration/RefCals.cal", U32(1), refCals, endsAfterVersion, true},
+      {"Prefs/DataFileName.pref", U32(3) + I64(777) + U32(99), naming,
+       "Unknown DataFileNameInfo version."},
+      {"Prefs/DataFileName.pref", U32(2) + "abc", naming, "a value needs 8 bytes, 3 remain", true}};
+  for (const auto& [file, bytes, load, message, cut] : cases) {
+    SCOPED_TRACE(message);
+    const std::string path = (Base() / file).string();
+    if (!bytes.empty()) WriteBytes(path, bytes);
+    if (cut) {
+      EXPECT_THAT(load, ThrowsMessage<WQCommon::StreamError>(
+                            "Cannot read " + path + ": Binary stream ended early: " + message));
+    } else {
+      EXPECT_THAT(load, ThrowsMessage<std::runtime_error>(With(message, path)));
+    }
+  }
+}
+
+TEST_F(RepositoriesTest, SpecialFileIsNeitherReadNorReplaced) {
+  const fs::path pipe = Dir("Tunes") / "Pipe.ket";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+  EXPECT_THAT(
+      [&] { WQRepos::LoadFullyQualifiedTune(Wide(pipe)); },
+      ThrowsMessage<std::runtime_error>("Cannot read " + pipe.string() + ": not a regular file"));
+  EXPECT_THAT([] { WQRepos::SaveTune(L"Pipe", WQBL::Tune()); },
+              ThrowsMessage<std::runtime_error>("Unable to create tune file: " + pipe.string()));
+  EXPECT_TRUE(fs::is_fifo(pipe));
+}
+
+}  // namespace
