@@ -29,10 +29,12 @@ TEST_F(SystemConfigurationTest, MissingDocumentsAndElementsOrUnreadableTextsKeep
   }
   WriteDocument(
       "<SystemName>A</SystemName><PolaritySwitch> 1.5s</PolaritySwitch>"
-      "<TuneProbeId>Plasma</TuneProbeId>");
+      "<TuneProbeId>Plasma</TuneProbeId><Syringe><Diameter>4.6</Diameter><Volume>12x</Volume>"
+      "<FlowRate> 3</FlowRate><Enabled>yes</Enabled></Syringe>");
   Configuration expected;
   expected.SystemName = L"A";
   expected.PolaritySwitch = 1.5;
+  expected.Syringe.Diameter = 4.6;
   EXPECT_EQ(WQRepos::LoadSystemConfiguration(), expected);
 }
 
@@ -40,8 +42,9 @@ TEST_F(SystemConfigurationTest, MissingDocumentsAndElementsOrUnreadableTextsKeep
 // source without a name is refused and leaves the earlier document.
 TEST_F(SystemConfigurationTest, SaveWritesCurrentNamesAndTwoDecimalsOrLeavesTheEarlierDocument) {
   WriteDocument("<CalSource>Vial_1</CalSource>");
-  Configuration configuration = WQRepos::LoadSystemConfiguration();
-  EXPECT_EQ(configuration.CalSource, Configuration::LeftVialSource);
+  Configuration configuration;
+  configuration.CalSource = Configuration::LeftVialSource;
+  EXPECT_EQ(WQRepos::LoadSystemConfiguration(), configuration);
   configuration.PolaritySwitch = 1.234;
   WQRepos::SaveSystemConfiguration(configuration);
   const std::string saved = ReadBytes(Document());
