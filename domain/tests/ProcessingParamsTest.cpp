@@ -31,21 +31,6 @@ void ReadFrom(const std::string& bytes, WQCommon::IWQSerial& record) {
   reader >> record;
 }
 
-// A record unlike its default-constructed value in every field, and the record's name in its
-// messages.
-template <typename Record>
-struct Sample {
-  Record Value;
-  std::string Name;
-};
-template <typename Record>
-Sample(Record, const char*) -> Sample<Record>;
-
-template <typename Samples, typename Check>
-void ForEachSample(const Samples& samples, Check check) {
-  std::apply([&](const auto&... sample) { (check(sample), ...); }, samples);
-}
-
 Method SampleMethod() {
   SequenceItem scan;
   std::tie(scan.StartMZ, scan.EndMZ, scan.DwellTime, scan.Duration, scan.Polarity, scan.TuneId) =
@@ -60,51 +45,47 @@ Method SampleMethod() {
   return method;
 }
 
-// One sample of each stored record: the spectrum default where the record has one.
-auto Samples() {
+// Each record is given unlike its default-constructed value in every field (the spectrum default
+// where it has one), with its name in its messages.
+TEST(Records, OtherRecordVersionCutRecordOrUnknownCurveEvalKindIsRefusedAndTheValueKept) {
+  const auto check = [](const auto& value, const std::string& name) {
+    using Record = std::decay_t<decltype(value)>;
+    const std::string bytes = BytesOf(Record());
+    ASSERT_FALSE(value == Record()) << name;
+    Record read = value;
+    EXPECT_THAT([&] { ReadFrom(std::string(1, '\x02') + bytes.substr(1), read); },
+                ThrowsMessage<std::runtime_error>("Unknown " + name + " version."));
+    EXPECT_THROW(ReadFrom(bytes.substr(0, bytes.size() - 1), read), WQCommon::StreamError) << name;
+    EXPECT_TRUE(read == value) << name;
+  };
   ICFilter filter;
-  filter.Function = 3;
-  filter.Polarity = ICFilter::NegativeOnly;
+  std::tie(filter.Function, filter.Polarity) = std::make_tuple(3, ICFilter::NegativeOnly);
   ThresholdParams threshold;
   threshold.Level = 1234.5;
   RampAlgorithmParams ramp;
-  ramp.Algorithm = RampAlgorithmParams::Stepped;
-  ramp.Steps = 4;
+  std::tie(ramp.Algorithm, ramp.Steps) = std::make_tuple(RampAlgorithmParams::Stepped, 4u);
   ChargeStateParams charge;
-  charge.MinCharge = 2;
-  charge.MaxCharge = 60;
-  charge.MassTolerance = 0.05;
+  std::tie(charge.MinCharge, charge.MaxCharge, charge.MassTolerance) = std::make_tuple(2, 60, 0.05);
   AppThreadingParams threading;
-  threading.Enabled = false;
-  threading.ThreadCount = 8;
+  std::tie(threading.Enabled, threading.ThreadCount) = std::make_tuple(false, 8u);
   Tune tune;
   tune.ConeVoltage += 1.5;
-  return std::make_tuple(
-      Sample{MZRange(MZRange::Bounded, 0.1, 700.5), "MZRange"},
-      Sample{ICRange(0.5, 12.7), "ICRange"}, Sample{filter, "ICFilter"},
-      Sample{MZPeakField(MZPeakField::Width), "MZPeakField"},
-      Sample{BaselineParams::DefaultMS(), "BaselineParams"},
-      Sample{NoiseParams::DefaultMS(), "NoiseParams"},
-      Sample{PeakDetectParams::DefaultMS(), "PeakDetectParams"},
-      Sample{SmoothParams::DefaultMS(), "SmoothParams"}, Sample{threshold, "ThresholdParams"},
-      Sample{OPDParams::DefaultMS(), "OPDParams"}, Sample{ramp, "RampAlgorithmParams"},
-      Sample{charge, "ChargeStateParams"}, Sample{threading, "AppThreadingParams"},
-      Sample{CurveEval(BaselineParams()), "CurveEval"}, Sample{SampleMethod(), "Method"},
-      Sample{tune, "Tune"});
-}
-
-TEST(Records, OtherRecordVersionCutRecordOrUnknownCurveEvalKindIsRefusedAndTheValueKept) {
-  ForEachSample(Samples(), [](const auto& sample) {
-    using Record = std::decay_t<decltype(sample.Value)>;
-    const std::string bytes = BytesOf(Record());
-    ASSERT_FALSE(sample.Value == Record()) << sample.Name;
-    Record read = sample.Value;
-    EXPECT_THAT([&] { ReadFrom(std::string(1, '\x02') + bytes.substr(1), read); },
-                ThrowsMessage<std::runtime_error>("Unknown " + sample.Name + " version."));
-    EXPECT_THROW(ReadFrom(bytes.substr(0, bytes.size() - 1), read), WQCommon::StreamError)
-        << sample.Name;
-    EXPECT_TRUE(read == sample.Value) << sample.Name;
-  });
+  check(MZRange(MZRange::Bounded, 0.1, 700.5), "MZRange");
+  check(ICRange(0.5, 12.7), "ICRange");
+  check(filter, "ICFilter");
+  check(MZPeakField(MZPeakField::Width), "MZPeakField");
+  check(BaselineParams::DefaultMS(), "BaselineParams");
+  check(NoiseParams::DefaultMS(), "NoiseParams");
+  check(PeakDetectParams::DefaultMS(), "PeakDetectParams");
+  check(SmoothParams::DefaultMS(), "SmoothParams");
+  check(threshold, "ThresholdParams");
+  check(OPDParams::DefaultMS(), "OPDParams");
+  check(ramp, "RampAlgorithmParams");
+  check(charge, "ChargeStateParams");
+  check(threading, "AppThreadingParams");
+  check(CurveEval(BaselineParams()), "CurveEval");
+  check(SampleMethod(), "Method");
+  check(tune, "Tune");
   std::string bytes = BytesOf(CurveEval(BaselineParams()));
   bytes[4] = 5;  // the kind, after the record version
   CurveEval read;
