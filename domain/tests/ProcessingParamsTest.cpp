@@ -5,6 +5,7 @@
 #include <WQBL/Ranges.h>
 #include <WQBL/Tune.h>
 #include <WQCommon/Binary.h>
+#include <WQCommon/XML.h>
 #include <gmock/gmock.h>
 
 #include <sstream>
@@ -29,6 +30,84 @@ void ReadFrom(const std::string& bytes, WQCommon::IWQSerial& record) {
   std::istringstream stream(bytes);
   WQCommon::BinaryReader reader(stream);
   reader >> record;
+}
+
+// The XML form of `record` within a top element "Top".
+std::wstring XmlOf(const WQCommon::IWQXML& record) {
+  WQCommon::XMLBuilder builder;
+  builder.StartNode(L"Top");
+  record.Serialize(builder);
+  builder.EndNode();
+  return builder.QXML();
+}
+
+void ReadXml(const std::wstring& xml, WQCommon::IWQXML& record) {
+  WQCommon::XMLParser parser;
+  ASSERT_TRUE(parser.LoadXML(xml));
+  ASSERT_TRUE(parser.StartNode(L"Top"));
+  record.Serialize(parser);
+}
+
+std::wstring Replaced(std::wstring text, const std::wstring& from, const std::wstring& to) {
+  return text.replace(text.find(from), from.size(), to);
+}
+
+// Reading `xml` into `record` throws WQCommon::XMLResultException 1001 naming `element`.
+void ExpectMissingElement(const std::wstring& xml, WQCommon::IWQXML& record,
+                          const std::wstring& element) {
+  using WQCommon::XMLResultException;
+  EXPECT_THAT([&] { ReadXml(xml, record); },
+              ::testing::Throws<XMLResultException>(
+                  ::testing::AllOf(::testing::Field(&XMLResultException::Code, 1001),
+                                   ::testing::Field(&XMLResultException::Message, element))));
+}
+
+TEST(Ranges, EveryValueReadsBackExactlyFromItsXmlFormAndAMissingElementOrNumberIsRefused) {
+  const auto check = [](const auto& value, const std::wstring& name) {
+    auto read = std::decay_t<decltype(value)>();
+    ReadXml(XmlOf(value), read);
+    EXPECT_TRUE(read == value) << name;
+    ExpectMissingElement(L"<Top/>", read, name);
+  };
+  ICFilter filter;
+  std::tie(filter.Function, filter.Polarity) = std::make_tuple(3, ICFilter::NegativeOnly);
+  // Doubles that no short decimal form holds exactly.
+  check(MZRange(MZRange::Bounded, 0.1, 1999.0 / 3.0), L"MZRange");
+  check(ICRange(1.0 / 3.0, 12.7), L"ICRange");
+  check(filter, L"ICFilter");
+  check(MZPeakField(MZPeakField::Width), L"MZPeakField");
+  MZRange read;
+  EXPECT_THAT(
+      [&] { ReadXml(Replaced(XmlOf(MZRange(MZRange::Bounded, 5.0, 6.0)), L">5<", L">5x<"), read); },
+      ThrowsMessage<std::runtime_error>("Invalid number \"5x\" in MZRange."));
+  EXPECT_TRUE(read == MZRange());
+}
+
+TEST(CurveEval, EveryKindReadsBackFromItsXmlFormAndUnreadableFormsAreRefused) {
+  ThresholdParams threshold;
+  threshold.Level = 250.5;
+  for (const CurveEval& written :
+       {CurveEval(), CurveEval(BaselineParams::DefaultMS()), CurveEval(NoiseParams::DefaultIC()),
+        CurveEval(threshold), CurveEval(PeakDetectParams::DefaultMS())}) {
+    CurveEval fromXml{ThresholdParams()};
+    ReadXml(XmlOf(written), fromXml);
+    EXPECT_TRUE(fromXml == written) << written.QKind();
+  }
+  CurveEval read;
+  const std::wstring xml = XmlOf(CurveEval(ThresholdParams()));
+  EXPECT_THAT([&] { ReadXml(Replaced(xml, L">Threshold<", L">Smooth<"), read); },
+              ThrowsMessage<std::runtime_error>("Unknown CurveEval kind."));
+  ExpectMissingElement(L"<Top/>", read, L"CurveEval");
+  ExpectMissingElement(L"<Top><CurveEval><Kind>Noise</Kind></CurveEval></Top>", read, L"Params");
+  // The record version and the level: twelve bytes.
+  const std::wstring hex = xml.substr(xml.find(L"<Params>") + 8, 24);
+  for (const std::wstring& bad :
+       {hex + L"0", hex.substr(0, 4) + L"zz" + hex.substr(6), hex + L"00"}) {
+    EXPECT_THAT([&] { ReadXml(Replaced(xml, hex, bad), read); },
+                ThrowsMessage<std::runtime_error>("Invalid CurveEval parameters."));
+  }
+  EXPECT_THROW(ReadXml(Replaced(xml, L">Threshold<", L">Noise<"), read), WQCommon::StreamError);
+  EXPECT_TRUE(read == CurveEval());
 }
 
 Method SampleMethod() {
