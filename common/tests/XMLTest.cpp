@@ -80,10 +80,9 @@ TEST_F(XMLFiles, UnreadableFilesAreRefusedAndFilesOfAnotherKindReported) {
   EXPECT_EQ(builder.QXML(), std::wstring(kEmptyDocument) + L"<Method />\n");
   const std::wstring folder = PathOf("Folder.xml");
   std::filesystem::create_directory(std::filesystem::path(folder));
-  const auto reported = ThrowsMessage<WQPlatform::ReadError>(
-      StrEq("Cannot read " + WQWideToNarrowStr(folder) + ": not a regular file"));
-  EXPECT_THAT([&] { parser.LoadFile(folder); }, reported);
-  EXPECT_THAT([&] { builder.AppendXMLFile(folder); }, reported);
+  EXPECT_THAT([&] { parser.LoadFile(folder); },
+              ThrowsMessage<WQPlatform::ReadError>(
+                  StrEq("Cannot read " + WQWideToNarrowStr(folder) + ": not a regular file")));
 }
 
 // Element text would come back with a line feed for each carriage return, attribute values with
