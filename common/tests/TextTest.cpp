@@ -20,13 +20,9 @@ TEST(TextConversion, ConversionsIntoABufferReplaceItsContent) {
   std::string narrow = "a longer text than the next one";
   WQWideToNarrowStr(L"\u00E9t\u20AC\U0001F600", narrow);
   EXPECT_EQ(narrow, "\xC3\xA9t\xE2\x82\xAC\xF0\x9F\x98\x80");
-  WQWideToNarrowStr(L"", narrow);
-  EXPECT_EQ(narrow, "");
-  std::wstring wide = L"a longer text than the next one";
+  std::wstring wide = L"ab";
   WQNarrowToWideStr("x\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xFF", wide);
   EXPECT_EQ(wide, L"x\u00E9\u20AC\U0001F600" + kReplacement);
-  WQNarrowToWideStr(std::string(40, 'w'), wide);
-  EXPECT_EQ(wide, std::wstring(40, L'w'));
 }
 
 TEST(TextConversion, EachInvalidSequenceOrCharacterBecomesOneReplacement) {
@@ -48,10 +44,9 @@ TEST(TextConversion, EachInvalidSequenceOrCharacterBecomesOneReplacement) {
   EXPECT_EQ(WQUtf16ToWide(u"x\xD83D"), L"x" + kReplacement);
 }
 
-// A known probe's name with its id, and a polarity's text, are pinned by the centroid document's
-// golden file.
+// A known probe's name, with its id or without, and a polarity's text are pinned by the golden
+// files.
 TEST(Probes, NamesCarryTheirIdsAndGiveTheIdBack) {
-  EXPECT_EQ(Probes::GetNameNoId(Probes::ESCi), L"ESCi");
   EXPECT_EQ(Probes::GetName(static_cast<Probes::ProbeTypes>(7)), L"Unknown (7)");
   EXPECT_EQ(Probes::GetNameNoId(static_cast<Probes::ProbeTypes>(-1)), L"Unknown");
   for (const auto probe : {Probes::ESI, Probes::APCI, Probes::ESCi, Probes::APPI}) {
@@ -62,9 +57,7 @@ TEST(Probes, NamesCarryTheirIdsAndGiveTheIdBack) {
   EXPECT_EQ(Probes::GetId(L"Unknown (7)"), -1);
 }
 
-TEST(Polarity, TextsRoundTripAndUnknownOnesAreRefused) {
-  for (const auto polarity : {Positive, Negative})
-    EXPECT_EQ(PolarityFromWStr(PolarityToWStr(polarity)), polarity);
+TEST(Polarity, UnknownTextOrValueIsRefused) {
   EXPECT_THAT([] { PolarityFromWStr(L"positive"); },
               ThrowsMessage<UnknownPolarityError>(StrEq("Unknown polarity text (positive)")));
   EXPECT_THAT([] { PolarityToWStr(static_cast<PolarityTypes>(2)); },
