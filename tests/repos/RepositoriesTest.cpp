@@ -70,14 +70,6 @@ TEST_F(RepositoriesTest, PeriodsWithoutLengthGetTheTimeTheirItemsTakeOrTheConfig
               ThrowsQMVException(L"String Vial_3 not found in enumeration map."));
 }
 
-TEST_F(RepositoriesTest, SaveIntoMissingDirectoryNamesTheMethodAndCreatesNothing) {
-  fs::remove_all(Dir("AcqMethod"));
-  EXPECT_THAT(
-      [] { WQRepos::SaveAcqMethod(L"Alpha", WQBL::Method()); },
-      ThrowsMessage<std::runtime_error>("Unable to create acquisition method file (Alpha)"));
-  EXPECT_FALSE(fs::exists(Dir("AcqMethod")));
-}
-
 const std::vector<CurveEval> kMethod{CurveEval(WQBL::BaselineParams::DefaultIC()),
                                      CurveEval(WQBL::ThresholdParams()),
                                      CurveEval(WQBL::PeakDetectParams::DefaultIC())};
@@ -227,7 +219,8 @@ TEST_F(RepositoriesTest, UnreadableFileOfEachKindIsRefusedWithItsMessage) {
   }
 }
 
-TEST_F(RepositoriesTest, SpecialFileIsNeitherReadNorReplaced) {
+// A special file is neither read nor replaced, and a save into a missing directory creates none.
+TEST_F(RepositoriesTest, SpecialFileOrMissingDirectoryIsNeitherReadNorWritten) {
   const fs::path pipe = Dir("Tunes") / "Pipe.ket";
   ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
   EXPECT_THAT(
@@ -236,6 +229,11 @@ TEST_F(RepositoriesTest, SpecialFileIsNeitherReadNorReplaced) {
   EXPECT_THAT([] { WQRepos::SaveTune(L"Pipe", WQBL::Tune()); },
               ThrowsMessage<std::runtime_error>("Unable to create tune file: " + pipe.string()));
   EXPECT_TRUE(fs::is_fifo(pipe));
+  fs::remove_all(Dir("AcqMethod"));
+  EXPECT_THAT(
+      [] { WQRepos::SaveAcqMethod(L"Alpha", WQBL::Method()); },
+      ThrowsMessage<std::runtime_error>("Unable to create acquisition method file (Alpha)"));
+  EXPECT_FALSE(fs::exists(Dir("AcqMethod")));
 }
 
 }  // namespace
