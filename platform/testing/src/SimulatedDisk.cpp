@@ -24,11 +24,6 @@ void SimulatedDisk::PutDurable(const std::string& path, const std::string& conte
   names_[path] = durableNames_[path] = inode;
 }
 
-std::optional<std::string> SimulatedDisk::Current(const std::string& path) const {
-  const auto found = names_.find(path);
-  return found == names_.end() ? std::nullopt : std::optional(inodes_[found->second].data);
-}
-
 std::optional<std::string> SimulatedDisk::AfterPowerLoss(const std::string& path) const {
   const auto found = durableNames_.find(path);
   return found == durableNames_.end() ? std::nullopt : std::optional(inodes_[found->second].synced);

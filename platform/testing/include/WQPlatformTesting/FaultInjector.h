@@ -6,19 +6,19 @@
 
 #include <set>
 #include <string>
-#include <vector>
 
 namespace WQPlatformTesting {
 
 // ENOSPC, EIO, EDQUOT, a write that takes only part of its bytes, and EINTR from a write.
 enum class Fault { NoSpace, IOError, QuotaExceeded, ShortWrite, Interrupted };
+inline constexpr Fault kAllFaults[] = {Fault::NoSpace, Fault::IOError, Fault::QuotaExceeded,
+                                       Fault::ShortWrite, Fault::Interrupted};
 
 // Only the chosen operation fails, or it and every later one.
 enum class Mode { Once, FromThenOn };
 
-std::vector<Fault> AllFaults();
-std::string Name(Fault fault);
-std::string Name(Mode mode);
+// "ENOSPC once", "short write from then on", ...
+std::string Name(Fault fault, Mode mode);
 // True for the faults a save must ride out (short writes, interruptions).
 bool IsTransient(Fault fault);
 

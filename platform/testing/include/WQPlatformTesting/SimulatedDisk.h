@@ -20,8 +20,6 @@ class SimulatedDisk : public WQPlatform::FileOps {
   // the power may fail.
   void Observe(std::function<void()> observer) { observer_ = std::move(observer); }
 
-  // What the running system sees at `path`.
-  std::optional<std::string> Current(const std::string& path) const;
   // What would be found at `path` if the power failed now.
   std::optional<std::string> AfterPowerLoss(const std::string& path) const;
 
