@@ -11,6 +11,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,9 @@ struct Reader {
   // else escapes.
   std::function<void(const std::string& bytes)> read;
 };
+
+// Prints the reader's name, for the tests that take a reader as their parameter.
+inline void PrintTo(const Reader& reader, std::ostream* out) { *out << reader.name; }
 
 // The name of the reader of the preference file `preference` ("pref_" and the file's name).
 std::string PreferenceReaderName(const std::wstring& preference);
