@@ -51,10 +51,9 @@ void AddSavedFiles() {
     std::string stem = save.name;
     std::replace(stem.begin(), stem.end(), ' ', '_');
     for (const int value : {0, 1}) {
-      save.save(value);
       const std::string name = stem + "-" + std::to_string(value + 1);
-      fs::copy_file(save.file, Target(save.reader, name + save.file.extension().string()),
-                    fs::copy_options::overwrite_existing);
+      WriteBytes(Target(save.reader, name + save.file.extension().string()),
+                 wqfuzz::SavedBytes(save, value));
       fs::remove(save.file);
     }
   }

@@ -2,6 +2,7 @@
 
 #include <WQCommon/Text.h>
 #include <WQDataFile/SyntheticRun.h>
+#include <WQPlatformTesting/ScratchFiles.h>
 #include <WQRepos/WQRepos.h>
 
 #include <stdexcept>
@@ -133,6 +134,11 @@ std::vector<SaveCase> AllSaveCases(const fs::path& base) {
         },
         "Cannot write to file" + document.string(), ""}});
   return cases;
+}
+
+std::string SavedBytes(const SaveCase& save, int value) {
+  save.save(value);
+  return WQPlatformTesting::ReadBytes(save.file);
 }
 
 }  // namespace wqfuzz

@@ -19,12 +19,6 @@ using namespace wqtest;
 using namespace wqfuzz;
 using namespace WQPlatformTesting;
 
-// The file's content after saving `value` without faults.
-std::string SavedBytes(const SaveCase& save, int value) {
-  save.save(value);
-  return ReadBytes(save.file);
-}
-
 using SaveFaultsTest = DataDirectoryTest;
 
 TEST_F(SaveFaultsTest, EverySaveUnderEveryFaultKeepsTheEarlierFileOrCompletes) {
