@@ -35,10 +35,9 @@ std::vector<Saved> Files(const fs::path& base) {
   const std::set<std::string> repeated = {"MZSmooth", "acquisition method",
                                           "spectrum evaluation method"};
   std::vector<Saved> files;
-  for (const wqfuzz::SaveCase& save : wqfuzz::AllSaveCases(base)) {
-    if (repeated.count(save.name) == 0) continue;
-    files.push_back({save, {wqfuzz::SavedBytes(save, 0), wqfuzz::SavedBytes(save, 1)}});
-  }
+  for (const wqfuzz::SaveCase& save : wqfuzz::AllSaveCases(base))
+    if (repeated.count(save.name) != 0)
+      files.push_back({save, {wqfuzz::SavedBytes(save, 0), wqfuzz::SavedBytes(save, 1)}});
   return files;
 }
 
