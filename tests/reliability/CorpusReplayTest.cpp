@@ -15,15 +15,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The inputs in tests/data/<set>/<reader>, in name order; hidden files (.gitkeep) are not inputs.
+// The inputs in tests/data/<set>/<reader> (every reader has both folders), in name order; hidden
+// files (.gitkeep) are not inputs.
 std::vector<fs::path> Inputs(const char* set, const std::string& reader) {
   std::vector<fs::path> inputs;
   const fs::path folder = fs::path(WQREPOS_TEST_DATA_DIR) / set / reader;
-  if (!fs::is_directory(folder)) return inputs;
-  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder))
     if (entry.is_regular_file() && entry.path().filename().string().front() != '.')
       inputs.push_back(entry.path());
-  }
   std::sort(inputs.begin(), inputs.end());
   return inputs;
 }

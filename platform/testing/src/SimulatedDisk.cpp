@@ -59,10 +59,8 @@ int SimulatedDisk::OpenTruncating(const std::string& path) {
 }
 
 int SimulatedDisk::CreateTemporary(std::string& pathTemplate) {
-  const auto marker = pathTemplate.rfind("XXXXXX");
-  if (marker == std::string::npos) return Fail(EINVAL);
-  std::string unique = std::to_string(100000 + nextTemporary_++);
-  pathTemplate.replace(marker, 6, unique.substr(unique.size() - 6));
+  const std::string unique = std::to_string(100000 + nextTemporary_++);
+  pathTemplate.replace(pathTemplate.rfind("XXXXXX"), 6, unique.substr(unique.size() - 6));
   return Changed(OpenInode(names_[pathTemplate] = NewInode()));
 }
 

@@ -23,11 +23,11 @@ std::string Name(Fault fault, Mode mode);
 bool IsTransient(Fault fault);
 
 // Counts the operations of saves that `fault` applies to (creating, writing, syncing, closing,
-// renaming, syncing the directory; writes only for the transient faults; reading is never
-// counted, nor closing a file opened for reading) and fails the
-// `failAt`-th of them (1-based), and in FromThenOn mode every later one. Removing files is never
-// failed, so that a failed save can clean up. Interrupted writes in FromThenOn mode alternate with
-// successful ones, as a signal storm would, so that a save can still progress.
+// renaming, syncing the directory; writes only for the transient faults; reading is never counted,
+// nor closing a file opened for reading) and fails the `failAt`-th of them (1-based), and in
+// FromThenOn mode every later one. Removing files is never failed, so that a failed save can clean
+// up. Interrupted writes in FromThenOn mode alternate with successful ones, as a signal storm
+// would, so that a save can still progress.
 class FaultInjector : public WQPlatform::FileOps {
  public:
   FaultInjector(int failAt, Fault fault, Mode mode) : failAt_(failAt), fault_(fault), mode_(mode) {}

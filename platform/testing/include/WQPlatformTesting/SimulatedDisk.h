@@ -23,8 +23,8 @@ class SimulatedDisk : public WQPlatform::FileOps {
   // What would be found at `path` if the power failed now.
   std::optional<std::string> AfterPowerLoss(const std::string& path) const;
 
-  // Opens `path` for writing in place, creating it and emptying it (the truncation itself reaches
-  // the disk at once, as a metadata change does). For writers that replace a file in place.
+  // Opens `path` for writing in place, creating it and emptying it; the truncation reaches the
+  // disk at once, as a metadata change does.
   int OpenTruncating(const std::string& path);
 
   int CreateTemporary(std::string& pathTemplate) override;
