@@ -150,9 +150,8 @@ const std::vector<Reader>& Readers() {
 }
 
 const Reader& FindReader(const std::string& name) {
-  for (const Reader& reader : Readers()) {
+  for (const Reader& reader : Readers())
     if (name == reader.name) return reader;
-  }
   throw std::invalid_argument("Unknown reader " + name);
 }
 

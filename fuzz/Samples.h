@@ -75,10 +75,7 @@ inline std::vector<WQRepos::FieldPref> Varied(const std::vector<WQRepos::FieldPr
 }
 
 inline WQRepos::GUILayoutPrefs Varied(WQRepos::GUILayoutPrefs p) {
-  p.FlagB = false;
-  p.Number = 2;
-  p.FlagE = false;
-  return p;
+  return With(p, p.FlagA, false, 2, p.FlagC, p.FlagD, false);
 }
 
 // Caffeine and MRFA as autotune compounds, on an electrospray source, primed for 30 s.

@@ -26,8 +26,7 @@ const char kPreferenceFailure[] =
 // the other polarity and under a second tune.
 WQBL::Method Method(double minutes, bool sim) {
   WQBL::Method method;
-  method.TimePeriods.emplace_back();
-  method.TimePeriods.back().Duration = minutes;
+  method.TimePeriods.emplace_back().Duration = minutes;
   method.TimePeriods.back().Items.emplace_back();
   method.Tunes[1] = WQBL::TuneEntry(L"Tune 1", WQCommon::Probes::ESI, WQCommon::Positive);
   if (sim) {

@@ -4,7 +4,6 @@
 // killed saves leave are never listed, and Initialize() removes them.
 //
 //   wqrepos_kill_test [--kills N] [--run-number R]     (1,000 kills by default)
-#include <WQCommon/Text.h>
 #include <WQRepos/WQRepos.h>
 #include <signal.h>
 #include <sys/wait.h>

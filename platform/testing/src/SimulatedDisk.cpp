@@ -19,9 +19,7 @@ int Fail(int error) {
 }  // namespace
 
 void SimulatedDisk::PutDurable(const std::string& path, const std::string& content) {
-  const int inode = NewInode();
-  inodes_[inode] = {content, content};
-  names_[path] = durableNames_[path] = inode;
+  names_[path] = durableNames_[path] = NewInode(content);
 }
 
 std::optional<std::string> SimulatedDisk::AfterPowerLoss(const std::string& path) const {
@@ -29,8 +27,8 @@ std::optional<std::string> SimulatedDisk::AfterPowerLoss(const std::string& path
   return found == durableNames_.end() ? std::nullopt : std::optional(inodes_[found->second].synced);
 }
 
-int SimulatedDisk::NewInode() {
-  inodes_.emplace_back();
+int SimulatedDisk::NewInode(const std::string& content) {
+  inodes_.push_back({content, content});
   return static_cast<int>(inodes_.size() - 1);
 }
 

@@ -32,8 +32,7 @@ class FaultInjector : public WQPlatform::FileOps {
  public:
   FaultInjector(int failAt, Fault fault, Mode mode) : failAt_(failAt), fault_(fault), mode_(mode) {}
 
-  // Whether any operation was failed, and the name of the first one ("" when none was).
-  bool Fired() const { return !struck_.empty(); }
+  // The name of the first operation failed; empty when none was.
   const std::string& FirstStruck() const { return struck_; }
 
   int CreateTemporary(std::string& pathTemplate) override;

@@ -48,7 +48,8 @@ class SimulatedDisk : public WQPlatform::FileOps {
     std::size_t position;
   };
 
-  int NewInode();
+  // A new file holding `content`, on the disk as well.
+  int NewInode(const std::string& content = {});
   int OpenInode(int inode);
   // The open file `descriptor`, or null after setting errno to EBADF.
   Open* Opened(int descriptor);
