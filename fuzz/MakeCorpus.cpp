@@ -1,21 +1,18 @@
 // Writes the starting corpus of every reader into <corpus directory>/<reader>/: the files of every
-// save of the module with a reader (SaveCases.h), each with its two values; small calibration runs
-// from the data-file library's generator; the documents the module only reads, built with the
-// toolkit's XML builder; and, for the XML readers, documents of extreme depth and width. The
-// fuzzers thus start from files the application really writes. The same build always gives the same
-// files.
+// save that has a reader (SaveCases.h), with each of its two values; small calibration runs; the
+// documents the module only reads; and XML documents of extreme depth and width. The same build
+// always gives the same files.
 //
-// Usage: MakeCorpus <corpus directory>
-//        MakeCorpus --readers      (prints the name of every reader, one a line)
+// Usage: MakeCorpus <corpus directory> | MakeCorpus --readers (each reader's name, one a line)
 #include <WQCommon/Text.h>
 #include <WQCommon/XML.h>
 #include <WQDataFile/SyntheticRun.h>
+#include <WQPlatformTesting/ScratchFiles.h>
 #include <WQRepos/WQRepos.h>
 
 #include <algorithm>
 #include <exception>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <string>
 #include <utility>
@@ -28,6 +25,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using WQPlatformTesting::WriteBytes;
 
 std::wstring Wide(const fs::path& path) { return WQCommon::WQNarrowToWideStr(path.string()); }
 
@@ -53,10 +51,9 @@ void AddSavedFiles() {
     std::string stem = save.name;
     std::replace(stem.begin(), stem.end(), ' ', '_');
     for (const int value : {0, 1}) {
-      save.save(value);
       const std::string name = stem + "-" + std::to_string(value + 1);
-      fs::copy_file(save.file, Target(save.reader, name + save.file.extension().string()),
-                    fs::copy_options::overwrite_existing);
+      WriteBytes(Target(save.reader, name + save.file.extension().string()),
+                 wqfuzz::SavedBytes(save, value));
       fs::remove(save.file);
     }
   }
@@ -133,10 +130,6 @@ std::string NestedDocument(const std::string& top, int depth) {
   return text + "</" + top + ">";
 }
 
-void WriteText(const fs::path& target, const std::string& text) {
-  std::ofstream(target, std::ios::binary) << text;
-}
-
 // For every XML reader: a document nested as deep as the toolkit loads and a wide one, of 2000
 // empty elements. The autotune reader, which prints what it loads, also gets one far deeper, whose
 // indented text would take 100 MB were it loaded, so that the fuzzer has nesting to build on.
@@ -147,12 +140,12 @@ void AddDeepAndWideDocuments() {
       {"autotune_xml", "AutoTune"},
       {"config_client", "AcqClient"}};
   for (const auto& [reader, top] : readers) {
-    WriteText(Target(reader, "deep.xml"), NestedDocument(top, WQCommon::kMaxDocumentDepth));
+    WriteBytes(Target(reader, "deep.xml"), NestedDocument(top, WQCommon::kMaxDocumentDepth));
     std::string wide = "<" + top + ">";
     for (int item = 0; item < 2000; ++item) wide += "<L/>";
-    WriteText(Target(reader, "wide.xml"), wide + "</" + top + ">");
+    WriteBytes(Target(reader, "wide.xml"), wide + "</" + top + ">");
   }
-  WriteText(Target("autotune_xml", "too_deep.xml"), NestedDocument("AutoTune", 5000));
+  WriteBytes(Target("autotune_xml", "too_deep.xml"), NestedDocument("AutoTune", 5000));
 }
 
 }  // namespace

@@ -57,11 +57,10 @@ Reader FileReader(std::string name, const char* subdirectory, std::string file,
           }};
 }
 
-// The application keeps its autotune settings inside a top element of its own, "AutoTune"; a
-// document without it is read from its top element. The document is also printed, as
-// `wqrepos autotune show-xml` does, and appended to a builder and printed, as the calibration
-// export does with the XML file beside a run: the printed text is where a document too deep costs
-// memory.
+// The application keeps its autotune settings inside a top element "AutoTune"; a document without
+// it is read from its top element. The document is also printed, as `wqrepos autotune show-xml`
+// does, and appended to a builder and printed, as the calibration export does with the XML file
+// beside a run: the printed text is where a document too deep costs memory.
 void ReadAutotuneXML(const std::wstring& path) {
   Tolerate([&path] {
     WQCommon::XMLParser parser;
@@ -151,15 +150,13 @@ const std::vector<Reader>& Readers() {
 }
 
 const Reader& FindReader(const std::string& name) {
-  for (const Reader& reader : Readers()) {
+  for (const Reader& reader : Readers())
     if (name == reader.name) return reader;
-  }
   throw std::invalid_argument("Unknown reader " + name);
 }
 
 fs::path RepositoryDirectory(const char* subdirectory) {
-  static const bool initialized = (WQRepos::Initialize(), true);
-  static_cast<void>(initialized);
+  [[maybe_unused]] static const bool initialized = (WQRepos::Initialize(), true);
   const fs::path data = WQCommon::WQWideToNarrowStr(WQRepos::QDataDirectory());
   return data.parent_path() / subdirectory;
 }

@@ -1,16 +1,16 @@
 // Every reader of a stored file, fed with raw bytes: the fuzz targets run one of them on each input
 // and the corpus replay test runs every corpus and regression input through its reader.
 //
-// The module is initialised once per process, by the first call of RepositoryDirectory(), which
-// every reader but the ConfigClient.xml one makes.
-// No ConfigClient.xml is consulted for the data directory: the testing library's built-in base
-// directory is used, and each reader writes only files of its own name there, so processes that
-// run different readers at the same time never share a file. Only the ConfigClient.xml reader
-// writes beside the library.
+// The first call of RepositoryDirectory(), which every reader but the ConfigClient.xml one makes,
+// initialises the module on the testing library's built-in data directory, not from a
+// ConfigClient.xml. Each reader writes only files of its own name there, so processes that run
+// different readers at once never share a file; only the ConfigClient.xml reader writes beside the
+// library.
 #pragma once
 
 #include <filesystem>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -25,6 +25,9 @@ struct Reader {
   // else escapes.
   std::function<void(const std::string& bytes)> read;
 };
+
+// Prints the reader's name, for the tests that take a reader as their parameter.
+inline void PrintTo(const Reader& reader, std::ostream* out) { *out << reader.name; }
 
 // The name of the reader of the preference file `preference` ("pref_" and the file's name).
 std::string PreferenceReaderName(const std::wstring& preference);

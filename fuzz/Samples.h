@@ -4,69 +4,44 @@
 
 #include <WQRepos/WQRepos.h>
 
+#include <tuple>
 #include <vector>
 
 namespace wqfuzz {
 
-inline WQBL::BaselineParams Varied(WQBL::BaselineParams p) {
-  p.Algorithm = WQBL::BaselineParams::Linear;
-  p.WindowWidth = 31;
-  return p;
+// `record` with the fields its Fields() ties set to `values`, in that order.
+template <typename Record, typename... Values>
+Record With(Record record, Values... values) {
+  Record::Fields(record) = std::tuple(values...);
+  return record;
 }
 
-inline WQBL::NoiseParams Varied(WQBL::NoiseParams p) {
-  p.WindowWidth = 75;
-  p.Factor = 2.5;
-  return p;
+inline WQBL::BaselineParams Varied(WQBL::BaselineParams p) {
+  return With(p, WQBL::BaselineParams::Linear, 31);
 }
+
+inline WQBL::NoiseParams Varied(WQBL::NoiseParams p) { return With(p, 75, 2.5); }
 
 inline WQBL::PeakDetectParams Varied(WQBL::PeakDetectParams p) {
-  p.MinPeakWidth = 4;
-  p.UseThreshold = !p.UseThreshold;
-  return p;
+  return With(p, 4, !p.UseThreshold);
 }
 
-inline WQBL::SmoothParams Varied(WQBL::SmoothParams p) {
-  p.WindowWidth = 11;
-  p.PolynomialOrder = 4;
-  return p;
-}
+inline WQBL::SmoothParams Varied(WQBL::SmoothParams p) { return With(p, 11, 4); }
 
-inline WQBL::ThresholdParams Varied(WQBL::ThresholdParams p) {
-  p.Level = 1500.0;
-  return p;
-}
+inline WQBL::ThresholdParams Varied(WQBL::ThresholdParams p) { return With(p, 1500.0); }
 
-inline WQBL::OPDParams Varied(WQBL::OPDParams p) {
-  p.PeakWidth = 0.35;
-  p.MaxIterations = 40;
-  return p;
-}
+inline WQBL::OPDParams Varied(WQBL::OPDParams p) { return With(p, 0.35, 40); }
 
 inline WQBL::RampAlgorithmParams Varied(WQBL::RampAlgorithmParams p) {
-  p.Algorithm = WQBL::RampAlgorithmParams::Stepped;
-  p.Steps = 25;
-  return p;
+  return With(p, WQBL::RampAlgorithmParams::Stepped, 25);
 }
 
-inline WQBL::ChargeStateParams Varied(WQBL::ChargeStateParams p) {
-  p.MinCharge = 2;
-  p.MaxCharge = 12;
-  p.MassTolerance = 0.2;
-  return p;
-}
+inline WQBL::ChargeStateParams Varied(WQBL::ChargeStateParams p) { return With(p, 2, 12, 0.2); }
 
-inline WQBL::AppThreadingParams Varied(WQBL::AppThreadingParams p) {
-  p.Enabled = false;
-  p.ThreadCount = 1;
-  return p;
-}
+inline WQBL::AppThreadingParams Varied(WQBL::AppThreadingParams p) { return With(p, false, 1); }
 
 inline WQRepos::GenTICPrefs Varied(WQRepos::GenTICPrefs p) {
-  p.Filter.Function = 1;
-  p.Filter.Polarity = WQBL::ICFilter::PositiveOnly;
-  p.Option = 1;
-  return p;
+  return With(p, With(p.Filter, 1, WQBL::ICFilter::PositiveOnly), 1);
 }
 
 inline WQRepos::GenEICPrefs Varied(WQRepos::GenEICPrefs p) {
@@ -77,8 +52,7 @@ inline WQRepos::GenEICPrefs Varied(WQRepos::GenEICPrefs p) {
 }
 
 inline WQRepos::GenBICPrefs Varied(WQRepos::GenBICPrefs p) {
-  p.Filter.Function = 0;
-  p.Filter.Polarity = WQBL::ICFilter::NegativeOnly;
+  p.Filter = With(p.Filter, 0, WQBL::ICFilter::NegativeOnly);
   p.EvalMethodName = L"Peptides";
   p.MassRanges = {WQBL::MZRange(WQBL::MZRange::Bounded, 300.0, 1200.0)};
   p.Option = 0;
@@ -95,21 +69,13 @@ inline WQRepos::GenSpectraPrefs Varied(WQRepos::GenSpectraPrefs p) {
 
 // Four tune fields, one of them hidden, whatever the list was.
 inline std::vector<WQRepos::FieldPref> Varied(const std::vector<WQRepos::FieldPref>&) {
-  const auto field = [](const wchar_t* name, bool visible) {
-    WQRepos::FieldPref pref;
-    pref.Name = name;
-    pref.Visible = visible;
-    return pref;
-  };
-  return {field(L"Capillary (kV)", true), field(L"Cone (V)", true), field(L"Extractor (V)", false),
-          field(L"Source Temp (\u00b0C)", true)};
+  const WQRepos::FieldPref field;
+  return {With(field, L"Capillary (kV)", true), With(field, L"Cone (V)", true),
+          With(field, L"Extractor (V)", false), With(field, L"Source Temp (\u00b0C)", true)};
 }
 
 inline WQRepos::GUILayoutPrefs Varied(WQRepos::GUILayoutPrefs p) {
-  p.FlagB = false;
-  p.Number = 2;
-  p.FlagE = false;
-  return p;
+  return With(p, p.FlagA, false, 2, p.FlagC, p.FlagD, false);
 }
 
 // Caffeine and MRFA as autotune compounds, on an electrospray source, primed for 30 s.
@@ -121,12 +87,9 @@ inline WQRepos::AutotunePrefs Varied(WQRepos::AutotunePrefs p) {
 }
 
 inline WQRepos::AutotuneDlgPrefs Varied(WQRepos::AutotuneDlgPrefs p) {
-  p.TuneMixFile = L"/var/lib/WQData/Autotune/Tune mix negative.xtc";
-  p.Value1 = 3;
-  p.Value2 = -1;
   p.Settings = Varied(p.Settings);
   p.Settings.Polarity = WQCommon::Negative;
-  return p;
+  return With(p, L"/var/lib/WQData/Autotune/Tune mix negative.xtc", 3, -1);
 }
 
 }  // namespace wqfuzz

@@ -2,6 +2,7 @@
 
 #include <WQCommon/Text.h>
 #include <WQDataFile/SyntheticRun.h>
+#include <WQPlatformTesting/ScratchFiles.h>
 #include <WQRepos/WQRepos.h>
 
 #include <stdexcept>
@@ -25,8 +26,7 @@ const char kPreferenceFailure[] =
 // the other polarity and under a second tune.
 WQBL::Method Method(double minutes, bool sim) {
   WQBL::Method method;
-  method.TimePeriods.emplace_back();
-  method.TimePeriods.back().Duration = minutes;
+  method.TimePeriods.emplace_back().Duration = minutes;
   method.TimePeriods.back().Items.emplace_back();
   method.Tunes[1] = WQBL::TuneEntry(L"Tune 1", WQCommon::Probes::ESI, WQCommon::Positive);
   if (sim) {
@@ -133,6 +133,11 @@ std::vector<SaveCase> AllSaveCases(const fs::path& base) {
         },
         "Cannot write to file" + document.string(), ""}});
   return cases;
+}
+
+std::string SavedBytes(const SaveCase& save, int value) {
+  save.save(value);
+  return WQPlatformTesting::ReadBytes(save.file);
 }
 
 }  // namespace wqfuzz

@@ -25,4 +25,7 @@ struct SaveCase {
 // The save operations of the module, writing under the initialised data directory `base`.
 std::vector<SaveCase> AllSaveCases(const std::filesystem::path& base);
 
+// Saves value `value` of `save` and gives the bytes of the file it wrote.
+std::string SavedBytes(const SaveCase& save, int value);
+
 }  // namespace wqfuzz

@@ -18,10 +18,9 @@ constexpr int kRounds = 150;
 class ConcurrencyTest : public DataDirectoryTest {};
 
 TEST_F(ConcurrencyTest, ConcurrentSavesAndLoadsSeeWholeRecords) {
-  WQRepos::Preferences prefs;
   const WQBL::SmoothParams smooth[] = {WQBL::SmoothParams::DefaultIC(),
                                        WQBL::SmoothParams::DefaultMS()};
-  prefs.WMZSmooth(smooth[0]);
+  WQRepos::Preferences().WMZSmooth(smooth[0]);
   WQRepos::SaveAcqMethod(L"Shared", MethodOf(0));
   const WQBL::Method loaded[] = {
       WQRepos::LoadAcqMethod(L"Shared"),

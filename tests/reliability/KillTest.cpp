@@ -4,7 +4,6 @@
 // killed saves leave are never listed, and Initialize() removes them.
 //
 //   wqrepos_kill_test [--kills N] [--run-number R]     (1,000 kills by default)
-#include <WQCommon/Text.h>
 #include <WQRepos/WQRepos.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -35,14 +34,9 @@ std::vector<Saved> Files(const fs::path& base) {
   const std::set<std::string> repeated = {"MZSmooth", "acquisition method",
                                           "spectrum evaluation method"};
   std::vector<Saved> files;
-  for (wqfuzz::SaveCase& save : wqfuzz::AllSaveCases(base)) {
-    if (repeated.count(save.name) == 0) continue;
-    Saved& file = files.emplace_back(Saved{std::move(save), {}});
-    for (const int value : {0, 1}) {
-      file.save.save(value);
-      file.bytes[value] = ReadBytes(file.save.file);
-    }
-  }
+  for (const wqfuzz::SaveCase& save : wqfuzz::AllSaveCases(base))
+    if (repeated.count(save.name) != 0)
+      files.push_back({save, {wqfuzz::SavedBytes(save, 0), wqfuzz::SavedBytes(save, 1)}});
   return files;
 }
 

@@ -3,7 +3,6 @@
 // by the same checks that pass the module's own readers here and its own saves in SaveFaultsTest.
 #include <WQCommon/Binary.h>
 #include <WQCommon/XML.h>
-#include <WQPlatform/Platform.h>
 #include <WQPlatformTesting/SimulatedDisk.h>
 #include <WQRepos/RefCals.h>
 #include <gtest/gtest.h>
@@ -55,7 +54,7 @@ const std::string kTarget = "/lab/Prefs/GenTIC.pref";
 const std::string kOld = "old record, fully on disk";
 const std::string kNew = "the new record, which is a little longer";
 
-// The broken ways of saving kNew over kOld; each of them writes the new record in two parts.
+// The broken ways of saving kNew over kOld.
 enum class BrokenSave { TruncatesInPlace, SkipsFileSync, SkipsDirectorySync };
 
 PowerLossOutcome LosePowerDuring(BrokenSave way) {
@@ -65,9 +64,7 @@ PowerLossOutcome LosePowerDuring(BrokenSave way) {
     std::string temporary = kTarget + ".tmpXXXXXX";
     const int descriptor = way == BrokenSave::TruncatesInPlace ? disk.OpenTruncating(kTarget)
                                                                : disk.CreateTemporary(temporary);
-    const std::size_t half = kNew.size() / 2;
-    disk.Write(descriptor, kNew.data(), half);
-    disk.Write(descriptor, kNew.data() + half, kNew.size() - half);
+    disk.Write(descriptor, kNew.data(), kNew.size());
     if (way != BrokenSave::SkipsFileSync) disk.Sync(descriptor);
     disk.Close(descriptor);
     if (way == BrokenSave::TruncatesInPlace) return;

@@ -5,17 +5,11 @@
 
 namespace WQPlatformTesting {
 
-std::vector<Fault> AllFaults() {
-  return {Fault::NoSpace, Fault::IOError, Fault::QuotaExceeded, Fault::ShortWrite,
-          Fault::Interrupted};
-}
-
-std::string Name(Fault fault) {
+std::string Name(Fault fault, Mode mode) {
   const char* const names[] = {"ENOSPC", "EIO", "EDQUOT", "short write", "EINTR"};
-  return names[static_cast<int>(fault)];
+  return names[static_cast<int>(fault)] +
+         std::string(mode == Mode::Once ? " once" : " from then on");
 }
-
-std::string Name(Mode mode) { return mode == Mode::Once ? "once" : "from then on"; }
 
 bool IsTransient(Fault fault) { return fault == Fault::ShortWrite || fault == Fault::Interrupted; }
 

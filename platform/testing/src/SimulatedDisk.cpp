@@ -19,14 +19,7 @@ int Fail(int error) {
 }  // namespace
 
 void SimulatedDisk::PutDurable(const std::string& path, const std::string& content) {
-  const int inode = NewInode();
-  inodes_[inode] = {content, content};
-  names_[path] = durableNames_[path] = inode;
-}
-
-std::optional<std::string> SimulatedDisk::Current(const std::string& path) const {
-  const auto found = names_.find(path);
-  return found == names_.end() ? std::nullopt : std::optional(inodes_[found->second].data);
+  names_[path] = durableNames_[path] = NewInode(content);
 }
 
 std::optional<std::string> SimulatedDisk::AfterPowerLoss(const std::string& path) const {
@@ -34,8 +27,8 @@ std::optional<std::string> SimulatedDisk::AfterPowerLoss(const std::string& path
   return found == durableNames_.end() ? std::nullopt : std::optional(inodes_[found->second].synced);
 }
 
-int SimulatedDisk::NewInode() {
-  inodes_.emplace_back();
+int SimulatedDisk::NewInode(const std::string& content) {
+  inodes_.push_back({content, content});
   return static_cast<int>(inodes_.size() - 1);
 }
 
@@ -64,16 +57,12 @@ int SimulatedDisk::OpenTruncating(const std::string& path) {
 }
 
 int SimulatedDisk::CreateTemporary(std::string& pathTemplate) {
-  const auto marker = pathTemplate.rfind("XXXXXX");
-  if (marker == std::string::npos) return Fail(EINVAL);
-  std::string unique = std::to_string(100000 + nextTemporary_++);
-  pathTemplate.replace(marker, 6, unique.substr(unique.size() - 6));
+  const std::string unique = std::to_string(100000 + nextTemporary_++);
+  pathTemplate.replace(pathTemplate.rfind("XXXXXX"), 6, unique.substr(unique.size() - 6));
   return Changed(OpenInode(names_[pathTemplate] = NewInode()));
 }
 
-int SimulatedDisk::Adopt(int descriptor, const WQPlatform::FileStatus&) {
-  return Opened(descriptor) ? 0 : -1;
-}
+int SimulatedDisk::Adopt(int, const WQPlatform::FileStatus&) { return 0; }
 
 long SimulatedDisk::Write(int descriptor, const char* data, std::size_t size) {
   Open* open = Opened(descriptor);

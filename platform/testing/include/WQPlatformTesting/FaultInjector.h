@@ -6,34 +6,33 @@
 
 #include <set>
 #include <string>
-#include <vector>
 
 namespace WQPlatformTesting {
 
 // ENOSPC, EIO, EDQUOT, a write that takes only part of its bytes, and EINTR from a write.
 enum class Fault { NoSpace, IOError, QuotaExceeded, ShortWrite, Interrupted };
+inline constexpr Fault kAllFaults[] = {Fault::NoSpace, Fault::IOError, Fault::QuotaExceeded,
+                                       Fault::ShortWrite, Fault::Interrupted};
 
 // Only the chosen operation fails, or it and every later one.
 enum class Mode { Once, FromThenOn };
 
-std::vector<Fault> AllFaults();
-std::string Name(Fault fault);
-std::string Name(Mode mode);
+// "ENOSPC once", "short write from then on", ...
+std::string Name(Fault fault, Mode mode);
 // True for the faults a save must ride out (short writes, interruptions).
 bool IsTransient(Fault fault);
 
 // Counts the operations of saves that `fault` applies to (creating, writing, syncing, closing,
-// renaming, syncing the directory; writes only for the transient faults; reading is never
-// counted, nor closing a file opened for reading) and fails the
-// `failAt`-th of them (1-based), and in FromThenOn mode every later one. Removing files is never
-// failed, so that a failed save can clean up. Interrupted writes in FromThenOn mode alternate with
-// successful ones, as a signal storm would, so that a save can still progress.
+// renaming, syncing the directory; writes only for the transient faults; reading is never counted,
+// nor closing a file opened for reading) and fails the `failAt`-th of them (1-based), and in
+// FromThenOn mode every later one. Removing files is never failed, so that a failed save can clean
+// up. Interrupted writes in FromThenOn mode alternate with successful ones, as a signal storm
+// would, so that a save can still progress.
 class FaultInjector : public WQPlatform::FileOps {
  public:
   FaultInjector(int failAt, Fault fault, Mode mode) : failAt_(failAt), fault_(fault), mode_(mode) {}
 
-  // Whether any operation was failed, and the name of the first one ("" when none was).
-  bool Fired() const { return !struck_.empty(); }
+  // The name of the first operation failed; empty when none was.
   const std::string& FirstStruck() const { return struck_; }
 
   int CreateTemporary(std::string& pathTemplate) override;

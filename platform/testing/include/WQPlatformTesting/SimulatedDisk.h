@@ -20,13 +20,11 @@ class SimulatedDisk : public WQPlatform::FileOps {
   // the power may fail.
   void Observe(std::function<void()> observer) { observer_ = std::move(observer); }
 
-  // What the running system sees at `path`.
-  std::optional<std::string> Current(const std::string& path) const;
   // What would be found at `path` if the power failed now.
   std::optional<std::string> AfterPowerLoss(const std::string& path) const;
 
-  // Opens `path` for writing in place, creating it and emptying it (the truncation itself reaches
-  // the disk at once, as a metadata change does). For writers that replace a file in place.
+  // Opens `path` for writing in place, creating it and emptying it; the truncation reaches the
+  // disk at once, as a metadata change does.
   int OpenTruncating(const std::string& path);
 
   int CreateTemporary(std::string& pathTemplate) override;
@@ -50,7 +48,8 @@ class SimulatedDisk : public WQPlatform::FileOps {
     std::size_t position;
   };
 
-  int NewInode();
+  // A new file holding `content`, on the disk as well.
+  int NewInode(const std::string& content = {});
   int OpenInode(int inode);
   // The open file `descriptor`, or null after setting errno to EBADF.
   Open* Opened(int descriptor);
