@@ -98,6 +98,14 @@ std::uint64_t BinaryReader::Remaining() {
   return static_cast<std::uint64_t>(end - current);
 }
 
+void BinaryReader::RequireEnd() {
+  const std::uint64_t left = Remaining();
+  if (left != 0) {
+    throw StreamError("Binary stream holds " + std::to_string(left) +
+                      " bytes after its last value");
+  }
+}
+
 BinaryWriter& operator<<(BinaryWriter& writer, bool value) {
   WriteLittleEndian<1>(writer, value ? 1 : 0);
   return writer;

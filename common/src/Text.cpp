@@ -16,14 +16,18 @@ static_assert(sizeof(wchar_t) == 4, "wide text is expected to hold one code poin
 namespace {
 
 constexpr utf::code_point kReplacement = 0xFFFD;
+// The escape of byte 0xXY is U+DC00 + 0xXY; only bytes from 0x80 can be invalid.
+constexpr std::uint32_t kEscapeBase = 0xDC00;
 
 utf::code_point ValidOrReplacement(wchar_t character) {
   const auto value = static_cast<utf::code_point>(character);
   return utf::is_valid_codepoint(value) ? value : kReplacement;
 }
 
+// Encodes `text`; an escape becomes its byte again in UTF-8 when `invalid` is Escape.
 template <typename Unit, typename Output>
-void EncodeWide(std::wstring_view text, Output& encoded) {
+void EncodeWide(std::wstring_view text, Output& encoded,
+                InvalidBytes invalid = InvalidBytes::Replace) {
   // Most text is ASCII, whose characters are their own units: that part is copied in one go.
   const auto ascii = std::find_if(text.begin(), text.end(), [](wchar_t character) {
     return static_cast<std::uint32_t>(character) >= 0x80;
@@ -38,23 +42,21 @@ void EncodeWide(std::wstring_view text, Output& encoded) {
   for (const wchar_t character : text.substr(encoded.size())) {
     if (static_cast<std::uint32_t>(character) < 0x80) {
       encoded.push_back(static_cast<Unit>(character));
+    } else if (std::is_same_v<Unit, char> && invalid == InvalidBytes::Escape &&
+               IsByteEscape(character)) {
+      encoded.push_back(static_cast<Unit>(static_cast<std::uint32_t>(character) - kEscapeBase));
     } else {
       out = utf::utf_traits<Unit>::encode(ValidOrReplacement(character), out);
     }
   }
 }
 
-template <typename Unit, typename Output>
-Output EncodeWide(std::wstring_view text) {
-  Output encoded;
-  EncodeWide<Unit>(text, encoded);
-  return encoded;
-}
-
-// Decodes `text`, putting U+FFFD in place of each invalid sequence: a failed decode resumes at
-// the next unit that can start a character, so no valid character after the fault is lost.
+// Decodes `text`. An invalid sequence becomes U+FFFD, and the decode resumes at the next unit that
+// can start a character, so that no valid character after the fault is lost; or, escaped, each of
+// its bytes becomes its escape, and the decode resumes at the next byte.
 template <typename Unit>
-void DecodeToWide(std::basic_string_view<Unit> text, std::wstring& decoded) {
+void DecodeToWide(std::basic_string_view<Unit> text, std::wstring& decoded,
+                  InvalidBytes invalid = InvalidBytes::Replace) {
   using Traits = utf::utf_traits<Unit>;
   auto position = std::find_if(text.begin(), text.end(), [](Unit unit) {
     return static_cast<std::make_unsigned_t<Unit>>(unit) >= 0x80;
@@ -77,6 +79,10 @@ void DecodeToWide(std::basic_string_view<Unit> text, std::wstring& decoded) {
     const utf::code_point value = Traits::decode(position, text.end());
     if (value == utf::illegal || value == utf::incomplete) {
       position = start + 1;
+      if (invalid == InvalidBytes::Escape) {
+        decoded.push_back(static_cast<wchar_t>(kEscapeBase + unit));
+        continue;
+      }
       while (position != text.end() && Traits::is_trail(*position)) ++position;
       decoded.push_back(static_cast<wchar_t>(kReplacement));
     } else {
@@ -85,33 +91,38 @@ void DecodeToWide(std::basic_string_view<Unit> text, std::wstring& decoded) {
   }
 }
 
-template <typename Unit>
-std::wstring DecodeToWide(std::basic_string_view<Unit> text) {
+}  // namespace
+
+std::string WQWideToNarrowStr(const std::wstring& text, InvalidBytes invalid) {
+  std::string encoded;
+  EncodeWide<char>(text, encoded, invalid);
+  return encoded;
+}
+
+std::wstring WQNarrowToWideStr(const std::string& text, InvalidBytes invalid) {
   std::wstring decoded;
-  DecodeToWide(text, decoded);
+  DecodeToWide(std::string_view(text), decoded, invalid);
   return decoded;
 }
 
-}  // namespace
-
-std::string WQWideToNarrowStr(const std::wstring& text) {
-  return EncodeWide<char, std::string>(text);
+void WQWideToNarrowStr(std::wstring_view text, std::string& out, InvalidBytes invalid) {
+  EncodeWide<char>(text, out, invalid);
 }
 
-std::wstring WQNarrowToWideStr(const std::string& text) {
-  return DecodeToWide(std::string_view(text));
+void WQNarrowToWideStr(std::string_view text, std::wstring& out, InvalidBytes invalid) {
+  DecodeToWide(text, out, invalid);
 }
-
-void WQWideToNarrowStr(std::wstring_view text, std::string& out) { EncodeWide<char>(text, out); }
-
-void WQNarrowToWideStr(std::string_view text, std::wstring& out) { DecodeToWide(text, out); }
 
 std::u16string WQWideToUtf16(const std::wstring& text) {
-  return EncodeWide<char16_t, std::u16string>(text);
+  std::u16string encoded;
+  EncodeWide<char16_t>(text, encoded);
+  return encoded;
 }
 
 std::wstring WQUtf16ToWide(const std::u16string& text) {
-  return DecodeToWide(std::u16string_view(text));
+  std::wstring decoded;
+  DecodeToWide(std::u16string_view(text), decoded);
+  return decoded;
 }
 
 }  // namespace WQCommon

@@ -64,6 +64,12 @@ std::string DocumentText(const pugi::xml_document& document) {
 
 std::string Narrow(const std::wstring& text) { return WQWideToNarrowStr(text); }
 
+// Text of a document, which can carry characters only: the escape of a byte that is not UTF-8 (a
+// file name's, say) is written as U+FFFD.
+std::string NarrowText(const std::wstring& text) {
+  return WQWideToNarrowStr(text, InvalidBytes::Replace);
+}
+
 std::string CodePoint(wchar_t character) {
   char text[16];
   std::snprintf(text, sizeof text, "U+%04X", static_cast<unsigned>(character));
@@ -119,9 +125,12 @@ void RequireXMLName(const std::wstring& name, Describe what) {
 }
 
 // Throws XMLError "Cannot write <what()>: ..." when `text` holds a character XML 1.0 cannot carry.
+// A byte escape passes: it is written as U+FFFD.
 template <typename Describe>
 void RequireXMLText(const std::wstring& text, Describe what) {
-  const auto refused = std::find_if_not(text.begin(), text.end(), IsXMLChar);
+  const auto refused = std::find_if_not(text.begin(), text.end(), [](wchar_t character) {
+    return IsXMLChar(character) || IsByteEscape(character);
+  });
   if (refused != text.end()) {
     throw XMLError("Cannot write " + what() + ": it holds " + CodePoint(*refused) +
                    ", which XML 1.0 cannot carry");
@@ -196,7 +205,10 @@ bool LoadDocumentFile(const std::wstring& path, pugi::xml_document& document) {
 IWQXML::~IWQXML() = default;
 
 XMLResultException::XMLResultException(int code, std::wstring message)
-    : Code(code), Message(std::move(message)) {}
+    : std::runtime_error("The XML element " + Narrow(message) + " is missing (result " +
+                         std::to_string(code) + ")"),
+      Code(code),
+      Message(std::move(message)) {}
 
 struct XMLBuilder::Impl {
   pugi::xml_document document;
@@ -286,7 +298,7 @@ void XMLBuilder::WNode(const std::wstring& name, const std::wstring& text) {
   RequireXMLText(text, [&] { return "the text of " + ElementLabel(name); });
   pugi::xml_node child = impl_->Innermost().append_child(Narrow(name).c_str());
   // An empty text node would save as <name></name>, which reads back and saves as <name />.
-  if (!text.empty()) child.text().set(Narrow(text).c_str());
+  if (!text.empty()) child.text().set(NarrowText(text).c_str());
 }
 
 void XMLBuilder::WAttribute(const std::wstring& name, const std::wstring& value) {
@@ -295,12 +307,12 @@ void XMLBuilder::WAttribute(const std::wstring& name, const std::wstring& value)
   };
   RequireXMLName(name, attribute);
   RequireXMLText(value, attribute);
-  impl_->Innermost().append_attribute(Narrow(name).c_str()).set_value(Narrow(value).c_str());
+  impl_->Innermost().append_attribute(Narrow(name).c_str()).set_value(NarrowText(value).c_str());
 }
 
 void XMLBuilder::WText(const std::wstring& text) {
   RequireXMLText(text, [&] { return "the text of " + ElementLabel(impl_->Innermost()); });
-  impl_->Innermost().append_child(pugi::node_pcdata).set_value(Narrow(text).c_str());
+  impl_->Innermost().append_child(pugi::node_pcdata).set_value(NarrowText(text).c_str());
 }
 
 void XMLBuilder::WElementText(std::string text) {
@@ -348,6 +360,7 @@ struct XMLParser::Impl {
 
   pugi::xml_document document;
   std::vector<Level> levels;
+  std::wstring source;
   // The narrow form of `wide`, valid until the thread's next lookup. One buffer a thread serves
   // every lookup without an allocation, and keeps the const queries safe to call from several
   // threads at once.
@@ -384,12 +397,18 @@ XMLParser::~XMLParser() = default;
 
 bool XMLParser::LoadFile(const std::wstring& path) {
   impl_->levels.clear();
-  return LoadDocumentFile(path, impl_->document);
+  impl_->source.clear();
+  if (!LoadDocumentFile(path, impl_->document)) return false;
+  impl_->source = path;
+  return true;
 }
 
 bool XMLParser::LoadXML(const std::wstring& text) {
   impl_->levels.clear();
-  return ParseDocument(Narrow(text), pugi::encoding_utf8, "XML text", impl_->document);
+  impl_->source.clear();
+  if (!ParseDocument(Narrow(text), pugi::encoding_utf8, "XML text", impl_->document)) return false;
+  impl_->source = L"XML text";
+  return true;
 }
 
 bool XMLParser::StartNode(std::wstring_view name) {
@@ -427,5 +446,7 @@ bool XMLParser::StartList(std::wstring_view name, int& count) {
 void XMLParser::EndList() { EndNode(); }
 
 std::wstring XMLParser::QXML() const { return WQNarrowToWideStr(DocumentText(impl_->document)); }
+
+std::wstring XMLParser::QSource() const { return impl_->source; }
 
 }  // namespace WQCommon

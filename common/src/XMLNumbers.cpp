@@ -3,11 +3,13 @@
 
 #include <boost/lexical_cast.hpp>
 #include <charconv>
+#include <limits>
 #include <locale>
 #include <sstream>
 #include <stdexcept>
 #include <system_error>
 #include <type_traits>
+#include <utility>
 
 namespace WQCommon {
 
@@ -95,9 +97,25 @@ Number ParseWholeNumber(const std::wstring& text, const std::string& owner) {
   return value;
 }
 
+NumberTextError::NumberTextError(std::string message) : message_(std::move(message)) {}
+
+const char* NumberTextError::what() const noexcept { return message_.c_str(); }
+
 template <typename Number>
-Number LexicalCastNumber(const std::wstring& text) {
-  return boost::lexical_cast<Number>(text);
+Number LexicalCastNumber(const std::wstring& text, const std::wstring& element,
+                         const std::wstring& source) {
+  try {
+    return boost::lexical_cast<Number>(text);
+  } catch (const boost::bad_lexical_cast& error) {
+    const std::string kind = std::is_integral_v<Number>
+                                 ? "a whole number from " +
+                                       std::to_string(std::numeric_limits<Number>::min()) + " to " +
+                                       std::to_string(std::numeric_limits<Number>::max())
+                                 : std::string("a number");
+    throw NumberTextError(std::string(error.what()) + ". Cannot read the element " +
+                          WQWideToNarrowStr(element) + " of " + WQWideToNarrowStr(source) + ": \"" +
+                          WQWideToNarrowStr(text) + "\" is not " + kind + ".");
+  }
 }
 
 void ReadWholeNumberOrKeep(const std::wstring& text, double& value) {
@@ -120,8 +138,10 @@ void ReadLeadingNumberOrKeep(const std::wstring& text, Number& value) {
 
 template WQCOMMON_EXPORT std::int32_t ParseWholeNumber(const std::wstring&, const std::string&);
 template WQCOMMON_EXPORT double ParseWholeNumber(const std::wstring&, const std::string&);
-template WQCOMMON_EXPORT std::int32_t LexicalCastNumber(const std::wstring&);
-template WQCOMMON_EXPORT double LexicalCastNumber(const std::wstring&);
+template WQCOMMON_EXPORT std::int32_t LexicalCastNumber(const std::wstring&, const std::wstring&,
+                                                        const std::wstring&);
+template WQCOMMON_EXPORT double LexicalCastNumber(const std::wstring&, const std::wstring&,
+                                                  const std::wstring&);
 template WQCOMMON_EXPORT void ReadLeadingNumberOrKeep(const std::wstring&, std::int32_t&);
 template WQCOMMON_EXPORT void ReadLeadingNumberOrKeep(const std::wstring&, double&);
 

@@ -22,7 +22,7 @@ TEST(TextConversion, ConversionsIntoABufferReplaceItsContent) {
   EXPECT_EQ(narrow, "\xC3\xA9t\xE2\x82\xAC\xF0\x9F\x98\x80");
   std::wstring wide = L"ab";
   WQNarrowToWideStr("x\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xFF", wide);
-  EXPECT_EQ(wide, L"x\u00E9\u20AC\U0001F600" + kReplacement);
+  EXPECT_EQ(wide, L"x\u00E9\u20AC\U0001F600\xDCFF");
 }
 
 TEST(TextConversion, EachInvalidSequenceOrCharacterBecomesOneReplacement) {
@@ -34,7 +34,8 @@ TEST(TextConversion, EachInvalidSequenceOrCharacterBecomesOneReplacement) {
       {"\xFF\x80\x80", kReplacement},          // never a lead byte
       {"\xF4\x90\x80\x80", kReplacement},      // beyond U+10FFFF
   };
-  for (const auto& [narrow, wide] : cases) EXPECT_EQ(WQNarrowToWideStr(narrow), wide) << narrow;
+  for (const auto& [narrow, wide] : cases)
+    EXPECT_EQ(WQNarrowToWideStr(narrow, InvalidBytes::Replace), wide) << narrow;
   // Characters outside Unicode and lone surrogates, the other way.
   const std::wstring text = {L'x', static_cast<wchar_t>(0xDC00), static_cast<wchar_t>(0x110000),
                              static_cast<wchar_t>(-1)};
@@ -42,6 +43,24 @@ TEST(TextConversion, EachInvalidSequenceOrCharacterBecomesOneReplacement) {
   EXPECT_EQ(WQWideToUtf16(text), u"x\xFFFD\xFFFD\xFFFD");
   EXPECT_EQ(WQUtf16ToWide(u"\xD83Dx\xDE00"), kReplacement + L"x" + kReplacement);
   EXPECT_EQ(WQUtf16ToWide(u"x\xD83D"), L"x" + kReplacement);
+}
+
+// A file name in another encoding is carried through wide text byte for byte, each byte that is
+// not UTF-8 as its escape; text that must be characters gets U+FFFD for an escape instead.
+TEST(TextConversion, BytesThatAreNotUtf8ComeBackUnchanged) {
+  const std::vector<std::pair<std::string, std::wstring>> cases = {
+      {"Old\xE9", L"Old\xDCE9"},                              // Latin-1
+      {"a\xC3!", L"a\xDCC3!"},                                // lead byte without its trail
+      {"\xF0\x9F\x98", L"\xDCF0\xDC9F\xDC98"},                // cut at the end
+      {"\xED\xA0\x80\xC3\xA9", L"\xDCED\xDCA0\xDC80\u00E9"},  // encoded surrogate, then é
+      {"\xC0\xAF\x80", L"\xDCC0\xDCAF\xDC80"}};               // overlong form, stray trail
+  for (const auto& [narrow, wide] : cases) {
+    EXPECT_EQ(WQNarrowToWideStr(narrow), wide) << narrow;
+    EXPECT_EQ(WQWideToNarrowStr(wide), narrow) << narrow;
+  }
+  EXPECT_EQ(WQWideToNarrowStr(L"Old\xDCE9", InvalidBytes::Replace), "Old\xEF\xBF\xBD");
+  // Only bytes from 0x80 have escapes: the low surrogates below them stay unencodable.
+  EXPECT_EQ(WQWideToNarrowStr(L"\xDC41\xDD00"), "\xEF\xBF\xBD\xEF\xBF\xBD");
 }
 
 // A known probe's name, with its id or without, and a polarity's text are pinned by the golden

@@ -15,14 +15,6 @@ constexpr std::uint32_t kMethodVersion = 1;
 // stream before anything is sized by it.
 constexpr std::size_t kMinTuneEntryBytes = 4 + 4 + 4 + 4;
 
-// Enumerations are stored as std::int32_t.
-template <typename Enum>
-void ReadEnum(WQCommon::BinaryReader& reader, Enum& value) {
-  std::int32_t stored = 0;
-  reader >> stored;
-  value = static_cast<Enum>(stored);
-}
-
 void Write(WQCommon::BinaryWriter& writer, std::uint32_t id, const TuneEntry& entry) {
   writer << id << entry.Name << static_cast<std::int32_t>(entry.Probe)
          << static_cast<std::int32_t>(entry.Polarity);
@@ -36,8 +28,8 @@ void ReadTuneTable(WQCommon::BinaryReader& reader, Method::TuneTable& table) {
     std::uint32_t id = 0;
     TuneEntry entry;
     reader >> id >> entry.Name;
-    ReadEnum(reader, entry.Probe);
-    ReadEnum(reader, entry.Polarity);
+    entry.Probe = WQCommon::ReadEnumeration<WQCommon::Probes::ProbeTypes>(reader);
+    entry.Polarity = WQCommon::ReadEnumeration<WQCommon::PolarityTypes>(reader);
     if (!table.emplace(id, entry).second)
       throw std::runtime_error("Duplicate tune id " + std::to_string(id) + " in Method.");
   }

@@ -172,6 +172,35 @@ TEST(Records, OtherRecordVersionCutRecordOrUnknownCurveEvalKindIsRefusedAndTheVa
               ThrowsMessage<std::runtime_error>("Unknown CurveEval kind."));
 }
 
+// Every stored enumeration is read as one of its values only: the value after its last is refused,
+// naming the field. Each case is the record, the offset of the field in its binary form, and that
+// value.
+TEST(Records, EnumerationValueOutsideItsSetIsRefusedNamingTheField) {
+  const auto refused = [](const WQCommon::IWQSerial& written, std::size_t offset,
+                          std::int32_t value, auto read, const std::string& range) {
+    std::string bytes = BytesOf(written);
+    for (int i = 0; i < 4; ++i) bytes[offset + i] = static_cast<char>(value >> (8 * i));
+    EXPECT_THAT([&] { ReadFrom(bytes, read); },
+                ThrowsMessage<WQCommon::StreamError>("the field " + range))
+        << range;
+  };
+  const std::string method = BytesOf(SampleMethod());
+  refused(Tune(), 4 + 10 * 8, 2, Tune(),
+          "Polarity holds 2, which is not one of its values (0 to 1)");
+  refused(SampleMethod(), 28, 2, Method(), "Kind holds 2, which is not one of its values (0 to 1)");
+  refused(SampleMethod(), method.size() - 8, 4, Method(),
+          "Probe holds 4, which is not one of its values (0 to 3)");
+  refused(BaselineParams(), 4, 3, BaselineParams(),
+          "Algorithm holds 3, which is not one of its values (0 to 2)");
+  refused(RampAlgorithmParams(), 4, 2, RampAlgorithmParams(),
+          "Algorithm holds 2, which is not one of its values (0 to 1)");
+  refused(MZRange(), 4, 2, MZRange(), "Kind holds 2, which is not one of its values (0 to 1)");
+  refused(ICFilter(), 8, 3, ICFilter(),
+          "Polarity holds 3, which is not one of its values (0 to 2)");
+  refused(MZPeakField(), 4, -1, MZPeakField(),
+          "Type holds -1, which is not one of its values (0 to 3)");
+}
+
 TEST(Method, CountLargerThanTheStreamOrATuneIdNamedTwiceIsRefused) {
   Method method;
   EXPECT_THROW(ReadFrom(std::string("\x01\0\0\0\xff\xff\xff\xff", 8), method),

@@ -169,6 +169,11 @@ bool VisitDirectory(const std::string& directory, const std::string& pattern,
   return true;
 }
 
+bool IsDirectory(const std::string& path) {
+  struct stat status;
+  return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
 bool IsListableDirectory(const std::string& path) {
   std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(path.c_str()), closedir);
   return dir != nullptr;
@@ -203,6 +208,15 @@ class ReadingDescriptor {
 };
 
 }  // namespace
+
+std::optional<std::string> UnreadableReason(const std::string& path) {
+  const ReadingDescriptor descriptor(Ops().OpenForReading(path));
+  if (descriptor.get() < 0) return std::string(std::strerror(errno));
+  FileStatus status;
+  if (Ops().Status(descriptor.get(), status) != 0) return std::string(std::strerror(errno));
+  if (!status.regular) return std::string("not a regular file");
+  return std::nullopt;
+}
 
 std::optional<std::string> ReadFile(const std::string& path, std::size_t limit) {
   const ReadingDescriptor descriptor(Ops().OpenForReading(path));

@@ -8,7 +8,7 @@
 //   - std::wstring: its length in UTF-16 code units as std::uint32_t, then each code unit as a
 //     little-endian std::uint16_t. Characters outside the Basic Multilingual Plane become
 //     surrogate pairs and are joined again on reading;
-//   - an enumeration in a record's field list: std::int32_t;
+//   - an enumeration in a record's field list: std::int32_t, one of the enumeration's values;
 //   - a list (std::vector): its element count as std::uint32_t, then each element.
 #pragma once
 
@@ -31,8 +31,9 @@ namespace WQCommon {
 class BinaryReader;
 class BinaryWriter;
 
-// Raised by BinaryReader when the stream ends before a value is complete, or when a length or
-// count read from the stream is larger than what the rest of the stream could hold.
+// Raised by BinaryReader when the stream ends before a value is complete, when a length or count
+// read from the stream is larger than what the rest of the stream could hold, when bytes follow
+// the last value of a file, or when a stored enumeration holds none of its values.
 class WQCOMMON_EXPORT StreamError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
@@ -87,6 +88,9 @@ class WQCOMMON_EXPORT BinaryReader {
 
   // The number of bytes left in the input.
   std::uint64_t Remaining();
+  // Throws StreamError "Binary stream holds <n> bytes after its last value" unless the whole input
+  // has been read.
+  void RequireEnd();
 
  private:
   // ReadBytes from the stream, or for more bytes than are left.
@@ -146,6 +150,30 @@ std::vector<Element> ReadCountedList(BinaryReader& reader) {
   return elements;
 }
 
+// What a stored enumeration may hold. Every enumeration that records store has a function
+// `StoredValues(Enum)`, declared beside it and found by argument-dependent lookup, that gives the
+// name of the field that holds it and its first and last values.
+struct StoredEnumeration {
+  const char* Field;
+  std::int32_t First;
+  std::int32_t Last;
+};
+
+// Reads an enumeration stored as std::int32_t. Throws StreamError "the field <Field> holds <n>,
+// which is not one of its values (<First> to <Last>)" for any value outside StoredValues(Enum).
+template <typename Enum>
+Enum ReadEnumeration(BinaryReader& reader) {
+  std::int32_t stored = 0;
+  reader >> stored;
+  const StoredEnumeration values = StoredValues(Enum{});
+  if (stored < values.First || stored > values.Last) {
+    throw StreamError(std::string("the field ") + values.Field + " holds " +
+                      std::to_string(stored) + ", which is not one of its values (" +
+                      std::to_string(values.First) + " to " + std::to_string(values.Last) + ")");
+  }
+  return static_cast<Enum>(stored);
+}
+
 // A record names its stored fields once, in the order of its binary form, as a tuple of
 // references made by std::tie; its writer, its reader and its comparison all follow that list.
 namespace detail {
@@ -166,9 +194,7 @@ void Write(BinaryWriter& writer, const std::vector<Element>& elements) {
 template <typename Value>
 void Read(BinaryReader& reader, Value& value) {
   if constexpr (std::is_enum_v<Value>) {
-    std::int32_t stored = 0;
-    reader >> stored;
-    value = static_cast<Value>(stored);
+    value = ReadEnumeration<Value>(reader);
   } else {
     reader >> value;
   }

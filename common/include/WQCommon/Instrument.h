@@ -1,6 +1,7 @@
 // Names of the instrument's ion sources (probes) and ion polarities.
 #pragma once
 
+#include <WQCommon/Binary.h>
 #include <WQCommon/Export.h>
 
 #include <stdexcept>
@@ -22,7 +23,13 @@ class WQCOMMON_EXPORT Probes {
   static int GetId(const std::wstring& name);
 };
 
+constexpr StoredEnumeration StoredValues(Probes::ProbeTypes) {
+  return {"Probe", Probes::ESI, Probes::APPI};
+}
+
 enum PolarityTypes : int { Positive = 0, Negative = 1 };
+
+constexpr StoredEnumeration StoredValues(PolarityTypes) { return {"Polarity", Positive, Negative}; }
 
 // Raised by PolarityFromWStr for a text that names no polarity.
 class WQCOMMON_EXPORT UnknownPolarityError : public std::runtime_error {

@@ -40,9 +40,9 @@ class WQCOMMON_EXPORT IWQXML {
 constexpr int kMissingElementCode = 1001;
 
 // Raised by readers of XML records for a required element that is missing, with the code
-// kMissingElementCode and the element's name as the message. Like the records' other result
-// types, it does not derive from std::exception.
-struct WQCOMMON_EXPORT XMLResultException {
+// kMissingElementCode and the element's name as the message; what() gives "The XML element
+// <message> is missing (result <code>)".
+struct WQCOMMON_EXPORT XMLResultException : std::runtime_error {
   XMLResultException(int code, std::wstring message);
   int Code;
   std::wstring Message;
@@ -57,7 +57,8 @@ class WQCOMMON_EXPORT XMLBuilder {
 
   // Element and attribute names must be XML names; text and attribute values may hold any
   // character of XML 1.0: tab, line feed, carriage return and everything from U+0020 but the
-  // surrogates, U+FFFE and U+FFFF; a value written by WNode or WAttribute reads back unchanged.
+  // surrogates, U+FFFE and U+FFFF; a value written by WNode or WAttribute reads back unchanged. The
+  // escape of a byte that is not UTF-8 (WQCommon/Text.h) is written as U+FFFD.
   // Any other character (U+0000 included) is refused with an XMLError naming the element and the
   // character, before anything is written.
 
@@ -132,6 +133,9 @@ class WQCOMMON_EXPORT XMLParser {
   void EndList();
   // The loaded document as text, declaration included.
   std::wstring QXML() const;
+  // Where the loaded document came from, for messages: the path given to LoadFile, or "XML text"
+  // after LoadXML; empty when no document is loaded.
+  std::wstring QSource() const;
 
  private:
   struct Impl;

@@ -43,6 +43,10 @@ struct WQBL_EXPORT SequenceItem {
   }
 };
 
+constexpr WQCommon::StoredEnumeration StoredValues(SequenceItem::ItemKinds) {
+  return {"Kind", SequenceItem::FullScan, SequenceItem::SIM};
+}
+
 // A stretch of the run. A period whose duration is (practically) zero has no fixed length: it
 // cycles through its items NumLoops times and ends at its time-out.
 struct WQBL_EXPORT TimePeriod {
@@ -89,7 +93,8 @@ class WQBL_EXPORT TuneEntry : public WQCommon::IWQXML {
 // A plain value: the time periods and the tune table are public members. The binary form starts
 // with a record version of its own. Reading throws std::runtime_error "Unknown Method version."
 // for another version and "Duplicate tune id <id> in Method." for a tune table that names an id
-// twice, and WQCommon::StreamError for a stream that ends early or holds a count larger than the
+// twice, and WQCommon::StreamError for a kind, probe or polarity that is none of its values, and
+// for a stream that ends early or holds a count larger than the
 // rest of the stream can hold. A failed read leaves the method as it was.
 class WQBL_EXPORT Method : public WQCommon::IWQSerial {
  public:

@@ -3,7 +3,8 @@
 //
 // Every record has a binary form that starts with a record version of its own, then its fields
 // in declaration order. Reading a record refuses any other version with std::runtime_error
-// "Unknown <record> version." and a short stream with WQCommon::StreamError; either way the record
+// "Unknown <record> version.", and a short stream or an algorithm that is none of its values
+// (StoredValues) with WQCommon::StreamError; either way the record
 // keeps the value it had. Widths are counted in data points.
 #pragma once
 
@@ -43,6 +44,10 @@ struct WQBL_EXPORT BaselineParams : public WQCommon::IWQSerial {
     return std::tie(self.Algorithm, self.WindowWidth);
   }
 };
+
+constexpr WQCommon::StoredEnumeration StoredValues(BaselineParams::Algorithms) {
+  return {"Algorithm", BaselineParams::NoBaseline, BaselineParams::MovingMinimum};
+}
 
 // Estimation of the noise level, and how far above it a signal must rise to count.
 struct WQBL_EXPORT NoiseParams : public WQCommon::IWQSerial {
@@ -189,6 +194,10 @@ struct WQBL_EXPORT RampAlgorithmParams : public WQCommon::IWQSerial {
     return std::tie(self.Algorithm, self.Steps);
   }
 };
+
+constexpr WQCommon::StoredEnumeration StoredValues(RampAlgorithmParams::Algorithms) {
+  return {"Algorithm", RampAlgorithmParams::Continuous, RampAlgorithmParams::Stepped};
+}
 
 // Charge-state deconvolution of multiply charged ions.
 struct WQBL_EXPORT ChargeStateParams : public WQCommon::IWQSerial {

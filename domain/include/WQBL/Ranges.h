@@ -5,7 +5,8 @@
 // an XML form (an element named after the type, written into the element that the builder has
 // open, holding one child element per field with its number as text; doubles are written with
 // enough digits to read back exactly). Binary reading refuses an unknown record version with
-// std::runtime_error "Unknown <type> version." and a short stream with WQCommon::StreamError.
+// std::runtime_error "Unknown <type> version.", and a short stream or a kind, polarity or type
+// that is none of its values (StoredValues) with WQCommon::StreamError.
 // XML reading throws WQCommon::XMLResultException with the code 1001 and the element's name when
 // the type's element or a field's element is missing, and std::runtime_error "Invalid number
 // "<text>" in <type>." for a field whose text is not a number of the field's type. In every
@@ -51,6 +52,10 @@ struct WQBL_EXPORT MZRange : public WQCommon::IWQSerial, public WQCommon::IWQXML
     return std::tie(self.Kind, self.Low, self.High);
   }
 };
+
+constexpr WQCommon::StoredEnumeration StoredValues(MZRange::Kinds) {
+  return {"Kind", MZRange::FullRange, MZRange::Bounded};
+}
 
 // A range of retention times, in minutes.
 struct WQBL_EXPORT ICRange : public WQCommon::IWQSerial, public WQCommon::IWQXML {
@@ -104,6 +109,10 @@ struct WQBL_EXPORT ICFilter : public WQCommon::IWQSerial, public WQCommon::IWQXM
   }
 };
 
+constexpr WQCommon::StoredEnumeration StoredValues(ICFilter::Polarities) {
+  return {"Polarity", ICFilter::AnyPolarity, ICFilter::NegativeOnly};
+}
+
 // One value reported for each peak of a spectrum.
 struct WQBL_EXPORT MZPeakField : public WQCommon::IWQSerial, public WQCommon::IWQXML {
   // Stored in files: never renumber.
@@ -129,5 +138,9 @@ struct WQBL_EXPORT MZPeakField : public WQCommon::IWQSerial, public WQCommon::IW
     return std::tie(self.Type);
   }
 };
+
+constexpr WQCommon::StoredEnumeration StoredValues(MZPeakField::Types) {
+  return {"Type", MZPeakField::Mass, MZPeakField::Width};
+}
 
 }  // namespace WQBL

@@ -12,7 +12,8 @@ namespace WQBL {
 
 // A plain value: every parameter is a public member. The binary form starts with a record version
 // of its own; reading a record of another version throws std::runtime_error "Unknown Tune
-// version.", and a stream that ends early throws WQCommon::StreamError. A failed read leaves the
+// version.", and a stream that ends early or a polarity that is none of its values throws
+// WQCommon::StreamError. A failed read leaves the
 // tune as it was.
 class WQBL_EXPORT Tune : public WQCommon::IWQSerial {
  public:

@@ -48,6 +48,8 @@ WQPLATFORM_EXPORT std::vector<std::string> ListDirectory(const std::string& dire
 // valid during the call only. False, calling nothing, when the directory cannot be read.
 WQPLATFORM_EXPORT bool VisitDirectory(const std::string& directory, const std::string& pattern,
                                       const std::function<void(std::string_view name)>& visit);
+// True when `path` is a directory, after following links, whether or not it may be listed.
+WQPLATFORM_EXPORT bool IsDirectory(const std::string& path);
 // True when `path` is a directory whose entries this process may list.
 WQPLATFORM_EXPORT bool IsListableDirectory(const std::string& path);
 // True when `path` itself is a symbolic link, wherever it leads.
@@ -63,6 +65,11 @@ class WQPLATFORM_EXPORT ReadError : public std::runtime_error {
 
 // The largest record or document file the libraries read whole: far beyond any they write.
 constexpr std::size_t kDocumentSizeLimit = std::size_t{64} << 20;
+
+// Why the file at `path` cannot be read as ReadFile reads it: the system's reason for not opening
+// it ("No such file or directory", "Permission denied") or "not a regular file"; nothing when it
+// is a regular file that can be opened.
+WQPLATFORM_EXPORT std::optional<std::string> UnreadableReason(const std::string& path);
 
 // The whole content of the file at `path`; nothing when it is missing or cannot be opened or
 // read. Throws ReadError when `path` is not a regular file (a FIFO or device is refused without
