@@ -20,9 +20,8 @@ struct Reader {
   // Also the name of the reader's corpus folder, and what the fuzz target is told to run.
   std::string name;
   // Stores `bytes` as the file the reader reads, reads it, and removes it again. Swallows the
-  // errors a reader may raise for a bad file (the std::exception family and
-  // WQCommon::XMLResultException) except std::bad_alloc, which no bounded file may cause; anything
-  // else escapes.
+  // errors a reader may raise for a bad file (the std::exception family) except std::bad_alloc,
+  // which no bounded file may cause; anything else escapes.
   std::function<void(const std::string& bytes)> read;
 };
 

@@ -98,7 +98,9 @@ class WQREPOS_EXPORT CentroidData {
 // set, and its peaks detected, before it is added to the document.
 //
 // Returns false and sets `errorText` to "X/Y axis of curve not assigned" when the chromatogram
-// lacks either axis (nothing else is done); to "Cannot write to file" followed by the path when
+// lacks either axis (nothing else is done); to "Nothing to export to <path>: the chromatogram has
+// no points" (or "peaks") when, with `write`, there is no spectrum to write, so that an earlier
+// document is kept; to "Cannot write to file" followed by the path when
 // the document cannot be saved (nothing is written then); to "std::exception - " and the text of
 // a standard exception raised while the document is built. Otherwise returns true and leaves
 // `errorText` as it was. Exceptions raised while the spectra are produced (an unknown scan, for

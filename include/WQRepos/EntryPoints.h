@@ -18,10 +18,12 @@ struct WQREPOS_EXPORT DataFileNameInfo {
 };
 
 // Reads ConfigClient.xml and creates the data directory tree (see Config::Refresh). The
-// application calls it once, first, from one thread.
+// application calls it once, first, from one thread. Throws std::runtime_error naming the file and
+// the reason, having created nothing, when WQREPOS_CONFIG names a configuration file that cannot
+// be read.
 WQREPOS_EXPORT void Initialize();
-// Reads ConfigClient.xml as Initialize() does, but creates no directory and removes no file: for
-// programs that must leave the data directory as they found it.
+// Reads ConfigClient.xml as Initialize() does, and throws as it does, but creates no directory and
+// removes no file: for programs that must leave the data directory as they found it.
 WQREPOS_EXPORT void ReadConfiguration();
 
 // The acquisition server's host name; its port goes into `port`.

@@ -64,13 +64,14 @@ bool QNode(const XMLParser& parser, const std::wstring& name, DiverterSourceType
   return true;
 }
 
-// The text must be wholly a number of the type; boost::bad_lexical_cast otherwise.
+// The text must be wholly a number of the type; WQCommon::NumberTextError, a
+// boost::bad_lexical_cast, otherwise.
 template <typename Number>
 bool QNode(const XMLParser& parser, const std::wstring& name, Number& value) {
   static_assert(std::is_arithmetic_v<Number>, "QNode converts text to numbers only");
   std::wstring text;
   if (!parser.QNode(name, text)) return false;
-  value = WQCommon::LexicalCastNumber<Number>(text);
+  value = WQCommon::LexicalCastNumber<Number>(text, name, parser.QSource());
   return true;
 }
 

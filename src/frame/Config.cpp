@@ -20,21 +20,50 @@ constexpr std::uint16_t kDefaultPort = 4000;
 constexpr char kConfigVariable[] = "WQREPOS_CONFIG";
 
 // The file that WQREPOS_CONFIG names, so that an installed library need not have its configuration
-// written into the system's library folder; else ConfigClient.xml beside the library file.
-std::wstring ConfigFilePath() {
+// written into the system's library folder; nothing when it is not set or empty.
+std::optional<std::wstring> NamedConfigFile() {
   const std::optional<std::string> named = WQPlatform::EnvironmentVariable(kConfigVariable);
-  if (named && !named->empty()) return WQCommon::WQNarrowToWideStr(*named);
-  return LibraryDirectory() + L"ConfigClient.xml";
+  if (!named || named->empty()) return std::nullopt;
+  return WQCommon::WQNarrowToWideStr(*named);
 }
 
-// Reads a port as a wide input stream reads an unsigned number: leading blanks skipped, digits up
-// to the first non-digit. Nothing when no number can be read or it is above 65535.
+// The white space that XML allows around an element's text.
+constexpr wchar_t kBlanks[] = L" \t\r\n";
+
+std::wstring Trimmed(const std::wstring& text) {
+  const std::size_t first = text.find_first_not_of(kBlanks);
+  if (first == std::wstring::npos) return std::wstring();
+  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+}
+
+// Reads a port: decimal digits, with blanks around them, up to 65535. False for any other text,
+// which leaves `port` as it was.
 bool ParsePort(const std::wstring& text, std::uint16_t& port) {
-  std::wistringstream stream(text);
-  unsigned long value = 0;
-  if (!(stream >> value) || value > std::numeric_limits<std::uint16_t>::max()) return false;
+  const std::wstring digits = Trimmed(text);
+  if (digits.empty() || digits.size() > 5 ||
+      digits.find_first_not_of(L"0123456789") != std::wstring::npos)
+    return false;
+  const unsigned long value = std::stoul(digits);
+  if (value > std::numeric_limits<std::uint16_t>::max()) return false;
   port = static_cast<std::uint16_t>(value);
   return true;
+}
+
+// The base directory that `text` names in the configuration file at `file`: without the blanks
+// around it, and a relative one taken from the file's folder, so that it is the same directory
+// from every working directory.
+std::wstring BaseDirectoryOf(const std::wstring& text, const std::wstring& file) {
+  std::wstring directory = Trimmed(text);
+  const wchar_t separator = static_cast<wchar_t>(WQPlatform::kSeparator);
+  if (directory.empty() || directory.front() == separator) return directory;
+  const std::size_t cut = file.rfind(separator);
+  return cut == std::wstring::npos ? directory : file.substr(0, cut + 1) + directory;
+}
+
+// Throws std::runtime_error naming the configuration file that WQREPOS_CONFIG names and `reason`.
+[[noreturn]] void RefuseNamedFile(const std::wstring& path, const std::string& reason) {
+  throw std::runtime_error("Cannot read the configuration file " + NativePath(path) +
+                           " that WQREPOS_CONFIG names: " + reason);
 }
 
 }  // namespace
@@ -72,24 +101,32 @@ void Config::Read() {
 }
 
 void Config::LoadConfigInfo() {
-  const std::wstring path = ConfigFilePath();
+  const std::optional<std::wstring> named = NamedConfigFile();
+  const std::wstring path = named ? *named : LibraryDirectory() + L"ConfigClient.xml";
   bool complete = true;
   WQCommon::XMLParser parser;
-  if (LoadDocument(parser, path) && parser.StartNode(L"AcqClient")) {
+  // The file beside the library may be missing or broken: the defaults then hold, with a warning.
+  // A file the user named is meant to be used, and a directory of the defaults would be the wrong
+  // one.
+  if (named) {
+    if (const std::optional<std::string> reason = WQPlatform::UnreadableReason(NativePath(path)))
+      RefuseNamedFile(path, *reason);
+    if (!parser.LoadFile(path)) RefuseNamedFile(path, "it is not well-formed XML");
+  }
+  if ((named || LoadDocument(parser, path)) && parser.StartNode(L"AcqClient")) {
     std::wstring text;
     if (parser.QNode(L"HostName", text))
       hostName_ = text;
     else
       complete = false;
-    if (parser.QNode(L"Port", text))
-      ParsePort(text, port_);
-    else
-      complete = false;
+    if (!parser.QNode(L"Port", text) || !ParsePort(text, port_)) complete = false;
     if (parser.QNode(L"BaseDir", text))
-      baseDirectory_ = text;
+      baseDirectory_ = BaseDirectoryOf(text, path);
     else
       complete = false;
     parser.EndNode();
+  } else if (named) {
+    RefuseNamedFile(path, "it has no element AcqClient");
   } else {
     complete = false;
   }

@@ -39,12 +39,13 @@ namespace {
 // Decodes the file at `path` through `read` straight from the bytes read; false when the file
 // cannot be opened. A template, as loads are frequent and small: no std::function per layer.
 template <typename Read>
-bool DecodeFile(const std::wstring& path, const Read& read) {
+bool DecodeFile(const std::wstring& path, const Read& read, Rest rest) {
   const auto content = WQPlatform::ReadFile(NativePath(path));
   if (!content) return false;
   WQCommon::BinaryReader reader(content->data(), content->size());
   try {
     read(reader);
+    if (rest == Rest::Refused) reader.RequireEnd();
   } catch (const WQCommon::StreamError& error) {
     throw WQCommon::StreamError("Cannot read " + NativePath(path) + ": " + error.what());
   }
@@ -54,26 +55,32 @@ bool DecodeFile(const std::wstring& path, const Read& read) {
 }  // namespace
 
 bool ReadBinaryFile(const std::wstring& path,
-                    const std::function<void(WQCommon::BinaryReader&)>& read) {
-  return DecodeFile(path, read);
+                    const std::function<void(WQCommon::BinaryReader&)>& read, Rest rest) {
+  return DecodeFile(path, read, rest);
 }
 
 bool ReadVersionedFile(const std::wstring& path, FileVersions accepted,
                        const std::function<std::string(std::uint32_t version)>& versionError,
-                       const std::function<void(WQCommon::BinaryReader&, std::uint32_t)>& read) {
-  return DecodeFile(path, [&](WQCommon::BinaryReader& reader) {
-    std::uint32_t version = 0;
-    reader >> version;
-    if (version < accepted.Oldest || version > accepted.Newest)
-      throw std::runtime_error(versionError(version));
-    read(reader, version);
-  });
+                       const std::function<void(WQCommon::BinaryReader&, std::uint32_t)>& read,
+                       Rest rest) {
+  return DecodeFile(
+      path,
+      [&](WQCommon::BinaryReader& reader) {
+        std::uint32_t version = 0;
+        reader >> version;
+        if (version < accepted.Oldest || version > accepted.Newest)
+          throw std::runtime_error(versionError(version));
+        read(reader, version);
+      },
+      rest);
 }
 
 bool ReadVersionedFile(const std::wstring& path, FileVersions accepted, const char* versionError,
-                       const std::function<void(WQCommon::BinaryReader&, std::uint32_t)>& read) {
+                       const std::function<void(WQCommon::BinaryReader&, std::uint32_t)>& read,
+                       Rest rest) {
   return ReadVersionedFile(
-      path, accepted, [versionError](std::uint32_t) { return std::string(versionError); }, read);
+      path, accepted, [versionError](std::uint32_t) { return std::string(versionError); }, read,
+      rest);
 }
 
 }  // namespace WQRepos

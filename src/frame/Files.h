@@ -21,11 +21,19 @@ void SaveFile(const std::wstring& path, const std::string& failure,
 void SaveBinaryFile(const std::wstring& path, const std::string& failure,
                     const std::function<void(WQCommon::BinaryWriter&)>& write);
 
+// What a read makes of bytes after those its reader took.
+enum class Rest {
+  Refused,  // the file holds more than its content: a StreamError
+  Ignored   // for readers that may stop short on their own, as the lenient preference records do
+};
+
 // Reads the file at `path` through `read`. Returns false, without calling `read`, when the file
-// cannot be opened. A stream that ends early or holds an impossible count raises
+// cannot be opened. A stream that ends early, holds an impossible count or an enumeration value
+// outside its set, or (unless `rest` is Ignored) holds bytes after what `read` took, raises
 // WQCommon::StreamError naming the file.
 bool ReadBinaryFile(const std::wstring& path,
-                    const std::function<void(WQCommon::BinaryReader&)>& read);
+                    const std::function<void(WQCommon::BinaryReader&)>& read,
+                    Rest rest = Rest::Refused);
 
 // The file versions that a reader accepts: Oldest to Newest, both included.
 struct FileVersions {
@@ -40,10 +48,12 @@ struct FileVersions {
 // versionError(version), without calling `read`. Returns false when the file cannot be opened.
 bool ReadVersionedFile(const std::wstring& path, FileVersions accepted,
                        const std::function<std::string(std::uint32_t version)>& versionError,
-                       const std::function<void(WQCommon::BinaryReader&, std::uint32_t)>& read);
+                       const std::function<void(WQCommon::BinaryReader&, std::uint32_t)>& read,
+                       Rest rest = Rest::Refused);
 
 // ReadVersionedFile with the same text, `versionError`, for every version it refuses.
 bool ReadVersionedFile(const std::wstring& path, FileVersions accepted, const char* versionError,
-                       const std::function<void(WQCommon::BinaryReader&, std::uint32_t)>& read);
+                       const std::function<void(WQCommon::BinaryReader&, std::uint32_t)>& read,
+                       Rest rest = Rest::Refused);
 
 }  // namespace WQRepos

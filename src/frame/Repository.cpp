@@ -4,8 +4,11 @@
 #include <WQPlatform/Platform.h>
 #include <WQRepos/EntryPoints.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace WQRepos {
 
@@ -18,54 +21,85 @@ void LibraryMarker() {}
 
 std::wstring Separator() { return std::wstring(1, static_cast<wchar_t>(WQPlatform::kSeparator)); }
 
-std::wstring RepositoryPath(Config::DirTypes kind, const std::wstring& name,
-                            const std::wstring& extension) {
+std::wstring RepositoryPath(Config::DirTypes kind, const std::wstring& file) {
   std::wstring path = theConfig.QDirectory(kind);
-  path.reserve(path.size() + 1 + name.size() + extension.size());
-  path.append(1, static_cast<wchar_t>(WQPlatform::kSeparator)).append(name).append(extension);
+  path.reserve(path.size() + 1 + file.size());
+  path.append(1, static_cast<wchar_t>(WQPlatform::kSeparator)).append(file);
   return path;
 }
 
 namespace {
 
-// Why `name` cannot name a stored item; empty when it can.
-std::string UnsafeNameReason(const std::wstring& name) {
+// Why `name` cannot name an item stored in `directory`; empty when it can.
+std::string UnusableNameReason(const std::wstring& directory, const std::wstring& name) {
+  if (name.empty()) return "the name is empty";
   if (name.find(L'\0') != std::wstring::npos) return "the name holds a NUL character";
-  const std::wstring separator = Separator();
   // Built only for a name refused: names are checked on every load.
   const auto quoted = [&name] { return "the name \"" + WQCommon::WQWideToNarrowStr(name) + "\""; };
-  if (name.compare(0, separator.size(), separator) == 0) return quoted() + " is an absolute path";
-  int depth = 0;
-  std::size_t start = 0;
-  for (;;) {
+  // A lone surrogate that is no byte escape, or two escapes that make a UTF-8 character, would
+  // name the file of another name.
+  if (WQCommon::WQNarrowToWideStr(WQCommon::WQWideToNarrowStr(name)) != name)
+    return quoted() + " holds text that no file name can hold";
+  const wchar_t separator = static_cast<wchar_t>(WQPlatform::kSeparator);
+  if (name.front() == separator) return quoted() + " is an absolute path";
+  // The folders entered so far: where each begins and ends in the name. A ".." goes back out of
+  // the last; the name up to that folder's end leads where the folder does, as every ".." before
+  // it went back out of a real folder.
+  std::vector<std::pair<std::size_t, std::size_t>> folders;
+  std::wstring_view part;
+  for (std::size_t start = 0; start != std::wstring::npos;) {
     const std::size_t end = name.find(separator, start);
-    const std::wstring_view part = std::wstring_view(name).substr(start, end - start);
-    if (part == L"..")
-      --depth;
-    else if (!part.empty() && part != L".")
-      ++depth;
-    if (depth < 0) return quoted() + " leads outside its directory";
-    if (end == std::wstring::npos) return {};
-    start = end + separator.size();
+    part = std::wstring_view(name).substr(start, end - start);
+    if (part == L"..") {
+      if (folders.empty()) return quoted() + " leads outside its directory";
+      // The system takes ".." from where a link leads, not back to the folder holding the link.
+      const auto [first, last] = folders.back();
+      if (WQPlatform::IsSymbolicLink(NativePath(directory + Separator() + name.substr(0, last)))) {
+        return quoted() + " leads outside its directory through the linked folder " +
+               NativePath(name.substr(first, last - first));
+      }
+      folders.pop_back();
+    } else if (!part.empty() && part != L".") {
+      folders.emplace_back(start, start + part.size());
+    }
+    start = end == std::wstring::npos ? end : end + 1;
   }
+  if (part.empty() || part == L"." || part == L"..")
+    return quoted() + " names a folder, not an item";
+  return {};
 }
 
 }  // namespace
 
-void RefuseUnsafeName(const std::wstring& name, const std::string& failure) {
-  const std::string reason = UnsafeNameReason(name);
-  if (reason.empty()) return;
+std::wstring ItemPath(Config::DirTypes kind, const std::wstring& name, const wchar_t* extension,
+                      const NameFailure& failure) {
+  const std::wstring directory = theConfig.QDirectory(kind);
+  const std::wstring path = directory + Separator() + name + extension;
+  const std::string reason = UnusableNameReason(directory, name);
+  if (reason.empty()) return path;
   // A NUL would end the message where it stands; it is shown as "\0".
   std::string message;
-  for (const char c : failure) c == '\0' ? message += "\\0" : message += c;
+  for (const char c : failure(path)) c == '\0' ? message += "\\0" : message += c;
   if (!message.empty() && message.back() == '.') message.pop_back();
   throw std::runtime_error(message + ": " + reason);
 }
 
-bool IsSafeName(const std::wstring& name) { return UnsafeNameReason(name).empty(); }
+std::optional<std::wstring> ItemPathIfNamed(Config::DirTypes kind, const std::wstring& name,
+                                            const wchar_t* extension) {
+  const std::wstring directory = theConfig.QDirectory(kind);
+  if (!UnusableNameReason(directory, name).empty()) return std::nullopt;
+  return directory + Separator() + name + extension;
+}
 
-std::vector<std::wstring> RepositoryNames(Config::DirTypes kind, const std::wstring& extension) {
-  return GetFileNames(theConfig.QDirectory(kind) + Separator() + L"*" + extension);
+std::vector<std::wstring> RepositoryNames(Config::DirTypes kind, const wchar_t* extension) {
+  std::vector<std::wstring> names =
+      GetFileNames(theConfig.QDirectory(kind) + Separator() + L"*" + extension);
+  names.erase(std::remove_if(names.begin(), names.end(),
+                             [kind, extension](const std::wstring& name) {
+                               return !ItemPathIfNamed(kind, name, extension);
+                             }),
+              names.end());
+  return names;
 }
 
 std::wstring LibraryDirectory() {

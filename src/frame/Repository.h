@@ -3,7 +3,10 @@
 
 #include <WQRepos/Config.h>
 
+#include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace WQRepos {
 
@@ -16,21 +19,30 @@ std::wstring DefaultBaseDirectory();
 // The platform's path separator as wide text.
 std::wstring Separator();
 
-// The directory of `kind`, the separator, `name` and `extension` ("" for none). The name is used
-// as it stands: it may hold further separators or dots.
-std::wstring RepositoryPath(Config::DirTypes kind, const std::wstring& name,
-                            const std::wstring& extension = L"");
+// The directory of `kind`, the separator and `file`: for the module's own files, whose names are
+// fixed ("DataFileName.pref"). Names that callers give go through ItemPath.
+std::wstring RepositoryPath(Config::DirTypes kind, const std::wstring& file);
 
-// Throws std::runtime_error "<failure, without its final full stop>: <reason>" when `name` cannot
-// name an item stored in a repository directory: it holds a NUL character, is an absolute path,
-// or, resolved lexically, leads outside the directory. Inner separators that stay inside are
-// sub-folders and pass.
-void RefuseUnsafeName(const std::wstring& name, const std::string& failure);
-// False when RefuseUnsafeName would refuse `name`.
-bool IsSafeName(const std::wstring& name);
+// Makes the message of a refused name from the path the name would have had.
+using NameFailure = std::function<std::string(const std::wstring& path)>;
 
-// The names stored in the directory of `kind` with `extension`, as GetFileNames gives them.
-std::vector<std::wstring> RepositoryNames(Config::DirTypes kind, const std::wstring& extension);
+// The path of the item `name` stored in the directory of `kind`: the directory, the separator,
+// `name` and `extension`. The name may hold separators (sub-folders, linked ones included) and
+// dots that stay inside the directory. Throws std::runtime_error "<failure(path), without its
+// final full stop>: <reason>" when `name` cannot name a stored item: it is empty, holds a NUL
+// character or text that no file name can hold (a lone surrogate that is no byte escape), is an
+// absolute path, ends in a folder (an empty last part, "." or ".."), or leads outside the
+// directory, whether by its ".." parts alone or by a ".." after a linked folder, which the system
+// takes back from where the link leads rather than to the folder holding the link.
+std::wstring ItemPath(Config::DirTypes kind, const std::wstring& name, const wchar_t* extension,
+                      const NameFailure& failure);
+// ItemPath without the refusal: nothing for a name that it would refuse.
+std::optional<std::wstring> ItemPathIfNamed(Config::DirTypes kind, const std::wstring& name,
+                                            const wchar_t* extension);
+
+// The names of the items stored in the directory of `kind` with `extension`, as GetFileNames
+// gives them, less any that ItemPath would refuse (the file ".kem" has the empty name).
+std::vector<std::wstring> RepositoryNames(Config::DirTypes kind, const wchar_t* extension);
 
 // The directory of the library's own file, ending in the separator; empty when unknown.
 std::wstring LibraryDirectory();

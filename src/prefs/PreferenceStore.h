@@ -26,7 +26,7 @@ namespace {
 constexpr std::uint32_t kPreferenceFileVersion = 1;
 
 inline std::wstring PreferencePath(const std::wstring& name) {
-  return RepositoryPath(Config::PrefsDir, name, L".pref");
+  return RepositoryPath(Config::PrefsDir, name + L".pref");
 }
 
 // A record's body inside a preference file: a record type derived from WQCommon::IWQSerial, or
@@ -71,14 +71,17 @@ void SavePreference(const std::wstring& name, const Record& record) {
 // Loads the preference `name` into `record`, which holds the caller's default on entry. When no
 // file can be opened the default stays; when the file cannot be read (another file version, a
 // record version that the record refuses, a short file) `record` becomes Record(). Reports
-// nothing; exceptions outside the std::exception family pass through.
+// nothing; exceptions outside the std::exception family pass through. Bytes after the record are
+// not looked at: the autotune records stop short of a file cut within them, keeping what they
+// read (the tool's strict reading refuses both).
 template <typename Record>
 void LoadPreference(const std::wstring& name, Record& record) {
   try {
     ReadVersionedFile(
         PreferencePath(name), FileVersions::Only(kPreferenceFileVersion),
         "Invalid preference file.",
-        [&record](WQCommon::BinaryReader& reader, std::uint32_t) { ReadBody(reader, record); });
+        [&record](WQCommon::BinaryReader& reader, std::uint32_t) { ReadBody(reader, record); },
+        Rest::Ignored);
   } catch (const std::exception&) {
     record = Record();
   }

@@ -54,18 +54,18 @@ void CompleteMethodTimeouts(WQBL::Method& method) {
 
 void SaveAcqMethod(const std::wstring& name, const WQBL::Method& method) {
   const std::string failure = "Unable to create acquisition method file" + InParentheses(name);
-  RefuseUnsafeName(name, failure);
-  SaveBinaryFile(
-      RepositoryPath(Config::AcqMethodDir, name, kMethodExtension), failure,
-      [&method](WQCommon::BinaryWriter& writer) { writer << kMethodFileVersion << method; });
+  SaveBinaryFile(ItemPath(Config::AcqMethodDir, name, kMethodExtension,
+                          [&failure](const std::wstring&) { return failure; }),
+                 failure, [&method](WQCommon::BinaryWriter& writer) {
+                   writer << kMethodFileVersion << method;
+                 });
 }
 
 WQBL::Method LoadAcqMethod(const std::wstring& name) {
-  const std::wstring path = RepositoryPath(Config::AcqMethodDir, name, kMethodExtension);
-  // The message is built only for a name refused: methods are loaded often.
-  if (!IsSafeName(name))
-    RefuseUnsafeName(name, "Unable to open acquisition method file" + InParentheses(path));
-  return LoadFullyQualifiedAcqMethod(path);
+  return LoadFullyQualifiedAcqMethod(
+      ItemPath(Config::AcqMethodDir, name, kMethodExtension, [](const std::wstring& path) {
+        return "Unable to open acquisition method file" + InParentheses(path);
+      }));
 }
 
 WQBL::Method LoadFullyQualifiedAcqMethod(const std::wstring& path) {

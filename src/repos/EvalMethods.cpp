@@ -3,6 +3,7 @@
 #include <WQRepos/EvalMethods.h>
 #include <WQRepos/Preferences.h>
 
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 
@@ -19,14 +20,17 @@ const wchar_t kICExtension[] = L".iem";
 const char kCreateFailure[] = "Unable to create evaluation method file.";
 const char kOpenFailure[] = "Unable to open evaluation method file.";
 
-std::wstring EvalMethodPath(const std::wstring& name, const wchar_t* extension) {
-  return RepositoryPath(Config::EvalMethodDir, name, extension);
+// The path of the method `name`, or std::runtime_error "<failure, without its full stop>:
+// <reason>".
+std::wstring EvalMethodPath(const std::wstring& name, const wchar_t* extension,
+                            const char* failure) {
+  return ItemPath(Config::EvalMethodDir, name, extension,
+                  [failure](const std::wstring&) { return failure; });
 }
 
 void SaveEvalMethod(const std::wstring& name, const wchar_t* extension,
                     const std::vector<WQBL::CurveEval>& method) {
-  RefuseUnsafeName(name, kCreateFailure);
-  SaveBinaryFile(EvalMethodPath(name, extension), kCreateFailure,
+  SaveBinaryFile(EvalMethodPath(name, extension, kCreateFailure), kCreateFailure,
                  [&method](WQCommon::BinaryWriter& writer) {
                    writer << kEvalMethodFileVersion;
                    WQCommon::WriteCountedList(writer, method);
@@ -34,10 +38,9 @@ void SaveEvalMethod(const std::wstring& name, const wchar_t* extension,
 }
 
 std::vector<WQBL::CurveEval> LoadEvalMethod(const std::wstring& name, const wchar_t* extension) {
-  RefuseUnsafeName(name, kOpenFailure);
   std::vector<WQBL::CurveEval> method;
   const bool opened = ReadVersionedFile(
-      EvalMethodPath(name, extension), FileVersions::Only(kEvalMethodFileVersion),
+      EvalMethodPath(name, extension, kOpenFailure), FileVersions::Only(kEvalMethodFileVersion),
       "Invalid evaluation method file.", [&method](WQCommon::BinaryReader& reader, std::uint32_t) {
         method = WQCommon::ReadCountedList<WQBL::CurveEval>(reader);
       });
@@ -46,7 +49,8 @@ std::vector<WQBL::CurveEval> LoadEvalMethod(const std::wstring& name, const wcha
 }
 
 bool DeleteEvalMethod(const std::wstring& name, const wchar_t* extension) {
-  return IsSafeName(name) && WQPlatform::RemoveFile(NativePath(EvalMethodPath(name, extension)));
+  const std::optional<std::wstring> path = ItemPathIfNamed(Config::EvalMethodDir, name, extension);
+  return path && WQPlatform::RemoveFile(NativePath(*path));
 }
 
 }  // namespace

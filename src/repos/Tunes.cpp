@@ -31,9 +31,7 @@ std::string VersionFailure(const std::wstring& path, std::uint32_t version) {
 }  // namespace
 
 void SaveTune(const std::wstring& name, const WQBL::Tune& tune) {
-  const std::wstring path = RepositoryPath(Config::TunesDir, name, kTuneExtension);
-  RefuseUnsafeName(name, CreateFailure(path));
-  SaveFullyQualifiedTune(path, tune);
+  SaveFullyQualifiedTune(ItemPath(Config::TunesDir, name, kTuneExtension, CreateFailure), tune);
 }
 
 void SaveFullyQualifiedTune(const std::wstring& path, const WQBL::Tune& tune) {
@@ -42,9 +40,7 @@ void SaveFullyQualifiedTune(const std::wstring& path, const WQBL::Tune& tune) {
 }
 
 WQBL::Tune LoadTune(const std::wstring& name) {
-  const std::wstring path = RepositoryPath(Config::TunesDir, name, kTuneExtension);
-  RefuseUnsafeName(name, OpenFailure(path));
-  return LoadFullyQualifiedTune(path);
+  return LoadFullyQualifiedTune(ItemPath(Config::TunesDir, name, kTuneExtension, OpenFailure));
 }
 
 WQBL::Tune LoadFullyQualifiedTune(const std::wstring& path) {

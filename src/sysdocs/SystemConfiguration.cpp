@@ -28,11 +28,18 @@ const EnumTextMap<AnalyteSource> LegacyAnalyteSourceMap =
 
 const wchar_t kDocumentFile[] = L"SystemConfiguration.xml";
 
-AnalyteSource AnalyteSourceFromText(const std::wstring& text) {
+// The source that `text`, the text of the element CalSource in the document of `parser`, names.
+// Throws the lookup's QMVException, which goes on to name the element and the document.
+AnalyteSource AnalyteSourceFromText(const std::wstring& text, const WQCommon::XMLParser& parser) {
   try {
     return TextToEnum(AnalyteSourceMap, text);
   } catch (const QMVException&) {
+  }
+  try {
     return TextToEnum(LegacyAnalyteSourceMap, text);
+  } catch (const QMVException& error) {
+    throw QMVException(error.Message() + L" Cannot read the element CalSource of " +
+                       parser.QSource() + L".");
   }
 }
 
@@ -42,9 +49,12 @@ void ReadCheckedMembers(const WQCommon::XMLParser& parser, std::wstring& text,
                         SystemConfiguration& configuration) {
   if (parser.QNode(L"PolaritySwitch", text))
     WQCommon::ReadLeadingNumberOrKeep(text, configuration.PolaritySwitch);
-  if (parser.QNode(L"CalSource", text)) configuration.CalSource = AnalyteSourceFromText(text);
-  if (parser.QNode(L"MethodTimePeriods", text))
-    configuration.MethodTimePeriods = WQCommon::LexicalCastNumber<std::int32_t>(text);
+  if (parser.QNode(L"CalSource", text))
+    configuration.CalSource = AnalyteSourceFromText(text, parser);
+  if (parser.QNode(L"MethodTimePeriods", text)) {
+    configuration.MethodTimePeriods =
+        WQCommon::LexicalCastNumber<std::int32_t>(text, L"MethodTimePeriods", parser.QSource());
+  }
 }
 
 }  // namespace

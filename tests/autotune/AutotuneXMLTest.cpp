@@ -56,6 +56,10 @@ TEST(AutotuneXML, MissingElementIsNamedWithCode1001) {
                     ::testing::AllOf(::testing::Field(&XMLResultException::Code, 1001),
                                      ::testing::Field(&XMLResultException::Message, element))));
   }
+  // A standard exception, as every one the module lets out: a caller's catch of those takes it.
+  EXPECT_THAT([] { Read(L"<AutoTune/>"); },
+              ::testing::ThrowsMessage<std::exception>(
+                  "The XML element AutoTunePrefs is missing (result 1001)"));
 }
 
 // The prime delay may be absent or only begin with a number, and a point may lack children (it
@@ -70,8 +74,11 @@ TEST(AutotuneXML, PrimeDelayIsReadLenientlyAndPointNumbersStrictly) {
   ASSERT_EQ(read.TunePoints.size(), 2u);
   EXPECT_EQ(read.TunePoints[1].Name, L"Second");
   EXPECT_EQ(read.TunePoints[1].Mass, 195.088);
-  EXPECT_THROW(Read(Document(L"Load", L"<TunePoint><CapExit> 7</CapExit></TunePoint>")),
-               boost::bad_lexical_cast);
+  EXPECT_THAT([] { Read(Document(L"Load", L"<TunePoint><CapExit> 7</CapExit></TunePoint>")); },
+              ::testing::ThrowsMessage<boost::bad_lexical_cast>(
+                  "bad lexical cast: source type value could not be interpreted as target. Cannot "
+                  "read the element CapExit of XML text: \" 7\" is not a whole number from "
+                  "-2147483648 to 2147483647."));
 }
 
 }  // namespace

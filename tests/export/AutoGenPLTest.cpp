@@ -169,10 +169,26 @@ TEST_F(AutoGenPLTest, FailureWhileBuildingTheDocumentIsReportedAndTheEarlierFile
   EXPECT_FALSE(Export(tic_, WQBL::PLAutoFindPrefs()));
   EXPECT_EQ(error_,
             L"std::exception - QMV Exception with wide string. String Vial_3 not found in "
-            L"enumeration map.");
+            L"enumeration map. Cannot read the element CalSource of " +
+                Wide(Dir("Prefs") / "SystemConfiguration.xml") + L".");
   EXPECT_EQ(ReadBytes(Target()), "earlier");
   fs::remove(Target());
   EXPECT_TRUE(NothingWritten());
+}
+
+// A document without spectra is not written over an earlier export: a chromatogram without points,
+// or one without peaks in peak-table mode.
+TEST_F(AutoGenPLTest, NothingToExportIsRefusedAndTheEarlierDocumentKept) {
+  WriteBytes(Target(), "earlier");
+  WQBL::ICObj flat = Chromatogram({0.0, 0.5, 1.0}, {1, 2, 3});
+  WQBL::ICObj empty = Chromatogram({}, {});
+  const std::wstring nothing =
+      L"Nothing to export to " + Wide(Target()) + L": the chromatogram has no ";
+  EXPECT_FALSE(Export(flat, PeakTablePrefs()));
+  EXPECT_EQ(error_, nothing + L"peaks");
+  EXPECT_FALSE(Export(empty, WQBL::PLAutoFindPrefs()));
+  EXPECT_EQ(error_, nothing + L"points");
+  EXPECT_EQ(ReadBytes(Target()), "earlier");
 }
 
 // Centroid scans are peak lists already: each merged centroid is exported as one peak, smoothing

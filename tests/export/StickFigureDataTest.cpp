@@ -44,8 +44,8 @@ TEST(StickFigureData, NumbersTakeTheDigitsOfTheirMagnitudeAndTheRangeOfTheirType
                     "//@MaxAmplitude | //@MaxArea"),
               ElementsAre("Scan <12>", "12", "4294967295", "1235", "12.35", "1.23457e+07"));
   for (const auto& [tic, text] :
-       {std::pair{10000.0, "1e+04"}, std::pair{123456.789, "123457"}, std::pair{1.5e6, "1.5e+06"},
-        std::pair{4077636.0, "4.07764e+06"}}) {
+       {std::pair{10000.0, "1e+04"}, std::pair{76486.5, "76486.5"}, std::pair{123456.789, "123457"},
+        std::pair{1.5e6, "1.5e+06"}, std::pair{4077636.0, "4.07764e+06"}}) {
     spectrum.TIC = tic;
     EXPECT_THAT(Texts(Document(spectrum), "//@TIC"), ElementsAre(text));
   }

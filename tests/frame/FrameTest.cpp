@@ -9,8 +9,10 @@
 #include <log4cxx/logger.h>
 #include <log4cxx/spi/loggingevent.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <ctime>
+#include <vector>
 
 #include "support/DataDirectory.h"
 #include "support/Serial.h"
@@ -81,15 +83,13 @@ TEST_F(ConfigTest, WithoutConfigurationFileDefaultsHoldAndTheTreeIsCreated) {
 }
 
 // A complete file is applied and reported at info level. One trailing separator is removed (but
-// still logged), a second one is kept. The port is read up to the first non-digit after leading
-// blanks; without digits or out of range the previous one is kept.
+// still logged), a second one is kept. Blanks around the port are allowed.
 TEST_F(ConfigTest, CompleteFileIsAppliedAndReportedAtInfoLevel) {
   const std::string base = (temp.Path() / "Lab").string();
   const std::tuple<std::string, std::string, int, std::string> cases[] = {
       {"4123", base, 4123, base + "/Tunes"},
-      {" 5000x", base + "/", 5000, base + "/Tunes"},
-      {"70000", base + "//", 5000, base + "//Tunes"},
-      {"abc", base, 5000, base + "/Tunes"}};
+      {" 5000\n", base + "/", 5000, base + "/Tunes"},
+      {"65535", base + "//", 65535, base + "//Tunes"}};
   for (const auto& [port, baseDir, expectedPort, tunes] : cases) {
     SCOPED_TRACE(port + " " + baseDir);
     EXPECT_TRUE(Refresh(ConfigClientXml("acq-01", port, baseDir)));
@@ -103,15 +103,18 @@ TEST_F(ConfigTest, CompleteFileIsAppliedAndReportedAtInfoLevel) {
               ThrowsMessage<std::runtime_error>("Unknown directory type."));
 }
 
-// A file lacking elements keeps the settings it lacks; a malformed or too deep one keeps all.
+// A file lacking elements, or holding a port that is not a whole number up to 65535, keeps the
+// settings it lacks; a malformed or too deep one keeps all.
 TEST_F(ConfigTest, IncompleteMalformedOrTooDeepFileKeepsTheSettingsItLacksAndWarns) {
   const std::string base = temp.Path().string();
   std::string deep;
   for (int level = 0; level < 1000; ++level) deep = "<a>" + deep + "</a>";
-  for (const std::string& broken :
-       {std::string("<AcqClient><HostName>first</HostName></AcqClient>"),
-        std::string("<AcqClient><HostName>broken</AcqClient"),
-        "<AcqClient>" + deep + "</AcqClient>"}) {
+  std::vector<std::string> files = {"<AcqClient><HostName>first</HostName></AcqClient>",
+                                    "<AcqClient><HostName>broken</AcqClient",
+                                    "<AcqClient>" + deep + "</AcqClient>"};
+  for (const char* port : {"70000", "-1", "abc", "12abc", ""})
+    files.push_back(ConfigClientXml("first", port, base));
+  for (const std::string& broken : files) {
     Refresh(ConfigClientXml("first", "4100", base));
     EXPECT_TRUE(Refresh(broken));
     EXPECT_EQ(config.QHostName(), L"first");
@@ -138,17 +141,70 @@ TEST_F(ConfigTest, DirectoriesAreMadeInOrderUntilOneCannotBe) {
   EXPECT_FALSE(fs::exists(base / "Calibration"));
 }
 
+// The variable names the file whatever bytes its path holds (Latin-1 here); set to nothing, it
+// names none.
 TEST_F(ConfigTest, FileNamedByTheEnvironmentIsReadInsteadAndReadCreatesNothing) {
   const fs::path named = temp.Path() / "system.xml";
+  const fs::path latin = temp.Path() / "syst\xE8me.xml";
   const std::string base = (temp.Path() / "Lab").string();
   WriteBytes(named, ConfigClientXml("elsewhere", "4200", base));
-  ::setenv("WQREPOS_CONFIG", named.c_str(), 1);
+  WriteBytes(latin, ConfigClientXml("latin", "4200", base));
   ConfigClientFile beside(ConfigClientXml("beside", "4000", base));
+  ::setenv("WQREPOS_CONFIG", named.c_str(), 1);
   config.Read();
-  ::unsetenv("WQREPOS_CONFIG");
   EXPECT_EQ(config.QHostName(), L"elsewhere");
   EXPECT_THAT(log->entries, ElementsAre(Report(true, "elsewhere", 4200, base, named.string())));
+  for (const auto& [value, host] :
+       {std::pair{latin.string(), L"latin"}, std::pair{std::string(), L"beside"}}) {
+    ::setenv("WQREPOS_CONFIG", value.c_str(), 1);
+    config.Read();
+    EXPECT_EQ(config.QHostName(), host);
+  }
+  ::unsetenv("WQREPOS_CONFIG");
   EXPECT_FALSE(fs::exists(base));
+}
+
+// A file the user named and that cannot be read is an error naming it, raised before anything is
+// made: the defaults would keep the data in another directory.
+TEST_F(ConfigTest, NamedFileThatCannotBeReadIsRefusedAndNothingIsCreated) {
+  const fs::path base = temp.Path() / "Fallback";
+  ConfigClientFile beside(ConfigClientXml("beside", "4000", base.string()));
+  const fs::path pipe = temp.Path() / "pipe.xml";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+  WriteBytes(temp.Path() / "cut.xml", "<AcqClient><Port>1</Port>");
+  WriteBytes(temp.Path() / "other.xml", "<Other><Port>1</Port></Other>");
+  const std::pair<fs::path, std::string> cases[] = {
+      {temp.Path() / "typo.xml", "No such file or directory"},
+      {temp.Path(), "not a regular file"},
+      {pipe, "not a regular file"},
+      {"/dev/zero", "not a regular file"},
+      {temp.Path() / "cut.xml", "it is not well-formed XML"},
+      {temp.Path() / "other.xml", "it has no element AcqClient"}};
+  for (const auto& [path, reason] : cases) {
+    ::setenv("WQREPOS_CONFIG", path.c_str(), 1);
+    EXPECT_THAT(WQRepos::Initialize, ThrowsMessage<std::runtime_error>(
+                                         "Cannot read the configuration file " + path.string() +
+                                         " that WQREPOS_CONFIG names: " + reason));
+  }
+  ::unsetenv("WQREPOS_CONFIG");
+  EXPECT_FALSE(fs::exists(base));
+  EXPECT_THAT(log->entries, IsEmpty());
+}
+
+// The base directory is taken without the blanks around it, and a relative one from the folder of
+// the file that names it, whatever the working directory.
+TEST_F(ConfigTest, BaseDirectoryLosesItsBlanksAndARelativeOneFollowsItsFile) {
+  const fs::path named = temp.Path() / "etc" / "client.xml";
+  fs::create_directory(named.parent_path());
+  ::setenv("WQREPOS_CONFIG", named.c_str(), 1);
+  for (const auto& [text, base] :
+       {std::pair{std::string("\n\t Lab/Data/ "), temp.Path() / "etc" / "Lab" / "Data"},
+        std::pair{" " + temp.Path().string() + "\n", temp.Path()}}) {
+    WriteBytes(named, ConfigClientXml("h", "4000", text));
+    config.Read();
+    EXPECT_EQ(config.QDirectory(WQRepos::Config::TunesDir), Wide(base / "Tunes")) << text;
+  }
+  ::unsetenv("WQREPOS_CONFIG");
 }
 
 TEST(QMVExceptionText, WhatIsTheFixedTextFollowedByTheWideMessage) {
@@ -201,9 +257,9 @@ TEST_F(EntryPointsTest, ListingCutsNamesBeforeTheirLastFullStop) {
        {"a.b.ket", "c.ket", "d.kem", "e.ket.bak", "G.KET", "noext", u8"Grüße.ket", "f\xFF.ket"})
     WriteBytes(Dir("Tunes") / name, "");
   EXPECT_THAT(WQRepos::GetFileNames(Wide(Dir("Tunes") / "*.ket")),
-              UnorderedElementsAre(L"a.b", L"c", L"Grüße", L"f\xFFFD"));
+              UnorderedElementsAre(L"a.b", L"c", L"Grüße", L"f\xDCFF"));
   EXPECT_THAT(WQRepos::GetFileNames(Wide(Dir("Tunes") / "*.ket*")),
-              UnorderedElementsAre(L"a.b", L"c", L"e.ket", L"Grüße", L"f\xFFFD"));
+              UnorderedElementsAre(L"a.b", L"c", L"e.ket", L"Grüße", L"f\xDCFF"));
   EXPECT_THAT(WQRepos::GetFileNames(Wide(Dir("Tunes") / "n*")), UnorderedElementsAre(L"noext"));
   EXPECT_THAT(WQRepos::GetFileNames(Wide(Dir("Missing") / "*.ket")), IsEmpty());
 }

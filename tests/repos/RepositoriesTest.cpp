@@ -1,4 +1,5 @@
 // The repositories of acquisition methods, tunes, evaluation methods and reference calibrants.
+#include <WQCommon/Text.h>
 #include <WQRepos/AcqMethods.h>
 #include <WQRepos/EntryPoints.h>
 #include <WQRepos/EvalMethods.h>
@@ -67,7 +68,9 @@ TEST_F(RepositoriesTest, PeriodsWithoutLengthGetTheTimeTheirItemsTakeOrTheConfig
   WriteBytes(Dir("Prefs") / "SystemConfiguration.xml",
              "<SystemConfiguration><CalSource>Vial_3</CalSource></SystemConfiguration>");
   EXPECT_THAT([] { WQRepos::LoadAcqMethod(L"Open"); },
-              ThrowsQMVException(L"String Vial_3 not found in enumeration map."));
+              ThrowsQMVException(L"String Vial_3 not found in enumeration map. Cannot read the "
+                                 L"element CalSource of " +
+                                 Wide(Dir("Prefs") / "SystemConfiguration.xml") + L"."));
 }
 
 const std::vector<CurveEval> kMethod{CurveEval(WQBL::BaselineParams::DefaultIC()),
@@ -119,13 +122,22 @@ TEST_F(RepositoriesTest, SafeLoadReplacesTheMethodOnlyOnSuccessAndReportsFailure
 }
 
 // Names that callers hand to the repositories may come from a user: none of them may reach a file
-// outside the repository's directory, and a sub-folder inside it keeps working.
-// Each operation's failure, with @ standing for the name, is followed by the reason.
+// outside the repository's directory or stand for the file of another name, and a sub-folder
+// inside it keeps working. Each operation's failure, with @ standing for the name, is followed by
+// the reason.
 TEST_F(RepositoriesTest, NamesLeadingOutOfTheRepositoryAreRefusedByEveryOperation) {
   const std::pair<std::wstring, std::string> unsafeNames[] = {
       {L"../../victim", "the name \"../../victim\" leads outside its directory"},
       {L"sub/../../x", "the name \"sub/../../x\" leads outside its directory"},
+      {L"..", "the name \"..\" leads outside its directory"},
+      {L"sub/..", "the name \"sub/..\" names a folder, not an item"},
+      {L"sub/", "the name \"sub/\" names a folder, not an item"},
+      {L"", "the name is empty"},
       {L"/tmp/x", "the name \"/tmp/x\" is an absolute path"},
+      // Lone surrogates, and byte escapes that make a UTF-8 character (\xC3\xA9 is "é").
+      {L"Cal\xD800", "the name \"Cal\xEF\xBF\xBD\" holds text that no file name can hold"},
+      {L"Cal\xDFFF", "the name \"Cal\xEF\xBF\xBD\" holds text that no file name can hold"},
+      {L"Cal\xDCC3\xDCA9", "the name \"Cal\xC3\xA9\" holds text that no file name can hold"},
       {std::wstring(L"../../victim\0", 13), "the name holds a NUL character"},
       {std::wstring(L"x\0/../../../victim", 18), "the name holds a NUL character"}};
   const std::string tune = (Dir("Tunes") / "@.ket").string();
@@ -144,7 +156,7 @@ TEST_F(RepositoriesTest, NamesLeadingOutOfTheRepositoryAreRefusedByEveryOperatio
   WriteBytes(victim, "someone else's file");
   for (const auto& [name, reason] : unsafeNames) {
     std::string shown;
-    for (const wchar_t c : name) c == L'\0' ? shown += "\\0" : shown += static_cast<char>(c);
+    for (const char c : WQCommon::WQWideToNarrowStr(name)) c == '\0' ? shown += "\\0" : shown += c;
     for (const auto& [call, failure] : operations) {
       EXPECT_THAT([&] { call(name); },
                   ThrowsMessage<std::runtime_error>(StrEq(With(failure, shown) + ": " + reason)));
@@ -156,6 +168,48 @@ TEST_F(RepositoriesTest, NamesLeadingOutOfTheRepositoryAreRefusedByEveryOperatio
   EXPECT_EQ(std::distance(fs::directory_iterator(Base().parent_path()), fs::directory_iterator()),
             2)
       << "nothing was written beside the base directory";
+}
+
+// The system takes ".." from where a linked folder leads: after one it leads outside, while a
+// plain name through the link, or a ".." after a real folder within it, stays where the link leads.
+TEST_F(RepositoriesTest, DotDotAfterALinkedFolderIsRefusedAndNamesThroughItKeepWorking) {
+  const fs::path elsewhere = Base().parent_path() / "elsewhere";
+  fs::create_directories(elsewhere / "sub");
+  fs::create_directory_symlink(elsewhere, Dir("EvalMethod") / "lab");
+  const fs::path victim = Base().parent_path() / "victim.sem";
+  WriteBytes(victim, "someone else's file");
+  for (const std::wstring name : {L"lab/../victim", L"lab/sub/../../victim"}) {
+    EXPECT_FALSE(WQRepos::DeleteSpectrumEvalMethod(name));
+    EXPECT_THAT([&] { WQRepos::LoadSpectrumEvalMethod(name); },
+                ThrowsMessage<std::runtime_error>(
+                    "Unable to open evaluation method file: the name \"" +
+                    WQCommon::WQWideToNarrowStr(name) +
+                    "\" leads outside its directory through the linked folder lab"));
+  }
+  EXPECT_EQ(ReadBytes(victim), "someone else's file");
+  for (const std::wstring name : {L"lab/x", L"lab/sub/../y"}) {
+    WQRepos::SaveSpectrumEvalMethod(name, kMethod);
+    EXPECT_EQ(WQRepos::LoadSpectrumEvalMethod(name), kMethod);
+  }
+  EXPECT_TRUE(fs::exists(elsewhere / "x.sem") && fs::exists(elsewhere / "y.sem"));
+  EXPECT_TRUE(WQRepos::DeleteSpectrumEvalMethod(L"lab/x"));
+}
+
+// A stored file whose name is not UTF-8 (Latin-1 here) is listed, loaded and deleted under its own
+// name, which is no other file's: not that of the file named with U+FFFD in its place. A file
+// with an extension only is no stored item.
+TEST_F(RepositoriesTest, NamesThatAreNotUtf8MapToTheirOwnFiles) {
+  WQRepos::SaveSpectrumEvalMethod(L"Old\uFFFD", kMethod);
+  WQRepos::SaveSpectrumEvalMethod(L"Old\xDCE9", {});
+  WQRepos::SaveSpectrumEvalMethod(L"Alt\xDCE9\xDCC3", kMethod);
+  WriteBytes(Dir("EvalMethod") / ".sem", U32(1) + U32(0));
+  EXPECT_EQ(ReadBytes(Dir("EvalMethod") / "Old\xE9.sem"), U32(1) + U32(0));
+  EXPECT_THAT(WQRepos::GetSpectrumEvalMethodNames(),
+              ::testing::UnorderedElementsAre(L"Old\uFFFD", L"Old\xDCE9", L"Alt\xDCE9\xDCC3"));
+  EXPECT_EQ(WQRepos::LoadSpectrumEvalMethod(L"Alt\xDCE9\xDCC3"), kMethod);
+  EXPECT_TRUE(WQRepos::DeleteSpectrumEvalMethod(L"Old\xDCE9"));
+  EXPECT_FALSE(fs::exists(Dir("EvalMethod") / "Old\xE9.sem"));
+  EXPECT_EQ(WQRepos::LoadSpectrumEvalMethod(L"Old\uFFFD"), kMethod);
 }
 
 TEST_F(RepositoriesTest, SubFoldersAndDotsThatStayInsideKeepWorking) {
@@ -170,9 +224,10 @@ TEST_F(RepositoriesTest, SubFoldersAndDotsThatStayInsideKeepWorking) {
 }
 
 // A repository file that cannot be read is refused with its own message: missing, of another file
-// or record version, or ending early, which the toolkit's error reports naming the file. Every
-// proper prefix of every stored file goes through its reader in the corpus replay test; here each
-// kind of file is cut once, where its next value is missing. A special file is not read at all.
+// or record version, ending early or holding bytes after its end, which the toolkit's error
+// reports naming the file. Every proper prefix of every stored file goes
+// through its reader in the corpus replay test; here each kind of file is cut once, where its next
+// value is missing. A special file is not read at all.
 TEST_F(RepositoriesTest, UnreadableFileOfEachKindIsRefusedWithItsMessage) {
   using Load = void (*)();
   const Load method = [] { WQRepos::LoadAcqMethod(L"Bad"); };
@@ -180,14 +235,14 @@ TEST_F(RepositoriesTest, UnreadableFileOfEachKindIsRefusedWithItsMessage) {
   const Load eval = [] { WQRepos::LoadICEvalMethod(L"Bad"); };
   const Load refCals = [] { WQRepos::LoadReferenceCalibrants(); };
   const Load naming = [] { WQRepos::QDataDirectoryFileNameInfo(); };
-  const std::string endsAfterVersion = "a value needs 4 bytes, 0 remain";
-  // Without bytes the file is missing; `cut` marks a file that ends early; @ stands for the file.
+  const std::string endsAfterVersion = "Binary stream ended early: a value needs 4 bytes, 0 remain";
+  // Without bytes the file is missing; `stream` marks the toolkit's error; @ stands for the file.
   const struct {
     const char* file;
     std::string bytes;
     Load load;
     std::string message;
-    bool cut = false;
+    bool stream = false;
   } cases[] = {
       {"AcqMethod/Bad.kem", "", method, "Unable to open acquisition method file (@)"},
       {"AcqMethod/Bad.kem", U32(2), method, "Invalid acquisition method file (@)"},
@@ -197,6 +252,8 @@ TEST_F(RepositoriesTest, UnreadableFileOfEachKindIsRefusedWithItsMessage) {
       {"Tunes/Bad.ket", U32(4000000000u), tune,
        "Invalid tune file version. Tune file: @ version: 4000000000"},
       {"Tunes/Bad.ket", U32(1), tune, endsAfterVersion, true},
+      {"Tunes/Bad.ket", U32(1) + BytesOf(WQBL::Tune()) + std::string(16, '\0'), tune,
+       "Binary stream holds 16 bytes after its last value", true},
       {"EvalMethod/Bad.iem", U32(2) + U32(0), eval, "Invalid evaluation method file."},
       {"EvalMethod/Bad.iem", U32(1), eval, endsAfterVersion, true},
       {"Calibration/RefCals.cal", U32(2) + U32(0), refCals, "Invalid reference calibrants file."},
@@ -205,14 +262,15 @@ TEST_F(RepositoriesTest, UnreadableFileOfEachKindIsRefusedWithItsMessage) {
       {"Calibration/RefCals.cal", U32(1), refCals, endsAfterVersion, true},
       {"Prefs/DataFileName.pref", U32(3) + I64(777) + U32(99), naming,
        "Unknown DataFileNameInfo version."},
-      {"Prefs/DataFileName.pref", U32(2) + "abc", naming, "a value needs 8 bytes, 3 remain", true}};
-  for (const auto& [file, bytes, load, message, cut] : cases) {
+      {"Prefs/DataFileName.pref", U32(2) + "abc", naming,
+       "Binary stream ended early: a value needs 8 bytes, 3 remain", true}};
+  for (const auto& [file, bytes, load, message, stream] : cases) {
     SCOPED_TRACE(message);
     const std::string path = (Base() / file).string();
     if (!bytes.empty()) WriteBytes(path, bytes);
-    if (cut) {
-      EXPECT_THAT(load, ThrowsMessage<WQCommon::StreamError>(
-                            "Cannot read " + path + ": Binary stream ended early: " + message));
+    if (stream) {
+      EXPECT_THAT(load,
+                  ThrowsMessage<WQCommon::StreamError>("Cannot read " + path + ": " + message));
     } else {
       EXPECT_THAT(load, ThrowsMessage<std::runtime_error>(With(message, path)));
     }

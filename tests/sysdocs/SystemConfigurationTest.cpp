@@ -5,6 +5,7 @@
 #include <boost/lexical_cast.hpp>
 
 #include "support/DataDirectory.h"
+#include "support/Serial.h"
 
 namespace {
 
@@ -56,12 +57,23 @@ TEST_F(SystemConfigurationTest, SaveWritesCurrentNamesAndTwoDecimalsOrLeavesTheE
   EXPECT_EQ(ReadBytes(Document()), saved);
 }
 
-// Method time periods must be a whole signed decimal.
+// Method time periods must be a whole signed decimal. A refusal keeps its own words and goes on to
+// name the element and the document.
 TEST_F(SystemConfigurationTest, LoadReadsEarlierCalSourceNamesAndRefusesUnreadableTexts) {
   WriteDocument("<CalSource>Vial_2</CalSource>");
   EXPECT_EQ(WQRepos::LoadSystemConfiguration().CalSource, Configuration::RightVialSource);
-  WriteDocument("<MethodTimePeriods>2x</MethodTimePeriods>");
-  EXPECT_THROW(WQRepos::LoadSystemConfiguration(), boost::bad_lexical_cast);
+  WriteDocument("<CalSource>Vial_3</CalSource>");
+  EXPECT_THAT(WQRepos::LoadSystemConfiguration,
+              ThrowsQMVException(L"String Vial_3 not found in enumeration map. Cannot read the "
+                                 L"element CalSource of " +
+                                 Wide(Document()) + L"."));
+  WriteDocument("<MethodTimePeriods>one</MethodTimePeriods>");
+  EXPECT_THAT(
+      WQRepos::LoadSystemConfiguration,
+      ::testing::ThrowsMessage<boost::bad_lexical_cast>(
+          "bad lexical cast: source type value could not be interpreted as target. Cannot "
+          "read the element MethodTimePeriods of " +
+          Document().string() + ": \"one\" is not a whole number from -2147483648 to 2147483647."));
 }
 
 using SpectrumDataInfoTest = DataDirectoryTest;
