@@ -31,12 +31,12 @@ void PrintTuneCandidates(const TunesOptions& options, bool json) {
     return;
   }
   if (names.empty()) std::cout << "(no matching tunes)\n";
-  for (const std::wstring& name : names) std::cout << Narrow(name) << '\n';
+  for (const std::wstring& name : names) std::cout << Shown(name) << '\n';
 }
 
 void PrintSource() {
   WQRepos::Initialize();
-  std::cout << Narrow(WQRepos::QAutoTuneSource()) << '\n';
+  std::cout << Shown(WQRepos::QAutoTuneSource()) << '\n';
 }
 
 // The name of the document's top element, taken from the parser's normalised text, which holds
@@ -103,7 +103,7 @@ std::string Describe(const WQRepos::AutotunePrefs& prefs) {
        << "Tune points:     " << prefs.TunePoints.size() << '\n';
   for (std::size_t i = 0; i < prefs.TunePoints.size(); ++i) {
     const WQRepos::TunePoint& point = prefs.TunePoints[i];
-    text << "  " << i + 1 << ". " << Narrow(point.Name) << ": mass " << point.Mass
+    text << "  " << i + 1 << ". " << Shown(point.Name) << ": mass " << point.Mass
          << ", capillary exit " << point.CapExit << ", area " << point.Area << ", time "
          << point.Time << '\n';
   }

@@ -19,19 +19,31 @@ namespace {
 
 using WQRepos::Config;
 
-enum class Outcome { Ok, Failed, Unrecognised, Temporary };
+// NotChecked is a folder that the walk could not enter: what lies in it is unknown.
+enum class Outcome { Ok, Failed, Unrecognised, Temporary, NotChecked };
 
 struct FileResult {
   std::string path;
   Outcome outcome;
-  std::string message;  // the reader's error of a failed file
+  std::string message;  // the reader's error of a failed file, why a folder was not checked
 };
 
 // Reads one stored file: its full path and its name within its repository directory.
 using Reader = std::function<void(const std::string& path, const std::string& name)>;
 
-// Sub-folders deeper than this are not entered, so that a link to a folder above ends the walk.
+// Sub-folders deeper than this are not entered, and are reported as not checked.
 constexpr int kDeepestFolder = 8;
+
+// True when the last part of `name` is a stored item's name followed by `extension`: the module
+// names no item "", "." or "..", so that ".kem" is no method and "..kem" none either.
+bool IsItemFile(const std::string& name, const std::string& extension) {
+  const std::string last = name.substr(name.rfind('/') + 1);
+  if (last.size() <= extension.size() ||
+      last.compare(last.size() - extension.size(), extension.size(), extension) != 0)
+    return false;
+  const std::string stem = last.substr(0, last.size() - extension.size());
+  return stem != "." && stem != "..";
+}
 
 bool EndsWith(const std::string& text, const std::string& end) {
   return text.size() > end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
@@ -56,23 +68,23 @@ Reader ReaderFor(Config::DirTypes kind, const std::string& name) {
   const bool topLevel = name.find('/') == std::string::npos;
   switch (kind) {
     case Config::AcqMethodDir:
-      if (EndsWith(name, ".kem"))
+      if (IsItemFile(name, ".kem"))
         return [](const std::string& path, const std::string&) {
           WQRepos::LoadFullyQualifiedAcqMethod(Wide(path));
         };
       break;
     case Config::TunesDir:
-      if (EndsWith(name, ".ket"))
+      if (IsItemFile(name, ".ket"))
         return [](const std::string& path, const std::string&) {
           WQRepos::LoadFullyQualifiedTune(Wide(path));
         };
       break;
     case Config::EvalMethodDir:
-      if (EndsWith(name, ".sem"))
+      if (IsItemFile(name, ".sem"))
         return [](const std::string&, const std::string& stored) {
           WQRepos::LoadSpectrumEvalMethod(Wide(WithoutExtension(stored)));
         };
-      if (EndsWith(name, ".iem"))
+      if (IsItemFile(name, ".iem"))
         return [](const std::string&, const std::string& stored) {
           WQRepos::LoadICEvalMethod(Wide(WithoutExtension(stored)));
         };
@@ -100,7 +112,7 @@ Reader ReaderFor(Config::DirTypes kind, const std::string& name) {
         return [](const std::string&, const std::string&) { WQRepos::LoadReferenceCalibrants(); };
       break;
     case Config::AutotuneDir:
-      if (EndsWith(name, ".xml"))
+      if (IsItemFile(name, ".xml"))
         return [](const std::string& path, const std::string&) { ReadAutotuneSettings(path); };
       break;
     default:
@@ -113,10 +125,10 @@ FileResult Read(const Reader& reader, const std::string& path, const std::string
   try {
     reader(path, name);
     return {path, Outcome::Ok, ""};
-  } catch (const std::exception& error) {
-    return {path, Outcome::Failed, error.what()};
   } catch (const WQCommon::XMLResultException& error) {
     return {path, Outcome::Failed, "lacks the element " + Narrow(error.Message)};
+  } catch (const std::exception& error) {
+    return {path, Outcome::Failed, error.what()};
   }
 }
 
@@ -128,20 +140,30 @@ bool HoldsRecords(Config::DirTypes kind) {
 
 void Walk(Config::DirTypes kind, const std::string& directory, const std::string& prefix, int depth,
           std::vector<FileResult>& results) {
-  std::vector<std::string> entries = WQPlatform::ListDirectory(directory, "*");
+  std::vector<std::string> entries;
+  if (!WQPlatform::VisitDirectory(directory, "*", [&entries](std::string_view entry) {
+        if (entry != "." && entry != "..") entries.emplace_back(entry);
+      })) {
+    results.push_back({directory, Outcome::NotChecked, "the folder cannot be listed"});
+    return;
+  }
   std::sort(entries.begin(), entries.end());
   for (const std::string& entry : entries) {
-    if (entry == "." || entry == "..") continue;
     const std::string path = directory + WQPlatform::kSeparator + entry;
     const std::string name = prefix + entry;
     if (WQPlatform::IsTemporaryName(entry)) {
       results.push_back({path, Outcome::Temporary, ""});
-    } else if (WQPlatform::IsListableDirectory(path)) {
+    } else if (WQPlatform::IsDirectory(path)) {
       // A linked folder may lead back into the tree, or anywhere: it is reported, not walked.
-      if (WQPlatform::IsSymbolicLink(path))
+      if (WQPlatform::IsSymbolicLink(path)) {
         results.push_back({path, Outcome::Unrecognised, ""});
-      else if (depth < kDeepestFolder)
+      } else if (depth < kDeepestFolder) {
         Walk(kind, path, name + "/", depth + 1, results);
+      } else {
+        results.push_back({path, Outcome::NotChecked,
+                           "the folder lies deeper than " + std::to_string(kDeepestFolder) +
+                               " folders in its repository directory"});
+      }
     } else if (!HoldsRecords(kind)) {
       continue;
     } else if (const Reader reader = ReaderFor(kind, name)) {
@@ -156,7 +178,9 @@ std::vector<FileResult> CheckAll(const Config& config) {
   std::vector<FileResult> results;
   for (int kind = Config::AcqMethodDir; kind <= Config::AutotuneDir; ++kind) {
     const auto type = static_cast<Config::DirTypes>(kind);
-    Walk(type, Narrow(config.QDirectory(type)), "", 0, results);
+    // A repository directory not made yet holds nothing.
+    const std::string directory = Narrow(config.QDirectory(type));
+    if (WQPlatform::PathExists(directory)) Walk(type, directory, "", 0, results);
   }
   return results;
 }
@@ -175,8 +199,10 @@ const char* OutcomeName(Outcome outcome) {
       return "failed";
     case Outcome::Unrecognised:
       return "not recognised";
-    default:
+    case Outcome::Temporary:
       return "temporary";
+    default:
+      return "not checked";
   }
 }
 
@@ -188,28 +214,31 @@ std::string LineText(const FileResult& result) {
       return result.message;
     case Outcome::Unrecognised:
       return "not a file that the module stores here";
-    default:
+    case Outcome::Temporary:
       return "temporary file left by an interrupted save";
+    default:
+      return "not checked: " + result.message;
   }
 }
 
 void PrintText(const std::vector<FileResult>& results) {
   for (const FileResult& result : results)
-    std::cout << result.path << ": " << LineText(result) << '\n';
-  std::cout << "Checked "
-            << results.size() - CountOf(results, Outcome::Temporary) -
-                   CountOf(results, Outcome::Unrecognised)
+    std::cout << Shown(result.path) << ": " << Shown(LineText(result)) << '\n';
+  std::cout << "Checked " << CountOf(results, Outcome::Ok) + CountOf(results, Outcome::Failed)
             << " stored files: " << CountOf(results, Outcome::Ok) << " ok, "
             << CountOf(results, Outcome::Failed) << " failed; "
             << CountOf(results, Outcome::Unrecognised) << " not recognised, "
-            << CountOf(results, Outcome::Temporary) << " temporary" << std::endl;
+            << CountOf(results, Outcome::Temporary) << " temporary";
+  if (const std::size_t notChecked = CountOf(results, Outcome::NotChecked))
+    std::cout << "; " << notChecked << " folder(s) not checked";
+  std::cout << std::endl;
 }
 
 void PrintJsonReport(const std::wstring& base, const std::vector<FileResult>& results) {
   Json files = Json::array();
   for (const FileResult& result : results) {
     Json file{{"path", result.path}, {"result", OutcomeName(result.outcome)}};
-    if (result.outcome == Outcome::Failed) file["message"] = result.message;
+    if (!result.message.empty()) file["message"] = result.message;
     files.push_back(file);
   }
   PrintJson({{"baseDirectory", Narrow(base)},
@@ -218,7 +247,8 @@ void PrintJsonReport(const std::wstring& base, const std::vector<FileResult>& re
               {{"ok", CountOf(results, Outcome::Ok)},
                {"failed", CountOf(results, Outcome::Failed)},
                {"notRecognised", CountOf(results, Outcome::Unrecognised)},
-               {"temporary", CountOf(results, Outcome::Temporary)}}}});
+               {"temporary", CountOf(results, Outcome::Temporary)},
+               {"notChecked", CountOf(results, Outcome::NotChecked)}}}});
 }
 
 void Check(bool json) {
@@ -233,8 +263,13 @@ void Check(bool json) {
     PrintJsonReport(BaseDirectory(config), results);
   else
     PrintText(results);
+  // A folder that could not be looked at may hold what cannot be read: neither is ok.
+  std::string faults;
   if (const std::size_t failed = CountOf(results, Outcome::Failed))
-    throw std::runtime_error(std::to_string(failed) + " stored file(s) cannot be read");
+    faults = std::to_string(failed) + " stored file(s) cannot be read";
+  if (const std::size_t notChecked = CountOf(results, Outcome::NotChecked))
+    faults += (faults.empty() ? "" : "; ") + std::to_string(notChecked) + " folder(s) not checked";
+  if (!faults.empty()) throw std::runtime_error(faults);
 }
 
 }  // namespace
@@ -244,9 +279,10 @@ void AddCheckCommand(CLI::App& app) {
       "check",
       "Read every file stored under the data directory with the module's own readers, writing "
       "nothing, and print a line for each: ok or the reader's error; files that the module does "
-      "not store where they lie; and temporary files left by an interrupted save (the data and "
-      "log folders are searched for these only). Ends with a summary, and exit code 1 when any "
-      "stored file cannot be read.");
+      "not store where they lie; temporary files left by an interrupted save (the data and log "
+      "folders are searched for these only); and folders it could not look into (one it may not "
+      "list, or one more than 8 folders down). Ends with a summary, and exit code 1 when any "
+      "stored file cannot be read or any folder was not checked.");
   check->callback([json = AddJsonFlag(*check)] { Check(*json); });
 }
 

@@ -58,8 +58,13 @@ void AddExportCommands(CLI::App& app);
 // run-info, pick-report (SpectraCommands.cpp)
 void AddSpectraCommands(CLI::App& app);
 
-// Text for the terminal and for JSON (UTF-8) from the module's wide strings.
+// Text for JSON (UTF-8) from the module's wide strings.
 std::string Narrow(const std::wstring& text);
+// Text for the terminal: every control character (C0, DEL, C1), every byte that is not UTF-8 and
+// the backslash shown as an escape of the shell's $'...' form (\n, \x1b, \u009b, \xe9, \\), so that
+// no name or file content can drive the terminal or break a line of the tool's output in two.
+std::string Shown(const std::string& text);
+std::string Shown(const std::wstring& text);
 
 // Adds the flag --json to a show, list or check command; the flag's value once parsed.
 std::shared_ptr<bool> AddJsonFlag(CLI::App& command);

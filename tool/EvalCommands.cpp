@@ -62,7 +62,7 @@ void ListFamily(const Family& family) {
   const std::vector<std::wstring> names = SortedNames(family);
   std::cout << family.title << " (" << family.extension << "):\n";
   if (names.empty()) std::cout << "  (none)\n";
-  for (const std::wstring& name : names) std::cout << "  " << Narrow(name) << '\n';
+  for (const std::wstring& name : names) std::cout << "  " << Shown(name) << '\n';
 }
 
 Json FamilyJson(const Family& family) {
@@ -109,7 +109,7 @@ void DeleteEvalMethod(const std::string& name, const Family& family) {
                              ": there is no such file, or it "
                              "cannot be removed");
   }
-  std::cout << "Deleted " << name << family.extension << '\n';
+  std::cout << "Deleted " << Shown(name) << family.extension << '\n';
 }
 
 struct MethodChoice {

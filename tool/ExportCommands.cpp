@@ -85,12 +85,12 @@ void PrintDocument(const std::filesystem::path& path) {
   }
   if (summaries.size() <= kListedSpectra) {
     for (const SpectrumSummary& summary : summaries) {
-      std::cout << "  " << std::left << std::setw(34) << summary.Name << summary.Peaks
+      std::cout << "  " << std::left << std::setw(34) << Shown(summary.Name) << summary.Peaks
                 << " peaks\n";
     }
   }
   std::cout << "CRC:                " << spectra.attribute("CRC").value() << '\n'
-            << "Output:             " << path.string() << '\n';
+            << "Output:             " << Shown(path.string()) << '\n';
 }
 
 void Export(const ExportOptions& options) {
@@ -102,7 +102,7 @@ void Export(const ExportOptions& options) {
   prefs.PeakTableSelection = WQBL::PeakScans;
   prefs.Smooth = options.Smooth;
   if (file.QNumScanSpectra() > kManyItems) {
-    std::cerr << "Exporting " << options.Run << " (" << file.QNumScanSpectra() << " scans, "
+    std::cerr << "Exporting " << Shown(options.Run) << " (" << file.QNumScanSpectra() << " scans, "
               << (options.Peaks ? "one spectrum per chromatogram peak" : "every spectrum")
               << ")...\n";
   }
@@ -113,7 +113,7 @@ void Export(const ExportOptions& options) {
   }
   const std::size_t items =
       options.Peaks ? chromatogram.QPeaks().size() : chromatogram.QNumPoints();
-  std::cout << "Run:                " << options.Run << " (" << file.QNumScanSpectra()
+  std::cout << "Run:                " << Shown(options.Run) << " (" << file.QNumScanSpectra()
             << " scans)\n"
             << "Mode:               "
             << (options.Peaks ? "one spectrum per chromatogram peak, averaged over the peak"
@@ -137,12 +137,12 @@ void Generate(const GenerateOptions& options) {
   settings.Calibrants = WQDataFile::SyntheticRunSettings::SodiumIodideClusters(
       settings.LowMZ, settings.HighMZ, settings.Calibrants.front().Height);
   if (options.Scans > kManyItems) {
-    std::cerr << "Generating " << options.Scans << " scans into " << options.Path << "...\n";
+    std::cerr << "Generating " << options.Scans << " scans into " << Shown(options.Path) << "...\n";
   }
   const WQDataFile::CalDataFile file =
       WQDataFile::GenerateSyntheticRun(WQCommon::WQNarrowToWideStr(options.Path), settings);
   file.Save();
-  std::cout << "Wrote " << options.Path << ": " << file.QNumScanSpectra() << " scans of m/z "
+  std::cout << "Wrote " << Shown(options.Path) << ": " << file.QNumScanSpectra() << " scans of m/z "
             << settings.LowMZ << " to " << settings.HighMZ << ", " << settings.Calibrants.size()
             << " calibrant peaks, run " << settings.RunNumber << '\n';
 }

@@ -37,13 +37,13 @@ void PrintInfo() {
   const WQRepos::Config config = UncheckedConfig();
   std::uint16_t port = 0;
   const std::wstring host = WQRepos::QServerInfo(port);
-  std::cout << "Host name:       " << Narrow(host) << '\n'
+  std::cout << "Host name:       " << Shown(host) << '\n'
             << "Port:            " << port << '\n'
-            << "Base directory:  " << Narrow(BaseDirectory(config)) << '\n'
+            << "Base directory:  " << Shown(BaseDirectory(config)) << '\n'
             << "Directories:\n";
   for (const auto& [kind, label] : kDirectories) {
     const std::wstring directory = config.QDirectory(kind);
-    std::cout << "  " << std::left << std::setw(21) << label << Narrow(directory)
+    std::cout << "  " << std::left << std::setw(21) << label << Shown(directory)
               << (IsListable(directory) ? "" : "  (missing or unreadable)") << '\n';
   }
   CheckDirectories(config);

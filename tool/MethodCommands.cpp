@@ -73,7 +73,7 @@ void PrintMethod(const WQBL::Method& method) {
   }
   std::cout << "Tunes: " << method.Tunes.size() << '\n';
   for (const auto& [id, entry] : method.Tunes) {
-    std::cout << "  " << id << ": " << Narrow(entry.Name) << " ("
+    std::cout << "  " << id << ": " << Shown(entry.Name) << " ("
               << Narrow(WQCommon::Probes::GetName(entry.Probe)) << ", "
               << PolarityText(entry.Polarity) << ")\n";
   }

@@ -96,7 +96,7 @@ std::string Describe(const WQBL::MZPeakField& field) {
   return Named(WQBL::MZPeakField::TypeTexts(), field.Type);
 }
 
-std::string Describe(const std::wstring& text) { return "\"" + Narrow(text) + "\""; }
+std::string Describe(const std::wstring& text) { return "\"" + Shown(text) + "\""; }
 
 std::string Describe(std::uint32_t value) { return Text(value); }
 
@@ -156,14 +156,14 @@ std::string Describe(const std::vector<WQRepos::FieldPref>& fields) {
   if (fields.empty()) return "(no fields)";
   std::string text;
   for (std::size_t i = 0; i < fields.size(); ++i) {
-    text += Text(i + 1) + ". \"" + Narrow(fields[i].Name) + "\"" +
+    text += Text(i + 1) + ". \"" + Shown(fields[i].Name) + "\"" +
             (fields[i].Visible ? "" : " (hidden)") + "\n";
   }
   return text;
 }
 
 std::string Describe(const WQRepos::AutotuneDlgPrefs& prefs) {
-  return "Tune mix file:   " + Narrow(prefs.TuneMixFile) +
+  return "Tune mix file:   " + Shown(prefs.TuneMixFile) +
          "\nValues:          " + Text(prefs.Value1) + ", " + Text(prefs.Value2) + "\n" +
          Describe(prefs.Settings);
 }
@@ -196,7 +196,7 @@ void ReadStrictly(WQCommon::BinaryReader& reader, WQRepos::AutotuneDlgPrefs& pre
 constexpr std::uint32_t kPreferenceFileVersion = 1;
 
 // Throws std::runtime_error with the reason unless `path` holds the preference file version 1 and
-// a whole Record.
+// a whole Record, and nothing after it.
 template <typename Record>
 void ReadFileStrictly(const std::string& path) {
   std::optional<std::string> content = WQPlatform::ReadFile(path);
@@ -208,6 +208,7 @@ void ReadFileStrictly(const std::string& path) {
     throw std::runtime_error("unknown file version " + Text(version));
   Record record;
   ReadStrictly(reader, record);
+  reader.RequireEnd();
 }
 
 // The preferences this tool decodes, by file name: the text of what each query gives, and the
@@ -247,7 +248,7 @@ void ListPreferences(bool json) {
     if (json)
       list.push_back({{"name", Narrow(name)}, {"decoded", decoded}});
     else
-      std::cout << Narrow(name) << (decoded ? "" : "  (not decoded by prefs show)") << '\n';
+      std::cout << Shown(name) << (decoded ? "" : "  (not decoded by prefs show)") << '\n';
   }
   if (json) PrintJson(list);
 }
@@ -274,7 +275,7 @@ void ShowPreference(const std::string& name, bool json) {
     PrintJson(
         {{"name", name}, {"file", Narrow(file)}, {"stored", present}, {"lines", TextLines(text)}});
   } else {
-    if (!present) std::cout << "(no file " << Narrow(file) << ": the default is shown)\n";
+    if (!present) std::cout << "(no file " << Shown(file) << ": the default is shown)\n";
     std::cout << text << (text.back() == '\n' ? "" : "\n") << std::flush;
   }
   if (!present) return;

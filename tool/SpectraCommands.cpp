@@ -28,8 +28,8 @@ WQDataFile::CalDataFile OpenRun(const std::string& path) {
 
 void RunInfo(const std::string& path) {
   const WQDataFile::CalDataFile file = OpenRun(path);
-  std::cout << "Run:          " << path << '\n'
-            << "Description:  " << Narrow(file.QDescription()) << '\n'
+  std::cout << "Run:          " << Shown(path) << '\n'
+            << "Description:  " << Shown(file.QDescription()) << '\n'
             << "Scans:        " << file.QNumScanSpectra() << '\n'
             << "MS levels:   ";
   for (const auto& [level, count] : file.QSpectraPerMSLevel()) {
@@ -100,9 +100,9 @@ void PickReport(const PickReportOptions& options) {
   }
   const WQBL::PeakListAgreement agreement =
       WQBL::ComparePeakLists(foundX, foundHeight, reference->QXAxis(), reference->QYValues());
-  std::cout << "Spectrum:                      " << options.Profile << " ("
+  std::cout << "Spectrum:                      " << Shown(options.Profile) << " ("
             << original->QNumPoints() << " points" << (options.Smooth ? ", smoothed" : "") << ")\n"
-            << "Reference:                     " << options.Reference << '\n'
+            << "Reference:                     " << Shown(options.Reference) << '\n'
             << "Peaks found / reference:       " << agreement.FoundPeaks << " / "
             << agreement.ReferencePeaks << '\n'
             << std::fixed << std::setprecision(3)

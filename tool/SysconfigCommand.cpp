@@ -52,9 +52,9 @@ void PrintSystemConfiguration(bool json) {
   }
   const WQBL::Syringe& syringe = configuration.Syringe;
   Line("System name:");
-  std::cout << Narrow(configuration.SystemName) << '\n';
+  std::cout << Shown(configuration.SystemName) << '\n';
   Line("User name:");
-  std::cout << Narrow(configuration.UserName) << '\n';
+  std::cout << Shown(configuration.UserName) << '\n';
   Line("Syringe:");
   std::cout << syringe.Volume << " uL, inner diameter " << syringe.Diameter << " mm, "
             << syringe.FlowRate << " uL/min, " << (syringe.Enabled ? "in use" : "not in use")

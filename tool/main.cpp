@@ -1,15 +1,17 @@
 // wqrepos: the repository module's files from a shell.
 #include <WQCommon/Text.h>
-#include <WQCommon/XML.h>
 #include <WQPlatform/Platform.h>
 #include <WQRepos/EntryPoints.h>
-#include <log4cxx/consoleappender.h>
+#include <log4cxx/appenderskeleton.h>
+#include <log4cxx/helpers/transcoder.h>
 #include <log4cxx/logger.h>
-#include <log4cxx/patternlayout.h>
+#include <log4cxx/spi/loggingevent.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <exception>
 #include <iostream>
+#include <sstream>
 #include <stdexcept>
 
 #include "Commands.h"
@@ -17,6 +19,41 @@
 namespace wqtool {
 
 std::string Narrow(const std::wstring& text) { return WQCommon::WQWideToNarrowStr(text); }
+
+std::string Shown(const std::wstring& text) {
+  std::string shown;
+  std::wstring plain;  // characters shown as they are, converted a run at a time
+  const auto escape = [&](const char* format, unsigned value) {
+    shown += WQCommon::WQWideToNarrowStr(plain);
+    plain.clear();
+    char code[8];
+    std::snprintf(code, sizeof code, format, value);
+    shown += code;
+  };
+  for (const wchar_t character : text) {
+    const auto value = static_cast<unsigned>(character);
+    if (character == L'\\') {
+      escape("\\\\", 0);
+    } else if (character == L'\n') {
+      escape("\\n", 0);
+    } else if (character == L'\r') {
+      escape("\\r", 0);
+    } else if (character == L'\t') {
+      escape("\\t", 0);
+    } else if (value < 0x20 || value == 0x7F) {
+      escape("\\x%02x", value);
+    } else if (value >= 0x80 && value <= 0x9F) {
+      escape("\\u%04x", value);
+    } else if (WQCommon::IsByteEscape(character)) {
+      escape("\\x%02x", value & 0xFF);
+    } else {
+      plain += character;
+    }
+  }
+  return shown + WQCommon::WQWideToNarrowStr(plain);
+}
+
+std::string Shown(const std::string& text) { return Shown(WQCommon::WQNarrowToWideStr(text)); }
 
 std::shared_ptr<bool> AddJsonFlag(CLI::App& command) {
   auto json = std::make_shared<bool>(false);
@@ -38,7 +75,7 @@ void PrintNames(std::vector<std::wstring> names, const char* none, bool json) {
     return;
   }
   if (names.empty()) std::cout << none << '\n';
-  for (const std::wstring& name : names) std::cout << Narrow(name) << '\n';
+  for (const std::wstring& name : names) std::cout << Shown(name) << '\n';
 }
 
 std::wstring BaseDirectory(const WQRepos::Config& config) {
@@ -88,11 +125,22 @@ namespace {
 constexpr int kFailure = 1;
 constexpr int kUsageError = 2;
 
-// The module logs its settings report to the logger "app"; show it on standard error.
+// Shows what the module logs (its settings report, whose values come from ConfigClient.xml) on
+// standard error, a line at a time, each line as Shown.
+class ReportAppender : public log4cxx::AppenderSkeleton {
+ public:
+  void append(const log4cxx::spi::LoggingEventPtr& event, log4cxx::helpers::Pool&) override {
+    std::string message;
+    log4cxx::helpers::Transcoder::encode(event->getMessage(), message);
+    std::istringstream lines(message);
+    for (std::string line; std::getline(lines, line);) std::cerr << wqtool::Shown(line) << '\n';
+  }
+  void close() override {}
+  bool requiresLayout() const override { return false; }
+};
+
 void ConfigureLogging() {
-  auto layout = std::make_shared<log4cxx::PatternLayout>(LOG4CXX_STR("%m%n"));
-  auto appender = std::make_shared<log4cxx::ConsoleAppender>(layout, LOG4CXX_STR("System.err"));
-  log4cxx::Logger::getRootLogger()->addAppender(appender);
+  log4cxx::Logger::getRootLogger()->addAppender(std::make_shared<ReportAppender>());
 }
 
 // Prints help or the version (exit 0), or the usage error (exit 2). CLI11 checks for a missing
@@ -105,7 +153,7 @@ int ReportParseOutcome(const CLI::App& app, const CLI::ParseError& error) {
 }
 
 int ReportFailure(const std::string& message) {
-  std::cerr << "wqrepos: " << message << '\n';
+  std::cerr << "wqrepos: " << wqtool::Shown(message) << '\n';
   return kFailure;
 }
 
@@ -139,8 +187,6 @@ int main(int argc, char** argv) {
     return ReportParseOutcome(app, error);
   } catch (const std::exception& error) {
     return ReportFailure(error.what());
-  } catch (const WQCommon::XMLResultException& error) {
-    return ReportFailure(wqtool::Narrow(error.Message));
   }
   return 0;
 }
