@@ -157,11 +157,11 @@ expect 0 'Deleted Old\xe9.sem' eval delete "Old"$'\xe9'
 [[ ! -e $latin && -e $replaced ]]
 result $?
 cp "$sem" "$latin"
-"$tool" check --json 2>/dev/null | jq -e '.summary.ok == 2' >/dev/null
+"$tool" check --json 2>/dev/null | jq -e -s 'length == 1 and .[0].summary.ok == 2' >/dev/null
 result $?
 
 # Nothing from a name or a document drives the terminal or breaks a line in two.
-esc=$'\e]0;owned\a\e[31m' shown='\x1b]0;owned\x07\x1b[31m'
+esc=$'\e]0;owned\a\e[31m\u009b1m' shown='\x1b]0;owned\x07\x1b[31m\u009b1m'
 cp "$corpus/method/acquisition_method-2.kem" "$edges/AcqMethod/a$esc"$'\n'"b.kem"
 printf '<SystemConfiguration><SystemName>%s</SystemName></SystemConfiguration>' "$esc" \
   >"$edges/Prefs/SystemConfiguration.xml"
