@@ -155,7 +155,9 @@ void AddExportCommands(CLI::App& app) {
       "export",
       "Generate the peak lists of a calibration data file and save them as its centroid document "
       "(RUN with the extension .tofline, beside it), then show the spectra, their peak counts and "
-      "the document's CRC-32. The chromatogram is the run's total ion current.");
+      "the document's CRC-32. The chromatogram is the run's total ion current. An export with "
+      "no spectrum to write (no chromatogram peak with --peaks) fails and keeps the earlier "
+      "document.");
   exportCommand->add_option("RUN", options->Run, "Calibration data file")->required();
   auto* every =
       exportCommand->add_flag("--every-spectrum", "One spectrum per scan of the run (the default)");

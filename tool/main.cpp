@@ -165,7 +165,9 @@ int main(int argc, char** argv) {
       "application keeps under its data directory.\nThe data directory is the BaseDir of the "
       "ConfigClient.xml beside the WQRepos library, or of the file that the environment variable "
       "WQREPOS_CONFIG names.\nEvery show, list and check command takes --json to print one JSON "
-      "document (text as UTF-8) instead of text."};
+      "document (text as UTF-8) instead of text. Text shows control characters, bytes that are "
+      "not UTF-8 and the backslash in names, file contents and messages as $'...' escapes "
+      "(\\n, \\x1b, \\xe9, \\\\)."};
   app.footer("Exit codes: 0 success, 1 a file or value failed, 2 usage error.\n");
   app.set_version_flag("--version", "wqrepos " WQREPOS_VERSION);
   app.require_subcommand(1);
