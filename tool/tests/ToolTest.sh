@@ -137,8 +137,7 @@ expect 1 "wqrepos: 2 stored file(s) cannot be read" check
 result $?
 
 # A data directory of its own for the edges: a named configuration that cannot be read, names that
-# are not UTF-8, control characters in names and texts, what check could not look at, and an export
-# with nothing to write.
+# are not UTF-8, control characters in names and texts, and what check could not look at.
 edges=$work/edges
 use_base_dir "$edges"
 WQREPOS_CONFIG=$work/typo.xml expect 1 \
@@ -205,15 +204,6 @@ status=$?
 result $status
 [[ $status == 0 ]] || printf 'FAIL: check of an unlistable folder:\n%s\n' "$out"
 chmod 755 "$edges/Tunes/private"
-
-# An export that finds nothing to write keeps the earlier document.
-"$tool" generate-run "$work/one.dat" --scans 1 >/dev/null 2>&1
-"$tool" export "$work/one.dat" >/dev/null 2>&1
-cp "$work/one.tofline" "$work/one.copy"
-expect 1 "Nothing to export to $work/one.tofline: the chromatogram has no peaks" \
-  export "$work/one.dat" --peaks
-cmp -s "$work/one.tofline" "$work/one.copy"
-result $?
 
 touch "$work/plain"
 use_base_dir "$work/plain"
