@@ -5,6 +5,7 @@
 #include <WQRepos/Config.h>
 
 #include <CLI/CLI.hpp>
+#include <functional>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -18,7 +19,13 @@ struct PeakDetectParams;
 
 namespace WQRepos {
 struct AutotunePrefs;
+class FileError;
 }  // namespace WQRepos
+
+namespace WQBL {
+class Method;
+class CurveEval;
+}  // namespace WQBL
 
 namespace wqtool {
 
@@ -65,6 +72,75 @@ std::string Narrow(const std::wstring& text);
 // no name or file content can drive the terminal or break a line of the tool's output in two.
 std::string Shown(const std::string& text);
 std::string Shown(const std::wstring& text);
+
+// The nearest of `candidates` to `word` by edit distance, when one is near enough to be a slip of
+// the keyboard; empty otherwise.
+std::string Nearest(const std::string& word, const std::vector<std::string>& candidates);
+
+// A fixed message of the module followed by its file and the system's reason.
+std::string Described(const WQRepos::FileError& error);
+
+// What --quiet and --verbose chose.
+bool Quiet();
+bool Verbose();
+// Prints `line` on standard output unless --quiet: what a command that changes something did.
+void Say(const std::string& line);
+
+// A file that the tool reads: `path` as given, or for "-" a temporary copy of standard input,
+// which messages then call "standard input".
+class InputFile {
+ public:
+  explicit InputFile(const std::string& path);
+  ~InputFile();
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+  const std::string& Path() const { return path_; }
+
+ private:
+  struct Copy;
+  std::unique_ptr<Copy> copy_;
+  std::string path_;
+};
+// `message` with every temporary copy's path replaced by "standard input".
+std::string WithInputNames(std::string message);
+
+// The JSON document that an import reads, and what it came from ("standard input" or the file).
+struct JsonInput {
+  Json json;
+  std::string source;
+};
+// Reads `file`, or standard input for "-", as one JSON document; throws std::runtime_error naming
+// the source and the reason when it cannot be read or is not JSON.
+JsonInput ReadJsonInput(const std::string& file);
+
+// A kind of named record that the tool stores and reads as JSON: methods, tunes and the two
+// families of evaluation methods.
+struct NamedKind {
+  std::string noun;  // "acquisition method"
+  // The stored record as JSON, as its file holds it; the module's errors pass through.
+  std::function<Json(const std::wstring& name)> read;
+  // Stores the record that `input` holds, checked whole before anything is written.
+  std::function<void(const std::wstring& name, const JsonInput& input)> write;
+  std::function<bool(const std::wstring& name)> exists;
+  std::function<void(const std::wstring& name)> remove;
+  std::function<void(const std::wstring& from, const std::wstring& to, bool replace)> rename;
+};
+const NamedKind& MethodsKind();
+const NamedKind& TunesKind();
+const NamedKind& EvalMethodsKind(bool ic);
+// Adds import, delete, copy and rename to the command family `family` of records called `title`,
+// of the kind `choose` gives (for --ic when `icFlag`).
+void AddNamedKindCommands(CLI::App& family, const std::string& title,
+                          const NamedKind& (*choose)(bool ic), bool icFlag);
+// The evaluation method `name` of the family --ic chooses. A missing one is reported with its file,
+// the reason and, where a method of that name is stored in the other family, a hint to it.
+std::vector<WQBL::CurveEval> StoredEvalMethod(const std::wstring& name, bool ic);
+// The file of the item `name` of `kind`.
+std::string ItemFile(WQRepos::Config::DirTypes kind, const std::wstring& name,
+                     const char* extension);
+// The acquisition method in the file `path` as stored, its time-outs not completed. The module's
+// errors for a file it cannot read pass through.
+WQBL::Method StoredMethodAt(const std::string& path);
 
 // Adds the flag --json to a show, list or check command; the flag's value once parsed.
 std::shared_ptr<bool> AddJsonFlag(CLI::App& command);

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fstream>
 #include <random>
 #include <streambuf>
 #include <string_view>
@@ -239,6 +240,30 @@ std::optional<std::string> MoveFile(const std::string& from, const std::string& 
   if (const auto failure = SyncDirectoryOf(to)) return failure;
   return DirectoryOf(from) == DirectoryOf(to) ? std::nullopt : SyncDirectoryOf(from);
 }
+
+TemporaryFile::TemporaryFile(const std::function<void(std::ostream&)>& fill) {
+  const std::optional<std::string> variable = EnvironmentVariable("TMPDIR");
+  std::string name = (variable && !variable->empty() ? *variable : "/tmp") + "/wqrepos-XXXXXX";
+  const int descriptor = mkstemp(name.data());
+  if (descriptor < 0) throw ReadError(SystemError("Cannot create a file like", name, errno));
+  close(descriptor);
+  path_ = name;
+  std::ofstream out(path_, std::ios::binary);
+  try {
+    fill(out);
+  } catch (...) {
+    unlink(path_.c_str());
+    throw;
+  }
+  out.close();
+  if (!out) {
+    const int error = errno;
+    unlink(path_.c_str());
+    throw ReadError(SystemError("Cannot write", path_, error));
+  }
+}
+
+TemporaryFile::~TemporaryFile() { unlink(path_.c_str()); }
 
 namespace {
 

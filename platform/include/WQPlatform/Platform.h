@@ -126,6 +126,22 @@ class WQPLATFORM_EXPORT ReadOnlyFile {
   std::uint64_t size_;
 };
 
+// A regular file in the temporary directory (TMPDIR when set and not empty, else /tmp), readable by
+// the user only, holding what `fill` writes to the stream it is given; removed when the object is
+// destroyed. For data that a reader wants as a file, such as standard input. Throws ReadError when
+// the file cannot be created or written, and what `fill` throws.
+class WQPLATFORM_EXPORT TemporaryFile {
+ public:
+  explicit TemporaryFile(const std::function<void(std::ostream&)>& fill);
+  ~TemporaryFile();
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
 // Raised by AtomicFile when a save cannot be made; the earlier file is then as it was.
 class WQPLATFORM_EXPORT SaveError : public std::runtime_error {
  public:
