@@ -53,6 +53,9 @@ std::string Describe(const WQRepos::AutotunePrefs& prefs);
 // The autotune settings of the XML document `file`: its AutoTunePrefs element, the top element or
 // a child of it. Throws std::runtime_error naming the file when they cannot be read.
 WQRepos::AutotunePrefs ReadAutotuneSettings(const std::string& file);
+// data-file-name, spectrum-data-info; autotune show and import (DocumentCommands.cpp)
+void AddDocumentCommands(CLI::App& app);
+void AddAutotuneDocumentCommands(CLI::App& autotune);
 // check (CheckCommand.cpp)
 void AddCheckCommand(CLI::App& app);
 // True when `name` is a preference of the catalogue (PrefsCommands.cpp).
@@ -135,6 +138,10 @@ void AddNamedKindCommands(CLI::App& family, const std::string& title,
 // The evaluation method `name` of the family --ic chooses. A missing one is reported with its file,
 // the reason and, where a method of that name is stored in the other family, a hint to it.
 std::vector<WQBL::CurveEval> StoredEvalMethod(const std::wstring& name, bool ic);
+// Adds `import FILE|-` to the command family `family` of the one record `what` ("the system
+// configuration"), which `write` checks and stores.
+void AddImportCommand(CLI::App& family, const std::string& what,
+                      const std::function<void(const JsonInput& input)>& write);
 // The file of the item `name` of `kind`.
 std::string ItemFile(WQRepos::Config::DirTypes kind, const std::wstring& name,
                      const char* extension);

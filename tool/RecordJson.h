@@ -396,6 +396,10 @@ struct RecordFields<FieldOrderDocument> {
 };
 #undef WQTOOL_FIELD_NAMES
 
+// The autotune settings of the XML document at `path`, as ReadAutotuneSettings reads them, with the
+// source type that the module's reader leaves out taken from the document itself.
+AutotuneDocument ReadAutotuneDocument(const std::string& path);
+
 // A step: its kind's text and its parameter record ({} for no step).
 template <>
 struct Codec<WQBL::CurveEval> {

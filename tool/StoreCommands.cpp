@@ -150,6 +150,20 @@ void CheckReplaceable(const NamedKind& kind, const std::wstring& to, bool force)
 
 }  // namespace
 
+void AddImportCommand(CLI::App& family, const std::string& what,
+                      const std::function<void(const JsonInput& input)>& write) {
+  auto file = std::make_shared<std::string>();
+  auto* import = family.add_subcommand(
+      "import", "Store " + what +
+                    " from the JSON that show --json prints (FILE, or - for standard input). "
+                    "Every field is checked first; nothing is written when one is refused.");
+  import->add_option("file", *file, "JSON file, or - for standard input")->required();
+  import->callback([file, what, write] {
+    write(ReadJsonInput(*file));
+  Say("Stored " + what);
+});
+}  // namespace wqtool
+
 const NamedKind& MethodsKind() { return kMethods; }
 const NamedKind& TunesKind() { return kTunes; }
 const NamedKind& EvalMethodsKind(bool ic) { return ic ? kICEvalMethods : kSpectrumEvalMethods; }

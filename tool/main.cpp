@@ -326,6 +326,7 @@ int main(int argc, char** argv) {
   wqtool::AddPrefsCommands(app);
   wqtool::AddEvalCommands(app);
   wqtool::AddRefcalsCommand(app);
+  wqtool::AddDocumentCommands(app);
   wqtool::AddAutotuneCommands(app);
   wqtool::AddExportCommands(app);
   wqtool::AddSpectraCommands(app);
