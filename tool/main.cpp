@@ -3,6 +3,7 @@
 #include <WQCommon/XML.h>
 #include <WQPlatform/Platform.h>
 #include <WQRepos/EntryPoints.h>
+#include <WQRepos/Version.h>
 #include <log4cxx/consoleappender.h>
 #include <log4cxx/logger.h>
 #include <log4cxx/patternlayout.h>
@@ -119,7 +120,10 @@ int main(int argc, char** argv) {
       "WQREPOS_CONFIG names.\nEvery show, list and check command takes --json to print one JSON "
       "document (text as UTF-8) instead of text."};
   app.footer("Exit codes: 0 success, 1 a file or value failed, 2 usage error.\n");
-  app.set_version_flag("--version", "wqrepos " WQREPOS_VERSION);
+  // The tool's own version, and that of the library it loaded, which may be a later release.
+  app.set_version_flag(
+      "--version",
+      std::string("wqrepos " WQREPOS_VERSION_STRING "\nWQRepos library ") + WQRepos::QVersion());
   app.require_subcommand(1);
   wqtool::AddInfoCommand(app);
   wqtool::AddMethodCommands(app);
@@ -131,6 +135,7 @@ int main(int argc, char** argv) {
   wqtool::AddAutotuneCommands(app);
   wqtool::AddExportCommands(app);
   wqtool::AddSpectraCommands(app);
+  wqtool::AddPlotCommand(app);
   wqtool::AddCheckCommand(app);
   ConfigureLogging();
   try {
