@@ -59,8 +59,9 @@ void AddExportCommands(CLI::App& app);
 // The peak-list preferences of export: one spectrum per scan, or per chromatogram peak averaged
 // over the peak's scans; smoothed or not (ExportCommands.cpp).
 WQBL::PLAutoFindPrefs ExportPreferences(bool peaks, bool smooth);
-// plot (PlotCommand.cpp)
+// plot (PlotCommand.cpp); convert (ConvertCommand.cpp)
 void AddPlotCommand(CLI::App& app);
+void AddConvertCommand(CLI::App& app);
 // run-info, pick-report (SpectraCommands.cpp)
 void AddSpectraCommands(CLI::App& app);
 

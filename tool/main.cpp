@@ -136,6 +136,7 @@ int main(int argc, char** argv) {
   wqtool::AddExportCommands(app);
   wqtool::AddSpectraCommands(app);
   wqtool::AddPlotCommand(app);
+  wqtool::AddConvertCommand(app);
   wqtool::AddCheckCommand(app);
   ConfigureLogging();
   try {
