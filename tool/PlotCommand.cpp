@@ -262,6 +262,12 @@ void ChromatogramSvg(std::ostream& out, const PlotOptions& options, const WQBL::
   chart.Write(out);
 }
 
+// Tells what was written, unless it went to standard output.
+void Report(const PlotOptions& options, const std::string& what) {
+  if (options.Output == "-") return;
+  std::cout << "Wrote " << options.Output << ": " << what << " of " << options.Run << '\n';
+}
+
 void Plot(const PlotOptions& options) {
   const WQDataFile::CalDataFile file(Wide(options.Run));
   WQBL::ICObj chromatogram = file.GenerateTIC();
@@ -275,6 +281,8 @@ void Plot(const PlotOptions& options) {
         ChromatogramSvg(out, options, chromatogram, spectra);
       }
     });
+    Report(options,
+           "the total ion current of " + std::to_string(chromatogram.QNumPoints()) + " scans");
     return;
   }
   const WQRepos::ExportedSpectrum exported = ChosenSpectrum(options, file, chromatogram, prefs);
@@ -286,6 +294,8 @@ void Plot(const PlotOptions& options) {
       SpectrumSvg(out, options, exported.Spectrum, view);
     }
   });
+  Report(options, Narrow(exported.Spectrum.Name) + ", " + std::to_string(view.Centroids.size()) +
+                      " centroids");
 }
 
 }  // namespace
