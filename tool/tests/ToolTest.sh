@@ -2,9 +2,10 @@
 # The wqrepos tool's exit codes and messages. The library reads the ConfigClient.xml beside its
 # own file, so a copy of it is loaded from a temporary folder whose ConfigClient.xml names the
 # data directory of each case. CORPUS holds files that the module writes (tests/data/corpus).
-# Usage: ToolTest.sh TOOL LIBRARY VERSION CORPUS
+# COMPLETION is the tool's bash completion.
+# Usage: ToolTest.sh TOOL LIBRARY VERSION CORPUS COMPLETION
 set -u
-tool=$1 library=$2 version=$3 corpus=$4
+tool=$1 library=$2 version=$3 corpus=$4 completion=$5
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/lib" && cp -L "$library" "$work/lib/"
@@ -165,6 +166,22 @@ result $?
 expect 0 "Wrote $work/run.mzML: 3 scans" convert "$work/raw.tofline" -o "$work/run.mzML" --force
 expect 1 "Cannot write to $run: it is the data file being converted" \
   convert "$run" -o "$run" --force
+
+# Completion: commands and options from the tool's help, the names stored in the data directory.
+offers() { # offers EXPECTED WORD...: completing the last of the words offers EXPECTED
+  local expected=$1 got
+  shift
+  got=$(bash -c 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+    _wqrepos; printf "%s " "${COMPREPLY[@]}"' _ "$completion" "$tool" "$@")
+  [[ $got == "$expected " ]]
+  result $?
+  [[ $got == "$expected " ]] || echo "FAIL: completing wqrepos $*: got '$got', expected '$expected'"
+}
+offers methods me
+offers Scan methods show ""
+offers Standard eval show --ic St
+offers --mz-range plot "$run" --mz
+offers "$work/run.dat" tunes show --file "$work/run.d"
 
 # After a crash: a truncated tune, a method of an unknown file version and a stray temporary file.
 head -c 20 "$corpus/tune/tune-1.ket" >"$data/Tunes/Cut.ket"
