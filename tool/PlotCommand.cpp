@@ -48,6 +48,10 @@ std::wstring Fixed(double value, int decimals) {
   return Wide(text);
 }
 
+std::string Centroids(std::size_t count) {
+  return std::to_string(count) + (count == 1 ? " centroid" : " centroids");
+}
+
 std::wstring RunName(const std::string& run) {
   return Wide(std::filesystem::path(run).filename().string());
 }
@@ -149,8 +153,8 @@ void SpectrumSvg(std::ostream& out, const PlotOptions& options, const WQBL::Spec
   }
   const std::wstring title = RunName(options.Run) + L" \x2014 " + spectrum.Name + L" at " +
                              Fixed(spectrum.RetentionTime, 2) + L" s, " +
-                             std::to_wstring(view.Centroids.size()) +
-                             (options.MZRange.empty() ? L" centroids" : L" centroids in the range");
+                             Wide(Centroids(view.Centroids.size())) +
+                             (options.MZRange.empty() ? L"" : L" in the range");
   Chart chart(title, view.MZ, HeightRangeOf(heights, 0.12), L"m/z", L"Intensity (counts)");
   if (view.Profile.empty()) {
     chart.Sticks(marks, kProfileColour);
@@ -263,9 +267,10 @@ void ChromatogramSvg(std::ostream& out, const PlotOptions& options, const WQBL::
 }
 
 // Tells what was written, unless it went to standard output.
-void Report(const PlotOptions& options, const std::string& what) {
+void Report(const PlotOptions& options, const std::string& what, const std::string& detail) {
   if (options.Output == "-") return;
-  std::cout << "Wrote " << options.Output << ": " << what << " of " << options.Run << '\n';
+  std::cout << "Wrote " << options.Output << ": " << what << " of " << options.Run << ", " << detail
+            << '\n';
 }
 
 void Plot(const PlotOptions& options) {
@@ -281,8 +286,7 @@ void Plot(const PlotOptions& options) {
         ChromatogramSvg(out, options, chromatogram, spectra);
       }
     });
-    Report(options,
-           "the total ion current of " + std::to_string(chromatogram.QNumPoints()) + " scans");
+    Report(options, "the total ion current", std::to_string(chromatogram.QNumPoints()) + " scans");
     return;
   }
   const WQRepos::ExportedSpectrum exported = ChosenSpectrum(options, file, chromatogram, prefs);
@@ -294,8 +298,7 @@ void Plot(const PlotOptions& options) {
       SpectrumSvg(out, options, exported.Spectrum, view);
     }
   });
-  Report(options, Narrow(exported.Spectrum.Name) + ", " + std::to_string(view.Centroids.size()) +
-                      " centroids");
+  Report(options, Narrow(exported.Spectrum.Name), Centroids(view.Centroids.size()));
 }
 
 }  // namespace
