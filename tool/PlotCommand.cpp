@@ -48,8 +48,9 @@ std::wstring Fixed(double value, int decimals) {
   return Wide(text);
 }
 
-std::string Centroids(std::size_t count) {
-  return std::to_string(count) + (count == 1 ? " centroid" : " centroids");
+// "1 scan", "2 scans".
+std::string Counted(std::size_t count, const std::string& noun) {
+  return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
 }
 
 std::wstring RunName(const std::string& run) {
@@ -153,7 +154,7 @@ void SpectrumSvg(std::ostream& out, const PlotOptions& options, const WQBL::Spec
   }
   const std::wstring title = RunName(options.Run) + L" \x2014 " + spectrum.Name + L" at " +
                              Fixed(spectrum.RetentionTime, 2) + L" s, " +
-                             Wide(Centroids(view.Centroids.size())) +
+                             Wide(Counted(view.Centroids.size(), "centroid")) +
                              (options.MZRange.empty() ? L"" : L" in the range");
   Chart chart(title, view.MZ, HeightRangeOf(heights, 0.12), L"m/z", L"Intensity (counts)");
   if (view.Profile.empty()) {
@@ -241,7 +242,7 @@ void ChromatogramSvg(std::ostream& out, const PlotOptions& options, const WQBL::
   }
   const std::wstring title =
       RunName(options.Run) + L" \x2014 total ion current, " +
-      std::to_wstring(chromatogram.QNumPoints()) + L" scans, " + std::to_wstring(spans.size()) +
+      Wide(Counted(chromatogram.QNumPoints(), "scan")) + L", " + std::to_wstring(spans.size()) +
       (spans.size() == 1 ? L" spectrum" : L" spectra") +
       (options.Peaks ? L" exported (one per chromatogram peak)" : L" exported (one per scan)");
   Chart chart(title, RangeOf(times), HeightRangeOf(totals, 0.12), L"Retention time (s)",
@@ -286,7 +287,7 @@ void Plot(const PlotOptions& options) {
         ChromatogramSvg(out, options, chromatogram, spectra);
       }
     });
-    Report(options, "the total ion current", std::to_string(chromatogram.QNumPoints()) + " scans");
+    Report(options, "the total ion current", Counted(chromatogram.QNumPoints(), "scan"));
     return;
   }
   const WQRepos::ExportedSpectrum exported = ChosenSpectrum(options, file, chromatogram, prefs);
@@ -298,7 +299,7 @@ void Plot(const PlotOptions& options) {
       SpectrumSvg(out, options, exported.Spectrum, view);
     }
   });
-  Report(options, Narrow(exported.Spectrum.Name), Centroids(view.Centroids.size()));
+  Report(options, Narrow(exported.Spectrum.Name), Counted(view.Centroids.size(), "centroid"));
 }
 
 }  // namespace
