@@ -10,6 +10,7 @@
 #include <string>
 
 namespace WQBL {
+class PLAutoFindPrefs;
 struct BaselineParams;
 struct NoiseParams;
 struct ThresholdParams;
@@ -55,6 +56,12 @@ bool IsKnownPreference(const std::string& name);
 void ReadPreferenceStrictly(const std::string& name, const std::string& path);
 // export, generate-run (ExportCommands.cpp)
 void AddExportCommands(CLI::App& app);
+// The peak-list preferences of export: one spectrum per scan, or per chromatogram peak averaged
+// over the peak's scans; smoothed or not (ExportCommands.cpp).
+WQBL::PLAutoFindPrefs ExportPreferences(bool peaks, bool smooth);
+// plot (PlotCommand.cpp); convert (ConvertCommand.cpp)
+void AddPlotCommand(CLI::App& app);
+void AddConvertCommand(CLI::App& app);
 // run-info, pick-report (SpectraCommands.cpp)
 void AddSpectraCommands(CLI::App& app);
 

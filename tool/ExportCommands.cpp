@@ -97,10 +97,7 @@ void Export(const ExportOptions& options) {
   InitializedConfig();
   WQDataFile::CalDataFile file(WQCommon::WQNarrowToWideStr(options.Run));
   WQBL::ICObj chromatogram = file.GenerateTIC();
-  WQBL::PLAutoFindPrefs prefs;
-  prefs.EverySpectrum = !options.Peaks;
-  prefs.PeakTableSelection = WQBL::PeakScans;
-  prefs.Smooth = options.Smooth;
+  const WQBL::PLAutoFindPrefs prefs = ExportPreferences(options.Peaks, options.Smooth);
   if (file.QNumScanSpectra() > kManyItems) {
     std::cerr << "Exporting " << Shown(options.Run) << " (" << file.QNumScanSpectra() << " scans, "
               << (options.Peaks ? "one spectrum per chromatogram peak" : "every spectrum")
@@ -148,6 +145,14 @@ void Generate(const GenerateOptions& options) {
 }
 
 }  // namespace
+
+WQBL::PLAutoFindPrefs ExportPreferences(bool peaks, bool smooth) {
+  WQBL::PLAutoFindPrefs prefs;
+  prefs.EverySpectrum = !peaks;
+  prefs.PeakTableSelection = WQBL::PeakScans;
+  prefs.Smooth = smooth;
+  return prefs;
+}
 
 void AddExportCommands(CLI::App& app) {
   auto options = std::make_shared<ExportOptions>();

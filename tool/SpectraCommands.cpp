@@ -26,23 +26,25 @@ WQDataFile::CalDataFile OpenRun(const std::string& path) {
   return WQDataFile::CalDataFile(WQCommon::WQNarrowToWideStr(path));
 }
 
-void RunInfo(const std::string& path) {
+// What run-info shows of each scan.
+Json ScanJson(const WQDataFile::Scan& scan) {
+  double total = 0.0;
+  for (double intensity : scan.Intensity) total += intensity;
+  return Json{{"number", scan.ScanNumber},    {"retentionTime", scan.RetentionTime},
+              {"tuneRun", scan.TuneRunIndex}, {"points", scan.MZ.size()},
+              {"centroid", scan.Centroided},  {"totalIonCurrent", total}};
+}
+
+void RunInfo(const std::string& path, bool json) {
   const WQDataFile::CalDataFile file = OpenRun(path);
-  std::cout << "Run:          " << Shown(path) << '\n'
-            << "Description:  " << Shown(file.QDescription()) << '\n'
-            << "Scans:        " << file.QNumScanSpectra() << '\n'
-            << "MS levels:   ";
-  for (const auto& [level, count] : file.QSpectraPerMSLevel()) {
-    std::cout << " MS" << level << ' ' << count;
-  }
-  std::cout << '\n' << "Tune runs:    " << file.QNumTuneRuns() << '\n';
-  if (file.QNumScanSpectra() == 0) return;
   std::uint32_t centroid = 0;
   double lowMZ = 0.0, highMZ = 0.0, firstTime = 0.0, lastTime = 0.0;
   std::size_t points = 0;
   bool any = false;
+  Json scans = Json::array();
   for (std::uint32_t i = 0; i < file.QNumScanSpectra(); ++i) {
     const WQDataFile::Scan scan = file.QScan(i);
+    if (json) scans.push_back(ScanJson(scan));
     centroid += scan.Centroided ? 1 : 0;
     points += scan.MZ.size();
     if (i == 0) firstTime = lastTime = scan.RetentionTime;
@@ -54,6 +56,33 @@ void RunInfo(const std::string& path) {
     any = true;
   }
   const std::uint32_t profile = file.QNumScanSpectra() - centroid;
+  if (json) {
+    Json levels = Json::object();
+    for (const auto& [level, count] : file.QSpectraPerMSLevel()) {
+      levels["MS" + std::to_string(level)] = count;
+    }
+    PrintJson(Json{{"run", path},
+                   {"description", Narrow(file.QDescription())},
+                   {"scans", file.QNumScanSpectra()},
+                   {"msLevels", levels},
+                   {"tuneRuns", file.QNumTuneRuns()},
+                   {"profile", profile},
+                   {"centroid", centroid},
+                   {"points", points},
+                   {"mzRange", any ? Json{lowMZ, highMZ} : Json()},
+                   {"retentionTime", scans.empty() ? Json() : Json{firstTime, lastTime}},
+                   {"scanList", scans}});
+    return;
+  }
+  std::cout << "Run:          " << Shown(path) << '\n'
+            << "Description:  " << Shown(file.QDescription()) << '\n'
+            << "Scans:        " << file.QNumScanSpectra() << '\n'
+            << "MS levels:   ";
+  for (const auto& [level, count] : file.QSpectraPerMSLevel()) {
+    std::cout << " MS" << level << ' ' << count;
+  }
+  std::cout << '\n' << "Tune runs:    " << file.QNumTuneRuns() << '\n';
+  if (file.QNumScanSpectra() == 0) return;
   std::cout << "Data:         " << profile << " profile, " << centroid << " centroid; " << points
             << " points\n"
             << std::fixed << std::setprecision(4) << "m/z range:    " << lowMZ << " to " << highMZ
@@ -127,9 +156,11 @@ void AddSpectraCommands(CLI::App& app) {
       "run-info",
       "Show what a data file holds (the instrument's own format, mzML, mzXML or MGF): its scans, "
       "the MS levels of its spectra, profile or centroid data, and its m/z and retention-time "
-      "ranges.");
+      "ranges. With --json, also each scan: its number, retention time, tune run, points, "
+      "profile or centroid, and total ion current.");
   runInfo->add_option("RUN", *runPath, "Data file")->required();
-  runInfo->callback([runPath] { RunInfo(*runPath); });
+  const std::shared_ptr<bool> json = AddJsonFlag(*runInfo);
+  runInfo->callback([runPath, json] { RunInfo(*runPath, *json); });
 
   auto options = std::make_shared<PickReportOptions>();
   auto* report = app.add_subcommand(

@@ -2,6 +2,7 @@
 #include <WQCommon/Text.h>
 #include <WQPlatform/Platform.h>
 #include <WQRepos/EntryPoints.h>
+#include <WQRepos/Version.h>
 #include <log4cxx/appenderskeleton.h>
 #include <log4cxx/helpers/transcoder.h>
 #include <log4cxx/logger.h>
@@ -169,7 +170,10 @@ int main(int argc, char** argv) {
       "not UTF-8 and the backslash in names, file contents and messages as $'...' escapes "
       "(\\n, \\x1b, \\xe9, \\\\)."};
   app.footer("Exit codes: 0 success, 1 a file or value failed, 2 usage error.\n");
-  app.set_version_flag("--version", "wqrepos " WQREPOS_VERSION);
+  // The tool's own version, and that of the library it loaded, which may be a later release.
+  app.set_version_flag(
+      "--version",
+      std::string("wqrepos " WQREPOS_VERSION_STRING "\nWQRepos library ") + WQRepos::QVersion());
   app.require_subcommand(1);
   wqtool::AddInfoCommand(app);
   wqtool::AddMethodCommands(app);
@@ -181,6 +185,8 @@ int main(int argc, char** argv) {
   wqtool::AddAutotuneCommands(app);
   wqtool::AddExportCommands(app);
   wqtool::AddSpectraCommands(app);
+  wqtool::AddPlotCommand(app);
+  wqtool::AddConvertCommand(app);
   wqtool::AddCheckCommand(app);
   ConfigureLogging();
   try {

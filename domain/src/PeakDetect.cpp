@@ -187,6 +187,16 @@ class PeakFinder {
     return std::move(peaks_);
   }
 
+  std::vector<double> Levels() const {
+    std::vector<double> levels(y_.size());
+    for (std::size_t block = 0; block < noise_.Count(); ++block) {
+      double level = DetectionLevel(noise_.OfBlock(block));
+      if (settings_.Detect.UseThreshold) level = std::max(level, settings_.Threshold.Level);
+      std::fill(levels.begin() + noise_.First(block), levels.begin() + noise_.End(block), level);
+    }
+    return levels;
+  }
+
  private:
   double Margin(const NoiseLevel& level) const { return settings_.Noise.Factor * level.Noise; }
   double Margin(std::size_t i) const { return Margin(noise_.At(i)); }
@@ -319,6 +329,10 @@ bool ExecutePeakDetect(Curve& curve, Changed& changed, std::wstring& message,
   curve.AssignPeaks(PeakFinder(curve, settings).Find());
   changed.Peaks = true;
   return true;
+}
+
+std::vector<double> QDetectionLevels(const Curve& curve, const PeakDetectSettings& settings) {
+  return PeakFinder(curve, settings).Levels();
 }
 
 bool ExecutePeakDetect(Spectrum& spectrum, Changed& changed, std::wstring& message) {

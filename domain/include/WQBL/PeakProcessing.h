@@ -95,6 +95,11 @@ WQBL_EXPORT bool ExecutePeakDetect(Curve& curve, Changed& changed, std::wstring&
                                    const PeakDetectSettings& settings);
 // ExecutePeakDetect with PeakDetectSettings::DefaultMS().
 WQBL_EXPORT bool ExecutePeakDetect(Spectrum& spectrum, Changed& changed, std::wstring& message);
+// The level that ExecutePeakDetect with `settings` requires each point of the curve to rise above
+// to be detected: its block's baseline plus Noise.Factor times its noise, and at least
+// Threshold.Level with Detect.UseThreshold. One value per y value; empty without y values.
+WQBL_EXPORT std::vector<double> QDetectionLevels(const Curve& curve,
+                                                 const PeakDetectSettings& settings);
 // ExecutePeakDetect with PeakDetectSettings::DefaultIC().
 WQBL_EXPORT bool ExecutePeakDetect(ICObj& chromatogram, Changed& changed, std::wstring& message);
 
