@@ -167,10 +167,18 @@ report() {  # report SETUP WHAT VALUE [TARGET]: a line of the table, counted as 
   fi
 }
 
-# The writer's and the cleaner's programs run through these: plain, or in a pid namespace.
+# The writer's and the cleaner's programs run through these: plain; in a pid namespace of their
+# own, as in a container; or in one with a host name of its own too, as on another computer that
+# shares the mount (the boot is the same, so only the pid namespace tells them apart).
 writer_wrap=plain
 cleaner_wrap=plain
 plain() { "$@"; }
+in_namespace() { unshare --pid --fork --mount-proc "$@"; }
+# Under a shell, so that the program is not pid 1 of its namespace.
+namespaced() { unshare --pid --fork --mount-proc sh -c '"$@"; exit $?' sh "$@"; }
+another_computer() {
+  unshare --pid --fork --mount-proc --uts sh -c 'hostname workstation-b; "$@"; exit $?' sh "$@"
+}
 
 # held_save SETUP WRITER CLEANER: WRITER holds a save open while CLEANER runs Initialize(), info
 # and check.
@@ -228,17 +236,39 @@ killed_rounds() {
   for round in $(seq "$rounds"); do
     "$mount" "$point"
     local client=$last_client
-    on dying "$driver" save Killed 0 >/dev/null 2>&1 &
+    # Started directly, so that $! is the program's own pid.
+    WQREPOS_CONFIG=$work/dying.xml "$driver" save Killed 0 >/dev/null 2>&1 &
     writer=$!
-    on dying "$driver" load Killed "$work/never" >/dev/null 2>&1 &
+    WQREPOS_CONFIG=$work/dying.xml "$driver" load Killed "$work/never" >/dev/null 2>&1 &
     reader=$!
     sleep "0.$((RANDOM % 4))$((RANDOM % 10))"
     kill -KILL "$client" "$writer" "$reader" 2>/dev/null || true
     wait "$client" "$writer" "$reader" 2>/dev/null || true
     fusermount3 -uz "$point" 2>/dev/null || true
-    on "$survivor" "$driver" verify Killed >>"$work/killed.out" 2>&1 || lost=$((lost + 1))
+    on "$survivor" $cleaner_wrap "$driver" verify Killed >>"$work/killed.out" 2>&1 ||
+      lost=$((lost + 1))
   done
+  grep -v '^method: ok' "$work/killed.out" | head -3 | sed 's/^/    /' || true
   report "$setup" "lost methods in $rounds killed-workstation rounds" "$lost"
+}
+
+# killed_container SETUP WORKSTATION FOLDER: a writer killed mid-save while it was pid 1 of its
+# pid namespace, where pid 1 always runs: its temporary file stays while it is younger than the
+# age limit, and goes once it is older.
+killed_container() {
+  rm -f "$work/ready"
+  WQREPOS_CONFIG=$work/$2.xml unshare --pid --fork --mount-proc --kill-child \
+    "$driver" hold Orphan "$work/ready" "$work/never" >/dev/null 2>&1 &
+  local pid=$!
+  await test -e "$work/ready"
+  kill -KILL "$pid"
+  wait "$pid" 2>/dev/null || true
+  local left=("$3"/WQData/AcqMethod/.Orphan.kem.wqtmp-*)
+  on "$2" "$driver" initialize "$work/started" >/dev/null
+  report "$1" "killed pid-1 writer: temporaries kept when young" "$(ls -A "$3/WQData/AcqMethod" | grep -c '^\.Orphan' || true)" 1
+  touch -d '2 days ago' "${left[@]}"
+  on "$2" "$driver" initialize "$work/started" >/dev/null
+  report "$1" "killed pid-1 writer: temporaries left when old" "$(ls -A "$3/WQData/AcqMethod" | grep -c '^\.Orphan' || true)"
 }
 
 # gzip_run SETUP WORKSTATION FOLDER: a compressed run read with its scratch copy on the share.
@@ -263,11 +293,13 @@ workstation dying "$work/dying"
 touch "$work/started"
 on a "$driver" initialize "$work/started" >/dev/null
 setup="sshfs, two mounts"
+cleaner_wrap=another_computer
 held_save "$setup" a b
 saves_under_initialize "$setup" a b
+if [ "$rounds" -gt 0 ]; then killed_rounds "$setup" mount_sshfs "$work/dying" b; fi
+cleaner_wrap=plain
 loads_during_saves "sshfs, one mount" a a
 loads_during_saves "$setup" a b
-if [ "$rounds" -gt 0 ]; then killed_rounds "$setup" mount_sshfs "$work/dying" b; fi
 gzip_run "sshfs" a "$work/a"
 
 # ---- the local disk, two pid namespaces ----
@@ -276,13 +308,12 @@ workstation local "$work/local"
 on local "$driver" initialize "$work/started" >/dev/null
 # The writer runs under a shell, so that it is not pid 1 of its namespace; the cleaner is pid 1
 # of another one.
-in_namespace() { unshare --pid --fork --mount-proc "$@"; }
-namespaced() { unshare --pid --fork --mount-proc sh -c '"$@"; exit $?' sh "$@"; }
 setup="local disk, two pid namespaces"
 writer_wrap=namespaced
 cleaner_wrap=in_namespace
 held_save "$setup" local local
 saves_under_initialize "$setup" local local
+killed_container "$setup" local "$work/local"
 writer_wrap=plain
 cleaner_wrap=plain
 loads_during_saves "local disk" local local
