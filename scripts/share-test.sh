@@ -2,12 +2,13 @@
 # One data directory shared by several workstations: two workstations are two mounts of one
 # exported folder, each with its own ConfigClient.xml, and their programs run at once. Over sshfs
 # (a private sshd on 127.0.0.1 with keys of its own), on the local disk from two pid namespaces,
-# and over Samba and smbnetfs on 127.0.0.1 when both are installed. On each it measures:
+# and over Samba and smbnetfs on 127.0.0.1 when both are installed (skipped, with a line saying
+# so, when they are not). On each it measures:
 #   - a save held open on one workstation while the other runs Initialize(), info and check:
 #     whether its temporary file survives (live temporaries removed);
 #   - saves on one workstation while the other calls Initialize() in a loop (failed saves);
 #   - loads while saves of the same method go on, on the same mount and on the other one (failed
-#     loads, and loads that returned neither of the two values saved);
+#     loads, and loads that returned neither of the two values saved; sshfs and the local disk);
 #   - a workstation killed at a random moment while it saves and reads, its file system client
 #     with it; the other one then starts and loads the method (lost methods);
 #   - a compressed run read with TMPDIR on the share.
@@ -134,6 +135,59 @@ unmount() {
   return 0
 }
 
+# A Samba server of its own on 127.0.0.1, sharing the exported folder as "share" to root, with
+# every file of its state under the work folder; its pid is kept, and its port in smb_port.
+start_samba() {
+  local dir=$work/samba
+  mkdir -p "$dir"/{state,lock,pid,private,cache,log} "$work/smbhome/.smb"
+  smb_port=$((40000 + RANDOM % 20000))
+  cat >"$dir/smb.conf" <<EOF
+[global]
+  server role = standalone server
+  interfaces = 127.0.0.1
+  bind interfaces only = yes
+  smb ports = $smb_port
+  disable netbios = yes
+  lock directory = $dir/lock
+  state directory = $dir/state
+  cache directory = $dir/cache
+  pid directory = $dir/pid
+  private dir = $dir/private
+  ncalrpc dir = $dir/state/ncalrpc
+  log file = $dir/log/smbd.log
+  passdb backend = tdbsam:$dir/private/passdb.tdb
+  load printers = no
+  printcap name = /dev/null
+  disable spoolss = yes
+[share]
+  path = $work/export
+  read only = no
+EOF
+  local password
+  password=$(head -c 12 /dev/urandom | od -An -tx1 | tr -d ' \n')
+  printf '%s\n%s\n' "$password" "$password" |
+    smbpasswd -c "$dir/smb.conf" -s -a root >/dev/null
+  smbd --foreground --no-process-group -s "$dir/smb.conf" >"$dir/log/stdout" 2>&1 &
+  daemons+=("$!")
+  printf 'auth "127.0.0.1" "root" "%s"\nsmb_query_browsers "false"\n' "$password" \
+    >"$work/smbhome/.smb/smbnetfs.conf"
+  chmod 600 "$work/smbhome/.smb/smbnetfs.conf"
+  await eval "ss -ltn | grep -q '127.0.0.1:$smb_port '"
+}
+
+# mount_smbnetfs POINT: an smbnetfs view of the Samba share; the data lie in POINT, a link into
+# smbnetfs's tree of hosts mounted at POINT.fs, and its pid is left in last_client.
+mount_smbnetfs() {
+  local point=$1
+  mkdir -p "$point.fs"
+  HOME=$work/smbhome smbnetfs -f "$point.fs" >/dev/null 2>&1 &
+  last_client=$!
+  mounts+=("$point.fs")
+  rm -f "$point"
+  ln -s "$point.fs/127.0.0.1:$smb_port/share" "$point"
+  await test -d "$point/" || { echo "smbnetfs did not mount $point" >&2; return 1; }
+}
+
 # ---- one workstation ----
 
 # workstation NAME FOLDER: a ConfigClient.xml that keeps the data under FOLDER/WQData.
@@ -207,6 +261,7 @@ saves_under_initialize() {
   touch "$work/stop"
   wait "$pid" || true
   report "$setup" "failed saves of $saves under Initialize() loop" "$(figure failed "$work/save.out")"
+  head -3 "$work/save.err" | sed 's/^/    /'
 }
 
 # loads_during_saves SETUP WRITER READER
@@ -230,21 +285,21 @@ loads_during_saves() {
 # and loads one method through a client of its own, and the client and both programs are killed
 # at once at a random moment; SURVIVOR then starts and loads the method.
 killed_rounds() {
-  local setup=$1 mount=$2 point=$3 survivor=$4
+  local setup=$1 mount=$2 point=$3 survivor=$4 dying=${5:-dying}
   local lost=0 round writer reader
   on "$survivor" "$driver" save Killed 1 >/dev/null
   for round in $(seq "$rounds"); do
     "$mount" "$point"
     local client=$last_client
     # Started directly, so that $! is the program's own pid.
-    WQREPOS_CONFIG=$work/dying.xml "$driver" save Killed 0 >/dev/null 2>&1 &
+    WQREPOS_CONFIG=$work/$dying.xml "$driver" save Killed 0 >/dev/null 2>&1 &
     writer=$!
-    WQREPOS_CONFIG=$work/dying.xml "$driver" load Killed "$work/never" >/dev/null 2>&1 &
+    WQREPOS_CONFIG=$work/$dying.xml "$driver" load Killed "$work/never" >/dev/null 2>&1 &
     reader=$!
     sleep "0.$((RANDOM % 4))$((RANDOM % 10))"
     kill -KILL "$client" "$writer" "$reader" 2>/dev/null || true
     wait "$client" "$writer" "$reader" 2>/dev/null || true
-    fusermount3 -uz "$point" 2>/dev/null || true
+    fusermount3 -uz "$point" 2>/dev/null || fusermount3 -uz "$point.fs" 2>/dev/null || true
     on "$survivor" $cleaner_wrap "$driver" verify Killed >>"$work/killed.out" 2>&1 ||
       lost=$((lost + 1))
   done
@@ -301,6 +356,30 @@ cleaner_wrap=plain
 loads_during_saves "sshfs, one mount" a a
 loads_during_saves "$setup" a b
 gzip_run "sshfs" a "$work/a"
+
+# ---- Samba and smbnetfs, when both are installed ----
+if command -v smbd >/dev/null && command -v smbnetfs >/dev/null; then
+  start_samba
+  mount_smbnetfs "$work/sa"
+  daemons+=("$last_client")
+  mount_smbnetfs "$work/sb"
+  daemons+=("$last_client")
+  workstation sa "$work/sa"
+  workstation sb "$work/sb"
+  workstation smbdying "$work/smbdying"
+  on sa "$driver" initialize "$work/started" >/dev/null
+  setup="smbnetfs, two mounts"
+  cleaner_wrap=another_computer
+  held_save "$setup" sa sb
+  saves_under_initialize "$setup" sa sb
+  if [ "$rounds" -gt 0 ]; then
+    killed_rounds "$setup" mount_smbnetfs "$work/smbdying" sb smbdying
+  fi
+  cleaner_wrap=plain
+  gzip_run "smbnetfs" sa "$work/sa"
+else
+  results+=("smbnetfs: skipped (install samba and smbnetfs to measure it)")
+fi
 
 # ---- the local disk, two pid namespaces ----
 mkdir -p "$work/local"

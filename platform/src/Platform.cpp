@@ -337,7 +337,10 @@ std::unique_ptr<ReadOnlyFile> ReadOnlyFile::Open(const std::string& path) {
 ReadOnlyFile::ReadOnlyFile(std::string path, int descriptor, std::uint64_t size)
     : path_(std::move(path)), descriptor_(descriptor), size_(size) {}
 
-ReadOnlyFile::~ReadOnlyFile() { Ops().Close(descriptor_); }
+ReadOnlyFile::~ReadOnlyFile() {
+  Ops().Close(descriptor_);
+  if (!removeOnClose_.empty()) Ops().Unlink(removeOnClose_);
+}
 
 std::size_t ReadOnlyFile::ReadAt(std::uint64_t offset, char* data, std::size_t size) const {
   if (offset >= size_) return 0;
@@ -407,21 +410,23 @@ bool WriteAll(int descriptor, const char* data, std::size_t size) {
 namespace {
 
 // A file for reading and writing in `directory` that no name leads to: unnamed where the file
-// system can make one so, else named and removed at once. -1, with errno set, when it cannot.
-int ScratchIn(const std::string& directory) {
+// system can make one so, else named and removed at once, or, where an open file cannot be
+// removed (SMB), named `removeOnClose` until it is closed. -1, with errno set, when it cannot.
+int ScratchIn(const std::string& directory, std::string& removeOnClose) {
   const int unnamed = Ops().CreateScratch(directory);
   if (unnamed >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) return unnamed;
   std::string path = directory + kSeparator + ".wqscratch-" + std::string(kUniqueLength, 'X');
   const int named = Ops().CreateNamedScratch(path);
-  if (named < 0) return -1;
-  if (Ops().Unlink(path) != 0) {
-    const int error = errno;
-    Ops().Close(named);
-    Ops().Unlink(path);
-    errno = error;
-    return -1;
+  if (named < 0 || Ops().Unlink(path) == 0) return named;
+  if (errno == EBUSY) {
+    removeOnClose = path;
+    return named;
   }
-  return named;
+  const int error = errno;
+  Ops().Close(named);
+  Ops().Unlink(path);
+  errno = error;
+  return -1;
 }
 
 }  // namespace
@@ -430,12 +435,14 @@ std::unique_ptr<ReadOnlyFile> ReadOnlyFile::Scratch(
     std::string name, const std::function<void(const Writer&)>& fill) {
   std::string directory = EnvironmentVariable("TMPDIR").value_or("");
   if (directory.empty()) directory = "/tmp";
-  const int descriptor = ScratchIn(directory);
+  std::string removeOnClose;
+  const int descriptor = ScratchIn(directory, removeOnClose);
   if (descriptor < 0) {
     throw ReadError("Cannot create a temporary file for " + name + " in " + directory + ": " +
                     std::strerror(errno));
   }
   std::unique_ptr<ReadOnlyFile> file(new ReadOnlyFile(std::move(name), descriptor, 0));
+  file->removeOnClose_ = std::move(removeOnClose);
   fill([&file](std::string_view bytes) {
     if (!WriteAll(file->descriptor_, bytes.data(), bytes.size())) {
       throw ReadError("Cannot write the temporary file for " + file->path_ + ": " +
@@ -493,6 +500,23 @@ class AtomicFile::Output : public std::streambuf {
   char buffer_[kSize];
 };
 
+namespace {
+
+// Renames `from` to `to`, trying again for up to a second while the file system refuses because
+// another client has either file open for a moment, as SMB does (EBUSY; EEXIST where it removes
+// the target first and cannot). Returns what the last rename returned.
+int RenameWhenFree(const std::string& from, const std::string& to) {
+  auto pause = std::chrono::milliseconds(1);
+  for (auto waited = std::chrono::milliseconds(0);; waited += pause, pause *= 2) {
+    const int result = Ops().Rename(from, to);
+    if (result == 0 || (errno != EBUSY && errno != EEXIST) || waited >= std::chrono::seconds(1))
+      return result;
+    std::this_thread::sleep_for(pause);
+  }
+}
+
+}  // namespace
+
 AtomicFile::AtomicFile(std::string target) : target_(ReplacedFile(target)) {
   const std::optional<FileStatus> existing = ReplaceableFile(target_);
   replacing_ = existing.has_value();
@@ -539,10 +563,10 @@ void AtomicFile::Commit() {
   // From here on the content is whole: should the replacement below be cut short where it is not
   // atomic, a load or Initialize() puts the complete file in the target's place.
   if (!complete_.empty()) {
-    if (Ops().Rename(temporary_, complete_) != 0) fail("Cannot complete the save of");
+    if (RenameWhenFree(temporary_, complete_) != 0) fail("Cannot complete the save of");
     temporary_ = complete_;
   }
-  if (Ops().Rename(temporary_, target_) != 0) {
+  if (RenameWhenFree(temporary_, target_) != 0) {
     // A file system that replaces by removing first may have lost the earlier file already.
     const int error = errno;
     if (replacing_ && !complete_.empty() && !PathExists(target_)) temporary_.clear();

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -183,36 +184,48 @@ TEST_F(PlatformTest, ReplacementCutShortAfterTheTargetWentKeepsTheNewContent) {
   EXPECT_EQ(EntryCount(), 1u);
 }
 
-// A file system without unnamed files gets a named one, gone from the directory before it is used;
-// an empty TMPDIR stands for none.
+// A file system without unnamed files gets a named one, gone from the directory before it is used,
+// or once it is closed where an open file cannot be removed (SMB); an empty TMPDIR stands for none.
 TEST_F(PlatformTest, ScratchWithoutUnnamedFilesIsNamedAndRemovedAtOnce) {
   class WithoutUnnamedFiles : public WQPlatformTesting::FaultInjector {
    public:
-    using FaultInjector::FaultInjector;
+    WithoutUnnamedFiles(int failAt, bool busy)
+        : FaultInjector(failAt, WQPlatformTesting::Fault::NoSpace, WQPlatformTesting::Mode::Once),
+          busy_(busy) {}
     int CreateScratch(const std::string&) override {
       errno = EOPNOTSUPP;
       return -1;
     }
+    int Unlink(const std::string& path) override {
+      if (!std::exchange(busy_, false)) return FileOps::Unlink(path);
+      errno = EBUSY;
+      return -1;
+    }
+
+   private:
+    bool busy_;
   };
   const std::string previous = WQPlatform::EnvironmentVariable("TMPDIR").value_or("");
   ::setenv("TMPDIR", scratch.Path().c_str(), 1);
   const auto fill = [](const WQPlatform::ReadOnlyFile::Writer& write) { write("inflated run"); };
-  for (const int failAt : {0, 1}) {
-    WithoutUnnamedFiles ops(failAt, WQPlatformTesting::Fault::NoSpace,
-                            WQPlatformTesting::Mode::Once);
+  for (const bool busy : {false, true}) {
+    WithoutUnnamedFiles ops(0, busy);
     WQPlatform::ScopedFileOps seam(ops);
-    if (failAt == 1) {
-      EXPECT_THAT([&] { WQPlatform::ReadOnlyFile::Scratch("run.gz", fill); },
-                  ThrowsMessage<WQPlatform::ReadError>(
-                      StrEq("Cannot create a temporary file for run.gz in " +
-                            scratch.Path().string() + ": No space left on device")));
-      continue;
-    }
-    const auto file = WQPlatform::ReadOnlyFile::Scratch("run.gz", fill);
-    EXPECT_EQ(EntryCount(), 0u);
+    auto file = WQPlatform::ReadOnlyFile::Scratch("run.gz", fill);
+    EXPECT_EQ(EntryCount(), busy ? 1u : 0u);
     std::string content(12, '\0');
     EXPECT_EQ(file->ReadAt(0, content.data(), content.size()), 12u);
     EXPECT_EQ(content, "inflated run");
+    file.reset();
+    EXPECT_EQ(EntryCount(), 0u);
+  }
+  WithoutUnnamedFiles failing(1, false);
+  {
+    WQPlatform::ScopedFileOps seam(failing);
+    EXPECT_THAT([&] { WQPlatform::ReadOnlyFile::Scratch("run.gz", fill); },
+                ThrowsMessage<WQPlatform::ReadError>(
+                    StrEq("Cannot create a temporary file for run.gz in " +
+                          scratch.Path().string() + ": No space left on device")));
   }
   EXPECT_EQ(EntryCount(), 0u);
   ::setenv("TMPDIR", "", 1);

@@ -43,9 +43,14 @@ using Clock = std::chrono::steady_clock;
 
 // Sleeps a little and gives true while a save of `path` may be in flight and `deadline` has not
 // passed: where replacing is not atomic, or a network client remembers a file's earlier size, a
-// load may find the file missing or cut short for a moment.
+// load may find the file missing or cut short for a moment. The first failure is read again at
+// once in any case, as the save may have ended before its temporary file was looked for.
 bool WaitForSave(const std::string& path, Clock::time_point deadline,
                  std::chrono::milliseconds& pause) {
+  if (pause.count() == 0) {
+    pause = std::chrono::milliseconds(1);
+    return true;
+  }
   if (Clock::now() >= deadline || !WQPlatform::SaveInFlight(path)) return false;
   std::this_thread::sleep_for(pause);
   pause = std::min(2 * pause, std::chrono::milliseconds(50));
@@ -61,7 +66,7 @@ template <typename Read>
 bool DecodeFile(const std::wstring& path, const Read& read) {
   const std::string native = NativePath(path);
   const Clock::time_point deadline = Clock::now() + WQPlatform::kInterruptedSaveWait;
-  std::chrono::milliseconds pause(1);
+  std::chrono::milliseconds pause(0);
   bool restored = false;
   for (;;) {
     if (const auto content = WQPlatform::ReadFile(native)) {

@@ -83,7 +83,8 @@ class WQPLATFORM_EXPORT ReadOnlyFile {
   // the writer it is given, kept in an unnamed file of the temporary directory (TMPDIR when set
   // and not empty, else /tmp) that is gone when the object is destroyed or the process ends.
   // Where the file system cannot make an unnamed file, a named one, readable by the user only, is
-  // removed as soon as it is made. `name` stands for it in errors. Throws ReadError when the file
+  // removed as soon as it is made, or when it is closed where an open file cannot be removed.
+  // `name` stands for it in errors. Throws ReadError when the file
   // cannot be created or written, and what `fill` throws.
   using Writer = std::function<void(std::string_view bytes)>;
   static std::unique_ptr<ReadOnlyFile> Scratch(std::string name,
@@ -106,6 +107,7 @@ class WQPLATFORM_EXPORT ReadOnlyFile {
   std::string path_;
   int descriptor_;
   std::uint64_t size_;
+  std::string removeOnClose_;  // a scratch file's name, where it could not be removed at once
 };
 
 // Raised by AtomicFile when a save cannot be made; the earlier file is then as it was.
@@ -121,7 +123,8 @@ class WQPLATFORM_EXPORT SaveError : public std::runtime_error {
 // writes the new content into Stream(), which passes it through a buffer of bounded size into the
 // temporary file, checking every write and resuming short or interrupted ones; Commit() writes
 // the rest, reports the first failed write, syncs the file to the disk, renames it to its complete
-// name, renames that over the target and syncs the directory. A failed fsync is never retried.
+// name, renames that over the target and syncs the directory. A failed fsync is never retried; a
+// rename that another client's open file blocks (EBUSY, as SMB gives) is tried again for a second.
 // Anything short of a successful Commit() leaves the target as it was (or, when only the final
 // directory sync fails, replaced but not known to be durable) and removes the temporary file, with
 // one exception: where the file system replaces a file by removing it first (some network file
