@@ -67,7 +67,7 @@ bool DecodeFile(const std::wstring& path, const Read& read) {
   const std::string native = NativePath(path);
   const Clock::time_point deadline = Clock::now() + WQPlatform::kInterruptedSaveWait;
   std::chrono::milliseconds pause(0);
-  bool restored = false;
+  bool lastTry = false;
   for (;;) {
     if (const auto content = WQPlatform::ReadFile(native)) {
       WQCommon::BinaryReader reader(content->data(), content->size());
@@ -79,8 +79,10 @@ bool DecodeFile(const std::wstring& path, const Read& read) {
           throw WQCommon::StreamError("Cannot read " + native + ": " + error.what());
       }
     } else if (!WaitForSave(native, deadline, pause)) {
-      if (restored || !WQPlatform::RestoreInterruptedSave(native)) return false;
-      restored = true;
+      // A last try: the save may have ended since, or left its complete file out of place.
+      if (lastTry) return false;
+      lastTry = true;
+      if (!WQPlatform::PathExists(native)) WQPlatform::RestoreInterruptedSave(native);
     }
   }
 }
