@@ -92,7 +92,7 @@ std::string CurrentRun() {
   return run;
 }
 
-// This computer's name as a temporary file's name carries it: letters, digits and '-' only.
+// This computer's name as a temporary file's name carries it: letters, digits, '-' and '_' only.
 std::string HostPart() {
   std::string host = HostName().substr(0, kLongestHost);
   for (char& c : host)
@@ -601,8 +601,11 @@ bool Abandoned(const Found& found, const std::string& run, std::int64_t now,
          errno == ESRCH;
 }
 
-// The leftovers of saves in `directory`; with a `target` name, only those of that name.
-std::vector<Found> LeftoversIn(const std::string& directory, const std::string& target = {}) {
+// The leftovers of saves in `directory`; with a `target` name, only those of that name. Their
+// times only when `dated`: on SMB, looking at a file opens it, which stops its writer's rename for
+// the moment.
+std::vector<Found> LeftoversIn(const std::string& directory, const std::string& target,
+                               bool dated) {
   std::vector<Found> found;
   VisitDirectory(directory, ".*", [&](std::string_view name) {
     std::optional<Leftover> leftover = LeftoverOf(name);
@@ -611,7 +614,7 @@ std::vector<Found> LeftoversIn(const std::string& directory, const std::string& 
   });
   for (Found& each : found) {
     struct stat status;
-    if (lstat((directory + kSeparator + each.name).c_str(), &status) == 0)
+    if (dated && lstat((directory + kSeparator + each.name).c_str(), &status) == 0)
       each.modified = status.st_mtime;
   }
   return found;
@@ -664,14 +667,14 @@ void CollectFolders(const std::string& directory, int depth, std::vector<std::st
 }  // namespace
 
 bool SaveInFlight(const std::string& target) {
-  return !LeftoversIn(DirectoryOf(target), NameOf(target)).empty();
+  return !LeftoversIn(DirectoryOf(target), NameOf(target), false).empty();
 }
 
 bool RestoreInterruptedSave(const std::string& target) {
   if (PathExists(target)) return false;
   const std::string directory = DirectoryOf(target);
   const std::string name = NameOf(target);
-  const std::vector<Found> found = LeftoversIn(directory, name);
+  const std::vector<Found> found = LeftoversIn(directory, name, true);
   const Found* newest = NewestComplete(found, name);
   return newest && PutInPlace(directory, *newest);
 }
@@ -685,7 +688,7 @@ CleanUp RecoverInterruptedSaves(const std::vector<std::string>& directories,
   for (const std::string& directory : directories) CollectFolders(directory, 0, folders);
   std::vector<std::pair<std::string, std::string>> unsettled;  // folder, target name
   for (const std::string& folder : folders) {
-    std::vector<Found> found = LeftoversIn(folder);
+    std::vector<Found> found = LeftoversIn(folder, {}, true);
     for (Found& each : found) each.abandoned = Abandoned(each, run, now, ageLimit);
     // A complete save whose target is missing takes the target's place before anything is
     // removed, so that its content is never removed with the leftovers.
