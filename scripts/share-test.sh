@@ -167,7 +167,8 @@ EOF
   password=$(head -c 12 /dev/urandom | od -An -tx1 | tr -d ' \n')
   printf '%s\n%s\n' "$password" "$password" |
     smbpasswd -c "$dir/smb.conf" -s -a root >/dev/null
-  smbd --foreground --no-process-group -s "$dir/smb.conf" >"$dir/log/stdout" 2>&1 &
+  # A process group of its own: on its way out smbd signals its whole group.
+  smbd --foreground -s "$dir/smb.conf" >"$dir/log/stdout" 2>&1 &
   daemons+=("$!")
   printf 'auth "127.0.0.1" "root" "%s"\nsmb_query_browsers "false"\n' "$password" \
     >"$work/smbhome/.smb/smbnetfs.conf"
