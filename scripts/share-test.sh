@@ -2,8 +2,8 @@
 # One data directory shared by several workstations: two workstations are two mounts of one
 # exported folder, each with its own ConfigClient.xml, and their programs run at once. Over sshfs
 # (a private sshd on 127.0.0.1 with keys of its own), on the local disk from two pid namespaces,
-# and over Samba and smbnetfs on 127.0.0.1 when both are installed (skipped, with a line saying
-# so, when they are not). On each it measures:
+# and, with --smb, over Samba and smbnetfs on 127.0.0.1 (packages samba and smbnetfs). On each it
+# measures:
 #   - a save held open on one workstation while the other runs Initialize(), info and check:
 #     whether its temporary file survives (live temporaries removed);
 #   - saves on one workstation while the other calls Initialize() in a loop (failed saves);
@@ -16,25 +16,28 @@
 # systems, starts daemons and makes pid namespaces; it stops only the daemons it started, by pid,
 # and unmounts what it mounted.
 #
-# Usage: scripts/share-test.sh [--saves N] [--rounds N] [--build-dir DIR]
+# Usage: scripts/share-test.sh [--saves N] [--rounds N] [--smb] [--build-dir DIR]
 #   --saves N   saves in each loop (default 1000)
 #   --rounds N  killed-workstation rounds on each network mount (default 40)
+#   --smb       also over Samba and smbnetfs, installing them when they are missing
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
 usage() {
-  echo "Usage: scripts/share-test.sh [--saves N] [--rounds N] [--build-dir DIR]" >&2
+  echo "Usage: scripts/share-test.sh [--saves N] [--rounds N] [--smb] [--build-dir DIR]" >&2
   exit 2
 }
 
 saves=1000
 rounds=40
 build=build
+smb=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --saves) [ $# -ge 2 ] || usage; saves=$2; shift 2 ;;
     --rounds) [ $# -ge 2 ] || usage; rounds=$2; shift 2 ;;
+    --smb) smb=1; shift ;;
     --build-dir) [ $# -ge 2 ] || usage; build=$2; shift 2 ;;
     *) usage ;;
   esac
@@ -45,7 +48,11 @@ if [ "$(id -u)" -ne 0 ]; then
   exit 1
 fi
 
-scripts/deps.sh openssh-server sshfs fuse3
+if [ "$smb" = 1 ]; then
+  scripts/deps.sh openssh-server sshfs fuse3 samba smbnetfs
+else
+  scripts/deps.sh openssh-server sshfs fuse3
+fi
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j2 --target wqrepos wqrepos_share_driver >/dev/null
 driver=$root/$build/tests/wqrepos_share_driver
@@ -369,8 +376,8 @@ loads_during_saves "sshfs, one mount" a a
 loads_during_saves "$setup" a b
 gzip_run "sshfs" a "$work/a"
 
-# ---- Samba and smbnetfs, when both are installed ----
-if command -v smbd >/dev/null && command -v smbnetfs >/dev/null; then
+# ---- Samba and smbnetfs, when asked for ----
+if [ "$smb" = 1 ]; then
   start_samba
   mount_smbnetfs "$work/sa"
   daemons+=("$last_client")
@@ -390,7 +397,7 @@ if command -v smbd >/dev/null && command -v smbnetfs >/dev/null; then
   cleaner_wrap=plain
   gzip_run "smbnetfs" sa "$work/sa"
 else
-  results+=("smbnetfs: skipped (install samba and smbnetfs to measure it)")
+  results+=("smbnetfs: skipped (scripts/share-test.sh --smb measures it)")
 fi
 
 # ---- the local disk, two pid namespaces ----
