@@ -98,30 +98,62 @@ WQBL_EXPORT bool ExecutePeakDetect(Spectrum& spectrum, Changed& changed, std::ws
 // ExecutePeakDetect with PeakDetectSettings::DefaultIC().
 WQBL_EXPORT bool ExecutePeakDetect(ICObj& chromatogram, Changed& changed, std::wstring& message);
 
-// How a list of peaks found in a spectrum agrees with a reference list of the same spectrum. The
-// lists are matched one to one, nearest pair first, up to kWideTolerance apart. The reference
-// peaks counted are those of the top half of the reference intensities; found peaks are counted
-// when at least as intense as the weakest counted reference peak.
+// How lists of peaks found in spectra agree with reference lists of the same spectra. Each pair
+// of lists is matched one to one, nearest pair first, up to a wide tolerance apart; a match counts
+// when within a narrow one (by default kWideTolerance and kNarrowTolerance, which suit peaks about
+// 0.1 wide; unit-resolution peaks, 0.6 wide, found within 0.1 are found). The strong reference
+// peaks of a spectrum are those of the top half of its intensities, and its strong found peaks
+// those at least as intense as the weakest of them: a reference list that holds only the clear
+// peaks (another picker's) is judged by these, a list of every true peak (of a synthetic spectrum)
+// by all peaks. Shares of nothing are 0.
 struct WQBL_EXPORT PeakListAgreement {
   static constexpr double kNarrowTolerance = 0.02;
   static constexpr double kWideTolerance = 0.1;
 
   std::size_t ReferencePeaks = 0;
   std::size_t FoundPeaks = 0;
-  // Shares of the reference peaks of the top 10% and top 50% of intensity that have a partner
-  // within the narrow tolerance.
+  // Shares of all reference peaks, and of those of the top 10% and top 50% of each spectrum's
+  // intensities, that have a match.
+  double Recall = 0.0;
   double RecallTop10 = 0.0;
   double RecallTop50 = 0.0;
-  // Shares of the counted found peaks that have a partner within each tolerance.
+  // Share of all found peaks that have a match.
+  double Precision = 0.0;
+  // Shares of the strong found peaks that have a partner within each tolerance.
   double PrecisionNarrow = 0.0;
   double PrecisionWide = 0.0;
+  // Reference peaks with a partner that another found peak, left without one, lies nearest to
+  // within the wide tolerance: peaks found twice.
+  std::size_t SplitPeaks = 0;
   // Median absolute and signed (found minus reference) x difference of the matched pairs of
-  // counted reference peaks.
+  // strong reference peaks.
   double MedianAbsoluteDifference = 0.0;
   double MedianSignedDifference = 0.0;
 };
 
-// Compares found peaks (x positions and heights) with reference ones.
+// Pools the agreement of any number of spectra.
+class WQBL_EXPORT PeakListComparison {
+ public:
+  // Throws std::invalid_argument unless 0 < narrow <= wide.
+  explicit PeakListComparison(double narrow = PeakListAgreement::kNarrowTolerance,
+                              double wide = PeakListAgreement::kWideTolerance);
+  // Compares the found peaks (x positions ascending, and heights) of one spectrum with its
+  // reference peaks. Throws std::invalid_argument when a list's positions and heights differ in
+  // length.
+  void Add(const std::vector<double>& foundX, const std::vector<double>& foundHeight,
+           const std::vector<double>& referenceX, const std::vector<double>& referenceHeight);
+  PeakListAgreement Agreement() const;
+
+ private:
+  double narrow_;
+  double wide_;
+  std::size_t reference_ = 0, found_ = 0, matched_ = 0, foundMatched_ = 0;
+  std::size_t top10_ = 0, top10Matched_ = 0, top50_ = 0, top50Matched_ = 0;
+  std::size_t strong_ = 0, strongNarrow_ = 0, strongWide_ = 0, split_ = 0;
+  std::vector<double> differences_;
+};
+
+// The agreement of one spectrum's found peaks with its reference peaks (PeakListComparison).
 WQBL_EXPORT PeakListAgreement ComparePeakLists(const std::vector<double>& foundX,
                                                const std::vector<double>& foundHeight,
                                                const std::vector<double>& referenceX,
