@@ -13,9 +13,9 @@ namespace WQBL {
 
 namespace {
 
-// The scale that makes the median deviation of values below their median estimate the standard
+// The scale that makes the distance from the lower quartile to the median estimate the standard
 // deviation of normally distributed noise.
-constexpr double kMedianDeviationScale = 1.4826;
+constexpr double kQuartileDeviationScale = 1.4826;
 // The scales that make the median, and the mean, absolute difference between two points estimate
 // the standard deviation of normally distributed noise: the difference of two such values has
 // sqrt(2) times their deviation.
@@ -39,9 +39,12 @@ struct NoiseLevel {
 };
 
 // How often the quiet points of a block are chosen anew at most, and how many deviations above
-// the baseline they may lie (docs/peak-detection.md).
-constexpr int kNoiseRounds = 8;
-constexpr double kQuietDeviations = 3.0;
+// the baseline they may lie: fewer let the tails of the noise go, more let the flanks of peaks stay
+// (docs/peak-detection.md).
+constexpr int kNoiseRounds = 20;
+constexpr double kQuietDeviations = 2.75;
+// A round that changes at most this share of a block's quiet points is the last.
+constexpr std::size_t kSettledShare = 100;
 
 // The baseline and noise of a curve's values, measured in blocks of `window` points (the whole
 // curve for 0); a last block shorter than half a window joins the one before it. The levels are
@@ -76,55 +79,57 @@ class NoiseBlocks {
     std::vector<char> Quiet;
   };
 
-  // Baseline and noise of the n values from y, measured on their quiet points: first those that
-  // lie no further above the median than the lower quartile lies below it, then, round by round,
-  // those at most kQuietDeviations times the noise above the baseline. Where peaks cover much of a
-  // block, their tops and flanks raise a measure over all points far above the noise between them
-  // (and the median into their flanks); leaving them out brings it down to that noise, however
-  // many peaks there are.
+  // Baseline and noise of the n values from y, measured on their quiet points: first all, then,
+  // round by round, those at most kQuietDeviations times the noise above the baseline. Where peaks
+  // cover much of a block, their tops and flanks raise a measure over all points far above the
+  // noise between them (and the median into their flanks); leaving them out brings it down to that
+  // noise, however many peaks there are.
   static NoiseLevel Measure(const double* y, std::size_t n, std::size_t noiseLag,
                             Scratch& scratch) {
     const std::size_t lag = std::min<std::size_t>(noiseLag, n / 2);
-    scratch.Values.assign(y, y + n);
-    const double quartile = detail::Select(scratch.Values.data(), n, n / 4);
-    const double median = detail::Median(scratch.Values);
-    scratch.Quiet.resize(n);
-    for (std::size_t i = 0; i < n; ++i) scratch.Quiet[i] = y[i] <= 2.0 * median - quartile;
+    scratch.Quiet.assign(n, 1);
     NoiseLevel level = MeasureQuiet(y, n, lag, scratch);
     for (int round = 1; round < kNoiseRounds; ++round) {
       const double limit = level.Baseline + kQuietDeviations * level.Noise;
       std::size_t quiet = 0;
+      std::size_t changes = 0;
       for (std::size_t i = 0; i < n; ++i) {
-        scratch.Quiet[i] = y[i] <= limit;
-        quiet += scratch.Quiet[i];
+        const char now = y[i] <= limit;
+        changes += now != scratch.Quiet[i];
+        scratch.Quiet[i] = now;
+        quiet += now;
       }
+      if (changes <= n / kSettledShare) break;                       // settled
       if (quiet < std::max<std::size_t>(n / 8, 2 * lag + 2)) break;  // too few to measure
       const NoiseLevel next = MeasureQuiet(y, n, lag, scratch);
       if (next.Noise == 0.0) break;  // a quiet stretch of one value: the wider measure holds
-      if (next.Baseline == level.Baseline && next.Noise == level.Noise) break;
       level = next;
     }
     return level;
   }
 
-  // The baseline is the median of the quiet values, and the noise their deviation below it, where
-  // peaks add nothing. Where too few values lie below it (sparse counts), the noise comes from the
-  // differences between quiet points `lag` apart: from their median, or where most are zero, from
-  // their mean.
+  // The baseline is the median of the quiet values, and the noise comes from how far their lower
+  // quartile lies below it, which peaks do not change. Where that is nothing (sparse counts), the
+  // noise comes from the differences between quiet points `lag` apart: from their median, or
+  // where most are zero, from their mean.
   static NoiseLevel MeasureQuiet(const double* y, std::size_t n, std::size_t lag,
                                  Scratch& scratch) {
     NoiseLevel level;
+    // Gathered without branches: whether a point is quiet is unpredictable.
     std::vector<double>& values = scratch.Values;
-    values.clear();
+    values.resize(n);
+    std::size_t count = 0;
     for (std::size_t i = 0; i < n; ++i) {
-      if (scratch.Quiet[i]) values.push_back(y[i]);
+      values[count] = y[i];
+      count += scratch.Quiet[i];
     }
-    level.Baseline = values.empty() ? 0.0 : detail::Median(values);
-    values.clear();
-    for (std::size_t i = 0; i < n; ++i) {
-      if (scratch.Quiet[i] && y[i] < level.Baseline) values.push_back(level.Baseline - y[i]);
-    }
-    if (!values.empty()) level.Noise = kMedianDeviationScale * detail::Median(values);
+    if (count == 0) return level;
+    values.resize(count);
+    level.Baseline = detail::Median(values);
+    // Selecting the median left the lower half of the values first.
+    const double quartile =
+        detail::Select(values.data(), std::max<std::size_t>(count / 2, 1), count / 4);
+    level.Noise = kQuartileDeviationScale * (level.Baseline - quartile);
     if (level.Noise > 0.0) return level;
     values.clear();
     double sum = 0.0;
@@ -135,8 +140,9 @@ class NoiseBlocks {
     }
     if (values.empty()) return level;
     level.Noise = kMedianDifferenceScale * detail::Median(values);
-    if (level.Noise == 0.0)
+    if (level.Noise == 0.0) {
       level.Noise = kMeanDifferenceScale * sum / static_cast<double>(values.size());
+    }
     return level;
   }
 

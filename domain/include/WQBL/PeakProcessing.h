@@ -98,6 +98,11 @@ WQBL_EXPORT bool ExecutePeakDetect(Spectrum& spectrum, Changed& changed, std::ws
 // ExecutePeakDetect with PeakDetectSettings::DefaultIC().
 WQBL_EXPORT bool ExecutePeakDetect(ICObj& chromatogram, Changed& changed, std::wstring& message);
 
+// True when the intensities of a spectrum that does not say whether it is profile or centroid
+// data look like centroids: its strongest maxima are about one point wide at half their height,
+// where the peaks of a profile are sampled by several points. False without a maximum.
+WQBL_EXPORT bool LooksCentroided(const std::vector<double>& intensities);
+
 // How lists of peaks found in spectra agree with reference lists of the same spectra. Each pair
 // of lists is matched one to one, nearest pair first, up to a wide tolerance apart; a match counts
 // when within a narrow one (by default kWideTolerance and kNarrowTolerance, which suit peaks about
