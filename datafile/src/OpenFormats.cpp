@@ -266,7 +266,7 @@ Scan ScanOf(const msdata::Spectrum& spectrum) {
   scan.Intensity = std::move(intensity);
   scan.ModeFromData = !spectrum.hasCVParam(pwiz::cv::MS_centroid_spectrum) &&
                       !spectrum.hasCVParam(pwiz::cv::MS_profile_spectrum);
-  scan.Centroided = scan.ModeFromData ? WQBL::LooksCentroided(scan.Intensity)
+  scan.Centroided = scan.ModeFromData ? WQBL::LooksCentroided(scan.MZ, scan.Intensity)
                                       : spectrum.hasCVParam(pwiz::cv::MS_centroid_spectrum);
   return scan;
 }

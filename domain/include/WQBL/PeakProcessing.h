@@ -98,10 +98,13 @@ WQBL_EXPORT bool ExecutePeakDetect(Spectrum& spectrum, Changed& changed, std::ws
 // ExecutePeakDetect with PeakDetectSettings::DefaultIC().
 WQBL_EXPORT bool ExecutePeakDetect(ICObj& chromatogram, Changed& changed, std::wstring& message);
 
-// True when the intensities of a spectrum that does not say whether it is profile or centroid
-// data look like centroids: its strongest maxima are about one point wide at half their height,
-// where the peaks of a profile are sampled by several points. False without a maximum.
-WQBL_EXPORT bool LooksCentroided(const std::vector<double>& intensities);
+// True when a spectrum (ascending x values and their intensities) that does not say whether it
+// is profile or centroid data looks like centroids: its strongest maxima are about one point wide
+// at half their height, where a profile samples each peak with several; or a few points wide (an
+// isotope pattern) while its points lie at irregular distances, where a profile is sampled at a
+// regular step. False without a maximum.
+WQBL_EXPORT bool LooksCentroided(const std::vector<double>& x,
+                                 const std::vector<double>& intensities);
 
 // How lists of peaks found in spectra agree with reference lists of the same spectra. Each pair
 // of lists is matched one to one, nearest pair first, up to a wide tolerance apart; a match counts
