@@ -200,9 +200,9 @@ void PickReport(const PickReportOptions& options, bool json) {
                    {"timePerSpectrumMs", milliseconds}});
     return;
   }
-  std::cout << "Run:                           " << options.Run << " (" << count << " scans, "
-            << detected << " detected" << (options.Smooth ? " after smoothing" : "") << ", "
-            << count - detected << " centroid scans kept)\n"
+  std::cout << "Run:                           " << options.Run << " (scans: " << count
+            << ", detected" << (options.Smooth ? " after smoothing" : "") << ": " << detected
+            << ", centroid scans kept: " << count - detected << ")\n"
             << "Reference:                     " << options.Reference << '\n';
   if (count > 1) {
     for (const Json& one : spectra) {
