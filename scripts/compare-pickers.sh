@@ -58,15 +58,17 @@ row() {
   if [ "$kind" = synthetic ]; then
     jq -r --arg set "$set" --arg picker "$picker" --arg weak "$weakRecall" '.total |
       def r: . * 1000 | round / 1000;
+      def m: (. * 100000 | round | tostring) as $d | "0." + ("0000" + $d)[-5:];
       "| \($set) | \($picker) | \(.reference) | \(.found) | \(.recall | r) | \($weak) | " +
-      "\(.precision | r) | \(.splitPeaks) | \(.medianAbsoluteDifference * 10000 | round / 10000) |"' \
+      "\(.precision | r) | \(.splitPeaks) | \(.medianAbsoluteDifference | m) |"' \
       <<<"$all"
   else
     jq -r --arg set "$set" --arg picker "$picker" '.total |
       def r: . * 1000 | round / 1000;
+      def m: (. * 100000 | round | tostring) as $d | "0." + ("0000" + $d)[-5:];
       "| \($set) | \($picker) | \(.reference) | \(.found) | \(.recallTop10 | r) / " +
       "\(.recallTop50 | r) | - | \(.precisionStrong | r) | \(.splitPeaks) | " +
-      "\(.medianAbsoluteDifference * 10000 | round / 10000) |"' <<<"$all"
+      "\(.medianAbsoluteDifference | m) |"' <<<"$all"
   fi
 }
 
