@@ -232,8 +232,8 @@ class PeakFinder {
     return y_.size();
   }
 
-  // The median width at half height, in points, of the highest point of the runs that rise well
-  // above their detection level; of all runs when none does; 0 without runs.
+  // The median width at half height, in points, of the highest point of the runs that rise more
+  // than twice the margin above their baseline; of all runs when none does; 0 without runs.
   double TypicalWidth(const std::vector<Run>& runs) const {
     std::vector<double> strong;
     std::vector<double> all;
@@ -261,11 +261,12 @@ class PeakFinder {
 
   // Splits the points of a run into peaks at every valley that lies deeper than the noise margin
   // below the maxima on both of its sides, then joins again what the noise split: parts whose
-  // maxima lie closer than `separation` points, and a part narrower than that, which joins the
-  // neighbour across its higher valley. Counting noise grows with the intensity: at the top of a
-  // peak, or in the valley between two high ones, a dip between points can be deeper than the
+  // maxima lie closer than `separation` points, and a part that rises or falls for less than half
+  // of that, which joins the neighbour across its higher valley. A run that is one part and
+  // narrower than `separation` is dropped. Counting noise grows with the intensity: at the top of
+  // a peak, or in the valley between two high ones, a dip between points can be deeper than the
   // margin; but the maxima either side of such a dip lie close together, or the bump it leaves
-  // is a few points wide, where two peaks lie and reach about a peak width apart.
+  // is a few points wide, where two peaks lie and rise about a peak width apart.
   void Split(const Run& run, double separation) {
     std::vector<Part>& parts = parts_;
     parts.clear();
@@ -306,7 +307,7 @@ class PeakFinder {
       }
       const bool last = p + 1 == parts.size();
       if (parts.size() == 1) {
-        // A run narrower than that is a flicker of noise on a peak's tail.
+        // Narrower, it is a flicker of noise on a peak's tail.
         if (static_cast<double>(part.Last - part.First) >= separation) peaksOfRun_.push_back(part);
       } else if (static_cast<double>(std::min(part.Apex - part.First, part.Last - part.Apex)) >=
                  separation / 2.0) {

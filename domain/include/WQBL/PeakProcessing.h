@@ -60,9 +60,9 @@ struct WQBL_EXPORT PeakDetectSettings {
   NoiseParams Noise;
   ThresholdParams Threshold;
   PeakDetectParams Detect;
-  // The distance, in points, between the two values of each difference the noise is measured
-  // from. Spectra use 8: neighbouring profile points are correlated, so their differences
-  // understate the noise; chromatograms, whose peaks span few scans, use neighbours (1).
+  // The distance, in points, between the two values of each difference the noise of sparse counts
+  // is measured from. Spectra use 8: neighbouring profile points are correlated, so their
+  // differences understate the noise; chromatograms, whose peaks span few scans, use neighbours.
   std::uint32_t NoiseLag = 1;
 };
 
@@ -79,18 +79,22 @@ WQBL_EXPORT bool ExecuteSmooth(Spectrum& spectrum, Changed& changed, std::wstrin
 
 // Finds the peaks of the curve and assigns them (Curve::AssignPeaks). The noise is measured on the
 // unsmoothed values (Curve::QUnsmoothedYValues), so that smoothing first does not lower the
-// detection level, in blocks of Noise.WindowWidth points (0: the whole curve): the block's median
-// is its baseline, and its noise level is estimated from the median difference between points
-// NoiseLag apart. A peak is a run of points above the baseline plus Noise.Factor times the noise
-// (and, with Detect.UseThreshold, at least Threshold.Level), widened down its falling flanks and
-// split at valleys deeper than that margin on both sides; peaks with fewer than
-// Detect.MinPeakWidth points above that level are dropped. Its centre is the centroid of the area
-// between the peak, smoothed with the weights 1/4, 1/2, 1/4 and drawn as straight lines between its
-// points, and the level at 80% of the smoothed apex's height above the baseline, around the apex
-// (the tails of real peaks are asymmetric, and the few points of the top noisy); its area is the
-// trapezoid-rule integral of the intensity above the baseline over the x axis. Runs in time linear
-// in the points. Returns false, with the reason in `message` and the curve unchanged, unless both
-// the x axis and the y values are assigned.
+// detection level, in blocks of Noise.WindowWidth points (0: the whole curve), on each block's
+// quiet points: those not far above its baseline, chosen round by round, so that peaks covering
+// much of a block do not raise it. The baseline is their median, the noise how far their lower
+// quartile lies below it (where that is nothing, as for sparse counts, from the differences of
+// points NoiseLag apart). A peak is a run of points above the baseline plus Noise.Factor times the
+// noise (and, with Detect.UseThreshold, at least Threshold.Level), widened down its falling flanks
+// and split at valleys deeper than that margin on both sides, unless the maxima either side lie
+// within half the spectrum's typical peak width (its peaks' median width at half height) or what
+// the valley cuts off is too narrow to be a peak; peaks with fewer than Detect.MinPeakWidth points
+// above that level are dropped. Its centre is the centroid of the area between the peak, smoothed
+// with the weights 1/4, 1/2, 1/4 and drawn as straight lines between its points, and the level at
+// 80% of the smoothed apex's height above the baseline, around the apex (the tails of real peaks
+// are asymmetric, and the few points of the top noisy); its area is the trapezoid-rule integral of
+// the intensity above the baseline over the x axis. Runs in time linear in the points. Returns
+// false, with the reason in `message` and the curve unchanged, unless both the x axis and the y
+// values are assigned.
 WQBL_EXPORT bool ExecutePeakDetect(Curve& curve, Changed& changed, std::wstring& message,
                                    const PeakDetectSettings& settings);
 // ExecutePeakDetect with PeakDetectSettings::DefaultMS().
