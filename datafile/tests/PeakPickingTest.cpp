@@ -173,15 +173,8 @@ TEST(PeakPicking, SparseSpectraAreFoundWhereTheyAre) {
   EXPECT_LE(resolved.MedianAbsoluteDifference, 0.0002);
 }
 
-// Far from its peaks, a point is a Poisson count of the baseline: mean and variance alike.
-TEST(SyntheticSpectrum, SpectrumIsReproducibleWithCountingNoiseAndLonePeaksMidway) {
-  SyntheticSpectrumSettings settings;
-  settings.ClusterHeights = {1000.0, 500.0};
-  settings.LoneHeight = 50.0;
-  const SyntheticSpectrum spectrum = GenerateSyntheticSpectrum(settings);
-  EXPECT_EQ(GenerateSyntheticSpectrum(settings).Intensity, spectrum.Intensity);
-  settings.SpectrumNumber = 2;
-  EXPECT_NE(GenerateSyntheticSpectrum(settings).Intensity, spectrum.Intensity);
+// Mean and variance of the points of `spectrum` more than 2 m/z from every peak.
+std::pair<double, double> BaselineMoments(const SyntheticSpectrum& spectrum) {
   double sum = 0.0, squares = 0.0, count = 0.0;
   for (std::size_t i = 0; i < spectrum.MZ.size(); ++i) {
     const bool far =
@@ -192,9 +185,26 @@ TEST(SyntheticSpectrum, SpectrumIsReproducibleWithCountingNoiseAndLonePeaksMidwa
     squares += spectrum.Intensity[i] * spectrum.Intensity[i];
     ++count;
   }
-  const double mean = sum / count;
+  return {sum / count, squares / count - (sum / count) * (sum / count)};
+}
+
+// Far from its peaks, a point is a Poisson count of the baseline: mean and variance alike, for
+// small means and large.
+TEST(SyntheticSpectrum, SpectrumIsReproducibleWithCountingNoiseAndLonePeaksMidway) {
+  SyntheticSpectrumSettings settings;
+  settings.ClusterHeights = {1000.0, 500.0};
+  settings.LoneHeight = 50.0;
+  const SyntheticSpectrum spectrum = GenerateSyntheticSpectrum(settings);
+  EXPECT_EQ(GenerateSyntheticSpectrum(settings).Intensity, spectrum.Intensity);
+  const auto [mean, variance] = BaselineMoments(spectrum);
   EXPECT_NEAR(mean, 40.0, 0.5);
-  EXPECT_NEAR(squares / count - mean * mean, 40.0, 3.0);
+  EXPECT_NEAR(variance, 40.0, 3.0);
+  settings.SpectrumNumber = 2;
+  EXPECT_NE(GenerateSyntheticSpectrum(settings).Intensity, spectrum.Intensity);
+  settings.Baseline = 2.0;
+  const auto [smallMean, smallVariance] = BaselineMoments(GenerateSyntheticSpectrum(settings));
+  EXPECT_NEAR(smallMean, 2.0, 0.05);
+  EXPECT_NEAR(smallVariance, 2.0, 0.15);
   ASSERT_EQ(spectrum.Peaks.size() % 3, 2u);  // two members a cluster, a lone peak between two
   for (std::size_t i = 2; i + 1 < spectrum.Peaks.size(); i += 3) {
     EXPECT_TRUE(spectrum.Peaks[i].Lone);
