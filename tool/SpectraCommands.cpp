@@ -64,8 +64,9 @@ void RunInfo(const std::string& path) {
             << " points\n"
             << "Mode from:    "
             << (fromData == 0 ? std::string("the file")
-                              : "the data, for " + std::to_string(fromData) +
-                                    " spectra the file does not call profile or centroid")
+                              : "the data, for " + std::to_string(fromData) + " of " +
+                                    std::to_string(file.QNumScanSpectra()) +
+                                    " scans (the file calls them neither profile nor centroid)")
             << '\n'
             << std::fixed << std::setprecision(4) << "m/z range:    " << lowMZ << " to " << highMZ
             << '\n'
