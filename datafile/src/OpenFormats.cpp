@@ -2,6 +2,7 @@
 // are heavy and pull in much of Boost, so they are included here and nowhere else.
 #include "OpenFormats.h"
 
+#include <WQBL/PeakProcessing.h>
 #include <WQPlatform/Platform.h>
 #include <zlib.h>
 
@@ -253,7 +254,6 @@ Scan ScanOf(const msdata::Spectrum& spectrum) {
         spectrum.scanList.scans.front().cvParam(pwiz::cv::MS_scan_start_time);
     if (!start.empty()) scan.RetentionTime = start.timeInSeconds();
   }
-  scan.Centroided = spectrum.hasCVParam(pwiz::cv::MS_centroid_spectrum);
   std::vector<double> mz = Values(spectrum.getMZArray());
   std::vector<double> intensity = Values(spectrum.getIntensityArray());
   if (mz.size() == intensity.size() && !std::is_sorted(mz.begin(), mz.end())) {
@@ -264,6 +264,10 @@ Scan ScanOf(const msdata::Spectrum& spectrum) {
   }
   scan.MZ = std::move(mz);
   scan.Intensity = std::move(intensity);
+  scan.ModeFromData = !spectrum.hasCVParam(pwiz::cv::MS_centroid_spectrum) &&
+                      !spectrum.hasCVParam(pwiz::cv::MS_profile_spectrum);
+  scan.Centroided = scan.ModeFromData ? WQBL::LooksCentroided(scan.MZ, scan.Intensity)
+                                      : spectrum.hasCVParam(pwiz::cv::MS_centroid_spectrum);
   return scan;
 }
 

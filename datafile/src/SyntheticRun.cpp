@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <random>
 #include <string>
 #include <utility>
+
+#include "Random.h"
 
 namespace WQDataFile {
 
@@ -19,33 +20,6 @@ constexpr double kWidthInSigmas = 2.3548200450309493;
 constexpr double kPeakReach = 6.0;
 // The calibrants' profile over the run never falls below this share of its apex.
 constexpr double kProfileFloor = 0.1;
-
-// Normally distributed numbers from a starting value, the same on every platform: the standard
-// engines are fully specified, the standard distributions are not.
-class NormalSource {
- public:
-  explicit NormalSource(std::uint32_t start) : engine_(start) {}
-
-  double Next() {
-    if (hasSpare_) {
-      hasSpare_ = false;
-      return spare_;
-    }
-    const double radius = std::sqrt(-2.0 * std::log(Uniform()));
-    const double angle = 2.0 * std::acos(-1.0) * Uniform();
-    spare_ = radius * std::sin(angle);
-    hasSpare_ = true;
-    return radius * std::cos(angle);
-  }
-
- private:
-  // Uniform in (0, 1), never 0 itself.
-  double Uniform() { return (static_cast<double>(engine_()) + 0.5) / 4294967296.0; }
-
-  std::mt19937 engine_;
-  double spare_ = 0.0;
-  bool hasSpare_ = false;
-};
 
 WQBL::Method CalibrationMethod(const SyntheticRunSettings& settings, std::size_t points) {
   WQBL::SequenceItem scan;
@@ -156,7 +130,7 @@ CalDataFile GenerateSyntheticRun(const std::wstring& fileName,
                        L" scans, run " + std::to_wstring(settings.RunNumber),
                    settings.CreateTime, CalibrationMethod(settings, points));
   file.AddTuneRun(TuneRun{1});
-  NormalSource noise(settings.RunNumber);
+  detail::RandomSource noise(settings.RunNumber);
   for (std::uint32_t s = 0; s < settings.ScanCount; ++s) {
     Scan scan;
     scan.ScanNumber = s + 1;
@@ -165,7 +139,7 @@ CalDataFile GenerateSyntheticRun(const std::wstring& fileName,
     const double profile = Profile(s, settings.ScanCount);
     for (double apexCounts : signal) {
       const double expected = settings.Baseline + profile * apexCounts;
-      scan.Intensity.push_back(std::max(0.0, expected + std::sqrt(expected) * noise.Next()));
+      scan.Intensity.push_back(std::max(0.0, expected + std::sqrt(expected) * noise.Normal()));
     }
     file.AddScan(std::move(scan));
   }

@@ -208,6 +208,9 @@ TEST_F(OpenFormatTest, MzMLBecomesOneScanWithTuneZeroReadsAlikeCompressedAndRefu
   ASSERT_EQ(packed.QNumScanSpectra(), 1u);
   EXPECT_EQ(Fields(packed.QScan(0)), Fields(plain.QScan(0)));
   EXPECT_EQ(packed.QScan(0).MZ.size(), 94u);
+  // Neither file calls its spectrum profile or centroid: the widths of the peaks tell.
+  EXPECT_TRUE(scan.ModeFromData);
+  EXPECT_TRUE(packed.QScan(0).Centroided && packed.QScan(0).ModeFromData);
   const std::string start = "name=\"scan start time\" value=\"384\"";
   text.replace(text.find(start) + start.size() - 3, 1, "4");
   WQPlatformTesting::WriteBytes(path, text);
@@ -226,6 +229,7 @@ TEST_F(OpenFormatTest, CentroidMzXMLAndEveryMGFPeakListBecomeScans) {
     const CalDataFile file(Write(name, content).wstring());
     ASSERT_EQ(file.QNumScanSpectra(), 1u);
     EXPECT_EQ(Fields(file.QScan(0)), Fields(expected)) << name;
+    EXPECT_FALSE(file.QScan(0).ModeFromData) << name;  // the readers call both centroid
     EXPECT_THAT(file.QSpectraPerMSLevel(), ElementsAre(Pair(level, 1u)));
   }
 }

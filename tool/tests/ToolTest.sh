@@ -80,6 +80,10 @@ expect 1 "Cannot write to file$work/raw.tofline: it is the data file being expor
 cmp -s "$work/raw.tofline" "$work/raw.copy"
 result $?
 expect 1 "Cannot open data file $work/none.dat." export "$work/none.dat"
+# pick-report pairs the scans of two runs by their places.
+"$tool" generate-run "$work/one.dat" --scans 1 >/dev/null 2>&1
+expect 1 "$work/raw.tofline holds 3 scans and $work/one.dat 1: they are compared in order" \
+  pick-report "$work/raw.tofline" "$work/one.dat"
 
 # A data directory holding one file of each kind that check reads; it must find all of them
 # readable, and write nothing.
@@ -120,6 +124,7 @@ eval show Standard --ic
 refcals show
 autotune tunes --resolution unit --polarity positive
 autotune show-xml $data/Autotune/Autotune.xml
+pick-report $work/raw.tofline $work/raw.tofline
 COMMANDS
 
 # Pictures of a run: rendered by a real SVG renderer, marking the centroids that export writes.

@@ -20,7 +20,8 @@
 // run of its MS1 spectra (of all its peak lists for MGF, which has no survey scans), in file order:
 // each keeps the scan number of its native id (or its position from 1 when the ids give no
 // ascending numbers), its retention time in seconds, whether it is profile or centroid data
-// (profile unless the file says centroid), and its m/z and intensity arrays, sorted by m/z. Its
+// (as the file says, or when it says neither, as the widths of its peaks against the spacing of
+// its points show), and its m/z and intensity arrays, sorted by m/z. Its
 // description names the run's instrument (model, source, analyser, detector), its creation time is
 // the run's start time (0 when the file has none). These formats know nothing of the instrument's
 // tunes and methods, so the run gets one tune run with tune id 0, used by every scan, and an empty
@@ -72,6 +73,8 @@ struct Scan {
   std::vector<double> Intensity;
   // Centroid data: each point is a peak already, not a sample of a profile.
   bool Centroided = false;
+  // The file did not say which, so Centroided was decided from the data (WQBL::LooksCentroided).
+  bool ModeFromData = false;
 };
 
 class WQDATAFILE_EXPORT DataFile {
