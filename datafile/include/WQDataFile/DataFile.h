@@ -140,7 +140,8 @@ class WQDATAFILE_EXPORT DataFile {
     // Where a scan of a file read from disk lies: the offset of its record in source_, or its
     // position among openRun_'s scans.
     std::optional<std::uint64_t> Offset;
-    double Total = 0.0;  // the sum of its intensities
+    std::size_t Points = 0;  // its number of m/z values
+    double Total = 0.0;      // the sum of its intensities
   };
 
   void ReadOwnFormat(const std::string& path);
@@ -163,6 +164,40 @@ class WQDATAFILE_EXPORT DataFile {
   std::shared_ptr<const WQPlatform::ReadOnlyFile> source_;  // the file read, kept open
   std::shared_ptr<const detail::OpenRun> openRun_;          // the same for an open format
   std::map<int, std::uint32_t> spectraPerLevel_;
+};
+
+// Writes a data file of the library's own format a scan at a time, as a whole or not at all, so
+// that memory does not grow with the length of the run: what DataFile::Save writes, for a run too
+// long to keep.
+class WQDATAFILE_EXPORT DataFileWriter {
+ public:
+  // Starts writing the file at `fileName`, which is to hold `scanCount` scans acquired with
+  // `tuneRuns`. Throws DataFileError when it cannot be written; an earlier file is left as it was
+  // until Commit().
+  DataFileWriter(const std::wstring& fileName, const std::wstring& description,
+                 std::int64_t createTime, const WQBL::Method& method,
+                 const std::vector<TuneRun>& tuneRuns, std::uint32_t scanCount);
+  // Without Commit(), leaves the file as it was.
+  ~DataFileWriter();
+  DataFileWriter(const DataFileWriter&) = delete;
+  DataFileWriter& operator=(const DataFileWriter&) = delete;
+
+  // Writes the next scan. Throws DataFileError, writing nothing, when it breaks the rules of
+  // DataFile::AddScan or is one more than the file was to hold.
+  void AddScan(const Scan& scan);
+  // Puts the file in place. Throws DataFileError, leaving an earlier file as it was, when fewer
+  // scans than announced were added or the file cannot be written.
+  void Commit();
+
+ private:
+  struct Output;
+
+  std::string path_;
+  std::size_t tuneRuns_;
+  std::uint32_t scanCount_;
+  std::uint32_t written_ = 0;
+  std::optional<std::uint32_t> lastNumber_;
+  std::unique_ptr<Output> output_;
 };
 
 // A data file of a calibration run.
