@@ -1,0 +1,213 @@
+#include <WQDataFile/DataFile.h>
+#include <WQPlatformTesting/ScratchFiles.h>
+#include <gmock/gmock.h>
+#include <zlib.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <tuple>
+
+namespace WQDataFile {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::StrEq;
+using ::testing::ThrowsMessage;
+using WQPlatformTesting::ReadBytes;
+
+const fs::path kData = WQDATAFILE_TEST_DATA;
+
+// `bytes` deflated as zlib data (window bits 15) or as one gzip member (31).
+std::string Deflated(const std::string& bytes, int windowBits, int strategy = Z_DEFAULT_STRATEGY) {
+  z_stream stream{};
+  deflateInit2(&stream, 1, Z_DEFLATED, windowBits, 8, strategy);
+  std::string deflated(deflateBound(&stream, bytes.size()), '\0');
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+  stream.avail_in = static_cast<uInt>(bytes.size());
+  stream.next_out = reinterpret_cast<Bytef*>(deflated.data());
+  stream.avail_out = static_cast<uInt>(deflated.size());
+  deflate(&stream, Z_FINISH);
+  deflated.resize(stream.total_out);
+  deflateEnd(&stream);
+  return deflated;
+}
+
+std::string Gzip(const std::string& bytes) { return Deflated(bytes, 31); }
+
+std::string Base64(const std::string& bytes) {
+  constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string text;
+  for (std::size_t at = 0; at < bytes.size(); at += 3) {
+    const std::size_t taken = std::min<std::size_t>(3, bytes.size() - at);
+    std::uint32_t group = 0;
+    for (std::size_t i = 0; i < 3; ++i) {
+      group = group << 8 | (i < taken ? static_cast<unsigned char>(bytes[at + i]) : 0u);
+    }
+    for (std::size_t i = 0; i < 4; ++i)
+      text += i <= taken ? kAlphabet[group >> (18 - 6 * i) & 63] : '=';
+  }
+  return text;
+}
+
+// An mzML run of one spectrum of `length` points whose m/z and intensity arrays both hold
+// `binary`, zlib-compressed when `zlib`.
+std::string MzML(std::uint64_t length, const std::string& binary, bool zlib) {
+  std::string array = "<binaryDataArray encodedLength=\"" + std::to_string(binary.size()) +
+                      "\"><cvParam cvRef=\"MS\" accession=\"MS:1000523\" name=\"64-bit float\"/>";
+  if (zlib) array += "<cvParam cvRef=\"MS\" accession=\"MS:1000574\" name=\"zlib compression\"/>";
+  const std::string end = "<binary>" + binary + "</binary></binaryDataArray>";
+  return "<mzML><run id=\"r\"><spectrumList count=\"1\"><spectrum index=\"0\" id=\"scan=1\" "
+         "defaultArrayLength=\"" +
+         std::to_string(length) + "\"><binaryDataArrayList count=\"2\">" + array +
+         "<cvParam cvRef=\"MS\" accession=\"MS:1000514\" name=\"m/z array\"/>" + end + array +
+         "<cvParam cvRef=\"MS\" accession=\"MS:1000515\" name=\"intensity array\"/>" + end +
+         "</binaryDataArrayList></spectrum></spectrumList></run></mzML>\n";
+}
+
+std::string MzXML(std::uint64_t peaks, const std::string& binary) {
+  return "<mzXML><msRun scanCount=\"1\"><scan num=\"1\" msLevel=\"1\" peaksCount=\"" +
+         std::to_string(peaks) +
+         "\"><peaks precision=\"32\" byteOrder=\"network\" contentType=\"m/z-int\" "
+         "compressionType=\"zlib\">" +
+         binary + "</peaks></scan></msRun></mzXML>\n";
+}
+
+std::string Repeated(const std::string& text, std::size_t times) {
+  std::string repeated;
+  repeated.reserve(text.size() * times);
+  for (std::size_t i = 0; i < times; ++i) repeated += text;
+  return repeated;
+}
+
+// Deflate's bits, packed from the least significant bit of each byte on.
+class Bits {
+ public:
+  void Put(std::uint32_t value, int count) {
+    for (int i = 0; i < count; ++i) Bit(value >> i & 1);
+  }
+  // A Huffman code, its most significant bit first.
+  void Code(std::uint32_t code, int length) {
+    for (int i = length - 1; i >= 0; --i) Bit(code >> i & 1);
+  }
+  // Ends a block of fixed codes and adds an empty stored block, which begins on a byte boundary.
+  std::string EndBlock() {
+    Code(0, 7);
+    Put(0, 3);
+    used_ = 0;
+    bytes_ += std::string("\0\0\xff\xff", 4);
+    return std::move(bytes_);
+  }
+
+ private:
+  void Bit(std::uint32_t bit) {
+    if (used_ == 0) bytes_ += '\0';
+    bytes_.back() = static_cast<char>(bytes_.back() | bit << used_);
+    used_ = (used_ + 1) % 8;
+  }
+  std::string bytes_;
+  int used_ = 0;
+};
+
+// A block of fixed codes holding `literals` (all below 144) and then `matches` copies of 258
+// bytes of the byte before: thirteen bits for each.
+std::string FixedBlock(const std::string& literals, int matches) {
+  Bits bits;
+  bits.Put(0, 1);
+  bits.Put(1, 2);
+  for (char c : literals) bits.Code(0x30 + static_cast<unsigned char>(c), 8);
+  for (int i = 0; i < matches; ++i) {
+    bits.Code(0xc5, 8);  // length 258
+    bits.Code(0, 5);     // distance 1
+  }
+  return bits.EndBlock();
+}
+
+class OpenFormatLimitsTest : public ::testing::Test {
+ protected:
+  fs::path Write(const std::string& name, const std::string& bytes) const {
+    const fs::path path = scratch_.Path() / name;
+    WQPlatformTesting::WriteBytes(path, bytes);
+    return path;
+  }
+
+  const WQPlatformTesting::ScratchDirectory scratch_;
+};
+
+// Each file costs far more to read than its size. A compressed file cut short after its long node
+// or line is refused for that, before the inflation reaches its end; a text of markup alone
+// inflates 1,028 times its size.
+TEST_F(OpenFormatLimitsTest, BombsAreRefusedNamingTheFileAndTheLimit) {
+  const std::string zeros = Deflated(std::string(std::size_t{4} << 20, '\0'), 15);
+  const std::string comment = Gzip("<mzML><!-- " + std::string(std::size_t{33} << 20, 'a'));
+  const std::string title = Gzip("BEGIN IONS\nTITLE=" + std::string(std::size_t{2} << 20, 'a'));
+  const std::tuple<std::string, std::string, std::string> cases[] = {
+      {"bomb.mzML", MzML(3, Base64(zeros), true),
+       "Cannot read mzML file %: an array decodes to more than the 3 values it declares."},
+      {"bomb.mzXML", MzXML(3, Base64(zeros)),
+       "Cannot read mzXML file %: an array decodes to more than the 6 values it declares."},
+      {"wide.mzML", MzML(2097153, "", false),
+       "Cannot read mzML file %: a spectrum declares more than 4194304 values, the limit."},
+      {"comment.mzML.gz", comment.substr(0, comment.size() - 16),
+       "Cannot read mzML file %: an XML node is longer than 32 MiB, the limit."},
+      {"title.mgf.gz", title.substr(0, title.size() - 16),
+       "Cannot read MGF file %: a line is longer than 1 MiB, the limit."},
+      {"peaks.mgf", "BEGIN IONS\n" + Repeated("1 1\n", 2097153) + "END IONS\n",
+       "Cannot read MGF file %: a spectrum holds more than 2097152 peaks, the limit."},
+      {"markup.mzML.gz",
+       Deflated("<mzML>" + Repeated(std::string(std::size_t{16} << 20, 'a') + "<b/>", 6), 31,
+                Z_RLE),
+       "Cannot decompress %: it inflates to more than 256 times its compressed size, the limit "
+       "for a compressed run."}};
+  for (const auto& [name, bytes, message] : cases) {
+    const fs::path path = Write(name, bytes);
+    std::string expected = message;
+    expected.replace(expected.find('%'), 1, path.string());
+    EXPECT_THAT([&] { CalDataFile file(path.wstring()); },
+                ThrowsMessage<DataFileError>(StrEq(expected)));
+  }
+}
+
+// A gzip file of a little more than 2 GiB, which inflates 158 times its size: below the bound of
+// the ratio, and of text whose nodes are short.
+TEST_F(OpenFormatLimitsTest, CompressedRunLargerThanTwoGibibytesIsRefusedBeforeItsEnd) {
+  std::string gzip("\x1f\x8b\x08\0\0\0\0\0\0\x03", 10);
+  gzip += FixedBlock("<mzML>", 0);
+  const std::string mebibyte = FixedBlock("<b/>a", 4064);
+  for (int i = 0; i < 2100; ++i) gzip += mebibyte;
+  const fs::path path = Write("large.mzML.gz", gzip + FixedBlock("</mzML>", 0));
+  EXPECT_THAT([&] { CalDataFile file(path.wstring()); },
+              ThrowsMessage<DataFileError>(
+                  StrEq("Cannot decompress " + path.string() +
+                        ": it inflates to more than 2 GiB, the limit for a compressed run.")));
+}
+
+// The last spectrum of the MGF file is longer than the tail searched for a spectrum's start. A
+// gzip file may hold several members, and nothing after them.
+TEST_F(OpenFormatLimitsTest, FilesTheFormatsAllowAreReadWholeAndNothingMore) {
+  std::string peaks;
+  for (int i = 0; i < 300; ++i)
+    peaks += std::to_string(100 + i) + ".25 " + std::to_string(i) + "\n";
+  const fs::path mgf =
+      Write("long.mgf", Repeated("BEGIN IONS\nTITLE=t\n" + peaks + "END IONS\n", 2));
+  const CalDataFile lists(mgf.wstring());
+  ASSERT_EQ(lists.QNumScanSpectra(), 2u);
+  EXPECT_EQ(lists.QScan(1).MZ.size(), 300u);
+
+  const std::string mzML = ReadBytes(kData / "peakpicker_tutorial_1_picked.mzML");
+  const std::size_t half = mzML.size() / 2;
+  const fs::path members =
+      Write("members.mzML.gz", Gzip(mzML.substr(0, half)) + Gzip(mzML.substr(half)));
+  EXPECT_EQ(
+      CalDataFile(members.wstring()).QScan(0).Intensity,
+      CalDataFile((kData / "peakpicker_tutorial_1_picked.mzML").wstring()).QScan(0).Intensity);
+
+  const fs::path trailed = Write("trailed.mzML.gz", Gzip(mzML) + "trailing bytes");
+  EXPECT_THAT([&] { CalDataFile file(trailed.wstring()); },
+              ThrowsMessage<DataFileError>(
+                  StrEq("Cannot decompress " + trailed.string() +
+                        ": bytes that are no gzip member follow its compressed data.")));
+}
+
+}  // namespace
+}  // namespace WQDataFile
