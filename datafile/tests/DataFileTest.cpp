@@ -174,9 +174,9 @@ TEST_F(DataFileTest, DamagedFileIsRefusedAndUnwritableTargetReportedNamingThem) 
 }
 
 // After the file was opened, the last scan's second m/z value becomes a NaN or its first intensity
-// another number, and the intensity array of an mzML scan loses a value while its m/z array keeps
-// three. Reading the scan, averaging it and saving the file refuse it alike; the save writes
-// nothing.
+// another number; the intensity array of an mzML scan loses a value while its m/z array keeps
+// three, or both lose one while the intensities keep their total. Reading the scan, averaging it
+// and saving the file refuse it alike; the save writes nothing.
 TEST_F(DataFileTest, ScanChangedAfterOpenIsRefusedByEveryReadAndBySave) {
   const auto replace = [](std::string from, std::string to) {
     return [=](std::string& bytes) { bytes.replace(bytes.find(from), from.size(), to); };
@@ -190,10 +190,18 @@ TEST_F(DataFileTest, ScanChangedAfterOpenIsRefusedByEveryReadAndBySave) {
        [](std::string& bytes) {
          bytes.replace(bytes.size() - 3 * 8, 8, std::string("\0\0\0\0\0\0\x18\x40", 8));
        }},
-      {kMzML, 7, [&](std::string& bytes) {
+      {kMzML, 7,
+       [&](std::string& bytes) {
          replace("<binaryDataArray encodedLength=\"24\">",
                  "<binaryDataArray arrayLength=\"2\" encodedLength=\"24\">")(bytes);
          replace("eJxjYFBwZGD4AMQLHAEL+wJ0", "eJxjYFBwZGD44AgABC4Bkw==")(bytes);
+       }},
+      {kMzML, 7, [&](std::string& bytes) {
+         replace("defaultArrayLength=\"3\"", "defaultArrayLength=\"2\"")(bytes);
+         replace("encodedLength=\"24\"", "encodedLength=\"20\"")(bytes);
+         replace("eJxjYFBwZGD4AMQLHAEL+wJ0", "eJxjYPjgyADEAAkOAmM=")(bytes);
+         replace("encodedLength=\"32\"", "encodedLength=\"24\"")(bytes);
+         replace("eJxjYACBSAcwdSEJQnNkOgAAGsgCvQ==", "eJxjYACBSAcwdSHJAQAJPgIM")(bytes);
        }}};
   for (const auto& [mzML, number, change] : cases) {
     const fs::path path = directory_ / (mzML.empty() ? "run7.dat" : "run7.mzML");

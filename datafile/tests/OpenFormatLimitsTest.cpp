@@ -50,15 +50,24 @@ std::string Base64(const std::string& bytes) {
   return text;
 }
 
+// How an mzML file says that an array is zlib-compressed: not at all, in the array, or in a
+// parameter group that the array refers to.
+enum class Zlib { None, Array, Group };
+
 // An mzML run of one spectrum of `length` points whose m/z and intensity arrays both hold
-// `binary`, zlib-compressed when `zlib`.
-std::string MzML(std::uint64_t length, const std::string& binary, bool zlib) {
+// `binary`.
+std::string MzML(std::uint64_t length, const std::string& binary, Zlib zlib) {
+  const std::string compression =
+      "<cvParam cvRef=\"MS\" accession=\"MS:1000574\" name=\"zlib compression\"/>";
   std::string array = "<binaryDataArray encodedLength=\"" + std::to_string(binary.size()) +
                       "\"><cvParam cvRef=\"MS\" accession=\"MS:1000523\" name=\"64-bit float\"/>";
-  if (zlib) array += "<cvParam cvRef=\"MS\" accession=\"MS:1000574\" name=\"zlib compression\"/>";
+  if (zlib == Zlib::Array) array += compression;
+  if (zlib == Zlib::Group) array += "<referenceableParamGroupRef ref=\"packed\"/>";
   const std::string end = "<binary>" + binary + "</binary></binaryDataArray>";
-  return "<mzML><run id=\"r\"><spectrumList count=\"1\"><spectrum index=\"0\" id=\"scan=1\" "
-         "defaultArrayLength=\"" +
+  return "<mzML><referenceableParamGroupList count=\"1\"><referenceableParamGroup id=\"packed\">" +
+         compression +
+         "</referenceableParamGroup></referenceableParamGroupList><run id=\"r\"><spectrumList "
+         "count=\"1\"><spectrum index=\"0\" id=\"scan=1\" defaultArrayLength=\"" +
          std::to_string(length) + "\"><binaryDataArrayList count=\"2\">" + array +
          "<cvParam cvRef=\"MS\" accession=\"MS:1000514\" name=\"m/z array\"/>" + end + array +
          "<cvParam cvRef=\"MS\" accession=\"MS:1000515\" name=\"intensity array\"/>" + end +
@@ -134,23 +143,31 @@ class OpenFormatLimitsTest : public ::testing::Test {
   const WQPlatformTesting::ScratchDirectory scratch_;
 };
 
-// Each file costs far more to read than its size. A compressed file cut short after its long node
-// or line is refused for that, before the inflation reaches its end; a text of markup alone
-// inflates 1,028 times its size.
+// Each file costs far more to read than its size; the compressed arrays are small enough for the
+// values they declare until they are inflated. A compressed file cut short after its long node or
+// line is refused for that, before the inflation reaches its end; a text of markup alone inflates
+// 1,028 times its size.
 TEST_F(OpenFormatLimitsTest, BombsAreRefusedNamingTheFileAndTheLimit) {
-  const std::string zeros = Deflated(std::string(std::size_t{4} << 20, '\0'), 15);
-  const std::string comment = Gzip("<mzML><!-- " + std::string(std::size_t{33} << 20, 'a'));
-  const std::string title = Gzip("BEGIN IONS\nTITLE=" + std::string(std::size_t{2} << 20, 'a'));
+  const std::string zeros = Base64(Deflated(std::string(std::size_t{4} << 20, '\0'), 15, Z_RLE));
+  const auto cut = [](const std::string& text) {
+    const std::string packed = Gzip(text);
+    return packed.substr(0, packed.size() - 16);
+  };
+  const std::string endless(std::size_t{33} << 20, 'a');
   const std::tuple<std::string, std::string, std::string> cases[] = {
-      {"bomb.mzML", MzML(3, Base64(zeros), true),
-       "Cannot read mzML file %: an array decodes to more than the 3 values it declares."},
-      {"bomb.mzXML", MzXML(3, Base64(zeros)),
-       "Cannot read mzXML file %: an array decodes to more than the 6 values it declares."},
-      {"wide.mzML", MzML(2097153, "", false),
+      {"bomb.mzML", MzML(1000, zeros, Zlib::Array),
+       "Cannot read mzML file %: an array decodes to more than the 1000 values it declares."},
+      {"grouped.mzML", MzML(1000, zeros, Zlib::Group),
+       "Cannot read mzML file %: an array decodes to more than the 1000 values it declares."},
+      {"bomb.mzXML", MzXML(500, zeros),
+       "Cannot read mzXML file %: an array decodes to more than the 1000 values it declares."},
+      {"wide.mzML", MzML(2097153, "", Zlib::None),
        "Cannot read mzML file %: a spectrum declares more than 4194304 values, the limit."},
-      {"comment.mzML.gz", comment.substr(0, comment.size() - 16),
+      {"comment.mzML.gz", cut("<mzML><!-- " + endless),
        "Cannot read mzML file %: an XML node is longer than 32 MiB, the limit."},
-      {"title.mgf.gz", title.substr(0, title.size() - 16),
+      {"text.mzML.gz", cut("<mzML>" + endless),
+       "Cannot read mzML file %: an XML node is longer than 32 MiB, the limit."},
+      {"title.mgf.gz", cut("BEGIN IONS\nTITLE=" + std::string(std::size_t{2} << 20, 'a')),
        "Cannot read MGF file %: a line is longer than 1 MiB, the limit."},
       {"peaks.mgf", "BEGIN IONS\n" + Repeated("1 1\n", 2097153) + "END IONS\n",
        "Cannot read MGF file %: a spectrum holds more than 2097152 peaks, the limit."},
