@@ -135,8 +135,9 @@ std::uint64_t CountOf(std::optional<std::string_view> text) {
 // The binary text of one array, decoded from base64 and inflated as it comes, counting the bytes
 // it makes.
 struct ContentBounds::Array {
+  // zlib data is inflated raw, past its two-byte header: the reader checks its sums.
   Array(std::uint64_t allowed, bool zlib) : Allowed(allowed), Zlib(zlib) {
-    if (Zlib && inflateInit(&Stream) != Z_OK) Zlib = false;
+    if (Zlib && inflateInit2(&Stream, -15) != Z_OK) Zlib = false;
   }
   ~Array() {
     if (Zlib) inflateEnd(&Stream);
@@ -147,10 +148,12 @@ struct ContentBounds::Array {
   const std::uint64_t Allowed;  // the bytes it may decode to
   bool Zlib;
   std::uint64_t Characters = 0;  // of base64 text, when it is not compressed
-  // When it is: the base64 bits not yet made into a byte, the bytes inflated, and whether the
-  // compressed data ended (or is not zlib's, which the reader will report).
+  // When it is: the base64 bits not yet made into a byte, the bytes of the zlib header still to
+  // come, the bytes inflated, and whether the compressed data ended (or is none that the reader
+  // can inflate, which it will report).
   std::uint32_t Bits = 0;
   int BitCount = 0;
+  int HeaderLeft = 2;
   std::uint64_t Inflated = 0;
   bool Ended = false;
   z_stream Stream{};
@@ -362,25 +365,51 @@ bool ContentBounds::ArrayText(const char* data, const char* end) {
   }
   std::array<unsigned char, 4096> bytes;
   std::size_t made = 0;
-  for (; data < end && !array.Ended; ++data) {
-    const int value = kBase64[static_cast<unsigned char>(*data)];
-    if (value < 0) continue;
-    array.Bits = (array.Bits << 6) | static_cast<std::uint32_t>(value);
-    array.BitCount += 6;
-    if (array.BitCount < 8) continue;
-    array.BitCount -= 8;
-    bytes[made++] = static_cast<unsigned char>(array.Bits >> array.BitCount);
-    array.Bits &= (1u << array.BitCount) - 1;
-    if (made == bytes.size()) {
+  std::uint32_t bits = array.Bits;
+  int bitCount = array.BitCount;
+  while (data < end && !array.Ended) {
+    if (made + 3 > bytes.size()) {
       if (!Inflate(bytes.data(), made)) return false;
       made = 0;
     }
+    // Four characters at a time, where none is a blank or padding.
+    if (bitCount == 0 && end - data >= 4) {
+      const int a = kBase64[static_cast<unsigned char>(data[0])];
+      const int b = kBase64[static_cast<unsigned char>(data[1])];
+      const int c = kBase64[static_cast<unsigned char>(data[2])];
+      const int d = kBase64[static_cast<unsigned char>(data[3])];
+      if ((a | b | c | d) >= 0) {
+        const auto group = static_cast<std::uint32_t>(a << 18 | b << 12 | c << 6 | d);
+        bytes[made++] = static_cast<unsigned char>(group >> 16);
+        bytes[made++] = static_cast<unsigned char>(group >> 8);
+        bytes[made++] = static_cast<unsigned char>(group);
+        data += 4;
+        continue;
+      }
+    }
+    const int value = kBase64[static_cast<unsigned char>(*data++)];
+    if (value < 0) continue;
+    bits = bits << 6 | static_cast<std::uint32_t>(value);
+    bitCount += 6;
+    if (bitCount >= 8) {
+      bitCount -= 8;
+      bytes[made++] = static_cast<unsigned char>(bits >> bitCount);
+      bits &= (1u << bitCount) - 1;
+    }
   }
+  array.Bits = bits;
+  array.BitCount = bitCount;
   return Inflate(bytes.data(), made);
 }
 
 bool ContentBounds::Inflate(const unsigned char* data, std::size_t size) {
   Array& array = *array_;
+  // The header names the method (8, deflate) and whether a preset dictionary, which the reader
+  // does not have, follows.
+  for (; size > 0 && array.HeaderLeft > 0; ++data, --size) {
+    const bool usable = --array.HeaderLeft == 1 ? (*data & 0x0f) == 8 : (*data & 0x20) == 0;
+    array.Ended = array.Ended || !usable;
+  }
   z_stream& stream = array.Stream;
   stream.next_in = const_cast<unsigned char*>(data);
   stream.avail_in = static_cast<uInt>(size);
