@@ -118,14 +118,16 @@ std::optional<std::string_view> AttributeOf(std::string_view tag, std::string_vi
   return std::nullopt;
 }
 
-// A count as the file writes it, in decimal digits; none for other text, and no more than one
-// past the bound of a spectrum, which it passes already.
+// A count as the reader takes it: the decimal digits after any blanks, none without digits; no
+// more than one past the bound of a spectrum, which it passes already.
 std::uint64_t CountOf(std::optional<std::string_view> text) {
   std::uint64_t count = 0;
   if (!text) return 0;
-  for (char c : *text) {
-    if (c < '0' || c > '9') return 0;
-    count = std::min(count * 10 + static_cast<std::uint64_t>(c - '0'), kMaxSpectrumValues + 1);
+  std::size_t at = 0;
+  while (at < text->size() && IsSpace((*text)[at])) ++at;
+  for (; at < text->size() && (*text)[at] >= '0' && (*text)[at] <= '9'; ++at) {
+    count = std::min(count * 10 + static_cast<std::uint64_t>((*text)[at] - '0'),
+                     kMaxSpectrumValues + 1);
   }
   return count;
 }
@@ -192,7 +194,7 @@ void ContentBounds::Restart() {
 std::string ContentBounds::TakeFailure() {
   std::string reason;
   std::swap(reason, reason_);
-  Restart();
+  if (!reason.empty()) Restart();
   return reason;
 }
 

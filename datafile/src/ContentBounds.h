@@ -53,7 +53,7 @@ class ContentBounds {
   // header of an mzML file declared are kept.
   void Restart();
   // Why the bytes were refused ("Cannot read ...: ..."), after which they are looked at afresh;
-  // empty when nothing was refused.
+  // empty, changing nothing, when nothing was refused.
   std::string TakeFailure();
 
  private:
