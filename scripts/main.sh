@@ -13,6 +13,6 @@ cmake --build build -j2 --target wqrepos
 build/bin/wqrepos info
 echo
 run=build/WQData/Data/SampleCalibration.dat
-build/bin/wqrepos generate-run "$run" --scans 120 --run-number 1
+build/bin/wqrepos generate-run "$run" --scans 120 --run-number 1 --force
 build/bin/wqrepos export "$run"
 build/bin/wqrepos plot "$run" --scan 60 -o docs/sample-spectrum.svg

@@ -65,6 +65,11 @@ void AddConvertCommand(CLI::App& app);
 // run-info, pick-report (SpectraCommands.cpp)
 void AddSpectraCommands(CLI::App& app);
 
+// Throws std::runtime_error "Cannot write to <path>: it exists (give --force to replace it)" when
+// something exists at `path` and `force` is false: commands that write a file the user names never
+// replace one unasked.
+void RefuseToReplace(const std::string& path, bool force);
+
 // Text for JSON (UTF-8) from the module's wide strings.
 std::string Narrow(const std::wstring& text);
 // Text for the terminal: every control character (C0, DEL, C1), every byte that is not UTF-8 and

@@ -23,10 +23,7 @@ void Convert(const ConvertOptions& options) {
     throw std::runtime_error("Cannot write to " + options.Output +
                              ": it is the data file being converted");
   }
-  if (!options.Force && WQPlatform::PathExists(options.Output)) {
-    throw std::runtime_error("Cannot write to " + options.Output +
-                             ": it exists (give --force to replace it)");
-  }
+  RefuseToReplace(options.Output, options.Force);
   const WQDataFile::DataFile file(WQCommon::WQNarrowToWideStr(options.Run));
   WQDataFile::SaveAsMzML(file, WQCommon::WQNarrowToWideStr(options.Output));
   std::cout << "Wrote " << Shown(options.Output) << ": " << file.QNumScanSpectra() << " scans of "

@@ -1,5 +1,6 @@
 #include <WQCommon/Text.h>
 #include <WQDataFile/SyntheticRun.h>
+#include <WQPlatform/Platform.h>
 #include <WQRepos/WQRepos.h>
 
 #include <algorithm>
@@ -46,6 +47,7 @@ struct GenerateOptions {
   std::uint32_t Scans = 120;
   std::uint32_t RunNumber = 1;
   double HighMZ = 2000.0;
+  bool Force = false;
 };
 
 class Stopwatch {
@@ -133,13 +135,12 @@ void Generate(const GenerateOptions& options) {
   settings.HighMZ = options.HighMZ;
   settings.Calibrants = WQDataFile::SyntheticRunSettings::SodiumIodideClusters(
       settings.LowMZ, settings.HighMZ, settings.Calibrants.front().Height);
+  RefuseToReplace(options.Path, options.Force);
   if (options.Scans > kManyItems) {
     std::cerr << "Generating " << options.Scans << " scans into " << Shown(options.Path) << "...\n";
   }
-  const WQDataFile::CalDataFile file =
-      WQDataFile::GenerateSyntheticRun(WQCommon::WQNarrowToWideStr(options.Path), settings);
-  file.Save();
-  std::cout << "Wrote " << Shown(options.Path) << ": " << file.QNumScanSpectra() << " scans of m/z "
+  WQDataFile::WriteSyntheticRun(WQCommon::WQNarrowToWideStr(options.Path), settings);
+  std::cout << "Wrote " << Shown(options.Path) << ": " << settings.ScanCount << " scans of m/z "
             << settings.LowMZ << " to " << settings.HighMZ << ", " << settings.Calibrants.size()
             << " calibrant peaks, run " << settings.RunNumber << '\n';
 }
@@ -182,7 +183,8 @@ void AddExportCommands(CLI::App& app) {
       "generate-run",
       "Write a synthetic but realistic calibration data file: the sodium iodide cluster ions "
       "scanned from m/z 100 with unit-resolution peaks, rising and falling over the run, with "
-      "counting noise. The same options always give the same file.");
+      "counting noise. The same options always give the same file. Scans are written as they are "
+      "made, and the file appears only once it is complete.");
   generate->add_option("PATH", generateOptions->Path, "Data file to write")->required();
   generate->add_option("--scans", generateOptions->Scans, "Number of scans")
       ->capture_default_str()
@@ -195,6 +197,7 @@ void AddExportCommands(CLI::App& app) {
       ->capture_default_str()
       ->check(kFiniteNumber)
       ->check(CLI::Range(100.0, 10000.0));
+  generate->add_flag("--force", generateOptions->Force, "Replace PATH when it exists already");
   generate->callback([generateOptions] { Generate(*generateOptions); });
 }
 

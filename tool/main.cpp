@@ -19,6 +19,12 @@
 
 namespace wqtool {
 
+void RefuseToReplace(const std::string& path, bool force) {
+  if (!force && WQPlatform::PathExists(path))
+    throw std::runtime_error("Cannot write to " + path +
+                             ": it exists (give --force to replace it)");
+}
+
 std::string Narrow(const std::wstring& text) { return WQCommon::WQWideToNarrowStr(text); }
 
 std::string Shown(const std::wstring& text) {

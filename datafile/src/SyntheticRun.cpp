@@ -20,6 +20,8 @@ constexpr double kWidthInSigmas = 2.3548200450309493;
 constexpr double kPeakReach = 6.0;
 // The calibrants' profile over the run never falls below this share of its apex.
 constexpr double kProfileFloor = 0.1;
+// The run's one tune run, of the method's tune 1.
+const TuneRun kRunTune{1};
 
 WQBL::Method CalibrationMethod(const SyntheticRunSettings& settings, std::size_t points) {
   WQBL::SequenceItem scan;
@@ -82,6 +84,50 @@ double Profile(std::uint32_t scan, std::uint32_t scanCount) {
   return kProfileFloor + (1.0 - kProfileFloor) * std::exp(-z * z / 2.0);
 }
 
+// What every scan of a run shares: its m/z axis and the calibrants' signal at the apex of the run.
+struct RunPlan {
+  std::vector<double> Axis;
+  std::vector<double> Signal;
+};
+
+RunPlan PlanOf(const SyntheticRunSettings& settings) {
+  CheckFinite(settings);
+  if (settings.ScanCount == 0 || !(settings.MZStep > 0.0) || !(settings.HighMZ >= settings.LowMZ)) {
+    throw DataFileError("Synthetic run settings give no scans or no points.");
+  }
+  const auto points =
+      static_cast<std::size_t>((settings.HighMZ - settings.LowMZ) / settings.MZStep + 1e-9) + 1;
+  RunPlan plan;
+  plan.Axis.resize(points);
+  for (std::size_t i = 0; i < points; ++i) plan.Axis[i] = settings.LowMZ + settings.MZStep * i;
+  plan.Signal = CalibrantSignal(settings, plan.Axis);
+  return plan;
+}
+
+std::wstring DescriptionOf(const SyntheticRunSettings& settings) {
+  return L"Synthetic calibration run, " + std::to_wstring(settings.ScanCount) + L" scans, run " +
+         std::to_wstring(settings.RunNumber);
+}
+
+// Hands each scan of the run to `visit` as it is made, in order.
+template <typename Visit>
+void MakeScans(const SyntheticRunSettings& settings, const RunPlan& plan, Visit visit) {
+  detail::RandomSource noise(settings.RunNumber);
+  Scan scan;
+  scan.MZ = plan.Axis;
+  scan.Intensity.resize(plan.Axis.size());
+  for (std::uint32_t s = 0; s < settings.ScanCount; ++s) {
+    scan.ScanNumber = s + 1;
+    scan.RetentionTime = s * settings.ScanTime;
+    const double profile = Profile(s, settings.ScanCount);
+    for (std::size_t i = 0; i < plan.Signal.size(); ++i) {
+      const double expected = settings.Baseline + profile * plan.Signal[i];
+      scan.Intensity[i] = std::max(0.0, expected + std::sqrt(expected) * noise.Normal());
+    }
+    visit(scan);
+  }
+}
+
 }  // namespace
 
 SyntheticRunSettings::SyntheticRunSettings()
@@ -115,35 +161,21 @@ std::vector<Calibrant> SyntheticRunSettings::SodiumIodideClusters(double lowMZ, 
 
 CalDataFile GenerateSyntheticRun(const std::wstring& fileName,
                                  const SyntheticRunSettings& settings) {
-  CheckFinite(settings);
-  if (settings.ScanCount == 0 || !(settings.MZStep > 0.0) || !(settings.HighMZ >= settings.LowMZ)) {
-    throw DataFileError("Synthetic run settings give no scans or no points.");
-  }
-  const auto points =
-      static_cast<std::size_t>((settings.HighMZ - settings.LowMZ) / settings.MZStep + 1e-9) + 1;
-  std::vector<double> axis(points);
-  for (std::size_t i = 0; i < points; ++i) axis[i] = settings.LowMZ + settings.MZStep * i;
-  const std::vector<double> signal = CalibrantSignal(settings, axis);
-
-  CalDataFile file(fileName,
-                   L"Synthetic calibration run, " + std::to_wstring(settings.ScanCount) +
-                       L" scans, run " + std::to_wstring(settings.RunNumber),
-                   settings.CreateTime, CalibrationMethod(settings, points));
-  file.AddTuneRun(TuneRun{1});
-  detail::RandomSource noise(settings.RunNumber);
-  for (std::uint32_t s = 0; s < settings.ScanCount; ++s) {
-    Scan scan;
-    scan.ScanNumber = s + 1;
-    scan.RetentionTime = s * settings.ScanTime;
-    scan.MZ = axis;
-    const double profile = Profile(s, settings.ScanCount);
-    for (double apexCounts : signal) {
-      const double expected = settings.Baseline + profile * apexCounts;
-      scan.Intensity.push_back(std::max(0.0, expected + std::sqrt(expected) * noise.Normal()));
-    }
-    file.AddScan(std::move(scan));
-  }
+  const RunPlan plan = PlanOf(settings);
+  CalDataFile file(fileName, DescriptionOf(settings), settings.CreateTime,
+                   CalibrationMethod(settings, plan.Axis.size()));
+  file.AddTuneRun(kRunTune);
+  MakeScans(settings, plan, [&file](const Scan& scan) { file.AddScan(scan); });
   return file;
+}
+
+void WriteSyntheticRun(const std::wstring& fileName, const SyntheticRunSettings& settings) {
+  const RunPlan plan = PlanOf(settings);
+  DataFileWriter writer(fileName, DescriptionOf(settings), settings.CreateTime,
+                        CalibrationMethod(settings, plan.Axis.size()), {kRunTune},
+                        settings.ScanCount);
+  MakeScans(settings, plan, [&writer](const Scan& scan) { writer.AddScan(scan); });
+  writer.Commit();
 }
 
 }  // namespace WQDataFile

@@ -85,6 +85,20 @@ expect 1 "Cannot open data file $work/none.dat." export "$work/none.dat"
 expect 1 "$work/raw.tofline holds 3 scans and $work/one.dat 1: they are compared in order" \
   pick-report "$work/raw.tofline" "$work/one.dat"
 
+# generate-run replaces a file only when told to, and writes scans as it makes them: 2,000 scans
+# take no more memory than 20 (the run would take 96 MB).
+expect 1 "Cannot write to $work/raw.copy: it exists (give --force to replace it)" generate-run "$work/raw.copy"
+cmp -s "$work/raw.tofline" "$work/raw.copy"
+result $?
+expect 0 "Wrote $work/raw.copy: 120 scans" generate-run "$work/raw.copy" --force
+peak_memory() {
+  ASAN_OPTIONS=${ASAN_OPTIONS:-}:quarantine_size_mb=1 /usr/bin/time -f %M -o "$work/memory" \
+    "$tool" generate-run "$work/scans$1.dat" --scans "$1" --high-mz 400 >/dev/null 2>&1
+  cat "$work/memory"
+}
+(($(peak_memory 2000) - $(peak_memory 20) < 48 * 1024))
+result $?
+
 # A data directory holding one file of each kind that check reads; it must find all of them
 # readable, and write nothing.
 while read -r from to; do cp "$corpus/$from" "$data/$to"; done <<'FILES'
