@@ -162,6 +162,8 @@ def run_as_shown(run, path):
         "tuneRuns": len(run["tuneRuns"]),
         "profile": len(scans) - centroid,
         "centroid": centroid,
+        # A run of this format says the mode of every scan: the data never decide it.
+        "modeFromData": 0,
         "points": sum(len(scan["mz"]) for scan in scans),
         "mzRange": [min(scan["mz"][0] for scan in with_points),
                     max(scan["mz"][-1] for scan in with_points)] if with_points else None,
@@ -225,8 +227,10 @@ def main(tool, corpus):
 
         runs = [os.path.join(data, "Data", "run.dat")]
         check.wqrepos("generate-run", runs[0], "--scans", "7", "--run-number", "3")
+        # The runs of the module's own format; the corpus holds runs of the open formats too.
         for name in sorted(os.listdir(os.path.join(corpus, "cal_data"))):
-            runs.append(os.path.join(corpus, "cal_data", name))
+            if name.endswith(".dat"):
+                runs.append(os.path.join(corpus, "cal_data", name))
         for path in runs:
             run = read_run(path)
             check.equal(f"run {path}", run_as_shown(run, path),
