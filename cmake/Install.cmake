@@ -1,6 +1,7 @@
 # What `cmake --install` puts under the prefix: the shared libraries, the headers that the module's
-# public headers include (its own and those of the libraries beneath it), the wqrepos tool, a CMake
-# package (find_package(WQRepos CONFIG) gives WQRepos::WQRepos), a pkg-config file and an example
+# public headers include (its own and those of the libraries beneath it, and the generated
+# WQRepos/Version.h), the wqrepos tool with its manual page and bash completion, a CMake package
+# (find_package(WQRepos CONFIG) gives WQRepos::WQRepos), a pkg-config file and an example
 # ConfigClient.xml. The test libraries, the testing variant of the module, the tests, the fuzz
 # targets and the benchmarks stay in the build tree.
 include(CMakePackageConfigHelpers)
@@ -46,3 +47,7 @@ install(FILES ${PROJECT_BINARY_DIR}/cmake/wqrepos.pc
 
 install(FILES ${PROJECT_SOURCE_DIR}/share/ConfigClient.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/wqrepos)
+
+install(FILES ${WQREPOS_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${PROJECT_SOURCE_DIR}/share/bash-completion/wqrepos
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)

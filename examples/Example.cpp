@@ -1,5 +1,6 @@
-// Saves an acquisition method and loads it back, reads a preference and lists the stored tunes,
-// in the data directory that the library's configuration names. Exits 1 when anything fails.
+// Shows the library's version, saves an acquisition method and loads it back, reads a preference
+// and lists the stored tunes, in the data directory that the library's configuration names.
+// Exits 1 when anything fails.
 #include <WQCommon/Text.h>
 #include <WQRepos/WQRepos.h>
 #include <log4cxx/basicconfigurator.h>
@@ -23,6 +24,9 @@ int main() {
   // The module reports the configuration it reads to the logger "app".
   log4cxx::BasicConfigurator::configure();
   try {
+    // The header gives the version compiled against, QVersion() that of the library loaded.
+    std::cout << "WQRepos " << WQRepos::QVersion() << " (built against " WQREPOS_VERSION_STRING
+              << ")\n";
     WQRepos::Initialize();
     const WQBL::Method saved = OneScanMethod();
     WQRepos::SaveAcqMethod(L"Example", saved);

@@ -1,7 +1,7 @@
 // Writes the starting corpus of every reader into <corpus directory>/<reader>/: the files of every
-// save that has a reader (SaveCases.h), with each of its two values; small calibration runs; the
-// documents the module only reads; and XML documents of extreme depth and width. The same build
-// always gives the same files.
+// save that has a reader (SaveCases.h), with each of its two values; small calibration runs, in the
+// library's own format and in the open ones; the documents the module only reads; and XML
+// documents of extreme depth and width. The same build always gives the same files.
 //
 // Usage: MakeCorpus <corpus directory> | MakeCorpus --readers (each reader's name, one a line)
 #include <WQCommon/Text.h>
@@ -11,6 +11,8 @@
 #include <WQRepos/WQRepos.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <iostream>
@@ -18,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "OpenFormatSamples.h"
 #include "Readers.h"
 #include "Samples.h"
 #include "SaveCases.h"
@@ -75,6 +78,50 @@ void AddCalibrationRuns() {
     WQDataFile::GenerateSyntheticRun(Wide(Target("cal_data", Numbered(run, ".dat"))), settings)
         .Save();
   }
+}
+
+// `values` as mzML stores them: 64-bit floats, least significant byte first.
+std::string LittleEndianDoubles(const std::vector<double>& values) {
+  std::string bytes;
+  for (double value : values) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    for (int i = 0; i < 8; ++i) bytes += static_cast<char>(bits >> 8 * i);
+  }
+  return bytes;
+}
+
+// `values` as mzXML stores them: 32-bit floats, most significant byte first.
+std::string NetworkFloats(const std::vector<float>& values) {
+  std::string bytes;
+  for (float value : values) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    for (int i = 3; i >= 0; --i) bytes += static_cast<char>(bits >> 8 * i);
+  }
+  return bytes;
+}
+
+// Runs of the open formats: mzML with zlib-compressed arrays (named in the array and in a parameter
+// group), an mzML file as two gzip members, mzXML with zlib-compressed peaks, and an MGF file of
+// long lines.
+void AddOpenFormatRuns() {
+  using wqfuzz::Zlib;
+  const std::string values = LittleEndianDoubles({100.0, 150.5, 200.25});
+  const std::string packed = wqfuzz::Base64(wqfuzz::Deflated(values, 15));
+  WriteBytes(Target("cal_data", "zlib.mzML"), wqfuzz::MzML(3, packed, Zlib::Array));
+  WriteBytes(Target("cal_data", "grouped.mzML"), wqfuzz::MzML(3, packed, Zlib::Group));
+  const std::string plain = wqfuzz::MzML(3, wqfuzz::Base64(values), Zlib::None);
+  const std::size_t half = plain.size() / 2;
+  WriteBytes(Target("cal_data", "members.mzML.gz"),
+             wqfuzz::Gzip(plain.substr(0, half)) + wqfuzz::Gzip(plain.substr(half)));
+  const std::string peaks = NetworkFloats({100.0f, 10.0f, 150.5f, 30.0f, 200.25f, 20.0f});
+  WriteBytes(Target("cal_data", "zlib.mzXML"),
+             wqfuzz::MzXML(3, wqfuzz::Base64(wqfuzz::Deflated(peaks, 15))));
+  WriteBytes(Target("cal_data", "long-lines.mgf"),
+             "BEGIN IONS\nTITLE=" + wqfuzz::Repeated("calibrant ", 1600) +
+                 "\nPEPMASS=500.5\nCHARGE=2+\n100." + std::string(4000, '0') +
+                 "1 40\n200.5 12\nEND IONS\n");
 }
 
 using TextElements = std::vector<std::pair<const wchar_t*, const wchar_t*>>;
@@ -163,6 +210,7 @@ int main(int argc, char** argv) {
     corpusRoot = argv[1];
     AddSavedFiles();
     AddCalibrationRuns();
+    AddOpenFormatRuns();
     AddXMLDocuments();
     AddDeepAndWideDocuments();
   } catch (const std::exception& error) {

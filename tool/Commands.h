@@ -11,6 +11,7 @@
 #include <string>
 
 namespace WQBL {
+class PLAutoFindPrefs;
 struct BaselineParams;
 struct NoiseParams;
 struct ThresholdParams;
@@ -65,8 +66,19 @@ bool IsKnownPreference(const std::string& name);
 void ReadPreferenceStrictly(const std::string& name, const std::string& path);
 // export, generate-run (ExportCommands.cpp)
 void AddExportCommands(CLI::App& app);
+// The peak-list preferences of export: one spectrum per scan, or per chromatogram peak averaged
+// over the peak's scans; smoothed or not (ExportCommands.cpp).
+WQBL::PLAutoFindPrefs ExportPreferences(bool peaks, bool smooth);
+// plot (PlotCommand.cpp); convert (ConvertCommand.cpp)
+void AddPlotCommand(CLI::App& app);
+void AddConvertCommand(CLI::App& app);
 // run-info, pick-report (SpectraCommands.cpp)
 void AddSpectraCommands(CLI::App& app);
+
+// Throws std::runtime_error "Cannot write to <path>: it exists (give --force to replace it)" when
+// something exists at `path` and `force` is false: commands that write a file the user names never
+// replace one unasked.
+void RefuseToReplace(const std::string& path, bool force);
 
 // Text for JSON (UTF-8) from the module's wide strings.
 std::string Narrow(const std::wstring& text);

@@ -1,5 +1,6 @@
 #include <WQCommon/Text.h>
 #include <WQDataFile/SyntheticRun.h>
+#include <WQPlatform/Platform.h>
 #include <WQRepos/WQRepos.h>
 
 #include <algorithm>
@@ -46,6 +47,7 @@ struct GenerateOptions {
   std::uint32_t Scans = 120;
   std::uint32_t RunNumber = 1;
   double HighMZ = 2000.0;
+  bool Force = false;
 };
 
 class Stopwatch {
@@ -97,10 +99,7 @@ void Export(const ExportOptions& options) {
   InitializedConfig();
   WQDataFile::CalDataFile file(WQCommon::WQNarrowToWideStr(options.Run));
   WQBL::ICObj chromatogram = file.GenerateTIC();
-  WQBL::PLAutoFindPrefs prefs;
-  prefs.EverySpectrum = !options.Peaks;
-  prefs.PeakTableSelection = WQBL::PeakScans;
-  prefs.Smooth = options.Smooth;
+  const WQBL::PLAutoFindPrefs prefs = ExportPreferences(options.Peaks, options.Smooth);
   if (file.QNumScanSpectra() > kManyItems) {
     std::cerr << "Exporting " << Shown(options.Run) << " (" << file.QNumScanSpectra() << " scans, "
               << (options.Peaks ? "one spectrum per chromatogram peak" : "every spectrum")
@@ -136,18 +135,25 @@ void Generate(const GenerateOptions& options) {
   settings.HighMZ = options.HighMZ;
   settings.Calibrants = WQDataFile::SyntheticRunSettings::SodiumIodideClusters(
       settings.LowMZ, settings.HighMZ, settings.Calibrants.front().Height);
+  RefuseToReplace(options.Path, options.Force);
   if (options.Scans > kManyItems) {
     std::cerr << "Generating " << options.Scans << " scans into " << Shown(options.Path) << "...\n";
   }
-  const WQDataFile::CalDataFile file =
-      WQDataFile::GenerateSyntheticRun(WQCommon::WQNarrowToWideStr(options.Path), settings);
-  file.Save();
-  std::cout << "Wrote " << Shown(options.Path) << ": " << file.QNumScanSpectra() << " scans of m/z "
+  WQDataFile::WriteSyntheticRun(WQCommon::WQNarrowToWideStr(options.Path), settings);
+  std::cout << "Wrote " << Shown(options.Path) << ": " << settings.ScanCount << " scans of m/z "
             << settings.LowMZ << " to " << settings.HighMZ << ", " << settings.Calibrants.size()
             << " calibrant peaks, run " << settings.RunNumber << '\n';
 }
 
 }  // namespace
+
+WQBL::PLAutoFindPrefs ExportPreferences(bool peaks, bool smooth) {
+  WQBL::PLAutoFindPrefs prefs;
+  prefs.EverySpectrum = !peaks;
+  prefs.PeakTableSelection = WQBL::PeakScans;
+  prefs.Smooth = smooth;
+  return prefs;
+}
 
 void AddExportCommands(CLI::App& app) {
   auto options = std::make_shared<ExportOptions>();
@@ -177,7 +183,8 @@ void AddExportCommands(CLI::App& app) {
       "generate-run",
       "Write a synthetic but realistic calibration data file: the sodium iodide cluster ions "
       "scanned from m/z 100 with unit-resolution peaks, rising and falling over the run, with "
-      "counting noise. The same options always give the same file.");
+      "counting noise. The same options always give the same file. Scans are written as they are "
+      "made, and the file appears only once it is complete.");
   generate->add_option("PATH", generateOptions->Path, "Data file to write")->required();
   generate->add_option("--scans", generateOptions->Scans, "Number of scans")
       ->capture_default_str()
@@ -190,6 +197,7 @@ void AddExportCommands(CLI::App& app) {
       ->capture_default_str()
       ->check(kFiniteNumber)
       ->check(CLI::Range(100.0, 10000.0));
+  generate->add_flag("--force", generateOptions->Force, "Replace PATH when it exists already");
   generate->callback([generateOptions] { Generate(*generateOptions); });
 }
 

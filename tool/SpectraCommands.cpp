@@ -17,33 +17,41 @@ namespace wqtool {
 namespace {
 
 struct PickReportOptions {
-  std::string Profile;
+  std::string Run;
   std::string Reference;
   bool Smooth = false;
+  double Tolerance = WQBL::PeakListAgreement::kNarrowTolerance;
 };
+
+// The wide tolerance of pick-report, in narrow ones.
+constexpr double kWideTolerances = 5.0;
 
 WQDataFile::CalDataFile OpenRun(const std::string& path) {
   return WQDataFile::CalDataFile(WQCommon::WQNarrowToWideStr(path));
 }
 
-void RunInfo(const std::string& path) {
+// What run-info shows of each scan.
+Json ScanJson(const WQDataFile::Scan& scan) {
+  double total = 0.0;
+  for (double intensity : scan.Intensity) total += intensity;
+  return Json{{"number", scan.ScanNumber},    {"retentionTime", scan.RetentionTime},
+              {"tuneRun", scan.TuneRunIndex}, {"points", scan.MZ.size()},
+              {"centroid", scan.Centroided},  {"totalIonCurrent", total}};
+}
+
+void RunInfo(const std::string& path, bool json) {
   const WQDataFile::CalDataFile file = OpenRun(path);
-  std::cout << "Run:          " << Shown(path) << '\n'
-            << "Description:  " << Shown(file.QDescription()) << '\n'
-            << "Scans:        " << file.QNumScanSpectra() << '\n'
-            << "MS levels:   ";
-  for (const auto& [level, count] : file.QSpectraPerMSLevel()) {
-    std::cout << " MS" << level << ' ' << count;
-  }
-  std::cout << '\n' << "Tune runs:    " << file.QNumTuneRuns() << '\n';
-  if (file.QNumScanSpectra() == 0) return;
   std::uint32_t centroid = 0;
+  std::uint32_t fromData = 0;
   double lowMZ = 0.0, highMZ = 0.0, firstTime = 0.0, lastTime = 0.0;
   std::size_t points = 0;
   bool any = false;
+  Json scans = Json::array();
   for (std::uint32_t i = 0; i < file.QNumScanSpectra(); ++i) {
     const WQDataFile::Scan scan = file.QScan(i);
+    if (json) scans.push_back(ScanJson(scan));
     centroid += scan.Centroided ? 1 : 0;
+    fromData += scan.ModeFromData ? 1 : 0;
     points += scan.MZ.size();
     if (i == 0) firstTime = lastTime = scan.RetentionTime;
     firstTime = std::min(firstTime, scan.RetentionTime);
@@ -54,68 +62,193 @@ void RunInfo(const std::string& path) {
     any = true;
   }
   const std::uint32_t profile = file.QNumScanSpectra() - centroid;
+  if (json) {
+    Json levels = Json::object();
+    for (const auto& [level, count] : file.QSpectraPerMSLevel()) {
+      levels["MS" + std::to_string(level)] = count;
+    }
+    PrintJson(Json{{"run", path},
+                   {"description", Narrow(file.QDescription())},
+                   {"scans", file.QNumScanSpectra()},
+                   {"msLevels", levels},
+                   {"tuneRuns", file.QNumTuneRuns()},
+                   {"profile", profile},
+                   {"centroid", centroid},
+                   {"modeFromData", fromData},
+                   {"points", points},
+                   {"mzRange", any ? Json{lowMZ, highMZ} : Json()},
+                   {"retentionTime", scans.empty() ? Json() : Json{firstTime, lastTime}},
+                   {"scanList", scans}});
+    return;
+  }
+  std::cout << "Run:          " << Shown(path) << '\n'
+            << "Description:  " << Shown(file.QDescription()) << '\n'
+            << "Scans:        " << file.QNumScanSpectra() << '\n'
+            << "MS levels:   ";
+  for (const auto& [level, count] : file.QSpectraPerMSLevel()) {
+    std::cout << " MS" << level << ' ' << count;
+  }
+  std::cout << '\n' << "Tune runs:    " << file.QNumTuneRuns() << '\n';
+  if (file.QNumScanSpectra() == 0) return;
   std::cout << "Data:         " << profile << " profile, " << centroid << " centroid; " << points
             << " points\n"
+            << "Mode from:    "
+            << (fromData == 0 ? std::string("the file")
+                              : "the data, for " + std::to_string(fromData) + " of " +
+                                    std::to_string(file.QNumScanSpectra()) +
+                                    " scans (the file calls them neither profile nor centroid)")
+            << '\n'
             << std::fixed << std::setprecision(4) << "m/z range:    " << lowMZ << " to " << highMZ
             << '\n'
             << std::setprecision(2) << "Retention:    " << firstTime << " to " << lastTime << " s\n"
             << std::defaultfloat;
 }
 
-// The first scan of a run as a spectrum.
-std::unique_ptr<WQBL::Spectrum> FirstSpectrum(const WQDataFile::CalDataFile& file,
-                                              const std::string& path) {
-  if (file.QNumScanSpectra() == 0) throw std::runtime_error(path + " holds no MS1 scan.");
-  return file.GenerateAveragedSpectrum({file.QScan(0).ScanNumber}, WQBL::MZRange());
+// The peaks of one spectrum: x positions and heights.
+struct PeakList {
+  std::vector<double> X;
+  std::vector<double> Height;
+};
+
+std::unique_ptr<WQBL::Spectrum> SpectrumOf(const WQDataFile::CalDataFile& file,
+                                           std::uint32_t index) {
+  return file.GenerateAveragedSpectrum({file.QScan(index).ScanNumber}, WQBL::MZRange());
 }
 
-void PickReport(const PickReportOptions& options) {
-  const WQDataFile::CalDataFile profileFile = OpenRun(options.Profile);
-  const WQDataFile::CalDataFile referenceFile = OpenRun(options.Reference);
-  const std::unique_ptr<WQBL::Spectrum> reference = FirstSpectrum(referenceFile, options.Reference);
-  const std::unique_ptr<WQBL::Spectrum> original = FirstSpectrum(profileFile, options.Profile);
-  // Repeated until a quarter of a second has passed, for a steady time per spectrum.
+// The peaks of a spectrum as the export finds them: the points of a centroid scan, else the
+// centroids detected, smoothed first when asked. Detection is repeated until `seconds` have
+// passed, for a steady time; gives how often.
+int PickPeaks(const WQBL::Spectrum& original, bool centroided, bool smooth, double seconds,
+              PeakList& peaks) {
+  if (centroided) {
+    peaks = {original.QXAxis(), original.QYValues()};
+    return 0;
+  }
   WQBL::Spectrum spectrum;
   int repeats = 0;
   const auto start = std::chrono::steady_clock::now();
-  double seconds = 0.0;
   do {
-    spectrum = *original;
+    spectrum = original;
     WQBL::Changed changed;
     std::wstring message;
-    if (options.Smooth && !WQBL::ExecuteSmooth(spectrum, changed, message)) {
+    if (smooth && !WQBL::ExecuteSmooth(spectrum, changed, message)) {
       throw std::runtime_error(Narrow(message));
     }
     if (!WQBL::ExecutePeakDetect(spectrum, changed, message)) {
       throw std::runtime_error(Narrow(message));
     }
     ++repeats;
-    seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  } while (seconds < 0.25);
-  std::vector<double> foundX;
-  std::vector<double> foundHeight;
+  } while (std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() <
+           seconds);
+  peaks = {};
   for (const WQBL::Peak& peak : spectrum.QPeaks()) {
-    foundX.push_back(spectrum.FractionalIndexToXAxisVal(peak.CentroidIndex));
-    foundHeight.push_back(peak.Amplitude);
+    peaks.X.push_back(spectrum.FractionalIndexToXAxisVal(peak.CentroidIndex));
+    peaks.Height.push_back(peak.Amplitude);
   }
-  const WQBL::PeakListAgreement agreement =
-      WQBL::ComparePeakLists(foundX, foundHeight, reference->QXAxis(), reference->QYValues());
-  std::cout << "Spectrum:                      " << Shown(options.Profile) << " ("
-            << original->QNumPoints() << " points" << (options.Smooth ? ", smoothed" : "") << ")\n"
-            << "Reference:                     " << Shown(options.Reference) << '\n'
-            << "Peaks found / reference:       " << agreement.FoundPeaks << " / "
-            << agreement.ReferencePeaks << '\n'
-            << std::fixed << std::setprecision(3)
-            << "Recall within 0.02, top 10%:   " << agreement.RecallTop10 << '\n'
-            << "Recall within 0.02, top 50%:   " << agreement.RecallTop50 << '\n'
-            << "Precision within 0.02:         " << agreement.PrecisionNarrow << '\n'
-            << "Precision within 0.1:          " << agreement.PrecisionWide << '\n'
+  return repeats;
+}
+
+Json Figures(const WQBL::PeakListAgreement& a) {
+  return Json{{"found", a.FoundPeaks},
+              {"reference", a.ReferencePeaks},
+              {"recall", a.Recall},
+              {"recallTop10", a.RecallTop10},
+              {"recallTop50", a.RecallTop50},
+              {"precision", a.Precision},
+              {"precisionStrong", a.PrecisionNarrow},
+              {"precisionStrongWide", a.PrecisionWide},
+              {"splitPeaks", a.SplitPeaks},
+              {"medianAbsoluteDifference", a.MedianAbsoluteDifference},
+              {"medianDifference", a.MedianSignedDifference}};
+}
+
+void PrintFigures(const WQBL::PeakListAgreement& a, double narrow, double wide) {
+  std::cout << "Peaks found / reference:       " << a.FoundPeaks << " / " << a.ReferencePeaks
+            << '\n'
+            << std::fixed << std::setprecision(3) << "Recall, all / top 10% / top 50%: " << a.Recall
+            << " / " << a.RecallTop10 << " / " << a.RecallTop50 << '\n'
+            << "Precision, all:               " << a.Precision << '\n'
+            << "Precision, strong (" << std::setprecision(2) << narrow << " / " << wide
+            << "): " << std::setprecision(3) << a.PrecisionNarrow << " / " << a.PrecisionWide
+            << '\n'
+            << "Peaks found twice:            " << a.SplitPeaks << '\n'
             << std::setprecision(4)
-            << "Median |difference| (m/z):     " << agreement.MedianAbsoluteDifference << '\n'
-            << "Median difference (m/z):       " << std::showpos << agreement.MedianSignedDifference
+            << "Median |difference| (m/z):    " << a.MedianAbsoluteDifference << '\n'
+            << "Median difference (m/z):      " << std::showpos << a.MedianSignedDifference
             << std::noshowpos << '\n'
-            << std::setprecision(2)
-            << "Time per spectrum:             " << 1000.0 * seconds / repeats << " ms\n"
+            << std::defaultfloat;
+}
+
+void PickReport(const PickReportOptions& options, bool json) {
+  const WQDataFile::CalDataFile run = OpenRun(options.Run);
+  const WQDataFile::CalDataFile referenceRun = OpenRun(options.Reference);
+  const std::uint32_t count = run.QNumScanSpectra();
+  if (count == 0) throw std::runtime_error(options.Run + " holds no scan.");
+  if (referenceRun.QNumScanSpectra() != count) {
+    throw std::runtime_error(options.Run + " holds " + std::to_string(count) + " scans and " +
+                             options.Reference + " " +
+                             std::to_string(referenceRun.QNumScanSpectra()) +
+                             ": they are compared in order, one to one.");
+  }
+  const double narrow = options.Tolerance;
+  const double wide = kWideTolerances * narrow;
+  WQBL::PeakListComparison total(narrow, wide);
+  Json spectra = Json::array();
+  double seconds = 0.0;
+  int detected = 0;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const std::unique_ptr<WQBL::Spectrum> spectrum = SpectrumOf(run, i);
+    const std::unique_ptr<WQBL::Spectrum> reference = SpectrumOf(referenceRun, i);
+    const bool centroided = run.QCentroided(spectrum->ScanNumbers);
+    PeakList peaks;
+    const auto start = std::chrono::steady_clock::now();
+    const int repeats = PickPeaks(*spectrum, centroided, options.Smooth, 0.25 / count, peaks);
+    if (repeats > 0) {
+      seconds +=
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / repeats;
+      ++detected;
+    }
+    WQBL::PeakListComparison one(narrow, wide);
+    one.Add(peaks.X, peaks.Height, reference->QXAxis(), reference->QYValues());
+    total.Add(peaks.X, peaks.Height, reference->QXAxis(), reference->QYValues());
+    const WQBL::PeakListAgreement agreement = one.Agreement();
+    Json figures = Figures(agreement);
+    figures["scan"] = spectrum->ScanNumbers.front();
+    figures["points"] = spectrum->QNumPoints();
+    figures["peaks"] = centroided ? "centroids of the file" : "detected";
+    spectra.push_back(std::move(figures));
+  }
+  const WQBL::PeakListAgreement agreement = total.Agreement();
+  const double milliseconds = detected == 0 ? 0.0 : 1000.0 * seconds / detected;
+  if (json) {
+    PrintJson(Json{{"run", options.Run},
+                   {"reference", options.Reference},
+                   {"smoothed", options.Smooth},
+                   {"tolerance", narrow},
+                   {"wideTolerance", wide},
+                   {"spectra", std::move(spectra)},
+                   {"total", Figures(agreement)},
+                   {"timePerSpectrumMs", milliseconds}});
+    return;
+  }
+  std::cout << "Run:                           " << Shown(options.Run) << " (scans: " << count
+            << ", detected" << (options.Smooth ? " after smoothing" : "") << ": " << detected
+            << ", centroid scans kept: " << count - detected << ")\n"
+            << "Reference:                     " << Shown(options.Reference) << '\n';
+  if (count > 1) {
+    for (const Json& one : spectra) {
+      std::cout << "  scan " << one["scan"].get<std::uint32_t>() << ": "
+                << one["found"].get<std::size_t>() << " found / "
+                << one["reference"].get<std::size_t>() << ", recall " << std::fixed
+                << std::setprecision(3) << one["recall"].get<double>() << ", precision "
+                << one["precision"].get<double>() << ", found twice "
+                << one["splitPeaks"].get<std::size_t>() << '\n'
+                << std::defaultfloat;
+    }
+  }
+  PrintFigures(agreement, narrow, wide);
+  std::cout << std::fixed << std::setprecision(2)
+            << "Time per spectrum:             " << milliseconds << " ms\n"
             << std::defaultfloat;
 }
 
@@ -127,24 +260,35 @@ void AddSpectraCommands(CLI::App& app) {
       "run-info",
       "Show what a data file holds (the instrument's own format, mzML, mzXML or MGF): its scans, "
       "the MS levels of its spectra, profile or centroid data, and its m/z and retention-time "
-      "ranges.");
+      "ranges. With --json, also each scan: its number, retention time, tune run, points, "
+      "profile or centroid, and total ion current.");
   runInfo->add_option("RUN", *runPath, "Data file")->required();
-  runInfo->callback([runPath] { RunInfo(*runPath); });
+  const std::shared_ptr<bool> json = AddJsonFlag(*runInfo);
+  runInfo->callback([runPath, json] { RunInfo(*runPath, *json); });
 
   auto options = std::make_shared<PickReportOptions>();
   auto* report = app.add_subcommand(
       "pick-report",
-      "Detect the peaks of the first MS1 spectrum of PROFILE with the default spectrum "
-      "parameters and compare them, one to one and nearest first, with the centroids of the "
-      "first spectrum of REFERENCE: recall within 0.02 m/z among the reference peaks of the top "
-      "10% and 50% of intensity, precision within 0.02 and 0.1 m/z among the found peaks at "
-      "least as intense as the weakest of those, the median absolute and signed m/z "
-      "difference, and the time per spectrum.");
-  report->add_option("PROFILE", options->Profile, "Data file of the profile spectrum")->required();
-  report->add_option("REFERENCE", options->Reference, "Data file of the reference centroids")
+      "Find the peaks of every scan of RUN as the export does (detected with the default "
+      "spectrum parameters; a centroid scan's points kept as they are) and compare them, one to "
+      "one and nearest first, with the peaks of the scan in the same place in REFERENCE (another "
+      "picker's centroids, or the true peaks of a synthetic run). A match counts within the "
+      "tolerance; pairs are made up to five tolerances apart. Per scan and over all: recall among "
+      "all reference peaks and those of the top 10% and 50% of intensity; precision among all "
+      "found peaks and among the strong ones, at least as intense as the weakest of the top 50%; "
+      "reference peaks found twice; the median absolute and signed m/z difference; the time per "
+      "spectrum.");
+  report->add_option("RUN", options->Run, "Data file whose peaks are picked")->required();
+  report->add_option("REFERENCE", options->Reference, "Data file of the reference peaks")
       ->required();
-  report->add_flag("--smooth", options->Smooth, "Smooth the spectrum first (Savitzky-Golay)");
-  report->callback([options] { PickReport(*options); });
+  report->add_flag("--smooth", options->Smooth, "Smooth each spectrum first (Savitzky-Golay)");
+  report
+      ->add_option("--tolerance", options->Tolerance,
+                   "m/z within which a found peak matches a reference peak (0.1 suits unit "
+                   "resolution)")
+      ->check(CLI::Range(1e-6, 10.0))
+      ->capture_default_str();
+  report->callback([options, json = AddJsonFlag(*report)] { PickReport(*options, *json); });
 }
 
 }  // namespace wqtool

@@ -4,6 +4,7 @@
 #include <WQPlatform/Platform.h>
 #include <WQRepos/EntryPoints.h>
 #include <WQRepos/Exception.h>
+#include <WQRepos/Version.h>
 #include <log4cxx/appenderskeleton.h>
 #include <log4cxx/helpers/transcoder.h>
 #include <log4cxx/logger.h>
@@ -21,6 +22,12 @@
 #include "Commands.h"
 
 namespace wqtool {
+
+void RefuseToReplace(const std::string& path, bool force) {
+  if (!force && WQPlatform::PathExists(path))
+    throw std::runtime_error("Cannot write to " + path +
+                             ": it exists (give --force to replace it)");
+}
 
 std::string Narrow(const std::wstring& text) { return WQCommon::WQWideToNarrowStr(text); }
 
@@ -310,7 +317,10 @@ int main(int argc, char** argv) {
       "not UTF-8 and the backslash in names, file contents and messages as $'...' escapes "
       "(\\n, \\x1b, \\xe9, \\\\)."};
   app.footer("Exit codes: 0 success, 1 a file or value failed, 2 usage error.\n");
-  app.set_version_flag("--version", "wqrepos " WQREPOS_VERSION);
+  // The tool's own version, and that of the library it loaded, which may be a later release.
+  app.set_version_flag(
+      "--version",
+      std::string("wqrepos " WQREPOS_VERSION_STRING "\nWQRepos library ") + WQRepos::QVersion());
   app.require_subcommand(1);
   app.fallthrough();
   auto* quietFlag = app.add_flag("-q,--quiet", wqtool::quiet,
@@ -330,6 +340,8 @@ int main(int argc, char** argv) {
   wqtool::AddAutotuneCommands(app);
   wqtool::AddExportCommands(app);
   wqtool::AddSpectraCommands(app);
+  wqtool::AddPlotCommand(app);
+  wqtool::AddConvertCommand(app);
   wqtool::AddCheckCommand(app);
   ConfigureLogging();
   try {

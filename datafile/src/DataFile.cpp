@@ -46,6 +46,50 @@ bool AllFinite(const std::vector<double>& values) {
                      [](double value) { return std::isfinite(value); });
 }
 
+double IntensityTotal(const Scan& scan) {
+  return std::accumulate(scan.Intensity.begin(), scan.Intensity.end(), 0.0);
+}
+
+// Why the content of `scan`, which `where` names, breaks the rules of every scan (as many
+// intensities as m/z values, finite numbers, m/z values ascending strictly); empty when it keeps
+// them.
+std::string ContentFault(const Scan& scan, const std::string& where) {
+  if (scan.MZ.size() != scan.Intensity.size()) {
+    return where + " has " + Number(scan.MZ.size()) + " m/z values but " +
+           Number(scan.Intensity.size()) + " intensities.";
+  }
+  if (!std::isfinite(scan.RetentionTime)) {
+    return where + " has a retention time that is not a finite number.";
+  }
+  // A NaN compares false with everything, so the ascending check below would let it through.
+  if (!AllFinite(scan.MZ)) {
+    return where + " has an m/z value that is not a finite number.";
+  }
+  if (!AllFinite(scan.Intensity)) {
+    return where + " has an intensity that is not a finite number.";
+  }
+  if (std::adjacent_find(scan.MZ.begin(), scan.MZ.end(), std::greater_equal<double>()) !=
+      scan.MZ.end()) {
+    return where + " has m/z values that do not ascend.";
+  }
+  return "";
+}
+
+// Why `scan` may not follow the scan numbered `previous` (none before the first) in the file
+// `path` of `tuneRuns` tune runs; empty when it may.
+std::string FaultOf(const Scan& scan, std::optional<std::uint32_t> previous, std::size_t tuneRuns,
+                    const std::string& path) {
+  const std::string where = "Scan " + Number(scan.ScanNumber) + " of " + path;
+  if (previous && scan.ScanNumber <= *previous) {
+    return where + " does not follow scan " + Number(*previous) + ".";
+  }
+  if (scan.TuneRunIndex >= tuneRuns) {
+    return where + " names tune run " + Number(scan.TuneRunIndex) +
+           ", which the file does not have.";
+  }
+  return ContentFault(scan, where);
+}
+
 void WriteTuneRun(WQCommon::BinaryWriter& writer, const TuneRun& run) {
   writer << kTuneRunVersion << run.TuneId;
 }
@@ -228,10 +272,14 @@ Scan DataFile::ReadScanAt(const KeptScan& kept) const {
       throw WQCommon::StreamError("Cannot read " + path + ": " + error.what());
     }
   }
-  // The file was checked when it was opened; only a change written into it since can differ.
+  // The file was checked when it was opened; only a change written into it since can differ. A
+  // scan read again keeps the rules of the first read and matches what that read saw.
   const Scan& header = kept.Header;
   if (std::tie(scan.ScanNumber, scan.RetentionTime, scan.TuneRunIndex, scan.Centroided) !=
-      std::tie(header.ScanNumber, header.RetentionTime, header.TuneRunIndex, header.Centroided)) {
+          std::tie(header.ScanNumber, header.RetentionTime, header.TuneRunIndex,
+                   header.Centroided) ||
+      !ContentFault(scan, path).empty() || scan.MZ.size() != kept.Points ||
+      IntensityTotal(scan) != kept.Total) {
     throw ChangedError(header.ScanNumber, path);
   }
   return scan;
@@ -248,33 +296,9 @@ void DataFile::AddScan(Scan scan) {
 }
 
 std::string DataFile::FaultOf(const Scan& scan) const {
-  const std::string where = "Scan " + Number(scan.ScanNumber) + " of " + NarrowFileName();
-  if (!scans_.empty() && scan.ScanNumber <= scans_.back().Header.ScanNumber) {
-    return where + " does not follow scan " + Number(scans_.back().Header.ScanNumber) + ".";
-  }
-  if (scan.TuneRunIndex >= tuneRuns_.size()) {
-    return where + " names tune run " + Number(scan.TuneRunIndex) +
-           ", which the file does not have.";
-  }
-  if (scan.MZ.size() != scan.Intensity.size()) {
-    return where + " has " + Number(scan.MZ.size()) + " m/z values but " +
-           Number(scan.Intensity.size()) + " intensities.";
-  }
-  if (!std::isfinite(scan.RetentionTime)) {
-    return where + " has a retention time that is not a finite number.";
-  }
-  // A NaN compares false with everything, so the ascending check below would let it through.
-  if (!AllFinite(scan.MZ)) {
-    return where + " has an m/z value that is not a finite number.";
-  }
-  if (!AllFinite(scan.Intensity)) {
-    return where + " has an intensity that is not a finite number.";
-  }
-  if (std::adjacent_find(scan.MZ.begin(), scan.MZ.end(), std::greater_equal<double>()) !=
-      scan.MZ.end()) {
-    return where + " has m/z values that do not ascend.";
-  }
-  return "";
+  std::optional<std::uint32_t> previous;
+  if (!scans_.empty()) previous = scans_.back().Header.ScanNumber;
+  return WQDataFile::FaultOf(scan, previous, tuneRuns_.size(), NarrowFileName());
 }
 
 void DataFile::CheckScan(const Scan& scan) const {
@@ -286,7 +310,8 @@ void DataFile::KeepScan(Scan scan, std::optional<std::uint64_t> offset) {
   KeptScan kept;
   kept.Header =
       Scan{scan.ScanNumber, scan.RetentionTime, scan.TuneRunIndex, {}, {}, scan.Centroided};
-  kept.Total = std::accumulate(scan.Intensity.begin(), scan.Intensity.end(), 0.0);
+  kept.Points = scan.MZ.size();
+  kept.Total = IntensityTotal(scan);
   kept.Offset = offset;
   if (!offset) {
     kept.MZ = std::move(scan.MZ);
@@ -296,19 +321,10 @@ void DataFile::KeepScan(Scan scan, std::optional<std::uint64_t> offset) {
 }
 
 void DataFile::Save() const {
-  const std::string path = NarrowFileName();
-  try {
-    WQPlatform::AtomicFile file(path);
-    WQCommon::BinaryWriter writer(file.Stream());
-    writer << kFileVersion << description_ << createTime_ << method_
-           << static_cast<std::uint32_t>(tuneRuns_.size());
-    for (const TuneRun& run : tuneRuns_) WriteTuneRun(writer, run);
-    writer << static_cast<std::uint32_t>(scans_.size());
-    for (const KeptScan& kept : scans_) WriteScan(writer, ReadScanAt(kept));
-    file.Commit();
-  } catch (const WQPlatform::SaveError& error) {
-    throw DataFileError("Cannot write data file " + path + ": " + error.what());
-  }
+  DataFileWriter writer(fileName_, description_, createTime_, method_, tuneRuns_,
+                        static_cast<std::uint32_t>(scans_.size()));
+  for (const KeptScan& kept : scans_) writer.AddScan(ReadScanAt(kept));
+  writer.Commit();
 }
 
 WQBL::ICObj DataFile::GenerateTIC() const {
@@ -338,5 +354,56 @@ std::uint32_t DataFile::FindScan(std::uint32_t scanNumber) const {
 }
 
 std::string DataFile::NarrowFileName() const { return WQCommon::WQWideToNarrowStr(fileName_); }
+
+// The file being written and the writer on its stream.
+struct DataFileWriter::Output {
+  explicit Output(const std::string& path) : File(path), Writer(File.Stream()) {}
+  WQPlatform::AtomicFile File;
+  WQCommon::BinaryWriter Writer;
+};
+
+DataFileWriter::DataFileWriter(const std::wstring& fileName, const std::wstring& description,
+                               std::int64_t createTime, const WQBL::Method& method,
+                               const std::vector<TuneRun>& tuneRuns, std::uint32_t scanCount)
+    : path_(WQCommon::WQWideToNarrowStr(fileName)),
+      tuneRuns_(tuneRuns.size()),
+      scanCount_(scanCount) {
+  try {
+    output_ = std::make_unique<Output>(path_);
+  } catch (const WQPlatform::SaveError& error) {
+    throw DataFileError("Cannot write data file " + path_ + ": " + error.what());
+  }
+  WQCommon::BinaryWriter& writer = output_->Writer;
+  writer << kFileVersion << description << createTime << method
+         << static_cast<std::uint32_t>(tuneRuns.size());
+  for (const TuneRun& run : tuneRuns) WriteTuneRun(writer, run);
+  writer << scanCount;
+}
+
+DataFileWriter::~DataFileWriter() = default;
+
+void DataFileWriter::AddScan(const Scan& scan) {
+  if (written_ == scanCount_) {
+    throw DataFileError("Cannot write data file " + path_ + ": it was to hold " +
+                        Number(scanCount_) + " scans.");
+  }
+  const std::string fault = FaultOf(scan, lastNumber_, tuneRuns_, path_);
+  if (!fault.empty()) throw DataFileError(fault);
+  WriteScan(output_->Writer, scan);
+  lastNumber_ = scan.ScanNumber;
+  ++written_;
+}
+
+void DataFileWriter::Commit() {
+  if (written_ != scanCount_) {
+    throw DataFileError("Cannot write data file " + path_ + ": it was to hold " +
+                        Number(scanCount_) + " scans, not " + Number(written_) + ".");
+  }
+  try {
+    output_->File.Commit();
+  } catch (const WQPlatform::SaveError& error) {
+    throw DataFileError("Cannot write data file " + path_ + ": " + error.what());
+  }
+}
 
 }  // namespace WQDataFile

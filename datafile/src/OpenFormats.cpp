@@ -2,6 +2,7 @@
 // are heavy and pull in much of Boost, so they are included here and nowhere else.
 #include "OpenFormats.h"
 
+#include <WQBL/PeakProcessing.h>
 #include <WQPlatform/Platform.h>
 #include <zlib.h>
 
@@ -24,6 +25,7 @@
 #include <tuple>
 #include <utility>
 
+#include "ContentBounds.h"
 #include "FileStream.h"
 
 namespace WQDataFile::detail {
@@ -32,10 +34,12 @@ namespace {
 
 namespace msdata = pwiz::msdata;
 
-enum class Format { None, MzML, MzXML, MGF };
-
-// A decompressed file may not grow beyond this; a larger one is taken for a hostile file.
-constexpr std::size_t kMaxInflatedBytes = std::size_t{1} << 31;
+// A compressed run may inflate to 2 GiB at most, and, past its first 64 MiB, to at most 256 times
+// the compressed bytes read so far: no run comes near that ratio, which refuses a decompression
+// bomb long before the bound of its size.
+constexpr std::uint64_t kMaxInflatedBytes = std::uint64_t{1} << 31;
+constexpr std::uint64_t kMaxInflationRatio = 256;
+constexpr std::uint64_t kRatioFreeBytes = std::uint64_t{64} << 20;
 
 bool IsGzip(const std::string& head) {
   return head.size() >= 2 && static_cast<unsigned char>(head[0]) == 0x1f &&
@@ -56,43 +60,6 @@ std::string Head(const WQPlatform::ReadOnlyFile& file) {
 std::string Tail(const WQPlatform::ReadOnlyFile& file) {
   const std::uint64_t start = file.Size() - std::min<std::uint64_t>(file.Size(), kFormatHeadBytes);
   return BytesOf(file, start, kFormatHeadBytes);
-}
-
-// The decompressed content of `file`, in a temporary file: the readers need to seek in it, and a
-// run may be larger than memory.
-std::unique_ptr<WQPlatform::ReadOnlyFile> Inflate(const WQPlatform::ReadOnlyFile& file) {
-  const std::string& path = file.Path();
-  z_stream stream{};
-  if (inflateInit2(&stream, 15 + 32) != Z_OK) {
-    throw DataFileError("Cannot decompress " + path + ".");
-  }
-  const std::unique_ptr<z_stream, int (*)(z_stream*)> end(&stream, inflateEnd);
-  return WQPlatform::ReadOnlyFile::Scratch(
-      path, [&](const WQPlatform::ReadOnlyFile::Writer& write) {
-        std::vector<char> input(kReadBufferBytes);
-        std::vector<char> output(kReadBufferBytes);
-        std::uint64_t read = 0;
-        std::uint64_t inflated = 0;
-        int status = Z_OK;
-        while (status == Z_OK) {
-          if (stream.avail_in == 0) {
-            const std::size_t got = file.ReadAt(read, input.data(), input.size());
-            read += got;
-            stream.next_in = reinterpret_cast<Bytef*>(input.data());
-            stream.avail_in = static_cast<uInt>(got);
-          }
-          stream.next_out = reinterpret_cast<Bytef*>(output.data());
-          stream.avail_out = static_cast<uInt>(output.size());
-          status = inflate(&stream, Z_NO_FLUSH);
-          const std::size_t made = output.size() - stream.avail_out;
-          write(std::string_view(output.data(), made));
-          inflated += made;
-          if (inflated > kMaxInflatedBytes) status = Z_MEM_ERROR;
-        }
-        if (status != Z_STREAM_END) {
-          throw DataFileError("Cannot decompress " + path + ": it is truncated or corrupt.");
-        }
-      });
 }
 
 // The format of uncompressed text, from its first bytes: the root element of an XML format, or
@@ -144,13 +111,117 @@ bool IsComplete(const std::string& text, Format format) {
       return endsWith("</mzML>") || endsWith("</indexedmzML>");
     case Format::MzXML:
       return endsWith("</mzXML>");
-    case Format::MGF:
-      return text.rfind("END IONS") != std::string::npos &&
-             text.rfind("END IONS") > text.rfind("BEGIN IONS");
+    case Format::MGF: {
+      // The last spectrum's block may be longer than `text`, which then holds no "BEGIN IONS".
+      const std::size_t begin = text.rfind("BEGIN IONS");
+      const std::size_t end = text.rfind("END IONS");
+      return end != std::string::npos && (begin == std::string::npos || end > begin);
+    }
     case Format::None:
       break;
   }
   return false;
+}
+
+std::string FailureOf(Format format, const std::string& path) {
+  return "Cannot read " + std::string(NameOf(format)) + " file " + path;
+}
+
+DataFileError NoFormatError(const std::string& path) {
+  return DataFileError(path + " holds compressed data of no supported format.");
+}
+
+// Inflated text as it is made: its head must be of a supported format, and the rest keeps within
+// the bounds of that format, so that a bomb of one endless node or line is refused long before it
+// fills the temporary file.
+class InflatedText {
+ public:
+  explicit InflatedText(std::string path) : path_(std::move(path)) {}
+
+  // Throws DataFileError naming the file when the text is of no supported format or passes a
+  // bound of its format.
+  void Watch(std::string_view bytes) {
+    if (!bounds_) {
+      head_.append(bytes);
+      if (head_.size() < kFormatHeadBytes) return;
+      const Format format = FormatOf(head_.substr(0, kFormatHeadBytes));
+      if (format == Format::None) throw NoFormatError(path_);
+      bounds_ = std::make_unique<ContentBounds>(format, FailureOf(format, path_));
+      bytes = head_;
+    }
+    if (!bounds_->Pass(bytes.data(), bytes.size())) throw DataFileError(bounds_->TakeFailure());
+    head_.clear();
+  }
+
+ private:
+  std::string path_;
+  std::string head_;  // the text made before its format was known
+  std::unique_ptr<ContentBounds> bounds_;
+};
+
+// Throws unless `inflated` bytes made from the first `compressed` bytes of `path` keep within
+// the bounds of a compressed run.
+void CheckInflated(const std::string& path, std::uint64_t inflated, std::uint64_t compressed) {
+  if (inflated > kMaxInflatedBytes) {
+    throw DataFileError("Cannot decompress " + path +
+                        ": it inflates to more than 2 GiB, the limit for a compressed run.");
+  }
+  if (inflated > kRatioFreeBytes && inflated > kMaxInflationRatio * compressed) {
+    throw DataFileError("Cannot decompress " + path + ": it inflates to more than " +
+                        std::to_string(kMaxInflationRatio) +
+                        " times its compressed size, the limit for a compressed run.");
+  }
+}
+
+// The decompressed content of `file`, in a temporary file: the readers need to seek in it, and a
+// run may be larger than memory. A gzip file may hold several members, one after the other, and
+// nothing else.
+std::unique_ptr<WQPlatform::ReadOnlyFile> Inflate(const WQPlatform::ReadOnlyFile& file) {
+  const std::string& path = file.Path();
+  InflatedText text(path);
+  z_stream stream{};
+  if (inflateInit2(&stream, 15 + 16) != Z_OK) {
+    throw DataFileError("Cannot decompress " + path + ".");
+  }
+  const std::unique_ptr<z_stream, int (*)(z_stream*)> end(&stream, inflateEnd);
+  return WQPlatform::ReadOnlyFile::Scratch(
+      path, [&](const WQPlatform::ReadOnlyFile::Writer& write) {
+        std::vector<char> input(kReadBufferBytes);
+        std::vector<char> output(kReadBufferBytes);
+        std::uint64_t read = 0;
+        std::uint64_t inflated = 0;
+        // Whether input remains, reading more when none is left.
+        const auto more = [&] {
+          if (stream.avail_in == 0) {
+            const std::size_t got = file.ReadAt(read, input.data(), input.size());
+            read += got;
+            stream.next_in = reinterpret_cast<Bytef*>(input.data());
+            stream.avail_in = static_cast<uInt>(got);
+          }
+          return stream.avail_in > 0;
+        };
+        for (;;) {
+          more();
+          stream.next_out = reinterpret_cast<Bytef*>(output.data());
+          stream.avail_out = static_cast<uInt>(output.size());
+          const int status = inflate(&stream, Z_NO_FLUSH);
+          const std::size_t made = output.size() - stream.avail_out;
+          inflated += made;
+          CheckInflated(path, inflated, read - stream.avail_in);
+          text.Watch(std::string_view(output.data(), made));
+          write(std::string_view(output.data(), made));
+          if (status == Z_STREAM_END) {
+            if (!more()) return;
+            if (*stream.next_in != 0x1f) {
+              throw DataFileError("Cannot decompress " + path +
+                                  ": bytes that are no gzip member follow its compressed data.");
+            }
+            inflateReset(&stream);
+          } else if (status != Z_OK) {
+            throw DataFileError("Cannot decompress " + path + ": it is truncated or corrupt.");
+          }
+        }
+      });
 }
 
 // Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
@@ -253,7 +324,6 @@ Scan ScanOf(const msdata::Spectrum& spectrum) {
         spectrum.scanList.scans.front().cvParam(pwiz::cv::MS_scan_start_time);
     if (!start.empty()) scan.RetentionTime = start.timeInSeconds();
   }
-  scan.Centroided = spectrum.hasCVParam(pwiz::cv::MS_centroid_spectrum);
   std::vector<double> mz = Values(spectrum.getMZArray());
   std::vector<double> intensity = Values(spectrum.getIntensityArray());
   if (mz.size() == intensity.size() && !std::is_sorted(mz.begin(), mz.end())) {
@@ -264,6 +334,10 @@ Scan ScanOf(const msdata::Spectrum& spectrum) {
   }
   scan.MZ = std::move(mz);
   scan.Intensity = std::move(intensity);
+  scan.ModeFromData = !spectrum.hasCVParam(pwiz::cv::MS_centroid_spectrum) &&
+                      !spectrum.hasCVParam(pwiz::cv::MS_profile_spectrum);
+  scan.Centroided = scan.ModeFromData ? WQBL::LooksCentroided(scan.MZ, scan.Intensity)
+                                      : spectrum.hasCVParam(pwiz::cv::MS_centroid_spectrum);
   return scan;
 }
 
@@ -297,14 +371,28 @@ bool IsOpenFormat(const std::string& head) {
   return IsGzip(head) || FormatOf(head) != Format::None;
 }
 
-// The stream a run is read from, with the file under it. pwiz's spectrum lists are not safe to
-// use from several threads at once, hence the lock.
+// The stream a run is read from, with the file under it and the bounds its bytes pass. pwiz's
+// spectrum lists are not safe to use from several threads at once, hence the lock.
 struct OpenRun::Reader {
   std::shared_ptr<const WQPlatform::ReadOnlyFile> file;
+  std::shared_ptr<ContentBounds> bounds;
   msdata::MSData data;
   std::string failure;  // the start of an error about the file: "Cannot read <format> file <path>"
   bool everyLevel = false;
   std::mutex lock;
+
+  // Runs `read`, which reads from the file: bytes that the bounds refused, else what it threw,
+  // become a DataFileError naming the file.
+  void Guarded(const std::function<void()>& read) {
+    try {
+      read();
+    } catch (const std::exception& error) {
+      const std::string refused = bounds->TakeFailure();
+      throw DataFileError(refused.empty() ? failure + ": " + error.what() : refused);
+    }
+    const std::string refused = bounds->TakeFailure();
+    if (!refused.empty()) throw DataFileError(refused);
+  }
 };
 
 OpenRun::OpenRun(std::shared_ptr<const WQPlatform::ReadOnlyFile> file)
@@ -314,19 +402,15 @@ OpenRun::OpenRun(std::shared_ptr<const WQPlatform::ReadOnlyFile> file)
   const std::string head = Head(*file);
   const std::string tail = Tail(*file);
   const Format format = FormatOf(head);
-  if (format == Format::None) {
-    throw DataFileError(path + " holds compressed data of no supported format.");
-  }
-  reader_->failure = "Cannot read " + std::string(NameOf(format)) + " file " + path;
+  if (format == Format::None) throw NoFormatError(path);
+  reader_->failure = FailureOf(format, path);
   if (!IsComplete(tail, format)) throw DataFileError(reader_->failure + ": it is truncated.");
   reader_->file = std::move(file);
+  reader_->bounds = std::make_shared<ContentBounds>(format, reader_->failure);
   reader_->everyLevel = format == Format::MGF;
-  try {
-    ReadRun(format, boost::make_shared<FileStream>(FileSource(*reader_->file, 0), kReadBufferBytes),
-            head, tail, reader_->data);
-  } catch (const std::exception& error) {
-    throw DataFileError(reader_->failure + ": " + error.what());
-  }
+  const auto stream = boost::make_shared<boost::iostreams::stream<BoundedSource>>(
+      BoundedSource(FileSource(*reader_->file, 0), reader_->bounds), kReadBufferBytes);
+  reader_->Guarded([&] { ReadRun(format, stream, head, tail, reader_->data); });
   description_ = DescribeInstrument(reader_->data);
   createTime_ = ParseDateTime(reader_->data.run.startTimeStamp);
 }
@@ -343,7 +427,7 @@ void OpenRun::ReadScans(const std::function<void(std::size_t, Scan)>& visit) {
     int msLevel = 1;
     Scan scan;
     std::optional<std::uint32_t> number;
-    try {
+    reader_->Guarded([&] {
       const msdata::SpectrumPtr spectrum = spectra.spectrum(i, true);
       const pwiz::data::CVParam level = spectrum->cvParam(pwiz::cv::MS_ms_level);
       msLevel = level.empty() ? 1 : level.valueAs<int>();
@@ -351,9 +435,7 @@ void OpenRun::ReadScans(const std::function<void(std::size_t, Scan)>& visit) {
         scan = ScanOf(*spectrum);
         number = ScanNumberOf(spectrum->id);
       }
-    } catch (const std::exception& error) {
-      throw DataFileError(reader_->failure + ": " + error.what());
-    }
+    });
     ++spectraPerLevel_[msLevel];
     if (msLevel != 1 && !reader_->everyLevel) continue;
     headers_.push_back(Scan{0, scan.RetentionTime, 0, {}, {}, scan.Centroided});
@@ -372,13 +454,15 @@ void OpenRun::ReadScans(const std::function<void(std::size_t, Scan)>& visit) {
 }
 
 Scan OpenRun::ReadScan(std::size_t position) const {
+  msdata::SpectrumPtr spectrum;
+  {
+    const std::lock_guard<std::mutex> hold(reader_->lock);
+    reader_->Guarded([&] {
+      spectrum = reader_->data.run.spectrumListPtr->spectrum(spectrumIndex_[position], true);
+    });
+  }
   Scan scan;
   try {
-    msdata::SpectrumPtr spectrum;
-    {
-      const std::lock_guard<std::mutex> hold(reader_->lock);
-      spectrum = reader_->data.run.spectrumListPtr->spectrum(spectrumIndex_[position], true);
-    }
     scan = ScanOf(*spectrum);
   } catch (const std::exception& error) {
     throw DataFileError(reader_->failure + ": " + error.what());

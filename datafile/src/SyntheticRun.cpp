@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <random>
 #include <string>
 #include <utility>
+
+#include "Random.h"
 
 namespace WQDataFile {
 
@@ -19,33 +20,8 @@ constexpr double kWidthInSigmas = 2.3548200450309493;
 constexpr double kPeakReach = 6.0;
 // The calibrants' profile over the run never falls below this share of its apex.
 constexpr double kProfileFloor = 0.1;
-
-// Normally distributed numbers from a starting value, the same on every platform: the standard
-// engines are fully specified, the standard distributions are not.
-class NormalSource {
- public:
-  explicit NormalSource(std::uint32_t start) : engine_(start) {}
-
-  double Next() {
-    if (hasSpare_) {
-      hasSpare_ = false;
-      return spare_;
-    }
-    const double radius = std::sqrt(-2.0 * std::log(Uniform()));
-    const double angle = 2.0 * std::acos(-1.0) * Uniform();
-    spare_ = radius * std::sin(angle);
-    hasSpare_ = true;
-    return radius * std::cos(angle);
-  }
-
- private:
-  // Uniform in (0, 1), never 0 itself.
-  double Uniform() { return (static_cast<double>(engine_()) + 0.5) / 4294967296.0; }
-
-  std::mt19937 engine_;
-  double spare_ = 0.0;
-  bool hasSpare_ = false;
-};
+// The run's one tune run, of the method's tune 1.
+const TuneRun kRunTune{1};
 
 WQBL::Method CalibrationMethod(const SyntheticRunSettings& settings, std::size_t points) {
   WQBL::SequenceItem scan;
@@ -108,6 +84,50 @@ double Profile(std::uint32_t scan, std::uint32_t scanCount) {
   return kProfileFloor + (1.0 - kProfileFloor) * std::exp(-z * z / 2.0);
 }
 
+// What every scan of a run shares: its m/z axis and the calibrants' signal at the apex of the run.
+struct RunPlan {
+  std::vector<double> Axis;
+  std::vector<double> Signal;
+};
+
+RunPlan PlanOf(const SyntheticRunSettings& settings) {
+  CheckFinite(settings);
+  if (settings.ScanCount == 0 || !(settings.MZStep > 0.0) || !(settings.HighMZ >= settings.LowMZ)) {
+    throw DataFileError("Synthetic run settings give no scans or no points.");
+  }
+  const auto points =
+      static_cast<std::size_t>((settings.HighMZ - settings.LowMZ) / settings.MZStep + 1e-9) + 1;
+  RunPlan plan;
+  plan.Axis.resize(points);
+  for (std::size_t i = 0; i < points; ++i) plan.Axis[i] = settings.LowMZ + settings.MZStep * i;
+  plan.Signal = CalibrantSignal(settings, plan.Axis);
+  return plan;
+}
+
+std::wstring DescriptionOf(const SyntheticRunSettings& settings) {
+  return L"Synthetic calibration run, " + std::to_wstring(settings.ScanCount) + L" scans, run " +
+         std::to_wstring(settings.RunNumber);
+}
+
+// Hands each scan of the run to `visit` as it is made, in order.
+template <typename Visit>
+void MakeScans(const SyntheticRunSettings& settings, const RunPlan& plan, Visit visit) {
+  detail::RandomSource noise(settings.RunNumber);
+  Scan scan;
+  scan.MZ = plan.Axis;
+  scan.Intensity.resize(plan.Axis.size());
+  for (std::uint32_t s = 0; s < settings.ScanCount; ++s) {
+    scan.ScanNumber = s + 1;
+    scan.RetentionTime = s * settings.ScanTime;
+    const double profile = Profile(s, settings.ScanCount);
+    for (std::size_t i = 0; i < plan.Signal.size(); ++i) {
+      const double expected = settings.Baseline + profile * plan.Signal[i];
+      scan.Intensity[i] = std::max(0.0, expected + std::sqrt(expected) * noise.Normal());
+    }
+    visit(scan);
+  }
+}
+
 }  // namespace
 
 SyntheticRunSettings::SyntheticRunSettings()
@@ -141,35 +161,21 @@ std::vector<Calibrant> SyntheticRunSettings::SodiumIodideClusters(double lowMZ, 
 
 CalDataFile GenerateSyntheticRun(const std::wstring& fileName,
                                  const SyntheticRunSettings& settings) {
-  CheckFinite(settings);
-  if (settings.ScanCount == 0 || !(settings.MZStep > 0.0) || !(settings.HighMZ >= settings.LowMZ)) {
-    throw DataFileError("Synthetic run settings give no scans or no points.");
-  }
-  const auto points =
-      static_cast<std::size_t>((settings.HighMZ - settings.LowMZ) / settings.MZStep + 1e-9) + 1;
-  std::vector<double> axis(points);
-  for (std::size_t i = 0; i < points; ++i) axis[i] = settings.LowMZ + settings.MZStep * i;
-  const std::vector<double> signal = CalibrantSignal(settings, axis);
-
-  CalDataFile file(fileName,
-                   L"Synthetic calibration run, " + std::to_wstring(settings.ScanCount) +
-                       L" scans, run " + std::to_wstring(settings.RunNumber),
-                   settings.CreateTime, CalibrationMethod(settings, points));
-  file.AddTuneRun(TuneRun{1});
-  NormalSource noise(settings.RunNumber);
-  for (std::uint32_t s = 0; s < settings.ScanCount; ++s) {
-    Scan scan;
-    scan.ScanNumber = s + 1;
-    scan.RetentionTime = s * settings.ScanTime;
-    scan.MZ = axis;
-    const double profile = Profile(s, settings.ScanCount);
-    for (double apexCounts : signal) {
-      const double expected = settings.Baseline + profile * apexCounts;
-      scan.Intensity.push_back(std::max(0.0, expected + std::sqrt(expected) * noise.Next()));
-    }
-    file.AddScan(std::move(scan));
-  }
+  const RunPlan plan = PlanOf(settings);
+  CalDataFile file(fileName, DescriptionOf(settings), settings.CreateTime,
+                   CalibrationMethod(settings, plan.Axis.size()));
+  file.AddTuneRun(kRunTune);
+  MakeScans(settings, plan, [&file](const Scan& scan) { file.AddScan(scan); });
   return file;
+}
+
+void WriteSyntheticRun(const std::wstring& fileName, const SyntheticRunSettings& settings) {
+  const RunPlan plan = PlanOf(settings);
+  DataFileWriter writer(fileName, DescriptionOf(settings), settings.CreateTime,
+                        CalibrationMethod(settings, plan.Axis.size()), {kRunTune},
+                        settings.ScanCount);
+  MakeScans(settings, plan, [&writer](const Scan& scan) { writer.AddScan(scan); });
+  writer.Commit();
 }
 
 }  // namespace WQDataFile

@@ -1,5 +1,6 @@
 #include <WQCommon/Binary.h>
 #include <WQDataFile/DataFile.h>
+#include <WQDataFile/SyntheticRun.h>
 #include <WQPlatformTesting/ScratchFiles.h>
 #include <gmock/gmock.h>
 
@@ -35,6 +36,42 @@ constexpr char kMzXML[] = R"(<?xml version="1.0" encoding="ISO-8859-1"?>
   </scan>
  </msRun>
 </mzXML>
+)";
+
+// One centroid scan whose arrays are zlib-compressed: m/z 100, 150.5 and 200.25 (64-bit) with
+// intensities 10, 30 and 20 (32-bit), half a minute into a run started at 09:30 two hours east of
+// UTC.
+constexpr char kMzML[] = R"(<?xml version="1.0" encoding="UTF-8"?>
+<mzML xmlns="http://psi.hupo.org/ms/mzml" version="1.1.0">
+ <run id="r" startTimeStamp="2024-05-17T09:30:00+02:00">
+  <spectrumList count="1">
+   <spectrum index="0" id="scan=7" defaultArrayLength="3">
+    <cvParam cvRef="MS" accession="MS:1000511" name="ms level" value="1"/>
+    <cvParam cvRef="MS" accession="MS:1000127" name="centroid spectrum"/>
+    <scanList count="1">
+     <scan>
+      <cvParam cvRef="MS" accession="MS:1000016" name="scan start time" value="0.5"
+               unitCvRef="UO" unitAccession="UO:0000031" unitName="minute"/>
+     </scan>
+    </scanList>
+    <binaryDataArrayList count="2">
+     <binaryDataArray encodedLength="32">
+      <cvParam cvRef="MS" accession="MS:1000523" name="64-bit float"/>
+      <cvParam cvRef="MS" accession="MS:1000574" name="zlib compression"/>
+      <cvParam cvRef="MS" accession="MS:1000514" name="m/z array"/>
+      <binary>eJxjYACBSAcwdSEJQnNkOgAAGsgCvQ==</binary>
+     </binaryDataArray>
+     <binaryDataArray encodedLength="24">
+      <cvParam cvRef="MS" accession="MS:1000521" name="32-bit float"/>
+      <cvParam cvRef="MS" accession="MS:1000574" name="zlib compression"/>
+      <cvParam cvRef="MS" accession="MS:1000515" name="intensity array"/>
+      <binary>eJxjYFBwZGD4AMQLHAEL+wJ0</binary>
+     </binaryDataArray>
+    </binaryDataArrayList>
+   </spectrum>
+  </spectrumList>
+ </run>
+</mzML>
 )";
 
 // One peak list, which the file's reader takes for MS level 2.
@@ -136,6 +173,84 @@ TEST_F(DataFileTest, DamagedFileIsRefusedAndUnwritableTargetReportedNamingThem) 
                   HasSubstr("Cannot write data file " + unwritable.string() + ": ")));
 }
 
+// After the file was opened, the last scan's second m/z value becomes a NaN or its first intensity
+// another number; the intensity array of an mzML scan loses a value while its m/z array keeps
+// three, or both lose one while the intensities keep their total. Reading the scan, averaging it
+// and saving the file refuse it alike; the save writes nothing.
+TEST_F(DataFileTest, ScanChangedAfterOpenIsRefusedByEveryReadAndBySave) {
+  const auto replace = [](std::string from, std::string to) {
+    return [=](std::string& bytes) { bytes.replace(bytes.find(from), from.size(), to); };
+  };
+  const std::tuple<std::string, std::uint32_t, std::function<void(std::string&)>> cases[] = {
+      {"", 13,
+       [](std::string& bytes) {
+         bytes.replace(bytes.size() - 5 * 8, 8, std::string("\0\0\0\0\0\0\xf8\x7f", 8));
+       }},
+      {"", 13,
+       [](std::string& bytes) {
+         bytes.replace(bytes.size() - 3 * 8, 8, std::string("\0\0\0\0\0\0\x18\x40", 8));
+       }},
+      {kMzML, 7,
+       [&](std::string& bytes) {
+         replace("<binaryDataArray encodedLength=\"24\">",
+                 "<binaryDataArray arrayLength=\"2\" encodedLength=\"24\">")(bytes);
+         replace("eJxjYFBwZGD4AMQLHAEL+wJ0", "eJxjYFBwZGD44AgABC4Bkw==")(bytes);
+       }},
+      {kMzML, 7, [&](std::string& bytes) {
+         replace("defaultArrayLength=\"3\"", "defaultArrayLength=\"2\"")(bytes);
+         replace("encodedLength=\"24\"", "encodedLength=\"20\"")(bytes);
+         replace("eJxjYFBwZGD4AMQLHAEL+wJ0", "eJxjYPjgyADEAAkOAmM=")(bytes);
+         replace("encodedLength=\"32\"", "encodedLength=\"24\"")(bytes);
+         replace("eJxjYACBSAcwdSEJQnNkOgAAGsgCvQ==", "eJxjYACBSAcwdSHJAQAJPgIM")(bytes);
+       }}};
+  for (const auto& [mzML, number, change] : cases) {
+    const fs::path path = directory_ / (mzML.empty() ? "run7.dat" : "run7.mzML");
+    if (mzML.empty()) {
+      SmallFile(path.wstring()).Save();
+    } else {
+      Write("run7.mzML", mzML);
+    }
+    const CalDataFile file(path.wstring());
+    std::string bytes = ReadBytes(path);
+    change(bytes);
+    WQPlatformTesting::WriteBytes(path, bytes);
+    const auto changed =
+        ThrowsMessage<DataFileError>(StrEq("Scan " + std::to_string(number) + " of " +
+                                           path.string() + " changed after the file was opened."));
+    EXPECT_THAT([&] { file.QScan(file.QNumScanSpectra() - 1); }, changed);
+    EXPECT_THAT([&] { file.GenerateAveragedSpectrum({number}, WQBL::MZRange()); }, changed);
+    EXPECT_THAT([&] { file.Save(); }, changed);
+    EXPECT_EQ(ReadBytes(path), bytes);
+  }
+}
+
+// The generator's run written scan by scan is the file its run kept in memory saves. A writer
+// refuses a scan more than it announced and, given fewer, keeps the earlier file.
+TEST_F(DataFileTest, RunWrittenScanByScanIsTheSavedRunAndHoldsTheScansItAnnounced) {
+  SyntheticRunSettings settings;
+  settings.ScanCount = 4;
+  settings.HighMZ = 400.0;
+  const fs::path saved = directory_ / "saved.dat";
+  const fs::path written = directory_ / "written.dat";
+  GenerateSyntheticRun(saved.wstring(), settings).Save();
+  WriteSyntheticRun(written.wstring(), settings);
+  EXPECT_EQ(ReadBytes(written), ReadBytes(saved));
+  DataFileWriter writer(written.wstring(), L"", 0, WQBL::Method(), {TuneRun{0}}, 2);
+  writer.AddScan({1, 0.0, 0, {100.0}, {1.0}});
+  const std::string cannot =
+      "Cannot write data file " + written.string() + ": it was to hold 2 scans";
+  EXPECT_THAT([&] { writer.Commit(); }, ThrowsMessage<DataFileError>(StrEq(cannot + ", not 1.")));
+  writer.AddScan({2, 1.0, 0, {100.0}, {1.0}});
+  EXPECT_THAT(
+      [&] {
+        writer.AddScan({3, 2.0, 0, {100.0}, {1.0}});
+      },
+      ThrowsMessage<DataFileError>(StrEq(cannot + ".")));
+  EXPECT_EQ(ReadBytes(written), ReadBytes(saved));
+  writer.Commit();
+  EXPECT_EQ(CalDataFile(written.wstring()).QNumScanSpectra(), 2u);
+}
+
 // A NaN passes every comparison of the ascending check, so it needs one of its own.
 TEST_F(DataFileTest, ScansOutOfOrderOrInconsistentOrNotFiniteAreRefused) {
   CalDataFile file = SmallFile(L"/cal/run7.dat");
@@ -208,6 +323,9 @@ TEST_F(OpenFormatTest, MzMLBecomesOneScanWithTuneZeroReadsAlikeCompressedAndRefu
   ASSERT_EQ(packed.QNumScanSpectra(), 1u);
   EXPECT_EQ(Fields(packed.QScan(0)), Fields(plain.QScan(0)));
   EXPECT_EQ(packed.QScan(0).MZ.size(), 94u);
+  // Neither file calls its spectrum profile or centroid: the widths of the peaks tell.
+  EXPECT_TRUE(scan.ModeFromData);
+  EXPECT_TRUE(packed.QScan(0).Centroided && packed.QScan(0).ModeFromData);
   const std::string start = "name=\"scan start time\" value=\"384\"";
   text.replace(text.find(start) + start.size() - 3, 1, "4");
   WQPlatformTesting::WriteBytes(path, text);
@@ -217,16 +335,24 @@ TEST_F(OpenFormatTest, MzMLBecomesOneScanWithTuneZeroReadsAlikeCompressedAndRefu
 }
 
 // Centroids are kept as they are. An MGF file holds peak lists without survey scans: each is a scan
-// of the run, its points in ascending m/z order, although the file's reader calls them MS2.
-TEST_F(OpenFormatTest, CentroidMzXMLAndEveryMGFPeakListBecomeScans) {
-  const std::tuple<std::string, const char*, Scan, int> cases[] = {
-      {"run.mzXML", kMzXML, {1, 12.5, 0, {100.0, 150.5, 200.25}, {10.0, 30.0, 20.0}, true}, 1},
-      {"frag.mgf", kMGF, {0, 30.0, 0, {100.25, 200.5}, {40.0, 12.0}, true}, 2}};
-  for (const auto& [name, content, expected, level] : cases) {
+// of the run, its points in ascending m/z order, although the file's reader calls them MS2. An
+// mzML run gives its times in any unit and its start in any time zone.
+TEST_F(OpenFormatTest, CentroidMzMLMzXMLAndEveryMGFPeakListBecomeScans) {
+  const std::tuple<std::string, const char*, Scan, int, std::int64_t> cases[] = {
+      {"run.mzML",
+       kMzML,
+       {7, 30.0, 0, {100.0, 150.5, 200.25}, {10.0, 30.0, 20.0}, true},
+       1,
+       1715931000},
+      {"run.mzXML", kMzXML, {1, 12.5, 0, {100.0, 150.5, 200.25}, {10.0, 30.0, 20.0}, true}, 1, 0},
+      {"frag.mgf", kMGF, {0, 30.0, 0, {100.25, 200.5}, {40.0, 12.0}, true}, 2, 0}};
+  for (const auto& [name, content, expected, level, created] : cases) {
     const CalDataFile file(Write(name, content).wstring());
     ASSERT_EQ(file.QNumScanSpectra(), 1u);
     EXPECT_EQ(Fields(file.QScan(0)), Fields(expected)) << name;
+    EXPECT_FALSE(file.QScan(0).ModeFromData) << name;  // the readers call both centroid
     EXPECT_THAT(file.QSpectraPerMSLevel(), ElementsAre(Pair(level, 1u)));
+    EXPECT_EQ(file.QCreateTime(), created) << name;
   }
 }
 

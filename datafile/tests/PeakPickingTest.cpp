@@ -1,6 +1,7 @@
 #include <WQBL/PeakProcessing.h>
 #include <WQDataFile/DataFile.h>
 #include <WQDataFile/SyntheticRun.h>
+#include <WQDataFile/SyntheticSpectrum.h>
 #include <gmock/gmock.h>
 
 #include <cmath>
@@ -26,6 +27,9 @@ TEST(PeakListAgreement, PairsAreMatchedOneToOneNearestFirstAndMediansAreOfTheSor
   EXPECT_EQ(std::tie(agreement.FoundPeaks, agreement.ReferencePeaks, agreement.RecallTop10,
                      agreement.RecallTop50, agreement.PrecisionNarrow, agreement.PrecisionWide),
             std::make_tuple(4u, 2u, 1.0, 1.0, 1.0 / 3.0, 1.0 / 3.0));
+  // 100.05, left without a partner, lies nearest to 100.01: that peak was found twice.
+  EXPECT_EQ(std::tie(agreement.Recall, agreement.Precision, agreement.SplitPeaks),
+            std::make_tuple(0.5, 0.25, 1u));
   EXPECT_NEAR(agreement.MedianSignedDifference, -0.01, 1e-12);
   EXPECT_NEAR(agreement.MedianAbsoluteDifference, 0.01, 1e-12);
   std::vector<double> found, reference, heights;
@@ -61,17 +65,156 @@ WQBL::PeakListAgreement AgreementWithTheReference(bool smooth) {
 
 TEST(PeakPicking, MeasuredSpectrumMatchesTheReferenceCentroids) {
   const WQBL::PeakListAgreement plain = AgreementWithTheReference(false);
-  EXPECT_GE(plain.RecallTop10, 0.95);
+  EXPECT_EQ(plain.RecallTop10, 1.0);
   EXPECT_GE(plain.RecallTop50, 0.95);
-  EXPECT_GE(plain.PrecisionWide, 0.93);
+  EXPECT_GE(plain.PrecisionWide, 0.90);
   EXPECT_LT(plain.MedianAbsoluteDifference, 0.005);
   EXPECT_LT(std::abs(plain.MedianSignedDifference), 0.001);
   // Smoothing first neither moves the centroids nor lets noise pass as peaks.
   const WQBL::PeakListAgreement smoothed = AgreementWithTheReference(true);
   EXPECT_GE(smoothed.RecallTop10, 0.95);
-  EXPECT_GE(smoothed.PrecisionWide, 0.97);
+  EXPECT_GE(smoothed.PrecisionWide, 0.95);
   EXPECT_LT(smoothed.MedianAbsoluteDifference, 0.005);
   EXPECT_LE(smoothed.FoundPeaks, plain.FoundPeaks * 11 / 10);
+}
+
+// How the peaks found in synthetic spectra agree with their true peaks: all, and the lone ones
+// between clusters. A match within a sixth of the unit-resolution width is a peak found.
+struct SyntheticAgreement {
+  WQBL::PeakListAgreement All;
+  WQBL::PeakListAgreement Lone;
+};
+
+SyntheticAgreement PickSynthetic(SyntheticSpectrumSettings settings, std::uint32_t spectra,
+                                 double tolerance = 0.1) {
+  WQBL::PeakListComparison all(tolerance, 5.0 * tolerance);
+  WQBL::PeakListComparison lone(tolerance, 5.0 * tolerance);
+  for (std::uint32_t number = 1; number <= spectra; ++number) {
+    settings.SpectrumNumber = number;
+    const SyntheticSpectrum truth = GenerateSyntheticSpectrum(settings);
+    WQBL::Spectrum spectrum;
+    spectrum.AssignXAxis(truth.MZ);
+    spectrum.AssignYValues(truth.Intensity);
+    WQBL::Changed changed;
+    std::wstring message;
+    EXPECT_TRUE(WQBL::ExecutePeakDetect(spectrum, changed, message));
+    std::vector<double> x, height, trueX, trueHeight, loneX, loneHeight;
+    for (const WQBL::Peak& peak : spectrum.QPeaks()) {
+      x.push_back(spectrum.FractionalIndexToXAxisVal(peak.CentroidIndex));
+      height.push_back(peak.Amplitude);
+    }
+    for (const SyntheticPeak& peak : truth.Peaks) {
+      trueX.push_back(peak.MZ);
+      trueHeight.push_back(peak.Height);
+      if (!peak.Lone) continue;
+      loneX.push_back(peak.MZ);
+      loneHeight.push_back(peak.Height);
+    }
+    lone.Add(x, height, loneX, loneHeight);
+    all.Add(x, height, trueX, trueHeight);
+  }
+  return {all.Agreement(), lone.Agreement()};
+}
+
+// Clusters of four peaks (5000, 3000, 1200 and 400 counts) every 8 m/z on a baseline of 40
+// counts, with a weak peak midway between each two: busy enough that most points of a noise
+// block lie on a peak.
+TEST(PeakPicking, WeakPeaksBetweenBusyClustersAreFound) {
+  for (const double step : {0.02, 0.05, 0.1}) {
+    for (const double weak : {400.0, 200.0, 100.0}) {
+      SCOPED_TRACE(testing::Message() << "step " << step << ", weak peaks of " << weak);
+      SyntheticSpectrumSettings settings;
+      settings.MZStep = step;
+      settings.ClusterSpacing = 8.0;
+      settings.ClusterHeights = {5000.0, 3000.0, 1200.0, 400.0};
+      settings.HeightDecades = 0.0;
+      settings.LoneHeight = weak;
+      const SyntheticAgreement found = PickSynthetic(settings, 3);
+      EXPECT_GE(found.Lone.Recall, weak >= 200.0 ? 0.95 : 0.80);
+      EXPECT_GE(found.All.Recall, 0.95);
+      EXPECT_GE(found.All.Precision, 0.98);
+    }
+  }
+}
+
+// Counting noise at the top of a high peak is many times the noise of the baseline; finely
+// sampled, a dip between two of its points splits nothing.
+TEST(PeakPicking, NoIsolatedPeakIsSplitAtAnySamplingStep) {
+  for (int hundredths = 2; hundredths <= 10; ++hundredths) {
+    SCOPED_TRACE(testing::Message() << "step 0.0" << hundredths);
+    SyntheticSpectrumSettings settings;  // heights from 100 to 100,000 counts
+    settings.MZStep = hundredths / 100.0;
+    const WQBL::PeakListAgreement found = PickSynthetic(settings, 2).All;
+    EXPECT_EQ(found.SplitPeaks, 0u);
+    EXPECT_EQ(found.FoundPeaks, found.ReferencePeaks);
+    EXPECT_EQ(found.Recall, 1.0);
+  }
+}
+
+// Single peaks every 10 m/z at unit resolution; isotope clusters every 15 m/z at a resolving power
+// of 20,000, on a baseline of 2 counts, where most points are a few counts or none.
+TEST(PeakPicking, SparseSpectraAreFoundWhereTheyAre) {
+  const WQBL::PeakListAgreement unit = PickSynthetic(SyntheticSpectrumSettings(), 10).All;
+  EXPECT_GE(unit.Recall, 0.99);
+  EXPECT_GE(unit.Precision, 0.98);
+  EXPECT_LE(unit.MedianAbsoluteDifference, 0.0036);
+  SyntheticSpectrumSettings high;
+  high.LowMZ = 200.0;
+  high.HighMZ = 2000.0;
+  high.PeakWidth = 0.01;
+  high.MZStep = 0.0015;
+  high.ConstantResolvingPower = true;
+  high.ClusterSpacing = 15.0;
+  high.ClusterHeights = {100.0, 60.0, 25.0};
+  high.Baseline = 2.0;
+  const WQBL::PeakListAgreement resolved = PickSynthetic(high, 5, 0.02).All;
+  EXPECT_GE(resolved.Recall, 0.99);
+  EXPECT_GE(resolved.Precision, 0.98);
+  EXPECT_LE(resolved.MedianAbsoluteDifference, 0.0002);
+}
+
+// Mean and variance of the points of `spectrum` more than 2 m/z from every peak.
+std::pair<double, double> BaselineMoments(const SyntheticSpectrum& spectrum) {
+  double sum = 0.0, squares = 0.0, count = 0.0;
+  for (std::size_t i = 0; i < spectrum.MZ.size(); ++i) {
+    const bool far =
+        std::all_of(spectrum.Peaks.begin(), spectrum.Peaks.end(),
+                    [&](const auto& peak) { return std::abs(peak.MZ - spectrum.MZ[i]) > 2.0; });
+    if (!far) continue;
+    sum += spectrum.Intensity[i];
+    squares += spectrum.Intensity[i] * spectrum.Intensity[i];
+    ++count;
+  }
+  return {sum / count, squares / count - (sum / count) * (sum / count)};
+}
+
+// Far from its peaks, a point is a Poisson count of the baseline: mean and variance alike, for
+// small means and large.
+TEST(SyntheticSpectrum, SpectrumIsReproducibleWithCountingNoiseAndLonePeaksMidway) {
+  SyntheticSpectrumSettings settings;
+  settings.ClusterHeights = {1000.0, 500.0};
+  settings.LoneHeight = 50.0;
+  const SyntheticSpectrum spectrum = GenerateSyntheticSpectrum(settings);
+  EXPECT_EQ(GenerateSyntheticSpectrum(settings).Intensity, spectrum.Intensity);
+  const auto [mean, variance] = BaselineMoments(spectrum);
+  EXPECT_NEAR(mean, 40.0, 0.5);
+  EXPECT_NEAR(variance, 40.0, 3.0);
+  settings.SpectrumNumber = 2;
+  EXPECT_NE(GenerateSyntheticSpectrum(settings).Intensity, spectrum.Intensity);
+  settings.Baseline = 2.0;
+  const auto [smallMean, smallVariance] = BaselineMoments(GenerateSyntheticSpectrum(settings));
+  EXPECT_NEAR(smallMean, 2.0, 0.05);
+  EXPECT_NEAR(smallVariance, 2.0, 0.15);
+  ASSERT_EQ(spectrum.Peaks.size() % 3, 2u);  // two members a cluster, a lone peak between two
+  for (std::size_t i = 2; i + 1 < spectrum.Peaks.size(); i += 3) {
+    EXPECT_TRUE(spectrum.Peaks[i].Lone);
+    EXPECT_NEAR(spectrum.Peaks[i].MZ, (spectrum.Peaks[i - 1].MZ + spectrum.Peaks[i + 1].MZ) / 2.0,
+                1e-9);
+  }
+  settings.MZStep = 1e-5;
+  EXPECT_THAT([&] { GenerateSyntheticSpectrum(settings); },
+              ThrowsMessage<DataFileError>(
+                  StrEq("Synthetic spectrum settings give more than 10000000 points.")));
 }
 
 CalDataFile SmallRun(std::uint32_t runNumber) {

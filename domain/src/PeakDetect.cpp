@@ -3,14 +3,19 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
-#include <numeric>
+#include <optional>
 #include <utility>
 #include <vector>
+
+#include "Select.h"
 
 namespace WQBL {
 
 namespace {
 
+// The scale that makes the distance from the lower quartile to the median estimate the standard
+// deviation of normally distributed noise.
+constexpr double kQuartileDeviationScale = 1.4826;
 // The scales that make the median, and the mean, absolute difference between two points estimate
 // the standard deviation of normally distributed noise: the difference of two such values has
 // sqrt(2) times their deviation.
@@ -25,70 +30,21 @@ constexpr double kMeanDifferenceScale = 1.2533 / 1.4142135623730951;
 // mean over whole points jumps as a point enters or leaves the top (docs/peak-detection.md).
 constexpr double kCentroidTop = 0.8;
 
+// Two maxima closer than this share of the typical peak width are one peak.
+constexpr double kSplitWidths = 0.5;
+
 struct NoiseLevel {
   double Baseline = 0.0;
   double Noise = 0.0;
 };
 
-// Partitions a[0..n) around the pivot a[0]: returns its final position p, with every value before
-// it smaller and none after it. Branchless (Lomuto's scheme with an unconditional swap): the
-// comparisons of noisy values are unpredictable, and mispredicted branches made selection with
-// std::nth_element the largest cost of peak detection.
-std::size_t Partition(double* a, std::size_t n) {
-  const double pivot = a[0];
-  std::size_t store = 1;
-  for (std::size_t i = 1; i < n; ++i) {
-    const double value = a[i];
-    a[i] = a[store];
-    a[store] = value;
-    store += value < pivot ? 1 : 0;
-  }
-  std::swap(a[0], a[store - 1]);
-  return store - 1;
-}
-
-// Reorders a[0..n) so that a[k] is the value that would stand there sorted, with none greater
-// before it and none smaller after it (as std::nth_element does), and returns a[k]. Quickselect
-// with the median of three as pivot; past a logarithmic number of rounds, std::nth_element
-// finishes, so the time stays linear on any input.
-double Select(double* a, std::size_t n, std::size_t k) {
-  constexpr std::size_t kSmall = 16;
-  std::size_t low = 0;
-  std::size_t high = n;
-  for (int rounds = 2 * static_cast<int>(std::log2(n + 1)); high - low > kSmall; --rounds) {
-    if (rounds == 0) {
-      std::nth_element(a + low, a + k, a + high);
-      return a[k];
-    }
-    double& first = a[low];
-    double& middle = a[low + (high - low) / 2];
-    double& last = a[high - 1];
-    if (middle < first) std::swap(first, middle);
-    if (last < middle) std::swap(middle, last);
-    if (middle < first) std::swap(first, middle);
-    std::swap(first, middle);
-    const std::size_t pivot = low + Partition(a + low, high - low);
-    if (pivot == k) return a[k];
-    if (k < pivot) {
-      high = pivot;
-    } else {
-      low = pivot + 1;
-    }
-  }
-  std::sort(a + low, a + high);
-  return a[k];
-}
-
-// The median of `values`, which it reorders.
-double Median(std::vector<double>& values) {
-  const std::size_t half = values.size() / 2;
-  const double upper = Select(values.data(), values.size(), half);
-  if (values.size() % 2 == 1) return upper;
-  // Everything before the upper middle value is at most it: the largest is the lower middle one.
-  double lower = values[0];
-  for (std::size_t i = 1; i < half; ++i) lower = std::max(lower, values[i]);
-  return (upper + lower) / 2.0;
-}
+// How often the quiet points of a block are chosen anew at most, and how many deviations above
+// the baseline they may lie: fewer let the tails of the noise go, more let the flanks of peaks stay
+// (docs/peak-detection.md).
+constexpr int kNoiseRounds = 20;
+constexpr double kQuietDeviations = 2.75;
+// A round that changes at most this share of a block's quiet points is the last.
+constexpr std::size_t kSettledShare = 100;
 
 // The baseline and noise of a curve's values, measured in blocks of `window` points (the whole
 // curve for 0); a last block shorter than half a window joins the one before it. The levels are
@@ -97,11 +53,11 @@ class NoiseBlocks {
  public:
   NoiseBlocks(const std::vector<double>& y, std::uint32_t window, std::size_t lag)
       : points_(y.size()), width_(window == 0 ? std::max<std::size_t>(y.size(), 1) : window) {
-    std::vector<double> buffer;  // reused by every block
+    Scratch scratch;  // reused by every block
     for (std::size_t first = 0; first < points_;) {
       std::size_t last = std::min(points_, first + width_);
       if (points_ - last < (width_ + 1) / 2) last = points_;
-      levels_.push_back(Measure(y.data() + first, y.data() + last, lag, buffer));
+      levels_.push_back(Measure(y.data() + first, last - first, lag, scratch));
       first = last;
     }
   }
@@ -118,27 +74,74 @@ class NoiseBlocks {
   const NoiseLevel& At(std::size_t point) const { return levels_[BlockOf(point)]; }
 
  private:
-  // Baseline and noise of the values first to last (exclusive). The baseline is their median. The
-  // noise comes from the differences between points `lag` apart, whose median the rise and fall
-  // of peaks hardly changes; where most of them are zero (sparse counts), from their mean instead.
-  static NoiseLevel Measure(const double* first, const double* last, std::size_t noiseLag,
-                            std::vector<double>& buffer) {
-    NoiseLevel level;
-    buffer.assign(first, last);
-    level.Baseline = Median(buffer);
-    const std::size_t lag = std::min<std::size_t>(noiseLag, (last - first) / 2);
-    const std::size_t count = lag == 0 ? 0 : (last - first) - lag;
-    if (count == 0) return level;
-    buffer.resize(count);
-    for (std::size_t i = 0; i < count; ++i) buffer[i] = std::fabs(first[i + lag] - first[i]);
-    level.Noise = kMedianDifferenceScale * Median(buffer);
-    if (level.Noise == 0.0) {
-      // Summed in point order, as the median reordered the buffer.
-      double sum = 0.0;
-      for (const double* value = first; value + lag < last; ++value) {
-        sum += std::fabs(value[lag] - value[0]);
+  struct Scratch {
+    std::vector<double> Values;
+    std::vector<char> Quiet;
+  };
+
+  // Baseline and noise of the n values from y, measured on their quiet points: first all, then,
+  // round by round, those at most kQuietDeviations times the noise above the baseline. Where peaks
+  // cover much of a block, their tops and flanks raise a measure over all points far above the
+  // noise between them (and the median into their flanks); leaving them out brings it down to that
+  // noise, however many peaks there are.
+  static NoiseLevel Measure(const double* y, std::size_t n, std::size_t noiseLag,
+                            Scratch& scratch) {
+    const std::size_t lag = std::min<std::size_t>(noiseLag, n / 2);
+    scratch.Quiet.assign(n, 1);
+    NoiseLevel level = MeasureQuiet(y, n, lag, scratch);
+    for (int round = 1; round < kNoiseRounds; ++round) {
+      const double limit = level.Baseline + kQuietDeviations * level.Noise;
+      std::size_t quiet = 0;
+      std::size_t changes = 0;
+      for (std::size_t i = 0; i < n; ++i) {
+        const char now = y[i] <= limit;
+        changes += now != scratch.Quiet[i];
+        scratch.Quiet[i] = now;
+        quiet += now;
       }
-      level.Noise = kMeanDifferenceScale * sum / static_cast<double>(count);
+      if (changes <= n / kSettledShare) break;                       // settled
+      if (quiet < std::max<std::size_t>(n / 8, 2 * lag + 2)) break;  // too few to measure
+      const NoiseLevel next = MeasureQuiet(y, n, lag, scratch);
+      if (next.Noise == 0.0) break;  // a quiet stretch of one value: the wider measure holds
+      level = next;
+    }
+    return level;
+  }
+
+  // The baseline is the median of the quiet values, and the noise comes from how far their lower
+  // quartile lies below it, which peaks do not change. Where that is nothing (sparse counts), the
+  // noise comes from the differences between quiet points `lag` apart: from their median, or
+  // where most are zero, from their mean.
+  static NoiseLevel MeasureQuiet(const double* y, std::size_t n, std::size_t lag,
+                                 Scratch& scratch) {
+    NoiseLevel level;
+    // Gathered without branches: whether a point is quiet is unpredictable.
+    std::vector<double>& values = scratch.Values;
+    values.resize(n);
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+      values[count] = y[i];
+      count += scratch.Quiet[i];
+    }
+    if (count == 0) return level;
+    values.resize(count);
+    level.Baseline = detail::Median(values);
+    // Selecting the median left the lower half of the values first.
+    const double quartile =
+        detail::Select(values.data(), std::max<std::size_t>(count / 2, 1), count / 4);
+    level.Noise = kQuartileDeviationScale * (level.Baseline - quartile);
+    if (level.Noise > 0.0) return level;
+    values.clear();
+    double sum = 0.0;
+    for (std::size_t i = 0; lag > 0 && i + lag < n; ++i) {
+      if (!scratch.Quiet[i] || !scratch.Quiet[i + lag]) continue;
+      values.push_back(std::fabs(y[i + lag] - y[i]));
+      sum += values.back();
+    }
+    if (values.empty()) return level;
+    level.Noise = kMedianDifferenceScale * detail::Median(values);
+    if (level.Noise == 0.0) {
+      level.Noise = kMeanDifferenceScale * sum / static_cast<double>(values.size());
     }
     return level;
   }
@@ -162,6 +165,19 @@ struct Moments {
   double Moment = 0.0;
 };
 
+// Points first to last of a curve.
+struct Run {
+  std::size_t First;
+  std::size_t Last;
+};
+
+// A peak's points first to last, and its highest.
+struct Part {
+  std::size_t First;
+  std::size_t Apex;
+  std::size_t Last;
+};
+
 class PeakFinder {
  public:
   PeakFinder(const Curve& curve, const PeakDetectSettings& settings)
@@ -173,6 +189,7 @@ class PeakFinder {
 
   std::vector<Peak> Find() {
     const std::size_t n = y_.size();
+    std::vector<Run> runs;
     std::size_t floor = 0;
     for (std::size_t i = NextDetected(0); i < n; i = NextDetected(i + 1)) {
       std::size_t first = i;
@@ -180,11 +197,23 @@ class PeakFinder {
       while (last + 1 < n && Detected(last + 1)) ++last;
       while (first > floor && y_[first - 1] < y_[first] && AboveBaseline(first - 1)) --first;
       while (last + 1 < n && y_[last + 1] < y_[last] && AboveBaseline(last + 1)) ++last;
-      Split(first, last);
+      runs.push_back({first, last});
       floor = last;
       i = last;
     }
+    const double separation = kSplitWidths * TypicalWidth(runs);
+    for (const Run& run : runs) Split(run, separation);
     return std::move(peaks_);
+  }
+
+  std::vector<double> Levels() const {
+    std::vector<double> levels(y_.size());
+    for (std::size_t block = 0; block < noise_.Count(); ++block) {
+      double level = DetectionLevel(noise_.OfBlock(block));
+      if (settings_.Detect.UseThreshold) level = std::max(level, settings_.Threshold.Level);
+      std::fill(levels.begin() + noise_.First(block), levels.begin() + noise_.End(block), level);
+    }
+    return levels;
   }
 
  private:
@@ -213,27 +242,98 @@ class PeakFinder {
     return y_.size();
   }
 
-  // Splits the points first to last into peaks at every valley that lies deeper than the noise
-  // margin below the maxima on both of its sides.
-  void Split(std::size_t first, std::size_t last) {
-    std::size_t start = first;
-    std::size_t apex = first;
-    std::size_t valley = first;
-    for (std::size_t k = first + 1; k <= last; ++k) {
+  // The median width at half height, in points, of the highest point of the runs that rise more
+  // than twice the margin above their baseline; of all runs when none does; 0 without runs.
+  double TypicalWidth(const std::vector<Run>& runs) const {
+    std::vector<double> strong;
+    std::vector<double> all;
+    for (const Run& run : runs) {
+      std::size_t apex = run.First;
+      for (std::size_t k = run.First; k <= run.Last; ++k) {
+        if (y_[k] > y_[apex]) apex = k;
+      }
+      const NoiseLevel& level = noise_.At(apex);
+      const double half = (y_[apex] + level.Baseline) / 2.0;
+      std::size_t low = apex;
+      std::size_t high = apex;
+      while (low > run.First && y_[low - 1] > half) --low;
+      while (high < run.Last && y_[high + 1] > half) ++high;
+      double width = static_cast<double>(high - low);
+      // Out to where straight lines between the points cross half height.
+      if (low > run.First) width += (y_[low] - half) / (y_[low] - y_[low - 1]);
+      if (high < run.Last) width += (y_[high] - half) / (y_[high] - y_[high + 1]);
+      all.push_back(width);
+      if (y_[apex] - level.Baseline > 2.0 * Margin(level)) strong.push_back(width);
+    }
+    if (!strong.empty()) return detail::Median(strong);
+    return all.empty() ? 0.0 : detail::Median(all);
+  }
+
+  // Splits the points of a run into peaks at every valley that lies deeper than the noise margin
+  // below the maxima on both of its sides, then joins again what the noise split: parts whose
+  // maxima lie closer than `separation` points, and a part that rises or falls for less than half
+  // of that, which joins the neighbour across its higher valley. A run that is one part and
+  // narrower than `separation` is dropped. Counting noise grows with the intensity: at the top of
+  // a peak, or in the valley between two high ones, a dip between points can be deeper than the
+  // margin; but the maxima either side of such a dip lie close together, or the bump it leaves
+  // is a few points wide, where two peaks lie and rise about a peak width apart.
+  void Split(const Run& run, double separation) {
+    std::vector<Part>& parts = parts_;
+    parts.clear();
+    auto keep = [&](std::size_t first, std::size_t apex, std::size_t last) {
+      if (!parts.empty() && static_cast<double>(apex - parts.back().Apex) < separation) {
+        Part& before = parts.back();
+        before.Last = last;
+        if (y_[apex] > y_[before.Apex]) before.Apex = apex;
+      } else {
+        parts.push_back({first, apex, last});
+      }
+    };
+    std::size_t start = run.First;
+    std::size_t apex = run.First;
+    std::size_t valley = run.First;
+    for (std::size_t k = run.First + 1; k <= run.Last; ++k) {
       if (valley == apex) {
         if (y_[k] > y_[apex]) apex = k;
         valley = y_[k] < y_[apex] ? k : apex;
       } else if (y_[k] < y_[valley]) {
         valley = k;
       } else if (y_[k] - y_[valley] > Margin(valley) && y_[apex] - y_[valley] > Margin(valley)) {
-        Add(start, apex, valley);
+        keep(start, apex, valley);
         start = valley;
         apex = valley = k;
       } else if (y_[k] > y_[apex]) {
         apex = valley = k;
       }
     }
-    Add(start, apex, last);
+    keep(start, apex, run.Last);
+    std::optional<Part> pending;  // a narrow part that joins the next
+    for (std::size_t p = 0; p < parts.size(); ++p) {
+      Part part = parts[p];
+      if (pending) {
+        part.First = pending->First;
+        if (y_[pending->Apex] > y_[part.Apex]) part.Apex = pending->Apex;
+        pending.reset();
+      }
+      const bool last = p + 1 == parts.size();
+      if (parts.size() == 1) {
+        // Narrower, it is a flicker of noise on a peak's tail.
+        if (static_cast<double>(part.Last - part.First) >= separation) peaksOfRun_.push_back(part);
+      } else if (static_cast<double>(std::min(part.Apex - part.First, part.Last - part.Apex)) >=
+                 separation / 2.0) {
+        peaksOfRun_.push_back(part);
+      } else if (!peaksOfRun_.empty() && (last || y_[part.First] >= y_[part.Last])) {
+        Part& before = peaksOfRun_.back();
+        before.Last = part.Last;
+        if (y_[part.Apex] > y_[before.Apex]) before.Apex = part.Apex;
+      } else if (!last) {
+        pending = part;
+      } else {
+        peaksOfRun_.push_back(part);
+      }
+    }
+    for (const Part& part : peaksOfRun_) Add(part.First, part.Apex, part.Last);
+    peaksOfRun_.clear();
   }
 
   // The value at point k smoothed with the binomial weights 1/4, 1/2, 1/4 (an end point stands in
@@ -306,6 +406,9 @@ class PeakFinder {
   const PeakDetectSettings& settings_;
   const NoiseBlocks noise_;
   std::vector<Peak> peaks_;
+  // Scratch of Split.
+  std::vector<Part> parts_;
+  std::vector<Part> peaksOfRun_;
 };
 
 }  // namespace
@@ -321,100 +424,16 @@ bool ExecutePeakDetect(Curve& curve, Changed& changed, std::wstring& message,
   return true;
 }
 
+std::vector<double> QDetectionLevels(const Curve& curve, const PeakDetectSettings& settings) {
+  return PeakFinder(curve, settings).Levels();
+}
+
 bool ExecutePeakDetect(Spectrum& spectrum, Changed& changed, std::wstring& message) {
   return ExecutePeakDetect(spectrum, changed, message, PeakDetectSettings::DefaultMS());
 }
 
 bool ExecutePeakDetect(ICObj& chromatogram, Changed& changed, std::wstring& message) {
   return ExecutePeakDetect(chromatogram, changed, message, PeakDetectSettings::DefaultIC());
-}
-
-PeakListAgreement ComparePeakLists(const std::vector<double>& foundX,
-                                   const std::vector<double>& foundHeight,
-                                   const std::vector<double>& referenceX,
-                                   const std::vector<double>& referenceHeight) {
-  PeakListAgreement agreement;
-  agreement.ReferencePeaks = referenceX.size();
-  agreement.FoundPeaks = foundX.size();
-  if (referenceX.empty()) return agreement;
-  // Candidate pairs within the wide tolerance, nearest first; both lists ascend.
-  struct Pair {
-    double Distance;
-    std::size_t Found;
-    std::size_t Reference;
-  };
-  std::vector<Pair> pairs;
-  std::size_t low = 0;
-  for (std::size_t r = 0; r < referenceX.size(); ++r) {
-    while (low < foundX.size() && foundX[low] < referenceX[r] - PeakListAgreement::kWideTolerance) {
-      ++low;
-    }
-    for (std::size_t f = low;
-         f < foundX.size() && foundX[f] <= referenceX[r] + PeakListAgreement::kWideTolerance; ++f) {
-      pairs.push_back({std::fabs(foundX[f] - referenceX[r]), f, r});
-    }
-  }
-  std::stable_sort(pairs.begin(), pairs.end(),
-                   [](const Pair& a, const Pair& b) { return a.Distance < b.Distance; });
-  constexpr std::size_t kNone = static_cast<std::size_t>(-1);
-  std::vector<std::size_t> partnerOfFound(foundX.size(), kNone);
-  std::vector<std::size_t> partnerOfReference(referenceX.size(), kNone);
-  for (const Pair& pair : pairs) {
-    if (partnerOfFound[pair.Found] != kNone || partnerOfReference[pair.Reference] != kNone)
-      continue;
-    partnerOfFound[pair.Found] = pair.Reference;
-    partnerOfReference[pair.Reference] = pair.Found;
-  }
-  auto within = [&](std::size_t f, std::size_t r, double tolerance) {
-    return std::fabs(foundX[f] - referenceX[r]) <= tolerance;
-  };
-  // The reference peaks in order of falling intensity.
-  std::vector<std::size_t> order(referenceX.size());
-  std::iota(order.begin(), order.end(), std::size_t{0});
-  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-    return referenceHeight[a] > referenceHeight[b];
-  });
-  auto recall = [&](std::size_t count) {
-    std::size_t hits = 0;
-    for (std::size_t k = 0; k < count; ++k) {
-      const std::size_t f = partnerOfReference[order[k]];
-      if (f != kNone && within(f, order[k], PeakListAgreement::kNarrowTolerance)) ++hits;
-    }
-    return static_cast<double>(hits) / static_cast<double>(count);
-  };
-  const std::size_t top10 = std::max<std::size_t>(1, (order.size() + 9) / 10);
-  const std::size_t top50 = std::max<std::size_t>(1, (order.size() + 1) / 2);
-  agreement.RecallTop10 = recall(top10);
-  agreement.RecallTop50 = recall(top50);
-  const double floor = referenceHeight[order[top50 - 1]];
-  std::size_t counted = 0;
-  std::size_t narrow = 0;
-  std::size_t wide = 0;
-  for (std::size_t f = 0; f < foundX.size(); ++f) {
-    if (foundHeight[f] < floor) continue;
-    ++counted;
-    const std::size_t r = partnerOfFound[f];
-    if (r == kNone) continue;
-    ++wide;
-    if (within(f, r, PeakListAgreement::kNarrowTolerance)) ++narrow;
-  }
-  if (counted > 0) {
-    agreement.PrecisionNarrow = static_cast<double>(narrow) / static_cast<double>(counted);
-    agreement.PrecisionWide = static_cast<double>(wide) / static_cast<double>(counted);
-  }
-  std::vector<double> absolute;
-  std::vector<double> signedDifferences;
-  for (std::size_t k = 0; k < top50; ++k) {
-    const std::size_t f = partnerOfReference[order[k]];
-    if (f == kNone) continue;
-    signedDifferences.push_back(foundX[f] - referenceX[order[k]]);
-    absolute.push_back(std::fabs(signedDifferences.back()));
-  }
-  if (!absolute.empty()) {
-    agreement.MedianAbsoluteDifference = Median(absolute);
-    agreement.MedianSignedDifference = Median(signedDifferences);
-  }
-  return agreement;
 }
 
 }  // namespace WQBL

@@ -152,6 +152,45 @@ TEST(PeakDetection, PeaksNarrowerThanTheMinimumWidthOrBelowASwitchedOnThresholdA
   EXPECT_FALSE(PeakDetectParams().UseThreshold);
 }
 
+// Noise 0 where the values are exact zeros: only values above it are detected. The centre is
+// worked out by hand: the values 2, 6, 4 smoothed 1-2-1 are 2.5, 4.5, 3.5; the level at 80% of
+// 4.5 is 3.6, crossed by lines at 11.55 and 12.9; the two triangles above it have their
+// centroid at 12.15.
+TEST(PeakDetection, ExactZerosHoldOnlyTheirPeakCentredOnItsSmoothedTop) {
+  std::vector<double> x(1200);
+  std::vector<double> y(1200, 0.0);
+  for (std::size_t i = 0; i < x.size(); ++i) x[i] = static_cast<double>(i);
+  y[11] = 2.0;
+  y[12] = 6.0;
+  y[13] = 4.0;
+  Spectrum spectrum;
+  spectrum.AssignXAxis(std::move(x));
+  spectrum.AssignYValues(std::move(y));
+  Detect(spectrum);
+  ASSERT_THAT(spectrum.QPeaks(), SizeIs(1));
+  EXPECT_EQ(spectrum.QPeaks()[0].ApexIndex, 12u);
+  EXPECT_NEAR(spectrum.QPeaks()[0].CentroidIndex, 12.15, 1e-9);
+}
+
+// Profile peaks span several points at half height, centroids one; the noise of a profile has
+// maxima of one point too, which the strongest maxima outweigh.
+TEST(SpectrumMode, CentroidsAreToldFromProfilesByTheWidthOfTheirStrongestMaxima) {
+  const Spectrum profile =
+      SpectrumOf(0.0, 0.1, 300, 100.0, {{10.0, 0.3, 500.0}, {20.0, 0.3, 2000.0}});
+  EXPECT_FALSE(LooksCentroided(profile.QXAxis(), profile.QYValues()));
+  EXPECT_TRUE(LooksCentroided({1, 2, 3, 4, 5, 6, 7}, {10, 300, 40, 900, 850, 5, 120}));
+  EXPECT_TRUE(LooksCentroided({100}, {40}));
+  EXPECT_FALSE(LooksCentroided({}, {}));
+  EXPECT_FALSE(LooksCentroided({1, 2, 3}, {0, 0, 0}));
+  // Isotope patterns three points wide at half height, among centroids far apart.
+  const std::vector<double> x = {100, 101, 102, 103, 104, 150, 170, 230, 300, 301, 302, 400};
+  const std::vector<double> y = {600, 1500, 1300, 1000, 200, 80, 50, 70, 900, 800, 600, 60};
+  EXPECT_TRUE(LooksCentroided(x, y));
+  std::vector<double> regular(x.size());
+  for (std::size_t i = 0; i < x.size(); ++i) regular[i] = 100.0 + 0.1 * static_cast<double>(i);
+  EXPECT_FALSE(LooksCentroided(regular, y));
+}
+
 TEST(PeakDetection, CurveWithoutBothAxesIsNotSearched) {
   Curve curve;
   curve.AssignYValues({1, 2, 30, 2, 1});

@@ -11,8 +11,10 @@
 #include <WQRepos/Export.h>
 
 #include <boost/crc.hpp>
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace WQRepos {
 
@@ -87,14 +89,41 @@ class WQREPOS_EXPORT CentroidData {
   std::shared_ptr<CentroidData_Impl> impl_;
 };
 
+// One spectrum as AutoGenPL exports it.
+struct WQREPOS_EXPORT ExportedSpectrum {
+  // Averaged from its scans, smoothed when the preferences ask for it, with its peaks detected;
+  // for centroid scans, with their merged centroids as its peaks.
+  WQBL::Spectrum Spectrum;
+  // For each point, the level it had to rise above for peak detection to take it for part of a
+  // peak (WQBL::QDetectionLevels with the export's settings); empty for centroid scans, whose
+  // points are peaks already.
+  std::vector<double> DetectionLevels;
+};
+
+// The number of spectra AutoGenPL makes from `chromatogram`: one per point with the
+// preferences' every-spectrum selection, otherwise one per chromatogram peak, after detecting the
+// chromatogram's peaks when it has none detected.
+WQREPOS_EXPORT int QExportedSpectrumCount(WQBL::ICObj& chromatogram,
+                                          const WQBL::PLAutoFindPrefs& prefs);
+// The scan numbers that AutoGenPL averages into its spectrum `item` (from 0): the scan of
+// chromatogram point `item` with the every-spectrum selection, otherwise the scans that the
+// peak-table selection picks under chromatogram peak `item` (QSpectrumUnderPeak). Throws
+// std::runtime_error for an item the chromatogram does not have.
+WQREPOS_EXPORT std::vector<std::uint32_t> QExportedScans(const WQBL::ICObj& chromatogram,
+                                                         const WQBL::PLAutoFindPrefs& prefs,
+                                                         int item);
+// The spectrum that AutoGenPL exports for the scans `scanNumbers` of `file`. Throws what
+// CalDataFile::GenerateAveragedSpectrum throws.
+WQREPOS_EXPORT ExportedSpectrum QExportedSpectrum(const WQDataFile::CalDataFile& file,
+                                                  const std::vector<std::uint32_t>& scanNumbers,
+                                                  const WQBL::PLAutoFindPrefs& prefs);
+
 // Generates the peak lists of a calibration run along its chromatogram and, with `write`, saves
 // them as the centroid document beside the data file: the file's directory and base name with the
 // extension ".tofline".
 //
-// With the preferences' every-spectrum selection, one spectrum per chromatogram point, from that
-// point's scan; otherwise one per chromatogram peak, from the scans that the peak-table selection
-// picks under it (QSpectrumUnderPeak), after detecting the chromatogram's peaks if it has none
-// detected. Each spectrum is averaged by the data file, smoothed when the preferences' Smooth is
+// It makes QExportedSpectrumCount spectra, spectrum i as QExportedSpectrum gives it for the scans
+// QExportedScans names for i: averaged by the data file, smoothed when the preferences' Smooth is
 // set, and its peaks detected, before it is added to the document.
 //
 // Returns false and sets `errorText` to "X/Y axis of curve not assigned" when the chromatogram

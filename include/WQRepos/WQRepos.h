@@ -15,3 +15,4 @@
 #include <WQRepos/SpectrumDataInfo.h>
 #include <WQRepos/SystemConfiguration.h>
 #include <WQRepos/Tunes.h>
+#include <WQRepos/Version.h>

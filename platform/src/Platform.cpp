@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -17,8 +18,10 @@
 #include <ctime>
 #include <fstream>
 #include <random>
+#include <set>
 #include <streambuf>
 #include <string_view>
+#include <thread>
 #include <utility>
 
 namespace WQPlatform {
@@ -45,20 +48,116 @@ std::string NameOf(const std::string& path) {
   return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
-// A temporary file is named ".<target name>.wqtmp-<process id>-XXXXXX": hidden, never ending in a
-// stored file's extension, and telling which process is writing it. The target's name is cut
-// short where the whole would not fit in a file name.
-constexpr char kTemporaryMark[] = ".wqtmp-";
+// A save writes its content into ".<target name>.wqtmp-<origin>-XXXXXX", and renames that to
+// ".<target name>.wqnew-<origin>-XXXXXX" once the content is complete and synced, before it takes
+// the target's name: hidden, never ending in a stored file's extension. The origin,
+// "<host>-<process id>-<run>", tells who writes it: the run is a hash of the boot and the pid
+// namespace of the writing process, the only ones in which its process id means anything. The
+// target's name is cut short where the whole would not fit in a file name; such a save has no
+// complete stage, as the target could not be told from it. Before origins were written, names
+// were ".<target name>.wqtmp-<process id>-XXXXXX"; they are still recognised.
+constexpr char kUnfinishedMark[] = ".wqtmp-";
+constexpr char kCompleteMark[] = ".wqnew-";
+constexpr std::size_t kMarkLength = sizeof kUnfinishedMark - 1;
+static_assert(sizeof kCompleteMark == sizeof kUnfinishedMark);
 constexpr std::size_t kUniqueLength = 6;
 constexpr char kUniqueCharacters[] =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+constexpr std::size_t kRunLength = 16;
+// The run of a process whose boot or pid namespace cannot be told: never taken for anyone's own.
+constexpr char kUnknownRun[] = "0000000000000000";
+constexpr std::size_t kLongestHost = 32;
 
-std::string TemporaryTemplateFor(const std::string& target) {
-  const std::string suffix =
-      kTemporaryMark + std::to_string(getpid()) + "-" + std::string(kUniqueLength, 'X');
+std::optional<std::string> FirstLineOf(const char* path) {
+  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path, "re"), std::fclose);
+  char line[128];
+  if (!file || std::fgets(line, sizeof line, file.get()) == nullptr) return std::nullopt;
+  return std::string(line, std::strcspn(line, "\n"));
+}
+
+// The boot of this computer and the pid namespace of this process, as 16 hexadecimal digits.
+// Read on every save: a process may have been forked into another namespace since the last one.
+std::string CurrentRun() {
+  static const std::optional<std::string> boot = FirstLineOf("/proc/sys/kernel/random/boot_id");
+  char pidNamespace[64] = {};
+  if (!boot || readlink("/proc/self/ns/pid", pidNamespace, sizeof pidNamespace - 1) <= 0)
+    return kUnknownRun;
+  // FNV-1a: a hash fixed for good, as the runs of other versions must compare equal.
+  std::uint64_t hash = 14695981039346656037ull;
+  for (const char byte : *boot + "/" + pidNamespace) {
+    hash ^= static_cast<unsigned char>(byte);
+    hash *= 1099511628211ull;
+  }
+  char run[kRunLength + 1];
+  std::snprintf(run, sizeof run, "%016llx", static_cast<unsigned long long>(hash | 1));
+  return run;
+}
+
+// This computer's name as a temporary file's name carries it: letters, digits, '-' and '_' only.
+std::string HostPart() {
+  std::string host = HostName().substr(0, kLongestHost);
+  for (char& c : host)
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-') c = '_';
+  return host.empty() ? "unknown" : host;
+}
+
+// Who wrote a temporary file, and how far its save got.
+struct Leftover {
+  std::string target;  // the name of the file it was to replace, perhaps cut short
+  bool complete = false;
+  long pid = 0;
+  std::string run;  // empty for the names written before origins were
+};
+
+bool AllOf(std::string_view text, const char* allowed) {
+  return !text.empty() && text.find_first_not_of(allowed) == std::string_view::npos;
+}
+
+constexpr char kDigits[] = "0123456789";
+
+// What the name `name` tells when it has exactly the form of a temporary file's name.
+std::optional<Leftover> LeftoverOf(std::string_view name) {
+  if (name.size() < 2 + kMarkLength + 2 + kUniqueLength || name[0] != '.') return std::nullopt;
+  const std::string_view unique = name.substr(name.size() - kUniqueLength);
+  if (!AllOf(unique, kUniqueCharacters) || name[name.size() - kUniqueLength - 1] != '-')
+    return std::nullopt;
+  const std::string_view rest = name.substr(0, name.size() - kUniqueLength - 1);
+  const std::size_t unfinished = rest.rfind(kUnfinishedMark);
+  const std::size_t complete = rest.rfind(kCompleteMark);
+  const bool isComplete = complete != std::string_view::npos &&
+                          (unfinished == std::string_view::npos || complete > unfinished);
+  const std::size_t mark = isComplete ? complete : unfinished;
+  if (mark == std::string_view::npos || mark < 2) return std::nullopt;
+  Leftover leftover;
+  leftover.target = std::string(name.substr(1, mark - 1));
+  leftover.complete = isComplete;
+  std::string_view origin = rest.substr(mark + kMarkLength);
+  std::string_view pid = origin;
+  if (!AllOf(origin, kDigits)) {
+    // "<host>-<process id>-<run>"
+    const std::size_t runCut = origin.rfind('-');
+    if (runCut == std::string_view::npos || origin.size() - runCut - 1 != kRunLength) return {};
+    leftover.run = std::string(origin.substr(runCut + 1));
+    if (!AllOf(leftover.run, "0123456789abcdef")) return std::nullopt;
+    origin = origin.substr(0, runCut);
+    const std::size_t pidCut = origin.rfind('-');
+    if (pidCut == std::string_view::npos || pidCut == 0) return std::nullopt;
+    pid = origin.substr(pidCut + 1);
+  } else if (isComplete) {
+    return std::nullopt;
+  }
+  if (!AllOf(pid, kDigits) || pid.size() > 9) return std::nullopt;
+  leftover.pid = std::stol(std::string(pid));
+  return leftover;
+}
+
+std::string TemporaryTemplateFor(const std::string& target, bool& whole) {
+  const std::string suffix = kUnfinishedMark + HostPart() + "-" + std::to_string(getpid()) + "-" +
+                             CurrentRun() + "-" + std::string(kUniqueLength, 'X');
   std::string name = NameOf(target);
   const std::size_t room = NAME_MAX - 1 - suffix.size();
-  if (name.size() > room) {
+  whole = name.size() <= room;
+  if (!whole) {
     std::size_t cut = room;
     // Never cut inside a UTF-8 sequence.
     while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
@@ -67,26 +166,11 @@ std::string TemporaryTemplateFor(const std::string& target) {
   return DirectoryOf(target) + kSeparator + "." + name + suffix;
 }
 
-// The process id in `name` when it has exactly the form of a temporary file's name.
-std::optional<long> TemporaryOwner(const std::string& name) {
-  if (name.size() < 1 + sizeof kTemporaryMark + 1 + kUniqueLength || name[0] != '.') return {};
-  const std::string unique = name.substr(name.size() - kUniqueLength);
-  if (unique.find_first_not_of(kUniqueCharacters) != std::string::npos) return {};
-  const std::string rest = name.substr(0, name.size() - kUniqueLength - 1);
-  if (name[name.size() - kUniqueLength - 1] != '-') return {};
-  const auto mark = rest.rfind(kTemporaryMark);
-  if (mark == std::string::npos || mark == 0) return {};
-  const std::string owner = rest.substr(mark + sizeof kTemporaryMark - 1);
-  if (owner.empty() || owner.find_first_not_of("0123456789") != std::string::npos ||
-      owner.size() > 9)
-    return {};
-  return std::stol(owner);
-}
-
-// True when the temporary file `name` belongs to a process that no longer runs.
-bool IsStaleTemporary(const std::string& name) {
-  const std::optional<long> pid = TemporaryOwner(name);
-  return pid && *pid > 0 && kill(static_cast<pid_t>(*pid), 0) != 0 && errno == ESRCH;
+// The name a complete save's temporary file `temporary` takes before it replaces its target.
+std::string CompleteName(const std::string& temporary) {
+  std::string complete = temporary;
+  complete.replace(complete.rfind(kUnfinishedMark), kMarkLength, kCompleteMark);
+  return complete;
 }
 
 bool EndsWith(std::string_view name, std::string_view suffix) {
@@ -341,7 +425,10 @@ std::unique_ptr<ReadOnlyFile> ReadOnlyFile::Open(const std::string& path) {
 ReadOnlyFile::ReadOnlyFile(std::string path, int descriptor, std::uint64_t size)
     : path_(std::move(path)), descriptor_(descriptor), size_(size) {}
 
-ReadOnlyFile::~ReadOnlyFile() { Ops().Close(descriptor_); }
+ReadOnlyFile::~ReadOnlyFile() {
+  Ops().Close(descriptor_);
+  if (!removeOnClose_.empty()) Ops().Unlink(removeOnClose_);
+}
 
 std::size_t ReadOnlyFile::ReadAt(std::uint64_t offset, char* data, std::size_t size) const {
   if (offset >= size_) return 0;
@@ -408,15 +495,42 @@ bool WriteAll(int descriptor, const char* data, std::size_t size) {
 
 }  // namespace
 
+namespace {
+
+// A file for reading and writing in `directory` that no name leads to: unnamed where the file
+// system can make one so, else named and removed at once, or, where an open file cannot be
+// removed (SMB), named `removeOnClose` until it is closed. -1, with errno set, when it cannot.
+int ScratchIn(const std::string& directory, std::string& removeOnClose) {
+  const int unnamed = Ops().CreateScratch(directory);
+  if (unnamed >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) return unnamed;
+  std::string path = directory + kSeparator + ".wqscratch-" + std::string(kUniqueLength, 'X');
+  const int named = Ops().CreateNamedScratch(path);
+  if (named < 0 || Ops().Unlink(path) == 0) return named;
+  if (errno == EBUSY) {
+    removeOnClose = path;
+    return named;
+  }
+  const int error = errno;
+  Ops().Close(named);
+  Ops().Unlink(path);
+  errno = error;
+  return -1;
+}
+
+}  // namespace
+
 std::unique_ptr<ReadOnlyFile> ReadOnlyFile::Scratch(
     std::string name, const std::function<void(const Writer&)>& fill) {
-  const std::string directory = EnvironmentVariable("TMPDIR").value_or("/tmp");
-  const int descriptor = Ops().CreateScratch(directory);
+  std::string directory = EnvironmentVariable("TMPDIR").value_or("");
+  if (directory.empty()) directory = "/tmp";
+  std::string removeOnClose;
+  const int descriptor = ScratchIn(directory, removeOnClose);
   if (descriptor < 0) {
     throw ReadError("Cannot create a temporary file for " + name + " in " + directory + ": " +
                     std::strerror(errno));
   }
   std::unique_ptr<ReadOnlyFile> file(new ReadOnlyFile(std::move(name), descriptor, 0));
+  file->removeOnClose_ = std::move(removeOnClose);
   fill([&file](std::string_view bytes) {
     if (!WriteAll(file->descriptor_, bytes.data(), bytes.size())) {
       throw ReadError("Cannot write the temporary file for " + file->path_ + ": " +
@@ -474,15 +588,35 @@ class AtomicFile::Output : public std::streambuf {
   char buffer_[kSize];
 };
 
+namespace {
+
+// Renames `from` to `to`, trying again for up to a second while the file system refuses because
+// another client has either file open for a moment, as SMB does (EBUSY; EEXIST where it removes
+// the target first and cannot). Returns what the last rename returned.
+int RenameWhenFree(const std::string& from, const std::string& to) {
+  auto pause = std::chrono::milliseconds(1);
+  for (auto waited = std::chrono::milliseconds(0);; waited += pause, pause *= 2) {
+    const int result = Ops().Rename(from, to);
+    if (result == 0 || (errno != EBUSY && errno != EEXIST) || waited >= std::chrono::seconds(1))
+      return result;
+    std::this_thread::sleep_for(pause);
+  }
+}
+
+}  // namespace
+
 AtomicFile::AtomicFile(std::string target) : target_(ReplacedFile(target)) {
   const std::optional<FileStatus> existing = ReplaceableFile(target_);
-  temporary_ = TemporaryTemplateFor(target_);
+  replacing_ = existing.has_value();
+  bool whole = false;
+  temporary_ = TemporaryTemplateFor(target_, whole);
   descriptor_ = Ops().CreateTemporary(temporary_);
   if (descriptor_ < 0) {
     const int error = errno;
     temporary_.clear();
     throw SaveError(SystemError("Cannot create a temporary file for", target_, error));
   }
+  if (whole) complete_ = CompleteName(temporary_);
   // The new file takes the place of the old one: it keeps the old one's owner and permissions.
   if (existing && Ops().Adopt(descriptor_, *existing) != 0) {
     const int error = errno;
@@ -514,7 +648,19 @@ void AtomicFile::Commit() {
   const int descriptor = descriptor_;
   descriptor_ = -1;
   if (Ops().Close(descriptor) != 0) fail("Cannot close");
-  if (Ops().Rename(temporary_, target_) != 0) fail("Cannot replace");
+  // From here on the content is whole: should the replacement below be cut short where it is not
+  // atomic, a load or Initialize() puts the complete file in the target's place.
+  if (!complete_.empty()) {
+    if (RenameWhenFree(temporary_, complete_) != 0) fail("Cannot complete the save of");
+    temporary_ = complete_;
+  }
+  if (RenameWhenFree(temporary_, target_) != 0) {
+    // A file system that replaces by removing first may have lost the earlier file already.
+    const int error = errno;
+    if (replacing_ && !complete_.empty() && !PathExists(target_)) temporary_.clear();
+    errno = error;
+    fail("Cannot replace");
+  }
   temporary_.clear();
   if (Ops().SyncDirectory(DirectoryOf(target_)) != 0) {
     const int error = errno;
@@ -522,11 +668,147 @@ void AtomicFile::Commit() {
   }
 }
 
-bool IsTemporaryName(const std::string& name) { return TemporaryOwner(name).has_value(); }
+bool IsTemporaryName(const std::string& name) { return LeftoverOf(name).has_value(); }
 
-void RemoveStaleTemporaries(const std::string& directory) {
-  for (const std::string& name : ListDirectory(directory, std::string(".*") + kTemporaryMark + "*"))
-    if (IsStaleTemporary(name)) Ops().Unlink(directory + kSeparator + name);
+namespace {
+
+// A leftover found in a directory, and what is known of its writer.
+struct Found {
+  std::string name;
+  Leftover leftover;
+  std::int64_t modified = 0;  // seconds since 1970, by the file system's clock
+  bool abandoned = false;     // see Abandoned()
+};
+
+// A writer of this boot and pid namespace is asked whether it runs; of any other, or one that did
+// not write its origin, only the age of its file tells.
+bool Abandoned(const Found& found, const std::string& run, std::int64_t now,
+               std::int64_t ageLimit) {
+  if (found.leftover.run != run || run == kUnknownRun) return now - found.modified > ageLimit;
+  return found.leftover.pid > 0 && kill(static_cast<pid_t>(found.leftover.pid), 0) != 0 &&
+         errno == ESRCH;
+}
+
+// The leftovers of saves in `directory`; with a `target` name, only those of that name. Their
+// times only when `dated`: on SMB, looking at a file opens it, which stops its writer's rename for
+// the moment.
+std::vector<Found> LeftoversIn(const std::string& directory, const std::string& target,
+                               bool dated) {
+  std::vector<Found> found;
+  VisitDirectory(directory, ".*", [&](std::string_view name) {
+    std::optional<Leftover> leftover = LeftoverOf(name);
+    if (leftover && (target.empty() || leftover->target == target))
+      found.push_back({std::string(name), std::move(*leftover)});
+  });
+  for (Found& each : found) {
+    struct stat status;
+    if (dated && lstat((directory + kSeparator + each.name).c_str(), &status) == 0)
+      each.modified = status.st_mtime;
+  }
+  return found;
+}
+
+// The newest complete save among `found` for the file named `target`; null when there is none.
+const Found* NewestComplete(const std::vector<Found>& found, const std::string& target) {
+  const Found* newest = nullptr;
+  for (const Found& each : found)
+    if (each.leftover.complete && each.leftover.target == target &&
+        (!newest || each.modified > newest->modified))
+      newest = &each;
+  return newest;
+}
+
+bool PutInPlace(const std::string& directory, const Found& complete) {
+  return Ops().Rename(directory + kSeparator + complete.name,
+                      directory + kSeparator + complete.leftover.target) == 0;
+}
+
+// The sub-folders of `directory`, links to folders left out.
+std::vector<std::string> SubFolders(const std::string& directory) {
+  std::vector<std::string> folders;
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(directory.c_str()), closedir);
+  if (!dir) return folders;
+  while (const dirent* entry = readdir(dir.get())) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == ".." || LeftoverOf(name)) continue;
+    bool folder = entry->d_type == DT_DIR;
+    if (entry->d_type == DT_UNKNOWN) {
+      struct stat status;
+      folder =
+          lstat((directory + kSeparator + name).c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+    }
+    if (folder) folders.push_back(directory + kSeparator + name);
+  }
+  return folders;
+}
+
+// Sub-folders deeper than this are not entered.
+constexpr int kDeepestFolder = 8;
+
+void CollectFolders(const std::string& directory, int depth, std::vector<std::string>& folders) {
+  folders.push_back(directory);
+  if (depth < kDeepestFolder)
+    for (const std::string& folder : SubFolders(directory))
+      CollectFolders(folder, depth + 1, folders);
+}
+
+}  // namespace
+
+bool SaveInFlight(const std::string& target) {
+  return !LeftoversIn(DirectoryOf(target), NameOf(target), false).empty();
+}
+
+bool RestoreInterruptedSave(const std::string& target) {
+  if (PathExists(target)) return false;
+  const std::string directory = DirectoryOf(target);
+  const std::string name = NameOf(target);
+  const std::vector<Found> found = LeftoversIn(directory, name, true);
+  const Found* newest = NewestComplete(found, name);
+  return newest && PutInPlace(directory, *newest);
+}
+
+CleanUp RecoverInterruptedSaves(const std::vector<std::string>& directories,
+                                std::int64_t ageLimit) {
+  CleanUp done;
+  const std::string run = CurrentRun();
+  const std::int64_t now = CurrentTime();
+  std::vector<std::string> folders;
+  for (const std::string& directory : directories) CollectFolders(directory, 0, folders);
+  std::vector<std::pair<std::string, std::string>> unsettled;  // folder, target name
+  for (const std::string& folder : folders) {
+    std::vector<Found> found = LeftoversIn(folder, {}, true);
+    for (Found& each : found) each.abandoned = Abandoned(each, run, now, ageLimit);
+    // A complete save whose target is missing takes the target's place before anything is
+    // removed, so that its content is never removed with the leftovers.
+    std::set<std::string> missing, placed;
+    for (const Found& each : found)
+      if (each.leftover.complete && !PathExists(folder + kSeparator + each.leftover.target))
+        missing.insert(each.leftover.target);
+    for (const std::string& target : missing) {
+      const Found& newest = *NewestComplete(found, target);
+      if (!newest.abandoned)
+        unsettled.emplace_back(folder, target);
+      else if (PutInPlace(folder, newest))
+        placed.insert(newest.name);
+    }
+    done.restored += static_cast<int>(placed.size());
+    for (const Found& each : found) {
+      if (placed.count(each.name) != 0) continue;
+      const bool needed =
+          each.leftover.complete && !PathExists(folder + kSeparator + each.leftover.target);
+      if (each.abandoned && !needed && Ops().Unlink(folder + kSeparator + each.name) == 0)
+        ++done.removed;
+      else
+        ++done.kept;
+    }
+  }
+  // A live save leaves its target missing for a moment only, where replacing is not atomic; one
+  // that stays so is put in place by the newest complete save, whoever wrote it.
+  if (unsettled.empty()) return done;
+  std::this_thread::sleep_for(kInterruptedSaveWait);
+  for (const auto& [folder, target] : unsettled)
+    done.restored += RestoreInterruptedSave(folder + kSeparator + target);
+  return done;
 }
 
 FileOps::~FileOps() = default;
@@ -590,19 +872,26 @@ int FileOps::CreateScratch(const std::string& directory) {
   return open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
 }
 
+int FileOps::CreateNamedScratch(std::string& pathTemplate) {
+  return mkostemp(pathTemplate.data(), O_CLOEXEC);
+}
+
 int FileOps::OpenForReading(const std::string& path) {
   // Without O_NONBLOCK, opening a FIFO would wait for a writer for ever.
   return open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
 }
 
 int FileOps::Status(int descriptor, FileStatus& status) {
-  struct stat found;
-  if (fstat(descriptor, &found) != 0) return -1;
-  status.regular = S_ISREG(found.st_mode);
-  status.size = static_cast<std::uint64_t>(found.st_size);
-  status.mode = found.st_mode & 07777;
-  status.owner = found.st_uid;
-  status.group = found.st_gid;
+  // A network client may remember the size of the file that had this name before: reading would
+  // then stop there. Forcing a sync asks the server about the file open here.
+  struct statx found;
+  if (statx(descriptor, "", AT_EMPTY_PATH | AT_STATX_FORCE_SYNC, STATX_BASIC_STATS, &found) != 0)
+    return -1;
+  status.regular = S_ISREG(found.stx_mode);
+  status.size = found.stx_size;
+  status.mode = found.stx_mode & 07777;
+  status.owner = found.stx_uid;
+  status.group = found.stx_gid;
   return 0;
 }
 

@@ -8,10 +8,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -70,29 +72,166 @@ class GrowingFileOps : public WQPlatform::FileOps {
   }
 };
 
-// A save in progress is hidden from listings and is not stale while its process lives; a save
-// never committed leaves nothing.
-TEST_F(PlatformTest, OnlyTemporariesOfEndedProcessesAreRemoved) {
-  // No process can have this id: it is above the largest the kernel hands out.
-  const char* stale = ".a.kem.wqtmp-99999999-Ab12Cd";
-  std::ofstream(Path(stale)) << "half a method";
-  // Stored files whose names merely look like temporaries.
-  const char* kept[] = {".notes.wqtmp-keep", ".keep.wqtmp-99999999-1.kem",
-                        ".keep.wqtmp-99999999-Ab12Cd.kem"};
-  for (const char* name : kept) std::ofstream(Path(name)) << "a method";
+// The one temporary file in `directory`.
+std::string OnlyTemporaryIn(const fs::path& directory) {
+  std::vector<std::string> found;
+  for (const auto& entry : fs::directory_iterator(directory))
+    if (WQPlatform::IsTemporaryName(entry.path().filename().string()))
+      found.push_back(entry.path().filename().string());
+  EXPECT_EQ(found.size(), 1u);
+  return found.empty() ? "" : found[0];
+}
+
+constexpr char kElsewhere[] = "0123456789abcdef";  // the run of another boot or container
+
+// Who wrote a temporary file decides when it may go: a writer of this boot and pid namespace as
+// soon as its process has ended, never while it runs; any other, or a name of the form without an
+// origin, only once the file is older than the limit. A save in progress is hidden from listings.
+TEST_F(PlatformTest, OnlyAbandonedTemporariesAreRemoved) {
+  WQPlatform::AtomicFile live(Path("live.kem"));
+  live.Stream() << "new";
+  const std::string own = OnlyTemporaryIn(scratch.Path());
+  EXPECT_THAT(own,
+              ::testing::MatchesRegex("\\.live\\.kem\\.wqtmp-[-_A-Za-z0-9]+-" +
+                                      std::to_string(getpid()) + "-[0-9a-f]{16}-[A-Za-z0-9]{6}"));
+  const std::string run = own.substr(own.size() - 23, 16);
   Save(Path("b.kem"), "b");
-  EXPECT_TRUE(fs::exists(Path(stale))) << "a save scans no directory";
-  {
-    WQPlatform::AtomicFile pending(Path("c.kem"));
-    pending.Stream() << "never";
-    EXPECT_THAT(WQPlatform::ListDirectory(scratch.Path().string(), "*.kem"),
-                UnorderedElementsAre("b.kem", kept[1], kept[2]));
-    WQPlatform::RemoveStaleTemporaries(scratch.Path().string());
-    EXPECT_EQ(EntryCount(), 5u);
+  struct Case {
+    std::string name;
+    bool old;  // last written two days ago
+    bool removed;
+  };
+  const Case cases[] = {
+      {own, true, false},
+      {".a.kem.wqtmp-lab-2-99999999-" + run + "-Ab12Cd", false, true},
+      {".b.kem.wqnew-lab-99999999-" + run + "-Ab12Cd", false, true},
+      {std::string(".c.kem.wqtmp-lab-99999999-") + kElsewhere + "-Ab12Cd", false, false},
+      {std::string(".d.kem.wqtmp-lab-99999999-") + kElsewhere + "-Ab12Cd", true, true},
+      {".e.kem.wqtmp-99999999-Ab12Cd", false, false},
+      {".f.kem.wqtmp-99999999-Ab12Cd", true, true},
+      // Stored files whose names merely look like temporaries.
+      {".notes.wqtmp-keep", true, false},
+      {".keep.wqtmp-99999999-1.kem", true, false},
+      {".keep.wqtmp-99999999-Ab12Cd.kem", true, false},
+  };
+  const auto twoDaysAgo = fs::file_time_type::clock::now() - std::chrono::hours(48);
+  for (const Case& each : cases) {
+    if (each.name != own) std::ofstream(Path(each.name)) << "half a method";
+    if (each.old) fs::last_write_time(Path(each.name), twoDaysAgo);
   }
-  EXPECT_FALSE(fs::exists(Path(stale)));
-  for (const char* name : kept) EXPECT_TRUE(fs::exists(Path(name))) << name;
-  EXPECT_EQ(EntryCount(), 4u);
+  EXPECT_THAT(WQPlatform::ListDirectory(scratch.Path().string(), "*.kem"),
+              UnorderedElementsAre("b.kem", cases[8].name, cases[9].name));
+  const WQPlatform::CleanUp done =
+      WQPlatform::RecoverInterruptedSaves({scratch.Path().string()}, 3600);
+  for (const Case& each : cases) EXPECT_NE(fs::exists(Path(each.name)), each.removed) << each.name;
+  EXPECT_EQ(done.removed, 4);
+  EXPECT_EQ(done.kept, 3);
+  live.Commit();
+  EXPECT_EQ(ReadBytes(Path("live.kem")), "new");
+}
+
+// A save cut short after its content was complete, where the target was gone already: the newest
+// complete file takes the target's place, at once when its writer has ended, after a wait when it
+// was written elsewhere; the older one goes.
+TEST_F(PlatformTest, CompleteSaveTakesTheMissingTargetsPlace) {
+  std::string run;
+  {
+    WQPlatform::AtomicFile probe(Path("probe.kem"));
+    run = OnlyTemporaryIn(scratch.Path()).substr(OnlyTemporaryIn(scratch.Path()).size() - 23, 16);
+  }
+  const auto now = fs::file_time_type::clock::now();
+  const std::string older = ".g.kem.wqnew-lab-99999999-" + run + "-Aaaaaa";
+  const std::string newer = ".g.kem.wqnew-lab-99999999-" + run + "-Bbbbbb";
+  std::ofstream(Path(older)) << "older";
+  std::ofstream(Path(newer)) << "newer";
+  fs::last_write_time(Path(older), now - std::chrono::seconds(20));
+  fs::last_write_time(Path(newer), now - std::chrono::seconds(10));
+  std::ofstream(Path(std::string(".h.kem.wqnew-lab-99999999-") + kElsewhere + "-Cccccc"))
+      << "elsewhere";
+  const WQPlatform::CleanUp done =
+      WQPlatform::RecoverInterruptedSaves({scratch.Path().string()}, 3600);
+  EXPECT_EQ(ReadBytes(Path("g.kem")), "newer");
+  EXPECT_EQ(ReadBytes(Path("h.kem")), "elsewhere");
+  EXPECT_EQ(done.restored, 2);
+  EXPECT_EQ(EntryCount(), 2u);
+}
+
+// A file system that replaces a file by removing it first, and fails after that.
+class RemovingFirstFileOps : public WQPlatform::FileOps {
+ public:
+  int Rename(const std::string& from, const std::string& to) override {
+    if (from.find(".wqnew-") == std::string::npos || !fs::exists(to))
+      return FileOps::Rename(from, to);
+    fs::remove(to);
+    errno = EIO;
+    return -1;
+  }
+};
+
+// The failed save keeps its complete file, and a later look puts it in the target's place.
+TEST_F(PlatformTest, ReplacementCutShortAfterTheTargetWentKeepsTheNewContent) {
+  Save(Path("a.kem"), "old");
+  {
+    RemovingFirstFileOps removing;
+    WQPlatform::ScopedFileOps seam(removing);
+    EXPECT_THAT([this] { Save(Path("a.kem"), "new"); },
+                ThrowsMessage<WQPlatform::SaveError>(
+                    StrEq("Cannot replace " + Path("a.kem") + ": Input/output error")));
+  }
+  EXPECT_TRUE(WQPlatform::SaveInFlight(Path("a.kem")));
+  EXPECT_TRUE(WQPlatform::RestoreInterruptedSave(Path("a.kem")));
+  EXPECT_EQ(ReadBytes(Path("a.kem")), "new");
+  EXPECT_EQ(EntryCount(), 1u);
+}
+
+// A file system without unnamed files gets a named one, gone from the directory before it is used,
+// or once it is closed where an open file cannot be removed (SMB); an empty TMPDIR stands for none.
+TEST_F(PlatformTest, ScratchWithoutUnnamedFilesIsNamedAndRemovedAtOnce) {
+  class WithoutUnnamedFiles : public WQPlatformTesting::FaultInjector {
+   public:
+    WithoutUnnamedFiles(int failAt, bool busy)
+        : FaultInjector(failAt, WQPlatformTesting::Fault::NoSpace, WQPlatformTesting::Mode::Once),
+          busy_(busy) {}
+    int CreateScratch(const std::string&) override {
+      errno = EOPNOTSUPP;
+      return -1;
+    }
+    int Unlink(const std::string& path) override {
+      if (!std::exchange(busy_, false)) return FileOps::Unlink(path);
+      errno = EBUSY;
+      return -1;
+    }
+
+   private:
+    bool busy_;
+  };
+  const std::string previous = WQPlatform::EnvironmentVariable("TMPDIR").value_or("");
+  ::setenv("TMPDIR", scratch.Path().c_str(), 1);
+  const auto fill = [](const WQPlatform::ReadOnlyFile::Writer& write) { write("inflated run"); };
+  for (const bool busy : {false, true}) {
+    WithoutUnnamedFiles ops(0, busy);
+    WQPlatform::ScopedFileOps seam(ops);
+    auto file = WQPlatform::ReadOnlyFile::Scratch("run.gz", fill);
+    EXPECT_EQ(EntryCount(), busy ? 1u : 0u);
+    std::string content(12, '\0');
+    EXPECT_EQ(file->ReadAt(0, content.data(), content.size()), 12u);
+    EXPECT_EQ(content, "inflated run");
+    file.reset();
+    EXPECT_EQ(EntryCount(), 0u);
+  }
+  WithoutUnnamedFiles failing(1, false);
+  {
+    WQPlatform::ScopedFileOps seam(failing);
+    EXPECT_THAT([&] { WQPlatform::ReadOnlyFile::Scratch("run.gz", fill); },
+                ThrowsMessage<WQPlatform::ReadError>(
+                    StrEq("Cannot create a temporary file for run.gz in " +
+                          scratch.Path().string() + ": No space left on device")));
+  }
+  EXPECT_EQ(EntryCount(), 0u);
+  ::setenv("TMPDIR", "", 1);
+  EXPECT_EQ(WQPlatform::ReadOnlyFile::Scratch("run.gz", fill)->Size(), 12u);
+  ::setenv("TMPDIR", previous.c_str(), 1);
+  if (previous.empty()) ::unsetenv("TMPDIR");
 }
 
 // Owner and group only where the machine lets a process give a file away.

@@ -2,6 +2,8 @@
 #include <WQRepos/CentroidExport.h>
 
 #include <cstdint>
+#include <stdexcept>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -25,11 +27,14 @@ void KeepCentroids(WQBL::Spectrum& spectrum) {
   spectrum.AssignPeaks(std::move(peaks));
 }
 
+// The settings of the export's spectrum peak detection.
+WQBL::PeakDetectSettings SpectrumDetection() { return WQBL::PeakDetectSettings::DefaultMS(); }
+
 // Averages the scans in the data file into `spectrum`, smooths it when the preferences ask for
 // it, and detects its peaks. The processing results are not examined: a spectrum whose processing
 // failed is exported as it is. Centroid scans are peak lists already: their merged centroids are
-// kept as the peaks, neither smoothed nor searched again.
-void BuildProcessedSpectrum(const WQDataFile::CalDataFile& file,
+// kept as the peaks, neither smoothed nor searched again. Gives whether peaks were detected.
+bool BuildProcessedSpectrum(const WQDataFile::CalDataFile& file,
                             const std::vector<std::uint32_t>& scanNumbers,
                             const WQBL::PLAutoFindPrefs& prefs, WQBL::Spectrum& spectrum) {
   std::unique_ptr<WQBL::Spectrum> generated =
@@ -38,32 +43,57 @@ void BuildProcessedSpectrum(const WQDataFile::CalDataFile& file,
   generated.reset();
   if (file.QCentroided(scanNumbers)) {
     KeepCentroids(spectrum);
-    return;
+    return false;
   }
   WQBL::Changed changed;
   std::wstring message;
   if (prefs.Smooth) WQBL::ExecuteSmooth(spectrum, changed, message);
-  WQBL::ExecutePeakDetect(spectrum, changed, message);
+  WQBL::ExecutePeakDetect(spectrum, changed, message, SpectrumDetection());
+  return true;
 }
 
-// The spectrum of chromatogram point `index`.
-void ProduceScanSpectrum(WQDataFile::CalDataFile& file, int index, WQBL::ICObj& chromatogram,
-                         const WQBL::PLAutoFindPrefs& prefs, WQBL::Spectrum& spectrum) {
-  BuildProcessedSpectrum(file, {chromatogram.QScanNumber(static_cast<std::uint32_t>(index))}, prefs,
-                         spectrum);
-}
-
-// The spectrum under chromatogram peak `index`, from the scans the peak-table selection names.
-void ProducePeakSpectrum(WQDataFile::CalDataFile& file, int index, WQBL::ICObj& chromatogram,
-                         const WQBL::PLAutoFindPrefs& prefs, WQBL::Spectrum& spectrum) {
-  std::int32_t selection = 0;
-  bool peakTableChosen = false;
-  prefs.QPeakTableSelection(selection, peakTableChosen);
-  BuildProcessedSpectrum(file, WQBL::QSpectrumUnderPeak(chromatogram, index, selection), prefs,
-                         spectrum);
+// The spectrum of item `index`: of a chromatogram point or of a chromatogram peak.
+void ProduceSpectrum(WQDataFile::CalDataFile& file, int index, WQBL::ICObj& chromatogram,
+                     const WQBL::PLAutoFindPrefs& prefs, WQBL::Spectrum& spectrum) {
+  BuildProcessedSpectrum(file, QExportedScans(chromatogram, prefs, index), prefs, spectrum);
 }
 
 }  // namespace
+
+int QExportedSpectrumCount(WQBL::ICObj& chromatogram, const WQBL::PLAutoFindPrefs& prefs) {
+  if (prefs.QEverySpectrumSelection()) return static_cast<int>(chromatogram.QNumPoints());
+  if (!chromatogram.CheckAllStatus(kPeaksDetected)) {
+    WQBL::Changed changed;
+    std::wstring message;
+    WQBL::ExecutePeakDetect(chromatogram, changed, message);
+  }
+  return static_cast<int>(chromatogram.QPeaks().size());
+}
+
+std::vector<std::uint32_t> QExportedScans(const WQBL::ICObj& chromatogram,
+                                          const WQBL::PLAutoFindPrefs& prefs, int item) {
+  if (prefs.QEverySpectrumSelection()) {
+    if (item < 0) {
+      throw std::runtime_error("Chromatogram point " + std::to_string(item) +
+                               " has no scan number.");
+    }
+    return {chromatogram.QScanNumber(static_cast<std::uint32_t>(item))};
+  }
+  std::int32_t selection = 0;
+  bool peakTableChosen = false;
+  prefs.QPeakTableSelection(selection, peakTableChosen);
+  return WQBL::QSpectrumUnderPeak(chromatogram, item, selection);
+}
+
+ExportedSpectrum QExportedSpectrum(const WQDataFile::CalDataFile& file,
+                                   const std::vector<std::uint32_t>& scanNumbers,
+                                   const WQBL::PLAutoFindPrefs& prefs) {
+  ExportedSpectrum exported;
+  if (BuildProcessedSpectrum(file, scanNumbers, prefs, exported.Spectrum)) {
+    exported.DetectionLevels = WQBL::QDetectionLevels(exported.Spectrum, SpectrumDetection());
+  }
+  return exported;
+}
 
 bool AutoGenPL(WQDataFile::CalDataFile& file, WQBL::ICObj& chromatogram,
                const WQBL::PLAutoFindPrefs& prefs, bool write, std::wstring& errorText) {
@@ -71,17 +101,8 @@ bool AutoGenPL(WQDataFile::CalDataFile& file, WQBL::ICObj& chromatogram,
     errorText = L"X/Y axis of curve not assigned";
     return false;
   }
-  if (prefs.QEverySpectrumSelection()) {
-    return WriteTOFLineFile(prefs, errorText, ProduceScanSpectrum, file, chromatogram, write,
-                            static_cast<int>(chromatogram.QNumPoints()));
-  }
-  if (!chromatogram.CheckAllStatus(kPeaksDetected)) {
-    WQBL::Changed changed;
-    std::wstring message;
-    WQBL::ExecutePeakDetect(chromatogram, changed, message);
-  }
-  return WriteTOFLineFile(prefs, errorText, ProducePeakSpectrum, file, chromatogram, write,
-                          static_cast<int>(chromatogram.QPeaks().size()));
+  return WriteTOFLineFile(prefs, errorText, ProduceSpectrum, file, chromatogram, write,
+                          QExportedSpectrumCount(chromatogram, prefs));
 }
 
 }  // namespace WQRepos

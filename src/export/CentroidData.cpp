@@ -135,8 +135,13 @@ void CentroidData::Serialize(WQCommon::XMLBuilder& builder, const std::wstring& 
   SerializeTunes(builder);
   SerializeSpectra(builder);
   if (!fileName.empty()) {
+    // A run kept as r.xml (mzML) is no companion of its own document.
     const std::wstring companion = WithoutExtension(fileName) + L".xml";
-    if (WQCommon::FileExists(companion)) builder.AppendXMLFile(companion);
+    if (WQCommon::FileExists(companion) &&
+        !WQPlatform::SameFile(WQCommon::WQWideToNarrowStr(companion),
+                              WQCommon::WQWideToNarrowStr(impl_->File->QFileName()))) {
+      builder.AppendXMLFile(companion);
+    }
   }
   builder.EndNode();
 }

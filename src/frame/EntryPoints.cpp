@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "frame/Files.h"
 #include "frame/Repository.h"
@@ -17,16 +18,33 @@ namespace {
 constexpr std::uint32_t kDataFileNameInfoVersion = 2;
 const wchar_t kDataFileNameInfoFile[] = L"DataFileName.pref";
 
+// The environment variable that sets the age, in seconds, past which Initialize() takes the
+// temporary file of a save for abandoned, whoever wrote it.
+constexpr char kTemporaryAgeVariable[] = "WQREPOS_TEMPORARY_MAX_AGE";
+
+std::int64_t TemporaryAgeLimit() {
+  const std::string text = WQPlatform::EnvironmentVariable(kTemporaryAgeVariable).value_or("");
+  if (text.empty()) return WQPlatform::kDefaultTemporaryAgeLimit;
+  if (text.size() > 12 || text.find_first_not_of("0123456789") != std::string::npos) {
+    throw std::runtime_error(std::string(kTemporaryAgeVariable) +
+                             " must be a whole number of seconds, not \"" + text + "\"");
+  }
+  return std::stoll(text);
+}
+
 }  // namespace
 
 DataFileNameInfo::DataFileNameInfo() : Time(WQPlatform::CurrentTime()) {}
 
 void Initialize() {
+  const std::int64_t ageLimit = TemporaryAgeLimit();
   theConfig.Refresh();
-  // Saves that were killed part-way leave hidden temporary files; clear them.
+  // Saves cut short leave hidden temporary files: a complete one whose target went missing takes
+  // its place, and abandoned ones are removed.
+  std::vector<std::string> directories;
   for (int kind = Config::AcqMethodDir; kind <= Config::AutotuneDir; ++kind)
-    WQPlatform::RemoveStaleTemporaries(
-        NativePath(theConfig.QDirectory(static_cast<Config::DirTypes>(kind))));
+    directories.push_back(NativePath(theConfig.QDirectory(static_cast<Config::DirTypes>(kind))));
+  WQPlatform::RecoverInterruptedSaves(directories, ageLimit);
 }
 
 void ReadConfiguration() { theConfig.Read(); }

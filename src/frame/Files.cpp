@@ -4,8 +4,11 @@
 #include <WQPlatform/Platform.h>
 #include <WQRepos/Exception.h>
 
+#include <algorithm>
+#include <chrono>
 #include <memory>
 #include <stdexcept>
+#include <thread>
 
 #include "frame/Repository.h"
 
@@ -43,20 +46,53 @@ void SaveBinaryFile(const std::wstring& path, const std::string& failure,
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
+// Sleeps a little and gives true while a save of `path` may be in flight and `deadline` has not
+// passed: where replacing is not atomic, or a network client remembers a file's earlier size, a
+// load may find the file missing or cut short for a moment. The first failure is read again at
+// once in any case, as the save may have ended before its temporary file was looked for.
+bool WaitForSave(const std::string& path, Clock::time_point deadline,
+                 std::chrono::milliseconds& pause) {
+  if (pause.count() == 0) {
+    pause = std::chrono::milliseconds(1);
+    return true;
+  }
+  if (Clock::now() >= deadline || !WQPlatform::SaveInFlight(path)) return false;
+  std::this_thread::sleep_for(pause);
+  pause = std::min(2 * pause, std::chrono::milliseconds(50));
+  return true;
+}
+
 // Decodes the file at `path` through `read` straight from the bytes read; false when the file
-// cannot be opened. A template, as loads are frequent and small: no std::function per layer.
+// cannot be opened. A file missing or cut short while a save of it is in flight is read again
+// until the save is over, or for WQPlatform::kInterruptedSaveWait at most; a file still missing
+// then is restored from a complete save that never took its place. A template, as loads are
+// frequent and small: no std::function per layer.
 template <typename Read>
 bool DecodeFile(const std::wstring& path, const Read& read, Rest rest) {
-  const auto content = WQPlatform::ReadFile(NativePath(path));
-  if (!content) return false;
-  WQCommon::BinaryReader reader(content->data(), content->size());
-  try {
-    read(reader);
-    if (rest == Rest::Refused) reader.RequireEnd();
-  } catch (const WQCommon::StreamError& error) {
-    throw WQCommon::StreamError("Cannot read " + NativePath(path) + ": " + error.what());
+  const std::string native = NativePath(path);
+  const Clock::time_point deadline = Clock::now() + WQPlatform::kInterruptedSaveWait;
+  std::chrono::milliseconds pause(0);
+  bool lastTry = false;
+  for (;;) {
+    if (const auto content = WQPlatform::ReadFile(native)) {
+      WQCommon::BinaryReader reader(content->data(), content->size());
+      try {
+        read(reader);
+        if (rest == Rest::Refused) reader.RequireEnd();
+        return true;
+      } catch (const WQCommon::StreamError& error) {
+        if (!WaitForSave(native, deadline, pause))
+          throw WQCommon::StreamError("Cannot read " + native + ": " + error.what());
+      }
+    } else if (!WaitForSave(native, deadline, pause)) {
+      // A last try: the save may have ended since, or left its complete file out of place.
+      if (lastTry) return false;
+      lastTry = true;
+      if (!WQPlatform::PathExists(native)) WQPlatform::RestoreInterruptedSave(native);
+    }
   }
-  return true;
 }
 
 }  // namespace

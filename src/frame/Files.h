@@ -35,7 +35,10 @@ enum class Rest {
 // Reads the file at `path` through `read`. Returns false, without calling `read`, when the file
 // cannot be opened. A stream that ends early, holds an impossible count or an enumeration value
 // outside its set, or (unless `rest` is Ignored) holds bytes after what `read` took, raises
-// WQCommon::StreamError naming the file.
+// WQCommon::StreamError naming the file. While a save of the file is in flight (its temporary file
+// lies beside it), a file missing or cut short is read again, for a few seconds at most, and
+// `read` may be called more than once: it must start afresh each time. A file still missing then
+// is restored from a save that was cut short after its content was complete.
 bool ReadBinaryFile(const std::wstring& path,
                     const std::function<void(WQCommon::BinaryReader&)>& read,
                     Rest rest = Rest::Refused);

@@ -46,8 +46,9 @@ TEST_F(CentroidDataTest, OnlyTunesThatSpectraUseAreListedInIdOrder) {
   EXPECT_EQ(std::stoul(Texts(document, "//Spectra/@CRC")[0], nullptr, 16), crc.checksum());
 }
 
-// The calibrant document beside the data file goes last into the document written for it.
-TEST_F(CentroidDataTest, CompanionFileIsAppendedOnlyWhenNamedAndPresent) {
+// The calibrant document beside the data file goes last into the document written for it; a run
+// kept as run7.xml is not a document beside itself.
+TEST_F(CentroidDataTest, CompanionFileIsAppendedOnlyWhenNamedPresentAndNotTheRunItself) {
   const WQDataFile::CalDataFile file = FileWithTuneRuns();
   const CentroidData data(file);
   const std::wstring target = Wide(Dir("Data") / "run7.tofline");
@@ -55,6 +56,8 @@ TEST_F(CentroidDataTest, CompanionFileIsAppendedOnlyWhenNamedAndPresent) {
   WriteBytes(Dir("Data") / "run7.xml", "<Calibrant><Mass>172.88</Mass></Calibrant>");
   EXPECT_THAT(Texts(Serialized(data, L""), "//Calibrant"), IsEmpty());
   EXPECT_THAT(Texts(Serialized(data, target), "/TOFLine/*[last()]/Mass"), ElementsAre("172.88"));
+  const WQDataFile::CalDataFile itself(Wide(Dir("Data") / "run7.xml"), L"", 0, WQBL::Method());
+  EXPECT_THAT(Texts(Serialized(CentroidData(itself), target), "//Calibrant"), IsEmpty());
 }
 
 }  // namespace

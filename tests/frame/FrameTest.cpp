@@ -11,6 +11,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <ctime>
 #include <vector>
 
@@ -249,6 +250,26 @@ TEST_F(EntryPointsTest, DiagnosticStyleSheetIsChosenByProbeKindOrReportedMissing
   EXPECT_THAT(WQRepos::QDiagnosticXSL(WQCommon::Probes::ESCi), HasSubstr(L"general"));
   fs::remove(LibraryFolder() / "Diagnostic.xsl");
   fs::remove(LibraryFolder() / "DiagnosticAPCI.xsl");
+}
+
+// Initialize() looks for abandoned temporary files in sub-folders too, and takes the age past
+// which one written on another computer counts as abandoned from WQREPOS_TEMPORARY_MAX_AGE.
+TEST_F(EntryPointsTest, TemporaryWrittenElsewhereIsRemovedPastTheAgeLimit) {
+  const fs::path folder = Dir("AcqMethod") / "lab" / "2026";
+  fs::create_directories(folder);
+  const fs::path leftover = folder / ".x.kem.wqtmp-lab-1-0123456789abcdef-Abcdef";
+  WriteBytes(leftover, "half a method");
+  fs::last_write_time(leftover, fs::file_time_type::clock::now() - std::chrono::hours(2));
+  WQRepos::Initialize();
+  EXPECT_TRUE(fs::exists(leftover)) << "kept for a day by default";
+  ::setenv("WQREPOS_TEMPORARY_MAX_AGE", "12abc", 1);
+  EXPECT_THAT([] { WQRepos::Initialize(); },
+              ThrowsMessage<std::runtime_error>(::testing::StrEq(
+                  "WQREPOS_TEMPORARY_MAX_AGE must be a whole number of seconds, not \"12abc\"")));
+  ::setenv("WQREPOS_TEMPORARY_MAX_AGE", "3600", 1);
+  WQRepos::Initialize();
+  ::unsetenv("WQREPOS_TEMPORARY_MAX_AGE");
+  EXPECT_FALSE(fs::exists(leftover));
 }
 
 // Patterns match case-sensitively, with or without the quick suffix comparison.

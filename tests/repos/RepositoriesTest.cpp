@@ -1,5 +1,6 @@
 // The repositories of acquisition methods, tunes, evaluation methods and reference calibrants.
 #include <WQCommon/Text.h>
+#include <WQPlatform/Platform.h>
 #include <WQRepos/AcqMethods.h>
 #include <WQRepos/EntryPoints.h>
 #include <WQRepos/EvalMethods.h>
@@ -9,8 +10,10 @@
 #include <gmock/gmock.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <functional>
 #include <limits>
+#include <thread>
 #include <tuple>
 
 #include "support/DataDirectory.h"
@@ -343,6 +346,37 @@ TEST_F(RepositoriesTest, UnreadableFileOfEachKindIsRefusedWithItsMessage) {
 }
 
 // A special file is neither read nor replaced, and a save into a missing directory creates none.
+// A load that finds its file missing or cut short while a save of it is in flight reads it again
+// until the save is over; without a save in flight it fails at once; a complete save that never
+// took the file's place is put there after the wait.
+TEST_F(RepositoriesTest, LoadRidesOutASaveInFlight) {
+  WQRepos::SaveAcqMethod(L"M", MethodOf(2));
+  const fs::path file = Dir("AcqMethod") / "M.kem";
+  const std::string bytes = ReadBytes(file);
+  const fs::path unfinished = Dir("AcqMethod") / ".M.kem.wqtmp-lab-1-0123456789abcdef-Abcdef";
+  for (const std::string& early : {std::string(), bytes.substr(0, bytes.size() - 3)}) {
+    if (early.empty())
+      fs::remove(file);
+    else
+      WriteBytes(file, early);
+    WriteBytes(unfinished, "");
+    std::thread saver([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      WriteBytes(file, bytes);
+      fs::remove(unfinished);
+    });
+    EXPECT_EQ(WQRepos::LoadAcqMethod(L"M"), MethodOf(2));
+    saver.join();
+  }
+  fs::remove(file);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_THROW(WQRepos::LoadAcqMethod(L"M"), std::runtime_error);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, WQPlatform::kInterruptedSaveWait / 4);
+  WriteBytes(Dir("AcqMethod") / ".M.kem.wqnew-lab-1-0123456789abcdef-Abcdef", bytes);
+  EXPECT_EQ(WQRepos::LoadAcqMethod(L"M"), MethodOf(2));
+  EXPECT_EQ(ReadBytes(file), bytes);
+}
+
 TEST_F(RepositoriesTest, SpecialFileOrMissingDirectoryIsNeitherReadNorWritten) {
   const fs::path pipe = Dir("Tunes") / "Pipe.ket";
   ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);

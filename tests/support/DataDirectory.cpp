@@ -1,5 +1,6 @@
 #include "support/DataDirectory.h"
 
+#include <WQPlatform/Platform.h>
 #include <WQRepos/EntryPoints.h>
 
 namespace wqtest {
@@ -33,7 +34,7 @@ std::string I64(std::int64_t value) {
 std::size_t TemporaryFiles(const fs::path& directory) {
   std::size_t count = 0;
   for (const auto& entry : fs::recursive_directory_iterator(directory))
-    count += entry.path().filename().string().find(".wqtmp-") != std::string::npos;
+    count += WQPlatform::IsTemporaryName(entry.path().filename().string());
   return count;
 }
 

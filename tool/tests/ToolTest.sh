@@ -2,9 +2,10 @@
 # The wqrepos tool's exit codes and messages. The library reads the ConfigClient.xml beside its
 # own file, so a copy of it is loaded from a temporary folder whose ConfigClient.xml names the
 # data directory of each case. CORPUS holds files that the module writes (tests/data/corpus).
-# Usage: ToolTest.sh TOOL LIBRARY VERSION CORPUS
+# COMPLETION is the tool's bash completion.
+# Usage: ToolTest.sh TOOL LIBRARY VERSION CORPUS COMPLETION
 set -u
-tool=$1 library=$2 version=$3 corpus=$4
+tool=$1 library=$2 version=$3 corpus=$4 completion=$5
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/lib" && cp -L "$library" "$work/lib/"
@@ -38,6 +39,7 @@ expect() {
 
 use_base_dir "$data"
 expect 0 "wqrepos $version" --version
+expect 0 "WQRepos library $version" --version
 expect 0 "Exit codes: 0 success, 1 a file or value failed, 2 usage error." --help
 expect 2 "The following argument was not expected: --bogus" --bogus
 expect 2 "The following argument was not expected: --bogus" methods --bogus
@@ -78,6 +80,24 @@ expect 1 "Cannot write to file$work/raw.tofline: it is the data file being expor
 cmp -s "$work/raw.tofline" "$work/raw.copy"
 result $?
 expect 1 "Cannot open data file $work/none.dat." export "$work/none.dat"
+# pick-report pairs the scans of two runs by their places.
+"$tool" generate-run "$work/one.dat" --scans 1 >/dev/null 2>&1
+expect 1 "$work/raw.tofline holds 3 scans and $work/one.dat 1: they are compared in order" \
+  pick-report "$work/raw.tofline" "$work/one.dat"
+
+# generate-run replaces a file only when told to, and writes scans as it makes them: 2,000 scans
+# take no more memory than 20 (the run would take 96 MB).
+expect 1 "Cannot write to $work/raw.copy: it exists (give --force to replace it)" generate-run "$work/raw.copy"
+cmp -s "$work/raw.tofline" "$work/raw.copy"
+result $?
+expect 0 "Wrote $work/raw.copy: 120 scans" generate-run "$work/raw.copy" --force
+peak_memory() {
+  ASAN_OPTIONS=${ASAN_OPTIONS:-}:quarantine_size_mb=1 /usr/bin/time -f %M -o "$work/memory" \
+    "$tool" generate-run "$work/scans$1.dat" --scans "$1" --high-mz 400 >/dev/null 2>&1
+  cat "$work/memory"
+}
+(($(peak_memory 2000) - $(peak_memory 20) < 48 * 1024))
+result $?
 
 # A data directory holding one file of each kind that check reads; it must find all of them
 # readable, and write nothing.
@@ -118,7 +138,69 @@ eval show Standard --ic
 refcals show
 autotune tunes --resolution unit --polarity positive
 autotune show-xml $data/Autotune/Autotune.xml
+pick-report $work/raw.tofline $work/raw.tofline
 COMMANDS
+
+# Pictures of a run: rendered by a real SVG renderer, marking the centroids that export writes.
+run=$work/run.dat
+"$tool" generate-run "$run" --scans 12 >/dev/null && "$tool" export "$run" >/dev/null
+rendered() { # the width and height of a PNG that rsvg-convert made from the SVG $1
+  rsvg-convert "$1" -o "$1.png" && od -An -tu1 -j16 -N8 "$1.png" | tr -s ' '
+}
+for picture in "--scan 6" "--spectrum 3 --smooth --mz-range 300 900" "--chromatogram" \
+  "--chromatogram --peaks"; do
+  # shellcheck disable=SC2086 # the options' words
+  expect 0 "Wrote $work/picture.svg" plot "$run" $picture -o "$work/picture.svg"
+  [[ $(rendered "$work/picture.svg") == " 0 0 3 192 0 0 2 28" ]]
+  result $?
+done
+plotted=$("$tool" plot "$run" --scan 6 --csv -o - | awk -F, '$1 == "centroid" { printf "%.4f ", $2 }')
+exported=$(jq -Rrs 'capture("ScanNumber=\"6\"[^>]*>\\s*<Peaks[^>]*>\\s*<CentroidX>(?<x>[^<]*)").x' \
+  "$work/run.tofline")
+[[ -n $exported && "$plotted" == "$exported " ]]
+result $?
+expect 1 "$run gives 12 spectra in its export; there is no spectrum 13." \
+  plot "$run" --spectrum 13 -o "$work/none.svg"
+expect 1 "Scan 99 is not in $run." plot "$run" --scan 99 -o "$work/none.svg"
+expect 2 "--scan excludes --chromatogram" plot "$run" --scan 2 --chromatogram -o "$work/none.svg"
+[[ ! -e $work/none.svg ]]
+result $?
+
+# Runs as mzML: the same scans read back, a valid file, and nothing replaced without --force.
+expect 0 "Wrote $work/run.mzML: 12 scans of $run as mzML" convert "$run" -o "$work/run.mzML"
+cmp -s <("$tool" run-info "$run" --json | jq -S .scanList) \
+  <("$tool" run-info "$work/run.mzML" --json | jq -S .scanList)
+result $?
+if command -v FileInfo >/dev/null; then
+  FileInfo -in "$work/run.mzML" -v 2>&1 | grep -q "the file is semantically valid"
+  result $?
+else
+  echo "skipped: validating the mzML needs OpenMS's FileInfo (Debian package topp)"
+fi
+cp "$work/run.mzML" "$work/run.copy"
+expect 1 "Cannot write to $work/run.mzML: it exists (give --force to replace it)" \
+  convert "$work/raw.tofline" -o "$work/run.mzML"
+cmp -s "$work/run.mzML" "$work/run.copy"
+result $?
+expect 0 "Wrote $work/run.mzML: 3 scans" convert "$work/raw.tofline" -o "$work/run.mzML" --force
+expect 1 "Cannot write to $run: it is the data file being converted" \
+  convert "$run" -o "$run" --force
+
+# Completion: commands and options from the tool's help, the names stored in the data directory.
+offers() { # offers EXPECTED WORD...: completing the last of the words offers EXPECTED
+  local expected=$1 got
+  shift
+  got=$(bash -c 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+    _wqrepos; printf "%s " "${COMPREPLY[@]}"' _ "$completion" "$tool" "$@")
+  [[ $got == "$expected " ]]
+  result $?
+  [[ $got == "$expected " ]] || echo "FAIL: completing wqrepos $*: got '$got', expected '$expected'"
+}
+offers methods me
+offers Scan methods show ""
+offers Standard eval show --ic St
+offers --mz-range plot "$run" --mz
+offers "$work/run.dat" tunes show --file "$work/run.d"
 
 # After a crash: a truncated tune, a method of an unknown file version and a stray temporary file.
 head -c 20 "$corpus/tune/tune-1.ket" >"$data/Tunes/Cut.ket"

@@ -12,15 +12,23 @@
 // keeps what each scan is (its number, retention time, tune run, kind and intensity total) and
 // where it lies, and the file stays open; a scan's m/z values and intensities are read again from
 // the file whenever they are asked for. Memory therefore does not grow with the length of the run.
+// A scan read again must keep the rules of AddScan and have the number of points and the intensity
+// total it had when the file was opened, or it is refused as changed since.
 //
 // A file can also be read from the open formats of the field: mzML (plain or gzip-compressed),
 // mzXML and MGF, told apart from the library's own format by their content. These too are read a
-// scan at a time (a compressed file through a decompressed copy in the temporary directory, gone
-// with the object). Such a file becomes a
+// scan at a time (a compressed file, of one gzip member or several, through a decompressed copy in
+// the temporary directory, gone with the object). What one spectrum may cost is bounded whatever
+// the file holds: its arrays may declare 4,194,304 values together (2,097,152 points of m/z and
+// intensity), and none may decode or inflate to more than its declared length allows; an XML node
+// may be 32 MiB long, an MGF line 1 MiB. A compressed file may inflate to 2 GiB and, past its first
+// 64 MiB, to 256 times the compressed bytes read; its text keeps the same bounds while it inflates.
+// A file past a bound is refused naming it and the bound. Such a file becomes a
 // run of its MS1 spectra (of all its peak lists for MGF, which has no survey scans), in file order:
 // each keeps the scan number of its native id (or its position from 1 when the ids give no
 // ascending numbers), its retention time in seconds, whether it is profile or centroid data
-// (profile unless the file says centroid), and its m/z and intensity arrays, sorted by m/z. Its
+// (as the file says, or when it says neither, as the widths of its peaks against the spacing of
+// its points show), and its m/z and intensity arrays, sorted by m/z. Its
 // description names the run's instrument (model, source, analyser, detector), its creation time is
 // the run's start time (0 when the file has none). These formats know nothing of the instrument's
 // tunes and methods, so the run gets one tune run with tune id 0, used by every scan, and an empty
@@ -72,6 +80,8 @@ struct Scan {
   std::vector<double> Intensity;
   // Centroid data: each point is a peak already, not a sample of a profile.
   bool Centroided = false;
+  // The file did not say which, so Centroided was decided from the data (WQBL::LooksCentroided).
+  bool ModeFromData = false;
 };
 
 class WQDATAFILE_EXPORT DataFile {
@@ -81,7 +91,8 @@ class WQDATAFILE_EXPORT DataFile {
            WQBL::Method method);
   // Reads the file at `fileName`, in the library's own format or an open one. Throws
   // DataFileError when it cannot be opened, is of no supported format, has another file version,
-  // is an open-format file that is truncated or malformed, or breaks the rules of AddScan;
+  // is an open-format file that is truncated, malformed or past a bound on what a spectrum may
+  // cost, or breaks the rules of AddScan;
   // WQCommon::StreamError naming the file when a file of the own format ends early or holds a
   // count larger than the rest of it; WQPlatform::ReadError when it is not a regular file or a
   // compressed file cannot be decompressed into the temporary directory; and what reading the
@@ -98,7 +109,8 @@ class WQDATAFILE_EXPORT DataFile {
   std::uint32_t QNumScanSpectra() const;
   // A copy of the scan at `index` in scan order, its arrays read from the file for a file read
   // from disk. Throws DataFileError for an index beyond the last scan, and DataFileError or
-  // WQCommon::StreamError naming the file when the scan can no longer be read as it was.
+  // WQCommon::StreamError naming the file when the scan can no longer be read as it was (it
+  // changed since the file was opened).
   Scan QScan(std::uint32_t index) const;
 
   // How many spectra of each MS level the file held: all its scans at level 1 for a file of the
@@ -140,7 +152,8 @@ class WQDATAFILE_EXPORT DataFile {
     // Where a scan of a file read from disk lies: the offset of its record in source_, or its
     // position among openRun_'s scans.
     std::optional<std::uint64_t> Offset;
-    double Total = 0.0;  // the sum of its intensities
+    std::size_t Points = 0;  // its number of m/z values
+    double Total = 0.0;      // the sum of its intensities
   };
 
   void ReadOwnFormat(const std::string& path);
@@ -163,6 +176,40 @@ class WQDATAFILE_EXPORT DataFile {
   std::shared_ptr<const WQPlatform::ReadOnlyFile> source_;  // the file read, kept open
   std::shared_ptr<const detail::OpenRun> openRun_;          // the same for an open format
   std::map<int, std::uint32_t> spectraPerLevel_;
+};
+
+// Writes a data file of the library's own format a scan at a time, as a whole or not at all, so
+// that memory does not grow with the length of the run: what DataFile::Save writes, for a run too
+// long to keep.
+class WQDATAFILE_EXPORT DataFileWriter {
+ public:
+  // Starts writing the file at `fileName`, which is to hold `scanCount` scans acquired with
+  // `tuneRuns`. Throws DataFileError when it cannot be written; an earlier file is left as it was
+  // until Commit().
+  DataFileWriter(const std::wstring& fileName, const std::wstring& description,
+                 std::int64_t createTime, const WQBL::Method& method,
+                 const std::vector<TuneRun>& tuneRuns, std::uint32_t scanCount);
+  // Without Commit(), leaves the file as it was.
+  ~DataFileWriter();
+  DataFileWriter(const DataFileWriter&) = delete;
+  DataFileWriter& operator=(const DataFileWriter&) = delete;
+
+  // Writes the next scan. Throws DataFileError, writing nothing, when it breaks the rules of
+  // DataFile::AddScan or is one more than the file was to hold.
+  void AddScan(const Scan& scan);
+  // Puts the file in place. Throws DataFileError, leaving an earlier file as it was, when fewer
+  // scans than announced were added or the file cannot be written.
+  void Commit();
+
+ private:
+  struct Output;
+
+  std::string path_;
+  std::size_t tuneRuns_;
+  std::uint32_t scanCount_;
+  std::uint32_t written_ = 0;
+  std::optional<std::uint32_t> lastNumber_;
+  std::unique_ptr<Output> output_;
 };
 
 // A data file of a calibration run.

@@ -51,4 +51,11 @@ struct WQDATAFILE_EXPORT SyntheticRunSettings {
 WQDATAFILE_EXPORT CalDataFile GenerateSyntheticRun(const std::wstring& fileName,
                                                    const SyntheticRunSettings& settings);
 
+// Writes the file that GenerateSyntheticRun makes to `fileName`, a scan at a time as it is made,
+// so that memory does not grow with the number of scans; the file is replaced as a whole or not
+// at all (DataFileWriter). Throws what GenerateSyntheticRun throws, and DataFileError when the file
+// cannot be written.
+WQDATAFILE_EXPORT void WriteSyntheticRun(const std::wstring& fileName,
+                                         const SyntheticRunSettings& settings);
+
 }  // namespace WQDataFile

@@ -60,9 +60,9 @@ struct WQBL_EXPORT PeakDetectSettings {
   NoiseParams Noise;
   ThresholdParams Threshold;
   PeakDetectParams Detect;
-  // The distance, in points, between the two values of each difference the noise is measured
-  // from. Spectra use 8: neighbouring profile points are correlated, so their differences
-  // understate the noise; chromatograms, whose peaks span few scans, use neighbours (1).
+  // The distance, in points, between the two values of each difference the noise of sparse counts
+  // is measured from. Spectra use 8: neighbouring profile points are correlated, so their
+  // differences understate the noise; chromatograms, whose peaks span few scans, use neighbours.
   std::uint32_t NoiseLag = 1;
 };
 
@@ -79,49 +79,98 @@ WQBL_EXPORT bool ExecuteSmooth(Spectrum& spectrum, Changed& changed, std::wstrin
 
 // Finds the peaks of the curve and assigns them (Curve::AssignPeaks). The noise is measured on the
 // unsmoothed values (Curve::QUnsmoothedYValues), so that smoothing first does not lower the
-// detection level, in blocks of Noise.WindowWidth points (0: the whole curve): the block's median
-// is its baseline, and its noise level is estimated from the median difference between points
-// NoiseLag apart. A peak is a run of points above the baseline plus Noise.Factor times the noise
-// (and, with Detect.UseThreshold, at least Threshold.Level), widened down its falling flanks and
-// split at valleys deeper than that margin on both sides; peaks with fewer than
-// Detect.MinPeakWidth points above that level are dropped. Its centre is the centroid of the area
-// between the peak, smoothed with the weights 1/4, 1/2, 1/4 and drawn as straight lines between its
-// points, and the level at 80% of the smoothed apex's height above the baseline, around the apex
-// (the tails of real peaks are asymmetric, and the few points of the top noisy); its area is the
-// trapezoid-rule integral of the intensity above the baseline over the x axis. Runs in time linear
-// in the points. Returns false, with the reason in `message` and the curve unchanged, unless both
-// the x axis and the y values are assigned.
+// detection level, in blocks of Noise.WindowWidth points (0: the whole curve), on each block's
+// quiet points: those not far above its baseline, chosen round by round, so that peaks covering
+// much of a block do not raise it. The baseline is their median, the noise how far their lower
+// quartile lies below it (where that is nothing, as for sparse counts, from the differences of
+// points NoiseLag apart). A peak is a run of points above the baseline plus Noise.Factor times the
+// noise (and, with Detect.UseThreshold, at least Threshold.Level), widened down its falling flanks
+// and split at valleys deeper than that margin on both sides, unless the maxima either side lie
+// within half the spectrum's typical peak width (its peaks' median width at half height) or what
+// the valley cuts off is too narrow to be a peak; peaks with fewer than Detect.MinPeakWidth points
+// above that level are dropped. Its centre is the centroid of the area between the peak, smoothed
+// with the weights 1/4, 1/2, 1/4 and drawn as straight lines between its points, and the level at
+// 80% of the smoothed apex's height above the baseline, around the apex (the tails of real peaks
+// are asymmetric, and the few points of the top noisy); its area is the trapezoid-rule integral of
+// the intensity above the baseline over the x axis. Runs in time linear in the points. Returns
+// false, with the reason in `message` and the curve unchanged, unless both the x axis and the y
+// values are assigned.
 WQBL_EXPORT bool ExecutePeakDetect(Curve& curve, Changed& changed, std::wstring& message,
                                    const PeakDetectSettings& settings);
 // ExecutePeakDetect with PeakDetectSettings::DefaultMS().
 WQBL_EXPORT bool ExecutePeakDetect(Spectrum& spectrum, Changed& changed, std::wstring& message);
+// The level that ExecutePeakDetect with `settings` requires each point of the curve to rise above
+// to be detected: its block's baseline plus Noise.Factor times its noise, and at least
+// Threshold.Level with Detect.UseThreshold. One value per y value; empty without y values.
+WQBL_EXPORT std::vector<double> QDetectionLevels(const Curve& curve,
+                                                 const PeakDetectSettings& settings);
 // ExecutePeakDetect with PeakDetectSettings::DefaultIC().
 WQBL_EXPORT bool ExecutePeakDetect(ICObj& chromatogram, Changed& changed, std::wstring& message);
 
-// How a list of peaks found in a spectrum agrees with a reference list of the same spectrum. The
-// lists are matched one to one, nearest pair first, up to kWideTolerance apart. The reference
-// peaks counted are those of the top half of the reference intensities; found peaks are counted
-// when at least as intense as the weakest counted reference peak.
+// True when a spectrum (ascending x values and their intensities) that does not say whether it
+// is profile or centroid data looks like centroids: its strongest maxima are about one point wide
+// at half their height, where a profile samples each peak with several; or a few points wide (an
+// isotope pattern) while its points lie at irregular distances, where a profile is sampled at a
+// regular step. False without a maximum.
+WQBL_EXPORT bool LooksCentroided(const std::vector<double>& x,
+                                 const std::vector<double>& intensities);
+
+// How lists of peaks found in spectra agree with reference lists of the same spectra. Each pair
+// of lists is matched one to one, nearest pair first, up to a wide tolerance apart; a match counts
+// when within a narrow one (by default kWideTolerance and kNarrowTolerance, which suit peaks about
+// 0.1 wide; unit-resolution peaks, 0.6 wide, found within 0.1 are found). The strong reference
+// peaks of a spectrum are those of the top half of its intensities, and its strong found peaks
+// those at least as intense as the weakest of them: a reference list that holds only the clear
+// peaks (another picker's) is judged by these, a list of every true peak (of a synthetic spectrum)
+// by all peaks. Shares of nothing are 0.
 struct WQBL_EXPORT PeakListAgreement {
   static constexpr double kNarrowTolerance = 0.02;
   static constexpr double kWideTolerance = 0.1;
 
   std::size_t ReferencePeaks = 0;
   std::size_t FoundPeaks = 0;
-  // Shares of the reference peaks of the top 10% and top 50% of intensity that have a partner
-  // within the narrow tolerance.
+  // Shares of all reference peaks, and of those of the top 10% and top 50% of each spectrum's
+  // intensities, that have a match.
+  double Recall = 0.0;
   double RecallTop10 = 0.0;
   double RecallTop50 = 0.0;
-  // Shares of the counted found peaks that have a partner within each tolerance.
+  // Share of all found peaks that have a match.
+  double Precision = 0.0;
+  // Shares of the strong found peaks that have a partner within each tolerance.
   double PrecisionNarrow = 0.0;
   double PrecisionWide = 0.0;
+  // Reference peaks with a partner that another found peak, left without one, lies nearest to
+  // within the wide tolerance: peaks found twice.
+  std::size_t SplitPeaks = 0;
   // Median absolute and signed (found minus reference) x difference of the matched pairs of
-  // counted reference peaks.
+  // strong reference peaks.
   double MedianAbsoluteDifference = 0.0;
   double MedianSignedDifference = 0.0;
 };
 
-// Compares found peaks (x positions and heights) with reference ones.
+// Pools the agreement of any number of spectra.
+class WQBL_EXPORT PeakListComparison {
+ public:
+  // Throws std::invalid_argument unless 0 < narrow <= wide.
+  explicit PeakListComparison(double narrow = PeakListAgreement::kNarrowTolerance,
+                              double wide = PeakListAgreement::kWideTolerance);
+  // Compares the found peaks (x positions ascending, and heights) of one spectrum with its
+  // reference peaks. Throws std::invalid_argument when a list's positions and heights differ in
+  // length.
+  void Add(const std::vector<double>& foundX, const std::vector<double>& foundHeight,
+           const std::vector<double>& referenceX, const std::vector<double>& referenceHeight);
+  PeakListAgreement Agreement() const;
+
+ private:
+  double narrow_;
+  double wide_;
+  std::size_t reference_ = 0, found_ = 0, matched_ = 0, foundMatched_ = 0;
+  std::size_t top10_ = 0, top10Matched_ = 0, top50_ = 0, top50Matched_ = 0;
+  std::size_t strong_ = 0, strongNarrow_ = 0, strongWide_ = 0, split_ = 0;
+  std::vector<double> differences_;
+};
+
+// The agreement of one spectrum's found peaks with its reference peaks (PeakListComparison).
 WQBL_EXPORT PeakListAgreement ComparePeakLists(const std::vector<double>& foundX,
                                                const std::vector<double>& foundHeight,
                                                const std::vector<double>& referenceX,

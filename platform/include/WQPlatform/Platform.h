@@ -6,6 +6,7 @@
 
 #include <WQPlatform/Export.h>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -100,9 +101,12 @@ class WQPLATFORM_EXPORT ReadOnlyFile {
   // file (a FIFO or device is refused without being waited on).
   static std::unique_ptr<ReadOnlyFile> Open(const std::string& path);
   // Data made on the fly and too large for memory, read back at any offset: what `fill` hands to
-  // the writer it is given, kept in an unnamed file of the temporary directory (TMPDIR, else
-  // /tmp) that is gone when the object is destroyed or the process ends. `name` stands for it in
-  // errors. Throws ReadError when the file cannot be created or written, and what `fill` throws.
+  // the writer it is given, kept in an unnamed file of the temporary directory (TMPDIR when set
+  // and not empty, else /tmp) that is gone when the object is destroyed or the process ends.
+  // Where the file system cannot make an unnamed file, a named one, readable by the user only, is
+  // removed as soon as it is made, or when it is closed where an open file cannot be removed.
+  // `name` stands for it in errors. Throws ReadError when the file
+  // cannot be created or written, and what `fill` throws.
   using Writer = std::function<void(std::string_view bytes)>;
   static std::unique_ptr<ReadOnlyFile> Scratch(std::string name,
                                                const std::function<void(const Writer&)>& fill);
@@ -124,6 +128,7 @@ class WQPLATFORM_EXPORT ReadOnlyFile {
   std::string path_;
   int descriptor_;
   std::uint64_t size_;
+  std::string removeOnClose_;  // a scratch file's name, where it could not be removed at once
 };
 
 // A regular file in the temporary directory (TMPDIR when set and not empty, else /tmp), readable by
@@ -154,12 +159,21 @@ class WQPLATFORM_EXPORT SaveError : public std::runtime_error {
 // file exists, with its permissions and (where the process may) its owner and group; the caller
 // writes the new content into Stream(), which passes it through a buffer of bounded size into the
 // temporary file, checking every write and resuming short or interrupted ones; Commit() writes
-// the rest, reports the first failed write, syncs the file to the disk, renames it over the
-// target and syncs the directory. A failed fsync is never retried. Anything short of a
-// successful Commit() leaves the target as it was (or, when only the final directory sync fails,
-// replaced but not known to be durable) and removes the temporary file. Temporary files are named
-// ".<target name>.wqtmp-<process id>-XXXXXX", the target's name cut short where the whole would
-// be too long: hidden, and never ending in an extension.
+// the rest, reports the first failed write, syncs the file to the disk, renames it to its complete
+// name, renames that over the target and syncs the directory. A failed fsync is never retried; a
+// rename that another client's open file blocks (EBUSY, as SMB gives) is tried again for a second.
+// Anything short of a successful Commit() leaves the target as it was (or, when only the final
+// directory sync fails, replaced but not known to be durable) and removes the temporary file, with
+// one exception: where the file system replaces a file by removing it first (some network file
+// systems do) and the replacement failed after that, the complete file is kept for
+// RestoreInterruptedSave() or RecoverInterruptedSaves() to put in place.
+//
+// Temporary files are named ".<target name>.wqtmp-<host>-<process id>-<run>-XXXXXX", and complete
+// ones ".<target name>.wqnew-..." with the rest alike: hidden, and never ending in an extension.
+// The host is this computer's name (letters, digits, '-' and '_', at most 32); the run, 16
+// hexadecimal digits, tells the boot and pid namespace in which the process id holds. The target's
+// name is cut short where the whole would be too long, and a save of such a name goes straight
+// from its temporary name to the target's.
 class WQPLATFORM_EXPORT AtomicFile {
  public:
   // Throws SaveError, before anything is written, when the temporary file cannot be created, when
@@ -180,19 +194,57 @@ class WQPLATFORM_EXPORT AtomicFile {
   void Discard();
 
   std::string target_;
+  bool replacing_ = false;  // the target existed when the save began
   std::string temporary_;
+  std::string complete_;  // the complete name; empty for a target name cut short
   int descriptor_ = -1;
   std::unique_ptr<Output> output_;
   std::ostream stream_{nullptr};
 };
 
-// True when the file name `name` has exactly the form of AtomicFile's temporary files, whether or
-// not the process that writes it still runs.
+// True when the file name `name` has exactly the form of AtomicFile's temporary files, complete
+// or not, today's or those of versions before the host and run were written; whether or not the
+// process that writes it still runs.
 WQPLATFORM_EXPORT bool IsTemporaryName(const std::string& name);
 
-// Removes the temporary files that saves of processes that have ended (killed part-way) left in
-// `directory`. Only names of the exact temporary form are touched.
-WQPLATFORM_EXPORT void RemoveStaleTemporaries(const std::string& directory);
+// True when a temporary file of a save to `target` (a path) lies beside it: a save may be in
+// flight. Writers on other computers count, as far as this computer's view of the directory shows
+// them.
+WQPLATFORM_EXPORT bool SaveInFlight(const std::string& target);
+
+// When nothing exists at `target`, gives it the newest complete temporary file of a save to it,
+// whoever wrote it; true when it did. The caller has made sure that the save is over: a live save
+// leaves its target missing only for a moment, where replacing is not atomic.
+WQPLATFORM_EXPORT bool RestoreInterruptedSave(const std::string& target);
+
+// How long a target must stay missing beside a complete save of it, written elsewhere, before the
+// complete file is put in its place: far longer than a live save leaves it missing.
+constexpr std::chrono::milliseconds kInterruptedSaveWait{2000};
+
+// The temporary files of a save outlive it only when the save was cut short. Files whose age
+// passes this many seconds are taken for abandoned, whoever wrote them; see
+// RecoverInterruptedSaves.
+constexpr std::int64_t kDefaultTemporaryAgeLimit = 24 * 60 * 60;
+
+// What RecoverInterruptedSaves did.
+struct CleanUp {
+  int restored = 0;  // complete files put in the place of their missing target
+  int removed = 0;   // temporary files removed
+  int kept = 0;      // temporary files left: maybe in use, or needed
+};
+
+// Tidies the temporary files of saves in `directories` and their sub-folders (links to folders
+// are not followed, nor folders more than 8 levels down). A temporary file written in the same
+// boot and pid namespace as this process is abandoned when no process of its writer's id runs,
+// whatever its age; any other (a writer on another computer or in another container, or of a
+// version that did not write its origin, cannot be asked) when it was last modified more than
+// `ageLimit` seconds ago by this computer's clock.
+// Where the target of a complete temporary file is missing, the newest complete one takes its
+// place: at once when it is abandoned, otherwise after kInterruptedSaveWait, if the target is
+// missing still. Then abandoned files are removed, but for complete ones whose target is still
+// missing. Only names of the exact temporary form are touched.
+WQPLATFORM_EXPORT CleanUp RecoverInterruptedSaves(const std::vector<std::string>& directories,
+                                                  std::int64_t ageLimit);
 
 // What the file operations tell of an open file.
 struct FileStatus {
@@ -223,9 +275,13 @@ class WQPLATFORM_EXPORT FileOps {
   // Creates an unnamed file for reading and writing in `directory`, readable by the user only, as
   // open(O_TMPFILE | O_RDWR, 0600) does.
   virtual int CreateScratch(const std::string& directory);
+  // Creates a new file for reading and writing, readable by the user only, under a name made by
+  // replacing the "XXXXXX" that `pathTemplate` ends in, as mkostemp(O_CLOEXEC) does.
+  virtual int CreateNamedScratch(std::string& pathTemplate);
   // open for reading, never waiting on a FIFO.
   virtual int OpenForReading(const std::string& path);
-  // fstat.
+  // fstat, asking a network file system for the file's present state rather than what this
+  // computer remembers of it.
   virtual int Status(int descriptor, FileStatus& status);
   virtual long Read(int descriptor, char* data, std::size_t size);
   // pread.

@@ -68,4 +68,10 @@ int FaultInjector::SyncDirectory(const std::string& directory) {
                                                         : FileOps::SyncDirectory(directory);
 }
 
+int FaultInjector::CreateNamedScratch(std::string& pathTemplate) {
+  return Strikes(!IsTransient(fault_), "CreateNamedScratch")
+             ? FailWithError()
+             : FileOps::CreateNamedScratch(pathTemplate);
+}
+
 }  // namespace WQPlatformTesting

@@ -24,10 +24,10 @@ bool IsTransient(Fault fault);
 
 // Counts the operations of saves that `fault` applies to (creating, writing, syncing, closing,
 // renaming, syncing the directory; writes only for the transient faults; reading is never counted,
-// nor closing a file opened for reading) and fails the `failAt`-th of them (1-based), and in
-// FromThenOn mode every later one. Removing files is never failed, so that a failed save can clean
-// up. Interrupted writes in FromThenOn mode alternate with successful ones, as a signal storm
-// would, so that a save can still progress.
+// nor closing a file opened for reading), and the creation of a named scratch file, and fails the
+// `failAt`-th of them (1-based), and in FromThenOn mode every later one. Removing files is never
+// failed, so that a failed save can clean up. Interrupted writes in FromThenOn mode alternate with
+// successful ones, as a signal storm would, so that a save can still progress.
 class FaultInjector : public WQPlatform::FileOps {
  public:
   FaultInjector(int failAt, Fault fault, Mode mode) : failAt_(failAt), fault_(fault), mode_(mode) {}
@@ -41,6 +41,7 @@ class FaultInjector : public WQPlatform::FileOps {
   int Close(int descriptor) override;
   int Rename(const std::string& from, const std::string& to) override;
   int SyncDirectory(const std::string& directory) override;
+  int CreateNamedScratch(std::string& pathTemplate) override;
 
  private:
   // Counts one operation named `operation` if the fault applies to it; true when it is to fail.

@@ -1,0 +1,23 @@
+// Runs written in mzML 1.1, the open format of the field, for programs that cannot read the
+// library's own format.
+#pragma once
+
+#include <WQDataFile/DataFile.h>
+#include <WQDataFile/Export.h>
+
+#include <string>
+
+namespace WQDataFile {
+
+// Writes `file` to `path` as indexed mzML, replacing any file there as a whole or not at all: one
+// MS1 spectrum per scan, in scan order, with its scan number (native id "scan=N"), its retention
+// time in seconds, profile or centroid, the polarity of the tune it was acquired with (the tune of
+// its tune run in the file's method; none is written when the method has no such tune), and its
+// m/z values and intensities (counts) as uncompressed 64-bit numbers. The instrument is described
+// as a quadrupole with the ion sources of the tunes the run uses, and the run's start as the
+// file's creation time. DataFile reads the result back with the same scans. Throws DataFileError
+// naming `path` when it cannot be written (an earlier file is then left as it was), and what
+// DataFile::QScan throws.
+WQDATAFILE_EXPORT void SaveAsMzML(const DataFile& file, const std::wstring& path);
+
+}  // namespace WQDataFile

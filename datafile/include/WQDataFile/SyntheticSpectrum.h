@@ -1,0 +1,56 @@
+// Synthetic spectra whose true peaks are known, for measuring peak detection: clusters of isotope
+// peaks at regular distances, lone peaks between them, on a baseline with counting noise.
+#pragma once
+
+#include <WQDataFile/Export.h>
+
+#include <cstdint>
+#include <vector>
+
+namespace WQDataFile {
+
+struct SyntheticPeak {
+  double MZ = 0.0;
+  double Height = 0.0;  // expected counts above the baseline at the apex
+  bool Lone = false;    // midway between two clusters, not a member of one
+};
+
+struct WQDATAFILE_EXPORT SyntheticSpectrumSettings {
+  // Unit resolution: m/z 100 to 1000 in steps of 0.05, peaks 0.6 wide at half height, a single
+  // peak every 10 m/z with heights spread over three decades from 100 counts, no lone peaks, a
+  // baseline of 40 counts, spectrum number 1.
+  SyntheticSpectrumSettings();
+
+  double LowMZ;
+  double HighMZ;
+  double MZStep;     // between neighbouring points at LowMZ
+  double PeakWidth;  // full width at half height at LowMZ
+  // High resolution: the step and the width grow in proportion to m/z, as at a constant resolving
+  // power. Otherwise both are the same over the whole range, as at unit resolution.
+  bool ConstantResolvingPower;
+  double ClusterSpacing;  // m/z from one cluster to the next
+  // Counts above the baseline of each member of a cluster, one isotope spacing (1.00335) apart.
+  std::vector<double> ClusterHeights;
+  // Each cluster's heights are scaled by 10^u, u uniform from 0 to HeightDecades.
+  double HeightDecades;
+  double LoneHeight;  // counts of a lone peak midway between neighbouring clusters; 0 for none
+  double Baseline;    // expected counts
+  std::uint32_t SpectrumNumber;  // picks the noise, the positions and the scales
+};
+
+struct SyntheticSpectrum {
+  std::vector<double> MZ;
+  std::vector<double> Intensity;
+  std::vector<SyntheticPeak> Peaks;  // in ascending m/z
+};
+
+// The spectrum that `settings` describe: clusters from half a spacing above LowMZ, each shifted by
+// up to a quarter m/z either way, as long as their last member stays a few peak widths below
+// HighMZ; Gaussian peaks; every point a Poisson count of its expected value. The same settings
+// always give the same spectrum. Throws DataFileError for settings that are not finite numbers,
+// that give no points, more than 10 million points, no peaks, or a width or spacing that is not
+// positive.
+WQDATAFILE_EXPORT SyntheticSpectrum
+GenerateSyntheticSpectrum(const SyntheticSpectrumSettings& settings);
+
+}  // namespace WQDataFile

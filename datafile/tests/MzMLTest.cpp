@@ -1,0 +1,74 @@
+#include <WQDataFile/MzML.h>
+#include <WQPlatformTesting/ScratchFiles.h>
+#include <gmock/gmock.h>
+
+#include <filesystem>
+#include <string>
+#include <tuple>
+
+namespace WQDataFile {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::AllOf;
+using ::testing::HasSubstr;
+using ::testing::Not;
+using ::testing::StartsWith;
+using ::testing::ThrowsMessage;
+
+// Scan numbers with a gap, retention times that no short decimal holds, a profile, a centroid and
+// an empty scan, in tune runs of a negative tune, a positive tune and a tune the method lacks.
+DataFile MixedRun(const fs::path& path) {
+  WQBL::Method method;
+  method.Tunes[3] = WQBL::TuneEntry(L"Low", WQCommon::Probes::APCI, WQCommon::Negative);
+  method.Tunes[5] = WQBL::TuneEntry(L"High", WQCommon::Probes::ESI, WQCommon::Positive);
+  DataFile file(path.wstring(), L"Mixed", 1704067200, method);
+  file.AddTuneRun(TuneRun{5});
+  file.AddTuneRun(TuneRun{3});
+  file.AddTuneRun(TuneRun{9});
+  file.AddScan({10, 0.1, 0, {100.0, 100.1, 100.2}, {1.5, 2.0 / 3.0, 0.0}});
+  file.AddScan({11, 1.0 / 3.0, 1, {150.25, 300.125}, {4e6, 7.0}, true});
+  file.AddScan({14, 2.718281828459045, 2, {}, {}});
+  return file;
+}
+
+// The text of the spectrum with native id `id` in the mzML `text`.
+std::string SpectrumText(const std::string& text, const std::string& id) {
+  const std::size_t start = text.find("id=\"" + id + "\"");
+  return start == std::string::npos ? ""
+                                    : text.substr(start, text.find("</spectrum>", start) - start);
+}
+
+TEST(MzMLTest, ConvertedRunReadsBackWithItsScansAndTunePolarities) {
+  const WQPlatformTesting::ScratchDirectory scratch;
+  const DataFile written = MixedRun(scratch.Path() / "mixed.dat");
+  const fs::path converted = scratch.Path() / "mixed.mzML";
+  SaveAsMzML(written, converted.wstring());
+
+  const DataFile read(converted.wstring());
+  EXPECT_EQ(read.QCreateTime(), 1704067200);
+  ASSERT_EQ(read.QNumScanSpectra(), 3u);
+  for (std::uint32_t i = 0; i < 3; ++i) {
+    const Scan was = written.QScan(i);
+    const Scan is = read.QScan(i);
+    EXPECT_EQ(std::tie(is.ScanNumber, is.RetentionTime, is.MZ, is.Intensity, is.Centroided),
+              std::tie(was.ScanNumber, was.RetentionTime, was.MZ, was.Intensity, was.Centroided));
+  }
+  const std::string text = WQPlatformTesting::ReadBytes(converted);
+  EXPECT_THAT(SpectrumText(text, "scan=10"), HasSubstr("\"MS:1000130\" name=\"positive scan\""));
+  EXPECT_THAT(SpectrumText(text, "scan=11"), HasSubstr("\"MS:1000129\" name=\"negative scan\""));
+  EXPECT_THAT(SpectrumText(text, "scan=14"),
+              AllOf(StartsWith("id=\"scan=14\""), Not(HasSubstr("MS:1000130")),
+                    Not(HasSubstr("MS:1000129"))));
+}
+
+TEST(MzMLTest, UnwritableTargetIsReportedNamingIt) {
+  const WQPlatformTesting::ScratchDirectory scratch;
+  const fs::path target = scratch.Path() / "missing" / "mixed.mzML";
+  EXPECT_THAT(
+      [&] { SaveAsMzML(MixedRun(scratch.Path() / "mixed.dat"), target.wstring()); },
+      ThrowsMessage<DataFileError>(StartsWith("Cannot write mzML file " + target.string() + ": ")));
+}
+
+}  // namespace
+}  // namespace WQDataFile

@@ -1,0 +1,334 @@
+#include "Chart.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace wqtool {
+namespace {
+
+// The canvas and its plot area, in pixels.
+constexpr double kWidth = 960;
+constexpr double kHeight = 540;
+constexpr double kLeft = 96;
+constexpr double kRight = kWidth - 24;
+constexpr double kTop = 64;
+constexpr double kBottom = kHeight - 64;
+
+constexpr int kTitleSize = 15;
+constexpr int kTextSize = 12;
+constexpr int kLabelSize = 11;
+// The mean advance of a character of the sans-serif fonts, in font sizes: enough to keep labels
+// apart without measuring them.
+constexpr double kCharacterWidth = 0.62;
+
+constexpr wchar_t kAxisColour[] = L"#444444";
+constexpr wchar_t kGridColour[] = L"#e4e4e4";
+
+std::wstring Number(double value, int decimals) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*f", decimals, value);
+  return std::wstring(text, text + std::char_traits<char>::length(text));
+}
+
+std::wstring Pixel(double value) { return Number(value, 1); }
+
+// A tick value: with thin spaces between groups of three digits from 10,000 on.
+std::wstring TickText(double value, int decimals) {
+  std::wstring text = Number(value, decimals);
+  const std::size_t digits = text.find(L'.') == std::wstring::npos ? text.size() : text.find(L'.');
+  const std::size_t sign = text[0] == L'-' ? 1 : 0;
+  if (digits - sign < 5) return text;
+  for (std::size_t at = digits; at > sign + 3; at -= 3) text.insert(at - 3, 1, L'\x2009');
+  return text;
+}
+
+// `text` with every character that XML 1.0 cannot carry, and every control character, as U+FFFD.
+std::wstring Printable(std::wstring text) {
+  for (wchar_t& c : text) {
+    const auto code = static_cast<std::uint32_t>(c);
+    if (code < 0x20 || (code >= 0x7f && code < 0xa0) || (code >= 0xd800 && code < 0xe000) ||
+        code == 0xfffe || code == 0xffff || code > 0x10ffff) {
+      c = L'\xfffd';
+    }
+  }
+  return text;
+}
+
+double TextWidth(const std::wstring& text, int size) {
+  return kCharacterWidth * size * static_cast<double>(text.size());
+}
+
+// Round values about `count` of which span `range`: steps of 1, 2 or 5 times a power of ten.
+double TickStep(Range range, int count) {
+  const double raw = (range.High - range.Low) / count;
+  const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
+  const double fraction = raw / magnitude;
+  return magnitude * (fraction < 1.5 ? 1 : fraction < 3 ? 2 : fraction < 7 ? 5 : 10);
+}
+
+std::vector<double> Ticks(Range range, double step) {
+  std::vector<double> ticks;
+  for (double tick = std::ceil(range.Low / step) * step; tick <= range.High + step * 1e-9;
+       tick += step) {
+    ticks.push_back(std::fabs(tick) < step * 1e-9 ? 0.0 : tick);
+  }
+  return ticks;
+}
+
+int DecimalsOf(double step) { return std::max(0, -static_cast<int>(std::floor(std::log10(step)))); }
+
+// The line's points as drawn in one pixel column: the first, lowest, highest and last, in order.
+void KeepExtremes(const std::vector<Point>& column, std::vector<Point>& kept) {
+  if (column.empty()) return;
+  const auto [lowest, highest] = std::minmax_element(
+      column.begin(), column.end(), [](const Point& a, const Point& b) { return a.Y < b.Y; });
+  std::vector<std::size_t> chosen = {0, static_cast<std::size_t>(lowest - column.begin()),
+                                     static_cast<std::size_t>(highest - column.begin()),
+                                     column.size() - 1};
+  std::sort(chosen.begin(), chosen.end());
+  chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
+  for (std::size_t index : chosen) kept.push_back(column[index]);
+}
+
+}  // namespace
+
+Range RangeOf(const std::vector<double>& values) {
+  Range range{0.0, 0.0};
+  bool any = false;
+  for (double value : values) {
+    if (!std::isfinite(value)) continue;
+    range.Low = any ? std::min(range.Low, value) : value;
+    range.High = any ? std::max(range.High, value) : value;
+    any = true;
+  }
+  if (!(range.High > range.Low)) range = Range{range.Low - 0.5, range.Low + 0.5};
+  return range;
+}
+
+Range HeightRangeOf(const std::vector<double>& values, double headroom) {
+  std::vector<double> withZero = values;
+  withZero.push_back(0.0);
+  Range range = RangeOf(withZero);
+  if (range.High <= 0.0) range.High = range.Low + 1.0;
+  range.High += headroom * (range.High - range.Low);
+  return range;
+}
+
+Chart::Chart(const std::wstring& title, Range x, Range y, const std::wstring& xTitle,
+             const std::wstring& yTitle)
+    : x_(x), y_(y) {
+  if (!(x_.High > x_.Low)) x_ = Range{x_.Low - 0.5, x_.Low + 0.5};
+  if (!(y_.High > y_.Low)) y_ = Range{y_.Low, y_.Low + 1.0};
+  svg_.StartNode(L"svg");
+  svg_.WAttribute(L"xmlns", L"http://www.w3.org/2000/svg");
+  svg_.WAttribute(L"width", Number(kWidth, 0));
+  svg_.WAttribute(L"height", Number(kHeight, 0));
+  svg_.WAttribute(L"viewBox", L"0 0 " + Number(kWidth, 0) + L" " + Number(kHeight, 0));
+  svg_.WAttribute(L"font-family", L"DejaVu Sans, Helvetica, Arial, sans-serif");
+  svg_.StartNode(L"rect");
+  svg_.WAttribute(L"width", L"100%");
+  svg_.WAttribute(L"height", L"100%");
+  svg_.WAttribute(L"fill", L"white");
+  svg_.EndNode();
+  svg_.StartNode(L"defs");
+  svg_.StartNode(L"clipPath");
+  svg_.WAttribute(L"id", L"plot");
+  svg_.StartNode(L"rect");
+  svg_.WAttribute(L"x", Pixel(kLeft));
+  svg_.WAttribute(L"y", Pixel(kTop));
+  svg_.WAttribute(L"width", Pixel(kRight - kLeft));
+  svg_.WAttribute(L"height", Pixel(kBottom - kTop));
+  svg_.EndNode();
+  svg_.EndNode();
+  svg_.EndNode();
+  Text(kLeft, 28, title, L"start", L"black", kTitleSize);
+  Axes(xTitle, yTitle);
+}
+
+double Chart::PixelX(double x) const {
+  return kLeft + (x - x_.Low) / (x_.High - x_.Low) * (kRight - kLeft);
+}
+
+double Chart::PixelY(double y) const {
+  return kBottom - (y - y_.Low) / (y_.High - y_.Low) * (kBottom - kTop);
+}
+
+void Chart::Text(double x, double y, const std::wstring& text, const wchar_t* anchor,
+                 const wchar_t* colour, int size) {
+  svg_.StartNode(L"text");
+  svg_.WAttribute(L"x", Pixel(x));
+  svg_.WAttribute(L"y", Pixel(y));
+  svg_.WAttribute(L"font-size", std::to_wstring(size));
+  svg_.WAttribute(L"text-anchor", anchor);
+  svg_.WAttribute(L"fill", colour);
+  svg_.WText(Printable(text));
+  svg_.EndNode();
+}
+
+void Chart::Axes(const std::wstring& xTitle, const std::wstring& yTitle) {
+  auto segment = [&](double x1, double y1, double x2, double y2, const wchar_t* colour) {
+    svg_.StartNode(L"line");
+    svg_.WAttribute(L"x1", Pixel(x1));
+    svg_.WAttribute(L"y1", Pixel(y1));
+    svg_.WAttribute(L"x2", Pixel(x2));
+    svg_.WAttribute(L"y2", Pixel(y2));
+    svg_.WAttribute(L"stroke", colour);
+    svg_.EndNode();
+  };
+  const double yStep = TickStep(y_, 6);
+  for (double tick : Ticks(y_, yStep)) {
+    const double y = PixelY(tick);
+    segment(kLeft, y, kRight, y, kGridColour);
+    segment(kLeft - 5, y, kLeft, y, kAxisColour);
+    Text(kLeft - 8, y + 4, TickText(tick, DecimalsOf(yStep)), L"end", kAxisColour, kTextSize);
+  }
+  const double xStep = TickStep(x_, 8);
+  for (double tick : Ticks(x_, xStep)) {
+    const double x = PixelX(tick);
+    segment(x, kBottom, x, kBottom + 5, kAxisColour);
+    Text(x, kBottom + 20, TickText(tick, DecimalsOf(xStep)), L"middle", kAxisColour, kTextSize);
+  }
+  segment(kLeft, kBottom, kRight, kBottom, kAxisColour);
+  segment(kLeft, kTop, kLeft, kBottom, kAxisColour);
+  Text((kLeft + kRight) / 2, kHeight - 18, xTitle, L"middle", L"black", kTextSize + 1);
+  svg_.StartNode(L"g");
+  svg_.WAttribute(L"transform", L"translate(22 " + Pixel((kTop + kBottom) / 2) + L") rotate(-90)");
+  Text(0, 0, yTitle, L"middle", L"black", kTextSize + 1);
+  svg_.EndNode();
+}
+
+void Chart::Band(double x0, double x1, const wchar_t* colour) {
+  const double left = PixelX(x0);
+  const double width = std::max(PixelX(x1) - left, 2.0);
+  svg_.StartNode(L"rect");
+  svg_.WAttribute(L"x", Pixel(left - (PixelX(x1) - left < 2.0 ? 1.0 : 0.0)));
+  svg_.WAttribute(L"y", Pixel(kTop));
+  svg_.WAttribute(L"width", Pixel(width));
+  svg_.WAttribute(L"height", Pixel(kBottom - kTop));
+  svg_.WAttribute(L"fill", colour);
+  svg_.WAttribute(L"fill-opacity", L"0.18");
+  svg_.WAttribute(L"clip-path", L"url(#plot)");
+  svg_.EndNode();
+}
+
+void Chart::Line(const std::vector<Point>& points, const wchar_t* colour, bool dashed) {
+  std::vector<Point> kept;
+  std::vector<Point> column;
+  double columnPixel = 0.0;
+  for (const Point& point : points) {
+    const double pixel = std::floor(PixelX(point.X));
+    if (!column.empty() && pixel != columnPixel) {
+      KeepExtremes(column, kept);
+      column.clear();
+    }
+    columnPixel = pixel;
+    column.push_back(point);
+  }
+  KeepExtremes(column, kept);
+  if (kept.empty()) return;
+  std::wstring path;
+  for (const Point& point : kept) {
+    path += (path.empty() ? L"" : L" ") + Pixel(PixelX(point.X)) + L"," + Pixel(PixelY(point.Y));
+  }
+  svg_.StartNode(L"polyline");
+  svg_.WAttribute(L"points", path);
+  svg_.WAttribute(L"fill", L"none");
+  svg_.WAttribute(L"stroke", colour);
+  svg_.WAttribute(L"stroke-width", dashed ? L"1.5" : L"1");
+  if (dashed) svg_.WAttribute(L"stroke-dasharray", L"6 4");
+  svg_.WAttribute(L"stroke-linejoin", L"round");
+  svg_.WAttribute(L"clip-path", L"url(#plot)");
+  svg_.EndNode();
+}
+
+void Chart::Sticks(const std::vector<Point>& points, const wchar_t* colour) {
+  std::wstring path;
+  for (const Point& point : points) {
+    path += (path.empty() ? L"M" : L" M") + Pixel(PixelX(point.X)) + L" " +
+            Pixel(PixelY(std::max(y_.Low, 0.0))) + L" V" + Pixel(PixelY(point.Y));
+  }
+  if (path.empty()) return;
+  svg_.StartNode(L"path");
+  svg_.WAttribute(L"d", path);
+  svg_.WAttribute(L"stroke", colour);
+  svg_.WAttribute(L"clip-path", L"url(#plot)");
+  svg_.EndNode();
+}
+
+void Chart::Markers(const std::vector<Point>& points, const wchar_t* colour) {
+  svg_.StartNode(L"g");
+  svg_.WAttribute(L"fill", colour);
+  svg_.WAttribute(L"stroke", L"white");
+  svg_.WAttribute(L"stroke-width", L"0.8");
+  svg_.WAttribute(L"clip-path", L"url(#plot)");
+  for (const Point& point : points) {
+    const double x = PixelX(point.X);
+    const double y = PixelY(point.Y);
+    occupied_.push_back(Box{x - 3, y - 3, x + 3, y + 3});
+    svg_.StartNode(L"circle");
+    svg_.WAttribute(L"cx", Pixel(x));
+    svg_.WAttribute(L"cy", Pixel(y));
+    svg_.WAttribute(L"r", L"3");
+    svg_.EndNode();
+  }
+  svg_.EndNode();
+}
+
+std::size_t Chart::Labels(const std::vector<std::pair<Point, std::wstring>>& labels,
+                          const wchar_t* colour) {
+  std::size_t placed = 0;
+  for (const auto& [point, text] : labels) {
+    const double width = TextWidth(text, kLabelSize);
+    const double x = std::clamp(PixelX(point.X), kLeft + width / 2, kRight - width / 2);
+    for (int raised = 0; raised <= 3; ++raised) {
+      const double baseline = PixelY(point.Y) - 8 - raised * (kLabelSize + 3);
+      const Box box{x - width / 2 - 2, baseline - kLabelSize, x + width / 2 + 2, baseline + 3};
+      const bool overlaps = std::any_of(occupied_.begin(), occupied_.end(), [&](const Box& other) {
+        return box.Left < other.Right && other.Left < box.Right && box.Top < other.Bottom &&
+               other.Top < box.Bottom;
+      });
+      if (box.Top < kTop || baseline > kBottom) break;
+      if (overlaps) continue;
+      occupied_.push_back(box);
+      Text(x, baseline, text, L"middle", colour, kLabelSize);
+      ++placed;
+      break;
+    }
+  }
+  return placed;
+}
+
+void Chart::Legend(Sample sample, const wchar_t* colour, const std::wstring& text) {
+  // The legend runs along the line under the title.
+  const double y = 48;
+  double x = kLeft;
+  for (const Box& entry : legend_) x = std::max(x, entry.Right + 18);
+  if (sample == Sample::Marker) {
+    svg_.StartNode(L"circle");
+    svg_.WAttribute(L"cx", Pixel(x + 12));
+    svg_.WAttribute(L"cy", Pixel(y - 4));
+    svg_.WAttribute(L"r", L"3");
+    svg_.WAttribute(L"fill", colour);
+    svg_.EndNode();
+  } else {
+    svg_.StartNode(L"line");
+    svg_.WAttribute(L"x1", Pixel(x));
+    svg_.WAttribute(L"y1", Pixel(y - 4));
+    svg_.WAttribute(L"x2", Pixel(x + 24));
+    svg_.WAttribute(L"y2", Pixel(y - 4));
+    svg_.WAttribute(L"stroke", colour);
+    svg_.WAttribute(L"stroke-width", L"1.5");
+    if (sample == Sample::Dashed) svg_.WAttribute(L"stroke-dasharray", L"6 4");
+    svg_.EndNode();
+  }
+  Text(x + 30, y, text, L"start", L"black", kTextSize);
+  legend_.push_back(Box{x, y - kTextSize, x + 30 + TextWidth(text, kTextSize), y});
+}
+
+void Chart::Write(std::ostream& out) {
+  svg_.EndNode();
+  svg_.Write(out);
+}
+
+}  // namespace wqtool

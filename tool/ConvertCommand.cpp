@@ -1,0 +1,48 @@
+#include <WQCommon/Text.h>
+#include <WQDataFile/MzML.h>
+#include <WQPlatform/Platform.h>
+
+#include <iostream>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "Commands.h"
+
+namespace wqtool {
+namespace {
+
+struct ConvertOptions {
+  std::string Run;
+  std::string Output;
+  bool Force = false;
+};
+
+void Convert(const ConvertOptions& options) {
+  if (WQPlatform::SameFile(options.Run, options.Output)) {
+    throw std::runtime_error("Cannot write to " + options.Output +
+                             ": it is the data file being converted");
+  }
+  RefuseToReplace(options.Output, options.Force);
+  const WQDataFile::DataFile file(WQCommon::WQNarrowToWideStr(options.Run));
+  WQDataFile::SaveAsMzML(file, WQCommon::WQNarrowToWideStr(options.Output));
+  std::cout << "Wrote " << Shown(options.Output) << ": " << file.QNumScanSpectra() << " scans of "
+            << Shown(options.Run) << " as mzML\n";
+}
+
+}  // namespace
+
+void AddConvertCommand(CLI::App& app) {
+  auto options = std::make_shared<ConvertOptions>();
+  auto* convert = app.add_subcommand(
+      "convert",
+      "Write a data file (the instrument's own format, mzML, mzXML or MGF) as indexed mzML: a "
+      "spectrum per scan with its scan number, retention time, polarity, profile or centroid "
+      "data, and its m/z values and intensities. The file is replaced as a whole or not at all.");
+  convert->add_option("RUN", options->Run, "Data file")->required();
+  convert->add_option("-o,--output", options->Output, "mzML file to write")->required();
+  convert->add_flag("--force", options->Force, "Replace the output file when it exists");
+  convert->callback([options] { Convert(*options); });
+}
+
+}  // namespace wqtool
