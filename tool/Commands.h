@@ -5,6 +5,7 @@
 #include <WQRepos/Config.h>
 
 #include <CLI/CLI.hpp>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -118,6 +119,25 @@ class InputFile {
 };
 // `message` with every temporary copy's path replaced by "standard input".
 std::string WithInputNames(std::string message);
+
+// A progress bar on standard error for long work, drawn only when standard error is a terminal
+// and --quiet is not given; erased by Done() or when destroyed.
+class Progress {
+ public:
+  explicit Progress(std::string label);
+  ~Progress();
+  Progress(const Progress&) = delete;
+  Progress& operator=(const Progress&) = delete;
+  // `done` of `total` items; a count alone when the total is not known (0).
+  void Show(std::size_t done, std::size_t total);
+  void Done();
+
+ private:
+  std::string label_;
+  bool active_;
+  bool drawn_ = false;
+  std::chrono::steady_clock::time_point last_;
+};
 
 // The JSON document that an import reads, and what it came from ("standard input" or the file).
 struct JsonInput {

@@ -84,6 +84,34 @@ std::string Nearest(const std::string& word, const std::vector<std::string>& can
   return nearest;
 }
 
+Progress::Progress(std::string label)
+    : label_(std::move(label)), active_(!quiet && WQPlatform::StandardErrorIsTerminal()) {}
+
+Progress::~Progress() { Done(); }
+
+void Progress::Show(std::size_t done, std::size_t total) {
+  const auto now = std::chrono::steady_clock::now();
+  // Ten times a second at most: drawing costs more than an item of quick work.
+  if (!active_ || (drawn_ && now - last_ < std::chrono::milliseconds(100) && done != total)) return;
+  last_ = now;
+  drawn_ = true;
+  constexpr std::size_t kWidth = 30;
+  std::string line = "\r" + label_ + " ";
+  if (total == 0) {
+    line += std::to_string(done);
+  } else {
+    const std::size_t filled = std::min(kWidth, kWidth * done / total);
+    line += "[" + std::string(filled, '#') + std::string(kWidth - filled, ' ') + "] " +
+            std::to_string(done) + "/" + std::to_string(total);
+  }
+  std::cerr << line << std::flush;
+}
+
+void Progress::Done() {
+  if (drawn_) std::cerr << "\r\x1b[K" << std::flush;
+  drawn_ = false;
+}
+
 struct InputFile::Copy {
   WQPlatform::TemporaryFile file;
 };
