@@ -174,7 +174,8 @@ std::vector<WQBL::CurveEval> StoredEvalMethod(const std::wstring& name, bool ic)
 // configuration"), which `write` checks and stores.
 void AddImportCommand(CLI::App& family, const std::string& what,
                       const std::function<void(const JsonInput& input)>& write);
-// The file of the item `name` of `kind`.
+// The file of the item `name` of `kind`; the module's refusal of a name it cannot store passes
+// through.
 std::string ItemFile(WQRepos::Config::DirTypes kind, const std::wstring& name,
                      const char* extension);
 // The acquisition method in the file `path` as stored, its time-outs not completed. The module's

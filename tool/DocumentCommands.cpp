@@ -133,6 +133,8 @@ void AddShowCommand(CLI::App& family, const std::string& help, const std::functi
   show->callback([read, json = AddJsonFlag(*show)] { PrintRecord(read(), *json); });
 }
 
+// The document NAME.xml in the autotune directory, refused as the module refuses the names of
+// the records it stores by name.
 std::string AutotuneFile(const std::string& name) {
   return ItemFile(WQRepos::Config::AutotuneDir, Wide(name), ".xml");
 }

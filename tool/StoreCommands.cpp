@@ -36,7 +36,8 @@ JsonInput ReadJsonInput(const std::string& file) {
 
 std::string ItemFile(WQRepos::Config::DirTypes kind, const std::wstring& name,
                      const char* extension) {
-  return Narrow(InitializedConfig().QDirectory(kind) + L"/" + name) + extension;
+  InitializedConfig();
+  return Narrow(WQRepos::QItemPath(kind, name, WQCommon::WQNarrowToWideStr(extension)));
 }
 
 namespace {

@@ -353,6 +353,10 @@ expect 1 "$work/bad.json: not JSON: parse error at line 2" data-file-name import
 "$tool" methods show Scan --json >"$work/shown.json"
 expect 1 "Unable to create acquisition method file (lab/Scan): Cannot create a temporary file for \
 $store/AcqMethod/lab/Scan.kem: No such file or directory" methods import lab/Scan "$work/shown.json"
+mkdir -p "$work/elsewhere" && ln -s "$work/elsewhere" "$store/Autotune/lab"
+cp "$corpus/autotune_xml/input1.xml" "$work/victim.xml"
+expect 1 "Cannot use $store/Autotune/lab/../victim.xml: the name \"lab/../victim\" leads outside \
+its directory through the linked folder lab" autotune show lab/../victim
 
 # copy and rename replace only with --force; delete; the issue's own edit of a method.
 scan=$store/AcqMethod/Scan.kem
