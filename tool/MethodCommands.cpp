@@ -116,7 +116,8 @@ void AddMethodCommands(CLI::App& app) {
       "show",
       "Load an acquisition method, by name or from a file, and show its time periods with their "
       "time-outs (completed for periods without a duration, as the acquisition uses them), their "
-      "sequence items and the method's tune table.");
+      "sequence items and the method's tune table. With --json, the method as stored (time-outs "
+      "not completed), the form that import reads.");
   const auto source = AddSourceOptions(*show, "acquisition method", ".kem");
   show->callback([source, json = AddJsonFlag(*show)] {
     InitializedConfig();

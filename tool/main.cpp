@@ -340,8 +340,13 @@ int main(int argc, char** argv) {
       "wqrepos: the methods, tunes, preferences and calibration exports that the instrument's "
       "application keeps under its data directory.\nThe data directory is the BaseDir of the "
       "ConfigClient.xml beside the WQRepos library, or of the file that the environment variable "
-      "WQREPOS_CONFIG names.\nEvery show, list and check command takes --json to print one JSON "
-      "document (text as UTF-8) instead of text. Text shows control characters, bytes that are "
+      "WQREPOS_CONFIG names.\nEvery show, list and check command, and info, export, run-info and "
+      "pick-report, take --json to print one JSON document (text as UTF-8) instead of text: "
+      "every field by name, enumerated values as their texts. Each show --json is what the "
+      "matching import reads (FILE, or - for standard input), and import checks every field "
+      "before it writes anything. Wherever a file is read, - reads standard input. Long work "
+      "draws a progress bar on standard error when it is a terminal. Text shows control "
+      "characters, bytes that are "
       "not UTF-8 and the backslash in names, file contents and messages as $'...' escapes "
       "(\\n, \\x1b, \\xe9, \\\\)."};
   app.footer("Exit codes: 0 success, 1 a file or value failed, 2 usage error.\n");
