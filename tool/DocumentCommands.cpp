@@ -185,20 +185,21 @@ void AddAutotuneDocumentCommands(CLI::App& autotune) {
   });
 
   auto imported = std::make_shared<std::pair<std::string, std::string>>();
-  auto* import = autotune.add_subcommand(
+  auto* importCommand = autotune.add_subcommand(
       "import",
       "Store autotune settings from the JSON that autotune show --json prints (FILE, or - for "
       "standard input) in the document NAME.xml of the autotune directory: in place of its "
       "AutoTunePrefs element, the document's other elements kept, or as a new document. Numbers "
       "are written to six significant digits, as the application writes them.");
-  import->add_option("name", imported->first, "Document name, without .xml")->required();
-  import->add_option("file", imported->second, "JSON file, or - for standard input")->required();
-  import->callback([imported] {
+  importCommand->add_option("name", imported->first, "Document name, without .xml")->required();
+  importCommand->add_option("file", imported->second, "JSON file, or - for standard input")
+      ->required();
+  importCommand->callback([imported] {
     const std::string path = AutotuneFile(imported->first);
-  const JsonInput input = ReadJsonInput(imported->second);
-  WriteAutotuneDocument(path, ReadRecord<AutotuneDocument>(input.json, input.source, true).Prefs);
-  Say("Stored the autotune settings in " + Shown(path));
-});
-}  // namespace wqtool
+    const JsonInput input = ReadJsonInput(imported->second);
+    WriteAutotuneDocument(path, ReadRecord<AutotuneDocument>(input.json, input.source, true).Prefs);
+    Say("Stored the autotune settings in " + Shown(path));
+  });
+}
 
 }  // namespace wqtool

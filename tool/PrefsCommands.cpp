@@ -235,7 +235,7 @@ struct Decoder {
   // value when there is no file; as JSON with `json`. Throws the warning when the file cannot be
   // read, after showing what the module reads instead.
   std::function<void(const std::string& file, bool json)> show;
-  std::function<void(const JsonInput& input)> import;
+  std::function<void(const JsonInput& input)> store;
   void (*readStrictly)(const std::string& path);
 };
 
@@ -265,11 +265,11 @@ Decoder DecoderOf(const WQRepos::PreferenceEntry<Record>& entry) {
                                problem + ")");
     }
   };
-  const auto import = [write = entry.Write](const JsonInput& input) {
+  const auto store = [write = entry.Write](const JsonInput& input) {
     Preferences preferences;
     (preferences.*write)(PreferenceFromJson<Record>(input));
   };
-  return {show, import, [](const std::string& path) { ReadFileStrictly<Record>(path); }};
+  return {show, store, [](const std::string& path) { ReadFileStrictly<Record>(path); }};
 }
 
 const std::map<std::string, Decoder>& Decoders() {
@@ -384,20 +384,21 @@ void AddPrefsCommands(CLI::App& app) {
     const Decoder& decoder = DecoderNamed(*name);
     decoder.show(PreferenceFile(*name), *json);
   });
-  auto* import = prefs->add_subcommand(
+  auto* importCommand = prefs->add_subcommand(
       "import",
       "Store the preference NAME from the JSON that prefs show --json prints (FILE, or - for "
       "standard input). Every field is checked first; nothing is written when one is refused.");
   auto imported = std::make_shared<std::pair<std::string, std::string>>();
-  import->add_option("name", imported->first, "Preference name")->required();
-  import->add_option("file", imported->second, "JSON file, or - for standard input")->required();
-  import->callback([imported] {
+  importCommand->add_option("name", imported->first, "Preference name")->required();
+  importCommand->add_option("file", imported->second, "JSON file, or - for standard input")
+      ->required();
+  importCommand->callback([imported] {
     const Decoder& decoder = DecoderNamed(imported->first);
-  const std::string file = PreferenceFile(imported->first);
-  decoder.import(ReadJsonInput(imported->second));
-  Say("Stored the preference " + Shown(imported->first) + " in " + Shown(file));
-});
-}  // namespace wqtool
+    const std::string file = PreferenceFile(imported->first);
+    decoder.store(ReadJsonInput(imported->second));
+    Say("Stored the preference " + Shown(imported->first) + " in " + Shown(file));
+  });
+}
 
 void AddRefcalsCommand(CLI::App& app) {
   auto* refcals = app.add_subcommand(

@@ -154,16 +154,16 @@ void CheckReplaceable(const NamedKind& kind, const std::wstring& to, bool force)
 void AddImportCommand(CLI::App& family, const std::string& what,
                       const std::function<void(const JsonInput& input)>& write) {
   auto file = std::make_shared<std::string>();
-  auto* import = family.add_subcommand(
+  auto* importCommand = family.add_subcommand(
       "import", "Store " + what +
                     " from the JSON that show --json prints (FILE, or - for standard input). "
                     "Every field is checked first; nothing is written when one is refused.");
-  import->add_option("file", *file, "JSON file, or - for standard input")->required();
-  import->callback([file, what, write] {
+  importCommand->add_option("file", *file, "JSON file, or - for standard input")->required();
+  importCommand->callback([file, what, write] {
     write(ReadJsonInput(*file));
-  Say("Stored " + what);
-});
-}  // namespace wqtool
+    Say("Stored " + what);
+  });
+}
 
 const NamedKind& MethodsKind() { return kMethods; }
 const NamedKind& TunesKind() { return kTunes; }
@@ -190,49 +190,50 @@ void AddNamedKindCommands(CLI::App& family, const std::string& title,
     return std::make_pair(command, arguments);
   };
 
-  auto [import, imported] =
+  auto [importCommand, imported] =
       add("import",
           "Store NAME from the JSON that show --json prints (FILE, or - for standard input). Every "
           "field is checked first: the first one refused is named by its path, and nothing is "
           "written. A stored " +
               title + " of that name is replaced.",
           "file", "JSON file, or - for standard input", false);
-  import->callback([choose, imported = imported] {
+  importCommand->callback([choose, imported = imported] {
     const NamedKind& kind = choose(imported->ic);
-  InitializedConfig();
-  kind.write(Wide(imported->name), ReadJsonInput(imported->other));
-  Say("Stored the " + kind.noun + " " + Shown(imported->name));
-});
+    InitializedConfig();
+    kind.write(Wide(imported->name), ReadJsonInput(imported->other));
+    Say("Stored the " + kind.noun + " " + Shown(imported->name));
+  });
 
-auto [remove, removed] = add("delete", "Delete the stored " + title + " NAME.", nullptr, "", false);
-remove->callback([choose, removed = removed] {
-  const NamedKind& kind = choose(removed->ic);
-  InitializedConfig();
-  kind.remove(Wide(removed->name));
-  Say("Deleted the " + kind.noun + " " + Shown(removed->name));
-});
+  auto [remove, removed] =
+      add("delete", "Delete the stored " + title + " NAME.", nullptr, "", false);
+  remove->callback([choose, removed = removed] {
+    const NamedKind& kind = choose(removed->ic);
+    InitializedConfig();
+    kind.remove(Wide(removed->name));
+    Say("Deleted the " + kind.noun + " " + Shown(removed->name));
+  });
 
-auto [copy, copied] = add("copy", "Store a copy of the " + title + " NAME, as stored, under TO.",
-                          "to", "Name of the copy", true);
-copy->callback([choose, copied = copied] {
-  const NamedKind& kind = choose(copied->ic);
-  InitializedConfig();
-  const std::wstring from = Wide(copied->name), to = Wide(copied->other);
-  CheckReplaceable(kind, to, copied->force);
-  kind.write(to, {kind.read(from), "the " + kind.noun + " " + copied->name});
-  Say("Copied the " + kind.noun + " " + Shown(copied->name) + " to " + Shown(copied->other));
-});
+  auto [copy, copied] = add("copy", "Store a copy of the " + title + " NAME, as stored, under TO.",
+                            "to", "Name of the copy", true);
+  copy->callback([choose, copied = copied] {
+    const NamedKind& kind = choose(copied->ic);
+    InitializedConfig();
+    const std::wstring from = Wide(copied->name), to = Wide(copied->other);
+    CheckReplaceable(kind, to, copied->force);
+    kind.write(to, {kind.read(from), "the " + kind.noun + " " + copied->name});
+    Say("Copied the " + kind.noun + " " + Shown(copied->name) + " to " + Shown(copied->other));
+  });
 
-auto [rename, renamed] = add("rename", "Rename the stored " + title + " NAME to TO, in one step.",
-                             "to", "New name", true);
-rename->callback([choose, renamed = renamed] {
-  const NamedKind& kind = choose(renamed->ic);
-  InitializedConfig();
-  const std::wstring to = Wide(renamed->other);
-  CheckReplaceable(kind, to, renamed->force);
-  kind.rename(Wide(renamed->name), to, renamed->force);
-  Say("Renamed the " + kind.noun + " " + Shown(renamed->name) + " to " + Shown(renamed->other));
-});
-}  // namespace wqtool
+  auto [rename, renamed] = add("rename", "Rename the stored " + title + " NAME to TO, in one step.",
+                               "to", "New name", true);
+  rename->callback([choose, renamed = renamed] {
+    const NamedKind& kind = choose(renamed->ic);
+    InitializedConfig();
+    const std::wstring to = Wide(renamed->other);
+    CheckReplaceable(kind, to, renamed->force);
+    kind.rename(Wide(renamed->name), to, renamed->force);
+    Say("Renamed the " + kind.noun + " " + Shown(renamed->name) + " to " + Shown(renamed->other));
+  });
+}
 
 }  // namespace wqtool
