@@ -166,7 +166,7 @@ void AddDocumentCommands(CLI::App& app) {
     InitializedConfig();
     return ToJson(WQRepos::LoadSpectrumDataInfo());
   });
-  AddImportCommand(*info, "the spectrum data info, keeping the document's other elements",
+  AddImportCommand(*info, "the spectrum data info (the document's other elements are kept)",
                    [](const JsonInput& input) {
                      WriteSpectrumDataInfo(
                          ReadRecord<WQRepos::SpectrumDataInfo>(input.json, input.source, true));

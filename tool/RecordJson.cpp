@@ -239,8 +239,9 @@ void Codec<WQBL::Method>::Decode(const Json& json, const JsonPlace& place, WQBL:
 Json ParseJson(const std::string& text, const std::string& source) {
   try {
     return Json::parse(text);
-  } catch (const Json::parse_error& error) {
-    // "[json.exception.parse_error.101] parse error at line 1, ...": the part after the tag.
+  } catch (const Json::exception& error) {
+    // "[json.exception.parse_error.101] parse error at line 1, ...", or out_of_range.406 for a
+    // number beyond a double: the part after the tag.
     const std::string what = error.what();
     const auto tag = what.find("] ");
     throw std::runtime_error(

@@ -350,6 +350,8 @@ spectrum-data-info|.instrument = "a\u0007"|.instrument: holds a control characte
 REFUSED
 echo '{"time":' >"$work/bad.json"
 expect 1 "$work/bad.json: not JSON: parse error at line 2" data-file-name import "$work/bad.json"
+echo '{"time": 1e400}' >"$work/bad.json"
+expect 1 "$work/bad.json: not JSON: number overflow parsing '1e400'" data-file-name import "$work/bad.json"
 "$tool" methods show Scan --json >"$work/shown.json"
 expect 1 "Unable to create acquisition method file (lab/Scan): Cannot create a temporary file for \
 $store/AcqMethod/lab/Scan.kem: No such file or directory" methods import lab/Scan "$work/shown.json"
