@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include "Commands.h"
+#include "RecordJson.h"
 
 namespace wqtool {
 namespace {
@@ -51,27 +52,12 @@ std::wstring TopElementName(const WQCommon::XMLParser& parser) {
   return xml.substr(start + 1, end == std::wstring::npos ? std::wstring::npos : end - start - 1);
 }
 
-Json SettingsJson(const WQRepos::AutotunePrefs& prefs) {
-  Json points = Json::array();
-  for (const WQRepos::TunePoint& point : prefs.TunePoints) {
-    points.push_back({{"name", Narrow(point.Name)},
-                      {"mass", point.Mass},
-                      {"capillaryExit", point.CapExit},
-                      {"area", point.Area},
-                      {"time", point.Time}});
-  }
-  return {{"polarity", Narrow(WQCommon::PolarityToWStr(prefs.Polarity))},
-          {"diverterSource", prefs.DiverterSource == WQRepos::Waste ? "Waste" : "Load"},
-          {"primeDelay", prefs.PrimeDelay},
-          {"tunePoints", points}};
-}
-
 void PrintSettings(const std::string& file, bool json) {
-  const WQRepos::AutotunePrefs prefs = ReadAutotuneSettings(file);
+  const InputFile input(file);
   if (json)
-    PrintJson(SettingsJson(prefs));
+    PrintJson(ToJson(ReadAutotuneDocument(input.Path())));
   else
-    std::cout << Describe(prefs);
+    std::cout << Describe(ReadAutotuneSettings(input.Path()));
 }
 
 }  // namespace
@@ -145,8 +131,9 @@ void AddAutotuneCommands(CLI::App& app) {
       "show-xml",
       "Decode the autotune settings of an XML document: its AutoTunePrefs element, either the top "
       "element or a child of it. The source type is not shown: it is never read back from XML.");
-  showXml->add_option("file", *file, "Path of the XML document")->required();
+  showXml->add_option("file", *file, "Path of the XML document; - for standard input")->required();
   showXml->callback([file, json = AddJsonFlag(*showXml)] { PrintSettings(*file, *json); });
+  AddAutotuneDocumentCommands(*autotune);
 }
 
 }  // namespace wqtool

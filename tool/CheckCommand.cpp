@@ -139,7 +139,7 @@ bool HoldsRecords(Config::DirTypes kind) {
 }
 
 void Walk(Config::DirTypes kind, const std::string& directory, const std::string& prefix, int depth,
-          std::vector<FileResult>& results) {
+          std::vector<FileResult>& results, Progress& progress) {
   std::vector<std::string> entries;
   if (!WQPlatform::VisitDirectory(directory, "*", [&entries](std::string_view entry) {
         if (entry != "." && entry != "..") entries.emplace_back(entry);
@@ -158,7 +158,7 @@ void Walk(Config::DirTypes kind, const std::string& directory, const std::string
       if (WQPlatform::IsSymbolicLink(path)) {
         results.push_back({path, Outcome::Unrecognised, ""});
       } else if (depth < kDeepestFolder) {
-        Walk(kind, path, name + "/", depth + 1, results);
+        Walk(kind, path, name + "/", depth + 1, results, progress);
       } else {
         results.push_back({path, Outcome::NotChecked,
                            "the folder lies deeper than " + std::to_string(kDeepestFolder) +
@@ -168,6 +168,7 @@ void Walk(Config::DirTypes kind, const std::string& directory, const std::string
       continue;
     } else if (const Reader reader = ReaderFor(kind, name)) {
       results.push_back(Read(reader, path, name));
+      progress.Show(results.size(), 0);
     } else {
       results.push_back({path, Outcome::Unrecognised, ""});
     }
@@ -176,11 +177,12 @@ void Walk(Config::DirTypes kind, const std::string& directory, const std::string
 
 std::vector<FileResult> CheckAll(const Config& config) {
   std::vector<FileResult> results;
+  Progress progress("Checking");
   for (int kind = Config::AcqMethodDir; kind <= Config::AutotuneDir; ++kind) {
     const auto type = static_cast<Config::DirTypes>(kind);
     // A repository directory not made yet holds nothing.
     const std::string directory = Narrow(config.QDirectory(type));
-    if (WQPlatform::PathExists(directory)) Walk(type, directory, "", 0, results);
+    if (WQPlatform::PathExists(directory)) Walk(type, directory, "", 0, results, progress);
   }
   return results;
 }

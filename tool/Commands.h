@@ -5,6 +5,8 @@
 #include <WQRepos/Config.h>
 
 #include <CLI/CLI.hpp>
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -19,7 +21,13 @@ struct PeakDetectParams;
 
 namespace WQRepos {
 struct AutotunePrefs;
+class FileError;
 }  // namespace WQRepos
+
+namespace WQBL {
+class Method;
+class CurveEval;
+}  // namespace WQBL
 
 namespace wqtool {
 
@@ -47,6 +55,9 @@ std::string Describe(const WQRepos::AutotunePrefs& prefs);
 // The autotune settings of the XML document `file`: its AutoTunePrefs element, the top element or
 // a child of it. Throws std::runtime_error naming the file when they cannot be read.
 WQRepos::AutotunePrefs ReadAutotuneSettings(const std::string& file);
+// data-file-name, spectrum-data-info; autotune show and import (DocumentCommands.cpp)
+void AddDocumentCommands(CLI::App& app);
+void AddAutotuneDocumentCommands(CLI::App& autotune);
 // check (CheckCommand.cpp)
 void AddCheckCommand(CLI::App& app);
 // True when `name` is a preference of the catalogue (PrefsCommands.cpp).
@@ -77,6 +88,99 @@ std::string Narrow(const std::wstring& text);
 // no name or file content can drive the terminal or break a line of the tool's output in two.
 std::string Shown(const std::string& text);
 std::string Shown(const std::wstring& text);
+
+// The nearest of `candidates` to `word` by edit distance, when one is near enough to be a slip of
+// the keyboard; empty otherwise.
+std::string Nearest(const std::string& word, const std::vector<std::string>& candidates);
+
+// A fixed message of the module followed by its file and the system's reason.
+std::string Described(const WQRepos::FileError& error);
+
+// What --quiet and --verbose chose.
+bool Quiet();
+bool Verbose();
+// Prints `line` on standard output unless --quiet: what a command that changes something did.
+void Say(const std::string& line);
+
+// A file that the tool reads: `path` as given, or for "-" a temporary copy of standard input,
+// which messages then call "standard input".
+class InputFile {
+ public:
+  explicit InputFile(const std::string& path);
+  ~InputFile();
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+  const std::string& Path() const { return path_; }
+
+ private:
+  struct Copy;
+  std::unique_ptr<Copy> copy_;
+  std::string path_;
+};
+// `message` with every temporary copy's path replaced by "standard input".
+std::string WithInputNames(std::string message);
+
+// A progress bar on standard error for long work, drawn only when standard error is a terminal
+// and --quiet is not given; erased by Done() or when destroyed.
+class Progress {
+ public:
+  explicit Progress(std::string label);
+  ~Progress();
+  Progress(const Progress&) = delete;
+  Progress& operator=(const Progress&) = delete;
+  // `done` of `total` items; a count alone when the total is not known (0).
+  void Show(std::size_t done, std::size_t total);
+  void Done();
+
+ private:
+  std::string label_;
+  bool active_;
+  bool drawn_ = false;
+  std::chrono::steady_clock::time_point last_;
+};
+
+// The JSON document that an import reads, and what it came from ("standard input" or the file).
+struct JsonInput {
+  Json json;
+  std::string source;
+};
+// Reads `file`, or standard input for "-", as one JSON document; throws std::runtime_error naming
+// the source and the reason when it cannot be read or is not JSON.
+JsonInput ReadJsonInput(const std::string& file);
+
+// A kind of named record that the tool stores and reads as JSON: methods, tunes and the two
+// families of evaluation methods.
+struct NamedKind {
+  std::string noun;  // "acquisition method"
+  // The stored record as JSON, as its file holds it; the module's errors pass through.
+  std::function<Json(const std::wstring& name)> read;
+  // Stores the record that `input` holds, checked whole before anything is written.
+  std::function<void(const std::wstring& name, const JsonInput& input)> write;
+  std::function<bool(const std::wstring& name)> exists;
+  std::function<void(const std::wstring& name)> remove;
+  std::function<void(const std::wstring& from, const std::wstring& to, bool replace)> rename;
+};
+const NamedKind& MethodsKind();
+const NamedKind& TunesKind();
+const NamedKind& EvalMethodsKind(bool ic);
+// Adds import, delete, copy and rename to the command family `family` of records called `title`,
+// of the kind `choose` gives (for --ic when `icFlag`).
+void AddNamedKindCommands(CLI::App& family, const std::string& title,
+                          const NamedKind& (*choose)(bool ic), bool icFlag);
+// The evaluation method `name` of the family --ic chooses. A missing one is reported with its file,
+// the reason and, where a method of that name is stored in the other family, a hint to it.
+std::vector<WQBL::CurveEval> StoredEvalMethod(const std::wstring& name, bool ic);
+// Adds `import FILE|-` to the command family `family` of the one record `what` ("the system
+// configuration"), which `write` checks and stores.
+void AddImportCommand(CLI::App& family, const std::string& what,
+                      const std::function<void(const JsonInput& input)>& write);
+// The file of the item `name` of `kind`; the module's refusal of a name it cannot store passes
+// through.
+std::string ItemFile(WQRepos::Config::DirTypes kind, const std::wstring& name,
+                     const char* extension);
+// The acquisition method in the file `path` as stored, its time-outs not completed. The module's
+// errors for a file it cannot read pass through.
+WQBL::Method StoredMethodAt(const std::string& path);
 
 // Adds the flag --json to a show, list or check command; the flag's value once parsed.
 std::shared_ptr<bool> AddJsonFlag(CLI::App& command);

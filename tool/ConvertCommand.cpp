@@ -24,10 +24,11 @@ void Convert(const ConvertOptions& options) {
                              ": it is the data file being converted");
   }
   RefuseToReplace(options.Output, options.Force);
-  const WQDataFile::DataFile file(WQCommon::WQNarrowToWideStr(options.Run));
+  const InputFile run(options.Run);
+  const WQDataFile::DataFile file(WQCommon::WQNarrowToWideStr(run.Path()));
   WQDataFile::SaveAsMzML(file, WQCommon::WQNarrowToWideStr(options.Output));
-  std::cout << "Wrote " << Shown(options.Output) << ": " << file.QNumScanSpectra() << " scans of "
-            << Shown(options.Run) << " as mzML\n";
+  Say("Wrote " + Shown(options.Output) + ": " + std::to_string(file.QNumScanSpectra()) +
+      " scans of " + Shown(options.Run) + " as mzML");
 }
 
 }  // namespace
@@ -39,7 +40,7 @@ void AddConvertCommand(CLI::App& app) {
       "Write a data file (the instrument's own format, mzML, mzXML or MGF) as indexed mzML: a "
       "spectrum per scan with its scan number, retention time, polarity, profile or centroid "
       "data, and its m/z values and intensities. The file is replaced as a whole or not at all.");
-  convert->add_option("RUN", options->Run, "Data file")->required();
+  convert->add_option("RUN", options->Run, "Data file; - for standard input")->required();
   convert->add_option("-o,--output", options->Output, "mzML file to write")->required();
   convert->add_flag("--force", options->Force, "Replace the output file when it exists");
   convert->callback([options] { Convert(*options); });

@@ -7,31 +7,22 @@
 #include <stdexcept>
 
 #include "Commands.h"
+#include "RecordJson.h"
 
 namespace wqtool {
 namespace {
 
-// One family of evaluation methods and the module's operations on it.
+// One family of evaluation methods, as listed.
 struct Family {
   const char* title;
-  const char* label;
   const char* extension;
   std::vector<std::wstring> (*names)();
-  std::vector<WQBL::CurveEval> (*load)(const std::wstring&);
-  bool (*remove)(const std::wstring&);
 };
 
-const Family kSpectrumFamily{"Spectrum evaluation methods",
-                             "spectrum",
-                             ".sem",
-                             WQRepos::GetSpectrumEvalMethodNames,
-                             WQRepos::LoadSpectrumEvalMethod,
-                             WQRepos::DeleteSpectrumEvalMethod};
-const Family kICFamily{
-    "Ion-chromatogram evaluation methods", "ion-chromatogram",        ".iem",
-    WQRepos::GetICEvalMethodNames,         WQRepos::LoadICEvalMethod, WQRepos::DeleteICEvalMethod};
-
-const Family& FamilyOf(bool ic) { return ic ? kICFamily : kSpectrumFamily; }
+const Family kSpectrumFamily{"Spectrum evaluation methods", ".sem",
+                             WQRepos::GetSpectrumEvalMethodNames};
+const Family kICFamily{"Ion-chromatogram evaluation methods", ".iem",
+                       WQRepos::GetICEvalMethodNames};
 
 // A step's kind and the text of its parameters; no parameters for no step.
 std::pair<std::string, std::string> StepParts(const WQBL::CurveEval& step) {
@@ -82,16 +73,12 @@ void ListEvalMethods(bool json) {
   ListFamily(kICFamily);
 }
 
-void ShowEvalMethod(const std::string& name, const Family& family, bool json) {
+void ShowEvalMethod(const std::string& name, bool ic, bool json) {
   InitializedConfig();
-  const std::vector<WQBL::CurveEval> method = family.load(WQCommon::WQNarrowToWideStr(name));
+  const std::vector<WQBL::CurveEval> method =
+      StoredEvalMethod(WQCommon::WQNarrowToWideStr(name), ic);
   if (json) {
-    Json steps = Json::array();
-    for (const WQBL::CurveEval& step : method) {
-      const auto [kind, parameters] = StepParts(step);
-      steps.push_back({{"step", kind}, {"parameters", parameters}});
-    }
-    PrintJson(steps);
+    PrintJson(ToJson(EvalMethodDocument{method}));
     return;
   }
   if (method.empty()) std::cout << "(no steps)\n";
@@ -99,17 +86,6 @@ void ShowEvalMethod(const std::string& name, const Family& family, bool json) {
     const auto [kind, parameters] = StepParts(method[i]);
     std::cout << i + 1 << ". " << kind << (parameters.empty() ? "" : ": " + parameters) << '\n';
   }
-}
-
-void DeleteEvalMethod(const std::string& name, const Family& family) {
-  InitializedConfig();
-  if (!family.remove(WQCommon::WQNarrowToWideStr(name))) {
-    throw std::runtime_error("cannot delete the " + std::string(family.label) +
-                             " evaluation method " + name +
-                             ": there is no such file, or it "
-                             "cannot be removed");
-  }
-  std::cout << "Deleted " << Shown(name) << family.extension << '\n';
 }
 
 struct MethodChoice {
@@ -140,13 +116,9 @@ void AddEvalCommands(CLI::App& app) {
 
   auto* show = eval->add_subcommand("show", "Show the steps of a stored method in order.");
   auto shown = AddMethodOptions(*show);
-  show->callback([shown, json = AddJsonFlag(*show)] {
-    ShowEvalMethod(shown->name, FamilyOf(shown->ic), *json);
-  });
-
-  auto* remove = eval->add_subcommand("delete", "Delete a stored method.");
-  auto removed = AddMethodOptions(*remove);
-  remove->callback([removed] { DeleteEvalMethod(removed->name, FamilyOf(removed->ic)); });
+  show->callback(
+      [shown, json = AddJsonFlag(*show)] { ShowEvalMethod(shown->name, shown->ic, *json); });
+  AddNamedKindCommands(*eval, "evaluation method", EvalMethodsKind, true);
 }
 
 }  // namespace wqtool

@@ -10,7 +10,9 @@
 #include <filesystem>
 #include <iomanip>
 #include <iostream>
+#include <memory>
 #include <pugixml.hpp>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -30,16 +32,16 @@ const CLI::Validator kFiniteNumber(
     },
     "FINITE");
 
-// Runs with more items than this tell on standard error what they are doing.
-constexpr std::uint32_t kManyItems = 200;
 // Up to this many spectra are listed one by one in the summary.
 constexpr std::size_t kListedSpectra = 20;
 
 struct ExportOptions {
   std::string Run;
+  std::string Output;
   bool Peaks = false;
   bool Smooth = false;
   bool DryRun = false;
+  bool Json = false;
 };
 
 struct GenerateOptions {
@@ -65,67 +67,129 @@ struct SpectrumSummary {
   std::size_t Peaks;
 };
 
-// Prints what the saved document holds: its spectra with their peak counts, and its CRC.
-void PrintDocument(const std::filesystem::path& path) {
+// What the saved document holds: its spectra with their peak counts, and its CRC.
+struct DocumentSummary {
+  std::vector<SpectrumSummary> Spectra;
+  std::string Crc;
+};
+
+DocumentSummary Summarise(const std::string& path, const std::string& shownPath) {
   pugi::xml_document document;
-  if (!document.load_file(path.c_str())) {
-    throw std::runtime_error("Cannot read the exported document " + path.string());
-  }
+  if (!document.load_file(path.c_str()))
+    throw std::runtime_error("Cannot read the exported document " + shownPath);
   const pugi::xml_node spectra = document.child("TOFLine").child("Spectra");
-  std::vector<SpectrumSummary> summaries;
+  DocumentSummary summary{{}, spectra.attribute("CRC").value()};
   for (const pugi::xml_node& spectrum : spectra.children("Spectrum")) {
-    summaries.push_back(
+    summary.Spectra.push_back(
         {spectrum.attribute("Name").value(), spectrum.child("Peaks").attribute("Count").as_uint()});
   }
-  std::cout << "Spectra written:    " << summaries.size() << '\n';
-  if (!summaries.empty()) {
+  return summary;
+}
+
+void PrintDocument(const DocumentSummary& summary, const std::string& output) {
+  std::cout << "Spectra written:    " << summary.Spectra.size() << '\n';
+  if (!summary.Spectra.empty()) {
     std::vector<std::size_t> counts;
-    for (const SpectrumSummary& summary : summaries) counts.push_back(summary.Peaks);
+    for (const SpectrumSummary& spectrum : summary.Spectra) counts.push_back(spectrum.Peaks);
     std::sort(counts.begin(), counts.end());
     std::cout << "Peaks per spectrum: min " << counts.front() << ", median "
               << counts[counts.size() / 2] << ", max " << counts.back() << '\n';
   }
-  if (summaries.size() <= kListedSpectra) {
-    for (const SpectrumSummary& summary : summaries) {
-      std::cout << "  " << std::left << std::setw(34) << Shown(summary.Name) << summary.Peaks
+  if (summary.Spectra.size() <= kListedSpectra) {
+    for (const SpectrumSummary& spectrum : summary.Spectra) {
+      std::cout << "  " << std::left << std::setw(34) << Shown(spectrum.Name) << spectrum.Peaks
                 << " peaks\n";
     }
   }
-  std::cout << "CRC:                " << spectra.attribute("CRC").value() << '\n'
-            << "Output:             " << Shown(path.string()) << '\n';
+  std::cout << "CRC:                " << summary.Crc << '\n'
+            << "Output:             " << Shown(output) << '\n';
+}
+
+// The document's path: -o's, or the run's with the extension .tofline.
+std::string OutputPath(const ExportOptions& options) {
+  if (!options.Output.empty()) return options.Output;
+  if (options.Run == "-")
+    throw std::runtime_error("an export of standard input needs -o FILE or -o - to write to");
+  return std::filesystem::path(options.Run).replace_extension(".tofline").string();
+}
+
+// Copies the file `path` to standard output.
+void CopyToStandardOutput(const std::string& path) {
+  const std::unique_ptr<WQPlatform::ReadOnlyFile> file = WQPlatform::ReadOnlyFile::Open(path);
+  if (!file) throw std::runtime_error("Cannot read the exported document");
+  char buffer[65536];
+  for (std::uint64_t offset = 0; offset < file->Size();) {
+    const std::size_t got = file->ReadAt(offset, buffer, sizeof buffer);
+    if (got == 0) break;
+    std::cout.write(buffer, static_cast<std::streamsize>(got));
+    offset += got;
+  }
+  std::cout.flush();
+  if (!std::cout) throw std::runtime_error("Cannot write the exported document to standard output");
 }
 
 void Export(const ExportOptions& options) {
   InitializedConfig();
-  WQDataFile::CalDataFile file(WQCommon::WQNarrowToWideStr(options.Run));
+  if (options.Json && options.Output == "-")
+    throw std::runtime_error("--json and -o - would both write to standard output");
+  const InputFile run(options.Run);
+  const std::string output = options.DryRun ? std::string() : OutputPath(options);
+  const bool toStandardOutput = output == "-";
+  // A document for standard output is made in a file of its own first: a failed export writes
+  // nothing there.
+  std::unique_ptr<WQPlatform::TemporaryFile> staged;
+  if (toStandardOutput) staged = std::make_unique<WQPlatform::TemporaryFile>([](std::ostream&) {});
+  const std::string written = staged ? staged->Path() : output;
+  WQDataFile::CalDataFile file(WQCommon::WQNarrowToWideStr(run.Path()));
   WQBL::ICObj chromatogram = file.GenerateTIC();
   const WQBL::PLAutoFindPrefs prefs = ExportPreferences(options.Peaks, options.Smooth);
-  if (file.QNumScanSpectra() > kManyItems) {
-    std::cerr << "Exporting " << Shown(options.Run) << " (" << file.QNumScanSpectra() << " scans, "
-              << (options.Peaks ? "one spectrum per chromatogram peak" : "every spectrum")
-              << ")...\n";
-  }
   const Stopwatch stopwatch;
   std::wstring error;
-  if (!WQRepos::AutoGenPL(file, chromatogram, prefs, !options.DryRun, error)) {
+  WQRepos::ExportSettings settings;
+  settings.Output = WQCommon::WQNarrowToWideStr(written);
+  Progress progress("Exporting");
+  settings.Progress = [&progress](int done, int total) {
+    progress.Show(static_cast<std::size_t>(done), static_cast<std::size_t>(total));
+  };
+  if (!WQRepos::AutoGenPL(file, chromatogram, prefs, !options.DryRun, error, settings))
     throw std::runtime_error(Narrow(error));
-  }
+  progress.Done();
   const std::size_t items =
       options.Peaks ? chromatogram.QPeaks().size() : chromatogram.QNumPoints();
+  if (toStandardOutput) {
+    CopyToStandardOutput(written);
+    return;
+  }
+  const double seconds = stopwatch.Seconds();
+  const DocumentSummary summary = options.DryRun ? DocumentSummary() : Summarise(written, output);
+  if (options.Json) {
+    Json spectra = Json::array();
+    for (const SpectrumSummary& spectrum : summary.Spectra)
+      spectra.push_back({{"name", spectrum.Name}, {"peaks", spectrum.Peaks}});
+    PrintJson({{"run", options.Run},
+               {"scans", file.QNumScanSpectra()},
+               {"mode", options.Peaks ? "peaks" : "everySpectrum"},
+               {"smoothed", options.Smooth},
+               {"seconds", seconds},
+               {"spectra", options.DryRun ? Json(items) : spectra},
+               {"crc", options.DryRun ? Json() : Json(summary.Crc)},
+               {"output", options.DryRun ? Json() : Json(output)}});
+    return;
+  }
+  if (Quiet()) return;
   std::cout << "Run:                " << Shown(options.Run) << " (" << file.QNumScanSpectra()
             << " scans)\n"
             << "Mode:               "
             << (options.Peaks ? "one spectrum per chromatogram peak, averaged over the peak"
                               : "one spectrum per scan")
             << (options.Smooth ? ", smoothed" : "") << '\n'
-            << "Time:               " << std::fixed << std::setprecision(2) << stopwatch.Seconds()
-            << " s\n"
+            << "Time:               " << std::fixed << std::setprecision(2) << seconds << " s\n"
             << std::defaultfloat;
   if (options.DryRun) {
     std::cout << "Dry run:            " << items << " spectra generated, nothing written\n";
     return;
   }
-  PrintDocument(std::filesystem::path(options.Run).replace_extension(".tofline"));
+  PrintDocument(summary, output);
 }
 
 void Generate(const GenerateOptions& options) {
@@ -136,13 +200,16 @@ void Generate(const GenerateOptions& options) {
   settings.Calibrants = WQDataFile::SyntheticRunSettings::SodiumIodideClusters(
       settings.LowMZ, settings.HighMZ, settings.Calibrants.front().Height);
   RefuseToReplace(options.Path, options.Force);
-  if (options.Scans > kManyItems) {
-    std::cerr << "Generating " << options.Scans << " scans into " << Shown(options.Path) << "...\n";
-  }
-  WQDataFile::WriteSyntheticRun(WQCommon::WQNarrowToWideStr(options.Path), settings);
-  std::cout << "Wrote " << Shown(options.Path) << ": " << settings.ScanCount << " scans of m/z "
-            << settings.LowMZ << " to " << settings.HighMZ << ", " << settings.Calibrants.size()
-            << " calibrant peaks, run " << settings.RunNumber << '\n';
+  Progress progress("Generating");
+  WQDataFile::WriteSyntheticRun(
+      WQCommon::WQNarrowToWideStr(options.Path), settings,
+      [&progress](std::uint32_t done, std::uint32_t total) { progress.Show(done, total); });
+  progress.Done();
+  std::ostringstream wrote;
+  wrote << "Wrote " << Shown(options.Path) << ": " << settings.ScanCount << " scans of m/z "
+        << settings.LowMZ << " to " << settings.HighMZ << ", " << settings.Calibrants.size()
+        << " calibrant peaks, run " << settings.RunNumber;
+  Say(wrote.str());
 }
 
 }  // namespace
@@ -160,11 +227,18 @@ void AddExportCommands(CLI::App& app) {
   auto* exportCommand = app.add_subcommand(
       "export",
       "Generate the peak lists of a calibration data file and save them as its centroid document "
-      "(RUN with the extension .tofline, beside it), then show the spectra, their peak counts and "
-      "the document's CRC-32. The chromatogram is the run's total ion current. An export with "
+      "(RUN with the extension .tofline, beside it, unless -o says otherwise), then show the "
+      "spectra, their peak counts and the document's CRC-32. The chromatogram is the run's total "
+      "ion current. An export with "
       "no spectrum to write (no chromatogram peak with --peaks) fails and keeps the earlier "
       "document.");
-  exportCommand->add_option("RUN", options->Run, "Calibration data file")->required();
+  exportCommand->add_option("RUN", options->Run, "Calibration data file; - for standard input")
+      ->required();
+  exportCommand->add_option(
+      "-o,--output", options->Output,
+      "Write the document to FILE instead, or to standard output for - (nothing else is printed "
+      "then)");
+  exportCommand->add_flag("--json", options->Json, "Print the summary as one JSON document");
   auto* every =
       exportCommand->add_flag("--every-spectrum", "One spectrum per scan of the run (the default)");
   exportCommand

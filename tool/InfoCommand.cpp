@@ -32,11 +32,26 @@ void CheckDirectories(const WQRepos::Config& config) {
   }
 }
 
-void PrintInfo() {
-  // Initializing reports the configuration file and the settings in force on standard error.
+void PrintInfo(bool json) {
+  // Initializing reports the configuration file and the settings in force on standard error
+  // with --verbose.
   const WQRepos::Config config = UncheckedConfig();
   std::uint16_t port = 0;
   const std::wstring host = WQRepos::QServerInfo(port);
+  if (json) {
+    Json directories = Json::array();
+    for (const auto& [kind, label] : kDirectories) {
+      const std::wstring directory = config.QDirectory(kind);
+      directories.push_back(
+          {{"contents", label}, {"path", Narrow(directory)}, {"usable", IsListable(directory)}});
+    }
+    PrintJson({{"hostName", Narrow(host)},
+               {"port", port},
+               {"baseDirectory", Narrow(BaseDirectory(config))},
+               {"directories", directories}});
+    CheckDirectories(config);
+    return;
+  }
   std::cout << "Host name:       " << Shown(host) << '\n'
             << "Port:            " << port << '\n'
             << "Base directory:  " << Shown(BaseDirectory(config)) << '\n'
@@ -56,7 +71,7 @@ void AddInfoCommand(CLI::App& app) {
       "info",
       "Read the configuration, create the data directory tree where it is missing, and show the "
       "server settings and every repository directory.");
-  info->callback(PrintInfo);
+  info->callback([json = AddJsonFlag(*info)] { PrintInfo(*json); });
 }
 
 }  // namespace wqtool

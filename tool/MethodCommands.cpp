@@ -10,9 +10,12 @@
 #include <sstream>
 
 #include "Commands.h"
+#include "RecordJson.h"
 
 namespace wqtool {
 namespace {
+
+std::wstring Wide(const std::string& text) { return WQCommon::WQNarrowToWideStr(text); }
 
 // Where a show command takes its record from: a stored name or a file anywhere.
 struct RecordSource {
@@ -27,7 +30,8 @@ std::shared_ptr<RecordSource> AddSourceOptions(CLI::App& show, const std::string
   auto* choice = show.add_option_group("source", "Where the " + kind + " is read from");
   choice->add_option("name", source->name,
                      "Name of a stored " + kind + " (its file name without " + extension + ")");
-  choice->add_option("--file", source->file, "Path of a " + kind + " file anywhere, used as given");
+  choice->add_option("--file", source->file,
+                     "Path of a " + kind + " file anywhere, used as given; - for standard input");
   choice->require_option(1);
   return source;
 }
@@ -79,35 +83,7 @@ void PrintMethod(const WQBL::Method& method) {
   }
 }
 
-Json MethodJson(const WQBL::Method& method) {
-  Json periods = Json::array();
-  for (const WQBL::TimePeriod& period : method.TimePeriods) {
-    Json items = Json::array();
-    for (const WQBL::SequenceItem& item : period.Items) {
-      items.push_back({{"kind", KindText(item.Kind)},
-                       {"startMZ", item.StartMZ},
-                       {"endMZ", item.EndMZ},
-                       {"dwellTime", item.DwellTime},
-                       {"duration", item.Duration},
-                       {"polarity", PolarityText(item.Polarity)},
-                       {"tuneId", item.TuneId}});
-    }
-    periods.push_back({{"duration", period.Duration},
-                       {"loops", period.NumLoops},
-                       {"timeout", period.Timeout},
-                       {"items", items}});
-  }
-  Json tunes = Json::array();
-  for (const auto& [id, entry] : method.Tunes) {
-    tunes.push_back({{"id", id},
-                     {"name", Narrow(entry.Name)},
-                     {"probe", Narrow(WQCommon::Probes::GetName(entry.Probe))},
-                     {"polarity", PolarityText(entry.Polarity)}});
-  }
-  return {{"timePeriods", periods}, {"tunes", tunes}};
-}
-
-void PrintTune(const WQBL::Tune& tune, bool json) {
+void PrintTune(const WQBL::Tune& tune) {
   const std::pair<const char*, double> parameters[] = {
       {"Capillary voltage (kV)", tune.CapillaryVoltage},
       {"Cone voltage (V)", tune.ConeVoltage},
@@ -119,13 +95,6 @@ void PrintTune(const WQBL::Tune& tune, bool json) {
       {"Desolvation gas flow (L/h)", tune.DesolvationGasFlow},
       {"Low mass resolution", tune.LowMassResolution},
       {"High mass resolution", tune.HighMassResolution}};
-  if (json) {
-    Json document;
-    for (const auto& [label, value] : parameters) document[label] = value;
-    document["Polarity"] = PolarityText(tune.Polarity);
-    PrintJson(document);
-    return;
-  }
   for (const auto& [label, value] : parameters)
     std::cout << std::left << std::setw(29) << label << value << '\n';
   std::cout << std::left << std::setw(29) << "Polarity" << PolarityText(tune.Polarity) << '\n';
@@ -147,19 +116,23 @@ void AddMethodCommands(CLI::App& app) {
       "show",
       "Load an acquisition method, by name or from a file, and show its time periods with their "
       "time-outs (completed for periods without a duration, as the acquisition uses them), their "
-      "sequence items and the method's tune table.");
+      "sequence items and the method's tune table. With --json, the method as stored (time-outs "
+      "not completed), the form that import reads.");
   const auto source = AddSourceOptions(*show, "acquisition method", ".kem");
   show->callback([source, json = AddJsonFlag(*show)] {
     InitializedConfig();
-    const WQBL::Method method =
-        source->file.empty()
-            ? WQRepos::LoadAcqMethod(WQCommon::WQNarrowToWideStr(source->name))
-            : WQRepos::LoadFullyQualifiedAcqMethod(WQCommon::WQNarrowToWideStr(source->file));
-    if (*json)
-      PrintJson(MethodJson(method));
-    else
-      PrintMethod(method);
+    const InputFile file(source->file);
+    if (*json) {
+      PrintJson(file.Path().empty() ? MethodsKind().read(Wide(source->name))
+                                    : ToJson(StoredMethodAt(file.Path())));
+      return;
+    }
+    PrintMethod(file.Path().empty() ? WQRepos::LoadAcqMethod(Wide(source->name))
+                                    : WQRepos::LoadFullyQualifiedAcqMethod(Wide(file.Path())));
   });
+  AddNamedKindCommands(
+      *methods, "acquisition method", [](bool) -> const NamedKind& { return MethodsKind(); },
+      false);
 }
 
 void AddTuneCommands(CLI::App& app) {
@@ -175,11 +148,17 @@ void AddTuneCommands(CLI::App& app) {
   const auto source = AddSourceOptions(*show, "tune", ".ket");
   show->callback([source, json = AddJsonFlag(*show)] {
     InitializedConfig();
-    PrintTune(source->file.empty()
-                  ? WQRepos::LoadTune(WQCommon::WQNarrowToWideStr(source->name))
-                  : WQRepos::LoadFullyQualifiedTune(WQCommon::WQNarrowToWideStr(source->file)),
-              *json);
+    const InputFile file(source->file);
+    const WQBL::Tune tune = file.Path().empty()
+                                ? WQRepos::LoadTune(Wide(source->name))
+                                : WQRepos::LoadFullyQualifiedTune(Wide(file.Path()));
+    if (*json)
+      PrintJson(ToJson(tune));
+    else
+      PrintTune(tune);
   });
+  AddNamedKindCommands(
+      *tunes, "tune", [](bool) -> const NamedKind& { return TunesKind(); }, false);
 }
 
 }  // namespace wqtool

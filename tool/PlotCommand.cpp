@@ -269,13 +269,14 @@ void ChromatogramSvg(std::ostream& out, const PlotOptions& options, const WQBL::
 
 // Tells what was written, unless it went to standard output.
 void Report(const PlotOptions& options, const std::string& what, const std::string& detail) {
-  if (options.Output == "-") return;
+  if (options.Output == "-" || Quiet()) return;
   std::cout << "Wrote " << Shown(options.Output) << ": " << what << " of " << Shown(options.Run)
             << ", " << detail << '\n';
 }
 
 void Plot(const PlotOptions& options) {
-  const WQDataFile::CalDataFile file(Wide(options.Run));
+  const InputFile run(options.Run);
+  const WQDataFile::CalDataFile file(Wide(run.Path()));
   WQBL::ICObj chromatogram = file.GenerateTIC();
   const WQBL::PLAutoFindPrefs prefs = ExportPreferences(options.Peaks, options.Smooth);
   if (options.Chromatogram) {
@@ -313,7 +314,7 @@ void AddPlotCommand(CLI::App& app) {
       "the centroids that the export writes, marked and labelled by m/z. With --chromatogram, "
       "draw the run's total ion current with the scans that the export uses marked. With --csv, "
       "write the same points as comma-separated values instead.");
-  plot->add_option("RUN", options->Run, "Calibration data file")->required();
+  plot->add_option("RUN", options->Run, "Calibration data file; - for standard input")->required();
   plot->add_option("-o,--output", options->Output, "File to write (- for standard output)")
       ->required();
   auto* scan =

@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "Commands.h"
+#include "RecordJson.h"
 
 namespace wqtool {
 namespace {
@@ -196,9 +197,9 @@ void ReadStrictly(WQCommon::BinaryReader& reader, WQRepos::AutotuneDlgPrefs& pre
 constexpr std::uint32_t kPreferenceFileVersion = 1;
 
 // Throws std::runtime_error with the reason unless `path` holds the preference file version 1 and
-// a whole Record, and nothing after it.
+// a whole Record, and nothing after it; gives the record.
 template <typename Record>
-void ReadFileStrictly(const std::string& path) {
+Record ReadFileStrictly(const std::string& path) {
   std::optional<std::string> content = WQPlatform::ReadFile(path);
   if (!content) throw std::runtime_error("it cannot be opened");
   WQCommon::BinaryReader reader(content->data(), content->size());
@@ -209,26 +210,73 @@ void ReadFileStrictly(const std::string& path) {
   Record record;
   ReadStrictly(reader, record);
   reader.RequireEnd();
+  return record;
 }
 
-// The preferences this tool decodes, by file name: the text of what each query gives, and the
-// strict reading of its file.
+// The JSON of a preference's record: an object, the field orders' list inside one.
+template <typename Record>
+Json PreferenceJson(const Record& record) {
+  return ToJson(record);
+}
+Json PreferenceJson(const std::vector<WQRepos::FieldPref>& fields) {
+  return ToJson(FieldOrderDocument{fields});
+}
+template <typename Record>
+Record PreferenceFromJson(const JsonInput& input) {
+  if constexpr (std::is_same_v<Record, std::vector<WQRepos::FieldPref>>)
+    return ReadRecord<FieldOrderDocument>(input.json, input.source).Fields;
+  else
+    return ReadRecord<Record>(input.json, input.source);
+}
+
+// What the tool does with each preference of the catalogue, by name.
 struct Decoder {
-  std::function<std::string(const Preferences&)> describe;
+  // Shows the preference kept in `file`: the stored record, read strictly, or the preference's
+  // value when there is no file; as JSON with `json`. Throws the warning when the file cannot be
+  // read, after showing what the module reads instead.
+  std::function<void(const std::string& file, bool json)> show;
+  std::function<void(const JsonInput& input)> store;
   void (*readStrictly)(const std::string& path);
 };
 
 template <typename Record>
-Decoder DecoderOf(Record (Preferences::*query)() const) {
-  return {[query](const Preferences& prefs) { return Describe((prefs.*query)()); },
-          ReadFileStrictly<Record>};
+Decoder DecoderOf(const WQRepos::PreferenceEntry<Record>& entry) {
+  const auto show = [query = entry.Query](const std::string& file, bool json) {
+    const bool present = WQPlatform::PathExists(file);
+    Record record = (Preferences().*query)();
+    std::string problem;
+    if (present) {
+      try {
+        record = ReadFileStrictly<Record>(file);
+      } catch (const std::exception& error) {
+        problem = error.what();
+      }
+    }
+    if (json) {
+      PrintJson(PreferenceJson(record));
+    } else {
+      if (!present) std::cout << "(no file " << Shown(file) << ": the default is shown)\n";
+      const std::string text = Describe(record);
+      std::cout << text << (text.back() == '\n' ? "" : "\n") << std::flush;
+    }
+    if (!problem.empty()) {
+      throw std::runtime_error("warning: the preference file " + file +
+                               " cannot be read, so the record's plain default is shown (" +
+                               problem + ")");
+    }
+  };
+  const auto store = [write = entry.Write](const JsonInput& input) {
+    Preferences preferences;
+    (preferences.*write)(PreferenceFromJson<Record>(input));
+  };
+  return {show, store, [](const std::string& path) { ReadFileStrictly<Record>(path); }};
 }
 
 const std::map<std::string, Decoder>& Decoders() {
   static const std::map<std::string, Decoder> decoders = [] {
     std::map<std::string, Decoder> all;
     WQRepos::ForEachPreference(
-        [&all](const auto& entry) { all.emplace(Narrow(entry.Name), DecoderOf(entry.Query)); });
+        [&all](const auto& entry) { all.emplace(Narrow(entry.Name), DecoderOf(entry)); });
     return all;
   }();
   return decoders;
@@ -253,53 +301,29 @@ void ListPreferences(bool json) {
   if (json) PrintJson(list);
 }
 
-// Lines of `text`, without their line ends.
-Json TextLines(const std::string& text) {
-  Json lines = Json::array();
-  std::istringstream stream(text);
-  for (std::string line; std::getline(stream, line);) lines.push_back(line);
-  return lines;
+// The decoder of the preference `name`; throws naming the valid ones when there is none.
+const Decoder& DecoderNamed(const std::string& name) {
+  const auto decoder = Decoders().find(name);
+  if (decoder != Decoders().end()) return decoder->second;
+  std::vector<std::string> names;
+  for (const auto& [known, unused] : Decoders()) names.push_back(known);
+  const std::string nearest = Nearest(name, names);
+  std::string list;
+  for (const std::string& known : names) list += (list.empty() ? "" : ", ") + known;
+  throw std::runtime_error("no preference is called " + name +
+                           (nearest.empty() ? "" : " (did you mean " + nearest + "?)") + "; the " +
+                           std::to_string(names.size()) + " preferences are " + list);
 }
 
-void ShowPreference(const std::string& name, bool json) {
-  const std::wstring file =
-      PreferencesDirectory() + L"/" + WQCommon::WQNarrowToWideStr(name) + L".pref";
-  const auto decoder = Decoders().find(name);
-  if (decoder == Decoders().end()) {
-    throw std::runtime_error("cannot decode the preference " + name +
-                             ": its record is not one that this tool knows");
-  }
-  const bool present = WQCommon::FileExists(file);
-  const std::string text = decoder->second.describe(Preferences());
-  if (json) {
-    PrintJson(
-        {{"name", name}, {"file", Narrow(file)}, {"stored", present}, {"lines", TextLines(text)}});
-  } else {
-    if (!present) std::cout << "(no file " << Shown(file) << ": the default is shown)\n";
-    std::cout << text << (text.back() == '\n' ? "" : "\n") << std::flush;
-  }
-  if (!present) return;
-  try {
-    decoder->second.readStrictly(Narrow(file));
-  } catch (const std::exception& error) {
-    throw std::runtime_error("warning: the preference file " + Narrow(file) +
-                             " cannot be read, so the record's plain default is shown (" +
-                             error.what() + ")");
-  }
+std::string PreferenceFile(const std::string& name) {
+  return Narrow(PreferencesDirectory()) + "/" + name + ".pref";
 }
 
 void ShowReferenceCalibrants(bool json) {
   InitializedConfig();
   const std::vector<WQRepos::RefCal> calibrants = WQRepos::LoadReferenceCalibrants();
   if (json) {
-    Json list = Json::array();
-    for (const WQRepos::RefCal& calibrant : calibrants) {
-      list.push_back({{"name", Narrow(calibrant.Name)},
-                      {"param1", calibrant.Param1},
-                      {"param2", calibrant.Param2},
-                      {"param3", calibrant.Param3}});
-    }
-    PrintJson(list);
+    PrintJson(ToJson(CalibrantsDocument{calibrants}));
     return;
   }
   if (calibrants.empty()) std::cout << "No reference calibrants.\n";
@@ -356,7 +380,24 @@ void AddPrefsCommands(CLI::App& app) {
   auto name = std::make_shared<std::string>();
   show->add_option("name", *name, "Preference name, as prefs list prints it (e.g. GenBIC)")
       ->required();
-  show->callback([name, json = AddJsonFlag(*show)] { ShowPreference(*name, *json); });
+  show->callback([name, json = AddJsonFlag(*show)] {
+    const Decoder& decoder = DecoderNamed(*name);
+    decoder.show(PreferenceFile(*name), *json);
+  });
+  auto* importCommand = prefs->add_subcommand(
+      "import",
+      "Store the preference NAME from the JSON that prefs show --json prints (FILE, or - for "
+      "standard input). Every field is checked first; nothing is written when one is refused.");
+  auto imported = std::make_shared<std::pair<std::string, std::string>>();
+  importCommand->add_option("name", imported->first, "Preference name")->required();
+  importCommand->add_option("file", imported->second, "JSON file, or - for standard input")
+      ->required();
+  importCommand->callback([imported] {
+    const Decoder& decoder = DecoderNamed(imported->first);
+    const std::string file = PreferenceFile(imported->first);
+    decoder.store(ReadJsonInput(imported->second));
+    Say("Stored the preference " + Shown(imported->first) + " in " + Shown(file));
+  });
 }
 
 void AddRefcalsCommand(CLI::App& app) {
@@ -365,6 +406,11 @@ void AddRefcalsCommand(CLI::App& app) {
   refcals->require_subcommand(1);
   auto* show = refcals->add_subcommand("show", "Show the stored reference calibrants in order.");
   show->callback([json = AddJsonFlag(*show)] { ShowReferenceCalibrants(*json); });
+  AddImportCommand(*refcals, "the reference calibrants", [](const JsonInput& input) {
+    InitializedConfig();
+    WQRepos::SaveReferenceCalibrants(
+        ReadRecord<CalibrantsDocument>(input.json, input.source).Calibrants);
+  });
 }
 
 }  // namespace wqtool

@@ -40,7 +40,8 @@ Json ScanJson(const WQDataFile::Scan& scan) {
 }
 
 void RunInfo(const std::string& path, bool json) {
-  const WQDataFile::CalDataFile file = OpenRun(path);
+  const InputFile input(path);
+  const WQDataFile::CalDataFile file = OpenRun(input.Path());
   std::uint32_t centroid = 0;
   std::uint32_t fromData = 0;
   double lowMZ = 0.0, highMZ = 0.0, firstTime = 0.0, lastTime = 0.0;
@@ -180,8 +181,10 @@ void PrintFigures(const WQBL::PeakListAgreement& a, double narrow, double wide) 
 }
 
 void PickReport(const PickReportOptions& options, bool json) {
-  const WQDataFile::CalDataFile run = OpenRun(options.Run);
-  const WQDataFile::CalDataFile referenceRun = OpenRun(options.Reference);
+  const InputFile runInput(options.Run);
+  const InputFile referenceInput(options.Reference);
+  const WQDataFile::CalDataFile run = OpenRun(runInput.Path());
+  const WQDataFile::CalDataFile referenceRun = OpenRun(referenceInput.Path());
   const std::uint32_t count = run.QNumScanSpectra();
   if (count == 0) throw std::runtime_error(options.Run + " holds no scan.");
   if (referenceRun.QNumScanSpectra() != count) {
@@ -262,7 +265,7 @@ void AddSpectraCommands(CLI::App& app) {
       "the MS levels of its spectra, profile or centroid data, and its m/z and retention-time "
       "ranges. With --json, also each scan: its number, retention time, tune run, points, "
       "profile or centroid, and total ion current.");
-  runInfo->add_option("RUN", *runPath, "Data file")->required();
+  runInfo->add_option("RUN", *runPath, "Data file; - for standard input")->required();
   const std::shared_ptr<bool> json = AddJsonFlag(*runInfo);
   runInfo->callback([runPath, json] { RunInfo(*runPath, *json); });
 
@@ -278,7 +281,8 @@ void AddSpectraCommands(CLI::App& app) {
       "found peaks and among the strong ones, at least as intense as the weakest of the top 50%; "
       "reference peaks found twice; the median absolute and signed m/z difference; the time per "
       "spectrum.");
-  report->add_option("RUN", options->Run, "Data file whose peaks are picked")->required();
+  report->add_option("RUN", options->Run, "Data file whose peaks are picked; - for standard input")
+      ->required();
   report->add_option("REFERENCE", options->Reference, "Data file of the reference peaks")
       ->required();
   report->add_flag("--smooth", options->Smooth, "Smooth each spectrum first (Savitzky-Golay)");

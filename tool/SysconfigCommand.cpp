@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "Commands.h"
+#include "RecordJson.h"
 
 namespace wqtool {
 namespace {
@@ -24,29 +25,13 @@ void CheckParsable(const std::wstring& document) {
   }
 }
 
-Json ConfigurationJson(const WQRepos::SystemConfiguration& configuration) {
-  const WQBL::Syringe& syringe = configuration.Syringe;
-  return {{"systemName", Narrow(configuration.SystemName)},
-          {"userName", Narrow(configuration.UserName)},
-          {"syringe",
-           {{"volume", syringe.Volume},
-            {"diameter", syringe.Diameter},
-            {"flowRate", syringe.FlowRate},
-            {"enabled", syringe.Enabled}}},
-          {"polaritySwitch", configuration.PolaritySwitch},
-          {"calSource",
-           Narrow(WQRepos::SystemConfiguration::QAnalyteSourceName(configuration.CalSource))},
-          {"tuneProbe", Narrow(WQCommon::Probes::GetName(configuration.TuneProbeId))},
-          {"methodTimePeriods", configuration.MethodTimePeriods}};
-}
-
 void PrintSystemConfiguration(bool json) {
   const WQRepos::Config config = InitializedConfig();
   const WQRepos::SystemConfiguration configuration = WQRepos::LoadSystemConfiguration();
   const std::wstring document =
       config.QDirectory(WQRepos::Config::PrefsDir) + L"/SystemConfiguration.xml";
   if (json) {
-    PrintJson(ConfigurationJson(configuration));
+    PrintJson(ToJson(configuration));
     CheckParsable(document);
     return;
   }
@@ -83,6 +68,11 @@ void AddSysconfigCommand(CLI::App& app) {
       "Show the system configuration as the application loads it: the defaults where the "
       "document or one of its elements is missing.");
   show->callback([json = AddJsonFlag(*show)] { PrintSystemConfiguration(*json); });
+  AddImportCommand(*sysconfig, "the system configuration", [](const JsonInput& input) {
+    InitializedConfig();
+    WQRepos::SaveSystemConfiguration(
+        ReadRecord<WQRepos::SystemConfiguration>(input.json, input.source, true));
+  });
 }
 
 }  // namespace wqtool

@@ -1,7 +1,9 @@
 // wqrepos: the repository module's files from a shell.
 #include <WQCommon/Text.h>
+#include <WQCommon/XML.h>
 #include <WQPlatform/Platform.h>
 #include <WQRepos/EntryPoints.h>
+#include <WQRepos/Exception.h>
 #include <WQRepos/Version.h>
 #include <log4cxx/appenderskeleton.h>
 #include <log4cxx/helpers/transcoder.h>
@@ -9,11 +11,13 @@
 #include <log4cxx/spi/loggingevent.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <exception>
 #include <iostream>
 #include <sstream>
 #include <stdexcept>
+#include <tuple>
 
 #include "Commands.h"
 
@@ -26,6 +30,112 @@ void RefuseToReplace(const std::string& path, bool force) {
 }
 
 std::string Narrow(const std::wstring& text) { return WQCommon::WQWideToNarrowStr(text); }
+
+namespace {
+
+bool quiet = false;
+bool verbose = false;
+
+// The paths of the temporary copies of standard input.
+std::vector<std::string>& InputCopies() {
+  static std::vector<std::string> copies;
+  return copies;
+}
+
+std::size_t EditDistance(const std::string& from, const std::string& to) {
+  std::vector<std::size_t> row(to.size() + 1);
+  for (std::size_t j = 0; j <= to.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= from.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= to.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] =
+          std::min({row[j] + 1, row[j - 1] + 1,
+                    diagonal + (std::tolower(from[i - 1]) == std::tolower(to[j - 1]) ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[to.size()];
+}
+
+}  // namespace
+
+std::string Described(const WQRepos::FileError& error) {
+  const std::string message = error.what();
+  return message + (!message.empty() && message.back() == '.' ? " " : ": ") + error.Detail();
+}
+
+bool Quiet() { return quiet; }
+bool Verbose() { return verbose; }
+
+void Say(const std::string& line) {
+  if (!quiet) std::cout << line << '\n';
+}
+
+std::string Nearest(const std::string& word, const std::vector<std::string>& candidates) {
+  std::string nearest;
+  // A slip of the keyboard: a third of the word's letters at most, and at least one.
+  std::size_t best = std::max<std::size_t>(1, word.size() / 3) + 1;
+  for (const std::string& candidate : candidates) {
+    const std::size_t distance = EditDistance(word, candidate);
+    if (distance < best) std::tie(best, nearest) = std::tie(distance, candidate);
+  }
+  return nearest;
+}
+
+Progress::Progress(std::string label)
+    : label_(std::move(label)), active_(!quiet && WQPlatform::StandardErrorIsTerminal()) {}
+
+Progress::~Progress() { Done(); }
+
+void Progress::Show(std::size_t done, std::size_t total) {
+  const auto now = std::chrono::steady_clock::now();
+  // Ten times a second at most: drawing costs more than an item of quick work.
+  if (!active_ || (drawn_ && now - last_ < std::chrono::milliseconds(100) && done != total)) return;
+  last_ = now;
+  drawn_ = true;
+  constexpr std::size_t kWidth = 30;
+  std::string line = "\r" + label_ + " ";
+  if (total == 0) {
+    line += std::to_string(done);
+  } else {
+    const std::size_t filled = std::min(kWidth, kWidth * done / total);
+    line += "[" + std::string(filled, '#') + std::string(kWidth - filled, ' ') + "] " +
+            std::to_string(done) + "/" + std::to_string(total);
+  }
+  std::cerr << line << std::flush;
+}
+
+void Progress::Done() {
+  if (drawn_) std::cerr << "\r\x1b[K" << std::flush;
+  drawn_ = false;
+}
+
+struct InputFile::Copy {
+  WQPlatform::TemporaryFile file;
+};
+
+InputFile::InputFile(const std::string& path) : path_(path) {
+  if (path != "-") return;
+  copy_.reset(new Copy{WQPlatform::TemporaryFile([](std::ostream& out) {
+    char buffer[65536];
+    while (std::cin.read(buffer, sizeof buffer) || std::cin.gcount() > 0)
+      out.write(buffer, std::cin.gcount());
+  })});
+  path_ = copy_->file.Path();
+  InputCopies().push_back(path_);
+}
+
+InputFile::~InputFile() = default;
+
+std::string WithInputNames(std::string message) {
+  for (const std::string& copy : InputCopies()) {
+    for (auto at = message.find(copy); at != std::string::npos; at = message.find(copy, at))
+      message.replace(at, copy.size(), "standard input");
+  }
+  return message;
+}
 
 std::string Shown(const std::wstring& text) {
   std::string shown;
@@ -132,35 +242,94 @@ namespace {
 constexpr int kFailure = 1;
 constexpr int kUsageError = 2;
 
-// Shows what the module logs (its settings report, whose values come from ConfigClient.xml) on
-// standard error, a line at a time, each line as Shown.
+// True when the port text of ConfigClient.xml is a whole number up to 65535, blanks around it
+// allowed, as the module reads it.
+bool IsPort(std::string text) {
+  const auto first = text.find_first_not_of(" \t\r\n");
+  const auto last = text.find_last_not_of(" \t\r\n");
+  if (first == std::string::npos) return false;
+  text = text.substr(first, last - first + 1);
+  return text.size() <= 5 && text.find_first_not_of("0123456789") == std::string::npos &&
+         std::stoul(text) <= 65535;
+}
+
+// True when a setting of the configuration file `path` could not be read: the file itself, or a
+// port that is no port. The module warns as well when a setting is simply not given.
+bool HasUnreadableSetting(const std::string& path) {
+  WQCommon::XMLParser parser;
+  if (!parser.LoadFile(WQCommon::WQNarrowToWideStr(path)) || !parser.StartNode(L"AcqClient"))
+    return true;
+  std::wstring port;
+  return parser.QNode(L"Port", port) && !IsPort(WQCommon::WQWideToNarrowStr(port));
+}
+
+// Shows the module's settings report (whose values come from ConfigClient.xml) on standard error,
+// a line at a time, each line as Shown: with --verbose, or as a warning when a setting could not
+// be read; never with --quiet.
 class ReportAppender : public log4cxx::AppenderSkeleton {
  public:
   void append(const log4cxx::spi::LoggingEventPtr& event, log4cxx::helpers::Pool&) override {
     std::string message;
     log4cxx::helpers::Transcoder::encode(event->getMessage(), message);
+    if (wqtool::Quiet() || !(wqtool::Verbose() || IsUnreadable(message))) return;
+    const bool warning = event->getLevel()->isGreaterOrEqual(log4cxx::Level::getWarn());
     std::istringstream lines(message);
-    for (std::string line; std::getline(lines, line);) std::cerr << wqtool::Shown(line) << '\n';
+    for (std::string line; std::getline(lines, line);)
+      std::cerr << (warning ? "wqrepos: warning: " : "") << wqtool::Shown(line) << '\n';
   }
   void close() override {}
   bool requiresLayout() const override { return false; }
+
+ private:
+  // The report begins "Config file (<path>) ".
+  static bool IsUnreadable(const std::string& message) {
+    const std::string start = "Config file (";
+    const auto end = message.find(") ");
+    if (message.compare(0, start.size(), start) != 0 || end == std::string::npos) return true;
+    return HasUnreadableSetting(message.substr(start.size(), end - start.size()));
+  }
 };
 
 void ConfigureLogging() {
   log4cxx::Logger::getRootLogger()->addAppender(std::make_shared<ReportAppender>());
 }
 
-// Prints help or the version (exit 0), or the usage error (exit 2). CLI11 checks for a missing
-// subcommand before it looks at unknown arguments, so these are reported first when there are any.
+// The subcommand that the parse reached last, and the names that could stand where the parse
+// stopped: its subcommands and its options' long names.
+std::vector<std::string> ValidWords(const CLI::App& app) {
+  const CLI::App* deepest = &app;
+  for (bool deeper = true; deeper;) {
+    deeper = false;
+    for (const CLI::App* sub : deepest->get_subcommands()) {
+      deepest = sub;
+      deeper = true;
+      break;
+    }
+  }
+  std::vector<std::string> words;
+  for (const CLI::App* sub : deepest->get_subcommands({})) words.push_back(sub->get_name());
+  for (const CLI::Option* option : deepest->get_options({}))
+    for (const std::string& name : option->get_lnames()) words.push_back("--" + name);
+  return words;
+}
+
+// Prints help or the version (exit 0), or the usage error (exit 2), with the nearest valid word
+// to an unknown one. CLI11 checks for a missing subcommand before it looks at unknown arguments,
+// so these are reported first when there are any.
 int ReportParseOutcome(const CLI::App& app, const CLI::ParseError& error) {
   const std::vector<std::string> unknown = app.remaining(true);
   if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr && !unknown.empty())
     return ReportParseOutcome(app, CLI::ExtrasError(unknown));
-  return app.exit(error) == static_cast<int>(CLI::ExitCodes::Success) ? 0 : kUsageError;
+  const int code = app.exit(error) == static_cast<int>(CLI::ExitCodes::Success) ? 0 : kUsageError;
+  if (!unknown.empty()) {
+    const std::string nearest = wqtool::Nearest(unknown.front(), ValidWords(app));
+    if (!nearest.empty()) std::cerr << "wqrepos: did you mean " << nearest << "?\n";
+  }
+  return code;
 }
 
-int ReportFailure(const std::string& message) {
-  std::cerr << "wqrepos: " << wqtool::Shown(message) << '\n';
+int ReportFailure(std::string message) {
+  std::cerr << "wqrepos: " << wqtool::Shown(wqtool::WithInputNames(std::move(message))) << '\n';
   return kFailure;
 }
 
@@ -171,8 +340,13 @@ int main(int argc, char** argv) {
       "wqrepos: the methods, tunes, preferences and calibration exports that the instrument's "
       "application keeps under its data directory.\nThe data directory is the BaseDir of the "
       "ConfigClient.xml beside the WQRepos library, or of the file that the environment variable "
-      "WQREPOS_CONFIG names.\nEvery show, list and check command takes --json to print one JSON "
-      "document (text as UTF-8) instead of text. Text shows control characters, bytes that are "
+      "WQREPOS_CONFIG names.\nEvery show, list and check command, and info, export, run-info and "
+      "pick-report, take --json to print one JSON document (text as UTF-8) instead of text: "
+      "every field by name, enumerated values as their texts. Each show --json is what the "
+      "matching import reads (FILE, or - for standard input), and import checks every field "
+      "before it writes anything. Wherever a file is read, - reads standard input. Long work "
+      "draws a progress bar on standard error when it is a terminal. Text shows control "
+      "characters, bytes that are "
       "not UTF-8 and the backslash in names, file contents and messages as $'...' escapes "
       "(\\n, \\x1b, \\xe9, \\\\)."};
   app.footer("Exit codes: 0 success, 1 a file or value failed, 2 usage error.\n");
@@ -181,6 +355,13 @@ int main(int argc, char** argv) {
       "--version",
       std::string("wqrepos " WQREPOS_VERSION_STRING "\nWQRepos library ") + WQRepos::QVersion());
   app.require_subcommand(1);
+  app.fallthrough();
+  auto* quietFlag = app.add_flag("-q,--quiet", wqtool::quiet,
+                                 "Print nothing but errors and the data asked for: no settings "
+                                 "report, warning, progress or confirmation");
+  app.add_flag("-v,--verbose", wqtool::verbose,
+               "Print the settings report of the configuration on standard error")
+      ->excludes(quietFlag);
   wqtool::AddInfoCommand(app);
   wqtool::AddMethodCommands(app);
   wqtool::AddTuneCommands(app);
@@ -188,6 +369,7 @@ int main(int argc, char** argv) {
   wqtool::AddPrefsCommands(app);
   wqtool::AddEvalCommands(app);
   wqtool::AddRefcalsCommand(app);
+  wqtool::AddDocumentCommands(app);
   wqtool::AddAutotuneCommands(app);
   wqtool::AddExportCommands(app);
   wqtool::AddSpectraCommands(app);
@@ -199,6 +381,8 @@ int main(int argc, char** argv) {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
     return ReportParseOutcome(app, error);
+  } catch (const WQRepos::FileError& error) {
+    return ReportFailure(wqtool::Described(error));
   } catch (const std::exception& error) {
     return ReportFailure(error.what());
   }

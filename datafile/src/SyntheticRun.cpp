@@ -169,12 +169,17 @@ CalDataFile GenerateSyntheticRun(const std::wstring& fileName,
   return file;
 }
 
-void WriteSyntheticRun(const std::wstring& fileName, const SyntheticRunSettings& settings) {
+void WriteSyntheticRun(const std::wstring& fileName, const SyntheticRunSettings& settings,
+                       const std::function<void(std::uint32_t, std::uint32_t)>& progress) {
   const RunPlan plan = PlanOf(settings);
   DataFileWriter writer(fileName, DescriptionOf(settings), settings.CreateTime,
                         CalibrationMethod(settings, plan.Axis.size()), {kRunTune},
                         settings.ScanCount);
-  MakeScans(settings, plan, [&writer](const Scan& scan) { writer.AddScan(scan); });
+  std::uint32_t done = 0;
+  MakeScans(settings, plan, [&](const Scan& scan) {
+    writer.AddScan(scan);
+    if (progress) progress(++done, settings.ScanCount);
+  });
   writer.Commit();
 }
 

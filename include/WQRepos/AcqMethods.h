@@ -29,4 +29,23 @@ WQREPOS_EXPORT WQBL::Method LoadFullyQualifiedAcqMethod(const std::wstring& path
 // The names of the stored methods, unsorted; empty when there are none.
 WQREPOS_EXPORT std::vector<std::wstring> GetAcqMethodNames();
 
+// True when a method called `name` is stored: its file is a regular file, after following links.
+// False for a name that SaveAcqMethod refuses. Never throws for file problems.
+WQREPOS_EXPORT bool AcqMethodExists(const std::wstring& name);
+
+// Removes the file of the method called `name` (a link, not what it leads to). Throws
+// std::runtime_error "Unable to delete acquisition method file (<path>): <reason>", the reason
+// being why SaveAcqMethod would refuse the name, or the system's ("No such file or directory" when
+// none is stored).
+WQREPOS_EXPORT void DeleteAcqMethod(const std::wstring& name);
+
+// Renames the stored method `from` to `to` in one step; a method stored as `to` is replaced only
+// with `replace`. Names follow SaveAcqMethod's rules; `to` may lie in another existing sub-folder.
+// Throws std::runtime_error "Unable to rename acquisition method file (<from path>) to (<to
+// path>): <reason>", the reason being why either name is refused, or the system's ("File exists"
+// without `replace`, "No such file or directory" for a missing `from` or sub-folder); nothing
+// changes then.
+WQREPOS_EXPORT void RenameAcqMethod(const std::wstring& from, const std::wstring& to,
+                                    bool replace = false);
+
 }  // namespace WQRepos

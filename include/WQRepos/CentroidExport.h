@@ -12,6 +12,7 @@
 
 #include <boost/crc.hpp>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -137,5 +138,20 @@ WQREPOS_EXPORT ExportedSpectrum QExportedSpectrum(const WQDataFile::CalDataFile&
 WQREPOS_EXPORT bool AutoGenPL(WQDataFile::CalDataFile& file, WQBL::ICObj& chromatogram,
                               const WQBL::PLAutoFindPrefs& prefs, bool write,
                               std::wstring& errorText);
+
+// Where AutoGenPL writes its document, and whom it tells of its progress.
+struct ExportSettings {
+  // The document's path; empty for the data file's directory and base name with ".tofline". The
+  // messages above name this path instead.
+  std::wstring Output;
+  // Called, when given, with the number of spectra produced so far and the number in all, after
+  // each spectrum.
+  std::function<void(int done, int total)> Progress;
+};
+
+// AutoGenPL writing and reporting as `settings` say.
+WQREPOS_EXPORT bool AutoGenPL(WQDataFile::CalDataFile& file, WQBL::ICObj& chromatogram,
+                              const WQBL::PLAutoFindPrefs& prefs, bool write,
+                              std::wstring& errorText, const ExportSettings& settings);
 
 }  // namespace WQRepos

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <WQCommon/Instrument.h>
+#include <WQRepos/Config.h>
 #include <WQRepos/Export.h>
 
 #include <cstdint>
@@ -47,6 +48,14 @@ WQREPOS_EXPORT void WDataDirectoryFileNameInfo(const DataFileNameInfo& info);
 WQREPOS_EXPORT std::wstring QDiagnosticXSL(WQCommon::Probes::ProbeTypes probe);
 // The autotune script in the autotune directory ("Autotune.xml"); not created here.
 WQREPOS_EXPORT std::wstring QAutoTuneScriptFileName();
+
+// The path of the item `name` with `extension` (".xml") in the directory of `kind`, under the
+// rules by which the module's saves and loads take names: sub-folders allowed, linked ones
+// included, but nothing outside the directory. Throws std::runtime_error "Cannot use <path>:
+// <reason>" when no stored item can have the name (it is empty, holds a NUL character or text no
+// file name can hold, is absolute, names a folder or leads outside the directory).
+WQREPOS_EXPORT std::wstring QItemPath(Config::DirTypes kind, const std::wstring& name,
+                                      const std::wstring& extension);
 
 // The names, each cut before its last full stop, of the entries that match `pattern`: a
 // directory, the separator, and a file name with wildcards (for example ".../Tunes/*.ket").

@@ -1,4 +1,5 @@
-// The module's exception for errors whose message is wide text.
+// The module's exception types: for errors whose message is wide text, and for file operations
+// whose message is fixed but whose file and reason callers may show as well.
 #pragma once
 
 #include <WQRepos/Export.h>
@@ -20,6 +21,22 @@ class WQREPOS_EXPORT QMVException : public std::runtime_error {
  private:
   std::wstring message_;
   std::string text_;
+};
+
+// A save or load whose message is fixed text ("Unable to create evaluation method file."):
+// what() is that text, exactly; Detail() names the file and gives the system's reason
+// ("Cannot create a temporary file for /d/EvalMethod/x.sem: No such file or directory"). The
+// saves of the module's binary files (methods, tunes, evaluation methods, preferences, calibrants,
+// the naming record) throw it when the file cannot be written, and the loads of methods, tunes and
+// evaluation methods when it cannot be opened.
+class WQREPOS_EXPORT FileError : public std::runtime_error {
+ public:
+  FileError(const std::string& message, std::string detail);
+  ~FileError() override;
+  const std::string& Detail() const noexcept { return detail_; }
+
+ private:
+  std::string detail_;
 };
 
 }  // namespace WQRepos

@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fstream>
 #include <random>
 #include <set>
 #include <streambuf>
@@ -274,6 +275,79 @@ bool SameFile(const std::string& first, const std::string& second) {
   return stat(first.c_str(), &one) == 0 && stat(second.c_str(), &other) == 0 &&
          one.st_dev == other.st_dev && one.st_ino == other.st_ino;
 }
+
+bool IsRegularFile(const std::string& path) {
+  struct stat status;
+  return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+
+namespace {
+
+std::optional<std::string> Failure(int error) { return std::string(std::strerror(error)); }
+
+// Syncs the directory of `path`, so that a rename or removal there outlives a power loss.
+std::optional<std::string> SyncDirectoryOf(const std::string& path) {
+  if (Ops().SyncDirectory(DirectoryOf(path)) != 0) return Failure(errno);
+  return std::nullopt;
+}
+
+// Renames `from` to `to` unless a file is there. Where the file system cannot do that in one step,
+// the test before the rename leaves a moment in which another process may create `to`.
+int RenameWithoutReplacing(const std::string& from, const std::string& to) {
+  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return -1;
+  struct stat existing;
+  if (lstat(to.c_str(), &existing) == 0) {
+    errno = EEXIST;
+    return -1;
+  }
+  return Ops().Rename(from, to);
+}
+
+}  // namespace
+
+std::optional<std::string> DeleteFile(const std::string& path) {
+  if (IsDirectory(path) && !IsSymbolicLink(path)) return Failure(EISDIR);
+  if (Ops().Unlink(path) != 0) return Failure(errno);
+  return SyncDirectoryOf(path);
+}
+
+std::optional<std::string> MoveFile(const std::string& from, const std::string& to, bool replace) {
+  struct stat source;
+  if (stat(from.c_str(), &source) != 0) return Failure(errno);
+  if (!S_ISREG(source.st_mode)) return std::string("not a regular file");
+  if (IsDirectory(to)) return Failure(EISDIR);
+  if ((replace ? Ops().Rename(from, to) : RenameWithoutReplacing(from, to)) != 0)
+    return Failure(errno);
+  if (const auto failure = SyncDirectoryOf(to)) return failure;
+  return DirectoryOf(from) == DirectoryOf(to) ? std::nullopt : SyncDirectoryOf(from);
+}
+
+TemporaryFile::TemporaryFile(const std::function<void(std::ostream&)>& fill) {
+  const std::optional<std::string> variable = EnvironmentVariable("TMPDIR");
+  std::string name = (variable && !variable->empty() ? *variable : "/tmp") + "/wqrepos-XXXXXX";
+  const int descriptor = mkstemp(name.data());
+  if (descriptor < 0) throw ReadError(SystemError("Cannot create a file like", name, errno));
+  close(descriptor);
+  path_ = name;
+  std::ofstream out(path_, std::ios::binary);
+  try {
+    fill(out);
+  } catch (...) {
+    unlink(path_.c_str());
+    throw;
+  }
+  out.close();
+  if (!out) {
+    const int error = errno;
+    unlink(path_.c_str());
+    throw ReadError(SystemError("Cannot write", path_, error));
+  }
+}
+
+TemporaryFile::~TemporaryFile() { unlink(path_.c_str()); }
 
 namespace {
 

@@ -97,12 +97,18 @@ ExportedSpectrum QExportedSpectrum(const WQDataFile::CalDataFile& file,
 
 bool AutoGenPL(WQDataFile::CalDataFile& file, WQBL::ICObj& chromatogram,
                const WQBL::PLAutoFindPrefs& prefs, bool write, std::wstring& errorText) {
+  return AutoGenPL(file, chromatogram, prefs, write, errorText, ExportSettings());
+}
+
+bool AutoGenPL(WQDataFile::CalDataFile& file, WQBL::ICObj& chromatogram,
+               const WQBL::PLAutoFindPrefs& prefs, bool write, std::wstring& errorText,
+               const ExportSettings& settings) {
   if (!chromatogram.CheckAllStatus(kAxesAssigned)) {
     errorText = L"X/Y axis of curve not assigned";
     return false;
   }
   return WriteTOFLineFile(prefs, errorText, ProduceSpectrum, file, chromatogram, write,
-                          QExportedSpectrumCount(chromatogram, prefs));
+                          QExportedSpectrumCount(chromatogram, prefs), settings);
 }
 
 }  // namespace WQRepos

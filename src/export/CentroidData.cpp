@@ -189,8 +189,10 @@ void CentroidData::SerializeSpectra(WQCommon::XMLBuilder& builder) const {
 
 bool WriteTOFLineFile(const WQBL::PLAutoFindPrefs& prefs, std::wstring& errorText,
                       SpectrumProducer produce, WQDataFile::CalDataFile& file,
-                      WQBL::ICObj& chromatogram, bool write, int count) {
-  const std::wstring target = WithoutExtension(file.QFileName()) + L".tofline";
+                      WQBL::ICObj& chromatogram, bool write, int count,
+                      const ExportSettings& settings) {
+  const std::wstring target =
+      settings.Output.empty() ? WithoutExtension(file.QFileName()) + L".tofline" : settings.Output;
   // A data file that already has the document's extension would be replaced by its own export.
   if (write && WQPlatform::SameFile(WQCommon::WQWideToNarrowStr(target),
                                     WQCommon::WQWideToNarrowStr(file.QFileName()))) {
@@ -208,6 +210,7 @@ bool WriteTOFLineFile(const WQBL::PLAutoFindPrefs& prefs, std::wstring& errorTex
   for (int index = 0; index < count; ++index) {
     produce(file, index, chromatogram, prefs, spectrum);
     if (write) document.Add(spectrum);
+    if (settings.Progress) settings.Progress(index + 1, count);
   }
   if (!write) return true;
   return SaveDocument(document, target, errorText);

@@ -6,6 +6,7 @@
 #include <WQBL/PeakProcessing.h>
 #include <WQBL/Spectrum.h>
 #include <WQDataFile/DataFile.h>
+#include <WQRepos/CentroidExport.h>
 
 #include <string>
 
@@ -19,7 +20,8 @@ using SpectrumProducer = void (*)(WQDataFile::CalDataFile& file, int index,
 
 // Calls `produce` for the items 0 to count - 1 into one reused spectrum and, with `write`, adds
 // each result to the centroid document of `file` and saves it (CentroidData::Serialize) to the
-// file's directory and base name with the extension ".tofline". Without `write` it returns true
+// file's directory and base name with the extension ".tofline", or to settings.Output when given,
+// telling settings.Progress of each item. Without `write` it returns true
 // and touches no file. When the target is the data file itself (after following links), sets
 // `errorText` to "Cannot write to file", the path and ": it is the data file being exported" and
 // returns false before producing anything. When the document cannot be saved, sets `errorText` to
@@ -29,6 +31,7 @@ using SpectrumProducer = void (*)(WQDataFile::CalDataFile& file, int index,
 // to the caller.
 bool WriteTOFLineFile(const WQBL::PLAutoFindPrefs& prefs, std::wstring& errorText,
                       SpectrumProducer produce, WQDataFile::CalDataFile& file,
-                      WQBL::ICObj& chromatogram, bool write, int count);
+                      WQBL::ICObj& chromatogram, bool write, int count,
+                      const ExportSettings& settings);
 
 }  // namespace WQRepos

@@ -93,6 +93,12 @@ std::wstring QAutoTuneScriptFileName() {
   return RepositoryPath(Config::AutotuneDir, L"Autotune.xml");
 }
 
+std::wstring QItemPath(Config::DirTypes kind, const std::wstring& name,
+                       const std::wstring& extension) {
+  return ItemPath(kind, name, extension.c_str(),
+                  [](const std::wstring& path) { return "Cannot use " + NativePath(path); });
+}
+
 namespace {
 
 // The listed file's name up to its last full stop, as wide text. A full stop is never part of a

@@ -2,6 +2,7 @@
 
 #include <WQCommon/Text.h>
 #include <WQPlatform/Platform.h>
+#include <WQRepos/Exception.h>
 
 #include <algorithm>
 #include <chrono>
@@ -18,15 +19,21 @@ void SaveFile(const std::wstring& path, const std::string& failure,
   std::unique_ptr<WQPlatform::AtomicFile> file;
   try {
     file = std::make_unique<WQPlatform::AtomicFile>(NativePath(path));
-  } catch (const WQPlatform::SaveError&) {
-    throw std::runtime_error(failure);
+  } catch (const WQPlatform::SaveError& error) {
+    throw FileError(failure, error.what());
   }
   write(file->Stream());
   try {
     file->Commit();
-  } catch (const WQPlatform::SaveError&) {
-    throw std::runtime_error(failure);
+  } catch (const WQPlatform::SaveError& error) {
+    throw FileError(failure, error.what());
   }
+}
+
+void ThrowOpenFailure(const std::string& failure, const std::wstring& path) {
+  const std::string native = NativePath(path);
+  throw FileError(
+      failure, native + ": " + WQPlatform::UnreadableReason(native).value_or("it cannot be read"));
 }
 
 void SaveBinaryFile(const std::wstring& path, const std::string& failure,

@@ -12,7 +12,8 @@ namespace WQRepos {
 
 // Replaces the file at `path` as a whole, or not at all, with what `write` puts into the stream.
 // The file is created before `write` runs. When the file cannot be created, written or synced,
-// throws std::runtime_error with the text `failure`, and the earlier file stays as it was.
+// throws FileError with the text `failure` and the platform's account of the file and the reason
+// as its detail, and the earlier file stays as it was.
 // Exceptions from `write` itself pass through, also leaving the earlier file.
 void SaveFile(const std::wstring& path, const std::string& failure,
               const std::function<void(std::ostream&)>& write);
@@ -20,6 +21,10 @@ void SaveFile(const std::wstring& path, const std::string& failure,
 // SaveFile for binary content written through a BinaryWriter.
 void SaveBinaryFile(const std::wstring& path, const std::string& failure,
                     const std::function<void(WQCommon::BinaryWriter&)>& write);
+
+// Throws FileError with the text `failure`, and the file and the reason it cannot be opened as its
+// detail: for a load whose read found no file it could open at `path`.
+[[noreturn]] void ThrowOpenFailure(const std::string& failure, const std::wstring& path);
 
 // What a read makes of bytes after those its reader took.
 enum class Rest {

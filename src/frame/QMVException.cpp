@@ -1,6 +1,8 @@
 #include <WQCommon/Text.h>
 #include <WQRepos/Exception.h>
 
+#include <utility>
+
 namespace WQRepos {
 namespace {
 constexpr char kFixedText[] = "QMV Exception with wide string. ";
@@ -14,5 +16,10 @@ QMVException::QMVException(const std::wstring& message)
 QMVException::~QMVException() = default;
 
 const char* QMVException::what() const noexcept { return text_.c_str(); }
+
+FileError::FileError(const std::string& message, std::string detail)
+    : std::runtime_error(message), detail_(std::move(detail)) {}
+
+FileError::~FileError() = default;
 
 }  // namespace WQRepos

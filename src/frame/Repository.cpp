@@ -69,6 +69,15 @@ std::string UnusableNameReason(const std::wstring& directory, const std::wstring
   return {};
 }
 
+// std::runtime_error "<failure, without its final full stop>: <reason>".
+std::runtime_error Refusal(const std::string& failure, const std::string& reason) {
+  // A NUL would end the message where it stands; it is shown as "\0".
+  std::string message;
+  for (const char c : failure) c == '\0' ? message += "\\0" : message += c;
+  if (!message.empty() && message.back() == '.') message.pop_back();
+  return std::runtime_error(message + ": " + reason);
+}
+
 }  // namespace
 
 std::wstring ItemPath(Config::DirTypes kind, const std::wstring& name, const wchar_t* extension,
@@ -77,11 +86,7 @@ std::wstring ItemPath(Config::DirTypes kind, const std::wstring& name, const wch
   const std::wstring path = directory + Separator() + name + extension;
   const std::string reason = UnusableNameReason(directory, name);
   if (reason.empty()) return path;
-  // A NUL would end the message where it stands; it is shown as "\0".
-  std::string message;
-  for (const char c : failure(path)) c == '\0' ? message += "\\0" : message += c;
-  if (!message.empty() && message.back() == '.') message.pop_back();
-  throw std::runtime_error(message + ": " + reason);
+  throw Refusal(failure(path), reason);
 }
 
 std::optional<std::wstring> ItemPathIfNamed(Config::DirTypes kind, const std::wstring& name,
@@ -89,6 +94,30 @@ std::optional<std::wstring> ItemPathIfNamed(Config::DirTypes kind, const std::ws
   const std::wstring directory = theConfig.QDirectory(kind);
   if (!UnusableNameReason(directory, name).empty()) return std::nullopt;
   return directory + Separator() + name + extension;
+}
+
+bool ItemExists(Config::DirTypes kind, const std::wstring& name, const wchar_t* extension) {
+  const std::optional<std::wstring> path = ItemPathIfNamed(kind, name, extension);
+  return path && WQPlatform::IsRegularFile(NativePath(*path));
+}
+
+void DeleteItem(Config::DirTypes kind, const std::wstring& name, const wchar_t* extension,
+                const NameFailure& failure) {
+  const std::wstring path = ItemPath(kind, name, extension, failure);
+  if (const auto reason = WQPlatform::DeleteFile(NativePath(path)))
+    throw Refusal(failure(path), *reason);
+}
+
+void RenameItem(Config::DirTypes kind, const std::wstring& from, const std::wstring& to,
+                const wchar_t* extension, bool replace, const RenameFailure& failure) {
+  const std::wstring directory = theConfig.QDirectory(kind) + Separator();
+  const std::wstring fromPath = directory + from + extension;
+  const std::wstring toPath = directory + to + extension;
+  const auto message = [&](const std::wstring&) { return failure(fromPath, toPath); };
+  ItemPath(kind, from, extension, message);
+  ItemPath(kind, to, extension, message);
+  if (const auto reason = WQPlatform::MoveFile(NativePath(fromPath), NativePath(toPath), replace))
+    throw Refusal(failure(fromPath, toPath), *reason);
 }
 
 std::vector<std::wstring> RepositoryNames(Config::DirTypes kind, const wchar_t* extension) {

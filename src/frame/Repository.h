@@ -40,6 +40,27 @@ std::wstring ItemPath(Config::DirTypes kind, const std::wstring& name, const wch
 std::optional<std::wstring> ItemPathIfNamed(Config::DirTypes kind, const std::wstring& name,
                                             const wchar_t* extension);
 
+// True when the item `name` is stored: a regular file, after following links, at its ItemPath.
+// False for a name that ItemPath refuses.
+bool ItemExists(Config::DirTypes kind, const std::wstring& name, const wchar_t* extension);
+
+// Removes the file of the item `name` and syncs its directory. Throws std::runtime_error
+// "<failure(path), without its final full stop>: <reason>": why ItemPath refuses the name, or the
+// system's reason the file cannot be removed ("No such file or directory").
+void DeleteItem(Config::DirTypes kind, const std::wstring& name, const wchar_t* extension,
+                const NameFailure& failure);
+
+// Makes the message of a refused rename from the paths of both names.
+using RenameFailure = std::function<std::string(const std::wstring& from, const std::wstring& to)>;
+
+// Renames the file of the item `from` to that of `to` in one step, replacing a stored `to` only
+// with `replace`. Throws std::runtime_error "<failure(from path, to path), without its final full
+// stop>: <reason>": why ItemPath refuses either name, or the system's reason ("File exists" for a
+// stored `to` without `replace`, "No such file or directory" for a missing `from` or sub-folder
+// of `to`). A failed rename changes nothing.
+void RenameItem(Config::DirTypes kind, const std::wstring& from, const std::wstring& to,
+                const wchar_t* extension, bool replace, const RenameFailure& failure);
+
 // The names of the items stored in the directory of `kind` with `extension`, as GetFileNames
 // gives them, less any that ItemPath would refuse (the file ".kem" has the empty name).
 std::vector<std::wstring> RepositoryNames(Config::DirTypes kind, const wchar_t* extension);

@@ -75,13 +75,31 @@ WQBL::Method LoadFullyQualifiedAcqMethod(const std::wstring& path) {
       [&path](std::uint32_t) { return "Invalid acquisition method file" + InParentheses(path); },
       [&method](WQCommon::BinaryReader& reader, std::uint32_t) { reader >> method; });
   if (!opened)
-    throw std::runtime_error("Unable to open acquisition method file" + InParentheses(path));
+    ThrowOpenFailure("Unable to open acquisition method file" + InParentheses(path), path);
   CompleteMethodTimeouts(method);
   return method;
 }
 
 std::vector<std::wstring> GetAcqMethodNames() {
   return RepositoryNames(Config::AcqMethodDir, kMethodExtension);
+}
+
+bool AcqMethodExists(const std::wstring& name) {
+  return ItemExists(Config::AcqMethodDir, name, kMethodExtension);
+}
+
+void DeleteAcqMethod(const std::wstring& name) {
+  DeleteItem(Config::AcqMethodDir, name, kMethodExtension, [](const std::wstring& path) {
+    return "Unable to delete acquisition method file" + InParentheses(path);
+  });
+}
+
+void RenameAcqMethod(const std::wstring& from, const std::wstring& to, bool replace) {
+  RenameItem(Config::AcqMethodDir, from, to, kMethodExtension, replace,
+             [](const std::wstring& fromPath, const std::wstring& toPath) {
+               return "Unable to rename acquisition method file" + InParentheses(fromPath) + " to" +
+                      InParentheses(toPath);
+             });
 }
 
 }  // namespace WQRepos

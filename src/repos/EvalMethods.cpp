@@ -39,18 +39,28 @@ void SaveEvalMethod(const std::wstring& name, const wchar_t* extension,
 
 std::vector<WQBL::CurveEval> LoadEvalMethod(const std::wstring& name, const wchar_t* extension) {
   std::vector<WQBL::CurveEval> method;
+  const std::wstring path = EvalMethodPath(name, extension, kOpenFailure);
   const bool opened = ReadVersionedFile(
-      EvalMethodPath(name, extension, kOpenFailure), FileVersions::Only(kEvalMethodFileVersion),
-      "Invalid evaluation method file.", [&method](WQCommon::BinaryReader& reader, std::uint32_t) {
+      path, FileVersions::Only(kEvalMethodFileVersion), "Invalid evaluation method file.",
+      [&method](WQCommon::BinaryReader& reader, std::uint32_t) {
         method = WQCommon::ReadCountedList<WQBL::CurveEval>(reader);
       });
-  if (!opened) throw std::runtime_error(kOpenFailure);
+  if (!opened) ThrowOpenFailure(kOpenFailure, path);
   return method;
 }
 
 bool DeleteEvalMethod(const std::wstring& name, const wchar_t* extension) {
   const std::optional<std::wstring> path = ItemPathIfNamed(Config::EvalMethodDir, name, extension);
   return path && WQPlatform::RemoveFile(NativePath(*path));
+}
+
+void RenameEvalMethod(const std::wstring& from, const std::wstring& to, const wchar_t* extension,
+                      bool replace) {
+  RenameItem(Config::EvalMethodDir, from, to, extension, replace,
+             [](const std::wstring& fromPath, const std::wstring& toPath) {
+               return "Unable to rename evaluation method file " + NativePath(fromPath) + " to " +
+                      NativePath(toPath);
+             });
 }
 
 }  // namespace
@@ -71,6 +81,14 @@ bool DeleteSpectrumEvalMethod(const std::wstring& name) {
   return DeleteEvalMethod(name, kSpectrumExtension);
 }
 
+bool SpectrumEvalMethodExists(const std::wstring& name) {
+  return ItemExists(Config::EvalMethodDir, name, kSpectrumExtension);
+}
+
+void RenameSpectrumEvalMethod(const std::wstring& from, const std::wstring& to, bool replace) {
+  RenameEvalMethod(from, to, kSpectrumExtension, replace);
+}
+
 void SaveICEvalMethod(const std::wstring& name, const std::vector<WQBL::CurveEval>& method) {
   SaveEvalMethod(name, kICExtension, method);
 }
@@ -84,6 +102,14 @@ std::vector<std::wstring> GetICEvalMethodNames() {
 }
 
 bool DeleteICEvalMethod(const std::wstring& name) { return DeleteEvalMethod(name, kICExtension); }
+
+bool ICEvalMethodExists(const std::wstring& name) {
+  return ItemExists(Config::EvalMethodDir, name, kICExtension);
+}
+
+void RenameICEvalMethod(const std::wstring& from, const std::wstring& to, bool replace) {
+  RenameEvalMethod(from, to, kICExtension, replace);
+}
 
 std::vector<WQBL::CurveEval> DefaultSpectrumEvalMethod() {
   const Preferences preferences;

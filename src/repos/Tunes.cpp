@@ -49,12 +49,30 @@ WQBL::Tune LoadFullyQualifiedTune(const std::wstring& path) {
       path, FileVersions::Only(kTuneFileVersion),
       [&path](std::uint32_t version) { return VersionFailure(path, version); },
       [&tune](WQCommon::BinaryReader& reader, std::uint32_t) { reader >> tune; });
-  if (!opened) throw std::runtime_error(OpenFailure(path));
+  if (!opened) ThrowOpenFailure(OpenFailure(path), path);
   return tune;
 }
 
 std::vector<std::wstring> GetTuneNames() {
   return RepositoryNames(Config::TunesDir, kTuneExtension);
+}
+
+bool TuneExists(const std::wstring& name) {
+  return ItemExists(Config::TunesDir, name, kTuneExtension);
+}
+
+void DeleteTune(const std::wstring& name) {
+  DeleteItem(Config::TunesDir, name, kTuneExtension, [](const std::wstring& path) {
+    return "Unable to delete tune file: " + WQCommon::WQWideToNarrowStr(path);
+  });
+}
+
+void RenameTune(const std::wstring& from, const std::wstring& to, bool replace) {
+  RenameItem(Config::TunesDir, from, to, kTuneExtension, replace,
+             [](const std::wstring& fromPath, const std::wstring& toPath) {
+               return "Unable to rename tune file: " + WQCommon::WQWideToNarrowStr(fromPath) +
+                      " to " + WQCommon::WQWideToNarrowStr(toPath);
+             });
 }
 
 }  // namespace WQRepos

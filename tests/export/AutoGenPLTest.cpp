@@ -162,6 +162,24 @@ TEST_F(AutoGenPLTest, DataFileAtTheDocumentsPathIsRefusedAndKept) {
   EXPECT_TRUE(fs::is_symlink(Target()));
 }
 
+// A document written elsewhere holds the same bytes as one beside the run, which is not written;
+// progress is told after each spectrum.
+TEST_F(AutoGenPLTest, DocumentGoesWhereTheSettingsSayAndProgressIsToldPerSpectrum) {
+  ASSERT_TRUE(Export(tic_, WQBL::PLAutoFindPrefs()));
+  const std::string beside = ReadBytes(Target());
+  fs::remove(Target());
+  std::vector<std::pair<int, int>> told;
+  WQRepos::ExportSettings settings;
+  settings.Output = Wide(Dir("Prefs") / "elsewhere.xml");
+  settings.Progress = [&told](int done, int total) { told.emplace_back(done, total); };
+  ASSERT_TRUE(WQRepos::AutoGenPL(*file_, tic_, WQBL::PLAutoFindPrefs(), true, error_, settings));
+  EXPECT_EQ(ReadBytes(Dir("Prefs") / "elsewhere.xml"), beside);
+  EXPECT_TRUE(NothingWritten());
+  ASSERT_THAT(told, SizeIs(120));
+  EXPECT_EQ(told.front(), std::make_pair(1, 120));
+  EXPECT_EQ(told.back(), std::make_pair(120, 120));
+}
+
 TEST_F(AutoGenPLTest, FailureWhileBuildingTheDocumentIsReportedAndTheEarlierFileKept) {
   WriteBytes(Target(), "earlier");
   WriteBytes(Dir("Prefs") / "SystemConfiguration.xml",

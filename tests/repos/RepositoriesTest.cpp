@@ -154,7 +154,11 @@ TEST_F(RepositoriesTest, NamesLeadingOutOfTheRepositoryAreRefusedByEveryOperatio
       {[](auto& n) { WQRepos::LoadTune(n); }, "Unable to open tune file: " + tune},
       {[](auto& n) { WQRepos::SaveSpectrumEvalMethod(n, {}); },
        "Unable to create evaluation method file"},
-      {[](auto& n) { WQRepos::LoadICEvalMethod(n); }, "Unable to open evaluation method file"}};
+      {[](auto& n) { WQRepos::LoadICEvalMethod(n); }, "Unable to open evaluation method file"},
+      {[](auto& n) { WQRepos::DeleteAcqMethod(n); },
+       "Unable to delete acquisition method file (" + method + ")"},
+      {[](auto& n) { WQRepos::RenameTune(L"x", n); },
+       "Unable to rename tune file: " + With(tune, "x") + " to " + tune}};
   const fs::path victim = Base().parent_path() / "victim.sem";
   WriteBytes(victim, "someone else's file");
   for (const auto& [name, reason] : unsafeNames) {
@@ -166,6 +170,7 @@ TEST_F(RepositoriesTest, NamesLeadingOutOfTheRepositoryAreRefusedByEveryOperatio
     }
     EXPECT_FALSE(WQRepos::DeleteSpectrumEvalMethod(name));
     EXPECT_FALSE(WQRepos::DeleteICEvalMethod(name));
+    EXPECT_FALSE(WQRepos::TuneExists(name));
   }
   EXPECT_EQ(ReadBytes(victim), "someone else's file");
   EXPECT_EQ(std::distance(fs::directory_iterator(Base().parent_path()), fs::directory_iterator()),
@@ -223,6 +228,66 @@ TEST_F(RepositoriesTest, SubFoldersAndDotsThatStayInsideKeepWorking) {
     EXPECT_NO_THROW(WQRepos::LoadAcqMethod(name));
     WQRepos::SaveSpectrumEvalMethod(name, {});
     EXPECT_TRUE(WQRepos::DeleteSpectrumEvalMethod(name));
+  }
+}
+
+// Each family renames in one step, replacing a stored name only when asked, and reports what the
+// system refused with the file and the reason.
+TEST_F(RepositoriesTest, RenameReplacesOnlyWhenAskedAndDeleteAndRenameGiveTheSystemsReason) {
+  const struct {
+    const char* folder;
+    const char* extension;
+    std::function<void(const std::wstring&, int)> save;
+    bool (*exists)(const std::wstring&);
+    void (*rename)(const std::wstring&, const std::wstring&, bool);
+    std::function<void(const std::wstring&)> remove;
+    std::string renameFailure;  // @ stands for the folder
+    std::string deleteFailure;
+  } families[] = {
+      {"AcqMethod", ".kem", [](auto& n, int v) { WQRepos::SaveAcqMethod(n, MethodOf(v)); },
+       WQRepos::AcqMethodExists, WQRepos::RenameAcqMethod, WQRepos::DeleteAcqMethod,
+       "Unable to rename acquisition method file (@/A.kem) to (@/B.kem)",
+       "Unable to delete acquisition method file (@/A.kem)"},
+      {"Tunes", ".ket",
+       [](auto& n, int v) {
+         WQBL::Tune tune;
+         tune.ConeVoltage = v;
+         WQRepos::SaveTune(n, tune);
+       },
+       WQRepos::TuneExists, WQRepos::RenameTune, WQRepos::DeleteTune,
+       "Unable to rename tune file: @/A.ket to @/B.ket", "Unable to delete tune file: @/A.ket"},
+      {"EvalMethod", ".iem",
+       [](auto& n, int v) { WQRepos::SaveICEvalMethod(n, std::vector<CurveEval>(v)); },
+       WQRepos::ICEvalMethodExists, WQRepos::RenameICEvalMethod, nullptr,
+       "Unable to rename evaluation method file @/A.iem to @/B.iem", ""}};
+  for (const auto& family : families) {
+    SCOPED_TRACE(family.folder);
+    const fs::path dir = Dir(family.folder);
+    const auto file = [&](const char* name) {
+      return dir / (name + std::string(family.extension));
+    };
+    const auto failure = [&](const std::string& text, const char* reason) {
+      return ThrowsMessage<std::runtime_error>(StrEq(With(With(text, dir), dir) + ": " + reason));
+    };
+    family.save(L"A", 1);
+    family.save(L"B", 2);
+    const std::string a = ReadBytes(file("A")), b = ReadBytes(file("B"));
+    EXPECT_THAT([&] { family.rename(L"A", L"B", false); },
+                failure(family.renameFailure, "File exists"));
+    EXPECT_EQ(ReadBytes(file("A")) + ReadBytes(file("B")), a + b);
+    fs::create_directory(file("C"));
+    EXPECT_FALSE(family.exists(L"C"));
+    family.rename(L"A", L"B", true);
+    EXPECT_TRUE(family.exists(L"B") && !family.exists(L"A"));
+    EXPECT_EQ(ReadBytes(file("B")), a);
+    EXPECT_THAT([&] { family.rename(L"A", L"B", true); },
+                failure(family.renameFailure, "No such file or directory"));
+    if (family.remove) {
+      EXPECT_THAT([&] { family.remove(L"A"); },
+                  failure(family.deleteFailure, "No such file or directory"));
+      family.remove(L"B");
+      EXPECT_FALSE(fs::exists(file("B")));
+    }
   }
 }
 
@@ -325,6 +390,11 @@ TEST_F(RepositoriesTest, SpecialFileOrMissingDirectoryIsNeitherReadNorWritten) {
   EXPECT_THAT(
       [] { WQRepos::SaveAcqMethod(L"Alpha", WQBL::Method()); },
       ThrowsMessage<std::runtime_error>("Unable to create acquisition method file (Alpha)"));
+  EXPECT_THAT([] { WQRepos::SaveAcqMethod(L"Alpha", WQBL::Method()); },
+              ::testing::Throws<WQRepos::FileError>(::testing::Property(
+                  &WQRepos::FileError::Detail, "Cannot create a temporary file for " +
+                                                   (Dir("AcqMethod") / "Alpha.kem").string() +
+                                                   ": No such file or directory")));
   EXPECT_FALSE(fs::exists(Dir("AcqMethod")));
 }
 

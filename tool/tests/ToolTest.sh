@@ -234,7 +234,7 @@ sem=$corpus/spectrum_eval/spectrum_evaluation_method-1.sem
 latin=$edges/EvalMethod/Old$'\xe9'.sem replaced=$edges/EvalMethod/Old$'\xef\xbf\xbd'.sem
 cp "$sem" "$latin" && cp "$sem" "$replaced"
 expect 0 'Old\xe9' eval list
-expect 0 'Deleted Old\xe9.sem' eval delete "Old"$'\xe9'
+expect 0 'Deleted the spectrum evaluation method Old\xe9' eval delete "Old"$'\xe9'
 [[ ! -e $latin && -e $replaced ]]
 result $?
 cp "$sem" "$latin"
@@ -286,6 +286,124 @@ status=$?
 result $status
 [[ $status == 0 ]] || printf 'FAIL: check of an unlistable folder:\n%s\n' "$out"
 chmod 755 "$edges/Tunes/private"
+
+# A data directory of its own for the JSON of every kind: show --json then import gives each file
+# back byte for byte, from a file and from standard input. FAMILY [NAME [--ic]] | FILE | SOURCE.
+store=$work/store
+use_base_dir "$store"
+"$tool" info >/dev/null 2>&1
+kinds=$(
+  for source in "$corpus"/pref_*; do
+    name=${source##*pref_} && echo "prefs $name|Prefs/$name.pref|pref_$name/$(ls "$source" | tail -1)"
+  done
+  cat <<'KINDS'
+methods Scan|AcqMethod/Scan.kem|method/acquisition_method-2.kem
+tunes U+Factory|Tunes/U+Factory.ket|tune/tune-1.ket
+eval Standard|EvalMethod/Standard.sem|spectrum_eval/spectrum_evaluation_method-1.sem
+eval Standard --ic|EvalMethod/Standard.iem|ic_eval/chromatogram_evaluation_method-1.iem
+refcals|Calibration/RefCals.cal|ref_cals/reference_calibrants-2.cal
+data-file-name|Prefs/DataFileName.pref|data_file_name/data-file_naming_record-2.pref
+sysconfig|Prefs/SystemConfiguration.xml|system_configuration/system_configuration-1.xml
+spectrum-data-info|Prefs/SpectrumDataInfo.xml|spectrum_data_info/input1.xml
+autotune Autotune|Autotune/Autotune.xml|autotune_xml/input1.xml
+KINDS
+)
+while IFS='|' read -r command file source; do
+  read -r family rest <<<"$command"
+  # shellcheck disable=SC2086 # the name and --ic
+  set -- $rest
+  cp "$corpus/$source" "$store/$file"
+  "$tool" "$family" show "$@" --json >"$work/shown.json" 2>"$work/stderr"
+  status=$?
+  mv "$store/$file" "$work/original"
+  # The autotune document keeps its other elements: it is imported into a copy of itself.
+  [[ $family == autotune ]] && cp "$work/original" "$store/$file"
+  "$tool" "$family" import "$@" - <"$work/shown.json" >/dev/null 2>>"$work/stderr" &&
+    cmp -s "$work/original" "$store/$file" && [[ $status == 0 && ! -s $work/stderr ]]
+  status=$?
+  result $status
+  [[ $status == 0 ]] || printf 'FAIL: round trip of %s:\n%s\n' "$command" "$(cat "$work/stderr")"
+done <<<"$kinds"
+expect 1 "Unable to open evaluation method file. $store/EvalMethod/Missing.sem: No such file" \
+  eval show Missing
+cp "$corpus/ic_eval/chromatogram_evaluation_method-1.iem" "$store/EvalMethod/OnlyIC.iem"
+expect 1 "OnlyIC is stored as an ion-chromatogram method: add --ic" eval show OnlyIC
+
+# Every field is checked, the refused one named by its path, and nothing is written.
+while IFS='|' read -r command filter message; do
+  read -r family name rest <<<"$command"
+  before=$(cksum "$store"/*/*)
+  # shellcheck disable=SC2086 # the name, when there is one
+  "$tool" "$family" show $name --json | jq "$filter" >"$work/bad.json"
+  # shellcheck disable=SC2086
+  expect 1 "$work/bad.json: $message" "$family" import $name "$work/bad.json"
+  [[ $(cksum "$store"/*/*) == "$before" ]]
+  result $?
+done <<'REFUSED'
+methods Scan|.periods[0].items[0].dwell = "0.2"|.periods[0].items[0].dwell: expected a number
+methods Scan|.tunes += .tunes|.tunes[2].id: the tune id 1 is given twice
+tunes U+Factory|.polarity = "positive"|.polarity: expected one of Positive, Negative, got "positive"
+eval Standard|.steps[1].parameters.windowWidth = -1|.steps[1].parameters.windowWidth: expected a whole number from 0 to 4294967295
+prefs GenBIC|.peakFields[0] = {"typ": "Mass"}|.peakFields[0].typ: no such field here (did you mean type?)
+sysconfig|del(.syringe.enabled)|.syringe: the field enabled is missing
+spectrum-data-info|.instrument = "a\u0007"|.instrument: holds a control character
+REFUSED
+echo '{"time":' >"$work/bad.json"
+expect 1 "$work/bad.json: not JSON: parse error at line 2" data-file-name import "$work/bad.json"
+echo '{"time": 1e400}' >"$work/bad.json"
+expect 1 "$work/bad.json: not JSON: number overflow parsing '1e400'" data-file-name import "$work/bad.json"
+"$tool" methods show Scan --json >"$work/shown.json"
+expect 1 "Unable to create acquisition method file (lab/Scan): Cannot create a temporary file for \
+$store/AcqMethod/lab/Scan.kem: No such file or directory" methods import lab/Scan "$work/shown.json"
+mkdir -p "$work/elsewhere" && ln -s "$work/elsewhere" "$store/Autotune/lab"
+cp "$corpus/autotune_xml/input1.xml" "$work/victim.xml"
+expect 1 "Cannot use $store/Autotune/lab/../victim.xml: the name \"lab/../victim\" leads outside \
+its directory through the linked folder lab" autotune show lab/../victim
+
+# copy and rename replace only with --force; delete; the issue's own edit of a method.
+scan=$store/AcqMethod/Scan.kem
+expect 0 "Copied the acquisition method Scan to Copy" methods copy Scan Copy
+cmp -s "$scan" "$store/AcqMethod/Copy.kem"
+result $?
+for command in copy rename; do
+  expect 1 "cannot replace the tune U+Factory: it exists (--force replaces it)" \
+    tunes $command U+Factory U+Factory
+done
+"$tool" methods show Scan --json | jq '.periods[0].items[0].dwell = 0.2' |
+  "$tool" methods import Copy - >/dev/null
+"$tool" methods show Copy --json | jq -e '.periods[0].items[0].dwell == 0.2' >/dev/null
+result $?
+expect 0 "Renamed the acquisition method Copy to Scan" methods rename Copy Scan --force
+[[ ! -e $store/AcqMethod/Copy.kem ]] && ! cmp -s "$scan" "$work/original"
+result $?
+expect 0 "" --quiet tunes delete U+Factory
+expect 1 "Unable to delete tune file: $store/Tunes/U+Factory.ket: No such file or directory" \
+  tunes delete U+Factory
+"$tool" tunes show --file - <"$corpus/tune/tune-1.ket" | grep -q "^Polarity"
+result $?
+
+# Quiet and precise: nothing on standard error without --verbose, unless a setting cannot be read;
+# a mistyped word gets the nearest valid one.
+"$tool" generate-run "$work/store.dat" --scans 3 >/dev/null
+"$tool" export "$work/store.dat" -o "$work/store.tofline" >/dev/null
+for command in "info" "methods list" "check" "export $work/store.dat -o -"; do
+  # shellcheck disable=SC2086 # the command's words
+  "$tool" $command >"$work/out" 2>"$work/stderr" && [[ ! -s $work/stderr ]]
+  result $?
+done
+cmp -s "$work/out" "$work/store.tofline"
+result $?
+expect 0 "BaseDir=$store" --verbose methods list
+printf '<AcqClient><Port>4x</Port><BaseDir>%s</BaseDir></AcqClient>\n' "$store" \
+  >"$work/lib/ConfigClient.xml"
+expect 0 "wqrepos: warning: Config file" methods list
+[[ -z $("$tool" --quiet methods list 2>&1 >/dev/null) ]]
+result $?
+use_base_dir "$store"
+expect 2 "did you mean list?" methods lst
+expect 2 "did you mean --force?" methods copy a b --forse
+expect 1 "no preference is called GenTC (did you mean GenTIC?); the 25 preferences are" \
+  prefs show GenTC
 
 touch "$work/plain"
 use_base_dir "$work/plain"

@@ -7,6 +7,7 @@
 #include <WQDataFile/Export.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -54,8 +55,10 @@ WQDATAFILE_EXPORT CalDataFile GenerateSyntheticRun(const std::wstring& fileName,
 // Writes the file that GenerateSyntheticRun makes to `fileName`, a scan at a time as it is made,
 // so that memory does not grow with the number of scans; the file is replaced as a whole or not
 // at all (DataFileWriter). Throws what GenerateSyntheticRun throws, and DataFileError when the file
-// cannot be written.
-WQDATAFILE_EXPORT void WriteSyntheticRun(const std::wstring& fileName,
-                                         const SyntheticRunSettings& settings);
+// cannot be written. `progress`, when given, is called with the number of scans written so far
+// and the number in all after each scan.
+WQDATAFILE_EXPORT void WriteSyntheticRun(
+    const std::wstring& fileName, const SyntheticRunSettings& settings,
+    const std::function<void(std::uint32_t done, std::uint32_t total)>& progress = nullptr);
 
 }  // namespace WQDataFile

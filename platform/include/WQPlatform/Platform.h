@@ -57,6 +57,20 @@ WQPLATFORM_EXPORT bool IsListableDirectory(const std::string& path);
 WQPLATFORM_EXPORT bool IsSymbolicLink(const std::string& path);
 // True when `first` and `second` both exist and, after following links, are the same file.
 WQPLATFORM_EXPORT bool SameFile(const std::string& first, const std::string& second);
+// True when `path` is a regular file, after following links.
+WQPLATFORM_EXPORT bool IsRegularFile(const std::string& path);
+// True when the process's standard error is a terminal.
+WQPLATFORM_EXPORT bool StandardErrorIsTerminal();
+
+// Removes the file (or link) `path`, never a directory, and syncs the directory that held it. The
+// system's reason when it cannot ("No such file or directory"); nothing when it is removed.
+WQPLATFORM_EXPORT std::optional<std::string> DeleteFile(const std::string& path);
+// Renames the regular file `from` to `to` in one step and syncs the directories of both. A file
+// at `to` is replaced only with `replace`; without it the call fails with "File exists" and
+// changes nothing. A directory is neither moved nor replaced. The system's reason when it cannot;
+// nothing when it is renamed.
+WQPLATFORM_EXPORT std::optional<std::string> MoveFile(const std::string& from,
+                                                      const std::string& to, bool replace);
 
 // Raised by ReadFile for a file that must not be read whole; the message names the file.
 class WQPLATFORM_EXPORT ReadError : public std::runtime_error {
@@ -115,6 +129,22 @@ class WQPLATFORM_EXPORT ReadOnlyFile {
   int descriptor_;
   std::uint64_t size_;
   std::string removeOnClose_;  // a scratch file's name, where it could not be removed at once
+};
+
+// A regular file in the temporary directory (TMPDIR when set and not empty, else /tmp), readable by
+// the user only, holding what `fill` writes to the stream it is given; removed when the object is
+// destroyed. For data that a reader wants as a file, such as standard input. Throws ReadError when
+// the file cannot be created or written, and what `fill` throws.
+class WQPLATFORM_EXPORT TemporaryFile {
+ public:
+  explicit TemporaryFile(const std::function<void(std::ostream&)>& fill);
+  ~TemporaryFile();
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
 };
 
 // Raised by AtomicFile when a save cannot be made; the earlier file is then as it was.

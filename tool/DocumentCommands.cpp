@@ -1,0 +1,205 @@
+// The records kept one to a file outside the preference catalogue: the data-file naming record,
+// the spectrum data info and the autotune documents, shown and imported as JSON; and the writing
+// of XML documents that keeps what the tool does not replace.
+#include <WQCommon/Text.h>
+#include <WQCommon/XML.h>
+#include <WQPlatform/Platform.h>
+#include <WQRepos/WQRepos.h>
+
+#include <iostream>
+#include <pugixml.hpp>
+#include <sstream>
+
+#include "Commands.h"
+#include "RecordJson.h"
+
+namespace wqtool {
+namespace {
+
+std::wstring Wide(const std::string& text) { return WQCommon::WQNarrowToWideStr(text); }
+
+// Shows a record's JSON, or its fields a line each: "name: value", nested records indented.
+void PrintRecord(const Json& json, bool asJson, const std::string& indent = "") {
+  if (asJson) {
+    PrintJson(json);
+    return;
+  }
+  for (const auto& [name, value] : json.items()) {
+    if (value.is_object()) {
+      std::cout << indent << name << ":\n";
+      PrintRecord(value, false, indent + "  ");
+    } else if (value.is_array()) {
+      std::cout << indent << name << ": " << value.size() << '\n';
+      for (std::size_t i = 0; i < value.size(); ++i) {
+        std::cout << indent << "  " << i + 1 << ".\n";
+        PrintRecord(value[i], false, indent + "    ");
+      }
+    } else {
+      std::cout << indent << name << ": "
+                << Shown(value.is_string() ? value.get<std::string>() : value.dump()) << '\n';
+    }
+  }
+}
+
+// The top element of the XML document at `path`; empty when there is none that can be read.
+pugi::xml_node TopElement(pugi::xml_document& document, const std::string& path) {
+  const std::optional<std::string> text = WQPlatform::ReadFile(path);
+  if (!text || !document.load_buffer(text->data(), text->size())) return {};
+  return document.document_element();
+}
+
+// Writes into `builder` a copy of the element `top` with the elements that `write` writes in place
+// of its first child named in `replaced` (after its last child when none is), and without its
+// other children of those names. Comments and text directly under `top` are not kept.
+void CopyReplacing(WQCommon::XMLBuilder& builder, pugi::xml_node top,
+                   const std::vector<std::string>& replaced,
+                   const std::function<void(WQCommon::XMLBuilder&)>& write) {
+  builder.StartNode(Wide(top.name()));
+  for (const pugi::xml_attribute attribute : top.attributes())
+    builder.WAttribute(Wide(attribute.name()), Wide(attribute.value()));
+  bool written = false;
+  for (const pugi::xml_node child : top.children()) {
+    if (child.type() != pugi::node_element) continue;
+    if (std::find(replaced.begin(), replaced.end(), child.name()) != replaced.end()) {
+      if (!written) write(builder);
+      written = true;
+      continue;
+    }
+    std::ostringstream text;
+    child.print(text, "\t", pugi::format_default, pugi::encoding_utf8);
+    builder.WElementText(text.str());
+  }
+  if (!written) write(builder);
+  builder.EndNode();
+}
+
+}  // namespace
+
+AutotuneDocument ReadAutotuneDocument(const std::string& path) {
+  AutotuneDocument document{ReadAutotuneSettings(path)};
+  pugi::xml_document xml;
+  pugi::xml_node top = TopElement(xml, path);
+  const pugi::xml_node settings =
+      std::string(top.name()) == "AutoTunePrefs" ? top : top.child("AutoTunePrefs");
+  const int probe = WQCommon::Probes::GetId(Wide(settings.child_value("SourceType")));
+  if (probe >= 0) document.Prefs.SourceType = static_cast<WQCommon::Probes::ProbeTypes>(probe);
+  return document;
+}
+
+namespace {
+
+// Stores the settings in the autotune document at `path`: in place of its AutoTunePrefs element
+// when that lies within another top element, whose other elements stay, or as the whole document.
+void WriteAutotuneDocument(const std::string& path, const WQRepos::AutotunePrefs& prefs) {
+  WQCommon::XMLBuilder builder;
+  const auto write = [&prefs](WQCommon::XMLBuilder& into) { into << prefs; };
+  pugi::xml_document existing;
+  const pugi::xml_node top = TopElement(existing, path);
+  if (top && std::string(top.name()) != "AutoTunePrefs")
+    CopyReplacing(builder, top, {"AutoTunePrefs"}, write);
+  else
+    write(builder);
+  builder.Save(Wide(path));
+}
+
+std::string SpectrumDataInfoFile() {
+  return Narrow(InitializedConfig().QDirectory(WQRepos::Config::PrefsDir)) +
+         "/SpectrumDataInfo.xml";
+}
+
+// Stores the two texts in the spectrum data info document, keeping its other elements.
+void WriteSpectrumDataInfo(const WQRepos::SpectrumDataInfo& info) {
+  const std::string path = SpectrumDataInfoFile();
+  WQCommon::XMLBuilder builder;
+  const auto write = [&info](WQCommon::XMLBuilder& into) {
+    into.WNode(L"Instrument", info.Instrument);
+    into.WNode(L"Sample_Inlet", info.Sample_Inlet);
+  };
+  pugi::xml_document existing;
+  const pugi::xml_node top = TopElement(existing, path);
+  if (top && std::string(top.name()) == "SpectrumDataInfo") {
+    CopyReplacing(builder, top, {"Instrument", "Sample_Inlet"}, write);
+  } else {
+    builder.StartNode(L"SpectrumDataInfo");
+    write(builder);
+    builder.EndNode();
+  }
+  builder.Save(Wide(path));
+}
+
+// Adds `show [--json]` to `family`, showing what `read` gives.
+void AddShowCommand(CLI::App& family, const std::string& help, const std::function<Json()>& read) {
+  auto* show = family.add_subcommand("show", help);
+  show->callback([read, json = AddJsonFlag(*show)] { PrintRecord(read(), *json); });
+}
+
+// The document NAME.xml in the autotune directory, refused as the module refuses the names of
+// the records it stores by name.
+std::string AutotuneFile(const std::string& name) {
+  return ItemFile(WQRepos::Config::AutotuneDir, Wide(name), ".xml");
+}
+
+}  // namespace
+
+void AddDocumentCommands(CLI::App& app) {
+  auto* naming = app.add_subcommand(
+      "data-file-name",
+      "The data-file naming record (DataFileName.pref in the preferences directory): the time, in "
+      "seconds since 1970 UTC, from which the application numbers its data files.");
+  naming->require_subcommand(1);
+  AddShowCommand(*naming, "Show the stored record, or the present time when none is stored.", [] {
+    InitializedConfig();
+    return ToJson(WQRepos::QDataDirectoryFileNameInfo());
+  });
+  AddImportCommand(*naming, "the data-file naming record", [](const JsonInput& input) {
+    InitializedConfig();
+    WQRepos::WDataDirectoryFileNameInfo(
+        ReadRecord<WQRepos::DataFileNameInfo>(input.json, input.source));
+  });
+
+  auto* info = app.add_subcommand(
+      "spectrum-data-info",
+      "The descriptive texts of spectrum data (SpectrumDataInfo.xml in the preferences "
+      "directory), which the installation supplies and the application only reads.");
+  info->require_subcommand(1);
+  AddShowCommand(*info, "Show the instrument and sample inlet texts; empty where not given.", [] {
+    InitializedConfig();
+    return ToJson(WQRepos::LoadSpectrumDataInfo());
+  });
+  AddImportCommand(*info, "the spectrum data info (the document's other elements are kept)",
+                   [](const JsonInput& input) {
+                     WriteSpectrumDataInfo(
+                         ReadRecord<WQRepos::SpectrumDataInfo>(input.json, input.source, true));
+                   });
+}
+
+void AddAutotuneDocumentCommands(CLI::App& autotune) {
+  auto name = std::make_shared<std::string>();
+  auto* show = autotune.add_subcommand(
+      "show",
+      "Show the autotune settings of the document NAME.xml in the autotune directory (Autotune "
+      "for the autotune script): its AutoTunePrefs element, the top element or a child of it.");
+  show->add_option("name", *name, "Document name, without .xml")->required();
+  show->callback([name, json = AddJsonFlag(*show)] {
+    PrintRecord(ToJson(ReadAutotuneDocument(AutotuneFile(*name))), *json);
+  });
+
+  auto imported = std::make_shared<std::pair<std::string, std::string>>();
+  auto* importCommand = autotune.add_subcommand(
+      "import",
+      "Store autotune settings from the JSON that autotune show --json prints (FILE, or - for "
+      "standard input) in the document NAME.xml of the autotune directory: in place of its "
+      "AutoTunePrefs element, the document's other elements kept, or as a new document. Numbers "
+      "are written to six significant digits, as the application writes them.");
+  importCommand->add_option("name", imported->first, "Document name, without .xml")->required();
+  importCommand->add_option("file", imported->second, "JSON file, or - for standard input")
+      ->required();
+  importCommand->callback([imported] {
+    const std::string path = AutotuneFile(imported->first);
+    const JsonInput input = ReadJsonInput(imported->second);
+    WriteAutotuneDocument(path, ReadRecord<AutotuneDocument>(input.json, input.source, true).Prefs);
+    Say("Stored the autotune settings in " + Shown(path));
+  });
+}
+
+}  // namespace wqtool
