@@ -96,7 +96,7 @@ std::unique_ptr<WQBL::Spectrum> CalDataFile::GenerateAveragedSpectrum(
   double retentionTime = 0.0;
   for (std::uint32_t number : scanNumbers) {
     indices.push_back(FindScan(number));
-    retentionTime += QScanHeader(indices.back()).RetentionTime;
+    retentionTime += QScanSummary(indices.back()).Header.RetentionTime;
   }
   // One scan's arrays are read from the file at a time.
   std::vector<double> axis;
@@ -118,7 +118,7 @@ std::unique_ptr<WQBL::Spectrum> CalDataFile::GenerateAveragedSpectrum(
   auto spectrum = std::make_unique<WQBL::Spectrum>();
   spectrum->Name = NameOf(scanNumbers);
   spectrum->ScanNumbers = scanNumbers;
-  spectrum->TuneRunIndex = QScanHeader(indices.front()).TuneRunIndex;
+  spectrum->TuneRunIndex = QScanSummary(indices.front()).Header.TuneRunIndex;
   spectrum->RetentionTime = retentionTime / count;
   spectrum->TIC = std::accumulate(sums.begin(), sums.end(), 0.0);
   spectrum->AssignXAxis(std::move(axis));
@@ -129,7 +129,7 @@ std::unique_ptr<WQBL::Spectrum> CalDataFile::GenerateAveragedSpectrum(
 bool CalDataFile::QCentroided(const std::vector<std::uint32_t>& scanNumbers) const {
   if (scanNumbers.empty()) throw DataFileError("No scans to average in " + NarrowFileName() + ".");
   for (std::uint32_t number : scanNumbers) {
-    if (!QScanHeader(FindScan(number)).Centroided) return false;
+    if (!QScanSummary(FindScan(number)).Header.Centroided) return false;
   }
   return true;
 }
