@@ -108,8 +108,15 @@ std::unique_ptr<WQBL::Spectrum> CalDataFile::GenerateAveragedSpectrum(
   } else {
     const Scan first = QScan(indices.front());
     axis = AxisWithin(first, range);
-    sums.assign(axis.size(), 0.0);
-    AddOnto(first, axis, sums);
+    if (axis.size() == first.MZ.size()) {
+      // All of the first scan's own axis: its intensities are added as they stand.
+      sums.resize(axis.size());
+      std::transform(first.Intensity.begin(), first.Intensity.end(), sums.begin(),
+                     [](double intensity) { return 0.0 + intensity; });
+    } else {
+      sums.assign(axis.size(), 0.0);
+      AddOnto(first, axis, sums);
+    }
     for (std::size_t i = 1; i < indices.size(); ++i) AddOnto(QScan(indices[i]), axis, sums);
   }
   const double count = static_cast<double>(scanNumbers.size());
