@@ -90,6 +90,19 @@ SyntheticSpectrumSettings::SyntheticSpectrumSettings()
       Baseline(40.0),
       SpectrumNumber(1) {}
 
+SyntheticSpectrumSettings SyntheticSpectrumSettings::HighResolution() {
+  SyntheticSpectrumSettings high;
+  high.LowMZ = 200.0;
+  high.HighMZ = 2000.0;
+  high.PeakWidth = 0.01;
+  high.MZStep = 0.0015;
+  high.ConstantResolvingPower = true;
+  high.ClusterSpacing = 15.0;
+  high.ClusterHeights = {100.0, 60.0, 25.0};
+  high.Baseline = 2.0;
+  return high;
+}
+
 SyntheticSpectrum GenerateSyntheticSpectrum(const SyntheticSpectrumSettings& settings) {
   CheckSettings(settings);
   SyntheticSpectrum spectrum;

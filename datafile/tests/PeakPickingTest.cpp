@@ -158,16 +158,8 @@ TEST(PeakPicking, SparseSpectraAreFoundWhereTheyAre) {
   EXPECT_GE(unit.Recall, 0.99);
   EXPECT_GE(unit.Precision, 0.98);
   EXPECT_LE(unit.MedianAbsoluteDifference, 0.0036);
-  SyntheticSpectrumSettings high;
-  high.LowMZ = 200.0;
-  high.HighMZ = 2000.0;
-  high.PeakWidth = 0.01;
-  high.MZStep = 0.0015;
-  high.ConstantResolvingPower = true;
-  high.ClusterSpacing = 15.0;
-  high.ClusterHeights = {100.0, 60.0, 25.0};
-  high.Baseline = 2.0;
-  const WQBL::PeakListAgreement resolved = PickSynthetic(high, 5, 0.02).All;
+  const WQBL::PeakListAgreement resolved =
+      PickSynthetic(SyntheticSpectrumSettings::HighResolution(), 5, 0.02).All;
   EXPECT_GE(resolved.Recall, 0.99);
   EXPECT_GE(resolved.Precision, 0.98);
   EXPECT_LE(resolved.MedianAbsoluteDifference, 0.0002);

@@ -40,15 +40,6 @@ std::vector<Set> Sets() {
   fine.MZStep = 0.02;
   SyntheticSpectrumSettings coarse;
   coarse.MZStep = 0.1;
-  SyntheticSpectrumSettings high;
-  high.LowMZ = 200.0;
-  high.HighMZ = 2000.0;
-  high.PeakWidth = 0.01;
-  high.MZStep = 0.0015;
-  high.ConstantResolvingPower = true;
-  high.ClusterSpacing = 15.0;
-  high.ClusterHeights = {100.0, 60.0, 25.0};
-  high.Baseline = 2.0;
   SyntheticSpectrumSettings busyFine = Busy(200.0);
   busyFine.MZStep = 0.02;
   SyntheticSpectrumSettings busyWide = Busy(100.0);
@@ -61,7 +52,7 @@ std::vector<Set> Sets() {
           {"busy-unit-100", 0.1, Busy(100.0), 5},
           {"busy-unit-200-fine", 0.1, busyFine, 5},
           {"clusters-30-unit-100", 0.1, busyWide, 5},
-          {"sparse-high", 0.02, high, 5}};
+          {"sparse-high", 0.02, SyntheticSpectrumSettings::HighResolution(), 5}};
 }
 
 msdata::SpectrumPtr SpectrumOf(std::size_t index, const std::vector<double>& mz,

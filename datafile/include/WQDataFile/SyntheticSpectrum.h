@@ -20,6 +20,10 @@ struct WQDATAFILE_EXPORT SyntheticSpectrumSettings {
   // peak every 10 m/z with heights spread over three decades from 100 counts, no lone peaks, a
   // baseline of 40 counts, spectrum number 1.
   SyntheticSpectrumSettings();
+  // High resolution: m/z 200 to 2000 at a constant resolving power, steps of 0.0015 and peaks
+  // 0.01 wide at m/z 200, clusters of three isotope peaks (100, 60 and 25 counts, scaled as above)
+  // every 15 m/z on a baseline of 2 counts, where most points are a few counts or none.
+  static SyntheticSpectrumSettings HighResolution();
 
   double LowMZ;
   double HighMZ;
