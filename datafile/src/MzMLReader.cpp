@@ -612,18 +612,29 @@ std::string TermName(const Param& param, bool withValue) {
   return term.name + " " + param.Value;
 }
 
+// The four or eight bytes at `data`, least significant first. Spelled out, so that the compiler
+// sees one little-endian load (a loop over the bytes stays a loop at -O2).
+template <std::size_t Size>
+auto LittleEndian(const unsigned char* data) {
+  const std::uint32_t low = std::uint32_t{data[0]} | std::uint32_t{data[1]} << 8 |
+                            std::uint32_t{data[2]} << 16 | std::uint32_t{data[3]} << 24;
+  if constexpr (Size == 4) {
+    return low;
+  } else {
+    const std::uint32_t high = std::uint32_t{data[4]} | std::uint32_t{data[5]} << 8 |
+                               std::uint32_t{data[6]} << 16 | std::uint32_t{data[7]} << 24;
+    return std::uint64_t{high} << 32 | low;
+  }
+}
+
 // `count` values of type T, stored least significant byte first, as doubles.
 template <typename T>
 std::vector<double> ValuesOf(const unsigned char* data, std::size_t count) {
   std::vector<double> values(count);
   for (std::size_t i = 0; i < count; ++i, data += sizeof(T)) {
-    // Spelled out, so that the compiler sees one little-endian load.
-    std::uint64_t bits = 0;
-    for (std::size_t b = 0; b < sizeof(T); ++b) bits |= std::uint64_t{data[b]} << (8 * b);
-    using Bits = std::conditional_t<sizeof(T) == 8, std::uint64_t, std::uint32_t>;
-    const auto narrow = static_cast<Bits>(bits);
+    const auto bits = LittleEndian<sizeof(T)>(data);
     T value;
-    std::memcpy(&value, &narrow, sizeof value);
+    std::memcpy(&value, &bits, sizeof value);
     values[i] = static_cast<double>(value);
   }
   return values;
