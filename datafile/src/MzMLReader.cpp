@@ -348,7 +348,9 @@ class MzMLReader::Parser {
     for (;;) {
       const char* data = Begin();
       const char* end = End();
-      const auto* open = static_cast<const char*>(std::memchr(data, '<', end - data));
+      // Nothing read yet is no buffer at all, which memchr may not be given.
+      const auto* open =
+          data == end ? nullptr : static_cast<const char*>(std::memchr(data, '<', end - data));
       const char* stop = open ? open : end;
       Text(data, stop, text);
       Consume(static_cast<std::size_t>(stop - data));
