@@ -31,12 +31,11 @@ WQDataFile::CalDataFile OpenRun(const std::string& path) {
 }
 
 // What run-info shows of each scan.
-Json ScanJson(const WQDataFile::Scan& scan) {
-  double total = 0.0;
-  for (double intensity : scan.Intensity) total += intensity;
+Json ScanJson(const WQDataFile::ScanSummary& summary) {
+  const WQDataFile::Scan& scan = summary.Header;
   return Json{{"number", scan.ScanNumber},    {"retentionTime", scan.RetentionTime},
-              {"tuneRun", scan.TuneRunIndex}, {"points", scan.MZ.size()},
-              {"centroid", scan.Centroided},  {"totalIonCurrent", total}};
+              {"tuneRun", scan.TuneRunIndex}, {"points", summary.Points},
+              {"centroid", scan.Centroided},  {"totalIonCurrent", summary.TotalIntensity}};
 }
 
 void RunInfo(const std::string& path, bool json) {
@@ -48,18 +47,20 @@ void RunInfo(const std::string& path, bool json) {
   std::size_t points = 0;
   bool any = false;
   Json scans = Json::array();
+  // What the file kept of each scan when it read it: the arrays are not read again.
   for (std::uint32_t i = 0; i < file.QNumScanSpectra(); ++i) {
-    const WQDataFile::Scan scan = file.QScan(i);
-    if (json) scans.push_back(ScanJson(scan));
+    const WQDataFile::ScanSummary& summary = file.QScanSummary(i);
+    const WQDataFile::Scan& scan = summary.Header;
+    if (json) scans.push_back(ScanJson(summary));
     centroid += scan.Centroided ? 1 : 0;
     fromData += scan.ModeFromData ? 1 : 0;
-    points += scan.MZ.size();
+    points += summary.Points;
     if (i == 0) firstTime = lastTime = scan.RetentionTime;
     firstTime = std::min(firstTime, scan.RetentionTime);
     lastTime = std::max(lastTime, scan.RetentionTime);
-    if (scan.MZ.empty()) continue;
-    lowMZ = any ? std::min(lowMZ, scan.MZ.front()) : scan.MZ.front();
-    highMZ = any ? std::max(highMZ, scan.MZ.back()) : scan.MZ.back();
+    if (summary.Points == 0) continue;
+    lowMZ = any ? std::min(lowMZ, summary.LowMZ) : summary.LowMZ;
+    highMZ = any ? std::max(highMZ, summary.HighMZ) : summary.HighMZ;
     any = true;
   }
   const std::uint32_t profile = file.QNumScanSpectra() - centroid;

@@ -96,7 +96,7 @@ std::unique_ptr<WQBL::Spectrum> CalDataFile::GenerateAveragedSpectrum(
   double retentionTime = 0.0;
   for (std::uint32_t number : scanNumbers) {
     indices.push_back(FindScan(number));
-    retentionTime += QScanHeader(indices.back()).RetentionTime;
+    retentionTime += QScanSummary(indices.back()).Header.RetentionTime;
   }
   // One scan's arrays are read from the file at a time.
   std::vector<double> axis;
@@ -108,8 +108,15 @@ std::unique_ptr<WQBL::Spectrum> CalDataFile::GenerateAveragedSpectrum(
   } else {
     const Scan first = QScan(indices.front());
     axis = AxisWithin(first, range);
-    sums.assign(axis.size(), 0.0);
-    AddOnto(first, axis, sums);
+    if (axis.size() == first.MZ.size()) {
+      // All of the first scan's own axis: its intensities are added as they stand.
+      sums.resize(axis.size());
+      std::transform(first.Intensity.begin(), first.Intensity.end(), sums.begin(),
+                     [](double intensity) { return 0.0 + intensity; });
+    } else {
+      sums.assign(axis.size(), 0.0);
+      AddOnto(first, axis, sums);
+    }
     for (std::size_t i = 1; i < indices.size(); ++i) AddOnto(QScan(indices[i]), axis, sums);
   }
   const double count = static_cast<double>(scanNumbers.size());
@@ -118,7 +125,7 @@ std::unique_ptr<WQBL::Spectrum> CalDataFile::GenerateAveragedSpectrum(
   auto spectrum = std::make_unique<WQBL::Spectrum>();
   spectrum->Name = NameOf(scanNumbers);
   spectrum->ScanNumbers = scanNumbers;
-  spectrum->TuneRunIndex = QScanHeader(indices.front()).TuneRunIndex;
+  spectrum->TuneRunIndex = QScanSummary(indices.front()).Header.TuneRunIndex;
   spectrum->RetentionTime = retentionTime / count;
   spectrum->TIC = std::accumulate(sums.begin(), sums.end(), 0.0);
   spectrum->AssignXAxis(std::move(axis));
@@ -129,7 +136,7 @@ std::unique_ptr<WQBL::Spectrum> CalDataFile::GenerateAveragedSpectrum(
 bool CalDataFile::QCentroided(const std::vector<std::uint32_t>& scanNumbers) const {
   if (scanNumbers.empty()) throw DataFileError("No scans to average in " + NarrowFileName() + ".");
   for (std::uint32_t number : scanNumbers) {
-    if (!QScanHeader(FindScan(number)).Centroided) return false;
+    if (!QScanSummary(FindScan(number)).Header.Centroided) return false;
   }
   return true;
 }

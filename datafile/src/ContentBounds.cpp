@@ -61,54 +61,27 @@ std::uint64_t Base64Characters(const char* data, const char* end) {
 
 std::string Mebibytes(std::uint64_t bytes) { return std::to_string(bytes >> 20) + " MiB"; }
 
-// The mzML terms of a zlib-compressed array: plain, after MS-Numpress, after truncation.
-bool IsZlibCompression(std::string_view accession) {
-  constexpr std::string_view terms[] = {"MS:1000574", "MS:1002746", "MS:1002747", "MS:1002748",
-                                        "MS:1003089", "MS:1003090", "MS:1003091"};
-  return std::find(std::begin(terms), std::end(terms), accession) != std::end(terms);
-}
+}  // namespace
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-// The elements whose tags tell how large a spectrum's arrays are, and whether they are compressed.
-constexpr std::string_view kWatchedElements[] = {"spectrum",
-                                                 "chromatogram",
-                                                 "binaryDataArray",
-                                                 "binary",
-                                                 "cvParam",
-                                                 "referenceableParamGroup",
-                                                 "referenceableParamGroupRef",
-                                                 "scan",
-                                                 "peaks"};
-constexpr std::size_t kLongestName = 26;
-
-// True when `name`, of a start or end tag, is of an element looked at.
-bool IsWatched(std::string_view name) {
-  if (!name.empty() && name[0] == '/') name.remove_prefix(1);
-  return std::find(std::begin(kWatchedElements), std::end(kWatchedElements), name) !=
-         std::end(kWatchedElements);
-}
-
-// The name of the element that the text of a start tag opens.
-std::string_view NameOf(std::string_view tag) {
+std::string_view TagName(std::string_view tag) {
   std::size_t end = 0;
-  while (end < tag.size() && !IsSpace(tag[end]) && tag[end] != '/') ++end;
+  while (end < tag.size() && !IsXmlSpace(tag[end]) && tag[end] != '/') ++end;
   return tag.substr(0, end);
 }
 
-// The value of the attribute `name` in the text of a start tag, read as the reader reads it:
-// name, '=' and a value in single or double quotes, with blanks between them.
-std::optional<std::string_view> AttributeOf(std::string_view tag, std::string_view name) {
-  std::size_t at = NameOf(tag).size();
+std::optional<std::string_view> TagAttribute(std::string_view tag, std::string_view name) {
+  std::size_t at = TagName(tag).size();
   while (at < tag.size()) {
-    while (at < tag.size() && (IsSpace(tag[at]) || tag[at] == '/')) ++at;
+    while (at < tag.size() && (IsXmlSpace(tag[at]) || tag[at] == '/')) ++at;
     const std::size_t nameStart = at;
-    while (at < tag.size() && !IsSpace(tag[at]) && tag[at] != '=') ++at;
+    while (at < tag.size() && !IsXmlSpace(tag[at]) && tag[at] != '=') ++at;
     const std::string_view attribute = tag.substr(nameStart, at - nameStart);
-    while (at < tag.size() && IsSpace(tag[at])) ++at;
+    while (at < tag.size() && IsXmlSpace(tag[at])) ++at;
     if (at == tag.size() || tag[at] != '=') return std::nullopt;
     ++at;
-    while (at < tag.size() && IsSpace(tag[at])) ++at;
+    while (at < tag.size() && IsXmlSpace(tag[at])) ++at;
     if (at == tag.size() || (tag[at] != '"' && tag[at] != '\'')) return std::nullopt;
     const std::size_t valueEnd = tag.find(tag[at], at + 1);
     if (valueEnd == std::string_view::npos) return std::nullopt;
@@ -118,18 +91,29 @@ std::optional<std::string_view> AttributeOf(std::string_view tag, std::string_vi
   return std::nullopt;
 }
 
-// A count as the reader takes it: the decimal digits after any blanks, none without digits; no
-// more than one past the bound of a spectrum, which it passes already.
-std::uint64_t CountOf(std::optional<std::string_view> text) {
+std::uint64_t DeclaredCount(std::optional<std::string_view> text) {
   std::uint64_t count = 0;
   if (!text) return 0;
   std::size_t at = 0;
-  while (at < text->size() && IsSpace((*text)[at])) ++at;
+  while (at < text->size() && IsXmlSpace((*text)[at])) ++at;
   for (; at < text->size() && (*text)[at] >= '0' && (*text)[at] <= '9'; ++at) {
     count = std::min(count * 10 + static_cast<std::uint64_t>((*text)[at] - '0'),
                      kMaxSpectrumValues + 1);
   }
   return count;
+}
+
+namespace {
+
+// The elements whose tags tell how large a scan's peaks are, and whether they are compressed.
+constexpr std::string_view kWatchedElements[] = {"scan", "peaks"};
+constexpr std::size_t kLongestName = 5;
+
+// True when `name`, of a start or end tag, is of an element looked at.
+bool IsWatched(std::string_view name) {
+  if (!name.empty() && name[0] == '/') name.remove_prefix(1);
+  return std::find(std::begin(kWatchedElements), std::end(kWatchedElements), name) !=
+         std::end(kWatchedElements);
 }
 
 }  // namespace
@@ -178,12 +162,9 @@ void ContentBounds::Restart() {
   markupBytes_ = 0;
   markup_.clear();
   textOpen_ = false;
-  spectrumDepth_ = 0;
   defaultLength_.reset();
   spectrumValues_ = 0;
-  inArray_ = false;
   array_.reset();
-  group_.clear();
   lineBytes_ = 0;
   lineStart_.clear();
   lineHasEquals_ = false;
@@ -278,7 +259,7 @@ bool ContentBounds::Markup(char c) {
   }
   // Only the elements looked at are kept whole; of the rest, their name.
   if (keepMarkup_ && !nameRead_ &&
-      ((!markup_.empty() && (IsSpace(c) || c == '/')) || markup_.size() > kLongestName)) {
+      ((!markup_.empty() && (IsXmlSpace(c) || c == '/')) || markup_.size() > kLongestName)) {
     nameRead_ = true;
     keepMarkup_ = IsWatched(markup_);
   }
@@ -286,55 +267,20 @@ bool ContentBounds::Markup(char c) {
   return true;
 }
 
+// Of mzXML, whose reader is handed these bytes, a scan tells how many values its peaks hold. A
+// scan's peaks come before the scans nested in it, each a spectrum of its own. Of mzML, which has
+// a reader of its own that keeps the bounds of its arrays, only the lengths of nodes are watched.
 bool ContentBounds::EndOfMarkup() {
-  const std::string_view markup = markup_;
-  if (markup.empty() || markup[0] == '!' || markup[0] == '?') return true;
-  if (markup[0] != '/') return StartTag(markup);
-  const std::string_view name = NameOf(markup.substr(1));
-  if (name == "spectrum" || name == "chromatogram") {
-    spectrumDepth_ = std::max(spectrumDepth_ - 1, 0);
-  } else if (name == "binaryDataArray") {
-    inArray_ = false;
-  } else if (name == "referenceableParamGroup") {
-    group_.clear();
-  }
-  return true;
-}
-
-bool ContentBounds::StartTag(std::string_view tag) {
-  const std::string_view name = NameOf(tag);
-  const bool empty = tag.back() == '/';
-  if (format_ == Format::MzXML) {
-    // A scan's peaks come before the scans nested in it, each a spectrum of its own.
-    if (name == "scan") {
-      spectrumValues_ = 0;
-      defaultLength_ = 2 * CountOf(AttributeOf(tag, "peaksCount"));
-    } else if (name == "peaks") {
-      return StartArray(defaultLength_, AttributeOf(tag, "compressionType") == "zlib");
-    }
+  const std::string_view tag = markup_;
+  if (format_ != Format::MzXML || tag.empty() || tag[0] == '!' || tag[0] == '?' || tag[0] == '/') {
     return true;
   }
-  if (name == "spectrum" || name == "chromatogram") {
-    // Only a spectrum that is not inside another starts afresh: the reader refuses nested ones,
-    // but may have decoded their arrays first.
-    if (spectrumDepth_ == 0) spectrumValues_ = 0;
-    defaultLength_ = CountOf(AttributeOf(tag, "defaultArrayLength"));
-    if (!empty) ++spectrumDepth_;
-  } else if (name == "binaryDataArray") {
-    const std::optional<std::string_view> length = AttributeOf(tag, "arrayLength");
-    inArray_ = !empty;
-    arrayLength_ = length ? CountOf(length) : defaultLength_;
-    zlib_ = false;
-  } else if (name == "cvParam" || name == "referenceableParamGroupRef") {
-    const bool zlib = name == "cvParam"
-                          ? IsZlibCompression(AttributeOf(tag, "accession").value_or(""))
-                          : zlibGroups_.count(AttributeOf(tag, "ref").value_or("")) > 0;
-    if (!group_.empty() && zlib) zlibGroups_.emplace(group_);
-    if (inArray_) zlib_ = zlib_ || zlib;
-  } else if (name == "referenceableParamGroup") {
-    group_ = AttributeOf(tag, "id").value_or("");
-  } else if (name == "binary") {
-    return StartArray(inArray_ ? arrayLength_ : std::nullopt, zlib_);
+  const std::string_view name = TagName(tag);
+  if (name == "scan") {
+    spectrumValues_ = 0;
+    defaultLength_ = 2 * DeclaredCount(TagAttribute(tag, "peaksCount"));
+  } else if (name == "peaks") {
+    return StartArray(defaultLength_, TagAttribute(tag, "compressionType") == "zlib");
   }
   return true;
 }
@@ -454,7 +400,7 @@ bool ContentBounds::EndOfLine() {
   std::string_view line;
   if (lineBytes_ <= kLineStartBytes) {
     line = lineStart_;
-    while (!line.empty() && IsSpace(line.back())) line.remove_suffix(1);
+    while (!line.empty() && IsXmlSpace(line.back())) line.remove_suffix(1);
   }
   const bool blank = lineBytes_ <= kLineStartBytes && line.empty();
   const bool peak = inIons_ && !blank && !lineHasEquals_ && line != "END IONS";

@@ -11,7 +11,6 @@
 #include <ios>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <string_view>
 
@@ -30,14 +29,27 @@ constexpr std::uint64_t kMaxNodeBytes = std::uint64_t{32} << 20;
 // The longest line of an MGF file.
 constexpr std::uint64_t kMaxLineBytes = std::uint64_t{1} << 20;
 
+// True for the blanks of XML: space, tab, carriage return and line feed.
+bool IsXmlSpace(char c);
+// The name of the element that the text of a start tag (between '<' and '>') opens.
+std::string_view TagName(std::string_view tag);
+// The value of the attribute `name` in the text of a start tag, as it stands (references not
+// resolved): name, '=' and a value in single or double quotes, with blanks between them. Nothing
+// when the tag has no such attribute or is malformed before it.
+std::optional<std::string_view> TagAttribute(std::string_view tag, std::string_view name);
+// A count of values as a tag declares it: the decimal digits after any blanks, 0 without digits or
+// attribute; no more than one past kMaxSpectrumValues, which it passes already.
+std::uint64_t DeclaredCount(std::optional<std::string_view> text);
+
 // Watches the bytes of a file of `format` in the order they are read from where the reader last
 // moved to, as the reader itself takes them apart: XML nodes, with quoted attribute values and
-// CDATA sections, or MGF lines. It refuses an XML node or line longer than its bound; a spectrum
-// whose arrays declare more values than kMaxSpectrumValues (an mzML array its arrayLength or its
-// spectrum's defaultArrayLength, an mzXML scan twice its peaksCount, an MGF spectrum two for each
-// peak line); and an array whose base64 text decodes, and inflates where the file says it is
-// zlib-compressed, to more than eight bytes for each value it declares (the widest value) and 16
-// more (the header of a compressed encoding).
+// CDATA sections, or MGF lines. It refuses an XML node or line longer than its bound. Of the
+// formats that ProteoWizard's readers read, it also refuses a spectrum that declares more values
+// than kMaxSpectrumValues (an mzXML scan twice its peaksCount, an MGF spectrum two for each peak
+// line), and an mzXML scan's peaks whose base64 text decodes, and inflates where the file says they
+// are zlib-compressed, to more than eight bytes for each value declared (the widest value) and 16
+// more. The mzML reader keeps the bounds of its arrays itself: of mzML text, only the nodes are
+// watched (as it is inflated from a compressed file).
 class ContentBounds {
  public:
   // `failure` begins every message: "Cannot read <format> file <path>".
@@ -49,8 +61,7 @@ class ContentBounds {
   // Looks at the next `size` bytes; false when they pass a bound, and from then on until the
   // failure is taken.
   bool Pass(const char* data, std::size_t size);
-  // The reader moved elsewhere in the file and starts afresh there. The parameter groups that the
-  // header of an mzML file declared are kept.
+  // The reader moved elsewhere in the file and starts afresh there.
   void Restart();
   // Why the bytes were refused ("Cannot read ...: ..."), after which they are looked at afresh;
   // empty, changing nothing, when nothing was refused.
@@ -64,7 +75,6 @@ class ContentBounds {
   bool Text(const char* data, const char* end);
   bool Markup(char c);
   bool EndOfMarkup();
-  bool StartTag(std::string_view tag);
   bool StartArray(std::optional<std::uint64_t> declared, bool zlib);
   bool ArrayText(const char* data, const char* end);
   bool Inflate(const unsigned char* data, std::size_t size);
@@ -88,21 +98,13 @@ class ContentBounds {
   bool textOpen_ = false;
   bool nameRead_ = false;    // whether the markup's name is whole
   bool keepMarkup_ = false;  // whether the markup is kept whole, as an element looked at
-  // The spectrum or chromatogram read: how deep in its element, its defaultArrayLength (mzXML:
-  // twice its peaksCount) when the bytes looked at told it, and the values its arrays declared.
-  int spectrumDepth_ = 0;
+  // The mzXML scan read: twice its peaksCount when the bytes looked at told it, and the values its
+  // peaks declared; the binary text of its peaks being decoded and what to say when it decodes to
+  // too much.
   std::optional<std::uint64_t> defaultLength_;
   std::uint64_t spectrumValues_ = 0;
-  // The mzML array read: its length, whether it is zlib-compressed; the binary text being decoded
-  // and what to say when it decodes to too much.
-  bool inArray_ = false;
-  std::optional<std::uint64_t> arrayLength_;
-  bool zlib_ = false;
   std::unique_ptr<Array> array_;
   std::string tooMany_;
-  // The ids of the mzML parameter groups that hold a zlib compression, and the group declared.
-  std::set<std::string, std::less<>> zlibGroups_;
-  std::string group_;
   // The MGF line read: its length, first bytes and whether it holds '='; whether a spectrum's
   // block is open.
   std::uint64_t lineBytes_ = 0;

@@ -212,12 +212,12 @@ void DataFile::ReadOpenFormat(std::shared_ptr<const WQPlatform::ReadOnlyFile> fi
     KeepScan(std::move(scan), position);
   });
   for (std::size_t i = 0; i < scans_.size(); ++i) {
-    scans_[i].Header.ScanNumber = run->Headers()[i].ScanNumber;
+    scans_[i].Summary.Header.ScanNumber = run->Headers()[i].ScanNumber;
   }
   spectraPerLevel_ = run->SpectraPerMSLevel();
   openRun_ = std::move(run);
   if (faulty) {
-    const std::uint32_t number = scans_[*faulty].Header.ScanNumber;
+    const std::uint32_t number = scans_[*faulty].Summary.Header.ScanNumber;
     scans_.resize(*faulty);
     CheckScan(openRun_->ReadScan(*faulty));
     throw ChangedError(number, NarrowFileName());
@@ -244,18 +244,22 @@ std::uint32_t DataFile::QNumScanSpectra() const {
   return static_cast<std::uint32_t>(scans_.size());
 }
 
-Scan DataFile::QScan(std::uint32_t index) const {
+Scan DataFile::QScan(std::uint32_t index) const { return ReadScanAt(Kept(index)); }
+
+const ScanSummary& DataFile::QScanSummary(std::uint32_t index) const { return Kept(index).Summary; }
+
+const DataFile::KeptScan& DataFile::Kept(std::uint32_t index) const {
   if (index >= scans_.size()) {
     throw DataFileError("Scan index " + Number(index) + " is beyond the " + Number(scans_.size()) +
                         " scans of " + NarrowFileName() + ".");
   }
-  return ReadScanAt(scans_[index]);
+  return scans_[index];
 }
 
 Scan DataFile::ReadScanAt(const KeptScan& kept) const {
   Scan scan;
   if (!kept.Offset) {
-    scan = kept.Header;
+    scan = kept.Summary.Header;
     scan.MZ = kept.MZ;
     scan.Intensity = kept.Intensity;
     return scan;
@@ -274,12 +278,12 @@ Scan DataFile::ReadScanAt(const KeptScan& kept) const {
   }
   // The file was checked when it was opened; only a change written into it since can differ. A
   // scan read again keeps the rules of the first read and matches what that read saw.
-  const Scan& header = kept.Header;
+  const Scan& header = kept.Summary.Header;
   if (std::tie(scan.ScanNumber, scan.RetentionTime, scan.TuneRunIndex, scan.Centroided) !=
           std::tie(header.ScanNumber, header.RetentionTime, header.TuneRunIndex,
                    header.Centroided) ||
-      !ContentFault(scan, path).empty() || scan.MZ.size() != kept.Points ||
-      IntensityTotal(scan) != kept.Total) {
+      !ContentFault(scan, path).empty() || scan.MZ.size() != kept.Summary.Points ||
+      IntensityTotal(scan) != kept.Summary.TotalIntensity) {
     throw ChangedError(header.ScanNumber, path);
   }
   return scan;
@@ -297,7 +301,7 @@ void DataFile::AddScan(Scan scan) {
 
 std::string DataFile::FaultOf(const Scan& scan) const {
   std::optional<std::uint32_t> previous;
-  if (!scans_.empty()) previous = scans_.back().Header.ScanNumber;
+  if (!scans_.empty()) previous = scans_.back().Summary.Header.ScanNumber;
   return WQDataFile::FaultOf(scan, previous, tuneRuns_.size(), NarrowFileName());
 }
 
@@ -308,10 +312,15 @@ void DataFile::CheckScan(const Scan& scan) const {
 
 void DataFile::KeepScan(Scan scan, std::optional<std::uint64_t> offset) {
   KeptScan kept;
-  kept.Header =
-      Scan{scan.ScanNumber, scan.RetentionTime, scan.TuneRunIndex, {}, {}, scan.Centroided};
-  kept.Points = scan.MZ.size();
-  kept.Total = IntensityTotal(scan);
+  ScanSummary& summary = kept.Summary;
+  summary.Header = Scan{scan.ScanNumber, scan.RetentionTime, scan.TuneRunIndex, {}, {},
+                        scan.Centroided, scan.ModeFromData};
+  summary.Points = scan.MZ.size();
+  if (!scan.MZ.empty()) {
+    summary.LowMZ = scan.MZ.front();
+    summary.HighMZ = scan.MZ.back();
+  }
+  summary.TotalIntensity = IntensityTotal(scan);
   kept.Offset = offset;
   if (!offset) {
     kept.MZ = std::move(scan.MZ);
@@ -332,9 +341,9 @@ WQBL::ICObj DataFile::GenerateTIC() const {
   std::vector<double> totals;
   std::vector<std::uint32_t> numbers;
   for (const KeptScan& kept : scans_) {
-    times.push_back(kept.Header.RetentionTime);
-    totals.push_back(kept.Total);
-    numbers.push_back(kept.Header.ScanNumber);
+    times.push_back(kept.Summary.Header.RetentionTime);
+    totals.push_back(kept.Summary.TotalIntensity);
+    numbers.push_back(kept.Summary.Header.ScanNumber);
   }
   WQBL::ICObj chromatogram;
   chromatogram.AssignXAxis(std::move(times));
@@ -344,10 +353,11 @@ WQBL::ICObj DataFile::GenerateTIC() const {
 }
 
 std::uint32_t DataFile::FindScan(std::uint32_t scanNumber) const {
-  const auto found = std::lower_bound(
-      scans_.begin(), scans_.end(), scanNumber,
-      [](const KeptScan& kept, std::uint32_t number) { return kept.Header.ScanNumber < number; });
-  if (found == scans_.end() || found->Header.ScanNumber != scanNumber) {
+  const auto found = std::lower_bound(scans_.begin(), scans_.end(), scanNumber,
+                                      [](const KeptScan& kept, std::uint32_t number) {
+                                        return kept.Summary.Header.ScanNumber < number;
+                                      });
+  if (found == scans_.end() || found->Summary.Header.ScanNumber != scanNumber) {
     throw DataFileError("Scan " + Number(scanNumber) + " is not in " + NarrowFileName() + ".");
   }
   return static_cast<std::uint32_t>(found - scans_.begin());

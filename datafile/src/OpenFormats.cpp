@@ -1,5 +1,6 @@
-// The open-format readers of the data-file library, through the ProteoWizard library. Its headers
-// are heavy and pull in much of Boost, so they are included here and nowhere else.
+// The open-format readers of the data-file library: mzML through its own reader, mzXML and MGF
+// through the ProteoWizard library. Its readers' headers are heavy and pull in much of Boost, so
+// they are included here and nowhere else.
 #include "OpenFormats.h"
 
 #include <WQBL/PeakProcessing.h>
@@ -18,7 +19,6 @@
 #include <pwiz/data/common/cv.hpp>
 #include <pwiz/data/msdata/MSData.hpp>
 #include <pwiz/data/msdata/Serializer_MGF.hpp>
-#include <pwiz/data/msdata/Serializer_mzML.hpp>
 #include <pwiz/data/msdata/Serializer_mzXML.hpp>
 #include <sstream>
 #include <string_view>
@@ -27,6 +27,7 @@
 
 #include "ContentBounds.h"
 #include "FileStream.h"
+#include "MzMLReader.h"
 
 namespace WQDataFile::detail {
 
@@ -263,13 +264,13 @@ std::optional<std::int64_t> ParseDateTime(const std::string& text) {
 }
 
 // The names of the terms that describe the instrument: its model, then its source, analyser and
-// detector, in file order, separated by commas.
-std::wstring DescribeInstrument(const msdata::MSData& data) {
+// detector, in file order.
+std::vector<std::string> InstrumentTerms(const msdata::MSData& data) {
   msdata::InstrumentConfigurationPtr instrument = data.run.defaultInstrumentConfigurationPtr;
   if (!instrument && !data.instrumentConfigurationPtrs.empty()) {
     instrument = data.instrumentConfigurationPtrs.front();
   }
-  if (!instrument) return L"";
+  if (!instrument) return {};
   std::vector<std::string> names;
   auto collect = [&](const msdata::ParamContainer& params) {
     for (const pwiz::data::CVParam& param : params.cvParams) {
@@ -289,8 +290,13 @@ std::wstring DescribeInstrument(const msdata::MSData& data) {
       }
     }
   }
+  return names;
+}
+
+// The run's description: the instrument's terms separated by commas.
+std::wstring Described(const std::vector<std::string>& terms) {
   std::string joined;
-  for (const std::string& name : names) joined += (joined.empty() ? "" : ", ") + name;
+  for (const std::string& term : terms) joined += (joined.empty() ? "" : ", ") + term;
   return std::wstring(joined.begin(), joined.end());
 }
 
@@ -316,16 +322,12 @@ std::vector<double> Values(const msdata::BinaryDataArrayPtr& array) {
   return std::vector<double>(array->data.begin(), array->data.end());
 }
 
-// One MS1 spectrum as a scan, its points in ascending m/z order.
-Scan ScanOf(const msdata::Spectrum& spectrum) {
+// One MS1 spectrum as a scan, its points in ascending m/z order; its mode as it calls itself,
+// else as its data look.
+Scan ScanOf(double retentionTime, std::vector<double> mz, std::vector<double> intensity,
+            bool centroid, bool profile) {
   Scan scan;
-  if (!spectrum.scanList.scans.empty()) {
-    const pwiz::data::CVParam start =
-        spectrum.scanList.scans.front().cvParam(pwiz::cv::MS_scan_start_time);
-    if (!start.empty()) scan.RetentionTime = start.timeInSeconds();
-  }
-  std::vector<double> mz = Values(spectrum.getMZArray());
-  std::vector<double> intensity = Values(spectrum.getIntensityArray());
+  scan.RetentionTime = retentionTime;
   if (mz.size() == intensity.size() && !std::is_sorted(mz.begin(), mz.end())) {
     std::vector<std::pair<double, double>> points;
     for (std::size_t i = 0; i < mz.size(); ++i) points.emplace_back(mz[i], intensity[i]);
@@ -334,25 +336,34 @@ Scan ScanOf(const msdata::Spectrum& spectrum) {
   }
   scan.MZ = std::move(mz);
   scan.Intensity = std::move(intensity);
-  scan.ModeFromData = !spectrum.hasCVParam(pwiz::cv::MS_centroid_spectrum) &&
-                      !spectrum.hasCVParam(pwiz::cv::MS_profile_spectrum);
-  scan.Centroided = scan.ModeFromData ? WQBL::LooksCentroided(scan.MZ, scan.Intensity)
-                                      : spectrum.hasCVParam(pwiz::cv::MS_centroid_spectrum);
+  scan.ModeFromData = !centroid && !profile;
+  scan.Centroided = scan.ModeFromData ? WQBL::LooksCentroided(scan.MZ, scan.Intensity) : centroid;
   return scan;
 }
 
-// Reads the run's metadata from `stream`; the spectra stay in the file. The readers use a file's
-// index when it has one and scan the file otherwise; told to expect an index, they refuse a file
-// without one.
-void ReadRun(Format format, const boost::shared_ptr<std::istream>& stream, const std::string& head,
-             const std::string& tail, msdata::MSData& data) {
+Scan ScanOf(MzMLSpectrum&& spectrum) {
+  return ScanOf(spectrum.RetentionTime, std::move(spectrum.MZ), std::move(spectrum.Intensity),
+                spectrum.Centroid, spectrum.Profile);
+}
+
+Scan ScanOf(const msdata::Spectrum& spectrum) {
+  double retentionTime = 0.0;
+  if (!spectrum.scanList.scans.empty()) {
+    const pwiz::data::CVParam start =
+        spectrum.scanList.scans.front().cvParam(pwiz::cv::MS_scan_start_time);
+    if (!start.empty()) retentionTime = start.timeInSeconds();
+  }
+  return ScanOf(retentionTime, Values(spectrum.getMZArray()), Values(spectrum.getIntensityArray()),
+                spectrum.hasCVParam(pwiz::cv::MS_centroid_spectrum),
+                spectrum.hasCVParam(pwiz::cv::MS_profile_spectrum));
+}
+
+// Reads the run's metadata of an mzXML or MGF file from `stream`; the spectra stay in the file.
+// The mzXML reader uses a file's index when it has one and scans the file otherwise; told to expect
+// an index, it refuses a file without one.
+void ReadRun(Format format, const boost::shared_ptr<std::istream>& stream, const std::string& tail,
+             msdata::MSData& data) {
   switch (format) {
-    case Format::MzML: {
-      msdata::Serializer_mzML::Config config;
-      config.indexed = head.find("<indexedmzML") != std::string::npos;
-      msdata::Serializer_mzML(config).read(stream, data);
-      break;
-    }
     case Format::MzXML: {
       msdata::Serializer_mzXML::Config config;
       config.indexed = tail.find("<indexOffset") != std::string::npos;
@@ -395,23 +406,30 @@ struct OpenRun::Reader {
   }
 };
 
-OpenRun::OpenRun(std::shared_ptr<const WQPlatform::ReadOnlyFile> file)
-    : reader_(std::make_unique<Reader>()) {
+OpenRun::OpenRun(std::shared_ptr<const WQPlatform::ReadOnlyFile> file) {
   const std::string path = file->Path();
   if (IsGzip(Head(*file))) file = Inflate(*file);
   const std::string head = Head(*file);
   const std::string tail = Tail(*file);
   const Format format = FormatOf(head);
   if (format == Format::None) throw NoFormatError(path);
-  reader_->failure = FailureOf(format, path);
-  if (!IsComplete(tail, format)) throw DataFileError(reader_->failure + ": it is truncated.");
+  const std::string failure = FailureOf(format, path);
+  if (!IsComplete(tail, format)) throw DataFileError(failure + ": it is truncated.");
+  if (format == Format::MzML) {
+    mzML_ = std::make_unique<MzMLReader>(std::move(file), failure);
+    description_ = Described(mzML_->InstrumentTerms());
+    createTime_ = ParseDateTime(mzML_->StartTimeStamp());
+    return;
+  }
+  reader_ = std::make_unique<Reader>();
+  reader_->failure = failure;
   reader_->file = std::move(file);
   reader_->bounds = std::make_shared<ContentBounds>(format, reader_->failure);
   reader_->everyLevel = format == Format::MGF;
   const auto stream = boost::make_shared<boost::iostreams::stream<BoundedSource>>(
       BoundedSource(FileSource(*reader_->file, 0), reader_->bounds), kReadBufferBytes);
-  reader_->Guarded([&] { ReadRun(format, stream, head, tail, reader_->data); });
-  description_ = DescribeInstrument(reader_->data);
+  reader_->Guarded([&] { ReadRun(format, stream, tail, reader_->data); });
+  description_ = Described(InstrumentTerms(reader_->data));
   createTime_ = ParseDateTime(reader_->data.run.startTimeStamp);
 }
 
@@ -420,28 +438,41 @@ OpenRun::~OpenRun() = default;
 // The run's scans are its MS1 spectra, or, for an MGF file, all of them: it is a list of peak
 // lists without survey scans, which its reader calls MS2 by convention.
 void OpenRun::ReadScans(const std::function<void(std::size_t, Scan)>& visit) {
-  if (!reader_->data.run.spectrumListPtr) return;
-  const msdata::SpectrumList& spectra = *reader_->data.run.spectrumListPtr;
+  const bool everyLevel = reader_ && reader_->everyLevel;
   std::vector<std::optional<std::uint32_t>> numbers;
-  for (std::size_t i = 0; i < spectra.size(); ++i) {
-    int msLevel = 1;
-    Scan scan;
-    std::optional<std::uint32_t> number;
-    reader_->Guarded([&] {
-      const msdata::SpectrumPtr spectrum = spectra.spectrum(i, true);
-      const pwiz::data::CVParam level = spectrum->cvParam(pwiz::cv::MS_ms_level);
-      msLevel = level.empty() ? 1 : level.valueAs<int>();
-      if (msLevel == 1 || reader_->everyLevel) {
-        scan = ScanOf(*spectrum);
-        number = ScanNumberOf(spectrum->id);
-      }
-    });
+  const auto keep = [&](int msLevel, Place place, std::optional<std::uint32_t> number, Scan scan) {
     ++spectraPerLevel_[msLevel];
-    if (msLevel != 1 && !reader_->everyLevel) continue;
+    if (msLevel != 1 && !everyLevel) return;
     headers_.push_back(Scan{0, scan.RetentionTime, 0, {}, {}, scan.Centroided});
-    spectrumIndex_.push_back(i);
+    places_.push_back(place);
     numbers.push_back(number);
     visit(headers_.size() - 1, std::move(scan));
+  };
+  if (mzML_) {
+    MzMLSpectrum spectrum;
+    while (mzML_->Next(spectrum)) {
+      const int msLevel = spectrum.MSLevel;
+      const Place place{spectrum.Offset, spectrum.Length};
+      const std::optional<std::uint32_t> number = ScanNumberOf(spectrum.Id);
+      keep(msLevel, place, number, msLevel == 1 ? ScanOf(std::move(spectrum)) : Scan());
+    }
+  } else if (reader_->data.run.spectrumListPtr) {
+    const msdata::SpectrumList& spectra = *reader_->data.run.spectrumListPtr;
+    for (std::size_t i = 0; i < spectra.size(); ++i) {
+      int msLevel = 1;
+      Scan scan;
+      std::optional<std::uint32_t> number;
+      reader_->Guarded([&] {
+        const msdata::SpectrumPtr spectrum = spectra.spectrum(i, true);
+        const pwiz::data::CVParam level = spectrum->cvParam(pwiz::cv::MS_ms_level);
+        msLevel = level.empty() ? 1 : level.valueAs<int>();
+        if (msLevel == 1 || everyLevel) {
+          scan = ScanOf(*spectrum);
+          number = ScanNumberOf(spectrum->id);
+        }
+      });
+      keep(msLevel, Place{i, 0}, number, std::move(scan));
+    }
   }
   // Scan numbers from the native ids when every scan has one and they ascend, else by position.
   bool usable = true;
@@ -454,18 +485,22 @@ void OpenRun::ReadScans(const std::function<void(std::size_t, Scan)>& visit) {
 }
 
 Scan OpenRun::ReadScan(std::size_t position) const {
-  msdata::SpectrumPtr spectrum;
-  {
-    const std::lock_guard<std::mutex> hold(reader_->lock);
-    reader_->Guarded([&] {
-      spectrum = reader_->data.run.spectrumListPtr->spectrum(spectrumIndex_[position], true);
-    });
-  }
+  const Place& place = places_[position];
   Scan scan;
-  try {
-    scan = ScanOf(*spectrum);
-  } catch (const std::exception& error) {
-    throw DataFileError(reader_->failure + ": " + error.what());
+  if (mzML_) {
+    scan = ScanOf(mzML_->ReadAt(place.At, place.Length));
+  } else {
+    msdata::SpectrumPtr spectrum;
+    {
+      const std::lock_guard<std::mutex> hold(reader_->lock);
+      reader_->Guarded(
+          [&] { spectrum = reader_->data.run.spectrumListPtr->spectrum(place.At, true); });
+    }
+    try {
+      scan = ScanOf(*spectrum);
+    } catch (const std::exception& error) {
+      throw DataFileError(reader_->failure + ": " + error.what());
+    }
   }
   scan.ScanNumber = headers_[position].ScanNumber;
   return scan;

@@ -20,6 +20,8 @@ class ReadOnlyFile;
 
 namespace WQDataFile::detail {
 
+class MzMLReader;
+
 // How far into a file its format must show.
 constexpr std::size_t kFormatHeadBytes = 4096;
 
@@ -60,13 +62,20 @@ class OpenRun {
 
  private:
   struct Reader;
+  // Where a header's spectrum lies: its index for ProteoWizard's readers; for mzML, the offset
+  // and length of its element.
+  struct Place {
+    std::uint64_t At = 0;
+    std::uint64_t Length = 0;
+  };
 
   std::wstring description_;
   std::optional<std::int64_t> createTime_;
   std::map<int, std::uint32_t> spectraPerLevel_;
   std::vector<Scan> headers_;
-  std::vector<std::size_t> spectrumIndex_;  // of each header's spectrum in the file
-  std::unique_ptr<Reader> reader_;
+  std::vector<Place> places_;
+  std::unique_ptr<MzMLReader> mzML_;  // the reader of an mzML file
+  std::unique_ptr<Reader> reader_;    // ProteoWizard's, of the other formats
 };
 
 }  // namespace WQDataFile::detail

@@ -74,6 +74,46 @@ constexpr char kMzML[] = R"(<?xml version="1.0" encoding="UTF-8"?>
 </mzML>
 )";
 
+// The spectrum of kMzML without compression, its intensities as the array `intensities` gives
+// them: its id names scan 7 through a character reference, its m/z text is broken by blanks, and
+// the header declares the parameter group "counts" (64-bit integer intensities).
+std::string MzMLWithIntensities(const std::string& intensities) {
+  return R"(<?xml version="1.0" encoding="UTF-8"?>
+<mzML xmlns="http://psi.hupo.org/ms/mzml" version="1.1.0">
+ <referenceableParamGroupList count="1">
+  <referenceableParamGroup id="counts">
+   <cvParam cvRef="MS" accession="MS:1000522" name="64-bit integer"/>
+   <cvParam cvRef="MS" accession="MS:1000576" name="no compression"/>
+   <cvParam cvRef="MS" accession="MS:1000515" name="intensity array"/>
+  </referenceableParamGroup>
+ </referenceableParamGroupList>
+ <run id="r">
+  <spectrumList count="1">
+   <spectrum index="0" id="scan&#61;7" defaultArrayLength="3">
+    <cvParam cvRef="MS" accession="MS:1000127" name="centroid spectrum"/>
+    <scanList count="1">
+     <scan>
+      <cvParam cvRef="MS" accession="MS:1000016" name="scan start time" value="30"
+               unitCvRef="UO" unitAccession="UO:0000010" unitName="second"/>
+     </scan>
+    </scanList>
+    <binaryDataArrayList count="2">
+     <binaryDataArray encodedLength="32">
+      <cvParam cvRef="MS" accession="MS:1000523" name="64-bit float"/>
+      <cvParam cvRef="MS" accession="MS:1000514" name="m/z array"/>
+      <binary>AAAAAAAA WUAAAAAA
+        ANBiQAAAAAAACGlA</binary>
+     </binaryDataArray>
+)" + intensities +
+         R"(
+    </binaryDataArrayList>
+   </spectrum>
+  </spectrumList>
+ </run>
+</mzML>
+)";
+}
+
 // One peak list, which the file's reader takes for MS level 2.
 constexpr char kMGF[] =
     "BEGIN IONS\nTITLE=one\nPEPMASS=500.5\nCHARGE=2+\nRTINSECONDS=30\n"
@@ -336,14 +376,23 @@ TEST_F(OpenFormatTest, MzMLBecomesOneScanWithTuneZeroReadsAlikeCompressedAndRefu
 
 // Centroids are kept as they are. An MGF file holds peak lists without survey scans: each is a scan
 // of the run, its points in ascending m/z order, although the file's reader calls them MS2. An
-// mzML run gives its times in any unit and its start in any time zone.
+// mzML run gives its times in any unit and its start in any time zone, and its values in any type,
+// their encoding on the array or in a group it refers to.
 TEST_F(OpenFormatTest, CentroidMzMLMzXMLAndEveryMGFPeakListBecomeScans) {
-  const std::tuple<std::string, const char*, Scan, int, std::int64_t> cases[] = {
-      {"run.mzML",
-       kMzML,
-       {7, 30.0, 0, {100.0, 150.5, 200.25}, {10.0, 30.0, 20.0}, true},
-       1,
-       1715931000},
+  const Scan centroids{7, 30.0, 0, {100.0, 150.5, 200.25}, {10.0, 30.0, 20.0}, true};
+  const std::tuple<std::string, std::string, Scan, int, std::int64_t> cases[] = {
+      {"run.mzML", kMzML, centroids, 1, 1715931000},
+      {"int32.mzML", MzMLWithIntensities(R"(<binaryDataArray encodedLength="16">
+      <cvParam cvRef="MS" accession="MS:1000519" name="32-bit integer"/>
+      <cvParam cvRef="MS" accession="MS:1000515" name="intensity array"/>
+      <binary>CgAAAB4AAAAUAAAA</binary>
+     </binaryDataArray>)"),
+       centroids, 1, 0},
+      {"grouped.mzML", MzMLWithIntensities(R"(<binaryDataArray encodedLength="32">
+      <referenceableParamGroupRef ref="counts"/>
+      <binary>CgAAAAAAAAAeAAAAAAAAABQAAAAAAAAA</binary>
+     </binaryDataArray>)"),
+       centroids, 1, 0},
       {"run.mzXML", kMzXML, {1, 12.5, 0, {100.0, 150.5, 200.25}, {10.0, 30.0, 20.0}, true}, 1, 0},
       {"frag.mgf", kMGF, {0, 30.0, 0, {100.25, 200.5}, {40.0, 12.0}, true}, 2, 0}};
   for (const auto& [name, content, expected, level, created] : cases) {

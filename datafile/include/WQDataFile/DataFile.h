@@ -84,6 +84,15 @@ struct Scan {
   bool ModeFromData = false;
 };
 
+// What a file keeps of a scan besides its arrays: enough to summarise a run without reading them.
+struct ScanSummary {
+  Scan Header;  // without m/z values and intensities
+  std::size_t Points = 0;
+  double LowMZ = 0.0;   // its first m/z value; 0 without points
+  double HighMZ = 0.0;  // its last m/z value; 0 without points
+  double TotalIntensity = 0.0;
+};
+
 class WQDATAFILE_EXPORT DataFile {
  public:
   // A new file, not yet written, without tune runs or scans.
@@ -112,6 +121,9 @@ class WQDATAFILE_EXPORT DataFile {
   // WQCommon::StreamError naming the file when the scan can no longer be read as it was (it
   // changed since the file was opened).
   Scan QScan(std::uint32_t index) const;
+  // What the file keeps of the scan at `index`, from when it was opened or the scan added: nothing
+  // is read. Throws DataFileError for an index beyond the last scan.
+  const ScanSummary& QScanSummary(std::uint32_t index) const;
 
   // How many spectra of each MS level the file held: all its scans at level 1 for a file of the
   // library's own format; for an open format, also the spectra of other levels, which the file
@@ -137,23 +149,18 @@ class WQDATAFILE_EXPORT DataFile {
  protected:
   // The index of the scan with `scanNumber`; throws DataFileError when the file has none.
   std::uint32_t FindScan(std::uint32_t scanNumber) const;
-  // The scan at `index` (which must exist) without its m/z values and intensities, which stay
-  // empty: nothing is read from the file.
-  const Scan& QScanHeader(std::uint32_t index) const { return scans_[index].Header; }
   std::string NarrowFileName() const;
 
  private:
   // A scan as the object keeps it: the arrays of a scan added in memory, or where a scan of the
   // file read from disk lies in it.
   struct KeptScan {
-    Scan Header;  // without arrays
+    ScanSummary Summary;
     std::vector<double> MZ;
     std::vector<double> Intensity;
     // Where a scan of a file read from disk lies: the offset of its record in source_, or its
     // position among openRun_'s scans.
     std::optional<std::uint64_t> Offset;
-    std::size_t Points = 0;  // its number of m/z values
-    double Total = 0.0;      // the sum of its intensities
   };
 
   void ReadOwnFormat(const std::string& path);
@@ -165,6 +172,8 @@ class WQDATAFILE_EXPORT DataFile {
   // Keeps the checked `scan`: its arrays, or, when it was read from the file at `offset`, where
   // it lies.
   void KeepScan(Scan scan, std::optional<std::uint64_t> offset);
+  // The scan at `index`; throws DataFileError for an index beyond the last scan.
+  const KeptScan& Kept(std::uint32_t index) const;
   Scan ReadScanAt(const KeptScan& kept) const;
 
   std::wstring fileName_;
