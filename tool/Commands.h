@@ -178,9 +178,6 @@ void AddImportCommand(CLI::App& family, const std::string& what,
 // through.
 std::string ItemFile(WQRepos::Config::DirTypes kind, const std::wstring& name,
                      const char* extension);
-// The acquisition method in the file `path` as stored, its time-outs not completed. The module's
-// errors for a file it cannot read pass through.
-WQBL::Method StoredMethodAt(const std::string& path);
 
 // Adds the flag --json to a show, list or check command; the flag's value once parsed.
 std::shared_ptr<bool> AddJsonFlag(CLI::App& command);

@@ -124,7 +124,7 @@ void AddMethodCommands(CLI::App& app) {
     const InputFile file(source->file);
     if (*json) {
       PrintJson(file.Path().empty() ? MethodsKind().read(Wide(source->name))
-                                    : ToJson(StoredMethodAt(file.Path())));
+                                    : ToJson(WQRepos::LoadStoredAcqMethodFile(Wide(file.Path()))));
       return;
     }
     PrintMethod(file.Path().empty() ? WQRepos::LoadAcqMethod(Wide(source->name))

@@ -1,6 +1,5 @@
 // import, delete, copy and rename of the named kinds (methods, tunes, evaluation methods), and the
 // reading of the JSON that every import takes.
-#include <WQCommon/Binary.h>
 #include <WQCommon/Text.h>
 #include <WQPlatform/Platform.h>
 #include <WQRepos/WQRepos.h>
@@ -44,36 +43,15 @@ namespace {
 
 std::wstring Wide(const std::string& text) { return WQCommon::WQNarrowToWideStr(text); }
 
-WQBL::Method StoredMethod(const std::wstring& name) {
-  WQRepos::LoadAcqMethod(name);  // the module's own errors for a name it refuses
-  return StoredMethodAt(ItemFile(WQRepos::Config::AcqMethodDir, name, ".kem"));
-}
-
-}  // namespace
-
-WQBL::Method StoredMethodAt(const std::string& path) {
-  WQRepos::LoadFullyQualifiedAcqMethod(Wide(path));  // the module's own errors for the file
-  const std::optional<std::string> content = WQPlatform::ReadFile(path);
-  if (!content) throw std::runtime_error("Cannot read " + path);
-  WQCommon::BinaryReader reader(content->data(), content->size());
-  std::uint32_t version = 0;
-  WQBL::Method method;
-  reader >> version >> method;
-  reader.RequireEnd();
-  return method;
-}
-
-namespace {
-
-const NamedKind kMethods{"acquisition method",
-                         [](const std::wstring& name) { return ToJson(StoredMethod(name)); },
-                         [](const std::wstring& name, const JsonInput& input) {
-                           WQRepos::SaveAcqMethod(
-                               name, ReadRecord<WQBL::Method>(input.json, input.source));
-                         },
-                         WQRepos::AcqMethodExists,
-                         WQRepos::DeleteAcqMethod,
-                         WQRepos::RenameAcqMethod};
+const NamedKind kMethods{
+    "acquisition method",
+    [](const std::wstring& name) { return ToJson(WQRepos::LoadStoredAcqMethod(name)); },
+    [](const std::wstring& name, const JsonInput& input) {
+      WQRepos::SaveAcqMethod(name, ReadRecord<WQBL::Method>(input.json, input.source));
+    },
+    WQRepos::AcqMethodExists,
+    WQRepos::DeleteAcqMethod,
+    WQRepos::RenameAcqMethod};
 
 const NamedKind kTunes{"tune",
                        [](const std::wstring& name) { return ToJson(WQRepos::LoadTune(name)); },

@@ -26,6 +26,16 @@ WQREPOS_EXPORT WQBL::Method LoadAcqMethod(const std::wstring& name);
 // (WQBL::Method) pass through.
 WQREPOS_EXPORT WQBL::Method LoadFullyQualifiedAcqMethod(const std::wstring& path);
 
+// The method called `name` as its file holds it: LoadAcqMethod without the completion of
+// time-outs, so without reading the system configuration. Throws as LoadAcqMethod does for the
+// name and the file.
+WQREPOS_EXPORT WQBL::Method LoadStoredAcqMethod(const std::wstring& name);
+
+// The method file at `path` as it holds it: LoadFullyQualifiedAcqMethod without the completion of
+// time-outs, so without reading the system configuration. Throws as LoadFullyQualifiedAcqMethod
+// does for the file.
+WQREPOS_EXPORT WQBL::Method LoadStoredAcqMethodFile(const std::wstring& path);
+
 // The names of the stored methods, unsorted; empty when there are none.
 WQREPOS_EXPORT std::vector<std::wstring> GetAcqMethodNames();
 

@@ -62,13 +62,25 @@ void SaveAcqMethod(const std::wstring& name, const WQBL::Method& method) {
 }
 
 WQBL::Method LoadAcqMethod(const std::wstring& name) {
-  return LoadFullyQualifiedAcqMethod(
+  WQBL::Method method = LoadStoredAcqMethod(name);
+  CompleteMethodTimeouts(method);
+  return method;
+}
+
+WQBL::Method LoadFullyQualifiedAcqMethod(const std::wstring& path) {
+  WQBL::Method method = LoadStoredAcqMethodFile(path);
+  CompleteMethodTimeouts(method);
+  return method;
+}
+
+WQBL::Method LoadStoredAcqMethod(const std::wstring& name) {
+  return LoadStoredAcqMethodFile(
       ItemPath(Config::AcqMethodDir, name, kMethodExtension, [](const std::wstring& path) {
         return "Unable to open acquisition method file" + InParentheses(path);
       }));
 }
 
-WQBL::Method LoadFullyQualifiedAcqMethod(const std::wstring& path) {
+WQBL::Method LoadStoredAcqMethodFile(const std::wstring& path) {
   WQBL::Method method;
   const bool opened = ReadVersionedFile(
       path, FileVersions::Only(kMethodFileVersion),
@@ -76,7 +88,6 @@ WQBL::Method LoadFullyQualifiedAcqMethod(const std::wstring& path) {
       [&method](WQCommon::BinaryReader& reader, std::uint32_t) { reader >> method; });
   if (!opened)
     ThrowOpenFailure("Unable to open acquisition method file" + InParentheses(path), path);
-  CompleteMethodTimeouts(method);
   return method;
 }
 

@@ -373,6 +373,11 @@ done
   "$tool" methods import Copy - >/dev/null
 "$tool" methods show Copy --json | jq -e '.periods[0].items[0].dwell == 0.2' >/dev/null
 result $?
+# A period without a duration is shown as stored: the load's completed time-out is not written back.
+"$tool" methods show Scan --json | jq '.periods[0].duration = 0' | "$tool" methods import Open - >/dev/null
+"$tool" methods show Open --json | jq -e '.periods[0].timeout == 0' >/dev/null &&
+  "$tool" methods delete Open >/dev/null
+result $?
 expect 0 "Renamed the acquisition method Copy to Scan" methods rename Copy Scan --force
 [[ ! -e $store/AcqMethod/Copy.kem ]] && ! cmp -s "$scan" "$work/original"
 result $?
