@@ -186,9 +186,12 @@ void PrintJson(const Json& document);
 // Sorted `names`, a line each or `none` when there are none; or, with `json`, a JSON array.
 void PrintNames(std::vector<std::wstring> names, const char* none, bool json);
 
+// Shows the module's settings report on standard error when --verbose is given.
+void ConfigureLogging();
 // Initializes the module and gives a Config read from the same ConfigClient.xml, which answers
 // the directories that the module's entry points do not hand out. Its repeat of the settings
-// report is silenced. The module works on with a base directory it cannot use; the tool does not.
+// report is silenced. Warns, once a run, of a configuration file that cannot be read and of a port
+// text that is not a port number alone. The module works on with a base directory it cannot use; the tool does not.
 WQRepos::Config UncheckedConfig();
 // As UncheckedConfig(), but throws std::runtime_error naming the base directory unless it is a
 // directory that can be listed.

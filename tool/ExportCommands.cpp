@@ -128,6 +128,22 @@ void CopyToStandardOutput(const std::string& path) {
   if (!std::cout) throw std::runtime_error("Cannot write the exported document to standard output");
 }
 
+// The library writes a document without spectra when the chromatogram has no points or no peaks;
+// the tool would rather keep an earlier document and say so, with a dry run as with an export.
+// The system configuration, whose name the document carries, is read first, so that a fault in it
+// is reported with its file and element rather than inside the export's own message.
+void RefuseEmptyExport(const ExportOptions& options, const WQDataFile::CalDataFile& file,
+                       WQBL::ICObj& chromatogram, const WQBL::PLAutoFindPrefs& prefs) {
+  WQRepos::LoadSystemConfiguration();
+  if (WQRepos::QExportedSpectrumCount(chromatogram, prefs) > 0) return;
+  throw std::runtime_error("Nothing to export from " + options.Run + ": " +
+                           (file.QNumScanSpectra() == 0 ? std::string("it holds no scans")
+                            : options.Peaks
+                                ? std::string("no peak was found on its total ion current")
+                                : std::string("its total ion current has no points")) +
+                           "; nothing was written");
+}
+
 void Export(const ExportOptions& options) {
   InitializedConfig();
   if (options.Json && options.Output == "-")
@@ -143,6 +159,7 @@ void Export(const ExportOptions& options) {
   WQDataFile::CalDataFile file(WQCommon::WQNarrowToWideStr(run.Path()));
   WQBL::ICObj chromatogram = file.GenerateTIC();
   const WQBL::PLAutoFindPrefs prefs = ExportPreferences(options.Peaks, options.Smooth);
+  RefuseEmptyExport(options, file, chromatogram, prefs);
   const Stopwatch stopwatch;
   std::wstring error;
   WQRepos::ExportSettings settings;

@@ -1,21 +1,15 @@
 // wqrepos: the repository module's files from a shell.
+#include <WQCommon/ErrorContext.h>
 #include <WQCommon/Text.h>
-#include <WQCommon/XML.h>
 #include <WQPlatform/Platform.h>
-#include <WQRepos/EntryPoints.h>
 #include <WQRepos/Exception.h>
 #include <WQRepos/Version.h>
-#include <log4cxx/appenderskeleton.h>
-#include <log4cxx/helpers/transcoder.h>
-#include <log4cxx/logger.h>
-#include <log4cxx/spi/loggingevent.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <exception>
 #include <iostream>
-#include <sstream>
 #include <stdexcept>
 #include <tuple>
 
@@ -195,104 +189,12 @@ void PrintNames(std::vector<std::wstring> names, const char* none, bool json) {
   for (const std::wstring& name : names) std::cout << Shown(name) << '\n';
 }
 
-std::wstring BaseDirectory(const WQRepos::Config& config) {
-  const std::wstring directory = config.QDirectory(WQRepos::Config::DataDir);
-  return directory.substr(0, directory.rfind(L'/'));
-}
-
-bool IsListable(const std::wstring& directory) {
-  return WQPlatform::IsListableDirectory(Narrow(directory));
-}
-
-void CheckBaseDirectory(const WQRepos::Config& config) {
-  const std::wstring base = BaseDirectory(config);
-  if (!IsListable(base)) {
-    throw std::runtime_error("cannot use the base data directory " + Narrow(base) +
-                             ": it is not a directory that can be listed");
-  }
-}
-
-WQRepos::Config UncheckedConfig() {
-  WQRepos::Initialize();
-  log4cxx::Logger::getLogger("app")->setLevel(log4cxx::Level::getOff());
-  WQRepos::Config config;
-  config.Refresh();
-  return config;
-}
-
-WQRepos::Config InitializedConfig() {
-  const WQRepos::Config config = UncheckedConfig();
-  CheckBaseDirectory(config);
-  return config;
-}
-
-std::wstring ListableDirectory(WQRepos::Config::DirTypes kind, const std::string& contents) {
-  const std::wstring directory = InitializedConfig().QDirectory(kind);
-  if (!IsListable(directory)) {
-    throw std::runtime_error("cannot list the " + contents + ": the directory " +
-                             Narrow(directory) + " cannot be read");
-  }
-  return directory;
-}
-
 }  // namespace wqtool
 
 namespace {
 
 constexpr int kFailure = 1;
 constexpr int kUsageError = 2;
-
-// True when the port text of ConfigClient.xml is a whole number up to 65535, blanks around it
-// allowed, as the module reads it.
-bool IsPort(std::string text) {
-  const auto first = text.find_first_not_of(" \t\r\n");
-  const auto last = text.find_last_not_of(" \t\r\n");
-  if (first == std::string::npos) return false;
-  text = text.substr(first, last - first + 1);
-  return text.size() <= 5 && text.find_first_not_of("0123456789") == std::string::npos &&
-         std::stoul(text) <= 65535;
-}
-
-// True when a setting of the configuration file `path` could not be read: the file itself, or a
-// port that is no port. The module warns as well when a setting is simply not given.
-bool HasUnreadableSetting(const std::string& path) {
-  WQCommon::XMLParser parser;
-  if (!parser.LoadFile(WQCommon::WQNarrowToWideStr(path)) || !parser.StartNode(L"AcqClient"))
-    return true;
-  std::wstring port;
-  return parser.QNode(L"Port", port) && !IsPort(WQCommon::WQWideToNarrowStr(port));
-}
-
-// Shows the module's settings report (whose values come from ConfigClient.xml) on standard error,
-// a line at a time, each line as Shown: with --verbose, or as a warning when a setting could not
-// be read; never with --quiet.
-class ReportAppender : public log4cxx::AppenderSkeleton {
- public:
-  void append(const log4cxx::spi::LoggingEventPtr& event, log4cxx::helpers::Pool&) override {
-    std::string message;
-    log4cxx::helpers::Transcoder::encode(event->getMessage(), message);
-    if (wqtool::Quiet() || !(wqtool::Verbose() || IsUnreadable(message))) return;
-    const bool warning = event->getLevel()->isGreaterOrEqual(log4cxx::Level::getWarn());
-    std::istringstream lines(message);
-    for (std::string line; std::getline(lines, line);)
-      std::cerr << (warning ? "wqrepos: warning: " : "") << wqtool::Shown(line) << '\n';
-  }
-  void close() override {}
-  bool requiresLayout() const override { return false; }
-
- private:
-  // The report begins "Config file (<path>) ".
-  static bool IsUnreadable(const std::string& message) {
-    const std::string start = "Config file (";
-    const auto end = message.find(") ");
-    if (message.compare(0, start.size(), start) != 0 || end == std::string::npos) return true;
-    return HasUnreadableSetting(message.substr(start.size(), end - start.size()));
-  }
-};
-
-void ConfigureLogging() {
-  log4cxx::Logger::getRootLogger()->addAppender(std::make_shared<ReportAppender>());
-}
 
 // The subcommand that the parse reached last, and the names that could stand where the parse
 // stopped: its subcommands and its options' long names.
@@ -326,6 +228,16 @@ int ReportParseOutcome(const CLI::App& app, const CLI::ParseError& error) {
     if (!nearest.empty()) std::cerr << "wqrepos: did you mean " << nearest << "?\n";
   }
   return code;
+}
+
+// The error's own text (a wide message without its type's preamble), after the place that the
+// module nested in it, when it did: "Cannot read the element CalSource of P: String X not found
+// in enumeration map.".
+std::string WithContext(const std::exception& error) {
+  const auto* wide = dynamic_cast<const WQRepos::QMVException*>(&error);
+  const std::string text = wide ? wqtool::Narrow(wide->Message()) : std::string(error.what());
+  const std::string context = WQCommon::ContextOf(error);
+  return context.empty() ? text : context + ": " + text;
 }
 
 int ReportFailure(std::string message) {
@@ -376,7 +288,7 @@ int main(int argc, char** argv) {
   wqtool::AddPlotCommand(app);
   wqtool::AddConvertCommand(app);
   wqtool::AddCheckCommand(app);
-  ConfigureLogging();
+  wqtool::ConfigureLogging();
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
@@ -384,7 +296,7 @@ int main(int argc, char** argv) {
   } catch (const WQRepos::FileError& error) {
     return ReportFailure(wqtool::Described(error));
   } catch (const std::exception& error) {
-    return ReportFailure(error.what());
+    return ReportFailure(WithContext(error));
   }
   return 0;
 }

@@ -1,3 +1,4 @@
+#include <WQCommon/ErrorContext.h>
 #include <WQCommon/Text.h>
 #include <WQCommon/XMLNumbers.h>
 
@@ -97,10 +98,6 @@ Number ParseWholeNumber(const std::wstring& text, const std::string& owner) {
   return value;
 }
 
-NumberTextError::NumberTextError(std::string message) : message_(std::move(message)) {}
-
-const char* NumberTextError::what() const noexcept { return message_.c_str(); }
-
 template <typename Number>
 Number LexicalCastNumber(const std::wstring& text, const std::wstring& element,
                          const std::wstring& source) {
@@ -112,9 +109,9 @@ Number LexicalCastNumber(const std::wstring& text, const std::wstring& element,
                                        std::to_string(std::numeric_limits<Number>::min()) + " to " +
                                        std::to_string(std::numeric_limits<Number>::max())
                                  : std::string("a number");
-    throw NumberTextError(std::string(error.what()) + ". Cannot read the element " +
-                          WQWideToNarrowStr(element) + " of " + WQWideToNarrowStr(source) + ": \"" +
-                          WQWideToNarrowStr(text) + "\" is not " + kind + ".");
+    ThrowWithContext(error, "Cannot read the element " + WQWideToNarrowStr(element) + " of " +
+                                WQWideToNarrowStr(source) + ": \"" + WQWideToNarrowStr(text) +
+                                "\" is not " + kind);
   }
 }
 

@@ -133,8 +133,8 @@ WQREPOS_EXPORT WQCommon::XMLBuilder& operator<<(WQCommon::XMLBuilder& builder,
 
 // Reads the children of the parser's current element into the point; an absent child leaves its
 // field as it was. Mass, CapExit, Area and Time must be wholly a number of their type (no blanks;
-// a leading "+" is allowed), otherwise WQCommon::NumberTextError, a boost::bad_lexical_cast naming
-// the element, the document and the text, is thrown.
+// a leading "+" is allowed), otherwise boost::bad_lexical_cast is thrown with Boost's own text,
+// the element, the document and the text nested in it (WQCommon::ContextOf).
 WQREPOS_EXPORT WQCommon::XMLParser& operator>>(WQCommon::XMLParser& parser, TunePoint& point);
 
 // Reads the element "AutoTunePrefs" below the parser's current place (or the top element when the

@@ -128,13 +128,13 @@ WQREPOS_EXPORT ExportedSpectrum QExportedSpectrum(const WQDataFile::CalDataFile&
 // set, and its peaks detected, before it is added to the document.
 //
 // Returns false and sets `errorText` to "X/Y axis of curve not assigned" when the chromatogram
-// lacks either axis (nothing else is done); to "Nothing to export to <path>: the chromatogram has
-// no points" (or "peaks") when, with `write`, there is no spectrum to write, so that an earlier
-// document is kept; to "Cannot write to file" followed by the path when
+// lacks either axis (nothing else is done); to "Cannot write to file" followed by the path when
 // the document cannot be saved (nothing is written then); to "std::exception - " and the text of
 // a standard exception raised while the document is built. Otherwise returns true and leaves
-// `errorText` as it was. Exceptions raised while the spectra are produced (an unknown scan, for
-// one) pass to the caller, and no document is written.
+// `errorText` as it was. A chromatogram without points, or one on which peak-table mode finds no
+// peaks, is no failure: with `write`, a document without spectra is written. Exceptions raised
+// while the spectra are produced (an unknown scan, for one) pass to the caller, and no document is
+// written.
 WQREPOS_EXPORT bool AutoGenPL(WQDataFile::CalDataFile& file, WQBL::ICObj& chromatogram,
                               const WQBL::PLAutoFindPrefs& prefs, bool write,
                               std::wstring& errorText);

@@ -5,9 +5,32 @@
 #include <log4cxx/logger.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
+namespace WQCommon {
+class XMLParser;
+}
+
 namespace WQRepos {
+
+// What a Config last read from its configuration file, for a caller that tells its user more than
+// the settings report in the log does.
+struct ConfigReport {
+  std::wstring Path;  // the configuration file
+  // Why the file gave no settings ("No such file or directory", "it is not well-formed XML", "it
+  // has no element AcqClient", ...); empty when it was read.
+  std::string Unread;
+  // The text of each element, as the file holds it; nothing when the file lacks the element.
+  std::optional<std::wstring> HostNameText;
+  std::optional<std::wstring> PortText;
+  std::optional<std::wstring> BaseDirText;
+  // How PortText was read: Whole when it is the port alone, blanks around it allowed; Leading when
+  // the port was read from its start and the rest ignored (" 5000x"); Unused when it gave no port
+  // (no digit first, or a number above 65535) and the earlier port holds.
+  enum class PortReading { Whole, Leading, Unused };
+  PortReading Port = PortReading::Whole;
+};
 
 // The module's settings: the acquisition server's host name and port and the base data
 // directory, with the directory of each kind of repository file beneath it. A default-constructed
@@ -15,10 +38,12 @@ namespace WQRepos {
 // library file, over them. When the environment variable WQREPOS_CONFIG is set and not empty, the
 // file it names is read instead.
 //
-// A setting that the file lacks, or a port that is not a whole number up to 65535 (blanks around
-// it allowed), keeps its value, and the settings are then logged as a warning; so are they when
-// the file beside the library is missing or cannot be read. The base directory is taken without
-// the blanks around it, and a relative one from the folder of the file that names it.
+// A setting that the file lacks keeps its value, and the settings are then logged as a warning; so
+// are they when the file beside the library is missing or cannot be read. The port is read as a
+// stream reads an unsigned number (" 5000x" gives 5000); a text that starts with no digit, or a
+// number above 65535, keeps the port as it was without making the file incomplete. The base
+// directory is taken without the blanks around it, and a relative one from the folder of the file
+// that names it. QReport() tells what the file held.
 class WQREPOS_EXPORT Config {
  public:
   // Kinds of repository directory. The values are part of the interface: never renumber them.
@@ -49,6 +74,9 @@ class WQREPOS_EXPORT Config {
   // creates nothing.
   void Read();
 
+  // What the last Refresh() or Read() found in the file; empty before either.
+  const ConfigReport& QReport() const;
+
   std::wstring QHostName() const;
   std::uint16_t QHostPort() const;
   // The base directory followed by the separator and the kind's subdirectory name. Throws
@@ -57,12 +85,14 @@ class WQREPOS_EXPORT Config {
 
  private:
   void LoadConfigInfo();
+  void ReadSettings(const WQCommon::XMLParser& parser);
   bool CreateDirStructure() const;
 
   std::wstring hostName_;
   std::uint16_t port_;
   std::wstring baseDirectory_;
   log4cxx::LoggerPtr logger_;
+  ConfigReport report_;
 };
 
 }  // namespace WQRepos

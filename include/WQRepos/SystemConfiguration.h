@@ -37,10 +37,10 @@ class WQREPOS_EXPORT SystemConfiguration : public WQCommon::IWQXML {
   // changes. Each member whose element is present is read; the others keep their values.
   // A "PolaritySwitch" text that starts with no number and a "TuneProbeId" that names no probe are
   // ignored. "CalSource" is also read in its earlier names "Vial_1" and "Vial_2"; any other text
-  // throws QMVException "String <text> not found in enumeration map. Cannot read the element
-  // CalSource of <document>.". A "MethodTimePeriods" text other than an optionally signed decimal
-  // integer of 32 bits throws WQCommon::NumberTextError, a boost::bad_lexical_cast naming the
-  // element, the document (WQCommon::XMLParser::QSource) and the text.
+  // throws QMVException "String <text> not found in enumeration map.". A "MethodTimePeriods" text
+  // other than an optionally signed decimal integer of 32 bits throws boost::bad_lexical_cast with
+  // Boost's own text. Either carries, as its nested exception (WQCommon::ContextOf), a text naming
+  // the element, the document (WQCommon::XMLParser::QSource) and, for the number, the text.
   void Serialize(WQCommon::XMLParser& parser) override;
   // Writes the element "SystemConfiguration". Throws QMVException for a CalSource outside the
   // enumeration, before anything is written.

@@ -64,8 +64,8 @@ bool QNode(const XMLParser& parser, const std::wstring& name, DiverterSourceType
   return true;
 }
 
-// The text must be wholly a number of the type; WQCommon::NumberTextError, a
-// boost::bad_lexical_cast, otherwise.
+// The text must be wholly a number of the type; boost::bad_lexical_cast, with the place nested,
+// otherwise.
 template <typename Number>
 bool QNode(const XMLParser& parser, const std::wstring& name, Number& value) {
   static_assert(std::is_arithmetic_v<Number>, "QNode converts text to numbers only");

@@ -199,12 +199,6 @@ bool WriteTOFLineFile(const WQBL::PLAutoFindPrefs& prefs, std::wstring& errorTex
     errorText = L"Cannot write to file" + target + L": it is the data file being exported";
     return false;
   }
-  // A document without spectra would replace an earlier export with nothing.
-  if (write && count <= 0) {
-    errorText = L"Nothing to export to " + target + L": the chromatogram has no " +
-                (prefs.QEverySpectrumSelection() ? L"points" : L"peaks");
-    return false;
-  }
   WQBL::Spectrum spectrum;
   CentroidData document(file);
   for (int index = 0; index < count; ++index) {

@@ -3,6 +3,7 @@
 #include <WQPlatform/Platform.h>
 #include <WQRepos/Config.h>
 
+#include <algorithm>
 #include <limits>
 #include <optional>
 #include <sstream>
@@ -36,17 +37,21 @@ std::wstring Trimmed(const std::wstring& text) {
   return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
 }
 
-// Reads a port: decimal digits, with blanks around them, up to 65535. False for any other text,
-// which leaves `port` as it was.
-bool ParsePort(const std::wstring& text, std::uint16_t& port) {
-  const std::wstring digits = Trimmed(text);
-  if (digits.empty() || digits.size() > 5 ||
-      digits.find_first_not_of(L"0123456789") != std::wstring::npos)
-    return false;
-  const unsigned long value = std::stoul(digits);
-  if (value > std::numeric_limits<std::uint16_t>::max()) return false;
-  port = static_cast<std::uint16_t>(value);
-  return true;
+// The port that `text` gives, read as a wide input stream reads an unsigned number: leading
+// white space skipped, an optional "+", then the digits up to the first character that is not
+// one. Nothing when no digit follows, or when the number is above 65535.
+std::optional<std::uint16_t> PortOf(const std::wstring& text) {
+  std::size_t at = text.find_first_not_of(L" \t\n\v\f\r");
+  if (at == std::wstring::npos) return std::nullopt;
+  if (text[at] == L'+') ++at;
+  const std::size_t end = std::min(text.find_first_not_of(L"0123456789", at), text.size());
+  if (end == at) return std::nullopt;
+  unsigned long value = 0;
+  for (; at < end; ++at) {
+    value = value * 10 + static_cast<unsigned long>(text[at] - L'0');
+    if (value > std::numeric_limits<std::uint16_t>::max()) return std::nullopt;
+  }
+  return static_cast<std::uint16_t>(value);
 }
 
 // The base directory that `text` names in the configuration file at `file`: without the blanks
@@ -103,34 +108,26 @@ void Config::Read() {
 void Config::LoadConfigInfo() {
   const std::optional<std::wstring> named = NamedConfigFile();
   const std::wstring path = named ? *named : LibraryDirectory() + L"ConfigClient.xml";
-  bool complete = true;
+  report_ = ConfigReport();
+  report_.Path = path;
   WQCommon::XMLParser parser;
   // The file beside the library may be missing or broken: the defaults then hold, with a warning.
   // A file the user named is meant to be used, and a directory of the defaults would be the wrong
   // one.
-  if (named) {
-    if (const std::optional<std::string> reason = WQPlatform::UnreadableReason(NativePath(path)))
-      RefuseNamedFile(path, *reason);
-    if (!parser.LoadFile(path)) RefuseNamedFile(path, "it is not well-formed XML");
-  }
-  if ((named || LoadDocument(parser, path)) && parser.StartNode(L"AcqClient")) {
-    std::wstring text;
-    if (parser.QNode(L"HostName", text))
-      hostName_ = text;
-    else
-      complete = false;
-    if (!parser.QNode(L"Port", text) || !ParsePort(text, port_)) complete = false;
-    if (parser.QNode(L"BaseDir", text))
-      baseDirectory_ = BaseDirectoryOf(text, path);
-    else
-      complete = false;
-    parser.EndNode();
-  } else if (named) {
-    RefuseNamedFile(path, "it has no element AcqClient");
-  } else {
-    complete = false;
-  }
+  if (const std::optional<std::string> reason = WQPlatform::UnreadableReason(NativePath(path)))
+    report_.Unread = *reason;
+  else if (named ? !parser.LoadFile(path) : !LoadDocument(parser, path))
+    report_.Unread = "it is not well-formed XML";
+  else if (!parser.StartNode(L"AcqClient"))
+    report_.Unread = "it has no element AcqClient";
+  if (named && !report_.Unread.empty()) RefuseNamedFile(path, report_.Unread);
 
+  if (report_.Unread.empty()) {
+    ReadSettings(parser);
+    parser.EndNode();
+  }
+  const bool complete =
+      report_.Unread.empty() && report_.HostNameText && report_.PortText && report_.BaseDirText;
   std::wostringstream message;
   message << L"Config file (" << path
           << (complete ? L") settings:"
@@ -141,6 +138,30 @@ void Config::LoadConfigInfo() {
     logger_->info(message.str());
   else
     logger_->warn(message.str());
+}
+
+// Takes each of HostName, Port and BaseDir that the parser's current element holds. A port text
+// that gives no port leaves the port as it was, and the file still counts as complete.
+void Config::ReadSettings(const WQCommon::XMLParser& parser) {
+  std::wstring text;
+  if (parser.QNode(L"HostName", text)) {
+    hostName_ = text;
+    report_.HostNameText = text;
+  }
+  if (parser.QNode(L"Port", text)) {
+    report_.PortText = text;
+    const std::optional<std::uint16_t> port = PortOf(text);
+    if (port) port_ = *port;
+    using Reading = ConfigReport::PortReading;
+    report_.Port = !port ? Reading::Unused
+                   : Trimmed(text).find_first_not_of(L"0123456789") == std::wstring::npos
+                       ? Reading::Whole
+                       : Reading::Leading;
+  }
+  if (parser.QNode(L"BaseDir", text)) {
+    baseDirectory_ = BaseDirectoryOf(text, report_.Path);
+    report_.BaseDirText = text;
+  }
 }
 
 bool Config::CreateDirStructure() const {
@@ -154,6 +175,8 @@ bool Config::CreateDirStructure() const {
   }
   return true;
 }
+
+const ConfigReport& Config::QReport() const { return report_; }
 
 std::wstring Config::QHostName() const { return hostName_; }
 

@@ -1,3 +1,5 @@
+#include <WQCommon/ErrorContext.h>
+#include <WQCommon/Text.h>
 #include <WQCommon/XMLNumbers.h>
 #include <WQRepos/SystemConfiguration.h>
 
@@ -29,7 +31,7 @@ const EnumTextMap<AnalyteSource> LegacyAnalyteSourceMap =
 const wchar_t kDocumentFile[] = L"SystemConfiguration.xml";
 
 // The source that `text`, the text of the element CalSource in the document of `parser`, names.
-// Throws the lookup's QMVException, which goes on to name the element and the document.
+// Throws the lookup's QMVException as it stands, the element and the document nested in it.
 AnalyteSource AnalyteSourceFromText(const std::wstring& text, const WQCommon::XMLParser& parser) {
   try {
     return TextToEnum(AnalyteSourceMap, text);
@@ -38,8 +40,8 @@ AnalyteSource AnalyteSourceFromText(const std::wstring& text, const WQCommon::XM
   try {
     return TextToEnum(LegacyAnalyteSourceMap, text);
   } catch (const QMVException& error) {
-    throw QMVException(error.Message() + L" Cannot read the element CalSource of " +
-                       parser.QSource() + L".");
+    WQCommon::ThrowWithContext(error, "Cannot read the element CalSource of " +
+                                          WQCommon::WQWideToNarrowStr(parser.QSource()));
   }
 }
 

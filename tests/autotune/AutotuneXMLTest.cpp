@@ -75,10 +75,10 @@ TEST(AutotuneXML, PrimeDelayIsReadLenientlyAndPointNumbersStrictly) {
   EXPECT_EQ(read.TunePoints[1].Name, L"Second");
   EXPECT_EQ(read.TunePoints[1].Mass, 195.088);
   EXPECT_THAT([] { Read(Document(L"Load", L"<TunePoint><CapExit> 7</CapExit></TunePoint>")); },
-              ::testing::ThrowsMessage<boost::bad_lexical_cast>(
-                  "bad lexical cast: source type value could not be interpreted as target. Cannot "
-                  "read the element CapExit of XML text: \" 7\" is not a whole number from "
-                  "-2147483648 to 2147483647."));
+              ::testing::Throws<boost::bad_lexical_cast>(wqtest::IsErrorWithContext(
+                  "bad lexical cast: source type value could not be interpreted as target",
+                  "Cannot read the element CapExit of XML text: \" 7\" is not a whole number "
+                  "from -2147483648 to 2147483647")));
 }
 
 }  // namespace

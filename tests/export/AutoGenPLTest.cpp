@@ -187,26 +187,31 @@ TEST_F(AutoGenPLTest, FailureWhileBuildingTheDocumentIsReportedAndTheEarlierFile
   EXPECT_FALSE(Export(tic_, WQBL::PLAutoFindPrefs()));
   EXPECT_EQ(error_,
             L"std::exception - QMV Exception with wide string. String Vial_3 not found in "
-            L"enumeration map. Cannot read the element CalSource of " +
-                Wide(Dir("Prefs") / "SystemConfiguration.xml") + L".");
+            L"enumeration map.");
   EXPECT_EQ(ReadBytes(Target()), "earlier");
   fs::remove(Target());
   EXPECT_TRUE(NothingWritten());
 }
 
-// A document without spectra is not written over an earlier export: a chromatogram without points,
-// or one without peaks in peak-table mode.
-TEST_F(AutoGenPLTest, NothingToExportIsRefusedAndTheEarlierDocumentKept) {
-  WriteBytes(Target(), "earlier");
+// Peak detection on the chromatogram that finds nothing is no failure: no spectrum is made and,
+// with the write flag, a document without spectra replaces an earlier one. So it is for a
+// chromatogram without points.
+TEST_F(AutoGenPLTest, ChromatogramWithoutPeaksOrPointsGivesADocumentWithoutSpectra) {
   WQBL::ICObj flat = Chromatogram({0.0, 0.5, 1.0}, {1, 2, 3});
   WQBL::ICObj empty = Chromatogram({}, {});
-  const std::wstring nothing =
-      L"Nothing to export to " + Wide(Target()) + L": the chromatogram has no ";
-  EXPECT_FALSE(Export(flat, PeakTablePrefs()));
-  EXPECT_EQ(error_, nothing + L"peaks");
-  EXPECT_FALSE(Export(empty, WQBL::PLAutoFindPrefs()));
-  EXPECT_EQ(error_, nothing + L"points");
-  EXPECT_EQ(ReadBytes(Target()), "earlier");
+  const std::pair<WQBL::ICObj*, WQBL::PLAutoFindPrefs> cases[] = {
+      {&flat, PeakTablePrefs()}, {&empty, WQBL::PLAutoFindPrefs()}};
+  for (const auto& [chromatogram, prefs] : cases) {
+    WriteBytes(Target(), "earlier");
+    EXPECT_TRUE(Export(*chromatogram, prefs));
+    EXPECT_EQ(error_, L"untouched");
+    const pugi::xml_document document = Exported();
+    EXPECT_EQ(Texts(document, "//TOFLineHeader/NumScans"), std::vector<std::string>{"120"});
+    EXPECT_EQ(Texts(document, "//Spectra/@CRC"), std::vector<std::string>{"0"});
+    EXPECT_THAT(Texts(document, "//Spectrum"), SizeIs(0));
+  }
+  EXPECT_TRUE(flat.QPeaks().empty());
+  EXPECT_TRUE(flat.CheckAllStatus(WQBL::Curve::PeaksDetected));
 }
 
 // Centroid scans are peak lists already: each merged centroid is exported as one peak, smoothing

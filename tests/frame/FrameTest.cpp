@@ -104,8 +104,7 @@ TEST_F(ConfigTest, CompleteFileIsAppliedAndReportedAtInfoLevel) {
               ThrowsMessage<std::runtime_error>("Unknown directory type."));
 }
 
-// A file lacking elements, or holding a port that is not a whole number up to 65535, keeps the
-// settings it lacks; a malformed or too deep one keeps all.
+// A file lacking elements keeps the settings it lacks; a malformed or too deep one keeps all.
 TEST_F(ConfigTest, IncompleteMalformedOrTooDeepFileKeepsTheSettingsItLacksAndWarns) {
   const std::string base = temp.Path().string();
   std::string deep;
@@ -113,8 +112,6 @@ TEST_F(ConfigTest, IncompleteMalformedOrTooDeepFileKeepsTheSettingsItLacksAndWar
   std::vector<std::string> files = {"<AcqClient><HostName>first</HostName></AcqClient>",
                                     "<AcqClient><HostName>broken</AcqClient",
                                     "<AcqClient>" + deep + "</AcqClient>"};
-  for (const char* port : {"70000", "-1", "abc", "12abc", ""})
-    files.push_back(ConfigClientXml("first", port, base));
   for (const std::string& broken : files) {
     Refresh(ConfigClientXml("first", "4100", base));
     EXPECT_TRUE(Refresh(broken));
@@ -122,6 +119,45 @@ TEST_F(ConfigTest, IncompleteMalformedOrTooDeepFileKeepsTheSettingsItLacksAndWar
     EXPECT_EQ(config.QHostPort(), 4100);
     EXPECT_THAT(log->entries, ElementsAre(Report(false, "first", 4100, base))) << broken;
   }
+}
+
+// The port is read as a stream reads a number: blanks skipped, digits up to the first other
+// character. A text that gives no port up to 65535 keeps the port as it was, and a file with all
+// three elements is still complete. The report tells how the text was read.
+TEST_F(ConfigTest, PortIsReadFromTheStartOfItsTextAndAnUnreadablePortKeepsTheFileComplete) {
+  using Reading = WQRepos::ConfigReport::PortReading;
+  const std::string base = temp.Path().string();
+  const std::tuple<std::string, int, Reading> cases[] = {
+      {"70000", 4100, Reading::Unused},   {"abc", 4100, Reading::Unused},
+      {"-1", 4100, Reading::Unused},      {"", 4100, Reading::Unused},
+      {" 5000x", 5000, Reading::Leading}, {"12abc", 12, Reading::Leading},
+      {"65535", 65535, Reading::Whole},   {"00080", 80, Reading::Whole}};
+  for (const auto& [port, expected, reading] : cases) {
+    SCOPED_TRACE(port);
+    Refresh(ConfigClientXml("first", "4100", base));
+    EXPECT_TRUE(Refresh(ConfigClientXml("first", port, base)));
+    EXPECT_EQ(config.QHostPort(), expected);
+    EXPECT_THAT(log->entries, ElementsAre(Report(true, "first", expected, base)));
+    EXPECT_EQ(config.QReport().PortText, WQCommon::WQNarrowToWideStr(port));
+    EXPECT_EQ(config.QReport().Port, reading);
+  }
+}
+
+// The report names the file and why it gave no settings, or the texts it held.
+TEST_F(ConfigTest, ReportTellsWhatTheFileHeld) {
+  Refresh("");
+  EXPECT_EQ(config.QReport().Path,
+            WQCommon::WQNarrowToWideStr((LibraryFolder() / "ConfigClient.xml").string()));
+  EXPECT_EQ(config.QReport().Unread, "No such file or directory");
+  Refresh("<AcqClient><HostName>h</HostName>");
+  EXPECT_EQ(config.QReport().Unread, "it is not well-formed XML");
+  Refresh("<Other/>");
+  EXPECT_EQ(config.QReport().Unread, "it has no element AcqClient");
+  Refresh("<AcqClient><HostName>h</HostName></AcqClient>");
+  EXPECT_EQ(config.QReport().Unread, "");
+  EXPECT_EQ(config.QReport().HostNameText, L"h");
+  EXPECT_FALSE(config.QReport().PortText);
+  EXPECT_FALSE(config.QReport().BaseDirText);
 }
 
 // The directories are made one level at a time and in order; a plain file in place of one counts

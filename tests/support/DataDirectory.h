@@ -3,6 +3,7 @@
 #pragma once
 
 #include <WQBL/Method.h>
+#include <WQCommon/ErrorContext.h>
 #include <WQPlatformTesting/ScratchFiles.h>
 #include <WQRepos/Exception.h>
 #include <gmock/gmock.h>
@@ -53,6 +54,12 @@ std::string I64(std::int64_t value);
 inline auto ThrowsQMVException(const std::wstring& message) {
   return ::testing::Throws<WQRepos::QMVException>(
       ::testing::Property(&WQRepos::QMVException::Message, message));
+}
+
+// Matches an exception whose what() is `text` and that carries `context` nested in it, as
+// WQCommon::ThrowWithContext throws it.
+MATCHER_P2(IsErrorWithContext, text, context, "") {
+  return std::string(arg.what()) == text && WQCommon::ContextOf(arg) == context;
 }
 
 // The temporary files of saves under `directory`, however deep.

@@ -57,23 +57,25 @@ TEST_F(SystemConfigurationTest, SaveWritesCurrentNamesAndTwoDecimalsOrLeavesTheE
   EXPECT_EQ(ReadBytes(Document()), saved);
 }
 
-// Method time periods must be a whole signed decimal. A refusal keeps its own words and goes on to
-// name the element and the document.
+// A calibrant source in neither map, or method time periods that are not a whole signed decimal,
+// refuse the document with the lookup's and Boost's own words; the element and the document ride
+// along, nested.
 TEST_F(SystemConfigurationTest, LoadReadsEarlierCalSourceNamesAndRefusesUnreadableTexts) {
   WriteDocument("<CalSource>Vial_2</CalSource>");
   EXPECT_EQ(WQRepos::LoadSystemConfiguration().CalSource, Configuration::RightVialSource);
   WriteDocument("<CalSource>Vial_3</CalSource>");
   EXPECT_THAT(WQRepos::LoadSystemConfiguration,
-              ThrowsQMVException(L"String Vial_3 not found in enumeration map. Cannot read the "
-                                 L"element CalSource of " +
-                                 Wide(Document()) + L"."));
+              ThrowsQMVException(L"String Vial_3 not found in enumeration map."));
+  EXPECT_THAT(WQRepos::LoadSystemConfiguration,
+              ::testing::Throws<WQRepos::QMVException>(IsErrorWithContext(
+                  "QMV Exception with wide string. String Vial_3 not found in enumeration map.",
+                  "Cannot read the element CalSource of " + Document().string())));
   WriteDocument("<MethodTimePeriods>one</MethodTimePeriods>");
-  EXPECT_THAT(
-      WQRepos::LoadSystemConfiguration,
-      ::testing::ThrowsMessage<boost::bad_lexical_cast>(
-          "bad lexical cast: source type value could not be interpreted as target. Cannot "
-          "read the element MethodTimePeriods of " +
-          Document().string() + ": \"one\" is not a whole number from -2147483648 to 2147483647."));
+  EXPECT_THAT(WQRepos::LoadSystemConfiguration,
+              ::testing::Throws<boost::bad_lexical_cast>(IsErrorWithContext(
+                  "bad lexical cast: source type value could not be interpreted as target",
+                  "Cannot read the element MethodTimePeriods of " + Document().string() +
+                      ": \"one\" is not a whole number from -2147483648 to 2147483647")));
 }
 
 using SpectrumDataInfoTest = DataDirectoryTest;

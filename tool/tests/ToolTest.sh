@@ -69,6 +69,16 @@ expect 0 "(no file $data/Prefs/GenEIC.pref: the default is shown)" prefs show Ge
 printf '\1\0\0\0\1\0' >"$data/Prefs/GenEIC.pref"
 expect 1 "warning: the preference file $data/Prefs/GenEIC.pref cannot be read" prefs show GenEIC
 expect 0 "Method time periods:" sysconfig show
+# An enumeration text that neither map knows is refused with the module's words, after the element
+# and the document that the module nests in its exception.
+echo '<SystemConfiguration><CalSource>Vial_3</CalSource></SystemConfiguration>' \
+  >"$data/Prefs/SystemConfiguration.xml"
+"$tool" generate-run "$work/vial.dat" --scans 2 >/dev/null
+for command in "sysconfig show" "export $work/vial.dat"; do
+  # shellcheck disable=SC2086 # the command's words
+  expect 1 "wqrepos: Cannot read the element CalSource of $data/Prefs/SystemConfiguration.xml: String \
+Vial_3 not found in enumeration map." $command
+done
 echo '<SystemConfiguration>' >"$data/Prefs/SystemConfiguration.xml"
 expect 1 "warning: the system configuration $data/Prefs/SystemConfiguration.xml cannot be read" \
   sysconfig show
@@ -82,6 +92,16 @@ result $?
 expect 1 "Cannot open data file $work/none.dat." export "$work/none.dat"
 # pick-report pairs the scans of two runs by their places.
 "$tool" generate-run "$work/one.dat" --scans 1 >/dev/null 2>&1
+# The library writes a document without spectra for a chromatogram without peaks; the tool keeps an
+# earlier document instead, and a dry run fails as the export does.
+echo earlier >"$work/one.tofline"
+for dry in "" --dry-run; do
+  # shellcheck disable=SC2086 # an empty word is no argument
+  expect 1 "wqrepos: Nothing to export from $work/one.dat: no peak was found on its total ion \
+current; nothing was written" export "$work/one.dat" --peaks $dry
+done
+[[ $(cat "$work/one.tofline") == earlier ]]
+result $?
 expect 1 "$work/raw.tofline holds 3 scans and $work/one.dat 1: they are compared in order" \
   pick-report "$work/raw.tofline" "$work/one.dat"
 
@@ -400,9 +420,16 @@ done
 cmp -s "$work/out" "$work/store.tofline"
 result $?
 expect 0 "BaseDir=$store" --verbose methods list
-printf '<AcqClient><Port>4x</Port><BaseDir>%s</BaseDir></AcqClient>\n' "$store" \
-  >"$work/lib/ConfigClient.xml"
-expect 0 "wqrepos: warning: Config file" methods list
+# A port text that is not a port number alone is warned of, naming the element, the text and the
+# port in force, which the module read as a stream reads a number.
+for port in "4x:4" "70000:4000" "abc:4000"; do
+  printf '<AcqClient><Port>%s</Port><BaseDir>%s</BaseDir></AcqClient>\n' "${port%%:*}" "$store" \
+    >"$work/lib/ConfigClient.xml"
+  expect 0 "wqrepos: warning: the element Port of $work/lib/ConfigClient.xml holds \"${port%%:*}\", \
+which is not a port number from 0 to 65535: the port used is ${port#*:}" methods list
+  [[ $("$tool" info --json 2>/dev/null | jq .port) == "${port#*:}" ]]
+  result $?
+done
 [[ -z $("$tool" --quiet methods list 2>&1 >/dev/null) ]]
 result $?
 use_base_dir "$store"

@@ -5,7 +5,6 @@
 
 #include <WQCommon/Export.h>
 
-#include <boost/lexical_cast/bad_lexical_cast.hpp>
 #include <cstdint>
 #include <string>
 
@@ -36,20 +35,11 @@ WQCOMMON_EXPORT std::wstring DecimalText(std::int32_t value);
 template <typename Number>
 WQCOMMON_EXPORT Number ParseWholeNumber(const std::wstring& text, const std::string& owner);
 
-// Boost's bad_lexical_cast, whose text goes on to say which element of which document held what.
-class WQCOMMON_EXPORT NumberTextError : public boost::bad_lexical_cast {
- public:
-  explicit NumberTextError(std::string message);
-  const char* what() const noexcept override;
-
- private:
-  std::string message_;
-};
-
 // The whole of `text`, the text of the element `element` of the document `source`, as a Number by
-// boost::lexical_cast: a "+" or "-" sign allowed, no blanks anywhere. Anything else throws
-// NumberTextError "<Boost's text>. Cannot read the element <element> of <source>: "<text>" is not
-// a number." ("not a whole number from -2147483648 to 2147483647" for std::int32_t).
+// boost::lexical_cast: a "+" or "-" sign allowed, no blanks anywhere. Anything else throws Boost's
+// bad_lexical_cast with Boost's own text, and with the place nested in it (ContextOf in
+// ErrorContext.h): "Cannot read the element <element> of <source>: "<text>" is not a number"
+// ("not a whole number from -2147483648 to 2147483647" for std::int32_t).
 template <typename Number>
 WQCOMMON_EXPORT Number LexicalCastNumber(const std::wstring& text, const std::wstring& element,
                                          const std::wstring& source);
