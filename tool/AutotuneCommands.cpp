@@ -112,11 +112,11 @@ void AddAutotuneCommands(CLI::App& app) {
   tunes->add_option("--resolution", options->resolution, "Resolution: low, unit or high")
       ->required()
       ->transform(CLI::CheckedTransformer(resolutions, CLI::ignore_case))
-      ->option_text("low|unit|high REQUIRED");
+      ->option_text("low|unit|high (required)");
   tunes->add_option("--polarity", options->polarity, "Ion polarity: positive or negative")
       ->required()
       ->transform(CLI::CheckedTransformer(polarities, CLI::ignore_case))
-      ->option_text("positive|negative REQUIRED");
+      ->option_text("positive|negative (required)");
   tunes->callback([options, json = AddJsonFlag(*tunes)] { PrintTuneCandidates(*options, *json); });
 
   autotune

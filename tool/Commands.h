@@ -186,6 +186,11 @@ void PrintJson(const Json& document);
 // Sorted `names`, a line each or `none` when there are none; or, with `json`, a JSON array.
 void PrintNames(std::vector<std::wstring> names, const char* none, bool json);
 
+// Shows every option's value in help in plain words ("N=120 (from 1 to 1000000)"), and has usage
+// errors say what was wrong with which option or argument, after "wqrepos: ", with the nearest
+// valid word to an unknown one and a hint to the command's help. Call once all commands are added.
+void MakeHelpPlain(CLI::App& app);
+
 // Shows the module's settings report on standard error when --verbose is given.
 void ConfigureLogging();
 // Initializes the module and gives a Config read from the same ConfigClient.xml, which answers

@@ -196,38 +196,13 @@ namespace {
 constexpr int kFailure = 1;
 constexpr int kUsageError = 2;
 
-// The subcommand that the parse reached last, and the names that could stand where the parse
-// stopped: its subcommands and its options' long names.
-std::vector<std::string> ValidWords(const CLI::App& app) {
-  const CLI::App* deepest = &app;
-  for (bool deeper = true; deeper;) {
-    deeper = false;
-    for (const CLI::App* sub : deepest->get_subcommands()) {
-      deepest = sub;
-      deeper = true;
-      break;
-    }
-  }
-  std::vector<std::string> words;
-  for (const CLI::App* sub : deepest->get_subcommands({})) words.push_back(sub->get_name());
-  for (const CLI::Option* option : deepest->get_options({}))
-    for (const std::string& name : option->get_lnames()) words.push_back("--" + name);
-  return words;
-}
-
-// Prints help or the version (exit 0), or the usage error (exit 2), with the nearest valid word
-// to an unknown one. CLI11 checks for a missing subcommand before it looks at unknown arguments,
-// so these are reported first when there are any.
+// Prints help or the version (exit 0), or the usage error (exit 2). CLI11 checks for a missing
+// subcommand before it looks at unknown arguments, so these are reported first when there are any.
 int ReportParseOutcome(const CLI::App& app, const CLI::ParseError& error) {
   const std::vector<std::string> unknown = app.remaining(true);
   if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr && !unknown.empty())
     return ReportParseOutcome(app, CLI::ExtrasError(unknown));
-  const int code = app.exit(error) == static_cast<int>(CLI::ExitCodes::Success) ? 0 : kUsageError;
-  if (!unknown.empty()) {
-    const std::string nearest = wqtool::Nearest(unknown.front(), ValidWords(app));
-    if (!nearest.empty()) std::cerr << "wqrepos: did you mean " << nearest << "?\n";
-  }
-  return code;
+  return app.exit(error) == static_cast<int>(CLI::ExitCodes::Success) ? 0 : kUsageError;
 }
 
 // The error's own text (a wide message without its type's preamble), after the place that the
@@ -288,6 +263,7 @@ int main(int argc, char** argv) {
   wqtool::AddPlotCommand(app);
   wqtool::AddConvertCommand(app);
   wqtool::AddCheckCommand(app);
+  wqtool::MakeHelpPlain(app);
   wqtool::ConfigureLogging();
   try {
     app.parse(argc, argv);

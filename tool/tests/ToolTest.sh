@@ -41,13 +41,32 @@ use_base_dir "$data"
 expect 0 "wqrepos $version" --version
 expect 0 "WQRepos library $version" --version
 expect 0 "Exit codes: 0 success, 1 a file or value failed, 2 usage error." --help
-expect 2 "The following argument was not expected: --bogus" --bogus
-expect 2 "The following argument was not expected: --bogus" methods --bogus
-expect 2 "A subcommand is required" methods
-expect 2 "--scans: Value 0 not in range" generate-run "$work/run.dat" --scans 0
+# Usage errors in plain words, naming the option and the value, with the command's help to read.
+expect 2 "wqrepos: unexpected argument --bogus
+See 'wqrepos --help'." --bogus
+expect 2 "wqrepos: unexpected arguments method extra
+See 'wqrepos methods list --help'." methods list method extra
+expect 2 "wqrepos: methods needs a command: list, show, import, delete, copy, rename" methods
+for value in 0 many; do
+  expect 2 "wqrepos: --scans: \"$value\" is not a number from 1 to 1000000" generate-run \
+    "$work/run.dat" --scans $value
+done
+expect 2 "wqrepos: --run-number: \"-1\" is not a whole number of 0 or more" generate-run \
+  "$work/run.dat" --run-number -1
+expect 2 "wqrepos: --scan: \"-5\" is not a whole number of 0 or more" plot "$work/run.dat" --scan -5
+expect 2 "wqrepos: --resolution: \"x\" is not one of high, low, unit" autotune tunes \
+  --resolution x --polarity positive
+expect 2 "wqrepos: --resolution needs a value" autotune tunes --resolution
 for value in nan inf -inf; do
-  expect 2 "--high-mz: Value $value is not a finite number" generate-run "$work/run.dat" \
+  expect 2 "wqrepos: --high-mz: \"$value\" is not a finite number" generate-run "$work/run.dat" \
     --high-mz "$value"
+done
+# Help names values in words, not in the parser's type names.
+for command in generate-run plot export pick-report "autotune tunes" "methods show" convert; do
+  # shellcheck disable=SC2086 # the command's words
+  ! "$tool" $command --help | grep -E "UINT|FLOAT|FINITE|REQUIRED|INT:" &&
+    "$tool" generate-run --help | grep -q -- "--scans N=120 (from 1 to 1000000)"
+  result $?
 done
 expect 0 "No acquisition methods are stored." methods list
 
