@@ -128,7 +128,7 @@ FileResult Read(const Reader& reader, const std::string& path, const std::string
   } catch (const WQCommon::XMLResultException& error) {
     return {path, Outcome::Failed, "lacks the element " + Narrow(error.Message)};
   } catch (const std::exception& error) {
-    return {path, Outcome::Failed, error.what()};
+    return {path, Outcome::Failed, Described(error)};
   }
 }
 

@@ -93,8 +93,10 @@ std::string Shown(const std::wstring& text);
 // the keyboard; empty otherwise.
 std::string Nearest(const std::string& word, const std::vector<std::string>& candidates);
 
-// A fixed message of the module followed by its file and the system's reason.
-std::string Described(const WQRepos::FileError& error);
+// An error as the tool prints it: a fixed message of the module followed by its file and the
+// system's reason (the path said once), a wide message without its type's preamble, after the
+// place that the module nested in the error ("Cannot read P: Binary stream ended early ...").
+std::string Described(const std::exception& error);
 
 // What --quiet and --verbose chose.
 bool Quiet();
@@ -196,7 +198,8 @@ void ConfigureLogging();
 // Initializes the module and gives a Config read from the same ConfigClient.xml, which answers
 // the directories that the module's entry points do not hand out. Its repeat of the settings
 // report is silenced. Warns, once a run, of a configuration file that cannot be read and of a port
-// text that is not a port number alone. The module works on with a base directory it cannot use; the tool does not.
+// text that is not a port number alone. The module works on with a base directory it cannot use;
+// the tool does not.
 WQRepos::Config UncheckedConfig();
 // As UncheckedConfig(), but throws std::runtime_error naming the base directory unless it is a
 // directory that can be listed.

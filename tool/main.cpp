@@ -55,9 +55,19 @@ std::size_t EditDistance(const std::string& from, const std::string& to) {
 
 }  // namespace
 
-std::string Described(const WQRepos::FileError& error) {
-  const std::string message = error.what();
-  return message + (!message.empty() && message.back() == '.' ? " " : ": ") + error.Detail();
+std::string Described(const std::exception& error) {
+  const auto* wide = dynamic_cast<const WQRepos::QMVException*>(&error);
+  std::string message = wide ? Narrow(wide->Message()) : std::string(error.what());
+  if (const auto* file = dynamic_cast<const WQRepos::FileError*>(&error)) {
+    std::string detail = file->Detail();
+    // A detail that begins with the path the message names already says it once.
+    const std::size_t cut = detail.find(": ");
+    if (cut != std::string::npos && message.find(detail.substr(0, cut)) != std::string::npos)
+      detail.erase(0, cut + 2);
+    message += (!message.empty() && message.back() == '.' ? " " : ": ") + detail;
+  }
+  const std::string context = WQCommon::ContextOf(error);
+  return context.empty() ? message : context + ": " + message;
 }
 
 bool Quiet() { return quiet; }
@@ -205,16 +215,6 @@ int ReportParseOutcome(const CLI::App& app, const CLI::ParseError& error) {
   return app.exit(error) == static_cast<int>(CLI::ExitCodes::Success) ? 0 : kUsageError;
 }
 
-// The error's own text (a wide message without its type's preamble), after the place that the
-// module nested in it, when it did: "Cannot read the element CalSource of P: String X not found
-// in enumeration map.".
-std::string WithContext(const std::exception& error) {
-  const auto* wide = dynamic_cast<const WQRepos::QMVException*>(&error);
-  const std::string text = wide ? wqtool::Narrow(wide->Message()) : std::string(error.what());
-  const std::string context = WQCommon::ContextOf(error);
-  return context.empty() ? text : context + ": " + text;
-}
-
 int ReportFailure(std::string message) {
   std::cerr << "wqrepos: " << wqtool::Shown(wqtool::WithInputNames(std::move(message))) << '\n';
   return kFailure;
@@ -269,10 +269,8 @@ int main(int argc, char** argv) {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
     return ReportParseOutcome(app, error);
-  } catch (const WQRepos::FileError& error) {
-    return ReportFailure(wqtool::Described(error));
   } catch (const std::exception& error) {
-    return ReportFailure(WithContext(error));
+    return ReportFailure(wqtool::Described(error));
   }
   return 0;
 }

@@ -51,9 +51,10 @@ WQREPOS_EXPORT std::wstring QAutoTuneScriptFileName();
 
 // The path of the item `name` with `extension` (".xml") in the directory of `kind`, under the
 // rules by which the module's saves and loads take names: sub-folders allowed, linked ones
-// included, but nothing outside the directory. Throws std::runtime_error "Cannot use <path>:
-// <reason>" when no stored item can have the name (it is empty, holds a NUL character or text no
-// file name can hold, is absolute, names a folder or leads outside the directory).
+// included, but nothing outside the directory. Throws FileError "Cannot use <path>", with
+// "<path>: <reason>" as its Detail(), when no stored item can have the name (it is empty, holds a
+// NUL character or text no file name can hold, is absolute, names a folder or leads outside the
+// directory).
 WQREPOS_EXPORT std::wstring QItemPath(Config::DirTypes kind, const std::wstring& name,
                                       const std::wstring& extension);
 

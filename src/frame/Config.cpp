@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "frame/Files.h"
 #include "frame/Repository.h"
 
 namespace WQRepos {
@@ -78,20 +79,6 @@ Config::Config()
       port_(kDefaultPort),
       baseDirectory_(DefaultBaseDirectory()) {}
 
-namespace {
-
-// False for a file that cannot be used, so that the defaults hold: a configuration too deep or too
-// large to read is reported like a malformed one.
-bool LoadDocument(WQCommon::XMLParser& parser, const std::wstring& path) {
-  try {
-    return parser.LoadFile(path);
-  } catch (const std::runtime_error&) {
-    return false;
-  }
-}
-
-}  // namespace
-
 bool Config::Refresh() {
   Read();
   return !baseDirectory_.empty() && CreateDirStructure();
@@ -116,7 +103,7 @@ void Config::LoadConfigInfo() {
   // one.
   if (const std::optional<std::string> reason = WQPlatform::UnreadableReason(NativePath(path)))
     report_.Unread = *reason;
-  else if (named ? !parser.LoadFile(path) : !LoadDocument(parser, path))
+  else if (named ? !parser.LoadFile(path) : !LoadXMLDocument(parser, path))
     report_.Unread = "it is not well-formed XML";
   else if (!parser.StartNode(L"AcqClient"))
     report_.Unread = "it has no element AcqClient";

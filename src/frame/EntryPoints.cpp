@@ -84,7 +84,7 @@ std::wstring QDiagnosticXSL(WQCommon::Probes::ProbeTypes probe) {
   const std::wstring name =
       probe == WQCommon::Probes::APCI ? L"DiagnosticAPCI.xsl" : L"Diagnostic.xsl";
   WQCommon::XMLParser parser;
-  if (!parser.LoadFile(LibraryDirectory() + name))
+  if (!LoadXMLDocument(parser, LibraryDirectory() + name))
     throw std::runtime_error("Unable to load diagnostic xsl file.");
   return parser.QXML();
 }

@@ -1,5 +1,6 @@
 #include "frame/Files.h"
 
+#include <WQCommon/ErrorContext.h>
 #include <WQCommon/Text.h>
 #include <WQPlatform/Platform.h>
 #include <WQRepos/Exception.h>
@@ -7,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 
@@ -27,6 +29,14 @@ void SaveFile(const std::wstring& path, const std::string& failure,
     file->Commit();
   } catch (const WQPlatform::SaveError& error) {
     throw FileError(failure, error.what());
+  }
+}
+
+bool LoadXMLDocument(WQCommon::XMLParser& parser, const std::wstring& path) {
+  try {
+    return parser.LoadFile(path);
+  } catch (const std::runtime_error&) {
+    return false;
   }
 }
 
@@ -64,11 +74,22 @@ bool WaitForSave(const std::string& path, Clock::time_point deadline,
   return true;
 }
 
+// The whole content of the file at `path`; nothing when it cannot be opened, or is a special file
+// or one larger than a stored file can be, which callers report as a file they cannot open.
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+  try {
+    return WQPlatform::ReadFile(path);
+  } catch (const WQPlatform::ReadError&) {
+    return std::nullopt;
+  }
+}
+
 // Decodes the file at `path` through `read` straight from the bytes read; false when the file
-// cannot be opened. A file missing or cut short while a save of it is in flight is read again
-// until the save is over, or for WQPlatform::kInterruptedSaveWait at most; a file still missing
-// then is restored from a complete save that never took its place. A template, as loads are
-// frequent and small: no std::function per layer.
+// cannot be opened. The toolkit's errors leave as they are, the file nested in them. A file missing
+// or cut short while a save of it is in flight is read again until the save is over, or for
+// WQPlatform::kInterruptedSaveWait at most; a file still missing then is restored from a complete
+// save that never took its place. A template, as loads are frequent and small: no std::function per
+// layer.
 template <typename Read>
 bool DecodeFile(const std::wstring& path, const Read& read, Rest rest) {
   const std::string native = NativePath(path);
@@ -76,7 +97,7 @@ bool DecodeFile(const std::wstring& path, const Read& read, Rest rest) {
   std::chrono::milliseconds pause(0);
   bool lastTry = false;
   for (;;) {
-    if (const auto content = WQPlatform::ReadFile(native)) {
+    if (const auto content = ReadWholeFile(native)) {
       WQCommon::BinaryReader reader(content->data(), content->size());
       try {
         read(reader);
@@ -84,7 +105,7 @@ bool DecodeFile(const std::wstring& path, const Read& read, Rest rest) {
         return true;
       } catch (const WQCommon::StreamError& error) {
         if (!WaitForSave(native, deadline, pause))
-          throw WQCommon::StreamError("Cannot read " + native + ": " + error.what());
+          WQCommon::ThrowWithContext(error, "Cannot read " + native);
       }
     } else if (!WaitForSave(native, deadline, pause)) {
       // A last try: the save may have ended since, or left its complete file out of place.

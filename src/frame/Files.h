@@ -2,6 +2,7 @@
 #pragma once
 
 #include <WQCommon/Binary.h>
+#include <WQCommon/XML.h>
 
 #include <cstdint>
 #include <functional>
@@ -21,6 +22,11 @@ void SaveFile(const std::wstring& path, const std::string& failure,
 // SaveFile for binary content written through a BinaryWriter.
 void SaveBinaryFile(const std::wstring& path, const std::string& failure,
                     const std::function<void(WQCommon::BinaryWriter&)>& write);
+
+// Loads the XML document at `path` into `parser`: false when it cannot be read for any reason
+// (missing, not well-formed, a special file, or too large or too deep for the toolkit), which the
+// module's readers of XML documents treat alike.
+bool LoadXMLDocument(WQCommon::XMLParser& parser, const std::wstring& path);
 
 // Throws FileError with the text `failure`, and the file and the reason it cannot be opened as its
 // detail: for a load whose read found no file it could open at `path`.

@@ -3,6 +3,7 @@
 #include <WQCommon/Text.h>
 #include <WQPlatform/Platform.h>
 #include <WQRepos/EntryPoints.h>
+#include <WQRepos/Exception.h>
 
 #include <algorithm>
 #include <stdexcept>
@@ -69,13 +70,19 @@ std::string UnusableNameReason(const std::wstring& directory, const std::wstring
   return {};
 }
 
-// std::runtime_error "<failure, without its final full stop>: <reason>".
-std::runtime_error Refusal(const std::string& failure, const std::string& reason) {
+// FileError whose what() is the operation's own `failure` and whose Detail() says why.
+FileError Refusal(const std::string& failure, const std::string& detail) {
   // A NUL would end the message where it stands; it is shown as "\0".
   std::string message;
   for (const char c : failure) c == '\0' ? message += "\\0" : message += c;
-  if (!message.empty() && message.back() == '.') message.pop_back();
-  return std::runtime_error(message + ": " + reason);
+  return FileError(message, detail);
+}
+
+// "<path>: <reason>", a NUL in the path shown as "\0".
+std::string PathAndReason(const std::wstring& path, const std::string& reason) {
+  std::string shown;
+  for (const char c : NativePath(path)) c == '\0' ? shown += "\\0" : shown += c;
+  return shown + ": " + reason;
 }
 
 }  // namespace
@@ -86,7 +93,7 @@ std::wstring ItemPath(Config::DirTypes kind, const std::wstring& name, const wch
   const std::wstring path = directory + Separator() + name + extension;
   const std::string reason = UnusableNameReason(directory, name);
   if (reason.empty()) return path;
-  throw Refusal(failure(path), reason);
+  throw Refusal(failure(path), PathAndReason(path, reason));
 }
 
 std::optional<std::wstring> ItemPathIfNamed(Config::DirTypes kind, const std::wstring& name,
@@ -105,7 +112,7 @@ void DeleteItem(Config::DirTypes kind, const std::wstring& name, const wchar_t* 
                 const NameFailure& failure) {
   const std::wstring path = ItemPath(kind, name, extension, failure);
   if (const auto reason = WQPlatform::DeleteFile(NativePath(path)))
-    throw Refusal(failure(path), *reason);
+    throw Refusal(failure(path), PathAndReason(path, *reason));
 }
 
 void RenameItem(Config::DirTypes kind, const std::wstring& from, const std::wstring& to,

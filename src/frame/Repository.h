@@ -28,9 +28,9 @@ using NameFailure = std::function<std::string(const std::wstring& path)>;
 
 // The path of the item `name` stored in the directory of `kind`: the directory, the separator,
 // `name` and `extension`. The name may hold separators (sub-folders, linked ones included) and
-// dots that stay inside the directory. Throws std::runtime_error "<failure(path), without its
-// final full stop>: <reason>" when `name` cannot name a stored item: it is empty, holds a NUL
-// character or text that no file name can hold (a lone surrogate that is no byte escape), is an
+// dots that stay inside the directory. Throws FileError, whose what() is failure(path) exactly and
+// whose Detail() is "<path>: <reason>", when `name` cannot name a stored item: it is empty, holds a
+// NUL character or text that no file name can hold (a lone surrogate that is no byte escape), is an
 // absolute path, ends in a folder (an empty last part, "." or ".."), or leads outside the
 // directory, whether by its ".." parts alone or by a ".." after a linked folder, which the system
 // takes back from where the link leads rather than to the folder holding the link.
@@ -44,9 +44,9 @@ std::optional<std::wstring> ItemPathIfNamed(Config::DirTypes kind, const std::ws
 // False for a name that ItemPath refuses.
 bool ItemExists(Config::DirTypes kind, const std::wstring& name, const wchar_t* extension);
 
-// Removes the file of the item `name` and syncs its directory. Throws std::runtime_error
-// "<failure(path), without its final full stop>: <reason>": why ItemPath refuses the name, or the
-// system's reason the file cannot be removed ("No such file or directory").
+// Removes the file of the item `name` and syncs its directory. Throws FileError failure(path),
+// with "<path>: <reason>" as Detail(): why ItemPath refuses the name, or the system's reason the
+// file cannot be removed ("No such file or directory").
 void DeleteItem(Config::DirTypes kind, const std::wstring& name, const wchar_t* extension,
                 const NameFailure& failure);
 
@@ -54,8 +54,8 @@ void DeleteItem(Config::DirTypes kind, const std::wstring& name, const wchar_t* 
 using RenameFailure = std::function<std::string(const std::wstring& from, const std::wstring& to)>;
 
 // Renames the file of the item `from` to that of `to` in one step, replacing a stored `to` only
-// with `replace`. Throws std::runtime_error "<failure(from path, to path), without its final full
-// stop>: <reason>": why ItemPath refuses either name, or the system's reason ("File exists" for a
+// with `replace`. Throws FileError failure(from path, to path), the reason as Detail(): why
+// ItemPath refuses either name (after the path), or the system's reason ("File exists" for a
 // stored `to` without `replace`, "No such file or directory" for a missing `from` or sub-folder
 // of `to`). A failed rename changes nothing.
 void RenameItem(Config::DirTypes kind, const std::wstring& from, const std::wstring& to,

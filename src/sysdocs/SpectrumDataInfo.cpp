@@ -1,5 +1,6 @@
 #include <WQRepos/SpectrumDataInfo.h>
 
+#include "frame/Files.h"
 #include "frame/Repository.h"
 
 namespace WQRepos {
@@ -14,7 +15,7 @@ void SpectrumDataInfo::Serialize(WQCommon::XMLParser& parser) {
 SpectrumDataInfo LoadSpectrumDataInfo() {
   SpectrumDataInfo info;
   WQCommon::XMLParser parser;
-  if (parser.LoadFile(RepositoryPath(Config::PrefsDir, L"SpectrumDataInfo.xml")))
+  if (LoadXMLDocument(parser, RepositoryPath(Config::PrefsDir, L"SpectrumDataInfo.xml")))
     info.Serialize(parser);
   return info;
 }

@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "frame/EnumTextMap.h"
+#include "frame/Files.h"
 #include "frame/Repository.h"
 #include "sysdocs/PolaritySwitch.h"
 
@@ -108,7 +109,7 @@ bool SystemConfiguration::operator==(const SystemConfiguration& other) const {
 SystemConfiguration LoadSystemConfiguration() {
   SystemConfiguration configuration;
   WQCommon::XMLParser parser;
-  if (parser.LoadFile(RepositoryPath(Config::PrefsDir, kDocumentFile)))
+  if (LoadXMLDocument(parser, RepositoryPath(Config::PrefsDir, kDocumentFile)))
     configuration.Serialize(parser);
   return configuration;
 }
@@ -116,7 +117,7 @@ SystemConfiguration LoadSystemConfiguration() {
 double LoadPolaritySwitch() {
   SystemConfiguration configuration;
   WQCommon::XMLParser parser;
-  if (parser.LoadFile(RepositoryPath(Config::PrefsDir, kDocumentFile)) &&
+  if (LoadXMLDocument(parser, RepositoryPath(Config::PrefsDir, kDocumentFile)) &&
       parser.StartNode(L"SystemConfiguration")) {
     std::wstring text;
     ReadCheckedMembers(parser, text, configuration);

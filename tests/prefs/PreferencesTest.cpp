@@ -38,9 +38,12 @@ class PreferencesTest : public DataDirectoryTest {
 
 // Written out independently of the catalogue: the chromatogram (IC) settings take the records'
 // DefaultIC(), the spectrum (MZ) settings their DefaultMS(); the rest are the plain records of the
-// next test. The autotune dialog is stored as given, without the tune-mix file its query completes.
+// next test. So they do when a folder stands where the file would: it cannot be opened either.
+// The autotune dialog is stored as given, without the tune-mix file its query completes.
 TEST_F(PreferencesTest, TailoredQueriesWithoutAFileGiveTheirDefaultsAndTheDialogIsStoredAsGiven) {
   using namespace WQBL;
+  fs::create_directory(File("ICBaseline"));
+  fs::create_directory(File("MZSmooth"));
   EXPECT_EQ(prefs.QICBaseline(), BaselineParams::DefaultIC());
   EXPECT_EQ(prefs.QICNoise(), NoiseParams::DefaultIC());
   EXPECT_EQ(prefs.QICPeakDetect(), PeakDetectParams::DefaultIC());

@@ -124,8 +124,8 @@ TEST_F(RepositoriesTest, SafeLoadReplacesTheMethodOnlyOnSuccessAndReportsFailure
 
 // Names that callers hand to the repositories may come from a user: none of them may reach a file
 // outside the repository's directory or stand for the file of another name, and a sub-folder
-// inside it keeps working. Each operation's failure, with @ standing for the name, is followed by
-// the reason.
+// inside it keeps working. Each operation throws its own message exactly, with @ standing for the
+// name, and gives the path and the reason as the error's detail.
 TEST_F(RepositoriesTest, NamesLeadingOutOfTheRepositoryAreRefusedByEveryOperation) {
   const std::pair<std::wstring, std::string> unsafeNames[] = {
       {L"../../victim", "the name \"../../victim\" leads outside its directory"},
@@ -143,28 +143,33 @@ TEST_F(RepositoriesTest, NamesLeadingOutOfTheRepositoryAreRefusedByEveryOperatio
       {std::wstring(L"x\0/../../../victim", 18), "the name holds a NUL character"}};
   const std::string tune = (Dir("Tunes") / "@.ket").string();
   const std::string method = (Dir("AcqMethod") / "@.kem").string();
-  const std::pair<std::function<void(const std::wstring&)>, std::string> operations[] = {
-      {[](auto& n) { WQRepos::SaveAcqMethod(n, WQBL::Method()); },
-       "Unable to create acquisition method file (@)"},
-      {[](auto& n) { WQRepos::LoadAcqMethod(n); },
-       "Unable to open acquisition method file (" + method + ")"},
-      {[](auto& n) { WQRepos::SaveTune(n, WQBL::Tune()); }, "Unable to create tune file: " + tune},
-      {[](auto& n) { WQRepos::LoadTune(n); }, "Unable to open tune file: " + tune},
-      {[](auto& n) { WQRepos::SaveSpectrumEvalMethod(n, {}); },
-       "Unable to create evaluation method file"},
-      {[](auto& n) { WQRepos::LoadICEvalMethod(n); }, "Unable to open evaluation method file"},
-      {[](auto& n) { WQRepos::DeleteAcqMethod(n); },
-       "Unable to delete acquisition method file (" + method + ")"},
-      {[](auto& n) { WQRepos::RenameTune(L"x", n); },
-       "Unable to rename tune file: " + With(tune, "x") + " to " + tune}};
+  const std::tuple<std::function<void(const std::wstring&)>, std::string, const char*, const char*>
+      operations[] = {
+          {[](auto& n) { WQRepos::SaveAcqMethod(n, WQBL::Method()); },
+           "Unable to create acquisition method file (@)", "AcqMethod", ".kem"},
+          {[](auto& n) { WQRepos::LoadAcqMethod(n); },
+           "Unable to open acquisition method file (" + method + ")", "AcqMethod", ".kem"},
+          {[](auto& n) { WQRepos::SaveTune(n, WQBL::Tune()); },
+           "Unable to create tune file: " + tune, "Tunes", ".ket"},
+          {[](auto& n) { WQRepos::LoadTune(n); }, "Unable to open tune file: " + tune, "Tunes",
+           ".ket"},
+          {[](auto& n) { WQRepos::SaveSpectrumEvalMethod(n, {}); },
+           "Unable to create evaluation method file.", "EvalMethod", ".sem"},
+          {[](auto& n) { WQRepos::LoadICEvalMethod(n); }, "Unable to open evaluation method file.",
+           "EvalMethod", ".iem"},
+          {[](auto& n) { WQRepos::DeleteAcqMethod(n); },
+           "Unable to delete acquisition method file (" + method + ")", "AcqMethod", ".kem"},
+          {[](auto& n) { WQRepos::RenameTune(L"x", n); },
+           "Unable to rename tune file: " + With(tune, "x") + " to " + tune, "Tunes", ".ket"}};
   const fs::path victim = Base().parent_path() / "victim.sem";
   WriteBytes(victim, "someone else's file");
   for (const auto& [name, reason] : unsafeNames) {
     std::string shown;
     for (const char c : WQCommon::WQWideToNarrowStr(name)) c == '\0' ? shown += "\\0" : shown += c;
-    for (const auto& [call, failure] : operations) {
+    for (const auto& [call, failure, folder, extension] : operations) {
+      const std::string path = (Dir(folder) / "@").string() + extension;
       EXPECT_THAT([&] { call(name); },
-                  ThrowsMessage<std::runtime_error>(StrEq(With(failure, shown) + ": " + reason)));
+                  ThrowsFileError(With(failure, shown), With(path, shown) + ": " + reason));
     }
     EXPECT_FALSE(WQRepos::DeleteSpectrumEvalMethod(name));
     EXPECT_FALSE(WQRepos::DeleteICEvalMethod(name));
@@ -186,11 +191,12 @@ TEST_F(RepositoriesTest, DotDotAfterALinkedFolderIsRefusedAndNamesThroughItKeepW
   WriteBytes(victim, "someone else's file");
   for (const std::wstring name : {L"lab/../victim", L"lab/sub/../../victim"}) {
     EXPECT_FALSE(WQRepos::DeleteSpectrumEvalMethod(name));
-    EXPECT_THAT([&] { WQRepos::LoadSpectrumEvalMethod(name); },
-                ThrowsMessage<std::runtime_error>(
-                    "Unable to open evaluation method file: the name \"" +
-                    WQCommon::WQWideToNarrowStr(name) +
-                    "\" leads outside its directory through the linked folder lab"));
+    EXPECT_THAT(
+        [&] { WQRepos::LoadSpectrumEvalMethod(name); },
+        ThrowsFileError("Unable to open evaluation method file.",
+                        (Dir("EvalMethod") / name).string() + ".sem: the name \"" +
+                            WQCommon::WQWideToNarrowStr(name) +
+                            "\" leads outside its directory through the linked folder lab"));
   }
   EXPECT_EQ(ReadBytes(victim), "someone else's file");
   for (const std::wstring name : {L"lab/x", L"lab/sub/../y"}) {
@@ -264,8 +270,8 @@ TEST_F(RepositoriesTest, RenameReplacesOnlyWhenAskedAndDeleteAndRenameGiveTheSys
     const auto file = [&](const char* name) {
       return dir / (name + std::string(family.extension));
     };
-    const auto failure = [&](const std::string& text, const char* reason) {
-      return ThrowsMessage<std::runtime_error>(StrEq(With(With(text, dir), dir) + ": " + reason));
+    const auto failure = [&](const std::string& text, const std::string& reason) {
+      return ThrowsFileError(With(With(text, dir), dir), reason);
     };
     family.save(L"A", 1);
     family.save(L"B", 2);
@@ -281,8 +287,9 @@ TEST_F(RepositoriesTest, RenameReplacesOnlyWhenAskedAndDeleteAndRenameGiveTheSys
     EXPECT_THAT([&] { family.rename(L"A", L"B", true); },
                 failure(family.renameFailure, "No such file or directory"));
     if (family.remove) {
-      EXPECT_THAT([&] { family.remove(L"A"); },
-                  failure(family.deleteFailure, "No such file or directory"));
+      EXPECT_THAT(
+          [&] { family.remove(L"A"); },
+          failure(family.deleteFailure, file("A").string() + ": No such file or directory"));
       family.remove(L"B");
       EXPECT_FALSE(fs::exists(file("B")));
     }
@@ -335,8 +342,8 @@ TEST_F(RepositoriesTest, UnreadableFileOfEachKindIsRefusedWithItsMessage) {
     const std::string path = (Base() / file).string();
     if (!bytes.empty()) WriteBytes(path, bytes);
     if (stream) {
-      EXPECT_THAT(load,
-                  ThrowsMessage<WQCommon::StreamError>("Cannot read " + path + ": " + message));
+      EXPECT_THAT(load, ::testing::Throws<WQCommon::StreamError>(
+                            IsErrorWithContext(message, "Cannot read " + path)));
     } else {
       EXPECT_THAT(load, ThrowsMessage<std::runtime_error>(With(message, path)));
     }
@@ -378,9 +385,9 @@ TEST_F(RepositoriesTest, LoadRidesOutASaveInFlight) {
 TEST_F(RepositoriesTest, SpecialFileOrMissingDirectoryIsNeitherReadNorWritten) {
   const fs::path pipe = Dir("Tunes") / "Pipe.ket";
   ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
-  EXPECT_THAT(
-      [&] { WQRepos::LoadFullyQualifiedTune(Wide(pipe)); },
-      ThrowsMessage<std::runtime_error>("Cannot read " + pipe.string() + ": not a regular file"));
+  EXPECT_THAT([&] { WQRepos::LoadFullyQualifiedTune(Wide(pipe)); },
+              ThrowsFileError("Unable to open tune file: " + pipe.string(),
+                              pipe.string() + ": not a regular file"));
   EXPECT_THAT([] { WQRepos::SaveTune(L"Pipe", WQBL::Tune()); },
               ThrowsMessage<std::runtime_error>("Unable to create tune file: " + pipe.string()));
   EXPECT_TRUE(fs::is_fifo(pipe));

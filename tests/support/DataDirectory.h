@@ -56,6 +56,14 @@ inline auto ThrowsQMVException(const std::wstring& message) {
       ::testing::Property(&WQRepos::QMVException::Message, message));
 }
 
+// Matches a call that throws WQRepos::FileError whose what() is `message` exactly and whose
+// Detail() is `detail`.
+inline auto ThrowsFileError(const std::string& message, const std::string& detail) {
+  return ::testing::Throws<WQRepos::FileError>(
+      ::testing::AllOf(::testing::Property(&WQRepos::FileError::what, ::testing::StrEq(message)),
+                       ::testing::Property(&WQRepos::FileError::Detail, detail)));
+}
+
 // Matches an exception whose what() is `text` and that carries `context` nested in it, as
 // WQCommon::ThrowWithContext throws it.
 MATCHER_P2(IsErrorWithContext, text, context, "") {

@@ -23,6 +23,9 @@ class SystemConfigurationTest : public DataDirectoryTest {
 
 TEST_F(SystemConfigurationTest, MissingDocumentsAndElementsOrUnreadableTextsKeepTheDefaults) {
   EXPECT_EQ(WQRepos::LoadSystemConfiguration(), Configuration());
+  fs::create_directory(Document());
+  EXPECT_EQ(WQRepos::LoadSystemConfiguration(), Configuration()) << "a folder in its place";
+  fs::remove(Document());
   for (const char* document : {"<SystemConfiguration><SystemName>A</SystemName>",
                                "<Other><SystemName>A</SystemName></Other>"}) {
     WriteBytes(Document(), document);
@@ -82,6 +85,9 @@ using SpectrumDataInfoTest = DataDirectoryTest;
 
 TEST_F(SpectrumDataInfoTest, MissingOrMalformedDocumentGivesEmptyTexts) {
   EXPECT_EQ(WQRepos::LoadSpectrumDataInfo().Instrument, L"");
+  fs::create_directory(Dir("Prefs") / "SpectrumDataInfo.xml");
+  EXPECT_EQ(WQRepos::LoadSpectrumDataInfo().Instrument, L"") << "a folder in its place";
+  fs::remove(Dir("Prefs") / "SpectrumDataInfo.xml");
   for (const char* document : {"<DataInfo><Instrument>SQ</Instrument></DataInfo>",
                                "<SpectrumDataInfo><Instrument>SQ</Instrument>"}) {
     WriteBytes(Dir("Prefs") / "SpectrumDataInfo.xml", document);
