@@ -91,12 +91,13 @@ expect 1 "Cannot write to $work/raw.copy: it exists (give --force to replace it)
 cmp -s "$work/raw.tofline" "$work/raw.copy"
 result $?
 expect 0 "Wrote $work/raw.copy: 120 scans" generate-run "$work/raw.copy" --force
-peak_memory() {
+peak_memory() { # peak_memory ARGUMENT...: the peak memory in KiB of the tool run with them
   ASAN_OPTIONS=${ASAN_OPTIONS:-}:quarantine_size_mb=1 /usr/bin/time -f %M -o "$work/memory" \
-    "$tool" generate-run "$work/scans$1.dat" --scans "$1" --high-mz 400 >/dev/null 2>&1
-  cat "$work/memory"
+    "$tool" "$@" >/dev/null 2>&1
+  tail -1 "$work/memory" # after a line on the exit status, when it is not 0
 }
-(($(peak_memory 2000) - $(peak_memory 20) < 48 * 1024))
+scans() { peak_memory generate-run "$work/scans$1.dat" --scans "$1" --high-mz 400; }
+(($(scans 2000) - $(scans 20) < 48 * 1024))
 result $?
 
 # A data directory holding one file of each kind that check reads; it must find all of them
@@ -352,6 +353,27 @@ echo '{"time":' >"$work/bad.json"
 expect 1 "$work/bad.json: not JSON: parse error at line 2" data-file-name import "$work/bad.json"
 echo '{"time": 1e400}' >"$work/bad.json"
 expect 1 "$work/bad.json: not JSON: number overflow parsing '1e400'" data-file-name import "$work/bad.json"
+
+# The text is checked before a document is built of it: a field given twice, nesting deeper than
+# any record, or more values than its size can hold are refused, and nothing is written.
+before=$(cksum "$store"/*/*)
+echo '{"steps": [{"kind": "NoStep", "parameters": {}, "kind": "Noise"}]}' >"$work/bad.json"
+expect 1 "$work/bad.json: .steps[0].kind: the field is given twice" eval import Twice "$work/bad.json"
+{ printf '{"polarity":' && printf '[%.0s' {1..60000} && printf ']%.0s' {1..60000} && echo '}'; } \
+  >"$work/bad.json"
+expect 1 "$work/bad.json: nested too deep: more than 64 levels of arrays and objects" \
+  tunes import Deep "$work/bad.json"
+printf '[%.0s' {1..64} >"$work/bad.json" && printf ']%.0s' {1..64} >>"$work/bad.json"
+expect 1 "$work/bad.json: .: expected an object, got array" tunes import Deep "$work/bad.json"
+# 16 MiB of empty arrays would build into some 300 MB.
+{ printf '[' && yes "[]," | head -n $(((16 << 20) / 3)) | tr -d '\n' && echo '[]]'; } >"$work/large.json"
+large=$(peak_memory tunes import Large "$work/large.json")
+(($large - $(peak_memory tunes import Large "$work/bad.json") < 2 * 16 * 1024))
+result $?
+expect 1 "$work/large.json: too many values for its size: their document would take more than 8 \
+times the text's size in memory" tunes import Large "$work/large.json"
+[[ $(cksum "$store"/*/*) == "$before" ]]
+result $?
 "$tool" methods show Scan --json >"$work/shown.json"
 expect 1 "Unable to create acquisition method file (lab/Scan): Cannot create a temporary file for \
 $store/AcqMethod/lab/Scan.kem: No such file or directory" methods import lab/Scan "$work/shown.json"
