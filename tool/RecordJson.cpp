@@ -147,10 +147,11 @@ void Codec<double>::Decode(const Json& json, const JsonPlace& place, double& val
   }
   if (json.is_string()) {
     for (const auto& [special, text] : kSpecialNumbers) {
-      if (json.get<std::string>() == text) {
-        value = special;
-        return;
-      }
+      if (json.get<std::string>() != text) continue;
+      // The module's documents write such a number as text that not all of their readers take.
+      if (place.xml) place.Refuse("expected a finite number, got " + Brief(json));
+      value = special;
+      return;
     }
   }
   place.Refuse("expected a number (or \"NaN\", \"Infinity\", \"-Infinity\"), got " + Brief(json));

@@ -37,7 +37,7 @@ class JsonError : public std::runtime_error {
 // Where a value lies in the document being read, and what it will be written to.
 struct JsonPlace {
   std::string path;  // jq's path; empty for the document itself
-  bool xml = false;  // texts go into an XML document, which holds no control characters
+  bool xml = false;  // into an XML document: no control characters, no number that is not finite
   JsonPlace Member(const std::string& name) const { return {path + "." + name, xml}; }
   JsonPlace Element(std::size_t index) const {
     return {path + "[" + std::to_string(index) + "]", xml};

@@ -348,7 +348,12 @@ eval Standard|.steps[1].parameters.windowWidth = -1|.steps[1].parameters.windowW
 prefs GenBIC|.peakFields[0] = {"typ": "Mass"}|.peakFields[0].typ: no such field here (did you mean type?)
 sysconfig|del(.syringe.enabled)|.syringe: the field enabled is missing
 spectrum-data-info|.instrument = "a\u0007"|.instrument: holds a control character
+sysconfig|.polaritySwitch = "NaN"|.polaritySwitch: expected a finite number, got "NaN"
 REFUSED
+# The document keeps the polarity switch in fixed notation: every digit of the largest numbers.
+"$tool" sysconfig show --json | jq '.polaritySwitch = 1e62' | "$tool" sysconfig import - >/dev/null &&
+  "$tool" sysconfig show --json | jq -e '.polaritySwitch == 1e62' >/dev/null
+result $?
 echo '{"time":' >"$work/bad.json"
 expect 1 "$work/bad.json: not JSON: parse error at line 2" data-file-name import "$work/bad.json"
 echo '{"time": 1e400}' >"$work/bad.json"
