@@ -229,6 +229,11 @@ WQREPOS_CONFIG=$work/typo.xml expect 1 \
 result $?
 "$tool" info >/dev/null 2>&1
 expect 0 "m/z range:    100.0000 to" run-info "$work/raw.tofline"
+# A total beyond the largest double is written as the records write it.
+printf 'BEGIN IONS\nRTINSECONDS=1\n100 1e308\n200 1e308\nEND IONS\n' >"$work/infinite.mgf"
+"$tool" run-info "$work/infinite.mgf" --json | jq -e '.scanList[0].totalIonCurrent == "Infinity"' \
+  >/dev/null
+result $?
 
 # Latin-1 "Old\xe9" and the name with U+FFFD in its place are two files with two names.
 sem=$corpus/spectrum_eval/spectrum_evaluation_method-1.sem
