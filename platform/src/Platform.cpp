@@ -319,6 +319,9 @@ std::optional<std::string> MoveFile(const std::string& from, const std::string& 
   if (stat(from.c_str(), &source) != 0) return Failure(errno);
   if (!S_ISREG(source.st_mode)) return std::string("not a regular file");
   if (IsDirectory(to)) return Failure(EISDIR);
+  // rename(2) between two names of one file does nothing and reports success; from a link to the
+  // file it leads to, it would put the link in the file's place.
+  if (SameFile(from, to)) return std::string("both names lead to the same file");
   if ((replace ? Ops().Rename(from, to) : RenameWithoutReplacing(from, to)) != 0)
     return Failure(errno);
   if (const auto failure = SyncDirectoryOf(to)) return failure;

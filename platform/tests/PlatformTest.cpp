@@ -291,6 +291,22 @@ TEST_F(HostileFilesTest, SaveThroughALinkReplacesTheFileItLeadsTo) {
   EXPECT_EQ(EntryCount(), 3u);
 }
 
+// Hard links and a symbolic link: each name keeps the file, whether or not a move may replace.
+TEST_F(HostileFilesTest, MoveBetweenTwoNamesOfOneFileIsRefused) {
+  Save(Path("a.kem"), "method");
+  fs::create_hard_link(Path("a.kem"), Path("b.kem"));
+  fs::create_symlink("a.kem", Path("c.kem"));
+  for (const auto& [from, to] : {std::pair("a.kem", "b.kem"), std::pair("c.kem", "a.kem")}) {
+    for (const bool replace : {true, false}) {
+      EXPECT_EQ(WQPlatform::MoveFile(Path(from), Path(to), replace),
+                "both names lead to the same file");
+    }
+  }
+  EXPECT_EQ(ReadBytes(Path("a.kem")), "method");
+  EXPECT_EQ(fs::hard_link_count(Path("a.kem")), 2u);
+  EXPECT_TRUE(fs::is_symlink(Path("c.kem")));
+}
+
 TEST_F(HostileFilesTest, LongestFileNamesCanBeSavedAgainAndAgain) {
   // 255 bytes, the most a name may hold, and a name of two-byte characters.
   std::string utf8;

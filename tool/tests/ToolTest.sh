@@ -413,6 +413,12 @@ result $?
 expect 0 "Renamed the acquisition method Copy to Scan" methods rename Copy Scan --force
 [[ ! -e $store/AcqMethod/Copy.kem ]] && ! cmp -s "$scan" "$work/original"
 result $?
+# Two names of one file: the rename would leave both.
+ln "$scan" "$store/AcqMethod/Link.kem"
+expect 1 "Unable to rename acquisition method file ($store/AcqMethod/Link.kem) to \
+($scan): both names lead to the same file" methods rename Link Scan --force
+[[ $(stat -c %h "$scan") == 2 ]] && rm "$store/AcqMethod/Link.kem"
+result $?
 [[ -z $("$tool" --quiet tunes delete U+Factory 2>&1) && ! -e $store/Tunes/U+Factory.ket ]]
 result $?
 expect 1 "Unable to delete tune file: $store/Tunes/U+Factory.ket: No such file or directory" \

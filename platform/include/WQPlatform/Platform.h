@@ -67,7 +67,8 @@ WQPLATFORM_EXPORT bool StandardErrorIsTerminal();
 WQPLATFORM_EXPORT std::optional<std::string> DeleteFile(const std::string& path);
 // Renames the regular file `from` to `to` in one step and syncs the directories of both. A file
 // at `to` is replaced only with `replace`; without it the call fails with "File exists" and
-// changes nothing. A directory is neither moved nor replaced. The system's reason when it cannot;
+// changes nothing. A directory is neither moved nor replaced, nor is a file by another of its
+// names or a link to it ("both names lead to the same file"). The system's reason when it cannot;
 // nothing when it is renamed.
 WQPLATFORM_EXPORT std::optional<std::string> MoveFile(const std::string& from,
                                                       const std::string& to, bool replace);
