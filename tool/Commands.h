@@ -80,6 +80,11 @@ void AddSpectraCommands(CLI::App& app);
 // something exists at `path` and `force` is false: commands that write a file the user names never
 // replace one unasked.
 void RefuseToReplace(const std::string& path, bool force);
+// Throws std::runtime_error "Cannot write to <output>: it is the data file being <done>" when
+// `output` is the file `input` by any name (a hard link, or a link that leads to it): a command
+// never writes over what it reads, --force or not (OutputFiles.cpp).
+void RefuseToWriteOnto(const std::string& output, const std::string& input,
+                       const std::string& done);
 
 // Text for JSON (UTF-8) from the module's wide strings.
 std::string Narrow(const std::wstring& text);

@@ -166,6 +166,15 @@ expect 1 "Scan 99 is not in $run." plot "$run" --scan 99 -o "$work/none.svg"
 expect 2 "--scan excludes --chromatogram" plot "$run" --scan 2 --chromatogram -o "$work/none.svg"
 [[ ! -e $work/none.svg ]]
 result $?
+# A picture never replaces the run it is drawn from, by its name, a hard link or a link to it.
+cp "$run" "$work/run.keep" && ln "$run" "$work/run.hard" && ln -s "$run" "$work/run.link"
+for output in "$run" "$work/run.hard" "$work/run.link"; do
+  expect 1 "Cannot write to $output: it is the data file being plotted" \
+    plot "$run" --scan 6 -o "$output"
+done
+cmp -s "$run" "$work/run.keep" && [[ -L $work/run.link ]]
+result $?
+rm "$work/run.keep" "$work/run.hard" "$work/run.link"
 
 # Runs as mzML: the same scans read back, a valid file, and nothing replaced without --force.
 expect 0 "Wrote $work/run.mzML: 12 scans of $run as mzML" convert "$run" -o "$work/run.mzML"
