@@ -157,6 +157,8 @@ JsonInput ReadJsonInput(const std::string& file);
 // families of evaluation methods.
 struct NamedKind {
   std::string noun;  // "acquisition method"
+  WQRepos::Config::DirTypes directory;
+  const char* extension;  // ".kem"
   // The stored record as JSON, as its file holds it; the module's errors pass through.
   std::function<Json(const std::wstring& name)> read;
   // Stores the record that `input` holds, checked whole before anything is written.

@@ -608,9 +608,11 @@ int RenameWhenFree(const std::string& from, const std::string& to) {
 
 }  // namespace
 
-AtomicFile::AtomicFile(std::string target) : target_(ReplacedFile(target)) {
+AtomicFile::AtomicFile(std::string target, bool replace)
+    : target_(ReplacedFile(target)), replace_(replace) {
   const std::optional<FileStatus> existing = ReplaceableFile(target_);
   replacing_ = existing.has_value();
+  if (replacing_ && !replace_) throw SaveError(SystemError("Cannot create", target_, EEXIST));
   bool whole = false;
   temporary_ = TemporaryTemplateFor(target_, whole);
   descriptor_ = Ops().CreateTemporary(temporary_);
@@ -657,7 +659,8 @@ void AtomicFile::Commit() {
     if (RenameWhenFree(temporary_, complete_) != 0) fail("Cannot complete the save of");
     temporary_ = complete_;
   }
-  if (RenameWhenFree(temporary_, target_) != 0) {
+  if (!replace_ && RenameWithoutReplacing(temporary_, target_) != 0) fail("Cannot create");
+  if (replace_ && RenameWhenFree(temporary_, target_) != 0) {
     // A file system that replaces by removing first may have lost the earlier file already.
     const int error = errno;
     if (replacing_ && !complete_.empty() && !PathExists(target_)) temporary_.clear();

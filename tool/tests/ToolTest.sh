@@ -406,6 +406,16 @@ scan=$store/AcqMethod/Scan.kem
 expect 0 "Copied the acquisition method Scan to Copy" methods copy Scan Copy
 cmp -s "$scan" "$store/AcqMethod/Copy.kem"
 result $?
+# Two copies to one name at once: one is made, the other refused.
+made=0
+for round in 1 2 3 4 5 6 7 8; do
+  for copy in 1 2; do "$tool" tunes copy U+Factory "Race$round" >"$work/race$copy" 2>&1 & done
+  wait
+  made=$((made + $(cat "$work/race1" "$work/race2" | grep -c "^Copied")))
+done
+((made == 8)) && cmp -s "$store/Tunes/U+Factory.ket" "$store/Tunes/Race8.ket"
+result $?
+rm "$store"/Tunes/Race*.ket
 for command in copy rename; do
   expect 1 "cannot replace the tune U+Factory: it exists (--force replaces it)" \
     tunes $command U+Factory U+Factory
