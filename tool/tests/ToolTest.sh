@@ -378,8 +378,10 @@ expect 1 "$work/bad.json: not JSON: number overflow parsing '1e400'" data-file-n
 before=$(cksum "$store"/*/*)
 echo '{"steps": [{"kind": "NoStep", "parameters": {}, "kind": "Noise"}]}' >"$work/bad.json"
 expect 1 "$work/bad.json: .steps[0].kind: the field is given twice" eval import Twice "$work/bad.json"
-{ printf '{"polarity":' && printf '[%.0s' {1..60000} && printf ']%.0s' {1..60000} && echo '}'; } \
-  >"$work/bad.json"
+# 60,000 levels in a value reported by its text overran the stack; 64 levels are read.
+nested=$(printf '[%.0s' {1..60000} && printf ']%.0s' {1..60000})
+tune=$("$tool" tunes show U+Factory --json | jq -c '.capillaryVoltage = "deep"')
+printf '%s\n' "${tune/\"deep\"/$nested}" >"$work/bad.json"
 expect 1 "$work/bad.json: nested too deep: more than 64 levels of arrays and objects" \
   tunes import Deep "$work/bad.json"
 printf '[%.0s' {1..64} >"$work/bad.json" && printf ']%.0s' {1..64} >>"$work/bad.json"
