@@ -22,7 +22,7 @@ void Convert(const ConvertOptions& options) {
   RefuseToReplace(options.Output, options.Force);
   const InputFile run(options.Run);
   const WQDataFile::DataFile file(WQCommon::WQNarrowToWideStr(run.Path()));
-  WQDataFile::SaveAsMzML(file, WQCommon::WQNarrowToWideStr(options.Output));
+  WQDataFile::SaveAsMzML(file, WQCommon::WQNarrowToWideStr(options.Output), options.Force);
   Say("Wrote " + Shown(options.Output) + ": " + std::to_string(file.QNumScanSpectra()) +
       " scans of " + Shown(options.Run) + " as mzML");
 }

@@ -193,6 +193,11 @@ expect 1 "Cannot write to $work/run.mzML: it exists (give --force to replace it)
 cmp -s "$work/run.mzML" "$work/run.copy"
 result $?
 expect 0 "Wrote $work/run.mzML: 3 scans" convert "$work/raw.tofline" -o "$work/run.mzML" --force
+# Two conversions to one new name at once: one writes it, the other leaves it.
+for copy in 1 2; do "$tool" convert "$run" -o "$work/race.mzML" >"$work/race$copy" 2>&1 & done
+wait
+[[ $(cat "$work/race1" "$work/race2" | grep -c "^Wrote") == 1 ]]
+result $?
 expect 1 "Cannot write to $run: it is the data file being converted" \
   convert "$run" -o "$run" --force
 
