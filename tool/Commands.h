@@ -80,6 +80,11 @@ void AddSpectraCommands(CLI::App& app);
 // something exists at `path` and `force` is false: commands that write a file the user names never
 // replace one unasked.
 void RefuseToReplace(const std::string& path, bool force);
+// Throws std::runtime_error "Cannot write to <output>: it is the data file being <done>" when
+// `output` is the file `input` by any name (a hard link, or a link that leads to it): a command
+// never writes over what it reads, --force or not (OutputFiles.cpp).
+void RefuseToWriteOnto(const std::string& output, const std::string& input,
+                       const std::string& done);
 
 // Text for JSON (UTF-8) from the module's wide strings.
 std::string Narrow(const std::wstring& text);
@@ -154,6 +159,8 @@ JsonInput ReadJsonInput(const std::string& file);
 // families of evaluation methods.
 struct NamedKind {
   std::string noun;  // "acquisition method"
+  WQRepos::Config::DirTypes directory;
+  const char* extension;  // ".kem"
   // The stored record as JSON, as its file holds it; the module's errors pass through.
   std::function<Json(const std::wstring& name)> read;
   // Stores the record that `input` holds, checked whole before anything is written.

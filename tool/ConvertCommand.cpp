@@ -1,6 +1,5 @@
 #include <WQCommon/Text.h>
 #include <WQDataFile/MzML.h>
-#include <WQPlatform/Platform.h>
 
 #include <iostream>
 #include <memory>
@@ -19,14 +18,11 @@ struct ConvertOptions {
 };
 
 void Convert(const ConvertOptions& options) {
-  if (WQPlatform::SameFile(options.Run, options.Output)) {
-    throw std::runtime_error("Cannot write to " + options.Output +
-                             ": it is the data file being converted");
-  }
+  RefuseToWriteOnto(options.Output, options.Run, "converted");
   RefuseToReplace(options.Output, options.Force);
   const InputFile run(options.Run);
   const WQDataFile::DataFile file(WQCommon::WQNarrowToWideStr(run.Path()));
-  WQDataFile::SaveAsMzML(file, WQCommon::WQNarrowToWideStr(options.Output));
+  WQDataFile::SaveAsMzML(file, WQCommon::WQNarrowToWideStr(options.Output), options.Force);
   Say("Wrote " + Shown(options.Output) + ": " + std::to_string(file.QNumScanSpectra()) +
       " scans of " + Shown(options.Run) + " as mzML");
 }

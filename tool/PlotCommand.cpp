@@ -276,6 +276,7 @@ void Report(const PlotOptions& options, const std::string& what, const std::stri
 
 void Plot(const PlotOptions& options) {
   const InputFile run(options.Run);
+  if (options.Output != "-") RefuseToWriteOnto(options.Output, run.Path(), "plotted");
   const WQDataFile::CalDataFile file(Wide(run.Path()));
   WQBL::ICObj chromatogram = file.GenerateTIC();
   const WQBL::PLAutoFindPrefs prefs = ExportPreferences(options.Peaks, options.Smooth);

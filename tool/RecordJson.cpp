@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <sstream>
+#include <unordered_set>
 #include <variant>
 
 namespace wqtool {
@@ -146,10 +147,11 @@ void Codec<double>::Decode(const Json& json, const JsonPlace& place, double& val
   }
   if (json.is_string()) {
     for (const auto& [special, text] : kSpecialNumbers) {
-      if (json.get<std::string>() == text) {
-        value = special;
-        return;
-      }
+      if (json.get<std::string>() != text) continue;
+      // The module's documents write such a number as text that not all of their readers take.
+      if (place.xml) place.Refuse("expected a finite number, got " + Brief(json));
+      value = special;
+      return;
     }
   }
   place.Refuse("expected a number (or \"NaN\", \"Infinity\", \"-Infinity\"), got " + Brief(json));
@@ -236,17 +238,131 @@ void Codec<WQBL::Method>::Decode(const Json& json, const JsonPlace& place, WQBL:
   }
 }
 
-Json ParseJson(const std::string& text, const std::string& source) {
-  try {
-    return Json::parse(text);
-  } catch (const Json::exception& error) {
-    // "[json.exception.parse_error.101] parse error at line 1, ...", or out_of_range.406 for a
-    // number beyond a double: the part after the tag.
-    const std::string what = error.what();
-    const auto tag = what.find("] ");
-    throw std::runtime_error(
-        source + ": not JSON: " + (tag == std::string::npos ? what : what.substr(tag + 2)));
+namespace {
+
+// The parser's text of a syntax error ("[json.exception.parse_error.101] parse error at line 1,
+// ...", or out_of_range.406 for a number beyond a double): the part after the tag.
+std::string SyntaxError(const std::string& what) {
+  const auto tag = what.find("] ");
+  return "not JSON: " + (tag == std::string::npos ? what : what.substr(tag + 2));
+}
+
+// Checks a JSON text, event by event, before a document is built of it: it holds no field twice,
+// nests no deeper than any record needs, and builds into no more than a few times its own size in
+// memory. Stops at the first thing it refuses, whose message it keeps.
+class BoundedDocument : public nlohmann::json_sax<Json> {
+ public:
+  explicit BoundedDocument(std::size_t textSize)
+      : limit_(kMemoryFactor * textSize + kMemoryFloor) {}
+
+  const std::string& Refusal() const { return refusal_; }
+
+  bool null() override { return Scalar(); }
+  bool boolean(bool) override { return Scalar(); }
+  bool number_integer(number_integer_t) override { return Scalar(); }
+  bool number_unsigned(number_unsigned_t) override { return Scalar(); }
+  bool number_float(number_float_t, const string_t&) override { return Scalar(); }
+  bool string(string_t& text) override {
+    return Scalar(kAllocation + sizeof(string_t) + TextBytes(text));
   }
+  bool binary(binary_t&) override { return Scalar(); }  // JSON text has none
+  bool start_object(std::size_t) override { return Open(true); }
+  bool key(string_t& name) override {
+    Level& object = levels_.back();
+    object.key = name;
+    if (!object.keys.insert(name).second) return Refuse(Path() + ": the field is given twice");
+    return Cost(TextBytes(name));
+  }
+  bool end_object() override { return Close(); }
+  bool start_array(std::size_t) override { return Open(false); }
+  bool end_array() override { return Close(); }
+  bool parse_error(std::size_t, const std::string&,
+                   const nlohmann::detail::exception& error) override {
+    return Refuse(SyntaxError(error.what()));
+  }
+
+ private:
+  // Far deeper than any record: the deepest, a method, nests five levels.
+  static constexpr std::size_t kMaxDepth = 64;
+  // The built document may take this many times the text's size, and this much more.
+  static constexpr std::size_t kMemoryFactor = 8;
+  static constexpr std::size_t kMemoryFloor = std::size_t{1} << 20;
+  // What the allocator adds to each block it hands out.
+  static constexpr std::size_t kAllocation = 16;
+
+  struct Level {
+    bool object;
+    std::size_t index = 0;                 // of the array's element being read
+    std::string key;                       // of the object's member being read
+    std::unordered_set<std::string> keys;  // the object's names so far, within their cost
+  };
+
+  // The heap bytes of a text beyond what its string holds inline.
+  static std::size_t TextBytes(const string_t& text) {
+    return text.size() < sizeof(string_t) / 2 ? 0 : kAllocation + text.size() + 1;
+  }
+
+  // The most a value takes where it lies: its slot in its array, or its member of an object,
+  // twice over as containers grow by doubling; `own` more for what it allocates itself.
+  bool Value(std::size_t own) {
+    const std::size_t slot = levels_.empty()         ? sizeof(Json)
+                             : levels_.back().object ? 2 * sizeof(std::pair<const string_t, Json>)
+                                                     : 2 * sizeof(Json);
+    return Cost(slot + own);
+  }
+  bool Scalar(std::size_t own = 0) {
+    if (!Value(own)) return false;
+    Next();
+    return true;
+  }
+  bool Open(bool object) {
+    if (levels_.size() == kMaxDepth) {
+      return Refuse("nested too deep: more than " + std::to_string(kMaxDepth) +
+                    " levels of arrays and objects");
+    }
+    if (!Value(kAllocation + sizeof(Json::array_t))) return false;  // an object's is as large
+    levels_.push_back({object, 0, {}, {}});
+    return true;
+  }
+  bool Close() {
+    levels_.pop_back();
+    Next();
+    return true;
+  }
+  // Past a value: the next element of its array.
+  void Next() {
+    if (!levels_.empty() && !levels_.back().object) ++levels_.back().index;
+  }
+  bool Cost(std::size_t bytes) {
+    cost_ += bytes;
+    if (cost_ <= limit_) return true;
+    return Refuse("too many values for its size: their document would take more than " +
+                  std::to_string(kMemoryFactor) + " times the text's size in memory");
+  }
+  // jq's path of the value being read.
+  std::string Path() const {
+    std::string path;
+    for (const Level& level : levels_)
+      path += level.object ? "." + level.key : "[" + std::to_string(level.index) + "]";
+    return path;
+  }
+  bool Refuse(std::string refusal) {
+    refusal_ = std::move(refusal);
+    return false;
+  }
+
+  std::size_t limit_;
+  std::size_t cost_ = 0;
+  std::vector<Level> levels_;
+  std::string refusal_;
+};
+
+}  // namespace
+
+Json ParseJson(const std::string& text, const std::string& source) {
+  BoundedDocument check(text.size());
+  if (!Json::sax_parse(text, &check)) throw std::runtime_error(source + ": " + check.Refusal());
+  return Json::parse(text);
 }
 
 }  // namespace wqtool

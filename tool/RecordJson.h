@@ -37,7 +37,7 @@ class JsonError : public std::runtime_error {
 // Where a value lies in the document being read, and what it will be written to.
 struct JsonPlace {
   std::string path;  // jq's path; empty for the document itself
-  bool xml = false;  // texts go into an XML document, which holds no control characters
+  bool xml = false;  // into an XML document: no control characters, no number that is not finite
   JsonPlace Member(const std::string& name) const { return {path + "." + name, xml}; }
   JsonPlace Element(std::size_t index) const {
     return {path + "[" + std::to_string(index) + "]", xml};
@@ -414,7 +414,10 @@ struct Codec<WQBL::Method> {
 };
 
 // The JSON text `text` of `source` (a file's name, or "standard input") as one document; throws
-// std::runtime_error "<source>: <reason>" when it is not JSON.
+// std::runtime_error "<source>: <reason>" when it is not JSON, gives a field of an object twice
+// ("<source>: <path>: the field is given twice"), nests arrays and objects more than 64 levels
+// deep, or would take more than 8 times its size (and 1 MiB) in memory. It is checked whole before
+// the document is built.
 Json ParseJson(const std::string& text, const std::string& source);
 
 // `Record` read from the JSON text of `source`; throws std::runtime_error "<source>: <path>:

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Commands.h"
+#include "RecordJson.h"
 
 namespace wqtool {
 namespace {
@@ -33,9 +34,9 @@ WQDataFile::CalDataFile OpenRun(const std::string& path) {
 // What run-info shows of each scan.
 Json ScanJson(const WQDataFile::ScanSummary& summary) {
   const WQDataFile::Scan& scan = summary.Header;
-  return Json{{"number", scan.ScanNumber},    {"retentionTime", scan.RetentionTime},
+  return Json{{"number", scan.ScanNumber},    {"retentionTime", ToJson(scan.RetentionTime)},
               {"tuneRun", scan.TuneRunIndex}, {"points", summary.Points},
-              {"centroid", scan.Centroided},  {"totalIonCurrent", summary.TotalIntensity}};
+              {"centroid", scan.Centroided},  {"totalIonCurrent", ToJson(summary.TotalIntensity)}};
 }
 
 void RunInfo(const std::string& path, bool json) {
@@ -78,8 +79,9 @@ void RunInfo(const std::string& path, bool json) {
                    {"centroid", centroid},
                    {"modeFromData", fromData},
                    {"points", points},
-                   {"mzRange", any ? Json{lowMZ, highMZ} : Json()},
-                   {"retentionTime", scans.empty() ? Json() : Json{firstTime, lastTime}},
+                   {"mzRange", any ? Json::array({ToJson(lowMZ), ToJson(highMZ)}) : Json()},
+                   {"retentionTime",
+                    scans.empty() ? Json() : Json::array({ToJson(firstTime), ToJson(lastTime)})},
                    {"scanList", scans}});
     return;
   }

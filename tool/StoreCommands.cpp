@@ -7,12 +7,27 @@
 #include <iostream>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 
 #include "Commands.h"
 #include "RecordJson.h"
 
 namespace wqtool {
+namespace {
+
+// The whole content of the file at `path`; throws std::runtime_error naming it and the reason
+// when it cannot be read.
+std::string FileContent(const std::string& path) {
+  std::optional<std::string> content = WQPlatform::ReadFile(path);
+  if (!content) {
+    throw std::runtime_error("Cannot read " + path + ": " +
+                             WQPlatform::UnreadableReason(path).value_or("it cannot be read"));
+  }
+  return std::move(*content);
+}
+
+}  // namespace
 
 JsonInput ReadJsonInput(const std::string& file) {
   if (file == "-") {
@@ -25,12 +40,7 @@ JsonInput ReadJsonInput(const std::string& file) {
     }
     return {ParseJson(text, "standard input"), "standard input"};
   }
-  const std::optional<std::string> text = WQPlatform::ReadFile(file);
-  if (!text) {
-    throw std::runtime_error("Cannot read " + file + ": " +
-                             WQPlatform::UnreadableReason(file).value_or("it cannot be read"));
-  }
-  return {ParseJson(*text, file), file};
+  return {ParseJson(FileContent(file), file), file};
 }
 
 std::string ItemFile(WQRepos::Config::DirTypes kind, const std::wstring& name,
@@ -45,6 +55,8 @@ std::wstring Wide(const std::string& text) { return WQCommon::WQNarrowToWideStr(
 
 const NamedKind kMethods{
     "acquisition method",
+    WQRepos::Config::AcqMethodDir,
+    ".kem",
     [](const std::wstring& name) { return ToJson(WQRepos::LoadStoredAcqMethod(name)); },
     [](const std::wstring& name, const JsonInput& input) {
       WQRepos::SaveAcqMethod(name, ReadRecord<WQBL::Method>(input.json, input.source));
@@ -54,6 +66,8 @@ const NamedKind kMethods{
     WQRepos::RenameAcqMethod};
 
 const NamedKind kTunes{"tune",
+                       WQRepos::Config::TunesDir,
+                       ".ket",
                        [](const std::wstring& name) { return ToJson(WQRepos::LoadTune(name)); },
                        [](const std::wstring& name, const JsonInput& input) {
                          WQRepos::SaveTune(name, ReadRecord<WQBL::Tune>(input.json, input.source));
@@ -89,6 +103,8 @@ void DeleteEvalMethod(const std::wstring& name, bool ic) {
 
 const NamedKind kSpectrumEvalMethods{
     "spectrum evaluation method",
+    WQRepos::Config::EvalMethodDir,
+    ".sem",
     [](const std::wstring& name) {
       return ToJson(EvalMethodDocument{LoadEvalMethod(name, false)});
     },
@@ -102,6 +118,8 @@ const NamedKind kSpectrumEvalMethods{
 
 const NamedKind kICEvalMethods{
     "ion-chromatogram evaluation method",
+    WQRepos::Config::EvalMethodDir,
+    ".iem",
     [](const std::wstring& name) { return ToJson(EvalMethodDocument{LoadEvalMethod(name, true)}); },
     [](const std::wstring& name, const JsonInput& input) {
       WQRepos::SaveICEvalMethod(name,
@@ -125,6 +143,18 @@ void CheckReplaceable(const NamedKind& kind, const std::wstring& to, bool force)
     throw std::runtime_error("cannot replace the " + kind.noun + " " + Narrow(to) +
                              ": it exists (--force replaces it)");
   }
+}
+
+// Stores the file of `from`, as it is, under `to`. A stored `to` is replaced only when forced; of
+// two copies to one name at once, only one is made.
+void CopyStored(const NamedKind& kind, const std::wstring& from, const std::wstring& to,
+                bool force) {
+  CheckReplaceable(kind, to, force);
+  kind.read(from);  // a record the module cannot read is not copied
+  const std::string bytes = FileContent(ItemFile(kind.directory, from, kind.extension));
+  WQPlatform::AtomicFile copy(ItemFile(kind.directory, to, kind.extension), force);
+  copy.Stream() << bytes;
+  copy.Commit();
 }
 
 }  // namespace
@@ -196,9 +226,7 @@ void AddNamedKindCommands(CLI::App& family, const std::string& title,
   copy->callback([choose, copied = copied] {
     const NamedKind& kind = choose(copied->ic);
     InitializedConfig();
-    const std::wstring from = Wide(copied->name), to = Wide(copied->other);
-    CheckReplaceable(kind, to, copied->force);
-    kind.write(to, {kind.read(from), "the " + kind.noun + " " + copied->name});
+    CopyStored(kind, Wide(copied->name), Wide(copied->other), copied->force);
     Say("Copied the " + kind.noun + " " + Shown(copied->name) + " to " + Shown(copied->other));
   });
 

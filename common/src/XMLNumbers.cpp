@@ -16,14 +16,23 @@ namespace WQCommon {
 
 namespace {
 
-// Room for any double in any notation and precision used here.
-constexpr std::size_t kNumberTextSize = 64;
+// Room for any double in any notation and precision used here: the fixed notation of the
+// largest takes 309 digits before the point.
+constexpr std::size_t kNumberTextSize = 400;
+
+// The text that std::to_chars wrote into `buffer`. Throws std::length_error when it did not fit,
+// rather than hand on whatever the buffer held.
+std::wstring WrittenText(const char* buffer, std::to_chars_result result) {
+  if (result.ec != std::errc()) throw std::length_error("a number's text is longer than its room");
+  const char* end = result.ptr;
+  return std::wstring(buffer, end);
+}
 
 // `value` as printf writes it with "%.<precision>g" or "%.<precision>f".
 std::wstring PrintfText(double value, std::chars_format format, int precision) {
   char buffer[kNumberTextSize];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, format, precision);
-  return std::wstring(buffer, result.ptr);
+  return WrittenText(buffer,
+                     std::to_chars(buffer, buffer + sizeof buffer, value, format, precision));
 }
 
 // A stream over `text` in the classic locale. Making a stream and its locale costs more than the
@@ -73,8 +82,7 @@ std::wstring FullPrecisionText(double value) {
 
 std::wstring ShortestExactText(double value) {
   char buffer[kNumberTextSize];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::wstring(buffer, result.ptr);
+  return WrittenText(buffer, std::to_chars(buffer, buffer + sizeof buffer, value));
 }
 
 std::wstring SixDigitText(double value) { return PrintfText(value, std::chars_format::general, 6); }
@@ -83,8 +91,7 @@ std::wstring TwoDecimalText(double value) { return PrintfText(value, std::chars_
 
 std::wstring DecimalText(std::int32_t value) {
   char buffer[kNumberTextSize];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::wstring(buffer, result.ptr);
+  return WrittenText(buffer, std::to_chars(buffer, buffer + sizeof buffer, value));
 }
 
 template <typename Number>

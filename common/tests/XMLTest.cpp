@@ -199,6 +199,14 @@ TEST(XMLNumbers, EachWritingRuleHasItsOwnDigits) {
   EXPECT_EQ(DecimalText(std::numeric_limits<std::int32_t>::min()), L"-2147483648");
 }
 
+TEST(XMLNumbers, FixedNotationOfTheLargestNumbersIsWrittenWhole) {
+  EXPECT_EQ(TwoDecimalText(1e62),
+            L"100000000000000003502199685943161173046080317798311825604870144.00");
+  const std::wstring largest = TwoDecimalText(-std::numeric_limits<double>::max());
+  EXPECT_EQ(largest.size(), 1 + 309 + 3);
+  EXPECT_EQ(largest.substr(0, 6), L"-17976");
+}
+
 TEST(XMLNumbers, StrictParseAllowsBlanksAroundButRefusesAnythingElse) {
   EXPECT_EQ(ParseWholeNumber<std::int32_t>(L" +7 ", "Owner"), 7);
   EXPECT_THAT([] { ParseWholeNumber<std::int32_t>(L"1.5", "Owner"); },

@@ -257,12 +257,12 @@ void Describe(const DataFile& file, msdata::MSData& data) {
 
 }  // namespace
 
-void SaveAsMzML(const DataFile& file, const std::wstring& path) {
+void SaveAsMzML(const DataFile& file, const std::wstring& path, bool replace) {
   const std::string target = WQCommon::WQWideToNarrowStr(path);
   msdata::MSData data;
   Describe(file, data);
   try {
-    WQPlatform::AtomicFile output(target);
+    WQPlatform::AtomicFile output(target, replace);
     CountingBuffer counting(output.Stream());
     std::ostream stream(&counting);
     msdata::Serializer_mzML::Config config;

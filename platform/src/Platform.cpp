@@ -319,6 +319,9 @@ std::optional<std::string> MoveFile(const std::string& from, const std::string& 
   if (stat(from.c_str(), &source) != 0) return Failure(errno);
   if (!S_ISREG(source.st_mode)) return std::string("not a regular file");
   if (IsDirectory(to)) return Failure(EISDIR);
+  // rename(2) between two names of one file does nothing and reports success; from a link to the
+  // file it leads to, it would put the link in the file's place.
+  if (SameFile(from, to)) return std::string("both names lead to the same file");
   if ((replace ? Ops().Rename(from, to) : RenameWithoutReplacing(from, to)) != 0)
     return Failure(errno);
   if (const auto failure = SyncDirectoryOf(to)) return failure;
@@ -605,9 +608,11 @@ int RenameWhenFree(const std::string& from, const std::string& to) {
 
 }  // namespace
 
-AtomicFile::AtomicFile(std::string target) : target_(ReplacedFile(target)) {
+AtomicFile::AtomicFile(std::string target, bool replace)
+    : target_(ReplacedFile(target)), replace_(replace) {
   const std::optional<FileStatus> existing = ReplaceableFile(target_);
   replacing_ = existing.has_value();
+  if (replacing_ && !replace_) throw SaveError(SystemError("Cannot create", target_, EEXIST));
   bool whole = false;
   temporary_ = TemporaryTemplateFor(target_, whole);
   descriptor_ = Ops().CreateTemporary(temporary_);
@@ -654,7 +659,8 @@ void AtomicFile::Commit() {
     if (RenameWhenFree(temporary_, complete_) != 0) fail("Cannot complete the save of");
     temporary_ = complete_;
   }
-  if (RenameWhenFree(temporary_, target_) != 0) {
+  if (!replace_ && RenameWithoutReplacing(temporary_, target_) != 0) fail("Cannot create");
+  if (replace_ && RenameWhenFree(temporary_, target_) != 0) {
     // A file system that replaces by removing first may have lost the earlier file already.
     const int error = errno;
     if (replacing_ && !complete_.empty() && !PathExists(target_)) temporary_.clear();

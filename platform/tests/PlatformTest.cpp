@@ -291,6 +291,38 @@ TEST_F(HostileFilesTest, SaveThroughALinkReplacesTheFileItLeadsTo) {
   EXPECT_EQ(EntryCount(), 3u);
 }
 
+// Two saves that only create, at once: the one committed first wins, the other keeps its hands off.
+TEST_F(PlatformTest, SaveThatOnlyCreatesNeverReplaces) {
+  const std::string target = Path("b.kem");
+  WQPlatform::AtomicFile first(target, false);
+  WQPlatform::AtomicFile second(target, false);
+  first.Stream() << "first";
+  second.Stream() << "second";
+  first.Commit();
+  const std::string exists = "Cannot create " + target + ": File exists";
+  EXPECT_THAT([&] { second.Commit(); }, ThrowsMessage<WQPlatform::SaveError>(StrEq(exists)));
+  EXPECT_THAT([&] { WQPlatform::AtomicFile third(target, false); },
+              ThrowsMessage<WQPlatform::SaveError>(StrEq(exists)));
+  EXPECT_EQ(ReadBytes(target), "first");
+  EXPECT_EQ(EntryCount(), 1u) << "no temporary file is left";
+}
+
+// Hard links and a symbolic link: each name keeps the file, whether or not a move may replace.
+TEST_F(HostileFilesTest, MoveBetweenTwoNamesOfOneFileIsRefused) {
+  Save(Path("a.kem"), "method");
+  fs::create_hard_link(Path("a.kem"), Path("b.kem"));
+  fs::create_symlink("a.kem", Path("c.kem"));
+  for (const auto& [from, to] : {std::pair("a.kem", "b.kem"), std::pair("c.kem", "a.kem")}) {
+    for (const bool replace : {true, false}) {
+      EXPECT_EQ(WQPlatform::MoveFile(Path(from), Path(to), replace),
+                "both names lead to the same file");
+    }
+  }
+  EXPECT_EQ(ReadBytes(Path("a.kem")), "method");
+  EXPECT_EQ(fs::hard_link_count(Path("a.kem")), 2u);
+  EXPECT_TRUE(fs::is_symlink(Path("c.kem")));
+}
+
 TEST_F(HostileFilesTest, LongestFileNamesCanBeSavedAgainAndAgain) {
   // 255 bytes, the most a name may hold, and a name of two-byte characters.
   std::string utf8;

@@ -130,12 +130,13 @@ expect 1 "Cannot write to $work/raw.copy: it exists (give --force to replace it)
 cmp -s "$work/raw.tofline" "$work/raw.copy"
 result $?
 expect 0 "Wrote $work/raw.copy: 120 scans" generate-run "$work/raw.copy" --force
-peak_memory() {
+peak_memory() { # peak_memory ARGUMENT...: the peak memory in KiB of the tool run with them
   ASAN_OPTIONS=${ASAN_OPTIONS:-}:quarantine_size_mb=1 /usr/bin/time -f %M -o "$work/memory" \
-    "$tool" generate-run "$work/scans$1.dat" --scans "$1" --high-mz 400 >/dev/null 2>&1
-  cat "$work/memory"
+    "$tool" "$@" >/dev/null 2>&1
+  tail -1 "$work/memory" # after a line on the exit status, when it is not 0
 }
-(($(peak_memory 2000) - $(peak_memory 20) < 48 * 1024))
+scans() { peak_memory generate-run "$work/scans$1.dat" --scans "$1" --high-mz 400; }
+(($(scans 2000) - $(scans 20) < 48 * 1024))
 result $?
 
 # A data directory holding one file of each kind that check reads; it must find all of them
@@ -204,6 +205,15 @@ expect 1 "Scan 99 is not in $run." plot "$run" --scan 99 -o "$work/none.svg"
 expect 2 "--scan excludes --chromatogram" plot "$run" --scan 2 --chromatogram -o "$work/none.svg"
 [[ ! -e $work/none.svg ]]
 result $?
+# A picture never replaces the run it is drawn from, by its name, a hard link or a link to it.
+cp "$run" "$work/run.keep" && ln "$run" "$work/run.hard" && ln -s "$run" "$work/run.link"
+for output in "$run" "$work/run.hard" "$work/run.link"; do
+  expect 1 "Cannot write to $output: it is the data file being plotted" \
+    plot "$run" --scan 6 -o "$output"
+done
+cmp -s "$run" "$work/run.keep" && [[ -L $work/run.link ]]
+result $?
+rm "$work/run.keep" "$work/run.hard" "$work/run.link"
 
 # Runs as mzML: the same scans read back, a valid file, and nothing replaced without --force.
 expect 0 "Wrote $work/run.mzML: 12 scans of $run as mzML" convert "$run" -o "$work/run.mzML"
@@ -222,6 +232,11 @@ expect 1 "Cannot write to $work/run.mzML: it exists (give --force to replace it)
 cmp -s "$work/run.mzML" "$work/run.copy"
 result $?
 expect 0 "Wrote $work/run.mzML: 3 scans" convert "$work/raw.tofline" -o "$work/run.mzML" --force
+# Two conversions to one new name at once: one writes it, the other leaves it.
+for copy in 1 2; do "$tool" convert "$run" -o "$work/race.mzML" >"$work/race$copy" 2>&1 & done
+wait
+[[ $(cat "$work/race1" "$work/race2" | grep -c "^Wrote") == 1 ]]
+result $?
 expect 1 "Cannot write to $run: it is the data file being converted" \
   convert "$run" -o "$run" --force
 
@@ -267,6 +282,11 @@ WQREPOS_CONFIG=$work/typo.xml expect 1 \
 result $?
 "$tool" info >/dev/null 2>&1
 expect 0 "m/z range:    100.0000 to" run-info "$work/raw.tofline"
+# A total beyond the largest double is written as the records write it.
+printf 'BEGIN IONS\nRTINSECONDS=1\n100 1e308\n200 1e308\nEND IONS\n' >"$work/infinite.mgf"
+"$tool" run-info "$work/infinite.mgf" --json | jq -e '.scanList[0].totalIonCurrent == "Infinity"' \
+  >/dev/null
+result $?
 
 # Latin-1 "Old\xe9" and the name with U+FFFD in its place are two files with two names.
 sem=$corpus/spectrum_eval/spectrum_evaluation_method-1.sem
@@ -386,11 +406,39 @@ eval Standard|.steps[1].parameters.windowWidth = -1|.steps[1].parameters.windowW
 prefs GenBIC|.peakFields[0] = {"typ": "Mass"}|.peakFields[0].typ: no such field here (did you mean type?)
 sysconfig|del(.syringe.enabled)|.syringe: the field enabled is missing
 spectrum-data-info|.instrument = "a\u0007"|.instrument: holds a control character
+sysconfig|.polaritySwitch = "NaN"|.polaritySwitch: expected a finite number, got "NaN"
 REFUSED
+# The document keeps the polarity switch in fixed notation: every digit of the largest numbers.
+"$tool" sysconfig show --json | jq '.polaritySwitch = 1e62' | "$tool" sysconfig import - >/dev/null &&
+  "$tool" sysconfig show --json | jq -e '.polaritySwitch == 1e62' >/dev/null
+result $?
 echo '{"time":' >"$work/bad.json"
 expect 1 "$work/bad.json: not JSON: parse error at line 2" data-file-name import "$work/bad.json"
 echo '{"time": 1e400}' >"$work/bad.json"
 expect 1 "$work/bad.json: not JSON: number overflow parsing '1e400'" data-file-name import "$work/bad.json"
+
+# The text is checked before a document is built of it: a field given twice, nesting deeper than
+# any record, or more values than its size can hold are refused, and nothing is written.
+before=$(cksum "$store"/*/*)
+echo '{"steps": [{"kind": "NoStep", "parameters": {}, "kind": "Noise"}]}' >"$work/bad.json"
+expect 1 "$work/bad.json: .steps[0].kind: the field is given twice" eval import Twice "$work/bad.json"
+# 60,000 levels in a value reported by its text overran the stack; 64 levels are read.
+nested=$(printf '[%.0s' {1..60000} && printf ']%.0s' {1..60000})
+tune=$("$tool" tunes show U+Factory --json | jq -c '.capillaryVoltage = "deep"')
+printf '%s\n' "${tune/\"deep\"/$nested}" >"$work/bad.json"
+expect 1 "$work/bad.json: nested too deep: more than 64 levels of arrays and objects" \
+  tunes import Deep "$work/bad.json"
+printf '[%.0s' {1..64} >"$work/bad.json" && printf ']%.0s' {1..64} >>"$work/bad.json"
+expect 1 "$work/bad.json: .: expected an object, got array" tunes import Deep "$work/bad.json"
+# 16 MiB of empty arrays would build into some 300 MB.
+{ printf '[' && yes "[]," | head -n $(((16 << 20) / 3)) | tr -d '\n' && echo '[]]'; } >"$work/large.json"
+large=$(peak_memory tunes import Large "$work/large.json")
+(($large - $(peak_memory tunes import Large "$work/bad.json") < 2 * 16 * 1024))
+result $?
+expect 1 "$work/large.json: too many values for its size: their document would take more than 8 \
+times the text's size in memory" tunes import Large "$work/large.json"
+[[ $(cksum "$store"/*/*) == "$before" ]]
+result $?
 "$tool" methods show Scan --json >"$work/shown.json"
 expect 1 "Unable to create acquisition method file (lab/Scan): Cannot create a temporary file for \
 $store/AcqMethod/lab/Scan.kem: No such file or directory" methods import lab/Scan "$work/shown.json"
@@ -404,6 +452,16 @@ scan=$store/AcqMethod/Scan.kem
 expect 0 "Copied the acquisition method Scan to Copy" methods copy Scan Copy
 cmp -s "$scan" "$store/AcqMethod/Copy.kem"
 result $?
+# Two copies to one name at once: one is made, the other refused.
+made=0
+for round in 1 2 3 4 5 6 7 8; do
+  for copy in 1 2; do "$tool" tunes copy U+Factory "Race$round" >"$work/race$copy" 2>&1 & done
+  wait
+  made=$((made + $(cat "$work/race1" "$work/race2" | grep -c "^Copied")))
+done
+((made == 8)) && cmp -s "$store/Tunes/U+Factory.ket" "$store/Tunes/Race8.ket"
+result $?
+rm "$store"/Tunes/Race*.ket
 for command in copy rename; do
   expect 1 "cannot replace the tune U+Factory: it exists (--force replaces it)" \
     tunes $command U+Factory U+Factory
@@ -419,6 +477,12 @@ result $?
 result $?
 expect 0 "Renamed the acquisition method Copy to Scan" methods rename Copy Scan --force
 [[ ! -e $store/AcqMethod/Copy.kem ]] && ! cmp -s "$scan" "$work/original"
+result $?
+# Two names of one file: the rename would leave both.
+ln "$scan" "$store/AcqMethod/Link.kem"
+expect 1 "Unable to rename acquisition method file ($store/AcqMethod/Link.kem) to \
+($scan): both names lead to the same file" methods rename Link Scan --force
+[[ $(stat -c %h "$scan") == 2 ]] && rm "$store/AcqMethod/Link.kem"
 result $?
 [[ -z $("$tool" --quiet tunes delete U+Factory 2>&1) && ! -e $store/Tunes/U+Factory.ket ]]
 result $?

@@ -15,9 +15,11 @@ namespace WQDataFile {
 // its tune run in the file's method; none is written when the method has no such tune), and its
 // m/z values and intensities (counts) as uncompressed 64-bit numbers. The instrument is described
 // as a quadrupole with the ion sources of the tunes the run uses, and the run's start as the
-// file's creation time. DataFile reads the result back with the same scans. Throws DataFileError
-// naming `path` when it cannot be written (an earlier file is then left as it was), and what
-// DataFile::QScan throws.
-WQDATAFILE_EXPORT void SaveAsMzML(const DataFile& file, const std::wstring& path);
+// file's creation time. DataFile reads the result back with the same scans. An earlier file at
+// `path` is replaced only with `replace`: without it, one there when the save begins or ends is
+// kept and the save fails ("... File exists"). Throws DataFileError naming `path` when it cannot be
+// written (an earlier file is then left as it was), and what DataFile::QScan throws.
+WQDATAFILE_EXPORT void SaveAsMzML(const DataFile& file, const std::wstring& path,
+                                  bool replace = true);
 
 }  // namespace WQDataFile

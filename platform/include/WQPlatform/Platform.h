@@ -67,7 +67,8 @@ WQPLATFORM_EXPORT bool StandardErrorIsTerminal();
 WQPLATFORM_EXPORT std::optional<std::string> DeleteFile(const std::string& path);
 // Renames the regular file `from` to `to` in one step and syncs the directories of both. A file
 // at `to` is replaced only with `replace`; without it the call fails with "File exists" and
-// changes nothing. A directory is neither moved nor replaced. The system's reason when it cannot;
+// changes nothing. A directory is neither moved nor replaced, nor is a file by another of its
+// names or a link to it ("both names lead to the same file"). The system's reason when it cannot;
 // nothing when it is renamed.
 WQPLATFORM_EXPORT std::optional<std::string> MoveFile(const std::string& from,
                                                       const std::string& to, bool replace);
@@ -178,8 +179,11 @@ class WQPLATFORM_EXPORT AtomicFile {
  public:
   // Throws SaveError, before anything is written, when the temporary file cannot be created, when
   // the target is a link that leads nowhere, or when the target exists and must not be replaced
-  // (not a regular file, or a file the user may not write).
-  explicit AtomicFile(std::string target);
+  // (not a regular file, or a file the user may not write). Without `replace`, the save only
+  // creates: an existing target is refused here ("Cannot create <target>: File exists"), and a
+  // target that appears meanwhile is kept and fails Commit() alike, so that of two such saves at
+  // once only one is made.
+  explicit AtomicFile(std::string target, bool replace = true);
   ~AtomicFile();
   AtomicFile(const AtomicFile&) = delete;
   AtomicFile& operator=(const AtomicFile&) = delete;
@@ -194,6 +198,7 @@ class WQPLATFORM_EXPORT AtomicFile {
   void Discard();
 
   std::string target_;
+  bool replace_;
   bool replacing_ = false;  // the target existed when the save began
   std::string temporary_;
   std::string complete_;  // the complete name; empty for a target name cut short

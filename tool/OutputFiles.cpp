@@ -1,0 +1,16 @@
+// The rules for the files that commands write where the user names.
+#include <WQPlatform/Platform.h>
+
+#include <stdexcept>
+
+#include "Commands.h"
+
+namespace wqtool {
+
+void RefuseToWriteOnto(const std::string& output, const std::string& input,
+                       const std::string& done) {
+  if (WQPlatform::SameFile(output, input))
+    throw std::runtime_error("Cannot write to " + output + ": it is the data file being " + done);
+}
+
+}  // namespace wqtool
