@@ -7,6 +7,12 @@
 
 namespace wqtool {
 
+void RefuseToReplace(const std::string& path, bool force) {
+  if (!force && WQPlatform::PathExists(path))
+    throw std::runtime_error("Cannot write to " + path +
+                             ": it exists (give --force to replace it)");
+}
+
 void RefuseToWriteOnto(const std::string& output, const std::string& input,
                        const std::string& done) {
   if (WQPlatform::SameFile(output, input))

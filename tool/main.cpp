@@ -17,12 +17,6 @@
 
 namespace wqtool {
 
-void RefuseToReplace(const std::string& path, bool force) {
-  if (!force && WQPlatform::PathExists(path))
-    throw std::runtime_error("Cannot write to " + path +
-                             ": it exists (give --force to replace it)");
-}
-
 std::string Narrow(const std::wstring& text) { return WQCommon::WQWideToNarrowStr(text); }
 
 namespace {
@@ -141,6 +135,18 @@ std::string WithInputNames(std::string message) {
   return message;
 }
 
+namespace {
+
+// Characters that reorder or break the text around them on a terminal: the bidirectional
+// embeddings, overrides, isolates and marks, and the line and paragraph separators.
+bool IsDirectionOrSeparator(unsigned value) {
+  return (value >= 0x202A && value <= 0x202E) || (value >= 0x2066 && value <= 0x2069) ||
+         value == 0x200E || value == 0x200F || value == 0x061C || value == 0x2028 ||
+         value == 0x2029;
+}
+
+}  // namespace
+
 std::string Shown(const std::wstring& text) {
   std::string shown;
   std::wstring plain;  // characters shown as they are, converted a run at a time
@@ -163,7 +169,7 @@ std::string Shown(const std::wstring& text) {
       escape("\\t", 0);
     } else if (value < 0x20 || value == 0x7F) {
       escape("\\x%02x", value);
-    } else if (value >= 0x80 && value <= 0x9F) {
+    } else if ((value >= 0x80 && value <= 0x9F) || IsDirectionOrSeparator(value)) {
       escape("\\u%04x", value);
     } else if (WQCommon::IsByteEscape(character)) {
       escape("\\x%02x", value & 0xFF);
