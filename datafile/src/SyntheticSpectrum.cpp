@@ -88,6 +88,7 @@ SyntheticSpectrumSettings::SyntheticSpectrumSettings()
       HeightDecades(3.0),
       LoneHeight(0.0),
       Baseline(40.0),
+      ClipBaseline(false),
       SpectrumNumber(1) {}
 
 SyntheticSpectrumSettings SyntheticSpectrumSettings::HighResolution() {
@@ -121,7 +122,10 @@ SyntheticSpectrum GenerateSyntheticSpectrum(const SyntheticSpectrumSettings& set
     }
   }
   spectrum.Intensity.reserve(expected.size());
-  for (double mean : expected) spectrum.Intensity.push_back(random.Poisson(mean));
+  const double offset = settings.ClipBaseline ? settings.Baseline : 0.0;
+  for (double mean : expected) {
+    spectrum.Intensity.push_back(std::max(random.Poisson(mean) - offset, 0.0));
+  }
   return spectrum;
 }
 

@@ -102,6 +102,7 @@ SyntheticAgreement PickSynthetic(SyntheticSpectrumSettings settings, std::uint32
     for (const WQBL::Peak& peak : spectrum.QPeaks()) {
       x.push_back(spectrum.FractionalIndexToXAxisVal(peak.CentroidIndex));
       height.push_back(peak.Amplitude);
+      EXPECT_GT(peak.CentroidAmplitude, 0.0);
     }
     for (const SyntheticPeak& peak : truth.Peaks) {
       trueX.push_back(peak.MZ);
@@ -163,6 +164,24 @@ TEST(PeakPicking, SparseSpectraAreFoundWhereTheyAre) {
   EXPECT_GE(resolved.Recall, 0.99);
   EXPECT_GE(resolved.Precision, 0.98);
   EXPECT_LE(resolved.MedianAbsoluteDifference, 0.0002);
+}
+
+// A baseline clipped at zero leaves half the points between peaks exact zeros and the rest the
+// upper half of the noise: the zeros are no samples of it, or the level falls to the clip and
+// every bump of noise is a peak. Counts over a baseline of 40 and of 2 (mostly zero after
+// clipping), at unit and high resolution.
+TEST(PeakPicking, ClippedBaselinesGiveTheirPeaksAndNoNoise) {
+  SyntheticSpectrumSettings unit;
+  unit.ClipBaseline = true;
+  SyntheticSpectrumSettings high = SyntheticSpectrumSettings::HighResolution();
+  high.ClipBaseline = true;
+  for (const auto& [settings, tolerance] : {std::pair{unit, 0.1}, std::pair{high, 0.02}}) {
+    SCOPED_TRACE(testing::Message() << "baseline " << settings.Baseline);
+    const WQBL::PeakListAgreement found = PickSynthetic(settings, 5, tolerance).All;
+    EXPECT_GE(found.Recall, 0.97);
+    EXPECT_GE(found.Precision, 0.95);
+    EXPECT_LE(found.FoundPeaks, found.ReferencePeaks * 21 / 20);
+  }
 }
 
 // Mean and variance of the points of `spectrum` more than 2 m/z from every peak.

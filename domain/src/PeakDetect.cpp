@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <limits>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -46,6 +47,28 @@ constexpr double kQuietDeviations = 2.75;
 // A round that changes at most this share of a block's quiet points is the last.
 constexpr std::size_t kSettledShare = 100;
 
+// The smallest step of the values: the smallest positive value or positive difference between
+// neighbours. Counted data hold whole counts (times a gain), so this is what one count means; for
+// continuous data it is tiny and bounds nothing.
+double IntensityQuantum(const std::vector<double>& y) {
+  double quantum = std::numeric_limits<double>::infinity();
+  for (std::size_t i = 0; i < y.size(); ++i) {
+    if (y[i] > 0.0) quantum = std::min(quantum, y[i]);
+    const double step = i > 0 ? std::fabs(y[i] - y[i - 1]) : 0.0;
+    if (step > 0.0) quantum = std::min(quantum, step);
+  }
+  return std::isfinite(quantum) ? quantum : 0.0;
+}
+
+// The largest ratio of a curve's highest value to a peak, or to a sample of the noise. Baselines
+// clipped at zero leave, beside exact zeros, numerical residue (ringing tails of 1e-30 beside
+// signals of hundreds), on which the noise of a block would settle; no scan spans more decades.
+constexpr double kDynamicRange = 1e5;
+
+// The least noise of counted data, in counts: that of counts that are mostly zero (a Poisson mean
+// of 1/4, whose deviation is half a count).
+constexpr double kQuantumNoise = 0.5;
+
 // The baseline and noise of a curve's values, measured in blocks of `window` points (the whole
 // curve for 0); a last block shorter than half a window joins the one before it. The levels are
 // kept per block, not per point: a per-point copy would cost more than measuring them.
@@ -54,10 +77,14 @@ class NoiseBlocks {
   NoiseBlocks(const std::vector<double>& y, std::uint32_t window, std::size_t lag)
       : points_(y.size()), width_(window == 0 ? std::max<std::size_t>(y.size(), 1) : window) {
     Scratch scratch;  // reused by every block
+    const double quantum = IntensityQuantum(y);
+    if (!y.empty()) floor_ = std::max(*std::max_element(y.begin(), y.end()), 0.0) / kDynamicRange;
     for (std::size_t first = 0; first < points_;) {
       std::size_t last = std::min(points_, first + width_);
       if (points_ - last < (width_ + 1) / 2) last = points_;
-      levels_.push_back(Measure(y.data() + first, last - first, lag, scratch));
+      NoiseLevel level = Measure(y.data() + first, last - first, lag, floor_, scratch);
+      level.Noise = std::max(level.Noise, kQuantumNoise * quantum);
+      levels_.push_back(level);
       first = last;
     }
   }
@@ -72,6 +99,8 @@ class NoiseBlocks {
   }
   const NoiseLevel& OfBlock(std::size_t block) const { return levels_[block]; }
   const NoiseLevel& At(std::size_t point) const { return levels_[BlockOf(point)]; }
+  // The level below which a value is no sample of the noise, nor a peak (CurveFloor).
+  double Floor() const { return floor_; }
 
  private:
   struct Scratch {
@@ -79,28 +108,38 @@ class NoiseBlocks {
     std::vector<char> Quiet;
   };
 
-  // Baseline and noise of the n values from y, measured on their quiet points: first all, then,
-  // round by round, those at most kQuietDeviations times the noise above the baseline. Where peaks
-  // cover much of a block, their tops and flanks raise a measure over all points far above the
-  // noise between them (and the median into their flanks); leaving them out brings it down to that
-  // noise, however many peaks there are.
-  static NoiseLevel Measure(const double* y, std::size_t n, std::size_t noiseLag,
+  // Baseline and noise of the n values from y, measured on their quiet points: first all but those
+  // from 0 to `floor` (a baseline clipped at zero, its residue, or the gaps between acquisition
+  // windows: no samples of the noise), then, round by round, those at most kQuietDeviations times
+  // the noise above the baseline. A block of too few samples has baseline and noise 0, which the
+  // bounds of the detection level raise. Where peaks cover much of a block, their tops and flanks
+  // raise a measure over all points far above the noise between them (and the median into their
+  // flanks); leaving them out brings it down to that noise, however many peaks there are.
+  static NoiseLevel Measure(const double* y, std::size_t n, std::size_t noiseLag, double floor,
                             Scratch& scratch) {
     const std::size_t lag = std::min<std::size_t>(noiseLag, n / 2);
-    scratch.Quiet.assign(n, 1);
+    auto sample = [floor](double value) { return value < 0.0 || value > floor; };
+    scratch.Quiet.resize(n);
+    std::size_t samples = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+      scratch.Quiet[i] = sample(y[i]);
+      samples += scratch.Quiet[i];
+    }
+    const std::size_t fewest = std::max<std::size_t>(n / 8, 2 * lag + 2);
+    if (samples < fewest) return {};
     NoiseLevel level = MeasureQuiet(y, n, lag, scratch);
     for (int round = 1; round < kNoiseRounds; ++round) {
       const double limit = level.Baseline + kQuietDeviations * level.Noise;
       std::size_t quiet = 0;
       std::size_t changes = 0;
       for (std::size_t i = 0; i < n; ++i) {
-        const char now = y[i] <= limit;
+        const char now = y[i] <= limit && sample(y[i]);
         changes += now != scratch.Quiet[i];
         scratch.Quiet[i] = now;
         quiet += now;
       }
-      if (changes <= n / kSettledShare) break;                       // settled
-      if (quiet < std::max<std::size_t>(n / 8, 2 * lag + 2)) break;  // too few to measure
+      if (changes <= n / kSettledShare) break;  // settled
+      if (quiet < fewest) break;                // too few to measure
       const NoiseLevel next = MeasureQuiet(y, n, lag, scratch);
       if (next.Noise == 0.0) break;  // a quiet stretch of one value: the wider measure holds
       level = next;
@@ -149,6 +188,7 @@ class NoiseBlocks {
   std::size_t points_;
   std::size_t width_;
   std::vector<NoiseLevel> levels_;
+  double floor_ = 0.0;
 };
 
 // The area under straight lines and its first moment about index 0.
@@ -221,7 +261,9 @@ class PeakFinder {
   double Margin(std::size_t i) const { return Margin(noise_.At(i)); }
   bool AboveBaseline(std::size_t i) const { return y_[i] > noise_.At(i).Baseline; }
   // The value a point must exceed to be detected, for the noise level of its block.
-  double DetectionLevel(const NoiseLevel& level) const { return level.Baseline + Margin(level); }
+  double DetectionLevel(const NoiseLevel& level) const {
+    return std::max(level.Baseline + Margin(level), noise_.Floor());
+  }
   bool Detected(std::size_t i, double detectionLevel) const {
     return y_[i] > detectionLevel &&
            (!settings_.Detect.UseThreshold || y_[i] >= settings_.Threshold.Level);
@@ -389,13 +431,16 @@ class PeakFinder {
       previousWeight = weight;
     }
     if (detectedPoints < settings_.Detect.MinPeakWidth) return;
+    const double centroid = TopCentroid(start, apex, end);
+    const double centroidAmplitude = curve_.FractionalIndexToYVal(centroid);
+    if (y_[apex] <= 0.0 || centroidAmplitude <= 0.0) return;  // no signal, whatever the baseline
     Peak peak;
     peak.StartIndex = static_cast<std::uint32_t>(start);
     peak.ApexIndex = static_cast<std::uint32_t>(apex);
     peak.EndIndex = static_cast<std::uint32_t>(end);
     peak.Amplitude = y_[apex];
-    peak.CentroidIndex = TopCentroid(start, apex, end);
-    peak.CentroidAmplitude = curve_.FractionalIndexToYVal(peak.CentroidIndex);
+    peak.CentroidIndex = centroid;
+    peak.CentroidAmplitude = centroidAmplitude;
     peak.Area = area;
     peaks_.push_back(peak);
   }

@@ -18,7 +18,7 @@ struct SyntheticPeak {
 struct WQDATAFILE_EXPORT SyntheticSpectrumSettings {
   // Unit resolution: m/z 100 to 1000 in steps of 0.05, peaks 0.6 wide at half height, a single
   // peak every 10 m/z with heights spread over three decades from 100 counts, no lone peaks, a
-  // baseline of 40 counts, spectrum number 1.
+  // baseline of 40 counts not clipped, spectrum number 1.
   SyntheticSpectrumSettings();
   // High resolution: m/z 200 to 2000 at a constant resolving power, steps of 0.0015 and peaks
   // 0.01 wide at m/z 200, clusters of three isotope peaks (100, 60 and 25 counts, scaled as above)
@@ -39,6 +39,10 @@ struct WQDATAFILE_EXPORT SyntheticSpectrumSettings {
   double HeightDecades;
   double LoneHeight;  // counts of a lone peak midway between neighbouring clusters; 0 for none
   double Baseline;    // expected counts
+  // The baseline subtracted from every point and what falls below zero set to zero, as
+  // instruments that clip their baseline write it: about half the points between peaks are exact
+  // zeros. The true heights stay those above the baseline.
+  bool ClipBaseline;
   std::uint32_t SpectrumNumber;  // picks the noise, the positions and the scales
 };
 
