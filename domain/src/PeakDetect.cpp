@@ -31,6 +31,13 @@ constexpr double kMeanDifferenceScale = 1.2533 / 1.4142135623730951;
 // mean over whole points jumps as a point enters or leaves the top (docs/peak-detection.md).
 constexpr double kCentroidTop = 0.8;
 
+// A peak of fewer points above the level than the minimum width is one when at least this many
+// are, and its apex lies this many noise margins above the baseline.
+constexpr std::uint32_t kFewestPoints = 2;
+constexpr double kClearMargins = 2.0;
+// The typical width at half height, in points, below which a spectrum's peaks are undersampled.
+constexpr double kUndersampledWidth = 3.0;
+
 // Two maxima closer than this share of the typical peak width are one peak.
 constexpr double kSplitWidths = 0.5;
 
@@ -241,7 +248,8 @@ class PeakFinder {
       floor = last;
       i = last;
     }
-    const double separation = kSplitWidths * TypicalWidth(runs);
+    typicalWidth_ = TypicalWidth(runs);
+    const double separation = kSplitWidths * typicalWidth_;
     for (const Run& run : runs) Split(run, separation);
     return std::move(peaks_);
   }
@@ -419,6 +427,16 @@ class PeakFinder {
     return moments.Area > 0.0 ? moments.Moment / moments.Area : static_cast<double>(top);
   }
 
+  // Whether a peak of fewer detected points than the minimum width is still one: where the
+  // spectrum's peaks are sampled by few points (unit resolution at a coarse step), two may lie
+  // above the level. When its apex rises well clear of the noise it is a peak; a lone point is a
+  // spike, and so are two in a spectrum whose peaks are wider.
+  bool Undersampled(std::size_t apex, std::uint32_t detectedPoints) const {
+    const NoiseLevel& level = noise_.At(apex);
+    return typicalWidth_ < kUndersampledWidth && detectedPoints >= kFewestPoints &&
+           y_[apex] - level.Baseline > kClearMargins * Margin(level);
+  }
+
   void Add(std::size_t start, std::size_t apex, std::size_t end) {
     std::uint32_t detectedPoints = 0;
     double area = 0.0;
@@ -430,7 +448,9 @@ class PeakFinder {
       if (k > start) area += (x_[k] - x_[k - 1]) * (weight + previousWeight) / 2.0;
       previousWeight = weight;
     }
-    if (detectedPoints < settings_.Detect.MinPeakWidth) return;
+    if (detectedPoints < settings_.Detect.MinPeakWidth && !Undersampled(apex, detectedPoints)) {
+      return;
+    }
     const double centroid = TopCentroid(start, apex, end);
     const double centroidAmplitude = curve_.FractionalIndexToYVal(centroid);
     if (y_[apex] <= 0.0 || centroidAmplitude <= 0.0) return;  // no signal, whatever the baseline
@@ -451,6 +471,7 @@ class PeakFinder {
   const PeakDetectSettings& settings_;
   const NoiseBlocks noise_;
   std::vector<Peak> peaks_;
+  double typicalWidth_ = 0.0;  // of the spectrum's peaks at half height, in points
   // Scratch of Split.
   std::vector<Part> parts_;
   std::vector<Part> peaksOfRun_;

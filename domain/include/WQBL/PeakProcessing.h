@@ -90,7 +90,8 @@ WQBL_EXPORT bool ExecuteSmooth(Spectrum& spectrum, Changed& changed, std::wstrin
 // and split at valleys deeper than that margin on both sides, unless the maxima either side lie
 // within half the spectrum's typical peak width (its peaks' median width at half height) or what
 // the valley cuts off is too narrow to be a peak; peaks with fewer than Detect.MinPeakWidth points
-// above that level are dropped. Its centre is the centroid of the area between the peak, smoothed
+// above that level are dropped, unless the spectrum's peaks are under 3 points wide at half
+// height, two points are above the level and the apex twice the margin above the baseline. Its centre is the centroid of the area between the peak, smoothed
 // with the weights 1/4, 1/2, 1/4 and drawn as straight lines between its points, and the level at
 // 80% of the smoothed apex's height above the baseline, around the apex (the tails of real peaks
 // are asymmetric, and the few points of the top noisy); its area is the trapezoid-rule integral of
