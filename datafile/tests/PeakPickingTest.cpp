@@ -305,6 +305,33 @@ TEST(SyntheticRun, RunIsReproducibleAndItsCalibrantsRiseAndFallAtTheirMasses) {
   }
 }
 
+// The total ion current of a run rises and falls with its calibrants over hundreds to thousands
+// of scans: each hump is one peak, found at its apex, however many scans it spans. (Measured in
+// blocks of a fixed number of points, a block within one hump took its flanks for the baseline:
+// 600 scans gave two peaks on the flanks, 2,000 none.)
+TEST(SyntheticRun, EachHumpOfTheTotalIonCurrentIsOnePeakAtItsApex) {
+  for (const std::uint32_t scans : {200u, 600u, 2000u, 5000u}) {
+    for (const std::uint32_t humps : {1u, 3u}) {
+      SCOPED_TRACE(testing::Message() << scans << " scans, " << humps << " humps");
+      SyntheticRunSettings settings;
+      settings.ScanCount = scans;
+      settings.HighMZ = 300.0;
+      settings.Calibrants = SyntheticRunSettings::SodiumIodideClusters(100.0, 300.0, 20000.0);
+      settings.Humps = humps;
+      WQBL::ICObj tic = GenerateSyntheticRun(L"/cal/a.dat", settings).GenerateTIC();
+      WQBL::Changed changed;
+      std::wstring message;
+      ASSERT_TRUE(WQBL::ExecutePeakDetect(tic, changed, message));
+      ASSERT_THAT(tic.QPeaks(), SizeIs(humps));
+      const double sigma = scans / (8.0 * humps);
+      for (std::uint32_t hump = 0; hump < humps; ++hump) {
+        EXPECT_NEAR(tic.QPeaks()[hump].ApexIndex,
+                    SyntheticRunSettings::HumpApex(scans, humps, hump), 0.1 * sigma);
+      }
+    }
+  }
+}
+
 TEST(SyntheticRun, SettingsThatAreNotFiniteNumbersAreRefusedNamingThem) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double infinity = std::numeric_limits<double>::infinity();

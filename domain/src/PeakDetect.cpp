@@ -76,6 +76,27 @@ constexpr double kDynamicRange = 1e5;
 // of 1/4, whose deviation is half a count).
 constexpr double kQuantumNoise = 0.5;
 
+// How many widths of a curve's highest peak a noise block spans at least: a block that lies
+// within one broad peak (the hump of a chromatogram hundreds of scans wide) takes its flanks for
+// the baseline, and its top for noise.
+constexpr double kBlockWidths = 8.0;
+
+// The points of a curve's noise blocks: `window` (0: the whole curve), widened to kBlockWidths
+// times the width at half height, in points, of the curve's highest maximum (above its lowest
+// value), so that the peaks' width comes from the data and not from a number of points.
+std::uint32_t NoiseWindow(const std::vector<double>& y, std::uint32_t window) {
+  if (window == 0 || y.empty()) return window;
+  const auto [lowest, top] = std::minmax_element(y.begin(), y.end());
+  const double half = (*top + *lowest) / 2.0;
+  auto first = top;
+  auto last = top;
+  while (first != y.begin() && *(first - 1) > half) --first;
+  while (last + 1 != y.end() && *(last + 1) > half) ++last;
+  const double wide = kBlockWidths * static_cast<double>(last - first + 1);
+  if (wide >= static_cast<double>(y.size())) return 0;
+  return std::max(window, static_cast<std::uint32_t>(wide));
+}
+
 // The baseline and noise of a curve's values, measured in blocks of `window` points (the whole
 // curve for 0); a last block shorter than half a window joins the one before it. The levels are
 // kept per block, not per point: a per-point copy would cost more than measuring them.
@@ -232,7 +253,9 @@ class PeakFinder {
         x_(curve.QXAxis()),
         y_(curve.QYValues()),
         settings_(settings),
-        noise_(curve.QUnsmoothedYValues(), settings.Noise.WindowWidth, settings.NoiseLag) {}
+        noise_(curve.QUnsmoothedYValues(),
+               NoiseWindow(curve.QUnsmoothedYValues(), settings.Noise.WindowWidth),
+               settings.NoiseLag) {}
 
   std::vector<Peak> Find() {
     const std::size_t n = y_.size();
