@@ -226,6 +226,32 @@ TEST(PeakPicking, UndersampledPeaksOfFewCountsAreFound) {
   EXPECT_GE(strong.Agreement().Recall, 0.23);
 }
 
+// Isotope envelopes of five peaks (60, 100, 80, 45 and 20 counts, scaled over a decade) at a
+// resolving power of 20,000, from one every 12 m/z to one every 4.6, where the envelopes all but
+// touch and most points of a noise block lie on peaks: the level stays at the noise between them
+// (about 1% of the highest peak), and every peak is found, once.
+TEST(PeakPicking, DenseIsotopeEnvelopesAreFoundWhole) {
+  for (const double spacing : {12.0, 6.0, 4.6}) {
+    SCOPED_TRACE(testing::Message() << "an envelope every " << spacing << " m/z");
+    SyntheticSpectrumSettings settings = SyntheticSpectrumSettings::HighResolution();
+    settings.ClusterSpacing = spacing;
+    settings.ClusterHeights = {60.0, 100.0, 80.0, 45.0, 20.0};
+    settings.HeightDecades = 1.0;
+    const WQBL::PeakListAgreement found = PickSynthetic(settings, 3, 0.02).All;
+    EXPECT_GE(found.Recall, 0.99);
+    EXPECT_GE(found.Precision, 0.99);
+    EXPECT_LE(found.SplitPeaks, found.ReferencePeaks / 200);
+    const SyntheticSpectrum truth = GenerateSyntheticSpectrum(settings);
+    WQBL::Spectrum spectrum;
+    spectrum.AssignXAxis(truth.MZ);
+    spectrum.AssignYValues(truth.Intensity);
+    const std::vector<double> levels =
+        WQBL::QDetectionLevels(spectrum, WQBL::PeakDetectSettings::DefaultMS());
+    EXPECT_LT(*std::max_element(levels.begin(), levels.end()),
+              0.03 * *std::max_element(truth.Intensity.begin(), truth.Intensity.end()));
+  }
+}
+
 // Mean and variance of the points of `spectrum` more than 2 m/z from every peak.
 std::pair<double, double> BaselineMoments(const SyntheticSpectrum& spectrum) {
   double sum = 0.0, squares = 0.0, count = 0.0;
