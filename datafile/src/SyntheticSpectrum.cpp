@@ -19,16 +19,17 @@ constexpr std::size_t kMaxPoints = 10'000'000;
 
 void CheckSettings(const SyntheticSpectrumSettings& s) {
   double sum = s.LowMZ + s.HighMZ + s.MZStep + s.PeakWidth + s.ClusterSpacing + s.HeightDecades +
-               s.LoneHeight + s.Baseline + s.CountGain;
+               s.LoneHeight + s.Baseline + s.CountGain + s.Tailing;
   for (double height : s.ClusterHeights) sum += height;
   if (!std::isfinite(sum)) {
     throw DataFileError("Synthetic spectrum settings hold a number that is not finite.");
   }
   if (!(s.LowMZ > 0.0 && s.HighMZ > s.LowMZ && s.MZStep > 0.0 && s.PeakWidth > 0.0 &&
-        s.ClusterSpacing > 0.0 && !s.ClusterHeights.empty() && s.CountGain > 0.0)) {
+        s.ClusterSpacing > 0.0 && !s.ClusterHeights.empty() && s.CountGain > 0.0 &&
+        s.Tailing >= 1.0)) {
     throw DataFileError(
         "Synthetic spectrum settings need 0 < LowMZ < HighMZ, a positive step, width, cluster "
-        "spacing and count gain, and cluster heights.");
+        "spacing and count gain, cluster heights, and a tailing of at least 1.");
   }
 }
 
@@ -106,6 +107,7 @@ SyntheticSpectrumSettings::SyntheticSpectrumSettings()
       ClipBaseline(false),
       CountGain(1.0),
       OmitZeroRuns(false),
+      Tailing(1.0),
       SpectrumNumber(1) {}
 
 SyntheticSpectrumSettings SyntheticSpectrumSettings::HighResolution() {
@@ -147,9 +149,10 @@ SyntheticSpectrum GenerateSyntheticSpectrum(const SyntheticSpectrumSettings& set
   for (const SyntheticPeak& peak : spectrum.Peaks) {
     const double sigma = settings.PeakWidth * Scale(settings, peak.MZ) / kWidthInSigmas;
     const auto first = std::lower_bound(axis.begin(), axis.end(), peak.MZ - kPeakReach * sigma);
-    const auto last = std::upper_bound(first, axis.end(), peak.MZ + kPeakReach * sigma);
+    const double tail = sigma * settings.Tailing;
+    const auto last = std::upper_bound(first, axis.end(), peak.MZ + kPeakReach * tail);
     for (auto mz = first; mz != last; ++mz) {
-      const double z = (*mz - peak.MZ) / sigma;
+      const double z = (*mz - peak.MZ) / (*mz < peak.MZ ? sigma : tail);
       expected[mz - axis.begin()] += peak.Height * std::exp(-z * z / 2.0);
     }
   }

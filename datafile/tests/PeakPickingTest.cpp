@@ -296,6 +296,29 @@ TEST(SyntheticSpectrum, SpectrumIsReproducibleWithCountingNoiseAndLonePeaksMidwa
                   StrEq("Synthetic spectrum settings give more than 10000000 points.")));
 }
 
+// A tailing peak keeps its apex at its m/z and falls Tailing times as wide as it rises: where it
+// crosses half its true height either side, within two points (peaks of a million counts, whose
+// counting noise is 0.1%).
+TEST(SyntheticSpectrum, TailingPeaksFallWiderThanTheyRiseFromTheirApex) {
+  SyntheticSpectrumSettings settings;
+  settings.MZStep = 0.005;
+  settings.ClusterHeights = {1e6};
+  settings.HeightDecades = 0.0;
+  settings.Baseline = 0.0;
+  settings.Tailing = 2.5;
+  const SyntheticSpectrum spectrum = GenerateSyntheticSpectrum(settings);
+  const std::vector<double>& mz = spectrum.MZ;
+  const std::vector<double>& y = spectrum.Intensity;
+  const double centre = spectrum.Peaks.front().MZ;
+  const std::size_t top = std::lower_bound(mz.begin(), mz.end(), centre) - mz.begin();
+  const double half = spectrum.Peaks.front().Height / 2.0;
+  std::size_t low = top, high = top;
+  while (y[low] > half) --low;
+  while (y[high] > half) ++high;
+  EXPECT_NEAR(centre - mz[low], settings.PeakWidth / 2.0, 0.01);
+  EXPECT_NEAR(mz[high] - centre, 2.5 * settings.PeakWidth / 2.0, 0.01);
+}
+
 CalDataFile SmallRun(std::uint32_t runNumber) {
   SyntheticRunSettings settings;
   settings.ScanCount = 40;

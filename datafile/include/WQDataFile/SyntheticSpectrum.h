@@ -18,7 +18,8 @@ struct SyntheticPeak {
 struct WQDATAFILE_EXPORT SyntheticSpectrumSettings {
   // Unit resolution: m/z 100 to 1000 in steps of 0.05, peaks 0.6 wide at half height, a single
   // peak every 10 m/z with heights spread over three decades from 100 counts, no lone peaks, a
-  // baseline of 40 counts not clipped, a count written as 1, every point kept, spectrum number 1.
+  // baseline of 40 counts not clipped, a count written as 1, every point kept, no tailing,
+  // spectrum number 1.
   SyntheticSpectrumSettings();
   // High resolution: m/z 200 to 2000 at a constant resolving power, steps of 0.0015 and peaks
   // 0.01 wide at m/z 200, clusters of three isotope peaks (100, 60 and 25 counts, scaled as above)
@@ -53,6 +54,10 @@ struct WQDATAFILE_EXPORT SyntheticSpectrumSettings {
   // Runs of zero intensity left out but for their first and last point, as a triple quadrupole
   // stores a scan: what remains lies mostly on peaks, with gaps in m/z between them.
   bool OmitZeroRuns;
+  // How many times wider a peak falls than it rises (1: Gaussian): each side is half a Gaussian,
+  // the high-m/z side this much wider, as ions that arrive late make a tail. The apex stays at
+  // the peak's m/z.
+  double Tailing;
   std::uint32_t SpectrumNumber;  // picks the noise, the positions and the scales
 };
 
