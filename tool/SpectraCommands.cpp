@@ -34,9 +34,13 @@ WQDataFile::CalDataFile OpenRun(const std::string& path) {
 // What run-info shows of each scan.
 Json ScanJson(const WQDataFile::ScanSummary& summary) {
   const WQDataFile::Scan& scan = summary.Header;
-  return Json{{"number", scan.ScanNumber},    {"retentionTime", ToJson(scan.RetentionTime)},
-              {"tuneRun", scan.TuneRunIndex}, {"points", summary.Points},
-              {"centroid", scan.Centroided},  {"totalIonCurrent", ToJson(summary.TotalIntensity)}};
+  return Json{{"number", scan.ScanNumber},
+              {"retentionTime", ToJson(scan.RetentionTime)},
+              {"tuneRun", scan.TuneRunIndex},
+              {"points", summary.Points},
+              {"centroid", scan.Centroided},
+              {"totalIonCurrent", ToJson(summary.TotalIntensity)},
+              {"seamZerosDropped", scan.SeamZerosDropped}};
 }
 
 void RunInfo(const std::string& path, bool json) {
@@ -46,6 +50,7 @@ void RunInfo(const std::string& path, bool json) {
   std::uint32_t fromData = 0;
   double lowMZ = 0.0, highMZ = 0.0, firstTime = 0.0, lastTime = 0.0;
   std::size_t points = 0;
+  std::size_t seamZeros = 0;
   bool any = false;
   Json scans = Json::array();
   // What the file kept of each scan when it read it: the arrays are not read again.
@@ -56,6 +61,7 @@ void RunInfo(const std::string& path, bool json) {
     centroid += scan.Centroided ? 1 : 0;
     fromData += scan.ModeFromData ? 1 : 0;
     points += summary.Points;
+    seamZeros += scan.SeamZerosDropped;
     if (i == 0) firstTime = lastTime = scan.RetentionTime;
     firstTime = std::min(firstTime, scan.RetentionTime);
     lastTime = std::max(lastTime, scan.RetentionTime);
@@ -79,6 +85,7 @@ void RunInfo(const std::string& path, bool json) {
                    {"centroid", centroid},
                    {"modeFromData", fromData},
                    {"points", points},
+                   {"seamZerosDropped", seamZeros},
                    {"mzRange", any ? Json::array({ToJson(lowMZ), ToJson(highMZ)}) : Json()},
                    {"retentionTime",
                     scans.empty() ? Json() : Json::array({ToJson(firstTime), ToJson(lastTime)})},
@@ -101,8 +108,13 @@ void RunInfo(const std::string& path, bool json) {
                               : "the data, for " + std::to_string(fromData) + " of " +
                                     std::to_string(file.QNumScanSpectra()) +
                                     " scans (the file calls them neither profile nor centroid)")
-            << '\n'
-            << std::fixed << std::setprecision(4) << "m/z range:    " << lowMZ << " to " << highMZ
+            << '\n';
+  if (seamZeros > 0) {
+    std::cout << "Left out:     " << seamZeros
+              << " zero-intensity points at m/z window seams (their m/z repeated or undercut a "
+                 "neighbour's)\n";
+  }
+  std::cout << std::fixed << std::setprecision(4) << "m/z range:    " << lowMZ << " to " << highMZ
             << '\n'
             << std::setprecision(2) << "Retention:    " << firstTime << " to " << lastTime << " s\n"
             << std::defaultfloat;

@@ -9,6 +9,7 @@
 #include <ios>
 #include <numeric>
 #include <optional>
+#include <sstream>
 #include <tuple>
 #include <utility>
 
@@ -41,6 +42,14 @@ DataFileError ChangedError(std::uint32_t scanNumber, const std::string& path) {
                        " changed after the file was opened.");
 }
 
+// An m/z value as a message shows it: enough digits to tell neighbouring points apart.
+std::string MZText(double mz) {
+  std::ostringstream text;
+  text.precision(10);
+  text << mz;
+  return text.str();
+}
+
 bool AllFinite(const std::vector<double>& values) {
   return std::all_of(values.begin(), values.end(),
                      [](double value) { return std::isfinite(value); });
@@ -68,9 +77,11 @@ std::string ContentFault(const Scan& scan, const std::string& where) {
   if (!AllFinite(scan.Intensity)) {
     return where + " has an intensity that is not a finite number.";
   }
-  if (std::adjacent_find(scan.MZ.begin(), scan.MZ.end(), std::greater_equal<double>()) !=
-      scan.MZ.end()) {
-    return where + " has m/z values that do not ascend.";
+  const auto unordered =
+      std::adjacent_find(scan.MZ.begin(), scan.MZ.end(), std::greater_equal<double>());
+  if (unordered != scan.MZ.end()) {
+    return where + " has m/z values that do not ascend: " + MZText(unordered[1]) + " follows " +
+           MZText(unordered[0]) + ".";
   }
   return "";
 }
@@ -313,8 +324,8 @@ void DataFile::CheckScan(const Scan& scan) const {
 void DataFile::KeepScan(Scan scan, std::optional<std::uint64_t> offset) {
   KeptScan kept;
   ScanSummary& summary = kept.Summary;
-  summary.Header = Scan{scan.ScanNumber, scan.RetentionTime, scan.TuneRunIndex, {}, {},
-                        scan.Centroided, scan.ModeFromData};
+  summary.Header = Scan{scan.ScanNumber, scan.RetentionTime, scan.TuneRunIndex,    {}, {},
+                        scan.Centroided, scan.ModeFromData,  scan.SeamZerosDropped};
   summary.Points = scan.MZ.size();
   if (!scan.MZ.empty()) {
     summary.LowMZ = scan.MZ.front();

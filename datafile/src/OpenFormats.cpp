@@ -322,13 +322,39 @@ std::vector<double> Values(const msdata::BinaryDataArrayPtr& array) {
   return std::vector<double>(array->data.begin(), array->data.end());
 }
 
-// One MS1 spectrum as a scan, its points in ascending m/z order; its mode as it calls itself,
-// else as its data look.
+// Leaves out the points of zero intensity whose m/z does not exceed the point's before them, or
+// the point's after them does not exceed theirs: instruments that acquire a spectrum in m/z
+// windows write such points where the windows meet (a Q Exactive repeats the m/z of the last
+// point of a window with intensity 0). A zero carries no signal, so leaving it out loses none,
+// and what remains out of order holds signal, which the scan's check refuses. Gives how many.
+std::uint32_t DropSeamZeros(std::vector<double>& mz, std::vector<double>& intensity) {
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < mz.size(); ++i) {
+    while (kept > 0 && !(mz[i] > mz[kept - 1]) && intensity[kept - 1] == 0.0 &&
+           intensity[i] != 0.0) {
+      --kept;
+    }
+    if (kept > 0 && !(mz[i] > mz[kept - 1]) && intensity[i] == 0.0) continue;
+    mz[kept] = mz[i];
+    intensity[kept] = intensity[i];
+    ++kept;
+  }
+  const auto dropped = static_cast<std::uint32_t>(mz.size() - kept);
+  mz.resize(kept);
+  intensity.resize(kept);
+  return dropped;
+}
+
+// One MS1 spectrum as a scan, its mode as it calls itself, else as its data look. The points of
+// a centroid list are put in ascending m/z order (a peak list may come in any); those of a
+// profile keep theirs but for the zeros at window seams (DropSeamZeros).
 Scan ScanOf(double retentionTime, std::vector<double> mz, std::vector<double> intensity,
             bool centroid, bool profile) {
   Scan scan;
   scan.RetentionTime = retentionTime;
-  if (mz.size() == intensity.size() && !std::is_sorted(mz.begin(), mz.end())) {
+  if (mz.size() == intensity.size() && !centroid) {
+    scan.SeamZerosDropped = DropSeamZeros(mz, intensity);
+  } else if (mz.size() == intensity.size() && !std::is_sorted(mz.begin(), mz.end())) {
     std::vector<std::pair<double, double>> points;
     for (std::size_t i = 0; i < mz.size(); ++i) points.emplace_back(mz[i], intensity[i]);
     std::sort(points.begin(), points.end());

@@ -78,10 +78,17 @@ void CheckFinite(const SyntheticRunSettings& settings) {
   }
 }
 
-double Profile(std::uint32_t scan, std::uint32_t scanCount) {
-  const double middle = (scanCount - 1) / 2.0;
-  const double z = (scan - middle) / std::max(scanCount / 8.0, 1.0);
-  return kProfileFloor + (1.0 - kProfileFloor) * std::exp(-z * z / 2.0);
+// The share of the calibrants' height in scan `scan`: the highest of the humps, each an eighth of
+// its share of the run wide (a standard deviation), above the floor.
+double Profile(std::uint32_t scan, const SyntheticRunSettings& settings) {
+  double highest = 0.0;
+  for (std::uint32_t hump = 0; hump < settings.Humps; ++hump) {
+    const double z =
+        (scan - SyntheticRunSettings::HumpApex(settings.ScanCount, settings.Humps, hump)) /
+        std::max(settings.ScanCount / (8.0 * settings.Humps), 1.0);
+    highest = std::max(highest, std::exp(-z * z / 2.0));
+  }
+  return kProfileFloor + (1.0 - kProfileFloor) * highest;
 }
 
 // What every scan of a run shares: its m/z axis and the calibrants' signal at the apex of the run.
@@ -92,8 +99,9 @@ struct RunPlan {
 
 RunPlan PlanOf(const SyntheticRunSettings& settings) {
   CheckFinite(settings);
-  if (settings.ScanCount == 0 || !(settings.MZStep > 0.0) || !(settings.HighMZ >= settings.LowMZ)) {
-    throw DataFileError("Synthetic run settings give no scans or no points.");
+  if (settings.ScanCount == 0 || !(settings.MZStep > 0.0) || !(settings.HighMZ >= settings.LowMZ) ||
+      settings.Humps == 0) {
+    throw DataFileError("Synthetic run settings give no scans, no points or no humps.");
   }
   const auto points =
       static_cast<std::size_t>((settings.HighMZ - settings.LowMZ) / settings.MZStep + 1e-9) + 1;
@@ -119,7 +127,7 @@ void MakeScans(const SyntheticRunSettings& settings, const RunPlan& plan, Visit 
   for (std::uint32_t s = 0; s < settings.ScanCount; ++s) {
     scan.ScanNumber = s + 1;
     scan.RetentionTime = s * settings.ScanTime;
-    const double profile = Profile(s, settings.ScanCount);
+    const double profile = Profile(s, settings);
     for (std::size_t i = 0; i < plan.Signal.size(); ++i) {
       const double expected = settings.Baseline + profile * plan.Signal[i];
       scan.Intensity[i] = std::max(0.0, expected + std::sqrt(expected) * noise.Normal());
@@ -140,7 +148,13 @@ SyntheticRunSettings::SyntheticRunSettings()
       Calibrants(SodiumIodideClusters(100.0, 2000.0, 50000.0)),
       Baseline(20.0),
       RunNumber(1),
-      CreateTime(1704067200) {}
+      CreateTime(1704067200),
+      Humps(1) {}
+
+double SyntheticRunSettings::HumpApex(std::uint32_t scanCount, std::uint32_t humps,
+                                      std::uint32_t hump) {
+  return (hump + 0.5) * scanCount / humps - 0.5;
+}
 
 std::vector<Calibrant> SyntheticRunSettings::SodiumIodideClusters(double lowMZ, double highMZ,
                                                                   double firstHeight) {

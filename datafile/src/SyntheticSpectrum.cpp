@@ -19,16 +19,17 @@ constexpr std::size_t kMaxPoints = 10'000'000;
 
 void CheckSettings(const SyntheticSpectrumSettings& s) {
   double sum = s.LowMZ + s.HighMZ + s.MZStep + s.PeakWidth + s.ClusterSpacing + s.HeightDecades +
-               s.LoneHeight + s.Baseline;
+               s.LoneHeight + s.Baseline + s.CountGain + s.Tailing;
   for (double height : s.ClusterHeights) sum += height;
   if (!std::isfinite(sum)) {
     throw DataFileError("Synthetic spectrum settings hold a number that is not finite.");
   }
   if (!(s.LowMZ > 0.0 && s.HighMZ > s.LowMZ && s.MZStep > 0.0 && s.PeakWidth > 0.0 &&
-        s.ClusterSpacing > 0.0 && !s.ClusterHeights.empty())) {
+        s.ClusterSpacing > 0.0 && !s.ClusterHeights.empty() && s.CountGain > 0.0 &&
+        s.Tailing >= 1.0)) {
     throw DataFileError(
-        "Synthetic spectrum settings need 0 < LowMZ < HighMZ, a positive step, width and cluster "
-        "spacing, and cluster heights.");
+        "Synthetic spectrum settings need 0 < LowMZ < HighMZ, a positive step, width, cluster "
+        "spacing and count gain, cluster heights, and a tailing of at least 1.");
   }
 }
 
@@ -75,6 +76,21 @@ std::vector<SyntheticPeak> Peaks(const SyntheticSpectrumSettings& s, detail::Ran
   return peaks;
 }
 
+// Leaves out the zeros that have a zero on both sides.
+void OmitZeroRuns(SyntheticSpectrum& spectrum) {
+  std::vector<double>& y = spectrum.Intensity;
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < y.size(); ++i) {
+    const bool inner =
+        y[i] == 0.0 && i > 0 && i + 1 < y.size() && y[i - 1] == 0.0 && y[i + 1] == 0.0;
+    if (inner) continue;
+    spectrum.MZ[kept] = spectrum.MZ[i];
+    y[kept++] = y[i];
+  }
+  spectrum.MZ.resize(kept);
+  y.resize(kept);
+}
+
 }  // namespace
 
 SyntheticSpectrumSettings::SyntheticSpectrumSettings()
@@ -88,6 +104,10 @@ SyntheticSpectrumSettings::SyntheticSpectrumSettings()
       HeightDecades(3.0),
       LoneHeight(0.0),
       Baseline(40.0),
+      ClipBaseline(false),
+      CountGain(1.0),
+      OmitZeroRuns(false),
+      Tailing(1.0),
       SpectrumNumber(1) {}
 
 SyntheticSpectrumSettings SyntheticSpectrumSettings::HighResolution() {
@@ -103,6 +123,21 @@ SyntheticSpectrumSettings SyntheticSpectrumSettings::HighResolution() {
   return high;
 }
 
+SyntheticSpectrumSettings SyntheticSpectrumSettings::Undersampled() {
+  SyntheticSpectrumSettings unit;
+  unit.LowMZ = 50.0;
+  unit.HighMZ = 500.0;
+  unit.MZStep = 0.12;
+  unit.PeakWidth = 0.3;
+  unit.ClusterSpacing = 3.0;
+  unit.ClusterHeights = {5.0};
+  unit.HeightDecades = 1.0;
+  unit.Baseline = 0.03;
+  unit.CountGain = 333.0;
+  unit.OmitZeroRuns = true;
+  return unit;
+}
+
 SyntheticSpectrum GenerateSyntheticSpectrum(const SyntheticSpectrumSettings& settings) {
   CheckSettings(settings);
   SyntheticSpectrum spectrum;
@@ -114,14 +149,20 @@ SyntheticSpectrum GenerateSyntheticSpectrum(const SyntheticSpectrumSettings& set
   for (const SyntheticPeak& peak : spectrum.Peaks) {
     const double sigma = settings.PeakWidth * Scale(settings, peak.MZ) / kWidthInSigmas;
     const auto first = std::lower_bound(axis.begin(), axis.end(), peak.MZ - kPeakReach * sigma);
-    const auto last = std::upper_bound(first, axis.end(), peak.MZ + kPeakReach * sigma);
+    const double tail = sigma * settings.Tailing;
+    const auto last = std::upper_bound(first, axis.end(), peak.MZ + kPeakReach * tail);
     for (auto mz = first; mz != last; ++mz) {
-      const double z = (*mz - peak.MZ) / sigma;
+      const double z = (*mz - peak.MZ) / (*mz < peak.MZ ? sigma : tail);
       expected[mz - axis.begin()] += peak.Height * std::exp(-z * z / 2.0);
     }
   }
+  for (SyntheticPeak& peak : spectrum.Peaks) peak.Height *= settings.CountGain;
   spectrum.Intensity.reserve(expected.size());
-  for (double mean : expected) spectrum.Intensity.push_back(random.Poisson(mean));
+  const double offset = settings.ClipBaseline ? settings.Baseline : 0.0;
+  for (double mean : expected) {
+    spectrum.Intensity.push_back(settings.CountGain * std::max(random.Poisson(mean) - offset, 0.0));
+  }
+  if (settings.OmitZeroRuns) OmitZeroRuns(spectrum);
   return spectrum;
 }
 

@@ -300,7 +300,7 @@ TEST_F(DataFileTest, ScansOutOfOrderOrInconsistentOrNotFiniteAreRefused) {
       {{13, 4.0, 0, {}, {}}, "does not follow scan 13."},
       {{14, 4.0, 2, {}, {}}, "names tune run 2, which the file does not have."},
       {{14, 4.0, 0, {1.0}, {}}, "has 1 m/z values but 0 intensities."},
-      {{14, 4.0, 0, {2.0, 2.0}, {1.0, 1.0}}, "has m/z values that do not ascend."},
+      {{14, 4.0, 0, {2.0, 2.0}, {1.0, 1.0}}, "has m/z values that do not ascend: 2 follows 2."},
       {{14, nan, 0, {1.0}, {1.0}}, "has a retention time that is not a finite number."},
       {{14, 4.0, 0, {1.0, nan, 3.0}, {1.0, 1.0, 1.0}},
        "has an m/z value that is not a finite number."},

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <limits>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -30,6 +31,13 @@ constexpr double kMeanDifferenceScale = 1.2533 / 1.4142135623730951;
 // mean over whole points jumps as a point enters or leaves the top (docs/peak-detection.md).
 constexpr double kCentroidTop = 0.8;
 
+// A peak of fewer points above the level than the minimum width is one when at least this many
+// are, and its apex lies this many noise margins above the baseline.
+constexpr std::uint32_t kFewestPoints = 2;
+constexpr double kClearMargins = 2.0;
+// The typical width at half height, in points, below which a spectrum's peaks are undersampled.
+constexpr double kUndersampledWidth = 3.0;
+
 // Two maxima closer than this share of the typical peak width are one peak.
 constexpr double kSplitWidths = 0.5;
 
@@ -46,6 +54,49 @@ constexpr double kQuietDeviations = 2.75;
 // A round that changes at most this share of a block's quiet points is the last.
 constexpr std::size_t kSettledShare = 100;
 
+// The smallest step of the values: the smallest positive value or positive difference between
+// neighbours. Counted data hold whole counts (times a gain), so this is what one count means; for
+// continuous data it is tiny and bounds nothing.
+double IntensityQuantum(const std::vector<double>& y) {
+  double quantum = std::numeric_limits<double>::infinity();
+  for (std::size_t i = 0; i < y.size(); ++i) {
+    if (y[i] > 0.0) quantum = std::min(quantum, y[i]);
+    const double step = i > 0 ? std::fabs(y[i] - y[i - 1]) : 0.0;
+    if (step > 0.0) quantum = std::min(quantum, step);
+  }
+  return std::isfinite(quantum) ? quantum : 0.0;
+}
+
+// The largest ratio of a curve's highest value to a peak, or to a sample of the noise. Baselines
+// clipped at zero leave, beside exact zeros, numerical residue (ringing tails of 1e-30 beside
+// signals of hundreds), on which the noise of a block would settle; no scan spans more decades.
+constexpr double kDynamicRange = 1e5;
+
+// The least noise of counted data, in counts: that of counts that are mostly zero (a Poisson mean
+// of 1/4, whose deviation is half a count).
+constexpr double kQuantumNoise = 0.5;
+
+// How many widths of a curve's highest peak a noise block spans at least: a block that lies
+// within one broad peak (the hump of a chromatogram hundreds of scans wide) takes its flanks for
+// the baseline, and its top for noise.
+constexpr double kBlockWidths = 8.0;
+
+// The points of a curve's noise blocks: `window` (0: the whole curve), widened to kBlockWidths
+// times the width at half height, in points, of the curve's highest maximum (above its lowest
+// value), so that the peaks' width comes from the data and not from a number of points.
+std::uint32_t NoiseWindow(const std::vector<double>& y, std::uint32_t window) {
+  if (window == 0 || y.empty()) return window;
+  const auto [lowest, top] = std::minmax_element(y.begin(), y.end());
+  const double half = (*top + *lowest) / 2.0;
+  auto first = top;
+  auto last = top;
+  while (first != y.begin() && *(first - 1) > half) --first;
+  while (last + 1 != y.end() && *(last + 1) > half) ++last;
+  const double wide = kBlockWidths * static_cast<double>(last - first + 1);
+  if (wide >= static_cast<double>(y.size())) return 0;
+  return std::max(window, static_cast<std::uint32_t>(wide));
+}
+
 // The baseline and noise of a curve's values, measured in blocks of `window` points (the whole
 // curve for 0); a last block shorter than half a window joins the one before it. The levels are
 // kept per block, not per point: a per-point copy would cost more than measuring them.
@@ -54,10 +105,14 @@ class NoiseBlocks {
   NoiseBlocks(const std::vector<double>& y, std::uint32_t window, std::size_t lag)
       : points_(y.size()), width_(window == 0 ? std::max<std::size_t>(y.size(), 1) : window) {
     Scratch scratch;  // reused by every block
+    const double quantum = IntensityQuantum(y);
+    if (!y.empty()) floor_ = std::max(*std::max_element(y.begin(), y.end()), 0.0) / kDynamicRange;
     for (std::size_t first = 0; first < points_;) {
       std::size_t last = std::min(points_, first + width_);
       if (points_ - last < (width_ + 1) / 2) last = points_;
-      levels_.push_back(Measure(y.data() + first, last - first, lag, scratch));
+      NoiseLevel level = Measure(y.data() + first, last - first, lag, floor_, scratch);
+      level.Noise = std::max(level.Noise, kQuantumNoise * quantum);
+      levels_.push_back(level);
       first = last;
     }
   }
@@ -72,6 +127,8 @@ class NoiseBlocks {
   }
   const NoiseLevel& OfBlock(std::size_t block) const { return levels_[block]; }
   const NoiseLevel& At(std::size_t point) const { return levels_[BlockOf(point)]; }
+  // The level below which a value is no sample of the noise, nor a peak (CurveFloor).
+  double Floor() const { return floor_; }
 
  private:
   struct Scratch {
@@ -79,28 +136,38 @@ class NoiseBlocks {
     std::vector<char> Quiet;
   };
 
-  // Baseline and noise of the n values from y, measured on their quiet points: first all, then,
-  // round by round, those at most kQuietDeviations times the noise above the baseline. Where peaks
-  // cover much of a block, their tops and flanks raise a measure over all points far above the
-  // noise between them (and the median into their flanks); leaving them out brings it down to that
-  // noise, however many peaks there are.
-  static NoiseLevel Measure(const double* y, std::size_t n, std::size_t noiseLag,
+  // Baseline and noise of the n values from y, measured on their quiet points: first all but those
+  // from 0 to `floor` (a baseline clipped at zero, its residue, or the gaps between acquisition
+  // windows: no samples of the noise), then, round by round, those at most kQuietDeviations times
+  // the noise above the baseline. A block of too few samples has baseline and noise 0, which the
+  // bounds of the detection level raise. Where peaks cover much of a block, their tops and flanks
+  // raise a measure over all points far above the noise between them (and the median into their
+  // flanks); leaving them out brings it down to that noise, however many peaks there are.
+  static NoiseLevel Measure(const double* y, std::size_t n, std::size_t noiseLag, double floor,
                             Scratch& scratch) {
     const std::size_t lag = std::min<std::size_t>(noiseLag, n / 2);
-    scratch.Quiet.assign(n, 1);
+    auto sample = [floor](double value) { return value < 0.0 || value > floor; };
+    scratch.Quiet.resize(n);
+    std::size_t samples = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+      scratch.Quiet[i] = sample(y[i]);
+      samples += scratch.Quiet[i];
+    }
+    const std::size_t fewest = std::max<std::size_t>(n / 8, 2 * lag + 2);
+    if (samples < fewest) return {};
     NoiseLevel level = MeasureQuiet(y, n, lag, scratch);
     for (int round = 1; round < kNoiseRounds; ++round) {
       const double limit = level.Baseline + kQuietDeviations * level.Noise;
       std::size_t quiet = 0;
       std::size_t changes = 0;
       for (std::size_t i = 0; i < n; ++i) {
-        const char now = y[i] <= limit;
+        const char now = y[i] <= limit && sample(y[i]);
         changes += now != scratch.Quiet[i];
         scratch.Quiet[i] = now;
         quiet += now;
       }
-      if (changes <= n / kSettledShare) break;                       // settled
-      if (quiet < std::max<std::size_t>(n / 8, 2 * lag + 2)) break;  // too few to measure
+      if (changes <= n / kSettledShare) break;  // settled
+      if (quiet < fewest) break;                // too few to measure
       const NoiseLevel next = MeasureQuiet(y, n, lag, scratch);
       if (next.Noise == 0.0) break;  // a quiet stretch of one value: the wider measure holds
       level = next;
@@ -149,6 +216,7 @@ class NoiseBlocks {
   std::size_t points_;
   std::size_t width_;
   std::vector<NoiseLevel> levels_;
+  double floor_ = 0.0;
 };
 
 // The area under straight lines and its first moment about index 0.
@@ -185,7 +253,9 @@ class PeakFinder {
         x_(curve.QXAxis()),
         y_(curve.QYValues()),
         settings_(settings),
-        noise_(curve.QUnsmoothedYValues(), settings.Noise.WindowWidth, settings.NoiseLag) {}
+        noise_(curve.QUnsmoothedYValues(),
+               NoiseWindow(curve.QUnsmoothedYValues(), settings.Noise.WindowWidth),
+               settings.NoiseLag) {}
 
   std::vector<Peak> Find() {
     const std::size_t n = y_.size();
@@ -201,7 +271,8 @@ class PeakFinder {
       floor = last;
       i = last;
     }
-    const double separation = kSplitWidths * TypicalWidth(runs);
+    typicalWidth_ = TypicalWidth(runs);
+    const double separation = kSplitWidths * typicalWidth_;
     for (const Run& run : runs) Split(run, separation);
     return std::move(peaks_);
   }
@@ -221,7 +292,9 @@ class PeakFinder {
   double Margin(std::size_t i) const { return Margin(noise_.At(i)); }
   bool AboveBaseline(std::size_t i) const { return y_[i] > noise_.At(i).Baseline; }
   // The value a point must exceed to be detected, for the noise level of its block.
-  double DetectionLevel(const NoiseLevel& level) const { return level.Baseline + Margin(level); }
+  double DetectionLevel(const NoiseLevel& level) const {
+    return std::max(level.Baseline + Margin(level), noise_.Floor());
+  }
   bool Detected(std::size_t i, double detectionLevel) const {
     return y_[i] > detectionLevel &&
            (!settings_.Detect.UseThreshold || y_[i] >= settings_.Threshold.Level);
@@ -377,6 +450,16 @@ class PeakFinder {
     return moments.Area > 0.0 ? moments.Moment / moments.Area : static_cast<double>(top);
   }
 
+  // Whether a peak of fewer detected points than the minimum width is still one: where the
+  // spectrum's peaks are sampled by few points (unit resolution at a coarse step), two may lie
+  // above the level. When its apex rises well clear of the noise it is a peak; a lone point is a
+  // spike, and so are two in a spectrum whose peaks are wider.
+  bool Undersampled(std::size_t apex, std::uint32_t detectedPoints) const {
+    const NoiseLevel& level = noise_.At(apex);
+    return typicalWidth_ < kUndersampledWidth && detectedPoints >= kFewestPoints &&
+           y_[apex] - level.Baseline > kClearMargins * Margin(level);
+  }
+
   void Add(std::size_t start, std::size_t apex, std::size_t end) {
     std::uint32_t detectedPoints = 0;
     double area = 0.0;
@@ -388,14 +471,19 @@ class PeakFinder {
       if (k > start) area += (x_[k] - x_[k - 1]) * (weight + previousWeight) / 2.0;
       previousWeight = weight;
     }
-    if (detectedPoints < settings_.Detect.MinPeakWidth) return;
+    if (detectedPoints < settings_.Detect.MinPeakWidth && !Undersampled(apex, detectedPoints)) {
+      return;
+    }
+    const double centroid = TopCentroid(start, apex, end);
+    const double centroidAmplitude = curve_.FractionalIndexToYVal(centroid);
+    if (y_[apex] <= 0.0 || centroidAmplitude <= 0.0) return;  // no signal, whatever the baseline
     Peak peak;
     peak.StartIndex = static_cast<std::uint32_t>(start);
     peak.ApexIndex = static_cast<std::uint32_t>(apex);
     peak.EndIndex = static_cast<std::uint32_t>(end);
     peak.Amplitude = y_[apex];
-    peak.CentroidIndex = TopCentroid(start, apex, end);
-    peak.CentroidAmplitude = curve_.FractionalIndexToYVal(peak.CentroidIndex);
+    peak.CentroidIndex = centroid;
+    peak.CentroidAmplitude = centroidAmplitude;
     peak.Area = area;
     peaks_.push_back(peak);
   }
@@ -406,6 +494,7 @@ class PeakFinder {
   const PeakDetectSettings& settings_;
   const NoiseBlocks noise_;
   std::vector<Peak> peaks_;
+  double typicalWidth_ = 0.0;  // of the spectrum's peaks at half height, in points
   // Scratch of Split.
   std::vector<Part> parts_;
   std::vector<Part> peaksOfRun_;

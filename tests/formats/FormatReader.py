@@ -151,6 +151,8 @@ def run_as_shown(run, path):
         # A run of this format says the mode of every scan: the data never decide it.
         "modeFromData": 0,
         "points": sum(len(scan["mz"]) for scan in scans),
+        # Only the readers of the open formats leave points out.
+        "seamZerosDropped": 0,
         "mzRange": [min(scan["mz"][0] for scan in with_points),
                     max(scan["mz"][-1] for scan in with_points)] if with_points else None,
         "retentionTime": [min(times), max(times)] if times else None,
@@ -161,6 +163,7 @@ def run_as_shown(run, path):
             "points": len(scan["mz"]),
             "centroid": scan["centroid"],
             "totalIonCurrent": total(scan["intensity"]),
+            "seamZerosDropped": 0,
         } for scan in scans],
     }
 

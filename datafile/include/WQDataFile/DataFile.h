@@ -82,6 +82,10 @@ struct Scan {
   bool Centroided = false;
   // The file did not say which, so Centroided was decided from the data (WQBL::LooksCentroided).
   bool ModeFromData = false;
+  // Points of zero intensity that the reader of an open format left out because their m/z did not
+  // exceed the point's before them, or the point's after them did not exceed theirs: instruments
+  // that acquire a spectrum in m/z windows write such points at the seams.
+  std::uint32_t SeamZerosDropped = 0;
 };
 
 // What a file keeps of a scan besides its arrays: enough to summarise a run without reading them.

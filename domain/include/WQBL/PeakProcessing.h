@@ -79,22 +79,27 @@ WQBL_EXPORT bool ExecuteSmooth(Spectrum& spectrum, Changed& changed, std::wstrin
 
 // Finds the peaks of the curve and assigns them (Curve::AssignPeaks). The noise is measured on the
 // unsmoothed values (Curve::QUnsmoothedYValues), so that smoothing first does not lower the
-// detection level, in blocks of Noise.WindowWidth points (0: the whole curve), on each block's
+// detection level, in blocks of Noise.WindowWidth points (0: the whole curve) or of 8 times the
+// width at half height of the curve's highest maximum where that is more, on each block's
 // quiet points: those not far above its baseline, chosen round by round, so that peaks covering
-// much of a block do not raise it. The baseline is their median, the noise how far their lower
-// quartile lies below it (where that is nothing, as for sparse counts, from the differences of
-// points NoiseLag apart). A peak is a run of points above the baseline plus Noise.Factor times the
-// noise (and, with Detect.UseThreshold, at least Threshold.Level), widened down its falling flanks
-// and split at valleys deeper than that margin on both sides, unless the maxima either side lie
-// within half the spectrum's typical peak width (its peaks' median width at half height) or what
-// the valley cuts off is too narrow to be a peak; peaks with fewer than Detect.MinPeakWidth points
-// above that level are dropped. Its centre is the centroid of the area between the peak, smoothed
-// with the weights 1/4, 1/2, 1/4 and drawn as straight lines between its points, and the level at
-// 80% of the smoothed apex's height above the baseline, around the apex (the tails of real peaks
-// are asymmetric, and the few points of the top noisy); its area is the trapezoid-rule integral of
-// the intensity above the baseline over the x axis. Runs in time linear in the points. Returns
-// false, with the reason in `message` and the curve unchanged, unless both the x axis and the y
-// values are assigned.
+// much of a block do not raise it; values from 0 to a hundred-thousandth of the highest (a baseline
+// clipped at zero and its residue) are no samples of it, and it is at least half of one count
+// (the smallest positive value or step between neighbours). The baseline is their median, the noise
+// how far their lower quartile lies below it (where that is nothing, as for sparse counts, from the
+// differences of points NoiseLag apart). A peak is a run of points above the baseline plus
+// Noise.Factor times the noise (and, with Detect.UseThreshold, at least Threshold.Level), widened
+// down its falling flanks and split at valleys deeper than that margin on both sides, unless the
+// maxima either side lie within half the spectrum's typical peak width (its peaks' median width at
+// half height) or what the valley cuts off is too narrow to be a peak; peaks with fewer than
+// Detect.MinPeakWidth points above that level are dropped, unless the spectrum's peaks are under 3
+// points wide at half height, two points are above the level and the apex twice the margin above
+// the baseline. Its centre is the centroid of the area between the peak, smoothed with the weights
+// 1/4, 1/2, 1/4 and drawn as straight lines between its points, and the level at 80% of the
+// smoothed apex's height above the baseline, around the apex (the tails of real peaks are
+// asymmetric, and the few points of the top noisy); its area is the trapezoid-rule integral of the
+// intensity above the baseline over the x axis. No peak has an apex or centre value at or below 0.
+// Runs in time linear in the points. Returns false, with the reason in `message` and the curve
+// unchanged, unless both the x axis and the y values are assigned.
 WQBL_EXPORT bool ExecutePeakDetect(Curve& curve, Changed& changed, std::wstring& message,
                                    const PeakDetectSettings& settings);
 // ExecutePeakDetect with PeakDetectSettings::DefaultMS().
