@@ -108,7 +108,9 @@ expect 1 "Cannot write to file$work/raw.tofline: it is the data file being expor
   export "$work/raw.tofline"
 cmp -s "$work/raw.tofline" "$work/raw.copy"
 result $?
-expect 1 "Cannot open data file $work/none.dat." export "$work/none.dat"
+expect 1 "Cannot open data file $work/none.dat: No such file or directory" export "$work/none.dat"
+expect 1 "wqrepos: Cannot write to file $work/nodir/raw.tofline: No such file or directory" \
+  export "$work/raw.copy" -o "$work/nodir/raw.tofline"
 # pick-report pairs the scans of two runs by their places.
 "$tool" generate-run "$work/one.dat" --scans 1 >/dev/null 2>&1
 # The library writes a document without spectra for a chromatogram without peaks; the tool keeps an
@@ -446,6 +448,8 @@ mkdir -p "$work/elsewhere" && ln -s "$work/elsewhere" "$store/Autotune/lab"
 cp "$corpus/autotune_xml/input1.xml" "$work/victim.xml"
 expect 1 "Cannot use $store/Autotune/lab/../victim.xml: the name \"lab/../victim\" leads outside \
 its directory through the linked folder lab" autotune show lab/../victim
+expect 1 "wqrepos: Cannot load the XML document $store/Autotune/Missing.xml: No such file or \
+directory" autotune show Missing
 
 # copy and rename replace only with --force; delete; the issue's own edit of a method.
 scan=$store/AcqMethod/Scan.kem
