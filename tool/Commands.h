@@ -200,18 +200,24 @@ void PrintNames(std::vector<std::wstring> names, const char* none, bool json);
 // valid word to an unknown one and a hint to the command's help. Call once all commands are added.
 void MakeHelpPlain(CLI::App& app);
 
-// Shows the module's settings report on standard error when --verbose is given.
-void ConfigureLogging();
-// Initializes the module and gives a Config read from the same ConfigClient.xml, which answers
+// Shows the module's settings report on standard error when --verbose is given, and keeps the
+// parsed command line `app`, whose command tells UncheckedConfig() whether it changes the store.
+void ConfigureTool(const CLI::App& app);
+// Configures the module and gives a Config read from the same ConfigClient.xml, which answers
 // the directories that the module's entry points do not hand out. Its repeat of the settings
-// report is silenced. Warns, once a run, of a configuration file that cannot be read and of a port
-// text that is not a port number alone. The module works on with a base directory it cannot use;
-// the tool does not.
+// report is silenced. A command that changes what is stored (import, delete, copy, rename, init)
+// initializes the module, which creates the data directory tree and clears interrupted saves;
+// every other command only reads the configuration and creates nothing. Warns, once a run, of a
+// configuration file that cannot be read and of a port text that is not a port number alone. The
+// module works on with a base directory it cannot use; the tool does not.
 WQRepos::Config UncheckedConfig();
 // As UncheckedConfig(), but throws std::runtime_error naming the base directory unless it is a
 // directory that can be listed.
 WQRepos::Config InitializedConfig();
 std::wstring BaseDirectory(const WQRepos::Config& config);
+// True when `directory` is missing and the command only reads: where nothing was ever stored, a
+// reading command finds nothing, as the module does, rather than failing.
+bool NothingStoredYet(const std::string& directory);
 void CheckBaseDirectory(const WQRepos::Config& config);
 bool IsListable(const std::wstring& directory);
 // The directory of `kind` after InitializedConfig(). The module lists a folder it cannot read as

@@ -270,7 +270,7 @@ int main(int argc, char** argv) {
   wqtool::AddConvertCommand(app);
   wqtool::AddCheckCommand(app);
   wqtool::MakeHelpPlain(app);
-  wqtool::ConfigureLogging();
+  wqtool::ConfigureTool(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {

@@ -38,6 +38,19 @@ expect() {
 }
 
 use_base_dir "$data"
+# Commands that only read create nothing, and find nothing where nothing was stored; init and the
+# commands that store create the tree. A base directory whose folder is missing is named so.
+expect 0 "No acquisition methods are stored." methods list
+expect 0 "(not created yet)" info
+[[ ! -e $data ]]
+result $?
+use_base_dir "$work/absent/data"
+expect 1 "wqrepos: cannot create the base data directory $work/absent/data: the folder \
+$work/absent that would hold it does not exist" init
+use_base_dir "$data"
+expect 0 "Base directory:  $data" init
+[[ -d $data/AcqMethod && -d $data/Autotune ]]
+result $?
 expect 0 "wqrepos $version" --version
 expect 0 "WQRepos library $version" --version
 expect 0 "Exit codes: 0 success, 1 a file or value failed, 2 usage error." --help
@@ -282,7 +295,7 @@ WQREPOS_CONFIG=$work/typo.xml expect 1 \
   "Cannot read the configuration file $work/typo.xml that WQREPOS_CONFIG names: No such file" info
 [[ ! -e $edges ]]
 result $?
-"$tool" info >/dev/null 2>&1
+"$tool" init >/dev/null 2>&1
 expect 0 "m/z range:    100.0000 to" run-info "$work/raw.tofline"
 # A total beyond the largest double is written as the records write it.
 printf 'BEGIN IONS\nRTINSECONDS=1\n100 1e308\n200 1e308\nEND IONS\n' >"$work/infinite.mgf"
@@ -352,7 +365,7 @@ chmod 755 "$edges/Tunes/private"
 # back byte for byte, from a file and from standard input. FAMILY [NAME [--ic]] | FILE | SOURCE.
 store=$work/store
 use_base_dir "$store"
-"$tool" info >/dev/null 2>&1
+"$tool" init >/dev/null 2>&1
 kinds=$(
   for source in "$corpus"/pref_*; do
     name=${source##*pref_} && echo "prefs $name|Prefs/$name.pref|pref_$name/$(ls "$source" | tail -1)"
