@@ -199,6 +199,8 @@ void PrintNames(std::vector<std::wstring> names, const char* none, bool json);
 // errors say what was wrong with which option or argument, after "wqrepos: ", with the nearest
 // valid word to an unknown one and a hint to the command's help. Call once all commands are added.
 void MakeHelpPlain(CLI::App& app);
+// The subcommand of `app` that the parse reached last; `app` itself when none was given.
+const CLI::App& DeepestCommand(const CLI::App& app);
 
 // Shows the module's settings report on standard error when --verbose is given, and keeps the
 // parsed command line `app`, whose command tells UncheckedConfig() whether it changes the store.

@@ -45,17 +45,8 @@ const CLI::App* commandLine = nullptr;
 // directory as it finds it.
 bool ChangesStore() {
   if (!commandLine) return true;
-  const CLI::App* command = commandLine;
-  for (bool deeper = true; deeper;) {
-    deeper = false;
-    for (const CLI::App* sub : command->get_subcommands()) {
-      command = sub;
-      deeper = true;
-      break;
-    }
-  }
   static const std::set<std::string> kChanging = {"import", "delete", "copy", "rename", "init"};
-  return kChanging.count(command->get_name()) != 0;
+  return kChanging.count(DeepestCommand(*commandLine).get_name()) != 0;
 }
 
 void Warn(const std::string& text) {
