@@ -2,10 +2,11 @@
 # The wqrepos tool's exit codes and messages. The library reads the ConfigClient.xml beside its
 # own file, so a copy of it is loaded from a temporary folder whose ConfigClient.xml names the
 # data directory of each case. CORPUS holds files that the module writes (tests/data/corpus).
-# COMPLETION is the tool's bash completion.
-# Usage: ToolTest.sh TOOL LIBRARY VERSION CORPUS COMPLETION
+# COMPLETION is the tool's bash completion; SAMPLE the README's picture, which scripts/main.sh
+# draws.
+# Usage: ToolTest.sh TOOL LIBRARY VERSION CORPUS COMPLETION SAMPLE
 set -u
-tool=$1 library=$2 version=$3 corpus=$4 completion=$5
+tool=$1 library=$2 version=$3 corpus=$4 completion=$5 sample=$6
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/lib" && cp -L "$library" "$work/lib/"
@@ -198,6 +199,12 @@ for picture in "--scan 6" "--spectrum 3 --smooth --mz-range 300 900" "--chromato
   [[ $(rendered "$work/picture.svg") == " 0 0 3 192 0 0 2 28" ]]
   result $?
 done
+# The README's picture is the one scripts/main.sh draws today, so that running it changes nothing.
+mkdir "$work/sample" && cd "$work/sample" || exit 1
+"$tool" generate-run SampleCalibration.dat --scans 120 --run-number 1 >/dev/null &&
+  "$tool" plot SampleCalibration.dat --scan 60 -o drawn.svg >/dev/null && cmp -s drawn.svg "$sample"
+result $?
+cd - >/dev/null || exit 1
 plotted=$("$tool" plot "$run" --scan 6 --csv -o - | awk -F, '$1 == "centroid" { printf "%.4f ", $2 }')
 exported=$(jq -Rrs 'capture("ScanNumber=\"6\"[^>]*>\\s*<Peaks[^>]*>\\s*<CentroidX>(?<x>[^<]*)").x' \
   "$work/run.tofline")
@@ -291,8 +298,8 @@ expect 1 "Checked 12 stored files: 10 ok, 2 failed; 2 not recognised, 1 temporar
 expect 1 "wqrepos: 2 stored file(s) cannot be read" check
 # Quiet: the failures and the summary, no ok line and no warning of what does not fail.
 "$tool" -q check >"$work/quiet" 2>&1
-[[ $? == 1 && $(grep -c ": ok$" "$work/quiet") == 0 && $(grep -c "Cut.ket: Binary" "$work/quiet") == 1 &&
-  $(grep -c "not a file" "$work/quiet") == 0 && $(grep -c "^Checked 12" "$work/quiet") == 1 ]]
+[[ $? == 1 && $(grep -c ": ok$" "$work/quiet") == 0 && $(grep -c "not a file" "$work/quiet") == 0 &&
+  $(grep -c "Cut.ket: Binary" "$work/quiet") == 1 && $(grep -c "^Checked 12" "$work/quiet") == 1 ]]
 result $?
 [[ $(find "$data" -printf '%p %s %T@\n' | sort) == "$before" ]]
 result $?
