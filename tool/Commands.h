@@ -169,6 +169,10 @@ struct NamedKind {
   std::function<void(const std::wstring& name)> remove;
   std::function<void(const std::wstring& from, const std::wstring& to, bool replace)> rename;
 };
+// The names of the stored records of `kind`, those in folders of its directory as "Folder/Name",
+// unsorted; throws std::runtime_error naming the directory and its `contents` when it cannot be
+// listed.
+std::vector<std::wstring> StoredNames(const NamedKind& kind, const std::string& contents);
 const NamedKind& MethodsKind();
 const NamedKind& TunesKind();
 const NamedKind& EvalMethodsKind(bool ic);
