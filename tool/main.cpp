@@ -1,6 +1,7 @@
 // wqrepos: the repository module's files from a shell.
 #include <WQCommon/ErrorContext.h>
 #include <WQCommon/Text.h>
+#include <WQCommon/XML.h>
 #include <WQPlatform/Platform.h>
 #include <WQRepos/Exception.h>
 #include <WQRepos/Version.h>
@@ -277,6 +278,8 @@ int main(int argc, char** argv) {
     return ReportParseOutcome(app, error);
   } catch (const std::exception& error) {
     return ReportFailure(wqtool::Described(error));
+  } catch (const WQCommon::XMLResultException& error) {
+    return ReportFailure("the XML element " + wqtool::Narrow(error.Message) + " is missing");
   }
   return 0;
 }
