@@ -104,6 +104,8 @@ std::string Nearest(const std::string& word, const std::vector<std::string>& can
 std::string Described(const std::exception& error);
 
 // What --quiet and --verbose chose.
+// Adds -q/--quiet and -v/--verbose, which Quiet() and Verbose() then tell.
+void AddOutputFlags(CLI::App& app);
 bool Quiet();
 bool Verbose();
 // Prints `line` on standard output unless --quiet: what a command that changes something did.
