@@ -85,6 +85,29 @@ struct SyntheticAgreement {
   WQBL::PeakListAgreement Lone;
 };
 
+// The profile of `truth` as a spectrum.
+WQBL::Spectrum ProfileOf(const SyntheticSpectrum& truth) {
+  WQBL::Spectrum spectrum;
+  spectrum.AssignXAxis(truth.MZ);
+  spectrum.AssignYValues(truth.Intensity);
+  return spectrum;
+}
+
+// The profile of `truth` with its peaks detected as the export detects them; the centres and
+// heights of those peaks go into `x` and `height`.
+WQBL::Spectrum DetectPeaks(const SyntheticSpectrum& truth, std::vector<double>& x,
+                           std::vector<double>& height) {
+  WQBL::Spectrum spectrum = ProfileOf(truth);
+  WQBL::Changed changed;
+  std::wstring message;
+  EXPECT_TRUE(WQBL::ExecutePeakDetect(spectrum, changed, message));
+  for (const WQBL::Peak& peak : spectrum.QPeaks()) {
+    x.push_back(spectrum.FractionalIndexToXAxisVal(peak.CentroidIndex));
+    height.push_back(peak.Amplitude);
+  }
+  return spectrum;
+}
+
 SyntheticAgreement PickSynthetic(SyntheticSpectrumSettings settings, std::uint32_t spectra,
                                  double tolerance = 0.1) {
   WQBL::PeakListComparison all(tolerance, 5.0 * tolerance);
@@ -92,18 +115,9 @@ SyntheticAgreement PickSynthetic(SyntheticSpectrumSettings settings, std::uint32
   for (std::uint32_t number = 1; number <= spectra; ++number) {
     settings.SpectrumNumber = number;
     const SyntheticSpectrum truth = GenerateSyntheticSpectrum(settings);
-    WQBL::Spectrum spectrum;
-    spectrum.AssignXAxis(truth.MZ);
-    spectrum.AssignYValues(truth.Intensity);
-    WQBL::Changed changed;
-    std::wstring message;
-    EXPECT_TRUE(WQBL::ExecutePeakDetect(spectrum, changed, message));
     std::vector<double> x, height, trueX, trueHeight, loneX, loneHeight;
-    for (const WQBL::Peak& peak : spectrum.QPeaks()) {
-      x.push_back(spectrum.FractionalIndexToXAxisVal(peak.CentroidIndex));
-      height.push_back(peak.Amplitude);
-      EXPECT_GT(peak.CentroidAmplitude, 0.0);
-    }
+    const WQBL::Spectrum spectrum = DetectPeaks(truth, x, height);
+    for (const WQBL::Peak& peak : spectrum.QPeaks()) EXPECT_GT(peak.CentroidAmplitude, 0.0);
     for (const SyntheticPeak& peak : truth.Peaks) {
       trueX.push_back(peak.MZ);
       trueHeight.push_back(peak.Height);
@@ -215,17 +229,8 @@ TEST(PeakPicking, UndersampledPeaksOfFewCountsAreFound) {
     SyntheticSpectrumSettings one = settings;
     one.SpectrumNumber = number;
     const SyntheticSpectrum truth = GenerateSyntheticSpectrum(one);
-    WQBL::Spectrum spectrum;
-    spectrum.AssignXAxis(truth.MZ);
-    spectrum.AssignYValues(truth.Intensity);
-    WQBL::Changed changed;
-    std::wstring message;
-    ASSERT_TRUE(WQBL::ExecutePeakDetect(spectrum, changed, message));
     std::vector<double> x, height, trueX, trueHeight;
-    for (const WQBL::Peak& peak : spectrum.QPeaks()) {
-      x.push_back(spectrum.FractionalIndexToXAxisVal(peak.CentroidIndex));
-      height.push_back(peak.Amplitude);
-    }
+    DetectPeaks(truth, x, height);
     for (const SyntheticPeak& peak : truth.Peaks) {
       if (peak.Height < 15.0 * settings.CountGain) continue;
       trueX.push_back(peak.MZ);
@@ -262,11 +267,8 @@ TEST(PeakPicking, DenseIsotopeEnvelopesAreFoundWhole) {
     EXPECT_GE(found.Precision, 0.99);
     EXPECT_LE(found.SplitPeaks, found.ReferencePeaks / 200);
     const SyntheticSpectrum truth = GenerateSyntheticSpectrum(settings);
-    WQBL::Spectrum spectrum;
-    spectrum.AssignXAxis(truth.MZ);
-    spectrum.AssignYValues(truth.Intensity);
     const std::vector<double> levels =
-        WQBL::QDetectionLevels(spectrum, WQBL::PeakDetectSettings::DefaultMS());
+        WQBL::QDetectionLevels(ProfileOf(truth), WQBL::PeakDetectSettings::DefaultMS());
     EXPECT_LT(*std::max_element(levels.begin(), levels.end()),
               0.03 * *std::max_element(truth.Intensity.begin(), truth.Intensity.end()));
   }
