@@ -116,6 +116,10 @@ bool Verbose();
 // Prints `line` on standard output unless --quiet: what a command that changes something did.
 void Say(const std::string& line);
 
+// Throws std::runtime_error naming `path` when it is a file that can only be streamed (a pipe or a
+// device), with a hint to give it as standard input ("-"), which is read whole first.
+void RefuseStreamOnlyFile(const std::string& path);
+
 // A file that the tool reads: `path` as given, or for "-" a temporary copy of standard input,
 // which messages then call "standard input".
 class InputFile {

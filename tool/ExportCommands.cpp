@@ -272,7 +272,9 @@ void AddExportCommands(CLI::App& app) {
                  "peak's start to its end")
       ->excludes(every);
   exportCommand->add_flag("--smooth", options->Smooth,
-                          "Smooth each spectrum (Savitzky-Golay) before its peaks are detected");
+                          "Smooth each spectrum (Savitzky-Golay, with the automatic peak lists' "
+                          "own settings: the stored MZSmooth preference does not apply) before its "
+                          "peaks are detected");
   exportCommand->add_flag("--dry-run", options->DryRun,
                           "Generate and process the spectra, but write nothing");
   exportCommand->callback([options] { Export(*options); });
@@ -284,7 +286,13 @@ void AddExportCommands(CLI::App& app) {
       "scanned from m/z 100 with unit-resolution peaks, rising and falling over the run, with "
       "counting noise. The same options always give the same file. Scans are written as they are "
       "made, and the file appears only once it is complete.");
-  generate->add_option("PATH", generateOptions->Path, "Data file to write")->required();
+  generate->add_option("PATH", generateOptions->Path, "Data file to write")
+      ->required()
+      ->check(CLI::Validator(
+          [](const std::string& path) {
+            return path == "-" ? "a run is written to a file, not to standard output (-)" : "";
+          },
+          ""));
   generate->add_option("--scans", generateOptions->Scans, "Number of scans")
       ->capture_default_str()
       ->check(CLI::Range(1u, 1000000u));

@@ -3,6 +3,7 @@
 #include <WQPlatform/Platform.h>
 
 #include <iostream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,18 @@ struct InputFile::Copy {
   WQPlatform::TemporaryFile file;
 };
 
+void RefuseStreamOnlyFile(const std::string& path) {
+  if (path == "-" || WQPlatform::IsRegularFile(path) || WQPlatform::IsDirectory(path) ||
+      !WQPlatform::PathExists(path)) {
+    return;
+  }
+  throw std::runtime_error("Cannot read " + Shown(path) +
+                           ": not a regular file. A pipe, such as a process substitution <(...), "
+                           "is read as standard input: give - and redirect it there");
+}
+
 InputFile::InputFile(const std::string& path) : path_(path) {
+  RefuseStreamOnlyFile(path);
   if (path != "-") return;
   copy_.reset(new Copy{WQPlatform::TemporaryFile([](std::ostream& out) {
     char buffer[65536];

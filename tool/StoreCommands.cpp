@@ -84,6 +84,7 @@ JsonInput ReadJsonInput(const std::string& file) {
     }
     return {ParseJson(text, "standard input"), "standard input"};
   }
+  RefuseStreamOnlyFile(file);
   return {ParseJson(FileContent(file), file), file};
 }
 

@@ -75,6 +75,15 @@ for value in nan inf -inf; do
   expect 2 "wqrepos: --high-mz: \"$value\" is not a finite number" generate-run "$work/run.dat" \
     --high-mz "$value"
 done
+expect 2 "wqrepos: PATH: a run is written to a file, not to standard output (-)" generate-run -
+[[ ! -e - ]]
+result $?
+# A pipe given by name is refused with the way to give it: as standard input.
+mkfifo "$work/pipe"
+expect 1 "wqrepos: Cannot read $work/pipe: not a regular file. A pipe, such as a process \
+substitution <(...), is read as standard input: give - and redirect it there" \
+  methods import Scan "$work/pipe"
+expect 1 "wqrepos: Cannot read $work/pipe: not a regular file." export "$work/pipe" --dry-run
 # Help names values in words, not in the parser's type names.
 for command in generate-run plot export pick-report "autotune tunes" "methods show" convert; do
   # shellcheck disable=SC2086 # the command's words
