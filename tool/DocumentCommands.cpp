@@ -50,17 +50,6 @@ pugi::xml_node TopElement(pugi::xml_document& document, const std::string& path)
   return document.document_element();
 }
 
-// The bytes of the document at `path`; nothing when there is none. One that is there but cannot
-// be read is refused, so that a store never replaces what it could not keep.
-std::optional<std::string> ExistingDocument(const std::string& path) {
-  if (std::optional<std::string> bytes = WQPlatform::ReadFile(path)) return bytes;
-  const std::optional<std::string> reason = WQPlatform::UnreadableReason(path);
-  if (!WQPlatform::PathExists(path) && !WQPlatform::IsSymbolicLink(path)) return std::nullopt;
-  throw std::runtime_error("Cannot read " + Shown(path) + ": " +
-                           reason.value_or("it cannot be read") +
-                           ": it was kept as it is, and nothing was stored");
-}
-
 // The text of the element that `write` writes.
 std::string ElementText(const std::function<void(WQCommon::XMLBuilder&)>& write) {
   WQCommon::XMLBuilder builder;

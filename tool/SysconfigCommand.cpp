@@ -9,6 +9,7 @@
 
 #include "Commands.h"
 #include "RecordJson.h"
+#include "XmlSplice.h"
 
 namespace wqtool {
 namespace {
@@ -56,6 +57,24 @@ void PrintSystemConfiguration(bool json) {
   CheckParsable(document);
 }
 
+// Stores `configuration`: the elements it writes replace theirs in the stored document, whose
+// other elements stay as they are; as the module writes it when there is none.
+void StoreSystemConfiguration(const WQRepos::SystemConfiguration& configuration) {
+  const std::string path = Narrow(InitializedConfig().QDirectory(WQRepos::Config::PrefsDir)) +
+                           "/SystemConfiguration.xml";
+  const std::optional<std::string> existing = ExistingDocument(path);
+  if (!existing) {
+    WQRepos::SaveSystemConfiguration(configuration);
+    return;
+  }
+  WQCommon::XMLBuilder builder;
+  configuration.Serialize(builder);
+  WriteFileAtomically(
+      path,
+      WithChildren(*existing, path, "SystemConfiguration", ChildElements(builder.TopElementText())),
+      true);
+}
+
 }  // namespace
 
 void AddSysconfigCommand(CLI::App& app) {
@@ -68,11 +87,11 @@ void AddSysconfigCommand(CLI::App& app) {
       "Show the system configuration as the application loads it: the defaults where the "
       "document or one of its elements is missing.");
   show->callback([json = AddJsonFlag(*show)] { PrintSystemConfiguration(*json); });
-  AddImportCommand(*sysconfig, "the system configuration", [](const JsonInput& input) {
-    InitializedConfig();
-    WQRepos::SaveSystemConfiguration(
-        ReadRecord<WQRepos::SystemConfiguration>(input.json, input.source, true));
-  });
+  AddImportCommand(*sysconfig, "the system configuration (the document's other elements are kept)",
+                   [](const JsonInput& input) {
+                     StoreSystemConfiguration(
+                         ReadRecord<WQRepos::SystemConfiguration>(input.json, input.source, true));
+                   });
 }
 
 }  // namespace wqtool

@@ -1,7 +1,10 @@
 #include "XmlSplice.h"
 
+#include <WQPlatform/Platform.h>
+
 #include <algorithm>
 #include <pugixml.hpp>
+#include <sstream>
 #include <stdexcept>
 
 #include "Commands.h"
@@ -197,6 +200,28 @@ std::string WithChildren(const std::string& bytes, const std::string& path, cons
     edits.push_back(Appending(bytes, parent, begin, ElementEnd(bytes, begin), missing));
   }
   return Applied(bytes, std::move(edits));
+}
+
+std::optional<std::string> ExistingDocument(const std::string& path) {
+  if (std::optional<std::string> bytes = WQPlatform::ReadFile(path)) return bytes;
+  const std::optional<std::string> reason = WQPlatform::UnreadableReason(path);
+  if (!WQPlatform::PathExists(path) && !WQPlatform::IsSymbolicLink(path)) return std::nullopt;
+  throw std::runtime_error("Cannot read " + Shown(path) + ": " +
+                           reason.value_or("it cannot be read") +
+                           ": it was kept as it is, and nothing was stored");
+}
+
+std::vector<StoredElement> ChildElements(const std::string& text) {
+  pugi::xml_document document;
+  Parse(document, text, "the element written");
+  std::vector<StoredElement> children;
+  for (const pugi::xml_node child : document.document_element().children()) {
+    if (child.type() != pugi::node_element) continue;
+    std::ostringstream printed;
+    child.print(printed, "\t", pugi::format_default, pugi::encoding_utf8);
+    children.push_back({child.name(), printed.str()});
+  }
+  return children;
 }
 
 }  // namespace wqtool

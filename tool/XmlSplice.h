@@ -3,6 +3,7 @@
 // print of the document would change.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,15 @@ struct StoredElement {
   std::string Name;
   std::string Text;
 };
+
+// The bytes of the document at `path`; nothing when there is none. Throws std::runtime_error
+// naming the file when one is there but cannot be read, so that a store never replaces what it
+// could not keep.
+std::optional<std::string> ExistingDocument(const std::string& path);
+
+// The child elements of the element `text` (as XMLBuilder::TopElementText gives it), each as its
+// own element text.
+std::vector<StoredElement> ChildElements(const std::string& text);
 
 // The name of the top element of the document `bytes` (the file `path`, for messages). Throws
 // std::runtime_error naming the file when the bytes are not a well-formed UTF-8 document.

@@ -462,6 +462,14 @@ expect 1 "$store/Autotune/Cut.xml is not a well-formed XML document (" \
 [[ $(cat "$store/Autotune/Cut.xml") == '<AutoTune><Script>run</Script><AutoTunePrefs>' ]]
 result $?
 rm "$store/Autotune/Cut.xml"
+config=$store/Prefs/SystemConfiguration.xml
+cp "$config" "$work/config.keep"
+printf '<SystemConfiguration>\n\t<SystemName>Lab 3</SystemName>\n\t<Site a="1">kept</Site>\n</SystemConfiguration>\n' >"$config"
+"$tool" sysconfig show --json | jq '.systemName = "Lab 4"' | "$tool" sysconfig import - >/dev/null &&
+  grep -qx $'\t<SystemName>Lab 4</SystemName>' "$config" &&
+  grep -qx $'\t<Site a="1">kept</Site>' "$config"
+result $?
+mv "$work/config.keep" "$config"
 printf '<Other/>' >"$info"
 expect 1 "$info holds the element Other, not SpectrumDataInfo: it was kept as it is, and nothing \
 was stored" spectrum-data-info import "$work/info.json"
