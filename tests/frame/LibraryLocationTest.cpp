@@ -1,6 +1,6 @@
 // The library finds ConfigClient.xml beside its own file, wherever that file is: a copy of the
 // library in a folder of its own, loaded at run time, lays out the data tree that its neighbouring
-// ConfigClient.xml names. This program links no copy of the module itself.
+// ConfigClient.xml names. This program links no copy of the module itself, and sets up no logging.
 #include <WQPlatformTesting/ScratchFiles.h>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
@@ -25,7 +25,10 @@ TEST(LibraryLocation, ConfigurationIsReadBesideTheLoadedLibraryFile) {
   // WQRepos::Initialize()
   auto initialize = reinterpret_cast<void (*)()>(dlsym(handle, "_ZN7WQRepos10InitializeEv"));
   ASSERT_NE(initialize, nullptr) << dlerror();
+  // The program set up no logging: the library says nothing on its standard error.
+  testing::internal::CaptureStderr();
   initialize();
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
   EXPECT_TRUE(fs::is_directory(folder / "Base" / "AcqMethod"));
   EXPECT_TRUE(fs::is_directory(folder / "Base" / "Autotune"));
   dlclose(handle);
