@@ -13,6 +13,7 @@
 #include <stdexcept>
 
 #include "Commands.h"
+#include "RecordJson.h"
 
 namespace wqtool {
 namespace {
@@ -70,7 +71,7 @@ Reader ReaderFor(Config::DirTypes kind, const std::string& name) {
     case Config::AcqMethodDir:
       if (IsItemFile(name, ".kem"))
         return [](const std::string& path, const std::string&) {
-          WQRepos::LoadFullyQualifiedAcqMethod(Wide(path));
+          CheckRules(WQRepos::LoadFullyQualifiedAcqMethod(Wide(path)));
         };
       break;
     case Config::TunesDir:

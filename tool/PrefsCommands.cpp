@@ -270,7 +270,7 @@ Decoder DecoderOf(const WQRepos::PreferenceEntry<Record>& entry) {
     Preferences preferences;
     (preferences.*write)(PreferenceFromJson<Record>(input));
   };
-  return {show, store, [](const std::string& path) { ReadFileStrictly<Record>(path); }};
+  return {show, store, [](const std::string& path) { CheckRules(ReadFileStrictly<Record>(path)); }};
 }
 
 const std::map<std::string, Decoder>& Decoders() {

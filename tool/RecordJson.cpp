@@ -236,6 +236,7 @@ void Codec<WQBL::Method>::Decode(const Json& json, const JsonPlace& place, WQBL:
           "the tune id " + std::to_string(tunes[i].Id) + " is given twice");
     }
   }
+  RecordRules<WQBL::Method>::Check(method, place);
 }
 
 namespace {

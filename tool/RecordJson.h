@@ -73,6 +73,26 @@ struct RecordFields;
 template <typename Value, typename = void>
 struct Codec;
 
+// The rules that a record read must keep beyond its fields' types, so that it is one the
+// instrument can run: each refuses the first member that breaks one, naming it and the value
+// (RecordRules.cpp). A record without rules of its own keeps every one.
+template <typename Record>
+struct RecordRules {
+  static void Check(const Record&, const JsonPlace&) {}
+};
+#define WQTOOL_RULES(Record)                                         \
+  template <>                                                        \
+  struct RecordRules<Record> {                                       \
+    static void Check(const Record& record, const JsonPlace& place); \
+  };
+WQTOOL_RULES(WQBL::SequenceItem)
+WQTOOL_RULES(WQBL::TimePeriod)
+WQTOOL_RULES(WQBL::Method)
+WQTOOL_RULES(WQBL::MZRange)
+WQTOOL_RULES(WQBL::ChargeStateParams)
+WQTOOL_RULES(WQBL::AppThreadingParams)
+#undef WQTOOL_RULES
+
 template <typename Value>
 Json ToJson(const Value& value) {
   return Codec<Value>::Encode(value);
@@ -171,6 +191,7 @@ struct Codec<Record, std::void_t<decltype(RecordFields<Record>::Names())>> {
           ((FromJson(json.at(names[i]), place.Member(names[i]), field), ++i), ...);
         },
         Fields::Of(record));
+    RecordRules<Record>::Check(record, place);
   }
 };
 
@@ -431,6 +452,14 @@ Record ReadRecord(const Json& json, const std::string& source, bool xml = false)
     throw std::runtime_error(source + ": " + error.what());
   }
   return record;
+}
+
+// Throws std::runtime_error "<path>: <reason>" at the first of RecordRules that `record`, as the
+// module stored it, breaks: what an import would refuse.
+template <typename Record>
+void CheckRules(const Record& record) {
+  Record read{};
+  FromJson(ToJson(record), JsonPlace{}, read);
 }
 
 }  // namespace wqtool

@@ -332,6 +332,12 @@ expect 1 "wqrepos: 2 stored file(s) cannot be read" check
 result $?
 [[ $(find "$data" -printf '%p %s %T@\n' | sort) == "$before" ]]
 result $?
+# A stored method that breaks a rule of what the instrument can run fails, as its import would.
+perl -0777 -pe 'BEGIN { $from = pack("d<", 0.001); $to = pack("d<", -5) } s/\Q$from\E/$to/' \
+  "$corpus/method/acquisition_method-2.kem" >"$data/AcqMethod/Negative.kem"
+expect 1 "$data/AcqMethod/Negative.kem: .periods[0].items[0].dwell: expected a time in seconds \
+above 0, got -5" check
+rm "$data/AcqMethod/Negative.kem"
 
 # A data directory of its own for the edges: a named configuration that cannot be read, names that
 # are not UTF-8, control characters in names and texts, and what check could not look at.
@@ -496,6 +502,11 @@ prefs GenBIC|.peakFields[0] = {"typ": "Mass"}|.peakFields[0].typ: no such field 
 sysconfig|del(.syringe.enabled)|.syringe: the field enabled is missing
 spectrum-data-info|.instrument = "a\u0007"|.instrument: holds a control character
 sysconfig|.polaritySwitch = "NaN"|.polaritySwitch: expected a finite number, got "NaN"
+methods Scan|.periods[0].items[0].dwell = "NaN"|.periods[0].items[0].dwell: expected a time in seconds above 0, got "NaN"
+methods Scan|.periods[0].items[0].startMZ = 5000|.periods[0].items[0].endMZ: expected an m/z from the start m/z (5000) up, got 1000
+methods Scan|.periods[0].items[0].tuneId = 9|.periods[0].items[0].tuneId: no tune of the method's tunes has the id 9
+prefs CSDecon|. + {"minCharge": 3, "maxCharge": 2}|.maxCharge: expected a charge from the least one (3) up, got 2
+prefs MultiThread|.threadCount = 0|.threadCount: expected 1 thread or more, got 0
 REFUSED
 # The document keeps the polarity switch in fixed notation: every digit of the largest numbers.
 "$tool" sysconfig show --json | jq '.polaritySwitch = 1e62' | "$tool" sysconfig import - >/dev/null &&
