@@ -186,7 +186,7 @@ bool ContentBounds::PassXML(const char* data, const char* end) {
 bool ContentBounds::Text(const char* data, const char* end) {
   textBytes_ += static_cast<std::uint64_t>(end - data);
   if (textBytes_ > kMaxNodeBytes) {
-    return Fail("an XML node is longer than " + Mebibytes(kMaxNodeBytes) + ", the limit");
+    return Fail(NodeTooLongReason());
   }
   return !array_ || ArrayText(data, end);
 }
@@ -195,7 +195,7 @@ bool ContentBounds::Text(const char* data, const char* end) {
 // section, which may hold quotes and '>', up to its "]]>".
 bool ContentBounds::Markup(char c) {
   if (++markupBytes_ > kMaxNodeBytes) {
-    return Fail("an XML node is longer than " + Mebibytes(kMaxNodeBytes) + ", the limit");
+    return Fail(NodeTooLongReason());
   }
   // XML allows no NUL character. ProteoWizard's parser counts a tag's attributes past a NUL but
   // reads them as C strings, which stop at it, and then follows pointers it never set.

@@ -123,6 +123,10 @@ std::string TagAttributeText(std::string_view tag, std::string_view name) {
   return value ? Unescaped(*value) : std::string();
 }
 
+std::string NodeTooLongReason() {
+  return "an XML node is longer than " + std::to_string(kMaxNodeBytes >> 20) + " MiB, the limit";
+}
+
 void FailToRead(const std::string& failure, const std::string& reason) {
   throw DataFileError(failure + ": " + reason + ".");
 }
@@ -161,9 +165,7 @@ bool XmlScanner::Have(std::size_t count) {
   return true;
 }
 
-void XmlScanner::NodeTooLong() const {
-  Fail("an XML node is longer than " + std::to_string(kMaxNodeBytes >> 20) + " MiB, the limit");
-}
+void XmlScanner::NodeTooLong() const { Fail(NodeTooLongReason()); }
 
 void XmlScanner::CountText(std::size_t size) {
   textBytes_ += size;

@@ -53,6 +53,9 @@ class TagEnd {
   char quote_ = 0;
 };
 
+// Why an XML node longer than kMaxNodeBytes is refused.
+std::string NodeTooLongReason();
+
 // Throws the DataFileError of a file that cannot be read: "<failure>: <reason>.".
 [[noreturn]] void FailToRead(const std::string& failure, const std::string& reason);
 
