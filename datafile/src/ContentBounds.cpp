@@ -163,14 +163,19 @@ bool ContentBounds::PassXML(const char* data, const char* end) {
         nameRead_ = false;
         ++data;
       }
-    } else if (lex_ == Lex::CData) {
-      // A CDATA section continues the text around it, up to its "]]>".
+    } else if (lex_ == Lex::CData || lex_ == Lex::Skipped) {
+      // A CDATA section continues the text around it, up to its "]]>"; a comment or processing
+      // instruction is one markup node.
       const char* stop = data;
-      while (stop < end && !(*stop == '>' && brackets_ >= 2)) {
-        brackets_ = *stop == ']' ? brackets_ + 1 : 0;
+      while (stop < end && !(*stop == '>' && closers_ >= closersNeeded_)) {
+        closers_ = *stop == closer_ ? closers_ + 1 : 0;
         ++stop;
       }
-      if (!Text(data, stop)) return false;
+      if (lex_ == Lex::CData) {
+        if (!Text(data, stop)) return false;
+      } else if ((markupBytes_ += static_cast<std::uint64_t>(stop - data)) > kMaxNodeBytes) {
+        return Fail(NodeTooLongReason());
+      }
       data = stop;
       if (stop < end) {
         lex_ = Lex::Text;
@@ -204,8 +209,7 @@ bool ContentBounds::Markup(char c) {
     if (c == kCDataStart[markup_.size()]) {
       markup_ += c;
       if (markup_.size() == kCDataStart.size()) {
-        lex_ = Lex::CData;
-        brackets_ = 0;
+        SkipTo(Lex::CData, ']', 2);
       }
       return true;
     }
@@ -224,7 +228,18 @@ bool ContentBounds::Markup(char c) {
     keepMarkup_ = IsWatched(markup_);
   }
   if (keepMarkup_) markup_ += c;
+  // The mzML reader reads a comment up to its "-->" and a processing instruction up to its "?>",
+  // quotes or not.
+  if (format_ == Format::MzML && markup_ == "!--") SkipTo(Lex::Skipped, '-', 2);
+  if (format_ == Format::MzML && markup_ == "?") SkipTo(Lex::Skipped, '?', 1);
   return true;
+}
+
+void ContentBounds::SkipTo(Lex lex, char closer, int closersNeeded) {
+  lex_ = lex;
+  closer_ = closer;
+  closersNeeded_ = closersNeeded;
+  closers_ = 0;
 }
 
 // Of mzXML, whose reader is handed these bytes, a scan tells how many values its peaks hold. A

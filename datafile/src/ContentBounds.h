@@ -66,20 +66,25 @@ class ContentBounds {
   bool EndOfLine();
   bool Fail(const std::string& reason);
 
-  enum class Lex { Text, Markup, CData };
+  // Where the reader is: in text, in markup, in a CDATA section, or in markup that ends only
+  // after closersNeeded_ bytes closer_ and a '>'.
+  enum class Lex { Text, Markup, CData, Skipped };
+  void SkipTo(Lex lex, char closer, int closersNeeded);
 
   const Format format_;
   const std::string failure_;
   std::string reason_;  // why the bytes were refused
   // Where the reader is: the kind of node; the length of the text so far (with the CDATA sections
-  // in it) and of the markup; the markup since its '<', where it ends, the ']' that may end a
-  // CDATA section; whether the markup begun may still be a CDATA section.
+  // in it) and of the markup; the markup since its '<', where it ends; whether the markup begun
+  // may still be a CDATA section.
   Lex lex_ = Lex::Text;
   std::uint64_t textBytes_ = 0;
   std::uint64_t markupBytes_ = 0;
   std::string markup_;
   TagEnd tagEnd_;
-  int brackets_ = 0;
+  char closer_ = 0;
+  int closersNeeded_ = 0;
+  int closers_ = 0;  // the bytes closer_ just read
   bool textOpen_ = false;
   bool nameRead_ = false;    // whether the markup's name is whole
   bool keepMarkup_ = false;  // whether the markup is kept whole, as an element looked at
