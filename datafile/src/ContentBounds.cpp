@@ -4,34 +4,22 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <optional>
+
+#include "Base64.h"
+#include "XmlScanner.h"
 
 namespace WQDataFile::detail {
 
 namespace {
 
-// The widest value an array holds, and the header that a compressed encoding (MS-Numpress) puts
-// before its values.
-constexpr std::uint64_t kValueBytes = 8;
-constexpr std::uint64_t kEncodingHeaderBytes = 16;
 // The start of an MGF line that tells whether it opens or closes a spectrum.
 constexpr std::size_t kLineStartBytes = 64;
 constexpr std::string_view kCDataStart = "![CDATA[";
-
-// The value of each byte in base64 text, -1 for bytes outside its alphabet (whitespace, padding).
-constexpr std::array<signed char, 256> kBase64 = [] {
-  std::array<signed char, 256> values{};
-  for (signed char& value : values) value = -1;
-  for (int i = 0; i < 26; ++i) {
-    values['A' + i] = static_cast<signed char>(i);
-    values['a' + i] = static_cast<signed char>(26 + i);
-  }
-  for (int i = 0; i < 10; ++i) values['0' + i] = static_cast<signed char>(52 + i);
-  values['+'] = 62;
-  values['/'] = 63;
-  return values;
-}();
+// The base64 text of a compressed array decoded at a time, before its bytes are inflated.
+constexpr std::ptrdiff_t kDecodedPieceBytes = 1 << 14;
 
 // The bytes of base64 text between `data` and `end`, blanks and padding aside: a byte outside its
 // alphabet is an error that the reader reports. Eight bytes at a time where none of them is a
@@ -62,34 +50,6 @@ std::uint64_t Base64Characters(const char* data, const char* end) {
 std::string Mebibytes(std::uint64_t bytes) { return std::to_string(bytes >> 20) + " MiB"; }
 
 }  // namespace
-
-bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-std::string_view TagName(std::string_view tag) {
-  std::size_t end = 0;
-  while (end < tag.size() && !IsXmlSpace(tag[end]) && tag[end] != '/') ++end;
-  return tag.substr(0, end);
-}
-
-std::optional<std::string_view> TagAttribute(std::string_view tag, std::string_view name) {
-  std::size_t at = TagName(tag).size();
-  while (at < tag.size()) {
-    while (at < tag.size() && (IsXmlSpace(tag[at]) || tag[at] == '/')) ++at;
-    const std::size_t nameStart = at;
-    while (at < tag.size() && !IsXmlSpace(tag[at]) && tag[at] != '=') ++at;
-    const std::string_view attribute = tag.substr(nameStart, at - nameStart);
-    while (at < tag.size() && IsXmlSpace(tag[at])) ++at;
-    if (at == tag.size() || tag[at] != '=') return std::nullopt;
-    ++at;
-    while (at < tag.size() && IsXmlSpace(tag[at])) ++at;
-    if (at == tag.size() || (tag[at] != '"' && tag[at] != '\'')) return std::nullopt;
-    const std::size_t valueEnd = tag.find(tag[at], at + 1);
-    if (valueEnd == std::string_view::npos) return std::nullopt;
-    if (attribute == name) return tag.substr(at + 1, valueEnd - at - 1);
-    at = valueEnd + 1;
-  }
-  return std::nullopt;
-}
 
 std::uint64_t DeclaredCount(std::optional<std::string_view> text) {
   std::uint64_t count = 0;
@@ -124,6 +84,7 @@ struct ContentBounds::Array {
   // zlib data is inflated raw, past its two-byte header: the reader checks its sums.
   Array(std::uint64_t allowed, bool zlib) : Allowed(allowed), Zlib(zlib) {
     if (Zlib && inflateInit2(&Stream, -15) != Z_OK) Zlib = false;
+    Decoder.Start(Decoded, UINT64_MAX);
   }
   ~Array() {
     if (Zlib) inflateEnd(&Stream);
@@ -134,11 +95,11 @@ struct ContentBounds::Array {
   const std::uint64_t Allowed;  // the bytes it may decode to
   bool Zlib;
   std::uint64_t Characters = 0;  // of base64 text, when it is not compressed
-  // When it is: the base64 bits not yet made into a byte, the bytes of the zlib header still to
-  // come, the bytes inflated, and whether the compressed data ended (or is none that the reader
-  // can inflate, which it will report).
-  std::uint32_t Bits = 0;
-  int BitCount = 0;
+  // When it is: its text decoded a piece at a time (the reader judges the text, and skips what is
+  // no base64), the bytes of the zlib header still to come, the bytes inflated, and whether the
+  // compressed data ended (or is none that the reader can inflate, which it will report).
+  Base64Decoder Decoder{Base64Decoder::Mode::Lenient};
+  Bytes Decoded;
   int HeaderLeft = 2;
   std::uint64_t Inflated = 0;
   bool Ended = false;
@@ -194,6 +155,7 @@ bool ContentBounds::PassXML(const char* data, const char* end) {
       data = stop;
       if (open) {
         lex_ = Lex::Markup;
+        tagEnd_ = TagEnd();
         markup_.clear();
         markupBytes_ = 1;
         textOpen_ = true;
@@ -201,14 +163,19 @@ bool ContentBounds::PassXML(const char* data, const char* end) {
         nameRead_ = false;
         ++data;
       }
-    } else if (lex_ == Lex::CData) {
-      // A CDATA section continues the text around it, up to its "]]>".
+    } else if (lex_ == Lex::CData || lex_ == Lex::Skipped) {
+      // A CDATA section continues the text around it, up to its "]]>"; a comment or processing
+      // instruction is one markup node.
       const char* stop = data;
-      while (stop < end && !(*stop == '>' && brackets_ >= 2)) {
-        brackets_ = *stop == ']' ? brackets_ + 1 : 0;
+      while (stop < end && !(*stop == '>' && closers_ >= closersNeeded_)) {
+        closers_ = *stop == closer_ ? closers_ + 1 : 0;
         ++stop;
       }
-      if (!Text(data, stop)) return false;
+      if (lex_ == Lex::CData) {
+        if (!Text(data, stop)) return false;
+      } else if ((markupBytes_ += static_cast<std::uint64_t>(stop - data)) > kMaxNodeBytes) {
+        return Fail(NodeTooLongReason());
+      }
       data = stop;
       if (stop < end) {
         lex_ = Lex::Text;
@@ -224,7 +191,7 @@ bool ContentBounds::PassXML(const char* data, const char* end) {
 bool ContentBounds::Text(const char* data, const char* end) {
   textBytes_ += static_cast<std::uint64_t>(end - data);
   if (textBytes_ > kMaxNodeBytes) {
-    return Fail("an XML node is longer than " + Mebibytes(kMaxNodeBytes) + ", the limit");
+    return Fail(NodeTooLongReason());
   }
   return !array_ || ArrayText(data, end);
 }
@@ -233,7 +200,7 @@ bool ContentBounds::Text(const char* data, const char* end) {
 // section, which may hold quotes and '>', up to its "]]>".
 bool ContentBounds::Markup(char c) {
   if (++markupBytes_ > kMaxNodeBytes) {
-    return Fail("an XML node is longer than " + Mebibytes(kMaxNodeBytes) + ", the limit");
+    return Fail(NodeTooLongReason());
   }
   // XML allows no NUL character. ProteoWizard's parser counts a tag's attributes past a NUL but
   // reads them as C strings, which stop at it, and then follows pointers it never set.
@@ -242,8 +209,7 @@ bool ContentBounds::Markup(char c) {
     if (c == kCDataStart[markup_.size()]) {
       markup_ += c;
       if (markup_.size() == kCDataStart.size()) {
-        lex_ = Lex::CData;
-        brackets_ = 0;
+        SkipTo(Lex::CData, ']', 2);
       }
       return true;
     }
@@ -251,14 +217,9 @@ bool ContentBounds::Markup(char c) {
     textBytes_ = 0;
     array_.reset();
   }
-  if (lex_ == Lex::Quoted) {
-    if (c == quote_) lex_ = Lex::Markup;
-  } else if (c == '>') {
+  if (tagEnd_.Ends(c)) {
     lex_ = Lex::Text;
     return EndOfMarkup();
-  } else if (c == '"' || c == '\'') {
-    quote_ = c;
-    lex_ = Lex::Quoted;
   }
   // Only the elements looked at are kept whole; of the rest, their name.
   if (keepMarkup_ && !nameRead_ &&
@@ -267,7 +228,18 @@ bool ContentBounds::Markup(char c) {
     keepMarkup_ = IsWatched(markup_);
   }
   if (keepMarkup_) markup_ += c;
+  // The mzML reader reads a comment up to its "-->" and a processing instruction up to its "?>",
+  // quotes or not.
+  if (format_ == Format::MzML && markup_ == "!--") SkipTo(Lex::Skipped, '-', 2);
+  if (format_ == Format::MzML && markup_ == "?") SkipTo(Lex::Skipped, '?', 1);
   return true;
+}
+
+void ContentBounds::SkipTo(Lex lex, char closer, int closersNeeded) {
+  lex_ = lex;
+  closer_ = closer;
+  closersNeeded_ = closersNeeded;
+  closers_ = 0;
 }
 
 // Of mzXML, whose reader is handed these bytes, a scan tells how many values its peaks hold. A
@@ -314,43 +286,14 @@ bool ContentBounds::ArrayText(const char* data, const char* end) {
     array.Characters += Base64Characters(data, end);
     return array.Characters / 4 * 3 <= array.Allowed || Fail(tooMany_);
   }
-  std::array<unsigned char, 4096> bytes;
-  std::size_t made = 0;
-  std::uint32_t bits = array.Bits;
-  int bitCount = array.BitCount;
   while (data < end && !array.Ended) {
-    if (made + 3 > bytes.size()) {
-      if (!Inflate(bytes.data(), made)) return false;
-      made = 0;
-    }
-    // Four characters at a time, where none is a blank or padding.
-    if (bitCount == 0 && end - data >= 4) {
-      const int a = kBase64[static_cast<unsigned char>(data[0])];
-      const int b = kBase64[static_cast<unsigned char>(data[1])];
-      const int c = kBase64[static_cast<unsigned char>(data[2])];
-      const int d = kBase64[static_cast<unsigned char>(data[3])];
-      if ((a | b | c | d) >= 0) {
-        const auto group = static_cast<std::uint32_t>(a << 18 | b << 12 | c << 6 | d);
-        bytes[made++] = static_cast<unsigned char>(group >> 16);
-        bytes[made++] = static_cast<unsigned char>(group >> 8);
-        bytes[made++] = static_cast<unsigned char>(group);
-        data += 4;
-        continue;
-      }
-    }
-    const int value = kBase64[static_cast<unsigned char>(*data++)];
-    if (value < 0) continue;
-    bits = bits << 6 | static_cast<std::uint32_t>(value);
-    bitCount += 6;
-    if (bitCount >= 8) {
-      bitCount -= 8;
-      bytes[made++] = static_cast<unsigned char>(bits >> bitCount);
-      bits &= (1u << bitCount) - 1;
-    }
+    const char* stop = data + std::min<std::ptrdiff_t>(end - data, kDecodedPieceBytes);
+    array.Decoder.Feed(data, stop);
+    data = stop;
+    if (!Inflate(array.Decoded.Data(), array.Decoded.Size())) return false;
+    array.Decoded.Clear();
   }
-  array.Bits = bits;
-  array.BitCount = bitCount;
-  return Inflate(bytes.data(), made);
+  return true;
 }
 
 bool ContentBounds::Inflate(const unsigned char* data, std::size_t size) {

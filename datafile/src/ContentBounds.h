@@ -15,28 +15,13 @@
 #include <string_view>
 
 #include "FileStream.h"
+#include "ReadLimits.h"
+#include "XmlScanner.h"
 
 namespace WQDataFile::detail {
 
 enum class Format { None, MzML, MzXML, MGF };
 
-// The values that the arrays of one spectrum (m/z, intensities and any other) may declare or hold
-// together: 2,097,152 points of m/z and intensity, 32 MiB as doubles.
-constexpr std::uint64_t kMaxSpectrumValues = std::uint64_t{1} << 22;
-// The longest XML node (a text, tag, comment or CDATA section): the base64 text of an array of
-// all the values a spectrum may hold fits.
-constexpr std::uint64_t kMaxNodeBytes = std::uint64_t{32} << 20;
-// The longest line of an MGF file.
-constexpr std::uint64_t kMaxLineBytes = std::uint64_t{1} << 20;
-
-// True for the blanks of XML: space, tab, carriage return and line feed.
-bool IsXmlSpace(char c);
-// The name of the element that the text of a start tag (between '<' and '>') opens.
-std::string_view TagName(std::string_view tag);
-// The value of the attribute `name` in the text of a start tag, as it stands (references not
-// resolved): name, '=' and a value in single or double quotes, with blanks between them. Nothing
-// when the tag has no such attribute or is malformed before it.
-std::optional<std::string_view> TagAttribute(std::string_view tag, std::string_view name);
 // A count of values as a tag declares it: the decimal digits after any blanks, 0 without digits or
 // attribute; no more than one past kMaxSpectrumValues, which it passes already.
 std::uint64_t DeclaredCount(std::optional<std::string_view> text);
@@ -81,20 +66,25 @@ class ContentBounds {
   bool EndOfLine();
   bool Fail(const std::string& reason);
 
-  enum class Lex { Text, Markup, Quoted, CData };
+  // Where the reader is: in text, in markup, in a CDATA section, or in markup that ends only
+  // after closersNeeded_ bytes closer_ and a '>'.
+  enum class Lex { Text, Markup, CData, Skipped };
+  void SkipTo(Lex lex, char closer, int closersNeeded);
 
   const Format format_;
   const std::string failure_;
   std::string reason_;  // why the bytes were refused
   // Where the reader is: the kind of node; the length of the text so far (with the CDATA sections
-  // in it) and of the markup; the markup since its '<', the quote an attribute value opened, the
-  // ']' that may end a CDATA section; whether the markup begun may still be a CDATA section.
+  // in it) and of the markup; the markup since its '<', where it ends; whether the markup begun
+  // may still be a CDATA section.
   Lex lex_ = Lex::Text;
   std::uint64_t textBytes_ = 0;
   std::uint64_t markupBytes_ = 0;
   std::string markup_;
-  char quote_ = 0;
-  int brackets_ = 0;
+  TagEnd tagEnd_;
+  char closer_ = 0;
+  int closersNeeded_ = 0;
+  int closers_ = 0;  // the bytes closer_ just read
   bool textOpen_ = false;
   bool nameRead_ = false;    // whether the markup's name is whole
   bool keepMarkup_ = false;  // whether the markup is kept whole, as an element looked at

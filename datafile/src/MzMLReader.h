@@ -45,9 +45,9 @@ class MzMLReader {
   MzMLReader(const MzMLReader&) = delete;
   MzMLReader& operator=(const MzMLReader&) = delete;
 
-  // The names of the terms that describe the instrument: its model, then its source, analyser and
-  // detector, in file order. The instrument is the one the run names, else the first.
-  const std::vector<std::string>& InstrumentTerms() const;
+  // The description of the instrument (InstrumentDescription): the one the run names, else the
+  // first.
+  const std::wstring& Description() const;
   // The run's startTimeStamp, empty when it has none.
   const std::string& StartTimeStamp() const;
 

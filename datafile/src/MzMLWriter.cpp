@@ -6,7 +6,6 @@
 #include <WQPlatform/Platform.h>
 
 #include <algorithm>
-#include <boost/date_time/posix_time/posix_time.hpp>
 #include <boost/make_shared.hpp>
 #include <filesystem>
 #include <numeric>
@@ -21,16 +20,14 @@
 #include <utility>
 #include <vector>
 
+#include "XmlDateTime.h"
+
 namespace WQDataFile {
 
 namespace {
 
 namespace msdata = pwiz::msdata;
 using pwiz::cv::CVID;
-
-// Creation times outside years 1 to 9999 have no XML date; the run's start is then left out.
-constexpr std::int64_t kFirstDate = -62135596800;
-constexpr std::int64_t kEndOfDates = 253402300800;
 
 // Passes everything written to `target` and counts it, so that the mzML writer can ask where it
 // is (tellp) for the index of spectrum offsets, in a stream that cannot seek.
@@ -242,13 +239,8 @@ void Describe(const DataFile& file, msdata::MSData& data) {
   data.instrumentConfigurationPtrs.push_back(instrument);
   data.run.id = "run";
   data.run.defaultInstrumentConfigurationPtr = instrument;
-  const std::int64_t created = file.QCreateTime();
-  if (created >= kFirstDate && created < kEndOfDates) {
-    data.run.startTimeStamp =
-        boost::posix_time::to_iso_extended_string(
-            boost::posix_time::from_time_t(static_cast<std::time_t>(created))) +
-        "Z";
-  }
+  // Creation times outside years 1 to 9999 have no XML date; the run's start is then left out.
+  data.run.startTimeStamp = detail::XmlDateTime(file.QCreateTime()).value_or("");
   auto spectra = boost::make_shared<ScanSpectra>(file, instrument);
   spectra->setDataProcessingPtr(conversion);
   data.run.spectrumListPtr = spectra;

@@ -11,7 +11,6 @@
 #include <boost/make_shared.hpp>
 #include <cctype>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <functional>
@@ -27,7 +26,9 @@
 
 #include "ContentBounds.h"
 #include "FileStream.h"
+#include "InstrumentDescription.h"
 #include "MzMLReader.h"
+#include "XmlDateTime.h"
 
 namespace WQDataFile::detail {
 
@@ -225,79 +226,27 @@ std::unique_ptr<WQPlatform::ReadOnlyFile> Inflate(const WQPlatform::ReadOnlyFile
       });
 }
 
-// Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
-std::int64_t DaysFromCivil(std::int64_t year, unsigned month, unsigned day) {
-  year -= month <= 2;
-  const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
-  const unsigned yearOfEra = static_cast<unsigned>(year - era * 400);
-  const unsigned dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  const unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-  return era * 146097 + static_cast<std::int64_t>(dayOfEra) - 719468;
-}
-
-// Seconds since 1970 of an XML date and time (2024-05-17T09:30:00, with an optional fraction and
-// zone: Z or +hh:mm; none is taken for UTC). Nothing for any other text.
-std::optional<std::int64_t> ParseDateTime(const std::string& text) {
-  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, used = 0;
-  if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%n", &year, &month, &day, &hour, &minute,
-                  &second, &used) != 6) {
-    return std::nullopt;
-  }
-  if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) {
-    return std::nullopt;
-  }
-  std::size_t rest = static_cast<std::size_t>(used);
-  if (rest < text.size() && text[rest] == '.') {
-    ++rest;
-    while (rest < text.size() && std::isdigit(static_cast<unsigned char>(text[rest]))) ++rest;
-  }
-  std::int64_t offset = 0;
-  if (rest < text.size() && (text[rest] == '+' || text[rest] == '-')) {
-    int zoneHour = 0, zoneMinute = 0;
-    if (std::sscanf(text.c_str() + rest + 1, "%2d:%2d", &zoneHour, &zoneMinute) != 2) {
-      return std::nullopt;
-    }
-    offset = (zoneHour * 60 + zoneMinute) * 60 * (text[rest] == '+' ? 1 : -1);
-  }
-  return DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) * 86400 +
-         hour * 3600 + minute * 60 + second - offset;
-}
-
-// The names of the terms that describe the instrument: its model, then its source, analyser and
-// detector, in file order.
-std::vector<std::string> InstrumentTerms(const msdata::MSData& data) {
+// The description of the instrument the run names, else of its first.
+std::wstring DescriptionOf(const msdata::MSData& data) {
   msdata::InstrumentConfigurationPtr instrument = data.run.defaultInstrumentConfigurationPtr;
   if (!instrument && !data.instrumentConfigurationPtrs.empty()) {
     instrument = data.instrumentConfigurationPtrs.front();
   }
   if (!instrument) return {};
-  std::vector<std::string> names;
-  auto collect = [&](const msdata::ParamContainer& params) {
-    for (const pwiz::data::CVParam& param : params.cvParams) {
-      std::string name = param.value.empty() ? param.name() : param.name() + " " + param.value;
-      if (param.cvid != pwiz::cv::CVID_Unknown && !name.empty()) names.push_back(std::move(name));
-    }
-  };
-  collect(*instrument);
+  InstrumentDescription description;
+  for (const pwiz::data::CVParam& param : instrument->cvParams) {
+    description.AddOwn(pwiz::cv::cvTermInfo(param.cvid).id, param.value);
+  }
   for (const msdata::Component& component : instrument->componentList) {
     if (component.type == msdata::ComponentType_Source ||
         component.type == msdata::ComponentType_Analyzer ||
         component.type == msdata::ComponentType_Detector) {
       for (const pwiz::data::CVParam& param : component.cvParams) {
-        if (param.value.empty() && param.cvid != pwiz::cv::CVID_Unknown) {
-          names.push_back(param.name());
-        }
+        description.AddComponent(pwiz::cv::cvTermInfo(param.cvid).id, param.value);
       }
     }
   }
-  return names;
-}
-
-// The run's description: the instrument's terms separated by commas.
-std::wstring Described(const std::vector<std::string>& terms) {
-  std::string joined;
-  for (const std::string& term : terms) joined += (joined.empty() ? "" : ", ") + term;
-  return std::wstring(joined.begin(), joined.end());
+  return description.Text();
 }
 
 // The scan number in a native id: the value of its "scan=" key, else of its last key; nothing
@@ -443,8 +392,8 @@ OpenRun::OpenRun(std::shared_ptr<const WQPlatform::ReadOnlyFile> file) {
   if (!IsComplete(tail, format)) throw DataFileError(failure + ": it is truncated.");
   if (format == Format::MzML) {
     mzML_ = std::make_unique<MzMLReader>(std::move(file), failure);
-    description_ = Described(mzML_->InstrumentTerms());
-    createTime_ = ParseDateTime(mzML_->StartTimeStamp());
+    description_ = mzML_->Description();
+    createTime_ = ParseXmlDateTime(mzML_->StartTimeStamp());
     return;
   }
   reader_ = std::make_unique<Reader>();
@@ -455,8 +404,8 @@ OpenRun::OpenRun(std::shared_ptr<const WQPlatform::ReadOnlyFile> file) {
   const auto stream = boost::make_shared<boost::iostreams::stream<BoundedSource>>(
       BoundedSource(FileSource(*reader_->file, 0), reader_->bounds), kReadBufferBytes);
   reader_->Guarded([&] { ReadRun(format, stream, tail, reader_->data); });
-  description_ = Described(InstrumentTerms(reader_->data));
-  createTime_ = ParseDateTime(reader_->data.run.startTimeStamp);
+  description_ = DescriptionOf(reader_->data);
+  createTime_ = ParseXmlDateTime(reader_->data.run.startTimeStamp);
 }
 
 OpenRun::~OpenRun() = default;

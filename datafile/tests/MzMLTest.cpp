@@ -62,6 +62,32 @@ TEST(MzMLTest, ConvertedRunReadsBackWithItsScansAndTunePolarities) {
                     Not(HasSubstr("MS:1000129"))));
 }
 
+// XML dates have four-digit years: a start in the years 1 to 9999 is written in UTC and read back
+// to the second, one outside them is left out.
+TEST(MzMLTest, RunStartOfAnyFourDigitYearIsWrittenAndReadBack) {
+  const WQPlatformTesting::ScratchDirectory scratch;
+  const std::tuple<std::int64_t, std::string, std::int64_t> cases[] = {
+      {-24293647504, "1200-03-01T12:34:56Z", -24293647504},
+      {-62135596800, "0001-01-01T00:00:00Z", -62135596800},
+      {253402300799, "9999-12-31T23:59:59Z", 253402300799},
+      {-62135596801, "", 0},
+      {253402300800, "", 0}};
+  for (const auto& [created, written, readBack] : cases) {
+    DataFile file((scratch.Path() / "old.dat").wstring(), L"Old", created, WQBL::Method());
+    file.AddTuneRun(TuneRun{0});
+    file.AddScan({1, 0.5, 0, {100.0}, {1.0}});
+    const fs::path converted = scratch.Path() / "old.mzML";
+    SaveAsMzML(file, converted.wstring());
+    const std::string text = WQPlatformTesting::ReadBytes(converted);
+    if (written.empty()) {
+      EXPECT_THAT(text, Not(HasSubstr("startTimeStamp"))) << created;
+    } else {
+      EXPECT_THAT(text, HasSubstr("startTimeStamp=\"" + written + "\"")) << created;
+    }
+    EXPECT_EQ(DataFile(converted.wstring()).QCreateTime(), readBack) << created;
+  }
+}
+
 TEST(MzMLTest, UnwritableTargetIsReportedNamingIt) {
   const WQPlatformTesting::ScratchDirectory scratch;
   const fs::path target = scratch.Path() / "missing" / "mixed.mzML";

@@ -76,9 +76,10 @@ class OpenFormatLimitsTest : public ::testing::Test {
 };
 
 // Each file costs far more to read than its size; the compressed arrays are small enough for the
-// values they declare until they are inflated. A compressed file cut short after its long node or
-// line is refused for that, before the inflation reaches its end; a text of markup alone inflates
-// 1,028 times its size.
+// values they declare until they are inflated, with bytes outside the base64 alphabet or not, one
+// byte past their bound or far. A compressed file cut short after its long node or line is refused
+// for that, before the inflation reaches its end; a text of markup alone inflates 1,028 times its
+// size.
 TEST_F(OpenFormatLimitsTest, BombsAreRefusedNamingTheFileAndTheLimit) {
   const std::string zeros = Base64(Deflated(std::string(std::size_t{4} << 20, '\0'), 15, Z_RLE));
   const auto cut = [](const std::string& text) {
@@ -86,12 +87,19 @@ TEST_F(OpenFormatLimitsTest, BombsAreRefusedNamingTheFileAndTheLimit) {
     return packed.substr(0, packed.size() - 16);
   };
   const std::string endless(std::size_t{33} << 20, 'a');
+  // The text of `zeros` with a byte outside the alphabet after each group of four characters.
+  std::string starred;
+  for (std::size_t at = 0; at < zeros.size(); at += 4) starred += zeros.substr(at, 4) + "*";
   const std::tuple<std::string, std::string, std::string> cases[] = {
       {"bomb.mzML", MzML(1000, zeros, Zlib::Array),
        "Cannot read mzML file %: an array decodes to more than the 1000 values it declares."},
       {"grouped.mzML", MzML(1000, zeros, Zlib::Group),
        "Cannot read mzML file %: an array decodes to more than the 1000 values it declares."},
       {"bomb.mzXML", MzXML(500, zeros),
+       "Cannot read mzXML file %: an array decodes to more than the 1000 values it declares."},
+      {"starred.mzXML", MzXML(500, starred),
+       "Cannot read mzXML file %: an array decodes to more than the 1000 values it declares."},
+      {"one-byte-over.mzXML", MzXML(500, Base64(Deflated(std::string(8017, '\0'), 15))),
        "Cannot read mzXML file %: an array decodes to more than the 1000 values it declares."},
       {"wide.mzML", MzML(2097153, "", Zlib::None),
        "Cannot read mzML file %: a spectrum declares more than 4194304 values, the limit."},
@@ -163,6 +171,16 @@ TEST_F(OpenFormatLimitsTest, FilesTheFormatsAllowAreReadWholeAndNothingMore) {
   EXPECT_EQ(
       CalDataFile(members.wstring()).QScan(0).Intensity,
       CalDataFile((kData / "peakpicker_tutorial_1_picked.mzML").wstring()).QScan(0).Intensity);
+
+  // A comment ends at "-->" as the mzML reader reads it, not at a quote in it: 36 MiB of short
+  // tags follow.
+  std::string commented = mzML;
+  commented.insert(
+      commented.find("<cvList"),
+      "<!-- the lab's run --><padding>" + Repeated("<b/>", std::size_t{9} << 20) + "</padding>");
+  const fs::path quoted = Write("commented.mzML.gz", Gzip(commented));
+  EXPECT_EQ(CalDataFile(quoted.wstring()).QScan(0).Intensity,
+            CalDataFile(members.wstring()).QScan(0).Intensity);
 
   const fs::path trailed = Write("trailed.mzML.gz", Gzip(mzML) + "trailing bytes");
   EXPECT_THAT([&] { CalDataFile file(trailed.wstring()); },
