@@ -180,23 +180,26 @@ TEST(PeakPicking, SparseSpectraAreFoundWhereTheyAre) {
   EXPECT_LE(resolved.MedianAbsoluteDifference, 0.0002);
 }
 
-// Two equal peaks one width apart (at half height) dip by 6% between their tops: at 300,000 counts
-// many times the counting noise there, so both are found, within a quarter width (their
-// centres lie inward of the truth, as the maxima of the sum do). At the step of the sparse set
-// and a coarser one.
+// Two equal peaks one width apart (at half height) dip by 6% between their tops, at a few hundred
+// counts less than the counting noise there; but their top is flatter than a single peak's, and
+// the far flank of each, mirrored, gives the share it has under the other. Both are found, each
+// within a tenth of the width of its truth (cut at the valley, the tops' centroids lay a sixth of
+// the width inward), at heights of 100 to 100,000 counts over the baseline of 40. At the step of
+// the sparse set (reached: 0.95 of the peaks) and a coarser one (0.91), where the weakest pairs
+// have fewer points to show their shape.
 TEST(PeakPicking, EqualDoubletsOneWidthApartAreTwoPeaks) {
-  for (const double step : {0.05, 0.1}) {
+  for (const auto& [step, share] : {std::pair{0.05, 0.92}, std::pair{0.1, 0.88}}) {
     SCOPED_TRACE(testing::Message() << "step " << step);
     SyntheticSpectrumSettings doublets;
     doublets.PeakWidth = 1.0033548;  // one isotope spacing
-    doublets.ClusterSpacing = 10.0;
-    doublets.ClusterHeights = {3e5, 3e5};
-    doublets.HeightDecades = 0.0;
+    doublets.ClusterHeights = {100.0, 100.0};
     doublets.MZStep = step;
-    const WQBL::PeakListAgreement found = PickSynthetic(doublets, 3, 0.25).All;
-    EXPECT_GE(found.Recall, 0.95);
-    EXPECT_GE(found.Precision, 0.95);
+    const WQBL::PeakListAgreement found = PickSynthetic(doublets, 5, 0.1).All;
+    EXPECT_GE(found.Recall, share);
+    EXPECT_GE(found.Precision, share);
     EXPECT_EQ(found.SplitPeaks, 0u);
+    EXPECT_LE(found.MedianAbsoluteDifference, 0.008);
+    EXPECT_LE(std::abs(found.MedianSignedDifference), 0.003);
   }
 }
 
