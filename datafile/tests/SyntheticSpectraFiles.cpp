@@ -50,6 +50,8 @@ std::vector<Set> Sets() {
   doublets.ClusterHeights = {100.0, 100.0};
   SyntheticSpectrumSettings tailing;
   tailing.Tailing = 1.5;
+  SyntheticSpectrumSettings clipped;
+  clipped.ClipBaseline = true;
   return {{"sparse-unit", 0.1, SyntheticSpectrumSettings(), 20},
           {"fine-unit", 0.1, fine, 5},
           {"coarse-unit", 0.1, coarse, 5},
@@ -60,7 +62,9 @@ std::vector<Set> Sets() {
           {"clusters-30-unit-100", 0.1, busyWide, 5},
           {"sparse-high", 0.02, SyntheticSpectrumSettings::HighResolution(), 5},
           {"doublets-unit", 0.1, doublets, 10},
-          {"tailing-unit", 0.1, tailing, 10}};
+          {"tailing-unit", 0.1, tailing, 10},
+          {"clipped-unit", 0.1, clipped, 5},
+          {"undersampled-unit", 0.06, SyntheticSpectrumSettings::Undersampled(), 40}};
 }
 
 msdata::SpectrumPtr SpectrumOf(std::size_t index, const std::vector<double>& mz,

@@ -510,13 +510,20 @@ class PeakFinder {
   }
 
   // Whether a peak of fewer detected points than the minimum width is still one: where the
-  // spectrum's peaks are sampled by few points (unit resolution at a coarse step), two may lie
-  // above the level. When its apex rises well clear of the noise it is a peak; a lone point is a
+  // spectrum's peaks are sampled by few points (unit resolution at a coarse step), one or two may
+  // lie above the level. When its apex rises well clear of the noise it is a peak, and so it is
+  // when the apex and its neighbours together rise above the margin of the noise of their sum, a
+  // neighbour above the noise: the counts of a peak spread over its points. A lone point is a
   // spike, and so are two in a spectrum whose peaks are wider.
   bool Undersampled(std::size_t apex, std::uint32_t detectedPoints) const {
+    if (typicalWidth_ >= kUndersampledWidth || apex == 0 || apex + 1 == y_.size()) return false;
     const NoiseLevel& level = noise_.At(apex);
-    return typicalWidth_ < kUndersampledWidth && detectedPoints >= kFewestPoints &&
-           y_[apex] - level.Baseline > kClearMargins * Margin(level);
+    const double before = y_[apex - 1] - level.Baseline;
+    const double after = y_[apex + 1] - level.Baseline;
+    const double top = y_[apex] - level.Baseline;
+    if (detectedPoints >= kFewestPoints && top > kClearMargins * Margin(level)) return true;
+    return std::max(before, after) > level.Noise &&
+           before + top + after > std::sqrt(3.0) * Margin(level);
   }
 
   // Adds the part as a peak, centred at `centre` (a fractional index) or its top's centroid.
