@@ -36,16 +36,18 @@ std::optional<std::pair<double, double>> Crossings(const std::vector<double>& v,
                    high + (v[high] - level) / (v[high] - v[high + 1])};
 }
 
-// The means of y over 2h + 1 points around each point of `part`, within the part.
+// The means of y over 2h + 1 points around each point of `part`, within the part: a running sum,
+// so that a wide peak costs its points, not their square.
 std::vector<double> Averages(const std::vector<double>& y, const Part& part, std::size_t h) {
   std::vector<double> v;
   v.reserve(part.Last - part.First + 1);
+  double sum = 0.0;
+  std::size_t first = part.First;  // the window is [first, last)
+  std::size_t last = part.First;
   for (std::size_t k = part.First; k <= part.Last; ++k) {
-    const std::size_t first = std::max(k > h ? k - h : 0, part.First);
-    const std::size_t last = std::min(k + h, part.Last);
-    double sum = 0.0;
-    for (std::size_t i = first; i <= last; ++i) sum += y[i];
-    v.push_back(sum / static_cast<double>(last - first + 1));
+    for (; last <= std::min(k + h, part.Last); ++last) sum += y[last];
+    for (; first + h < k; ++first) sum -= y[first];
+    v.push_back(sum / static_cast<double>(last - first));
   }
   return v;
 }
