@@ -14,6 +14,9 @@ namespace {
 // peak by more than this many deviations of its noise.
 constexpr double kSinglePeakTop = 0.6;
 constexpr double kFlatDeviations = 4.0;
+// Two equal Gaussians 1.5 widths apart, where their valley shows, give 0.83: a top flatter than
+// this is a plateau (the steady signal of an infused sample), one peak.
+constexpr double kPlateauTop = 0.85;
 // A peak narrower at half height, in points, shows no shape.
 constexpr double kFewestShapePoints = 8.0;
 // The values are averaged over this share of the width at half height either way: the noise of
@@ -84,7 +87,7 @@ std::size_t FlatTopMiddle(const std::vector<double>& y, const Part& part, const 
   const double spread = std::hypot(1.0 / left, 1.0 / right);
   const double ratioDeviation =
       std::hypot(deviation(0.8) * spread, ratio * deviation(0.5) * spread) / width;
-  if (!(ratio > kSinglePeakTop + kFlatDeviations * ratioDeviation)) return 0;
+  if (!(ratio > kSinglePeakTop + kFlatDeviations * ratioDeviation) || ratio > kPlateauTop) return 0;
   const auto middle =
       part.First + static_cast<std::size_t>(std::lround((high->first + high->second) / 2.0));
   return middle > part.First && middle < part.Last ? middle : 0;
