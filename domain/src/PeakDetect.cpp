@@ -235,8 +235,11 @@ using detail::Part;
 
 class PeakFinder {
  public:
-  PeakFinder(const Curve& curve, const PeakDetectSettings& settings)
-      : curve_(curve),
+  // `shaped`: the curve's peaks have one shape, the instrument's (a mass spectrum's), so a top
+  // flatter than it is two peaks; a chromatogram's peaks have any shape.
+  PeakFinder(const Curve& curve, const PeakDetectSettings& settings, bool shaped = true)
+      : shaped_(shaped),
+        curve_(curve),
         x_(curve.QXAxis()),
         y_(curve.QYValues()),
         settings_(settings),
@@ -397,7 +400,7 @@ class PeakFinder {
         peaksOfRun_.push_back(part);
       }
     }
-    SplitFlatTops();
+    if (shaped_) SplitFlatTops();
     AddRun(peaksOfRun_);
     peaksOfRun_.clear();
   }
@@ -556,6 +559,7 @@ class PeakFinder {
     peaks_.push_back(peak);
   }
 
+  const bool shaped_;
   const Curve& curve_;
   const std::vector<double>& x_;
   const std::vector<double>& y_;
@@ -568,17 +572,22 @@ class PeakFinder {
   std::vector<Part> peaksOfRun_;
 };
 
-}  // namespace
-
-bool ExecutePeakDetect(Curve& curve, Changed& changed, std::wstring& message,
-                       const PeakDetectSettings& settings) {
+bool Detect(Curve& curve, Changed& changed, std::wstring& message,
+            const PeakDetectSettings& settings, bool shaped) {
   if (!curve.CheckAllStatus(Curve::XAssigned | Curve::YAssigned)) {
     message = L"The curve needs an x axis and y values for peak detection.";
     return false;
   }
-  curve.AssignPeaks(PeakFinder(curve, settings).Find());
+  curve.AssignPeaks(PeakFinder(curve, settings, shaped).Find());
   changed.Peaks = true;
   return true;
+}
+
+}  // namespace
+
+bool ExecutePeakDetect(Curve& curve, Changed& changed, std::wstring& message,
+                       const PeakDetectSettings& settings) {
+  return Detect(curve, changed, message, settings, true);
 }
 
 std::vector<double> QDetectionLevels(const Curve& curve, const PeakDetectSettings& settings) {
@@ -590,7 +599,7 @@ bool ExecutePeakDetect(Spectrum& spectrum, Changed& changed, std::wstring& messa
 }
 
 bool ExecutePeakDetect(ICObj& chromatogram, Changed& changed, std::wstring& message) {
-  return ExecutePeakDetect(chromatogram, changed, message, PeakDetectSettings::DefaultIC());
+  return Detect(chromatogram, changed, message, PeakDetectSettings::DefaultIC(), false);
 }
 
 }  // namespace WQBL
