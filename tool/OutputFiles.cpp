@@ -20,7 +20,7 @@ void RefuseToWriteOnto(const std::string& output, const std::string& input,
 }
 
 void WriteFileAtomically(const std::string& path, const std::string& bytes, bool replace) {
-  WQPlatform::AtomicFile file(path, replace);
+  WQPlatform::AtomicFile file(path, replace, WQPlatform::kDocumentSizeLimit);
   file.Stream() << bytes;
   file.Commit();
 }

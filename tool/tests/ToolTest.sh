@@ -231,6 +231,11 @@ expect 1 "Scan 99 is not in $run." plot "$run" --scan 99 -o "$work/none.svg"
 expect 2 "--scan excludes --chromatogram" plot "$run" --scan 2 --chromatogram -o "$work/none.svg"
 [[ ! -e $work/none.svg ]]
 result $?
+# A run whose m/z values differ by a few units in their last place is drawn about its one value.
+printf 'BEGIN IONS\nRTINSECONDS=1\n1000 5\n1000.0000000000002 7\nEND IONS\n' >"$work/narrow.mgf"
+timeout 20 "$tool" plot "$work/narrow.mgf" --spectrum 1 -o "$work/narrow.svg" >/dev/null &&
+  grep -q ">1000.0</text>" "$work/narrow.svg"
+result $?
 # A picture never replaces the run it is drawn from, by its name, a hard link or a link to it.
 cp "$run" "$work/run.keep" && ln "$run" "$work/run.hard" && ln -s "$run" "$work/run.link"
 for output in "$run" "$work/run.hard" "$work/run.link"; do
