@@ -44,6 +44,14 @@ std::vector<Set> Sets() {
   busyFine.MZStep = 0.02;
   SyntheticSpectrumSettings busyWide = Busy(100.0);
   busyWide.ClusterSpacing = 30.0;
+  // Equal pairs one width apart at half height (one isotope spacing), 100 to 100,000 counts.
+  SyntheticSpectrumSettings doublets;
+  doublets.PeakWidth = 1.0033548;
+  doublets.ClusterHeights = {100.0, 100.0};
+  SyntheticSpectrumSettings tailing;
+  tailing.Tailing = 1.5;
+  SyntheticSpectrumSettings clipped;
+  clipped.ClipBaseline = true;
   return {{"sparse-unit", 0.1, SyntheticSpectrumSettings(), 20},
           {"fine-unit", 0.1, fine, 5},
           {"coarse-unit", 0.1, coarse, 5},
@@ -52,7 +60,11 @@ std::vector<Set> Sets() {
           {"busy-unit-100", 0.1, Busy(100.0), 5},
           {"busy-unit-200-fine", 0.1, busyFine, 5},
           {"clusters-30-unit-100", 0.1, busyWide, 5},
-          {"sparse-high", 0.02, SyntheticSpectrumSettings::HighResolution(), 5}};
+          {"sparse-high", 0.02, SyntheticSpectrumSettings::HighResolution(), 5},
+          {"doublets-unit", 0.1, doublets, 10},
+          {"tailing-unit", 0.1, tailing, 10},
+          {"clipped-unit", 0.1, clipped, 5},
+          {"undersampled-unit", 0.06, SyntheticSpectrumSettings::Undersampled(), 40}};
 }
 
 msdata::SpectrumPtr SpectrumOf(std::size_t index, const std::vector<double>& mz,

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "PeakCentre.h"
 #include "Select.h"
 
 namespace WQBL {
@@ -224,37 +225,21 @@ class NoiseBlocks {
   double quantum_ = 0.0;
 };
 
-// The area under straight lines and its first moment about index 0.
-struct Moments {
-  // Adds the trapezoid under the line from (x0, h0) to (x1, h1), heights not negative.
-  void AddTrapezoid(double x0, double h0, double x1, double h1) {
-    const double area = (x1 - x0) * (h0 + h1) / 2.0;
-    if (area <= 0.0) return;
-    Area += area;
-    Moment += area * (x0 + (x1 - x0) * (h0 + 2.0 * h1) / (3.0 * (h0 + h1)));
-  }
-
-  double Area = 0.0;
-  double Moment = 0.0;
-};
-
 // Points first to last of a curve.
 struct Run {
   std::size_t First;
   std::size_t Last;
 };
 
-// A peak's points first to last, and its highest.
-struct Part {
-  std::size_t First;
-  std::size_t Apex;
-  std::size_t Last;
-};
+using detail::Part;
 
 class PeakFinder {
  public:
-  PeakFinder(const Curve& curve, const PeakDetectSettings& settings)
-      : curve_(curve),
+  // `shaped`: the curve's peaks have one shape, the instrument's (a mass spectrum's), so a top
+  // flatter than it is two peaks; a chromatogram's peaks have any shape.
+  PeakFinder(const Curve& curve, const PeakDetectSettings& settings, bool shaped = true)
+      : shaped_(shaped),
+        curve_(curve),
         x_(curve.QXAxis()),
         y_(curve.QYValues()),
         settings_(settings),
@@ -386,13 +371,14 @@ class PeakFinder {
       }
     }
     keep(start, apex, run.Last);
-    std::optional<Part> pending;  // a narrow part that joins the next
+    bool joins = false;  // whether `pending`, a narrow part, joins the next
+    Part pending;
     for (std::size_t p = 0; p < parts.size(); ++p) {
       Part part = parts[p];
-      if (pending) {
-        part.First = pending->First;
-        if (y_[pending->Apex] > y_[part.Apex]) part.Apex = pending->Apex;
-        pending.reset();
+      if (joins) {
+        part.First = pending.First;
+        if (y_[pending.Apex] > y_[part.Apex]) part.Apex = pending.Apex;
+        joins = false;
       }
       const bool last = p + 1 == parts.size();
       if (parts.size() == 1) {
@@ -409,11 +395,13 @@ class PeakFinder {
         if (y_[part.Apex] > y_[before.Apex]) before.Apex = part.Apex;
       } else if (!last) {
         pending = part;
+        joins = true;
       } else {
         peaksOfRun_.push_back(part);
       }
     }
-    for (const Part& part : peaksOfRun_) Add(part.First, part.Apex, part.Last);
+    if (shaped_) SplitFlatTops();
+    AddRun(peaksOfRun_);
     peaksOfRun_.clear();
   }
 
@@ -443,58 +431,107 @@ class PeakFinder {
     return sum / static_cast<double>(last - first + 1);
   }
 
-  // The value at point k smoothed with the binomial weights 1/4, 1/2, 1/4 (an end point stands in
-  // for its missing neighbour).
-  double Smoothed(std::size_t k) const {
-    const double before = y_[k > 0 ? k - 1 : k];
-    const double after = y_[k + 1 < y_.size() ? k + 1 : k];
-    return 0.25 * before + 0.5 * y_[k] + 0.25 * after;
+  double Smoothed(std::size_t k) const { return detail::Smoothed(y_, k); }
+
+  // The centroid, as a fractional index, of the area between the smoothed values of the part's
+  // points and the level kCentroidTop of the smoothed apex's height above the baseline.
+  double TopCentroid(const Part& part) const {
+    std::size_t top = part.Apex;  // smoothing may move the apex to a neighbour
+    while (top > part.First && Smoothed(top - 1) > Smoothed(top)) --top;
+    while (top < part.Last && Smoothed(top + 1) > Smoothed(top)) ++top;
+    const double baseline = noise_.At(part.Apex).Baseline;
+    return detail::AreaCentroid([this](std::size_t k) { return Smoothed(k); },
+                                baseline + kCentroidTop * (Smoothed(top) - baseline), part.First,
+                                top, part.Last);
   }
 
-  // The centroid, as a fractional index, of the area between the smoothed values of the points
-  // start to end and the level kCentroidTop of the smoothed apex's height above the baseline,
-  // over the contiguous stretch around the apex that reaches the level.
-  double TopCentroid(std::size_t start, std::size_t apex, std::size_t end) const {
-    std::size_t top = apex;  // smoothing may move the apex to a neighbour
-    while (top > start && Smoothed(top - 1) > Smoothed(top)) --top;
-    while (top < end && Smoothed(top + 1) > Smoothed(top)) ++top;
-    const double baseline = noise_.At(apex).Baseline;
-    const double cut = baseline + kCentroidTop * (Smoothed(top) - baseline);
-    auto height = [&](std::size_t k) { return Smoothed(k) - cut; };
-    std::size_t low = top;
-    std::size_t high = top;
-    while (low > start && height(low - 1) >= 0.0) --low;
-    while (high < end && height(high + 1) >= 0.0) ++high;
-    // Where the lines cross the level; at the peak's own bounds the area ends at the point.
-    double left = static_cast<double>(low);
-    double right = static_cast<double>(high);
-    if (low > start && height(low) > height(low - 1)) {
-      left -= height(low) / (height(low) - height(low - 1));
+  // The part's highest point from first to last.
+  std::size_t Highest(std::size_t first, std::size_t last) const {
+    return static_cast<std::size_t>(std::max_element(y_.begin() + first, y_.begin() + last + 1) -
+                                    y_.begin());
+  }
+
+  // Parts whose top is flatter than a single peak's are two peaks, parted in the top's middle.
+  void SplitFlatTops() {
+    parts_.clear();
+    for (const Part& part : peaksOfRun_) {
+      const NoiseLevel& level = noise_.At(part.Apex);
+      const std::size_t middle =
+          detail::FlatTopMiddle(y_, part, {level.Baseline, level.Noise, noise_.Quantum()});
+      if (middle == 0) {
+        parts_.push_back(part);
+        continue;
+      }
+      parts_.push_back({part.First, Highest(part.First, middle), middle});
+      parts_.push_back({middle, Highest(middle, part.Last), part.Last});
     }
-    if (high < end && height(high) > height(high + 1)) {
-      right += height(high) / (height(high) - height(high + 1));
+    std::swap(parts_, peaksOfRun_);
+  }
+
+  // Whether the parts p and p + 1 of a run meet at a valley above the level at which the lower
+  // one's top is cut for its centroid: its top would end at the valley, not at its own flank.
+  bool Overlapping(const std::vector<Part>& parts, std::size_t p) const {
+    if (p + 1 >= parts.size() || parts[p].Last != parts[p + 1].First) return false;
+    const double baseline = noise_.At(parts[p].Last).Baseline;
+    const double lower = std::min(Smoothed(parts[p].Apex), Smoothed(parts[p + 1].Apex));
+    return Smoothed(parts[p].Last) - baseline > kCentroidTop * (lower - baseline);
+  }
+
+  // Whether the part's flank at point `end` falls below half its top: a pair of peaks stands
+  // clear of what lies beside it, not on a continuum of bumps.
+  bool FallsAt(const Part& part, std::size_t end) const {
+    const double baseline = noise_.At(part.Apex).Baseline;
+    return Smoothed(end) - baseline < 0.5 * (Smoothed(part.Apex) - baseline);
+  }
+
+  // Adds the peaks of a run. Two neighbours that overlap, and no others, whose far flanks fall,
+  // are centred each on what remains when the other's share is taken away.
+  void AddRun(const std::vector<Part>& parts) {
+    for (std::size_t p = 0; p < parts.size(); ++p) {
+      if (Overlapping(parts, p) && !(p > 0 && Overlapping(parts, p - 1)) &&
+          !Overlapping(parts, p + 1) && FallsAt(parts[p], parts[p].First) &&
+          FallsAt(parts[p + 1], parts[p + 1].Last)) {
+        const Part& a = parts[p];
+        const Part& b = parts[p + 1];
+        const double first = TopCentroid(a);
+        const double second = TopCentroid(b);
+        auto [left, right] = detail::NeighbourCentres(y_, a, b, noise_.At(a.Last).Baseline,
+                                                      kCentroidTop, first, second);
+        // Each stays within its own points, or the tops' centroids hold.
+        if (!(left >= static_cast<double>(a.First) && left < static_cast<double>(a.Last) &&
+              right > static_cast<double>(b.First) && right <= static_cast<double>(b.Last))) {
+          left = first;
+          right = second;
+        }
+        Add(a, left);
+        Add(b, right);
+        ++p;
+      } else {
+        Add(parts[p], std::nullopt);
+      }
     }
-    Moments moments;
-    moments.AddTrapezoid(left, 0.0, static_cast<double>(low), height(low));
-    for (std::size_t k = low; k < high; ++k) {
-      moments.AddTrapezoid(static_cast<double>(k), height(k), static_cast<double>(k + 1),
-                           height(k + 1));
-    }
-    moments.AddTrapezoid(static_cast<double>(high), height(high), right, 0.0);
-    return moments.Area > 0.0 ? moments.Moment / moments.Area : static_cast<double>(top);
   }
 
   // Whether a peak of fewer detected points than the minimum width is still one: where the
-  // spectrum's peaks are sampled by few points (unit resolution at a coarse step), two may lie
-  // above the level. When its apex rises well clear of the noise it is a peak; a lone point is a
+  // spectrum's peaks are sampled by few points (unit resolution at a coarse step), one or two may
+  // lie above the level. When its apex rises well clear of the noise it is a peak, and so it is
+  // when the apex and its neighbours together rise above the margin of the noise of their sum, a
+  // neighbour above the noise: the counts of a peak spread over its points. A lone point is a
   // spike, and so are two in a spectrum whose peaks are wider.
   bool Undersampled(std::size_t apex, std::uint32_t detectedPoints) const {
+    if (typicalWidth_ >= kUndersampledWidth || apex == 0 || apex + 1 == y_.size()) return false;
     const NoiseLevel& level = noise_.At(apex);
-    return typicalWidth_ < kUndersampledWidth && detectedPoints >= kFewestPoints &&
-           y_[apex] - level.Baseline > kClearMargins * Margin(level);
+    const double before = y_[apex - 1] - level.Baseline;
+    const double after = y_[apex + 1] - level.Baseline;
+    const double top = y_[apex] - level.Baseline;
+    if (detectedPoints >= kFewestPoints && top > kClearMargins * Margin(level)) return true;
+    return std::max(before, after) > level.Noise &&
+           before + top + after > std::sqrt(3.0) * Margin(level);
   }
 
-  void Add(std::size_t start, std::size_t apex, std::size_t end) {
+  // Adds the part as a peak, centred at `centre` (a fractional index) or its top's centroid.
+  void Add(const Part& part, std::optional<double> centre) {
+    const auto [start, apex, end] = part;
     std::uint32_t detectedPoints = 0;
     double area = 0.0;
     double previousWeight = 0.0;
@@ -508,7 +545,7 @@ class PeakFinder {
     if (detectedPoints < settings_.Detect.MinPeakWidth && !Undersampled(apex, detectedPoints)) {
       return;
     }
-    const double centroid = TopCentroid(start, apex, end);
+    const double centroid = centre ? *centre : TopCentroid(part);
     const double centroidAmplitude = curve_.FractionalIndexToYVal(centroid);
     if (y_[apex] <= 0.0 || centroidAmplitude <= 0.0) return;  // no signal, whatever the baseline
     Peak peak;
@@ -522,6 +559,7 @@ class PeakFinder {
     peaks_.push_back(peak);
   }
 
+  const bool shaped_;
   const Curve& curve_;
   const std::vector<double>& x_;
   const std::vector<double>& y_;
@@ -534,17 +572,22 @@ class PeakFinder {
   std::vector<Part> peaksOfRun_;
 };
 
-}  // namespace
-
-bool ExecutePeakDetect(Curve& curve, Changed& changed, std::wstring& message,
-                       const PeakDetectSettings& settings) {
+bool Detect(Curve& curve, Changed& changed, std::wstring& message,
+            const PeakDetectSettings& settings, bool shaped) {
   if (!curve.CheckAllStatus(Curve::XAssigned | Curve::YAssigned)) {
     message = L"The curve needs an x axis and y values for peak detection.";
     return false;
   }
-  curve.AssignPeaks(PeakFinder(curve, settings).Find());
+  curve.AssignPeaks(PeakFinder(curve, settings, shaped).Find());
   changed.Peaks = true;
   return true;
+}
+
+}  // namespace
+
+bool ExecutePeakDetect(Curve& curve, Changed& changed, std::wstring& message,
+                       const PeakDetectSettings& settings) {
+  return Detect(curve, changed, message, settings, true);
 }
 
 std::vector<double> QDetectionLevels(const Curve& curve, const PeakDetectSettings& settings) {
@@ -556,7 +599,7 @@ bool ExecutePeakDetect(Spectrum& spectrum, Changed& changed, std::wstring& messa
 }
 
 bool ExecutePeakDetect(ICObj& chromatogram, Changed& changed, std::wstring& message) {
-  return ExecutePeakDetect(chromatogram, changed, message, PeakDetectSettings::DefaultIC());
+  return Detect(chromatogram, changed, message, PeakDetectSettings::DefaultIC(), false);
 }
 
 }  // namespace WQBL

@@ -109,7 +109,9 @@ WQBL_EXPORT bool ExecutePeakDetect(Spectrum& spectrum, Changed& changed, std::ws
 // Threshold.Level with Detect.UseThreshold. One value per y value; empty without y values.
 WQBL_EXPORT std::vector<double> QDetectionLevels(const Curve& curve,
                                                  const PeakDetectSettings& settings);
-// ExecutePeakDetect with PeakDetectSettings::DefaultIC().
+// ExecutePeakDetect with PeakDetectSettings::DefaultIC(). A chromatogram's peaks have any shape
+// (the plateau of an infused sample, a tailing elution), so a flat top stays one peak, where a
+// spectrum's flatter than its instrument's peak shape is two.
 WQBL_EXPORT bool ExecutePeakDetect(ICObj& chromatogram, Changed& changed, std::wstring& message);
 
 // True when a spectrum (ascending x values and their intensities) that does not say whether it
