@@ -17,12 +17,13 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
-#include <random>
 #include <set>
 #include <streambuf>
 #include <string_view>
 #include <thread>
 #include <utility>
+
+#include "SaveNames.h"
 
 namespace WQPlatform {
 namespace {
@@ -60,9 +61,6 @@ constexpr char kUnfinishedMark[] = ".wqtmp-";
 constexpr char kCompleteMark[] = ".wqnew-";
 constexpr std::size_t kMarkLength = sizeof kUnfinishedMark - 1;
 static_assert(sizeof kCompleteMark == sizeof kUnfinishedMark);
-constexpr std::size_t kUniqueLength = 6;
-constexpr char kUniqueCharacters[] =
-    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 constexpr std::size_t kRunLength = 16;
 // The run of a process whose boot or pid namespace cannot be told: never taken for anyone's own.
 constexpr char kUnknownRun[] = "0000000000000000";
@@ -293,19 +291,6 @@ std::optional<std::string> SyncDirectoryOf(const std::string& path) {
   return std::nullopt;
 }
 
-// Renames `from` to `to` unless a file is there. Where the file system cannot do that in one step,
-// the test before the rename leaves a moment in which another process may create `to`.
-int RenameWithoutReplacing(const std::string& from, const std::string& to) {
-  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
-  if (errno != EINVAL && errno != ENOSYS) return -1;
-  struct stat existing;
-  if (lstat(to.c_str(), &existing) == 0) {
-    errno = EEXIST;
-    return -1;
-  }
-  return Ops().Rename(from, to);
-}
-
 }  // namespace
 
 std::optional<std::string> DeleteFile(const std::string& path) {
@@ -322,7 +307,7 @@ std::optional<std::string> MoveFile(const std::string& from, const std::string& 
   // rename(2) between two names of one file does nothing and reports success; from a link to the
   // file it leads to, it would put the link in the file's place.
   if (SameFile(from, to)) return std::string("both names lead to the same file");
-  if ((replace ? Ops().Rename(from, to) : RenameWithoutReplacing(from, to)) != 0)
+  if ((replace ? Ops().Rename(from, to) : Ops().RenameNoReplace(from, to)) != 0)
     return Failure(errno);
   if (const auto failure = SyncDirectoryOf(to)) return failure;
   return DirectoryOf(from) == DirectoryOf(to) ? std::nullopt : SyncDirectoryOf(from);
@@ -462,21 +447,17 @@ std::string ReplacedFile(const std::string& target) {
 // The status of the file that `target` names, when one exists. Throws SaveError for anything a
 // save must not replace: a directory, device, FIFO or socket, or a file the user may not write.
 std::optional<FileStatus> ReplaceableFile(const std::string& target) {
-  struct stat existing;
-  if (stat(target.c_str(), &existing) != 0) return std::nullopt;
-  if (!S_ISREG(existing.st_mode)) {
-    throw SaveError(
-        SystemError("Cannot replace", target, S_ISDIR(existing.st_mode) ? EISDIR : EINVAL) +
-        " (not a regular file)");
-  }
-  if (access(target.c_str(), W_OK) != 0)
-    throw SaveError(SystemError("Cannot replace", target, EACCES));
   FileStatus status;
-  status.regular = true;
-  status.size = static_cast<std::uint64_t>(existing.st_size);
-  status.mode = existing.st_mode & 07777;
-  status.owner = existing.st_uid;
-  status.group = existing.st_gid;
+  if (Ops().PathStatus(target, status) != 0) return std::nullopt;
+  if (!status.regular) {
+    throw SaveError(SystemError("Cannot replace", target, status.directory ? EISDIR : EINVAL) +
+                    " (not a regular file)");
+  }
+  // Another client may rename the file away between the two looks: then there is none to replace.
+  if (Ops().Access(target, W_OK) != 0) {
+    if (errno == ENOENT) return std::nullopt;
+    throw SaveError(SystemError("Cannot replace", target, errno));
+  }
   return status;
 }
 
@@ -595,12 +576,14 @@ namespace {
 
 // Renames `from` to `to`, trying again for up to a second while the file system refuses because
 // another client has either file open for a moment, as SMB does (EBUSY; EEXIST where it removes
-// the target first and cannot). Returns what the last rename returned.
+// the target first and cannot), or hides or moves an open file meanwhile, as FUSE and network
+// clients do (ENOENT). Returns what the last rename returned.
 int RenameWhenFree(const std::string& from, const std::string& to) {
   auto pause = std::chrono::milliseconds(1);
   for (auto waited = std::chrono::milliseconds(0);; waited += pause, pause *= 2) {
     const int result = Ops().Rename(from, to);
-    if (result == 0 || (errno != EBUSY && errno != EEXIST) || waited >= std::chrono::seconds(1))
+    if (result == 0 || (errno != EBUSY && errno != EEXIST && errno != ENOENT) ||
+        waited >= std::chrono::seconds(1))
       return result;
     std::this_thread::sleep_for(pause);
   }
@@ -659,7 +642,7 @@ void AtomicFile::Commit() {
     if (RenameWhenFree(temporary_, complete_) != 0) fail("Cannot complete the save of");
     temporary_ = complete_;
   }
-  if (!replace_ && RenameWithoutReplacing(temporary_, target_) != 0) fail("Cannot create");
+  if (!replace_ && Ops().RenameNoReplace(temporary_, target_) != 0) fail("Cannot create");
   if (replace_ && RenameWhenFree(temporary_, target_) != 0) {
     // A file system that replaces by removing first may have lost the earlier file already.
     const int error = errno;
@@ -724,9 +707,13 @@ const Found* NewestComplete(const std::vector<Found>& found, const std::string& 
   return newest;
 }
 
+// Only a regular file takes the target's place, never a link or folder planted under a complete
+// save's name, and never over a file that a newer save put there after the target was seen missing.
 bool PutInPlace(const std::string& directory, const Found& complete) {
-  return Ops().Rename(directory + kSeparator + complete.name,
-                      directory + kSeparator + complete.leftover.target) == 0;
+  const std::string path = directory + kSeparator + complete.name;
+  FileStatus status;
+  if (Ops().LinkStatus(path, status) != 0 || !status.regular) return false;
+  return Ops().RenameNoReplace(path, directory + kSeparator + complete.leftover.target) == 0;
 }
 
 // The sub-folders of `directory`, links to folders left out.
@@ -815,98 +802,6 @@ CleanUp RecoverInterruptedSaves(const std::vector<std::string>& directories,
   for (const auto& [folder, target] : unsettled)
     done.restored += RestoreInterruptedSave(folder + kSeparator + target);
   return done;
-}
-
-FileOps::~FileOps() = default;
-
-int FileOps::CreateTemporary(std::string& pathTemplate) {
-  const std::size_t unique = pathTemplate.rfind(std::string(kUniqueLength, 'X'));
-  if (unique == std::string::npos) {
-    errno = EINVAL;
-    return -1;
-  }
-  // Created as open(O_CREAT, 0666) creates a file, so that the process's umask and the
-  // directory's default ACL apply as they would to a file written in place; mkstemp's 0600 would
-  // need the umask, which cannot be read without changing it for every thread.
-  thread_local std::mt19937 random(std::random_device{}());
-  std::uniform_int_distribution<std::size_t> pick(0, sizeof kUniqueCharacters - 2);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    for (std::size_t i = 0; i < kUniqueLength; ++i)
-      pathTemplate[unique + i] = kUniqueCharacters[pick(random)];
-    const int descriptor =
-        open(pathTemplate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (descriptor >= 0 || errno != EEXIST) return descriptor;
-  }
-  return -1;
-}
-
-int FileOps::Adopt(int descriptor, const FileStatus& like) {
-  // Only a privileged process may give a file away; anyone may keep a group they belong to.
-  // Where neither is allowed the file stays the saving user's, as a file written anew would.
-  const bool owned = fchown(descriptor, like.owner, like.group) == 0 ||
-                     fchown(descriptor, static_cast<uid_t>(-1), like.group) == 0;
-  static_cast<void>(owned);
-  // After fchown, which clears the set-user-id and set-group-id bits.
-  return fchmod(descriptor, like.mode);
-}
-
-long FileOps::Write(int descriptor, const char* data, std::size_t size) {
-  return static_cast<long>(write(descriptor, data, size));
-}
-
-int FileOps::Sync(int descriptor) { return fsync(descriptor); }
-
-int FileOps::Close(int descriptor) { return close(descriptor); }
-
-int FileOps::Rename(const std::string& from, const std::string& to) {
-  return rename(from.c_str(), to.c_str());
-}
-
-int FileOps::SyncDirectory(const std::string& directory) {
-  const int descriptor = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (descriptor < 0) return -1;
-  const int result = fsync(descriptor);
-  const int error = errno;
-  close(descriptor);
-  errno = error;
-  return result;
-}
-
-int FileOps::Unlink(const std::string& path) { return unlink(path.c_str()); }
-
-int FileOps::CreateScratch(const std::string& directory) {
-  return open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-}
-
-int FileOps::CreateNamedScratch(std::string& pathTemplate) {
-  return mkostemp(pathTemplate.data(), O_CLOEXEC);
-}
-
-int FileOps::OpenForReading(const std::string& path) {
-  // Without O_NONBLOCK, opening a FIFO would wait for a writer for ever.
-  return open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-}
-
-int FileOps::Status(int descriptor, FileStatus& status) {
-  // A network client may remember the size of the file that had this name before: reading would
-  // then stop there. Forcing a sync asks the server about the file open here.
-  struct statx found;
-  if (statx(descriptor, "", AT_EMPTY_PATH | AT_STATX_FORCE_SYNC, STATX_BASIC_STATS, &found) != 0)
-    return -1;
-  status.regular = S_ISREG(found.stx_mode);
-  status.size = found.stx_size;
-  status.mode = found.stx_mode & 07777;
-  status.owner = found.stx_uid;
-  status.group = found.stx_gid;
-  return 0;
-}
-
-long FileOps::Read(int descriptor, char* data, std::size_t size) {
-  return static_cast<long>(read(descriptor, data, size));
-}
-
-long FileOps::ReadAt(int descriptor, char* data, std::size_t size, std::uint64_t offset) {
-  return static_cast<long>(pread(descriptor, data, size, static_cast<off_t>(offset)));
 }
 
 ScopedFileOps::ScopedFileOps(FileOps& ops) : previous_(currentOps) { currentOps = &ops; }

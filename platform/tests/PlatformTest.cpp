@@ -184,6 +184,103 @@ TEST_F(PlatformTest, ReplacementCutShortAfterTheTargetWentKeepsTheNewContent) {
   EXPECT_EQ(EntryCount(), 1u);
 }
 
+// A complete file written elsewhere under `name`, last modified `age` ago (negative: ahead).
+std::string PlantCompleteSave(const fs::path& directory, const std::string& name,
+                              std::chrono::seconds age) {
+  const std::string stage =
+      (directory / ("." + name + ".wqnew-lab-99999999-" + kElsewhere + "-Aaaaaa")).string();
+  std::ofstream(stage) << "stage";
+  fs::last_write_time(stage, fs::file_time_type::clock::now() - age);
+  return stage;
+}
+
+// Only a regular file is put in place: not a link, nor a folder, that someone put under the name.
+TEST_F(HostileFilesTest, LinkOrFolderUnderACompleteSavesNameIsNotPutInPlace) {
+  std::ofstream(Path("secret")) << "secret";
+  fs::create_symlink(Path("secret"),
+                     Path(std::string(".l.kem.wqnew-lab-99999999-") + kElsewhere + "-Aaaaaa"));
+  fs::create_directory(Path(std::string(".d.kem.wqnew-lab-99999999-") + kElsewhere + "-Aaaaaa"));
+  EXPECT_FALSE(WQPlatform::RestoreInterruptedSave(Path("l.kem")));
+  EXPECT_FALSE(WQPlatform::RestoreInterruptedSave(Path("d.kem")));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(Path("l.kem"))));
+  EXPECT_FALSE(fs::exists(Path("d.kem")));
+}
+
+// A save that lands after the target was found missing, before the complete file is renamed.
+class SaveLandingMeanwhile : public WQPlatform::FileOps {
+ public:
+  explicit SaveLandingMeanwhile(std::string target) : target_(std::move(target)) {}
+  int LinkStatus(const std::string& path, WQPlatform::FileStatus& status) override {
+    std::ofstream(target_) << "newer";
+    return FileOps::LinkStatus(path, status);
+  }
+
+ private:
+  std::string target_;
+};
+
+TEST_F(PlatformTest, CompleteSaveNeverOverwritesASaveThatLandedMeanwhile) {
+  const std::string stage = PlantCompleteSave(scratch.Path(), "a.kem", std::chrono::seconds(10));
+  SaveLandingMeanwhile landing(Path("a.kem"));
+  WQPlatform::ScopedFileOps seam(landing);
+  EXPECT_FALSE(WQPlatform::RestoreInterruptedSave(Path("a.kem")));
+  EXPECT_EQ(ReadBytes(Path("a.kem")), "newer");
+  EXPECT_TRUE(fs::exists(stage));
+}
+
+// A FUSE or network client that hides an open target for a moment while it is replaced.
+class HidingTargetOnce : public WQPlatform::FileOps {
+ public:
+  int Rename(const std::string& from, const std::string& to) override {
+    if (from.find(".wqnew-") == std::string::npos || !std::exchange(hide_, false))
+      return FileOps::Rename(from, to);
+    errno = ENOENT;
+    return -1;
+  }
+
+ private:
+  bool hide_ = true;
+};
+
+TEST_F(PlatformTest, ReplaceRidesOutATargetHiddenForAMoment) {
+  Save(Path("a.kem"), "old");
+  HidingTargetOnce hiding;
+  WQPlatform::ScopedFileOps seam(hiding);
+  Save(Path("a.kem"), "new");
+  EXPECT_EQ(ReadBytes(Path("a.kem")), "new");
+  EXPECT_EQ(EntryCount(), 1u);
+}
+
+// Write access refused for the reason `error`, as access() gives it.
+class RefusingAccess : public WQPlatform::FileOps {
+ public:
+  explicit RefusingAccess(int error) : error_(error) {}
+  int Access(const std::string&, int) override {
+    errno = error_;
+    return -1;
+  }
+
+ private:
+  int error_;
+};
+
+TEST_F(PlatformTest, TargetRenamedAwayBeforeTheAccessCheckIsSavedAnew) {
+  Save(Path("a.kem"), "old");
+  RefusingAccess gone(ENOENT);
+  WQPlatform::ScopedFileOps seam(gone);
+  Save(Path("a.kem"), "new");
+  EXPECT_EQ(ReadBytes(Path("a.kem")), "new");
+}
+
+TEST_F(PlatformTest, RefusedAccessIsReportedWithItsOwnReason) {
+  Save(Path("a.kem"), "old");
+  RefusingAccess readOnly(EROFS);
+  WQPlatform::ScopedFileOps seam(readOnly);
+  EXPECT_THAT([this] { Save(Path("a.kem"), "new"); },
+              ThrowsMessage<WQPlatform::SaveError>(
+                  StrEq("Cannot replace " + Path("a.kem") + ": Read-only file system")));
+}
+
 // A file system without unnamed files gets a named one, gone from the directory before it is used,
 // or once it is closed where an open file cannot be removed (SMB); an empty TMPDIR stands for none.
 TEST_F(PlatformTest, ScratchWithoutUnnamedFilesIsNamedAndRemovedAtOnce) {

@@ -162,7 +162,8 @@ class WQPLATFORM_EXPORT SaveError : public std::runtime_error {
 // temporary file, checking every write and resuming short or interrupted ones; Commit() writes
 // the rest, reports the first failed write, syncs the file to the disk, renames it to its complete
 // name, renames that over the target and syncs the directory. A failed fsync is never retried; a
-// rename that another client's open file blocks (EBUSY, as SMB gives) is tried again for a second.
+// rename that another client's open file blocks (EBUSY, as SMB gives), or that finds a file hidden
+// for a moment (ENOENT, as FUSE and network clients give), is tried again for a second.
 // Anything short of a successful Commit() leaves the target as it was (or, when only the final
 // directory sync fails, replaced but not known to be durable) and removes the temporary file, with
 // one exception: where the file system replaces a file by removing it first (some network file
@@ -218,8 +219,9 @@ WQPLATFORM_EXPORT bool IsTemporaryName(const std::string& name);
 WQPLATFORM_EXPORT bool SaveInFlight(const std::string& target);
 
 // When nothing exists at `target`, gives it the newest complete temporary file of a save to it,
-// whoever wrote it; true when it did. The caller has made sure that the save is over: a live save
-// leaves its target missing only for a moment, where replacing is not atomic.
+// whoever wrote it, when that is a regular file (not a link or folder); true when it did. A file
+// that appears at `target` meanwhile is never replaced. The caller has made sure that the save is
+// over: a live save leaves its target missing only for a moment, where replacing is not atomic.
 WQPLATFORM_EXPORT bool RestoreInterruptedSave(const std::string& target);
 
 // How long a target must stay missing beside a complete save of it, written elsewhere, before the
@@ -258,6 +260,9 @@ struct FileStatus {
   unsigned mode = 0;       // the permission bits
   unsigned owner = 0;      // user id
   unsigned group = 0;      // group id
+  bool directory = false;
+  bool link = false;          // a symbolic link, told only where links are not followed
+  std::int64_t modified = 0;  // nanoseconds since 1970, by the file system's clock
 };
 
 // The file operations under AtomicFile and ReadFile, replaceable by tests to inject faults. Each
@@ -275,6 +280,14 @@ class WQPLATFORM_EXPORT FileOps {
   virtual int Sync(int descriptor);
   virtual int Close(int descriptor);
   virtual int Rename(const std::string& from, const std::string& to);
+  // Renames `from` to `to` unless a file is there (EEXIST), as renameat2(RENAME_NOREPLACE) does;
+  // where the file system cannot, by link and unlink, and where it has no links either, by a
+  // rename after a look, which leaves a moment in which another process may create `to`.
+  virtual int RenameNoReplace(const std::string& from, const std::string& to);
+  // stat and lstat of a path.
+  virtual int PathStatus(const std::string& path, FileStatus& status);
+  virtual int LinkStatus(const std::string& path, FileStatus& status);
+  virtual int Access(const std::string& path, int mode);
   virtual int SyncDirectory(const std::string& directory);
   virtual int Unlink(const std::string& path);
   // Creates an unnamed file for reading and writing in `directory`, readable by the user only, as
