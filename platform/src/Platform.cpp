@@ -17,6 +17,7 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <limits>
 #include <set>
 #include <streambuf>
 #include <string_view>
@@ -574,6 +575,8 @@ class AtomicFile::Output : public std::streambuf {
 
 namespace {
 
+int RemoveCompleteSaves(const std::string& target, std::int64_t before);
+
 // Renames `from` to `to`, trying again for up to a second while the file system refuses because
 // another client has either file open for a moment, as SMB does (EBUSY; EEXIST where it removes
 // the target first and cannot), or hides or moves an open file meanwhile, as FUSE and network
@@ -651,6 +654,10 @@ void AtomicFile::Commit() {
     fail("Cannot replace");
   }
   temporary_.clear();
+  // A save cut short before this one leaves nothing that could take this one's place later.
+  FileStatus saved;
+  if (!complete_.empty() && Ops().PathStatus(target_, saved) == 0)
+    RemoveCompleteSaves(target_, saved.modified);
   if (Ops().SyncDirectory(DirectoryOf(target_)) != 0) {
     const int error = errno;
     throw SaveError(SystemError("Cannot sync the directory of", target_, error));
@@ -716,6 +723,21 @@ bool PutInPlace(const std::string& directory, const Found& complete) {
   return Ops().RenameNoReplace(path, directory + kSeparator + complete.leftover.target) == 0;
 }
 
+// Removes the complete saves of `target` that were last modified before `before` (nanoseconds
+// since 1970); gives how many.
+int RemoveCompleteSaves(const std::string& target, std::int64_t before) {
+  const std::string directory = DirectoryOf(target);
+  int removed = 0;
+  for (const Found& each : LeftoversIn(directory, NameOf(target), false)) {
+    const std::string path = directory + kSeparator + each.name;
+    FileStatus status;
+    if (each.leftover.complete && Ops().LinkStatus(path, status) == 0 && status.modified < before &&
+        Ops().Unlink(path) == 0)
+      ++removed;
+  }
+  return removed;
+}
+
 // The sub-folders of `directory`, links to folders left out.
 std::vector<std::string> SubFolders(const std::string& directory) {
   std::vector<std::string> folders;
@@ -758,6 +780,10 @@ bool RestoreInterruptedSave(const std::string& target) {
   const std::vector<Found> found = LeftoversIn(directory, name, true);
   const Found* newest = NewestComplete(found, name);
   return newest && PutInPlace(directory, *newest);
+}
+
+int RetireInterruptedSaves(const std::string& target) {
+  return RemoveCompleteSaves(target, std::numeric_limits<std::int64_t>::max());
 }
 
 CleanUp RecoverInterruptedSaves(const std::vector<std::string>& directories,

@@ -194,6 +194,25 @@ std::string PlantCompleteSave(const fs::path& directory, const std::string& name
   return stage;
 }
 
+// A save cut short before a later one was made must not take the later one's place, should the
+// file be deleted; one made after it, by a clock ahead, is not the later save's to remove.
+TEST_F(PlatformTest, SaveRemovesOlderCompleteSavesOfItsFile) {
+  const std::string older = PlantCompleteSave(scratch.Path(), "a.kem", std::chrono::seconds(10));
+  Save(Path("a.kem"), "new");
+  EXPECT_FALSE(fs::exists(older));
+  const std::string ahead = PlantCompleteSave(scratch.Path(), "b.kem", std::chrono::seconds(-60));
+  Save(Path("b.kem"), "new");
+  EXPECT_TRUE(fs::exists(ahead));
+}
+
+TEST_F(PlatformTest, RetiringRemovesEveryCompleteSaveOfTheFileOnly) {
+  const std::string stage = PlantCompleteSave(scratch.Path(), "a.kem", std::chrono::seconds(-60));
+  const std::string other = PlantCompleteSave(scratch.Path(), "b.kem", std::chrono::seconds(10));
+  EXPECT_EQ(WQPlatform::RetireInterruptedSaves(Path("a.kem")), 1);
+  EXPECT_FALSE(fs::exists(stage));
+  EXPECT_TRUE(fs::exists(other));
+}
+
 // Only a regular file is put in place: not a link, nor a folder, that someone put under the name.
 TEST_F(HostileFilesTest, LinkOrFolderUnderACompleteSavesNameIsNotPutInPlace) {
   std::ofstream(Path("secret")) << "secret";

@@ -382,6 +382,39 @@ TEST_F(RepositoriesTest, LoadRidesOutASaveInFlight) {
   EXPECT_EQ(ReadBytes(file), bytes);
 }
 
+// A complete save, written in another container or on another computer, whose writer was killed
+// before it took its method's place: planted a day and more ago, so that Initialize takes it for
+// abandoned and puts it in the place of a missing method at once.
+fs::path PlantCompleteSave(const fs::path& directory, const std::string& name, int value) {
+  WQRepos::SaveAcqMethod(L"Planted", MethodOf(value));
+  const fs::path stage = directory / ("." + name + ".kem.wqnew-lab-1-0123456789abcdef-Abcdef");
+  fs::rename(directory / "Planted.kem", stage);
+  fs::last_write_time(stage, fs::file_time_type::clock::now() - std::chrono::hours(48));
+  return stage;
+}
+
+TEST_F(RepositoriesTest, DeletedMethodDoesNotComeBackFromASaveCutShort) {
+  WQRepos::SaveAcqMethod(L"M", MethodOf(2));
+  PlantCompleteSave(Dir("AcqMethod"), "M", 3);
+  WQRepos::DeleteAcqMethod(L"M");
+  EXPECT_THROW(WQRepos::LoadAcqMethod(L"M"), std::runtime_error);
+  WQRepos::Initialize();
+  EXPECT_FALSE(WQRepos::AcqMethodExists(L"M"));
+  EXPECT_EQ(TemporaryFiles(Base()), 0u);
+}
+
+TEST_F(RepositoriesTest, RenamedAndReplacedMethodsDoNotComeBackFromSavesCutShort) {
+  WQRepos::SaveAcqMethod(L"From", MethodOf(2));
+  WQRepos::SaveAcqMethod(L"To", MethodOf(4));
+  PlantCompleteSave(Dir("AcqMethod"), "From", 3);
+  PlantCompleteSave(Dir("AcqMethod"), "To", 5);
+  WQRepos::RenameAcqMethod(L"From", L"To", true);
+  WQRepos::DeleteAcqMethod(L"To");
+  WQRepos::Initialize();
+  EXPECT_FALSE(WQRepos::AcqMethodExists(L"From"));
+  EXPECT_FALSE(WQRepos::AcqMethodExists(L"To"));
+}
+
 TEST_F(RepositoriesTest, SpecialFileOrMissingDirectoryIsNeitherReadNorWritten) {
   const fs::path pipe = Dir("Tunes") / "Pipe.ket";
   ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);

@@ -168,7 +168,9 @@ class WQPLATFORM_EXPORT SaveError : public std::runtime_error {
 // directory sync fails, replaced but not known to be durable) and removes the temporary file, with
 // one exception: where the file system replaces a file by removing it first (some network file
 // systems do) and the replacement failed after that, the complete file is kept for
-// RestoreInterruptedSave() or RecoverInterruptedSaves() to put in place.
+// RestoreInterruptedSave() or RecoverInterruptedSaves() to put in place. A successful Commit()
+// removes the complete files of older saves to the target, cut short, so that none of them takes
+// the place of this one later.
 //
 // Temporary files are named ".<target name>.wqtmp-<host>-<process id>-<run>-XXXXXX", and complete
 // ones ".<target name>.wqnew-..." with the rest alike: hidden, and never ending in an extension.
@@ -223,6 +225,11 @@ WQPLATFORM_EXPORT bool SaveInFlight(const std::string& target);
 // that appears at `target` meanwhile is never replaced. The caller has made sure that the save is
 // over: a live save leaves its target missing only for a moment, where replacing is not atomic.
 WQPLATFORM_EXPORT bool RestoreInterruptedSave(const std::string& target);
+
+// Removes the complete files of saves to `target` (a path) that lie beside it, whoever wrote them,
+// so that none takes its place later: for a file that is deleted or renamed away. Gives how many
+// were removed.
+WQPLATFORM_EXPORT int RetireInterruptedSaves(const std::string& target);
 
 // How long a target must stay missing beside a complete save of it, written elsewhere, before the
 // complete file is put in its place: far longer than a live save leaves it missing.
