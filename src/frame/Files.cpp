@@ -58,6 +58,19 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// How long a file found cut short is read again although no save of it shows: a network client may
+// serve the size of the file's earlier content for a moment after a save that another computer
+// made, whose temporary file this computer never saw.
+constexpr std::chrono::milliseconds kCutShortWait{200};
+
+// Sleeps a little and gives true until `deadline`.
+bool WaitUntil(Clock::time_point deadline, std::chrono::milliseconds& pause) {
+  if (Clock::now() >= deadline) return false;
+  std::this_thread::sleep_for(pause);
+  pause = std::min(2 * pause, std::chrono::milliseconds(50));
+  return true;
+}
+
 // Sleeps a little and gives true while a save of `path` may be in flight and `deadline` has not
 // passed: where replacing is not atomic, or a network client remembers a file's earlier size, a
 // load may find the file missing or cut short for a moment. The first failure is read again at
@@ -68,10 +81,7 @@ bool WaitForSave(const std::string& path, Clock::time_point deadline,
     pause = std::chrono::milliseconds(1);
     return true;
   }
-  if (Clock::now() >= deadline || !WQPlatform::SaveInFlight(path)) return false;
-  std::this_thread::sleep_for(pause);
-  pause = std::min(2 * pause, std::chrono::milliseconds(50));
-  return true;
+  return Clock::now() < deadline && WQPlatform::SaveInFlight(path) && WaitUntil(deadline, pause);
 }
 
 // The whole content of the file at `path`; nothing when it cannot be opened, or is a special file
@@ -87,13 +97,15 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 // Decodes the file at `path` through `read` straight from the bytes read; false when the file
 // cannot be opened. The toolkit's errors leave as they are, the file nested in them. A file missing
 // or cut short while a save of it is in flight is read again until the save is over, or for
-// WQPlatform::kInterruptedSaveWait at most; a file still missing then is restored from a complete
-// save that never took its place. A template, as loads are frequent and small: no std::function per
+// WQPlatform::kInterruptedSaveWait at most; one cut short is read again for kCutShortWait even
+// when no save shows. A file still missing then is restored from a complete save that never took
+// its place. A template, as loads are frequent and small: no std::function per
 // layer.
 template <typename Read>
 bool DecodeFile(const std::wstring& path, const Read& read, Rest rest) {
   const std::string native = NativePath(path);
   const Clock::time_point deadline = Clock::now() + WQPlatform::kInterruptedSaveWait;
+  const Clock::time_point cutShortDeadline = Clock::now() + kCutShortWait;
   std::chrono::milliseconds pause(0);
   bool lastTry = false;
   for (;;) {
@@ -104,7 +116,7 @@ bool DecodeFile(const std::wstring& path, const Read& read, Rest rest) {
         if (rest == Rest::Refused) reader.RequireEnd();
         return true;
       } catch (const WQCommon::StreamError& error) {
-        if (!WaitForSave(native, deadline, pause))
+        if (!WaitForSave(native, deadline, pause) && !WaitUntil(cutShortDeadline, pause))
           WQCommon::ThrowWithContext(error, "Cannot read " + native);
       }
     } else if (!WaitForSave(native, deadline, pause)) {

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <thread>
 #include <tuple>
 
@@ -413,6 +414,23 @@ TEST_F(RepositoriesTest, RenamedAndReplacedMethodsDoNotComeBackFromSavesCutShort
   WQRepos::Initialize();
   EXPECT_FALSE(WQRepos::AcqMethodExists(L"From"));
   EXPECT_FALSE(WQRepos::AcqMethodExists(L"To"));
+}
+
+// A network client may serve a file's earlier, shorter size for a moment after a save that another
+// computer made: a file cut short is read again for a while though no save of it shows.
+TEST_F(RepositoriesTest, LoadRereadsAFileCutShortWithoutASaveInSight) {
+  WQRepos::SaveAcqMethod(L"M", MethodOf(2));
+  const fs::path file = Dir("AcqMethod") / "M.kem";
+  const std::string bytes = ReadBytes(file);
+  WriteBytes(file, bytes.substr(0, bytes.size() - 3));
+  std::thread saver([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    WriteBytes(file, bytes);
+  });
+  std::optional<WQBL::Method> loaded;
+  EXPECT_NO_THROW(loaded = WQRepos::LoadAcqMethod(L"M"));
+  saver.join();
+  EXPECT_EQ(loaded, MethodOf(2));
 }
 
 TEST_F(RepositoriesTest, SpecialFileOrMissingDirectoryIsNeitherReadNorWritten) {
