@@ -1,8 +1,8 @@
 # What `cmake --install` puts under the prefix: the shared libraries, the headers that the module's
 # public headers include (its own and those of the libraries beneath it, and the generated
-# WQRepos/Version.h), the wqrepos tool with its manual page and bash completion, a CMake package
-# (find_package(WQRepos CONFIG) gives WQRepos::WQRepos), a pkg-config file and an example
-# ConfigClient.xml. The test libraries, the testing variant of the module, the tests, the fuzz
+# WQRepos/Version.h), the wqrepos tool with its manual page and bash completion, the licence and the
+# changelog, a CMake package (find_package(WQRepos CONFIG) gives WQRepos::WQRepos), a pkg-config
+# file and an example ConfigClient.xml. The test libraries, the testing variant of the module, the tests, the fuzz
 # targets and the benchmarks stay in the build tree.
 include(CMakePackageConfigHelpers)
 
@@ -49,5 +49,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/share/ConfigClient.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/wqrepos)
 
 install(FILES ${WQREPOS_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/CHANGELOG.md
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/share/bash-completion/wqrepos
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)

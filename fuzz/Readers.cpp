@@ -43,6 +43,7 @@ void Tolerate(Read read) {
   } catch (const std::bad_alloc&) {
     throw;
   } catch (const std::exception&) {
+  } catch (const WQCommon::XMLResultException&) {
   }
 }
 

@@ -2,8 +2,8 @@
 # Installs the library from a build tree into a temporary prefix, builds the example consumer in
 # examples/ against the installed CMake package and runs it with a ConfigClient.xml, named by
 # WQREPOS_CONFIG, that keeps its data in a temporary folder; checks that the tool's manual page,
-# its bash completion and the version header are installed; then compiles the example once more
-# through the pkg-config file. Any failure fails the run.
+# its bash completion, the version header, the licence and the changelog are installed; then
+# compiles the example once more through the pkg-config file. Any failure fails the run.
 # Usage: scripts/example.sh [BUILD_DIR]   (default build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -24,8 +24,12 @@ export WQREPOS_CONFIG=$work/ConfigClient.xml
 "$work/build/wqrepos_example"
 test -f "$work/data/AcqMethod/Example.kem"
 "$prefix/bin/wqrepos" check >/dev/null
-# What ships beside the tool: its manual page, its bash completion and the version header.
-grep -q '^\.TH WQREPOS "1"' "$prefix/share/man/man1/wqrepos.1"
+# What ships beside the tool: its manual page with examples and every variable the tool reads, its
+# bash completion, the version header, the licence and the changelog.
+man=$prefix/share/man/man1/wqrepos.1
+grep -q '^\.TH WQREPOS "1"' "$man" && grep -q '^\.SH EXAMPLES' "$man"
+for variable in WQREPOS_CONFIG TMPDIR WQREPOS_TEMPORARY_MAX_AGE; do grep -q "^\.B $variable" "$man"; done
+test -f "$prefix/share/doc/WQRepos/LICENSE" && test -f "$prefix/share/doc/WQRepos/CHANGELOG.md"
 grep -q '^complete -F _wqrepos wqrepos$' "$prefix/share/bash-completion/completions/wqrepos"
 grep -q '^#define WQREPOS_VERSION_STRING "[0-9]*\.[0-9]*\.[0-9]*"$' \
   "$prefix/include/WQRepos/Version.h"

@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j2 --target wqrepos
-build/bin/wqrepos info
+build/bin/wqrepos init
 echo
 run=build/WQData/Data/SampleCalibration.dat
 build/bin/wqrepos generate-run "$run" --scans 120 --run-number 1 --force

@@ -242,7 +242,7 @@ another_computer() {
   unshare --pid --fork --mount-proc --uts sh -c 'hostname workstation-b; "$@"; exit $?' sh "$@"
 }
 
-# held_save SETUP WRITER CLEANER: WRITER holds a save open while CLEANER runs Initialize(), info
+# held_save SETUP WRITER CLEANER: WRITER holds a save open while CLEANER runs Initialize(), init
 # and check.
 held_save() {
   local setup=$1 writer=$2 cleaner=$3
@@ -251,7 +251,7 @@ held_save() {
   local pid=$!
   await test -e "$work/ready"
   on "$cleaner" $cleaner_wrap "$driver" verify Held >/dev/null 2>&1 || true
-  on "$cleaner" $cleaner_wrap "$tool" info >/dev/null 2>&1 || true
+  on "$cleaner" $cleaner_wrap "$tool" init >/dev/null 2>&1 || true
   on "$cleaner" $cleaner_wrap "$tool" check >/dev/null 2>&1 || true
   touch "$work/stop"
   local removed=0

@@ -1,5 +1,6 @@
 #include <WQCommon/Text.h>
 #include <WQCommon/XML.h>
+#include <WQPlatform/Platform.h>
 #include <WQRepos/Autotune.h>
 #include <WQRepos/EntryPoints.h>
 #include <WQRepos/Exception.h>
@@ -65,8 +66,11 @@ void PrintSettings(const std::string& file, bool json) {
 // Reads the settings element, which is either the top element or one of its children.
 WQRepos::AutotunePrefs ReadAutotuneSettings(const std::string& file) {
   WQCommon::XMLParser parser;
-  if (!parser.LoadFile(WQCommon::WQNarrowToWideStr(file)))
-    throw std::runtime_error("Cannot load the XML document " + file);
+  if (!parser.LoadFile(WQCommon::WQNarrowToWideStr(file))) {
+    throw std::runtime_error(
+        "Cannot load the XML document " + file + ": " +
+        WQPlatform::UnreadableReason(file).value_or("it is not well-formed XML"));
+  }
   const std::wstring top = TopElementName(parser);
   if (top != L"AutoTunePrefs") parser.StartNode(top);
   WQRepos::AutotunePrefs prefs;

@@ -223,9 +223,18 @@ std::string LineText(const FileResult& result) {
   }
 }
 
+// True for the outcomes that make the check fail.
+bool Fails(Outcome outcome) { return outcome == Outcome::Failed || outcome == Outcome::NotChecked; }
+
+// A line for each file and a summary; with --quiet only the failures and, when there are any, the
+// summary, so that a script's quiet check prints nothing when all is well.
 void PrintText(const std::vector<FileResult>& results) {
+  const bool failed = std::any_of(results.begin(), results.end(),
+                                  [](const FileResult& result) { return Fails(result.outcome); });
+  if (Quiet() && !failed) return;
   for (const FileResult& result : results)
-    std::cout << Shown(result.path) << ": " << Shown(LineText(result)) << '\n';
+    if (!Quiet() || Fails(result.outcome))
+      std::cout << Shown(result.path) << ": " << Shown(LineText(result)) << '\n';
   std::cout << "Checked " << CountOf(results, Outcome::Ok) + CountOf(results, Outcome::Failed)
             << " stored files: " << CountOf(results, Outcome::Ok) << " ok, "
             << CountOf(results, Outcome::Failed) << " failed; "

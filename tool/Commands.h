@@ -104,6 +104,8 @@ std::string Nearest(const std::string& word, const std::vector<std::string>& can
 std::string Described(const std::exception& error);
 
 // What --quiet and --verbose chose.
+// Adds -q/--quiet and -v/--verbose, which Quiet() and Verbose() then tell.
+void AddOutputFlags(CLI::App& app);
 bool Quiet();
 bool Verbose();
 // Prints `line` on standard output unless --quiet: what a command that changes something did.
@@ -169,6 +171,10 @@ struct NamedKind {
   std::function<void(const std::wstring& name)> remove;
   std::function<void(const std::wstring& from, const std::wstring& to, bool replace)> rename;
 };
+// The names of the stored records of `kind`, those in folders of its directory as "Folder/Name",
+// unsorted; throws std::runtime_error naming the directory and its `contents` when it cannot be
+// listed.
+std::vector<std::wstring> StoredNames(const NamedKind& kind, const std::string& contents);
 const NamedKind& MethodsKind();
 const NamedKind& TunesKind();
 const NamedKind& EvalMethodsKind(bool ic);
@@ -199,19 +205,27 @@ void PrintNames(std::vector<std::wstring> names, const char* none, bool json);
 // errors say what was wrong with which option or argument, after "wqrepos: ", with the nearest
 // valid word to an unknown one and a hint to the command's help. Call once all commands are added.
 void MakeHelpPlain(CLI::App& app);
+// The subcommand of `app` that the parse reached last; `app` itself when none was given.
+const CLI::App& DeepestCommand(const CLI::App& app);
 
-// Shows the module's settings report on standard error when --verbose is given.
-void ConfigureLogging();
-// Initializes the module and gives a Config read from the same ConfigClient.xml, which answers
+// Shows the module's settings report on standard error when --verbose is given, and keeps the
+// parsed command line `app`, whose command tells UncheckedConfig() whether it changes the store.
+void ConfigureTool(const CLI::App& app);
+// Configures the module and gives a Config read from the same ConfigClient.xml, which answers
 // the directories that the module's entry points do not hand out. Its repeat of the settings
-// report is silenced. Warns, once a run, of a configuration file that cannot be read and of a port
-// text that is not a port number alone. The module works on with a base directory it cannot use;
-// the tool does not.
+// report is silenced. A command that changes what is stored (import, delete, copy, rename, init)
+// initializes the module, which creates the data directory tree and clears interrupted saves;
+// every other command only reads the configuration and creates nothing. Warns, once a run, of a
+// configuration file that cannot be read and of a port text that is not a port number alone. The
+// module works on with a base directory it cannot use; the tool does not.
 WQRepos::Config UncheckedConfig();
 // As UncheckedConfig(), but throws std::runtime_error naming the base directory unless it is a
 // directory that can be listed.
 WQRepos::Config InitializedConfig();
 std::wstring BaseDirectory(const WQRepos::Config& config);
+// True when `directory` is missing and the command only reads: where nothing was ever stored, a
+// reading command finds nothing, as the module does, rather than failing.
+bool NothingStoredYet(const std::string& directory);
 void CheckBaseDirectory(const WQRepos::Config& config);
 bool IsListable(const std::wstring& directory);
 // The directory of `kind` after InitializedConfig(). The module lists a folder it cannot read as

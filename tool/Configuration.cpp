@@ -10,6 +10,7 @@
 #include <log4cxx/spi/loggingevent.h>
 
 #include <iostream>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 
@@ -35,6 +36,18 @@ class ReportAppender : public log4cxx::AppenderSkeleton {
   void close() override {}
   bool requiresLayout() const override { return false; }
 };
+
+// The command line once parsed, for the name of the command that runs.
+const CLI::App* commandLine = nullptr;
+
+// True for the commands that change what is stored: they need the data directory tree, which the
+// module creates, and the clean-up of interrupted saves. Every other command leaves the data
+// directory as it finds it.
+bool ChangesStore() {
+  if (!commandLine) return true;
+  static const std::set<std::string> kChanging = {"import", "delete", "copy", "rename", "init"};
+  return kChanging.count(DeepestCommand(*commandLine).get_name()) != 0;
+}
 
 void Warn(const std::string& text) {
   if (!Quiet()) std::cerr << "wqrepos: warning: " << Shown(text) << '\n';
@@ -62,7 +75,8 @@ void WarnOfConfiguration(const WQRepos::Config& config) {
 
 }  // namespace
 
-void ConfigureLogging() {
+void ConfigureTool(const CLI::App& app) {
+  commandLine = &app;
   log4cxx::Logger::getRootLogger()->addAppender(std::make_shared<ReportAppender>());
 }
 
@@ -75,19 +89,31 @@ bool IsListable(const std::wstring& directory) {
   return WQPlatform::IsListableDirectory(Narrow(directory));
 }
 
+bool NothingStoredYet(const std::string& directory) {
+  return !ChangesStore() && !WQPlatform::PathExists(directory);
+}
+
 void CheckBaseDirectory(const WQRepos::Config& config) {
-  const std::wstring base = BaseDirectory(config);
-  if (!IsListable(base)) {
-    throw std::runtime_error("cannot use the base data directory " + Narrow(base) +
-                             ": it is not a directory that can be listed");
+  const std::string base = Narrow(BaseDirectory(config));
+  if (IsListable(BaseDirectory(config)) || NothingStoredYet(base)) return;
+  const std::string parent = base.substr(0, base.rfind('/'));
+  if (!WQPlatform::PathExists(base) && !parent.empty() && !WQPlatform::IsDirectory(parent)) {
+    throw std::runtime_error("cannot create the base data directory " + base + ": the folder " +
+                             parent + " that would hold it does not exist");
   }
+  throw std::runtime_error("cannot use the base data directory " + base +
+                           ": it is not a directory that can be listed");
 }
 
 WQRepos::Config UncheckedConfig() {
-  WQRepos::Initialize();
+  const bool changes = ChangesStore();
+  if (changes)
+    WQRepos::Initialize();
+  else
+    WQRepos::ReadConfiguration();
   log4cxx::Logger::getLogger("app")->setLevel(log4cxx::Level::getOff());
   WQRepos::Config config;
-  config.Refresh();
+  config.Read();
   WarnOfConfiguration(config);
   return config;
 }
@@ -100,7 +126,7 @@ WQRepos::Config InitializedConfig() {
 
 std::wstring ListableDirectory(WQRepos::Config::DirTypes kind, const std::string& contents) {
   const std::wstring directory = InitializedConfig().QDirectory(kind);
-  if (!IsListable(directory)) {
+  if (!IsListable(directory) && !NothingStoredYet(Narrow(directory))) {
     throw std::runtime_error("cannot list the " + contents + ": the directory " +
                              Narrow(directory) + " cannot be read");
   }

@@ -9,6 +9,7 @@
 #include <iostream>
 #include <pugixml.hpp>
 #include <sstream>
+#include <stdexcept>
 
 #include "Commands.h"
 #include "RecordJson.h"
@@ -139,6 +140,22 @@ std::string AutotuneFile(const std::string& name) {
   return ItemFile(WQRepos::Config::AutotuneDir, Wide(name), ".xml");
 }
 
+// The names of the documents NAME.xml in the autotune directory.
+void ListAutotuneDocuments(bool json) {
+  const std::wstring directory =
+      ListableDirectory(WQRepos::Config::AutotuneDir, "autotune documents");
+  PrintNames(WQRepos::GetFileNames(directory + L"/*.xml"), "No autotune documents are stored.",
+             json);
+}
+
+void DeleteAutotuneDocument(const std::string& name) {
+  const std::string path = AutotuneFile(name);
+  if (const auto reason = WQPlatform::DeleteFile(path))
+    throw std::runtime_error("cannot delete the autotune document: " + Shown(path) + ": " +
+                             *reason);
+  Say("Deleted the autotune document " + Shown(name));
+}
+
 }  // namespace
 
 void AddDocumentCommands(CLI::App& app) {
@@ -180,9 +197,24 @@ void AddAutotuneDocumentCommands(CLI::App& autotune) {
       "Show the autotune settings of the document NAME.xml in the autotune directory (Autotune "
       "for the autotune script): its AutoTunePrefs element, the top element or a child of it.");
   show->add_option("name", *name, "Document name, without .xml")->required();
+  // The text is show-xml's, so that one document reads the same by name and by path.
   show->callback([name, json = AddJsonFlag(*show)] {
-    PrintRecord(ToJson(ReadAutotuneDocument(AutotuneFile(*name))), *json);
+    const std::string path = AutotuneFile(*name);
+    if (*json)
+      PrintJson(ToJson(ReadAutotuneDocument(path)));
+    else
+      std::cout << Describe(ReadAutotuneSettings(path));
   });
+
+  auto* list = autotune.add_subcommand(
+      "list", "List the names of the documents NAME.xml in the autotune directory, sorted.");
+  list->callback([json = AddJsonFlag(*list)] { ListAutotuneDocuments(*json); });
+
+  auto deleted = std::make_shared<std::string>();
+  auto* remove =
+      autotune.add_subcommand("delete", "Delete the document NAME.xml of the autotune directory.");
+  remove->add_option("name", *deleted, "Document name, without .xml")->required();
+  remove->callback([deleted] { DeleteAutotuneDocument(*deleted); });
 
   auto imported = std::make_shared<std::pair<std::string, std::string>>();
   auto* importCommand = autotune.add_subcommand(

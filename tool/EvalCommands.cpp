@@ -15,14 +15,11 @@ namespace {
 // One family of evaluation methods, as listed.
 struct Family {
   const char* title;
-  const char* extension;
-  std::vector<std::wstring> (*names)();
+  bool ic;
 };
 
-const Family kSpectrumFamily{"Spectrum evaluation methods", ".sem",
-                             WQRepos::GetSpectrumEvalMethodNames};
-const Family kICFamily{"Ion-chromatogram evaluation methods", ".iem",
-                       WQRepos::GetICEvalMethodNames};
+const Family kSpectrumFamily{"Spectrum evaluation methods", false};
+const Family kICFamily{"Ion-chromatogram evaluation methods", true};
 
 // A step's kind and the text of its parameters; no parameters for no step.
 std::pair<std::string, std::string> StepParts(const WQBL::CurveEval& step) {
@@ -44,14 +41,14 @@ std::pair<std::string, std::string> StepParts(const WQBL::CurveEval& step) {
 }
 
 std::vector<std::wstring> SortedNames(const Family& family) {
-  std::vector<std::wstring> names = family.names();
+  std::vector<std::wstring> names = StoredNames(EvalMethodsKind(family.ic), "evaluation methods");
   std::sort(names.begin(), names.end());
   return names;
 }
 
 void ListFamily(const Family& family) {
   const std::vector<std::wstring> names = SortedNames(family);
-  std::cout << family.title << " (" << family.extension << "):\n";
+  std::cout << family.title << " (" << EvalMethodsKind(family.ic).extension << "):\n";
   if (names.empty()) std::cout << "  (none)\n";
   for (const std::wstring& name : names) std::cout << "  " << Shown(name) << '\n';
 }
@@ -63,7 +60,6 @@ Json FamilyJson(const Family& family) {
 }
 
 void ListEvalMethods(bool json) {
-  ListableDirectory(WQRepos::Config::EvalMethodDir, "evaluation methods");
   if (json) {
     PrintJson(
         {{"spectrum", FamilyJson(kSpectrumFamily)}, {"ionChromatogram", FamilyJson(kICFamily)}});

@@ -168,8 +168,16 @@ void Export(const ExportOptions& options) {
   settings.Progress = [&progress](int done, int total) {
     progress.Show(static_cast<std::size_t>(done), static_cast<std::size_t>(total));
   };
+  // The module's text runs the path into "Cannot write to file" and gives no reason; the reason
+  // comes through WriteFailed, as "<what> <path>: <system's reason>".
+  std::string writeFailure;
+  settings.WriteFailed = [&writeFailure, &written](const std::string& detail) {
+    const std::size_t reason = detail.rfind(": ");
+    writeFailure = "Cannot write to file " + written + ": " +
+                   (reason == std::string::npos ? detail : detail.substr(reason + 2));
+  };
   if (!WQRepos::AutoGenPL(file, chromatogram, prefs, !options.DryRun, error, settings))
-    throw std::runtime_error(Narrow(error));
+    throw std::runtime_error(writeFailure.empty() ? Narrow(error) : writeFailure);
   progress.Done();
   const std::size_t items =
       options.Peaks ? chromatogram.QPeaks().size() : chromatogram.QNumPoints();

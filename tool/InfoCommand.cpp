@@ -25,7 +25,7 @@ void CheckDirectories(const WQRepos::Config& config) {
   CheckBaseDirectory(config);
   for (const auto& [kind, label] : kDirectories) {
     const std::wstring directory = config.QDirectory(kind);
-    if (!IsListable(directory)) {
+    if (!IsListable(directory) && !NothingStoredYet(Narrow(directory))) {
       throw std::runtime_error("cannot use the " + std::string(label) + " directory " +
                                Narrow(directory) + ": it is missing or cannot be read");
     }
@@ -33,8 +33,8 @@ void CheckDirectories(const WQRepos::Config& config) {
 }
 
 void PrintInfo(bool json) {
-  // Initializing reports the configuration file and the settings in force on standard error
-  // with --verbose.
+  // Reading the configuration reports the file and the settings in force on standard error with
+  // --verbose.
   const WQRepos::Config config = UncheckedConfig();
   std::uint16_t port = 0;
   const std::wstring host = WQRepos::QServerInfo(port);
@@ -59,7 +59,10 @@ void PrintInfo(bool json) {
   for (const auto& [kind, label] : kDirectories) {
     const std::wstring directory = config.QDirectory(kind);
     std::cout << "  " << std::left << std::setw(21) << label << Shown(directory)
-              << (IsListable(directory) ? "" : "  (missing or unreadable)") << '\n';
+              << (IsListable(directory)                 ? ""
+                  : NothingStoredYet(Narrow(directory)) ? "  (not created yet)"
+                                                        : "  (missing or unreadable)")
+              << '\n';
   }
   CheckDirectories(config);
 }
@@ -69,9 +72,15 @@ void PrintInfo(bool json) {
 void AddInfoCommand(CLI::App& app) {
   auto* info = app.add_subcommand(
       "info",
-      "Read the configuration, create the data directory tree where it is missing, and show the "
-      "server settings and every repository directory.");
+      "Read the configuration and show the server settings and every repository directory, "
+      "marking those that are missing; nothing is created.");
   info->callback([json = AddJsonFlag(*info)] { PrintInfo(*json); });
+  auto* init = app.add_subcommand(
+      "init",
+      "Create the data directory tree where it is missing and clear what interrupted saves left, "
+      "as the application does when it starts; then show what info shows. Commands that store "
+      "(import, copy, rename, delete) do the same first; every other command creates nothing.");
+  init->callback([json = AddJsonFlag(*init)] { PrintInfo(*json); });
 }
 
 }  // namespace wqtool

@@ -69,11 +69,41 @@ commands() {
   echo "Each command takes \\fB\\-\\-help\\fR, which prints what follows for it."
   commands
   cat <<'SECTIONS'
+[EXAMPLES]
+.TP
+.B wqrepos check \-q
+Read every stored file and print only those that cannot be read; exit code 1 when there are any.
+.TP
+.B wqrepos methods show Scan \-\-json > scan.json
+Write the acquisition method Scan as JSON, to be edited and stored again with
+\fBwqrepos methods import Scan scan.json\fR.
+.TP
+.B wqrepos methods rename Scan Old/Scan
+Move a method into the sub-folder Old of the method folder, which must exist.
+.TP
+.B wqrepos prefs list \-\-all
+List the preferences that \fBprefs show\fR decodes, marking those that no file holds.
+.TP
+.B wqrepos generate\-run run.dat && wqrepos export run.dat \-o \-
+Make a synthetic calibration run and print its centroid document.
+.TP
+.B wqrepos plot run.dat \-\-scan 60 \-o scan.svg
+Draw the spectrum of scan 60 as the export sees it.
 [ENVIRONMENT]
 .TP
 .B WQREPOS_CONFIG
 The ConfigClient.xml to read instead of the one beside the WQRepos library, when set and not
-empty.
+empty; a file it names that cannot be read is an error.
+.TP
+.B TMPDIR
+The folder of temporary files, when set and not empty (else /tmp): the copy of standard input
+that \fB\-\fR stands for, a document staged for standard output, and the scratch copy of a
+compressed run.
+.TP
+.B WQREPOS_TEMPORARY_MAX_AGE
+The age in seconds past which a hidden temporary file left by an interrupted save in the data
+directory is taken for abandoned and removed when the module starts, whoever wrote it (by default
+86400, a day); a value that is not a whole number of seconds is an error.
 [FILES]
 .TP
 .I ConfigClient.xml

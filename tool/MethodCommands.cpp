@@ -109,8 +109,8 @@ void AddMethodCommands(CLI::App& app) {
   auto* list =
       methods->add_subcommand("list", "List the names of the stored acquisition methods, sorted.");
   list->callback([json = AddJsonFlag(*list)] {
-    ListableDirectory(WQRepos::Config::AcqMethodDir, "acquisition methods");
-    PrintNames(WQRepos::GetAcqMethodNames(), "No acquisition methods are stored.", *json);
+    PrintNames(StoredNames(MethodsKind(), "acquisition methods"),
+               "No acquisition methods are stored.", *json);
   });
   auto* show = methods->add_subcommand(
       "show",
@@ -140,8 +140,7 @@ void AddTuneCommands(CLI::App& app) {
   tunes->require_subcommand(1);
   auto* list = tunes->add_subcommand("list", "List the names of the stored tunes, sorted.");
   list->callback([json = AddJsonFlag(*list)] {
-    ListableDirectory(WQRepos::Config::TunesDir, "tunes");
-    PrintNames(WQRepos::GetTuneNames(), "No tunes are stored.", *json);
+    PrintNames(StoredNames(TunesKind(), "tunes"), "No tunes are stored.", *json);
   });
   auto* show = tunes->add_subcommand(
       "show", "Load a tune, by name or from a file, and show its tuning parameters.");

@@ -10,6 +10,7 @@
 #include <iostream>
 #include <map>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 #include <utility>
@@ -286,17 +287,27 @@ std::wstring PreferencesDirectory() {
   return ListableDirectory(WQRepos::Config::PrefsDir, "preferences");
 }
 
-void ListPreferences(bool json) {
-  std::vector<std::wstring> names = WQRepos::GetFileNames(PreferencesDirectory() + L"/*.pref");
-  std::sort(names.begin(), names.end());
+// The preference files present, by name; with `all` the preferences that the tool decodes as
+// well, stored or not, so that what prefs show accepts can be listed before anything is stored.
+void ListPreferences(bool json, bool all) {
+  std::set<std::string> stored;
+  for (const std::wstring& name : WQRepos::GetFileNames(PreferencesDirectory() + L"/*.pref"))
+    stored.insert(Narrow(name));
+  std::set<std::string> names = stored;
+  if (all)
+    for (const auto& [known, unused] : Decoders()) names.insert(known);
   Json list = Json::array();
   if (names.empty() && !json) std::cout << "No preference files.\n";
-  for (const std::wstring& name : names) {
-    const bool decoded = IsKnownPreference(Narrow(name));
-    if (json)
-      list.push_back({{"name", Narrow(name)}, {"decoded", decoded}});
-    else
-      std::cout << Shown(name) << (decoded ? "" : "  (not decoded by prefs show)") << '\n';
+  for (const std::string& name : names) {
+    const bool decoded = IsKnownPreference(name);
+    const bool present = stored.count(name) != 0;
+    if (json) {
+      list.push_back({{"name", name}, {"decoded", decoded}});
+      if (all) list.back()["stored"] = present;
+    } else {
+      std::cout << Shown(name) << (decoded ? "" : "  (not decoded by prefs show)")
+                << (present ? "" : "  (no file: the default applies)") << '\n';
+    }
   }
   if (json) PrintJson(list);
 }
@@ -371,7 +382,11 @@ void AddPrefsCommands(CLI::App& app) {
       "parameters, generation settings, table field orders, window layout).");
   prefs->require_subcommand(1);
   auto* list = prefs->add_subcommand("list", "List the preference files present, by NAME.");
-  list->callback([json = AddJsonFlag(*list)] { ListPreferences(*json); });
+  auto all = std::make_shared<bool>(false);
+  list->add_flag("--all", *all,
+                 "Also list the preferences that prefs show decodes but no file holds (\"stored\" "
+                 "in the JSON tells which have a file)");
+  list->callback([all, json = AddJsonFlag(*list)] { ListPreferences(*json, *all); });
   auto* show = prefs->add_subcommand(
       "show",
       "Show the preference NAME as the application reads it: the stored value, the preference's "

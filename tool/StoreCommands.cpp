@@ -9,12 +9,16 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <string_view>
+#include <vector>
 
 #include "Commands.h"
 #include "RecordJson.h"
 
 namespace wqtool {
 namespace {
+
+std::wstring Wide(const std::string& text) { return WQCommon::WQNarrowToWideStr(text); }
 
 // The whole content of the file at `path`; throws std::runtime_error naming it and the reason
 // when it cannot be read.
@@ -27,7 +31,47 @@ std::string FileContent(const std::string& path) {
   return std::move(*content);
 }
 
+// Refuses a rename of `from` to `to` in a folder that does not exist, which the system would
+// report as if `from` were missing.
+void CheckFolderOf(const NamedKind& kind, const std::string& from, const std::string& to) {
+  const std::string file = ItemFile(kind.directory, Wide(to), kind.extension);
+  const std::string folder = file.substr(0, file.find_last_of(WQPlatform::kSeparator));
+  if (!WQPlatform::IsDirectory(folder))
+    throw std::runtime_error("cannot rename the " + kind.noun + " " + Shown(from) + " to " +
+                             Shown(to) + ": " + Shown(folder) + ": no such folder");
+}
+
+// A folder deeper than this is not searched for records, as check does not search it.
+constexpr int kDeepestFolder = 8;
+
+// Adds to `names` the records of `extension` in `directory` and its folders, named from the
+// repository directory ("Old/Scan"). A linked folder may lead anywhere: it is not followed.
+void AddNamesUnder(const std::string& directory, const std::string& prefix,
+                   const std::string& extension, int depth, std::vector<std::wstring>& names) {
+  std::vector<std::string> entries;
+  WQPlatform::VisitDirectory(directory, "*", [&entries](std::string_view entry) {
+    if (entry != "." && entry != ".." && !WQPlatform::IsTemporaryName(std::string(entry)))
+      entries.emplace_back(entry);
+  });
+  for (const std::string& entry : entries) {
+    const std::string path = directory + WQPlatform::kSeparator + entry;
+    if (WQPlatform::IsDirectory(path)) {
+      if (!WQPlatform::IsSymbolicLink(path) && depth < kDeepestFolder)
+        AddNamesUnder(path, prefix + entry + "/", extension, depth + 1, names);
+    } else if (entry.size() > extension.size() &&
+               entry.compare(entry.size() - extension.size(), extension.size(), extension) == 0) {
+      names.push_back(Wide(prefix + entry.substr(0, entry.size() - extension.size())));
+    }
+  }
+}
+
 }  // namespace
+
+std::vector<std::wstring> StoredNames(const NamedKind& kind, const std::string& contents) {
+  std::vector<std::wstring> names;
+  AddNamesUnder(Narrow(ListableDirectory(kind.directory, contents)), "", kind.extension, 0, names);
+  return names;
+}
 
 JsonInput ReadJsonInput(const std::string& file) {
   if (file == "-") {
@@ -50,8 +94,6 @@ std::string ItemFile(WQRepos::Config::DirTypes kind, const std::wstring& name,
 }
 
 namespace {
-
-std::wstring Wide(const std::string& text) { return WQCommon::WQNarrowToWideStr(text); }
 
 const NamedKind kMethods{
     "acquisition method",
@@ -236,6 +278,7 @@ void AddNamedKindCommands(CLI::App& family, const std::string& title,
     const NamedKind& kind = choose(renamed->ic);
     InitializedConfig();
     const std::wstring to = Wide(renamed->other);
+    CheckFolderOf(kind, renamed->name, renamed->other);
     CheckReplaceable(kind, to, renamed->force);
     kind.rename(Wide(renamed->name), to, renamed->force);
     Say("Renamed the " + kind.noun + " " + Shown(renamed->name) + " to " + Shown(renamed->other));

@@ -63,20 +63,6 @@ void MakeOptionsPlain(CLI::App& command) {
   for (CLI::App* sub : command.get_subcommands({})) MakeOptionsPlain(*sub);
 }
 
-// The subcommand that the parse reached last.
-const CLI::App& Deepest(const CLI::App& app) {
-  const CLI::App* deepest = &app;
-  for (bool deeper = true; deeper;) {
-    deeper = false;
-    for (const CLI::App* sub : deepest->get_subcommands()) {
-      deepest = sub;
-      deeper = true;
-      break;
-    }
-  }
-  return *deepest;
-}
-
 // "wqrepos methods show", for the help hint.
 std::string CommandPath(const CLI::App& command) {
   std::string path = command.get_name();
@@ -124,7 +110,7 @@ std::string PlainValueError(const CLI::App& command, const std::string& what) {
 // The words that could stand where the parse stopped: the subcommands and the long option names of
 // the subcommand it reached last.
 std::vector<std::string> ValidWords(const CLI::App& app) {
-  const CLI::App& deepest = Deepest(app);
+  const CLI::App& deepest = DeepestCommand(app);
   std::vector<std::string> words;
   for (const CLI::App* sub : deepest.get_subcommands({})) words.push_back(sub->get_name());
   for (const CLI::Option* option : deepest.get_options({}))
@@ -133,7 +119,7 @@ std::vector<std::string> ValidWords(const CLI::App& app) {
 }
 
 std::string PlainUsageError(const CLI::App& app, const CLI::Error& error) {
-  const CLI::App& command = Deepest(app);
+  const CLI::App& command = DeepestCommand(app);
   const std::string what = error.what();
   if (dynamic_cast<const CLI::ExtrasError*>(&error)) {
     const std::vector<std::string> extras = app.remaining(true);
@@ -164,11 +150,24 @@ std::string PlainUsageError(const CLI::App& app, const CLI::Error& error) {
 
 }  // namespace
 
+const CLI::App& DeepestCommand(const CLI::App& app) {
+  const CLI::App* deepest = &app;
+  for (bool deeper = true; deeper;) {
+    deeper = false;
+    for (const CLI::App* sub : deepest->get_subcommands()) {
+      deepest = sub;
+      deeper = true;
+      break;
+    }
+  }
+  return *deepest;
+}
+
 void MakeHelpPlain(CLI::App& app) {
   MakeOptionsPlain(app);
   app.failure_message([](const CLI::App* top, const CLI::Error& error) {
     return "wqrepos: " + Shown(PlainUsageError(*top, error)) + "\nSee '" +
-           CommandPath(Deepest(*top)) + " --help'.\n";
+           CommandPath(DeepestCommand(*top)) + " --help'.\n";
   });
 }
 

@@ -205,10 +205,7 @@ bool LoadDocumentFile(const std::wstring& path, pugi::xml_document& document) {
 IWQXML::~IWQXML() = default;
 
 XMLResultException::XMLResultException(int code, std::wstring message)
-    : std::runtime_error("The XML element " + Narrow(message) + " is missing (result " +
-                         std::to_string(code) + ")"),
-      Code(code),
-      Message(std::move(message)) {}
+    : Code(code), Message(std::move(message)) {}
 
 struct XMLBuilder::Impl {
   pugi::xml_document document;

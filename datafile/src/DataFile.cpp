@@ -165,7 +165,10 @@ DataFile::DataFile(const std::wstring& fileName) : fileName_(fileName), createTi
   // A run is as long as its acquisition was: no limit of a record file applies, and what is read
   // is bounded by the regular file's own size.
   std::shared_ptr<const WQPlatform::ReadOnlyFile> file = WQPlatform::ReadOnlyFile::Open(path);
-  if (!file) throw DataFileError("Cannot open data file " + path + ".");
+  if (!file) {
+    throw DataFileError("Cannot open data file " + path + ": " +
+                        WQPlatform::UnreadableReason(path).value_or("it cannot be read"));
+  }
   std::string head(std::min<std::uint64_t>(file->Size(), detail::kFormatHeadBytes), '\0');
   head.resize(file->ReadAt(0, head.data(), head.size()));
   if (detail::IsOpenFormat(head)) {

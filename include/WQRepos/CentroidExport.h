@@ -147,6 +147,10 @@ struct ExportSettings {
   // Called, when given, with the number of spectra produced so far and the number in all, after
   // each spectrum.
   std::function<void(int done, int total)> Progress;
+  // Called, when given, with the file and the system's reason ("Cannot create a temporary file
+  // for <path>: Permission denied") when the document cannot be written; the error text stays
+  // "Cannot write to file" followed by the path.
+  std::function<void(const std::string& reason)> WriteFailed;
 };
 
 // AutoGenPL writing and reporting as `settings` say.

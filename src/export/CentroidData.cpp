@@ -2,6 +2,7 @@
 #include <WQCommon/Text.h>
 #include <WQPlatform/Platform.h>
 #include <WQRepos/CentroidExport.h>
+#include <WQRepos/Exception.h>
 #include <WQRepos/SystemConfiguration.h>
 
 #include <cstdint>
@@ -86,7 +87,8 @@ struct BuildFailure {
   std::string What;
 };
 
-bool SaveDocument(const CentroidData& document, const std::wstring& path, std::wstring& errorText) {
+bool SaveDocument(const CentroidData& document, const std::wstring& path, std::wstring& errorText,
+                  const ExportSettings& settings) {
   const std::wstring cannotWrite = L"Cannot write to file" + path;
   try {
     SaveFile(path, WQCommon::WQWideToNarrowStr(cannotWrite), [&](std::ostream& out) {
@@ -100,6 +102,10 @@ bool SaveDocument(const CentroidData& document, const std::wstring& path, std::w
     });
   } catch (const BuildFailure& failure) {
     errorText = L"std::exception - " + WQCommon::WQNarrowToWideStr(failure.What);
+    return false;
+  } catch (const FileError& error) {
+    errorText = cannotWrite;
+    if (settings.WriteFailed) settings.WriteFailed(error.Detail());
     return false;
   } catch (const std::exception&) {
     errorText = cannotWrite;
@@ -207,7 +213,7 @@ bool WriteTOFLineFile(const WQBL::PLAutoFindPrefs& prefs, std::wstring& errorTex
     if (settings.Progress) settings.Progress(index + 1, count);
   }
   if (!write) return true;
-  return SaveDocument(document, target, errorText);
+  return SaveDocument(document, target, errorText, settings);
 }
 
 }  // namespace WQRepos

@@ -212,7 +212,7 @@ def main(tool, corpus):
         with open(os.path.join(work, "ConfigClient.xml"), "w", encoding="utf-8") as config:
             config.write(f"<AcqClient><BaseDir>{data}</BaseDir></AcqClient>\n")
         check = Check(tool, work)
-        check.wqrepos("info")
+        check.wqrepos("init")
 
         runs = [os.path.join(data, "Data", "run.dat")]
         check.wqrepos("generate-run", runs[0], "--scans", "7", "--run-number", "3")

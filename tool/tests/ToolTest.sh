@@ -2,10 +2,11 @@
 # The wqrepos tool's exit codes and messages. The library reads the ConfigClient.xml beside its
 # own file, so a copy of it is loaded from a temporary folder whose ConfigClient.xml names the
 # data directory of each case. CORPUS holds files that the module writes (tests/data/corpus).
-# COMPLETION is the tool's bash completion.
-# Usage: ToolTest.sh TOOL LIBRARY VERSION CORPUS COMPLETION
+# COMPLETION is the tool's bash completion; SAMPLE the README's picture, which scripts/main.sh
+# draws.
+# Usage: ToolTest.sh TOOL LIBRARY VERSION CORPUS COMPLETION SAMPLE
 set -u
-tool=$1 library=$2 version=$3 corpus=$4 completion=$5
+tool=$1 library=$2 version=$3 corpus=$4 completion=$5 sample=$6
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/lib" && cp -L "$library" "$work/lib/"
@@ -38,6 +39,19 @@ expect() {
 }
 
 use_base_dir "$data"
+# Commands that only read create nothing, and find nothing where nothing was stored; init and the
+# commands that store create the tree. A base directory whose folder is missing is named so.
+expect 0 "No acquisition methods are stored." methods list
+expect 0 "(not created yet)" info
+[[ ! -e $data ]]
+result $?
+use_base_dir "$work/absent/data"
+expect 1 "wqrepos: cannot create the base data directory $work/absent/data: the folder \
+$work/absent that would hold it does not exist" init
+use_base_dir "$data"
+expect 0 "Base directory:  $data" init
+[[ -d $data/AcqMethod && -d $data/Autotune ]]
+result $?
 expect 0 "wqrepos $version" --version
 expect 0 "WQRepos library $version" --version
 expect 0 "Exit codes: 0 success, 1 a file or value failed, 2 usage error." --help
@@ -82,6 +96,7 @@ Tunes:tunes:tunes list
 Tunes:tunes:autotune tunes --resolution low --polarity positive
 EvalMethod:evaluation methods:eval list
 Prefs:preferences:prefs list
+Autotune:autotune documents:autotune list
 CASES
 
 expect 0 "(no file $data/Prefs/GenEIC.pref: the default is shown)" prefs show GenEIC
@@ -108,7 +123,9 @@ expect 1 "Cannot write to file$work/raw.tofline: it is the data file being expor
   export "$work/raw.tofline"
 cmp -s "$work/raw.tofline" "$work/raw.copy"
 result $?
-expect 1 "Cannot open data file $work/none.dat." export "$work/none.dat"
+expect 1 "Cannot open data file $work/none.dat: No such file or directory" export "$work/none.dat"
+expect 1 "wqrepos: Cannot write to file $work/nodir/raw.tofline: No such file or directory" \
+  export "$work/raw.copy" -o "$work/nodir/raw.tofline"
 # pick-report pairs the scans of two runs by their places.
 "$tool" generate-run "$work/one.dat" --scans 1 >/dev/null 2>&1
 # The library writes a document without spectra for a chromatogram without peaks; the tool keeps an
@@ -155,6 +172,8 @@ autotune_xml/input1.xml Autotune/Autotune.xml
 FILES
 rm "$data/Prefs/GenEIC.pref"
 expect 0 "Checked 10 stored files: 10 ok, 0 failed; 0 not recognised, 0 temporary" check
+[[ -z $("$tool" -q check 2>&1) ]] # quiet: nothing when all is well
+result $?
 
 # Every show, list and check command prints exactly one JSON document.
 while read -r command; do
@@ -178,6 +197,7 @@ eval show Standard --ic
 refcals show
 autotune tunes --resolution unit --polarity positive
 autotune show-xml $data/Autotune/Autotune.xml
+autotune list
 pick-report $work/raw.tofline $work/raw.tofline
 COMMANDS
 
@@ -194,6 +214,12 @@ for picture in "--scan 6" "--spectrum 3 --smooth --mz-range 300 900" "--chromato
   [[ $(rendered "$work/picture.svg") == " 0 0 3 192 0 0 2 28" ]]
   result $?
 done
+# The README's picture is the one scripts/main.sh draws today, so that running it changes nothing.
+mkdir "$work/sample" && cd "$work/sample" || exit 1
+"$tool" generate-run SampleCalibration.dat --scans 120 --run-number 1 >/dev/null &&
+  "$tool" plot SampleCalibration.dat --scan 60 -o drawn.svg >/dev/null && cmp -s drawn.svg "$sample"
+result $?
+cd - >/dev/null || exit 1
 plotted=$("$tool" plot "$run" --scan 6 --csv -o - | awk -F, '$1 == "centroid" { printf "%.4f ", $2 }')
 exported=$(jq -Rrs 'capture("ScanNumber=\"6\"[^>]*>\\s*<Peaks[^>]*>\\s*<CentroidX>(?<x>[^<]*)").x' \
   "$work/run.tofline")
@@ -253,6 +279,22 @@ offers() { # offers EXPECTED WORD...: completing the last of the words offers EX
 offers methods me
 offers Scan methods show ""
 offers Standard eval show --ic St
+# Every command whose first argument is a stored name offers the names of its family, not the
+# files of the working directory; the second argument of copy and rename is a new name.
+for command in delete copy rename; do
+  offers Scan methods $command ""
+  offers Standard eval $command --ic St
+done
+offers U+Factory tunes copy U
+offers Autotune autotune show A
+offers Autotune autotune import ""
+offers Autotune autotune delete ""
+# The preferences that show and import accept, whether a file holds them or not.
+offers GenTIC prefs show GenT
+offers GenEIC prefs import GenE
+[[ $("$tool" prefs list --all --json | jq '[.[] | select(.decoded)] | length') == 25 &&
+  $("$tool" prefs list --all --json | jq -r '.[] | select(.name == "GenEIC") | .stored') == false ]]
+result $?
 offers --mz-range plot "$run" --mz
 offers "$work/run.dat" tunes show --file "$work/run.d"
 
@@ -269,6 +311,11 @@ expect 1 "$data/Tunes/notes.txt: not a file that the module stores here" check
 expect 1 "$data/Tunes/loop: not a file that the module stores here" check
 expect 1 "Checked 12 stored files: 10 ok, 2 failed; 2 not recognised, 1 temporary" check
 expect 1 "wqrepos: 2 stored file(s) cannot be read" check
+# Quiet: the failures and the summary, no ok line and no warning of what does not fail.
+"$tool" -q check >"$work/quiet" 2>&1
+[[ $? == 1 && $(grep -c ": ok$" "$work/quiet") == 0 && $(grep -c "not a file" "$work/quiet") == 0 &&
+  $(grep -c "Cut.ket: Binary" "$work/quiet") == 1 && $(grep -c "^Checked 12" "$work/quiet") == 1 ]]
+result $?
 [[ $(find "$data" -printf '%p %s %T@\n' | sort) == "$before" ]]
 result $?
 
@@ -280,7 +327,7 @@ WQREPOS_CONFIG=$work/typo.xml expect 1 \
   "Cannot read the configuration file $work/typo.xml that WQREPOS_CONFIG names: No such file" info
 [[ ! -e $edges ]]
 result $?
-"$tool" info >/dev/null 2>&1
+"$tool" init >/dev/null 2>&1
 expect 0 "m/z range:    100.0000 to" run-info "$work/raw.tofline"
 # A total beyond the largest double is written as the records write it.
 printf 'BEGIN IONS\nRTINSECONDS=1\n100 1e308\n200 1e308\nEND IONS\n' >"$work/infinite.mgf"
@@ -350,7 +397,7 @@ chmod 755 "$edges/Tunes/private"
 # back byte for byte, from a file and from standard input. FAMILY [NAME [--ic]] | FILE | SOURCE.
 store=$work/store
 use_base_dir "$store"
-"$tool" info >/dev/null 2>&1
+"$tool" init >/dev/null 2>&1
 kinds=$(
   for source in "$corpus"/pref_*; do
     name=${source##*pref_} && echo "prefs $name|Prefs/$name.pref|pref_$name/$(ls "$source" | tail -1)"
@@ -446,6 +493,18 @@ mkdir -p "$work/elsewhere" && ln -s "$work/elsewhere" "$store/Autotune/lab"
 cp "$corpus/autotune_xml/input1.xml" "$work/victim.xml"
 expect 1 "Cannot use $store/Autotune/lab/../victim.xml: the name \"lab/../victim\" leads outside \
 its directory through the linked folder lab" autotune show lab/../victim
+expect 1 "wqrepos: Cannot load the XML document $store/Autotune/Missing.xml: No such file or \
+directory" autotune show Missing
+# Autotune documents by name: listed, shown as show-xml shows a document anywhere, and deleted.
+cp "$store/Autotune/Autotune.xml" "$store/Autotune/Spare.xml"
+expect 0 "Autotune
+Spare" autotune list
+[[ $("$tool" autotune list --json | jq -c .) == '["Autotune","Spare"]' &&
+  $("$tool" autotune show Spare) == "$("$tool" autotune show-xml "$store/Autotune/Spare.xml")" ]]
+result $?
+expect 0 "Deleted the autotune document Spare" autotune delete Spare
+expect 1 "wqrepos: cannot delete the autotune document: $store/Autotune/Spare.xml: No such file or \
+directory" autotune delete Spare
 
 # copy and rename replace only with --force; delete; the issue's own edit of a method.
 scan=$store/AcqMethod/Scan.kem
@@ -483,6 +542,23 @@ ln "$scan" "$store/AcqMethod/Link.kem"
 expect 1 "Unable to rename acquisition method file ($store/AcqMethod/Link.kem) to \
 ($scan): both names lead to the same file" methods rename Link Scan --force
 [[ $(stat -c %h "$scan") == 2 ]] && rm "$store/AcqMethod/Link.kem"
+result $?
+# A record moved into a folder is listed by its path there; a rename into a missing folder names
+# the folder, not the record.
+mkdir "$store/AcqMethod/Old" "$store/EvalMethod/Old"
+"$tool" methods copy Scan Moved >/dev/null && "$tool" eval copy Standard Kept --ic >/dev/null
+expect 0 "Renamed the acquisition method Moved to Old/Moved" methods rename Moved Old/Moved
+expect 0 "Old/Moved" methods list
+expect 0 "Renamed the ion-chromatogram evaluation method Kept to Old/Kept" \
+  eval rename Kept Old/Kept --ic
+[[ $("$tool" methods list --json | jq -c 'index("Old/Moved") != null') == true &&
+  $("$tool" eval list --json | jq -c '.ionChromatogram | index("Old/Kept") != null') == true ]]
+result $?
+expect 1 "wqrepos: cannot rename the acquisition method Old/Moved to Gone/Moved: \
+$store/AcqMethod/Gone: no such folder" methods rename Old/Moved Gone/Moved
+expect 1 "$store/Tunes/Gone: no such folder" tunes rename U+Factory Gone/U+Factory
+"$tool" methods delete Old/Moved >/dev/null && "$tool" eval delete Old/Kept --ic >/dev/null &&
+  rmdir "$store/AcqMethod/Old" "$store/EvalMethod/Old"
 result $?
 [[ -z $("$tool" --quiet tunes delete U+Factory 2>&1) && ! -e $store/Tunes/U+Factory.ket ]]
 result $?

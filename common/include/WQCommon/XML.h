@@ -40,9 +40,9 @@ class WQCOMMON_EXPORT IWQXML {
 constexpr int kMissingElementCode = 1001;
 
 // Raised by readers of XML records for a required element that is missing, with the code
-// kMissingElementCode and the element's name as the message; what() gives "The XML element
-// <message> is missing (result <code>)".
-struct WQCOMMON_EXPORT XMLResultException : std::runtime_error {
+// kMissingElementCode and the element's name as the message. Not a standard exception, as the
+// toolkit's callers expect: a catch of std::exception lets it pass, and it is caught by its name.
+struct WQCOMMON_EXPORT XMLResultException {
   XMLResultException(int code, std::wstring message);
   int Code;
   std::wstring Message;
