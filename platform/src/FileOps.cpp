@@ -1,7 +1,9 @@
 // The system's own file operations, which tests replace through ScopedFileOps.
 #include <WQPlatform/Platform.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -23,7 +25,20 @@ void Describe(const struct stat& found, FileStatus& status) {
   status.group = found.st_gid;
   status.modified =
       static_cast<std::int64_t>(found.st_mtim.tv_sec) * 1000000000 + found.st_mtim.tv_nsec;
+  status.links = found.st_nlink;
 }
+
+// The file systems that this computer's kernel keeps, by their statfs magic numbers.
+constexpr unsigned long kLocalFileSystems[] = {
+    0xEF53,      // ext2, ext3, ext4
+    0x58465342,  // XFS
+    0x9123683E,  // Btrfs
+    0xF2F52010,  // F2FS
+    0x2FC12FC1,  // ZFS
+    0x01021994,  // tmpfs
+    0x858458F6,  // ramfs
+    0x794C7630,  // overlay
+};
 
 }  // namespace
 
@@ -108,6 +123,7 @@ int FileOps::Status(int descriptor, FileStatus& status) {
   status.mode = found.stx_mode & 07777;
   status.owner = found.stx_uid;
   status.group = found.stx_gid;
+  status.links = found.stx_nlink;
   return 0;
 }
 
@@ -148,5 +164,32 @@ int FileOps::LinkStatus(const std::string& path, FileStatus& status) {
 }
 
 int FileOps::Access(const std::string& path, int mode) { return access(path.c_str(), mode); }
+
+bool FileOps::LocalFileSystem(const std::string& path) {
+  struct statfs found;
+  if (statfs(path.c_str(), &found) != 0) return false;
+  for (const unsigned long type : kLocalFileSystems)
+    if (static_cast<unsigned long>(found.f_type) == type) return true;
+  return false;
+}
+
+int FileOps::HoldLock(int descriptor) {
+  // A duplicate shares the open file, and so the lock, which lasts until both are closed.
+  const int holder = fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
+  if (holder < 0 || flock(holder, LOCK_EX) == 0) return holder;
+  const int error = errno;
+  close(holder);
+  errno = error;
+  return -1;
+}
+
+int FileOps::ProbeLock(const std::string& path) {
+  const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  if (descriptor < 0 || flock(descriptor, LOCK_SH | LOCK_NB) == 0) return descriptor;
+  const int error = errno;
+  close(descriptor);
+  errno = error;
+  return -1;
+}
 
 }  // namespace WQPlatform

@@ -17,7 +17,6 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
-#include <limits>
 #include <set>
 #include <streambuf>
 #include <string_view>
@@ -575,7 +574,32 @@ class AtomicFile::Output : public std::streambuf {
 
 namespace {
 
-int RemoveCompleteSaves(const std::string& target, std::int64_t before);
+void SupersedeCompleteSaves(const std::string& target, std::int64_t before);
+
+// Creates the temporary file at a name made from `path`, which receives it; where `locking`, also
+// takes the lock its writer holds until the save is over, through `lock`. A cleaner that found the
+// file unlocked in the moment before has removed it, holding the lock meanwhile: then another is
+// made. -1, with errno set, when none can be.
+int CreateTemporaryFile(std::string& path, bool locking, int& lock) {
+  const std::string pattern = path;
+  for (int attempt = 0;; ++attempt) {
+    path = pattern;
+    const int descriptor = Ops().CreateTemporary(path);
+    if (descriptor < 0 || !locking) return descriptor;
+    lock = Ops().HoldLock(descriptor);
+    FileStatus status;
+    if (lock >= 0 && Ops().Status(descriptor, status) == 0 && status.links > 0) return descriptor;
+    const int error = lock < 0 ? errno : ENOENT;
+    if (lock >= 0) Ops().Close(lock);
+    lock = -1;
+    Ops().Close(descriptor);
+    if (error != ENOENT || attempt == 10) {
+      Ops().Unlink(path);
+      errno = error;
+      return -1;
+    }
+  }
+}
 
 // Renames `from` to `to`, trying again for up to a second while the file system refuses because
 // another client has either file open for a moment, as SMB does (EBUSY; EEXIST where it removes
@@ -601,7 +625,7 @@ AtomicFile::AtomicFile(std::string target, bool replace)
   if (replacing_ && !replace_) throw SaveError(SystemError("Cannot create", target_, EEXIST));
   bool whole = false;
   temporary_ = TemporaryTemplateFor(target_, whole);
-  descriptor_ = Ops().CreateTemporary(temporary_);
+  descriptor_ = CreateTemporaryFile(temporary_, Ops().LocalFileSystem(DirectoryOf(target_)), lock_);
   if (descriptor_ < 0) {
     const int error = errno;
     temporary_.clear();
@@ -625,6 +649,12 @@ void AtomicFile::Discard() {
   descriptor_ = -1;
   if (!temporary_.empty()) Ops().Unlink(temporary_);
   temporary_.clear();
+  ReleaseLock();
+}
+
+void AtomicFile::ReleaseLock() {
+  if (lock_ >= 0) Ops().Close(lock_);
+  lock_ = -1;
 }
 
 void AtomicFile::Commit() {
@@ -654,10 +684,11 @@ void AtomicFile::Commit() {
     fail("Cannot replace");
   }
   temporary_.clear();
+  ReleaseLock();
   // A save cut short before this one leaves nothing that could take this one's place later.
   FileStatus saved;
   if (!complete_.empty() && Ops().PathStatus(target_, saved) == 0)
-    RemoveCompleteSaves(target_, saved.modified);
+    SupersedeCompleteSaves(target_, saved.modified);
   if (Ops().SyncDirectory(DirectoryOf(target_)) != 0) {
     const int error = errno;
     throw SaveError(SystemError("Cannot sync the directory of", target_, error));
@@ -668,33 +699,81 @@ bool IsTemporaryName(const std::string& name) { return LeftoverOf(name).has_valu
 
 namespace {
 
+// What is known of the writer of a leftover.
+enum class Writer { Running, Gone, Unknown };
+
+// A shared lock taken on a leftover whose writer's lock was free, held while the leftover is
+// removed or put in place, so that a writer that has just created it cannot take it up meanwhile.
+class ProbedLock {
+ public:
+  ProbedLock() = default;
+  explicit ProbedLock(int descriptor) : descriptor_(descriptor) {}
+  ProbedLock(ProbedLock&& other) noexcept : descriptor_(std::exchange(other.descriptor_, -1)) {}
+  ProbedLock& operator=(ProbedLock&& other) noexcept {
+    std::swap(descriptor_, other.descriptor_);
+    return *this;
+  }
+  ~ProbedLock() {
+    if (descriptor_ >= 0) Ops().Close(descriptor_);
+  }
+  bool Held() const { return descriptor_ >= 0; }
+
+ private:
+  int descriptor_ = -1;
+};
+
 // A leftover found in a directory, and what is known of its writer.
 struct Found {
   std::string name;
   Leftover leftover;
   std::int64_t modified = 0;  // seconds since 1970, by the file system's clock
-  bool abandoned = false;     // see Abandoned()
+  Writer writer = Writer::Unknown;
+  ProbedLock probe;  // held while a gone writer's leftover is dealt with
 };
 
-// A writer of this boot and pid namespace is asked whether it runs; of any other, or one that did
-// not write its origin, only the age of its file tells.
-bool Abandoned(const Found& found, const std::string& run, std::int64_t now,
-               std::int64_t ageLimit) {
-  if (found.leftover.run != run || run == kUnknownRun) return now - found.modified > ageLimit;
-  return found.leftover.pid > 0 && kill(static_cast<pid_t>(found.leftover.pid), 0) != 0 &&
-         errno == ESRCH;
+// Where locks hold among all users of the file system (`locksHold`), the writer's lock tells
+// whether it runs, in whatever container; a writer of this boot and pid namespace is asked whether
+// its process runs; of any other, or one that did not write its origin and takes no lock, nothing
+// is known.
+void JudgeWriter(const std::string& directory, Found& found, const std::string& run,
+                 bool locksHold) {
+  if (locksHold && !found.leftover.run.empty()) {
+    found.probe = ProbedLock(Ops().ProbeLock(directory + kSeparator + found.name));
+    if (found.probe.Held()) {
+      found.writer = Writer::Gone;
+      return;
+    }
+    if (errno == EWOULDBLOCK) {
+      found.writer = Writer::Running;
+      return;
+    }
+  }
+  if (found.leftover.run != run || run == kUnknownRun || found.leftover.pid <= 0) return;
+  found.writer = kill(static_cast<pid_t>(found.leftover.pid), 0) != 0 && errno == ESRCH
+                     ? Writer::Gone
+                     : Writer::Running;
+}
+
+// Whether a leftover may be taken for abandoned: its writer has gone, or, when nothing tells, the
+// file is older than `ageLimit` seconds.
+bool Abandoned(const Found& found, std::int64_t now, std::int64_t ageLimit) {
+  return found.writer == Writer::Gone ||
+         (found.writer == Writer::Unknown && now - found.modified > ageLimit);
 }
 
 // The leftovers of saves in `directory`; with a `target` name, only those of that name. Their
 // times only when `dated`: on SMB, looking at a file opens it, which stops its writer's rename for
 // the moment.
 std::vector<Found> LeftoversIn(const std::string& directory, const std::string& target,
-                               bool dated) {
+                               bool dated = false) {
   std::vector<Found> found;
   VisitDirectory(directory, ".*", [&](std::string_view name) {
     std::optional<Leftover> leftover = LeftoverOf(name);
-    if (leftover && (target.empty() || leftover->target == target))
-      found.push_back({std::string(name), std::move(*leftover)});
+    if (!leftover || (!target.empty() && leftover->target != target)) return;
+    Found each;
+    each.name = name;
+    each.leftover = std::move(*leftover);
+    found.push_back(std::move(each));
   });
   for (Found& each : found) {
     struct stat status;
@@ -723,19 +802,30 @@ bool PutInPlace(const std::string& directory, const Found& complete) {
   return Ops().RenameNoReplace(path, directory + kSeparator + complete.leftover.target) == 0;
 }
 
-// Removes the complete saves of `target` that were last modified before `before` (nanoseconds
-// since 1970); gives how many.
-int RemoveCompleteSaves(const std::string& target, std::int64_t before) {
+// The complete saves of `target` (a path), their writers judged.
+std::vector<Found> CompleteSavesOf(const std::string& target) {
   const std::string directory = DirectoryOf(target);
-  int removed = 0;
-  for (const Found& each : LeftoversIn(directory, NameOf(target), false)) {
+  const bool locksHold = Ops().LocalFileSystem(directory);
+  const std::string run = CurrentRun();
+  std::vector<Found> found = LeftoversIn(directory, NameOf(target));
+  found.erase(std::remove_if(found.begin(), found.end(),
+                             [](const Found& each) { return !each.leftover.complete; }),
+              found.end());
+  for (Found& each : found) JudgeWriter(directory, each, run, locksHold);
+  return found;
+}
+
+// Removes the complete saves of `target` last modified before `before` (nanoseconds since 1970)
+// whose writers have gone: a live one's save ends as it would have without this one.
+void SupersedeCompleteSaves(const std::string& target, std::int64_t before) {
+  const std::string directory = DirectoryOf(target);
+  for (const Found& each : CompleteSavesOf(target)) {
     const std::string path = directory + kSeparator + each.name;
     FileStatus status;
-    if (each.leftover.complete && Ops().LinkStatus(path, status) == 0 && status.modified < before &&
-        Ops().Unlink(path) == 0)
-      ++removed;
+    if (each.writer == Writer::Gone && Ops().LinkStatus(path, status) == 0 &&
+        status.modified < before)
+      Ops().Unlink(path);
   }
-  return removed;
 }
 
 // The sub-folders of `directory`, links to folders left out.
@@ -770,21 +860,31 @@ void CollectFolders(const std::string& directory, int depth, std::vector<std::st
 }  // namespace
 
 bool SaveInFlight(const std::string& target) {
-  return !LeftoversIn(DirectoryOf(target), NameOf(target), false).empty();
+  return !LeftoversIn(DirectoryOf(target), NameOf(target)).empty();
 }
 
 bool RestoreInterruptedSave(const std::string& target) {
   if (PathExists(target)) return false;
   const std::string directory = DirectoryOf(target);
   const std::string name = NameOf(target);
-  const std::vector<Found> found = LeftoversIn(directory, name, true);
+  std::vector<Found> found = LeftoversIn(directory, name, true);
   const Found* newest = NewestComplete(found, name);
-  return newest && PutInPlace(directory, *newest);
+  if (!newest) return false;
+  Found& chosen = found[static_cast<std::size_t>(newest - found.data())];
+  JudgeWriter(directory, chosen, CurrentRun(), Ops().LocalFileSystem(directory));
+  return chosen.writer != Writer::Running && PutInPlace(directory, chosen);
 }
 
 int RetireInterruptedSaves(const std::string& target) {
-  return RemoveCompleteSaves(target, std::numeric_limits<std::int64_t>::max());
+  const std::string directory = DirectoryOf(target);
+  int removed = 0;
+  for (const Found& each : CompleteSavesOf(target))
+    if (each.writer != Writer::Running && Ops().Unlink(directory + kSeparator + each.name) == 0)
+      ++removed;
+  return removed;
 }
+
+bool ViewMayLag(const std::string& path) { return !Ops().LocalFileSystem(DirectoryOf(path)); }
 
 CleanUp RecoverInterruptedSaves(const std::vector<std::string>& directories,
                                 std::int64_t ageLimit) {
@@ -796,7 +896,8 @@ CleanUp RecoverInterruptedSaves(const std::vector<std::string>& directories,
   std::vector<std::pair<std::string, std::string>> unsettled;  // folder, target name
   for (const std::string& folder : folders) {
     std::vector<Found> found = LeftoversIn(folder, {}, true);
-    for (Found& each : found) each.abandoned = Abandoned(each, run, now, ageLimit);
+    const bool locksHold = Ops().LocalFileSystem(folder);
+    for (Found& each : found) JudgeWriter(folder, each, run, locksHold);
     // A complete save whose target is missing takes the target's place before anything is
     // removed, so that its content is never removed with the leftovers.
     std::set<std::string> missing, placed;
@@ -804,8 +905,10 @@ CleanUp RecoverInterruptedSaves(const std::vector<std::string>& directories,
       if (each.leftover.complete && !PathExists(folder + kSeparator + each.leftover.target))
         missing.insert(each.leftover.target);
     for (const std::string& target : missing) {
+      // A running writer puts its own save in place.
       const Found& newest = *NewestComplete(found, target);
-      if (!newest.abandoned)
+      if (newest.writer == Writer::Running) continue;
+      if (!Abandoned(newest, now, ageLimit))
         unsettled.emplace_back(folder, target);
       else if (PutInPlace(folder, newest))
         placed.insert(newest.name);
@@ -815,7 +918,8 @@ CleanUp RecoverInterruptedSaves(const std::vector<std::string>& directories,
       if (placed.count(each.name) != 0) continue;
       const bool needed =
           each.leftover.complete && !PathExists(folder + kSeparator + each.leftover.target);
-      if (each.abandoned && !needed && Ops().Unlink(folder + kSeparator + each.name) == 0)
+      if (Abandoned(each, now, ageLimit) && !needed &&
+          Ops().Unlink(folder + kSeparator + each.name) == 0)
         ++done.removed;
       else
         ++done.kept;

@@ -3,8 +3,11 @@
 // permissions and owners. Cases that need privileges the machine does not give are skipped.
 #include <WQPlatform/Platform.h>
 #include <WQPlatformTesting/FaultInjector.h>
+#include <WQPlatformTesting/NetworkClient.h>
 #include <WQPlatformTesting/ScratchFiles.h>
+#include <fcntl.h>
 #include <gmock/gmock.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -84,10 +87,13 @@ std::string OnlyTemporaryIn(const fs::path& directory) {
 
 constexpr char kElsewhere[] = "0123456789abcdef";  // the run of another boot or container
 
-// Who wrote a temporary file decides when it may go: a writer of this boot and pid namespace as
-// soon as its process has ended, never while it runs; any other, or a name of the form without an
-// origin, only once the file is older than the limit. A save in progress is hidden from listings.
+// Where locks do not tell, who wrote a temporary file decides when it may go: a writer of this boot
+// and pid namespace as soon as its process has ended, never while it runs; any other, or a name of
+// the form without an origin, only once the file is older than the limit. A save in progress is
+// hidden from listings.
 TEST_F(PlatformTest, OnlyAbandonedTemporariesAreRemoved) {
+  WQPlatformTesting::NetworkClient network;
+  WQPlatform::ScopedFileOps seam(network);
   WQPlatform::AtomicFile live(Path("live.kem"));
   live.Stream() << "new";
   const std::string own = OnlyTemporaryIn(scratch.Path());
@@ -203,6 +209,64 @@ TEST_F(PlatformTest, SaveRemovesOlderCompleteSavesOfItsFile) {
   const std::string ahead = PlantCompleteSave(scratch.Path(), "b.kem", std::chrono::seconds(-60));
   Save(Path("b.kem"), "new");
   EXPECT_TRUE(fs::exists(ahead));
+}
+
+// A save of the same file by another thread that lands between a writer's complete stage and its
+// final replace, with the writer's stage made to look older: on a local disk and on a network one.
+class SaveLandingBeforeTheReplace : public WQPlatform::FileOps {
+ public:
+  explicit SaveLandingBeforeTheReplace(bool local) : local_(local) {}
+  bool LocalFileSystem(const std::string& path) override {
+    return local_ && FileOps::LocalFileSystem(path);
+  }
+  int Rename(const std::string& from, const std::string& to) override {
+    if (from.find(".wqnew-") != std::string::npos && std::exchange(first_, false)) {
+      fs::last_write_time(from, fs::file_time_type::clock::now() - std::chrono::seconds(10));
+      Save(to, "other");
+    }
+    return FileOps::Rename(from, to);
+  }
+
+ private:
+  bool local_;
+  bool first_ = true;
+};
+
+TEST_F(PlatformTest, SaveNeverRemovesALiveWritersCompleteSave) {
+  for (const bool local : {true, false}) {
+    SaveLandingBeforeTheReplace landing(local);
+    WQPlatform::ScopedFileOps seam(landing);
+    EXPECT_NO_THROW(Save(Path("a.kem"), "later")) << "local " << local;
+    EXPECT_EQ(ReadBytes(Path("a.kem")), "later");
+    EXPECT_EQ(EntryCount(), 1u);
+  }
+}
+
+// A writer in another container or pid namespace on this computer, shown by the lock it holds on
+// its file while it saves; one killed has no lock, whatever its file's age.
+TEST_F(PlatformTest, WriterElsewhereOnThisComputerIsToldByItsLock) {
+  if (!WQPlatform::FileOps().LocalFileSystem(scratch.Path().string()))
+    GTEST_SKIP() << "the scratch directory is not on a local file system";
+  const std::string live = PlantCompleteSave(scratch.Path(), "live.kem", std::chrono::hours(48));
+  const std::string killed =
+      PlantCompleteSave(scratch.Path(), "killed.kem", std::chrono::seconds(1));
+  const std::string unfinished =
+      Path(std::string(".killed.kem.wqtmp-lab-99999999-") + kElsewhere + "-Bbbbbb");
+  std::ofstream(unfinished) << "half";
+  const int held = open(live.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
+  Save(Path("live.kem"), "newer");
+  EXPECT_EQ(WQPlatform::RetireInterruptedSaves(Path("live.kem")), 0);
+  const WQPlatform::CleanUp done =
+      WQPlatform::RecoverInterruptedSaves({scratch.Path().string()}, 3600);
+  EXPECT_TRUE(fs::exists(live));
+  EXPECT_EQ(ReadBytes(Path("killed.kem")), "stage");
+  EXPECT_FALSE(fs::exists(unfinished));
+  EXPECT_EQ(done.restored, 1);
+  EXPECT_EQ(done.removed, 1);
+  EXPECT_EQ(done.kept, 1);
+  close(held);
+  EXPECT_EQ(WQPlatform::RetireInterruptedSaves(Path("live.kem")), 1);
 }
 
 TEST_F(PlatformTest, RetiringRemovesEveryCompleteSaveOfTheFileOnly) {
