@@ -309,19 +309,31 @@ loads_during_saves() {
 }
 
 # both_save_and_load SETUP A WRAP_A B WRAP_B: workstations A and B, their programs run through
-# WRAP_A and WRAP_B, both save and load one method at once.
+# WRAP_A and WRAP_B, both save and load one method at once, each with a reader of it beside (a
+# FUSE client hides a file open on it while another of its programs replaces it).
 both_save_and_load() {
-  local setup=$1
+  local setup=$1 pids=() side
+  rm -f "$work/stop"
+  on "$2" "$driver" save Both 1 >/dev/null
+  on "$2" $3 "$driver" load Both "$work/stop" >"$work/ra.out" 2>"$work/ra.err" &
+  pids+=("$!")
+  on "$4" $5 "$driver" load Both "$work/stop" >"$work/rb.out" 2>"$work/rb.err" &
+  pids+=("$!")
   on "$2" $3 "$driver" exchange Both "$saves" 1000000 >"$work/xa.out" 2>"$work/xa.err" &
-  local pid=$!
+  local exchange=$!
   on "$4" $5 "$driver" exchange Both "$saves" 2000000 >"$work/xb.out" 2>"$work/xb.err" || true
-  wait "$pid" || true
-  local what
-  for what in "failed saves" "failed loads" wrong; do
-    report "$setup" "both save and load one method: $what" \
-      "$(figure_sum "$what" "$work/xa.out" "$work/xb.out")"
-  done
-  cat "$work/xa.err" "$work/xb.err" | head -3 | sed 's/^/    /'
+  wait "$exchange" || true
+  touch "$work/stop"
+  for side in "${pids[@]}"; do wait "$side" || true; done
+  report "$setup" "both save and load one method: failed saves" \
+    "$(figure_sum "failed saves" "$work/xa.out" "$work/xb.out")"
+  report "$setup" "both save and load one method: failed loads" \
+    "$(figure_sum "failed loads" "$work/xa.out" "$work/xb.out")"
+  report "$setup" "  and beside them: failed loads" \
+    "$(figure_sum failed "$work/ra.out" "$work/rb.out")"
+  report "$setup" "  loads returning wrong data" \
+    "$(figure_sum wrong "$work/xa.out" "$work/xb.out" "$work/ra.out" "$work/rb.out")"
+  cat "$work"/{xa,xb,ra,rb}.err | head -3 | sed 's/^/    /'
 }
 
 # killed_rounds SETUP MOUNT_FUNCTION POINT SURVIVOR: in each round the workstation at POINT saves
