@@ -59,6 +59,24 @@ double TextWidth(const std::wstring& text, int size) {
   return kCharacterWidth * size * static_cast<double>(text.size());
 }
 
+// The most ticks an axis takes; about eight are asked for.
+constexpr int kMostTicks = 20;
+
+// Whether the range is wide enough for round values between its ends to be told apart: a span of
+// a few units in the last place of its ends (a run whose values barely differ) is drawn as one
+// value.
+bool Resolved(Range range) {
+  return range.High - range.Low > 1e-9 * std::max(std::fabs(range.Low), std::fabs(range.High));
+}
+
+// The half-width of the range drawn around one value: wide enough to tell round values apart at
+// the value's precision.
+double HalfWidthAround(double value) { return std::max(0.5, 1e-6 * std::fabs(value)); }
+
+Range Around(double value) {
+  return Range{value - HalfWidthAround(value), value + HalfWidthAround(value)};
+}
+
 // Round values about `count` of which span `range`: steps of 1, 2 or 5 times a power of ten.
 double TickStep(Range range, int count) {
   const double raw = (range.High - range.Low) / count;
@@ -67,10 +85,12 @@ double TickStep(Range range, int count) {
   return magnitude * (fraction < 1.5 ? 1 : fraction < 3 ? 2 : fraction < 7 ? 5 : 10);
 }
 
+// Counted rather than stepped: adding a step too small for the value's precision would not move.
 std::vector<double> Ticks(Range range, double step) {
   std::vector<double> ticks;
-  for (double tick = std::ceil(range.Low / step) * step; tick <= range.High + step * 1e-9;
-       tick += step) {
+  const double first = std::ceil(range.Low / step);
+  for (int i = 0; i <= kMostTicks && (first + i) * step <= range.High + step * 1e-9; ++i) {
+    const double tick = (first + i) * step;
     ticks.push_back(std::fabs(tick) < step * 1e-9 ? 0.0 : tick);
   }
   return ticks;
@@ -102,8 +122,7 @@ Range RangeOf(const std::vector<double>& values) {
     range.High = any ? std::max(range.High, value) : value;
     any = true;
   }
-  if (!(range.High > range.Low)) range = Range{range.Low - 0.5, range.Low + 0.5};
-  return range;
+  return Resolved(range) ? range : Around(range.Low);
 }
 
 Range HeightRangeOf(const std::vector<double>& values, double headroom) {
@@ -118,8 +137,8 @@ Range HeightRangeOf(const std::vector<double>& values, double headroom) {
 Chart::Chart(const std::wstring& title, Range x, Range y, const std::wstring& xTitle,
              const std::wstring& yTitle)
     : x_(x), y_(y) {
-  if (!(x_.High > x_.Low)) x_ = Range{x_.Low - 0.5, x_.Low + 0.5};
-  if (!(y_.High > y_.Low)) y_ = Range{y_.Low, y_.Low + 1.0};
+  if (!Resolved(x_)) x_ = Around(x_.Low);
+  if (!Resolved(y_)) y_ = Range{y_.Low, y_.Low + 2 * HalfWidthAround(y_.Low)};
   svg_.StartNode(L"svg");
   svg_.WAttribute(L"xmlns", L"http://www.w3.org/2000/svg");
   svg_.WAttribute(L"width", Number(kWidth, 0));

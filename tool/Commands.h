@@ -85,6 +85,11 @@ void RefuseToReplace(const std::string& path, bool force);
 // never writes over what it reads, --force or not (OutputFiles.cpp).
 void RefuseToWriteOnto(const std::string& output, const std::string& input,
                        const std::string& done);
+// Stores `bytes` as the file `path` atomically and durably; an existing file is replaced only when
+// `replace` (of two such writes at once, one fails). Throws std::runtime_error naming the file
+// when it cannot be written or `bytes` are more than the module reads back
+// (WQPlatform::kDocumentSizeLimit), the earlier file then left as it was (OutputFiles.cpp).
+void WriteFileAtomically(const std::string& path, const std::string& bytes, bool replace);
 
 // Text for JSON (UTF-8) from the module's wide strings.
 std::string Narrow(const std::wstring& text);

@@ -194,9 +194,7 @@ void CopyStored(const NamedKind& kind, const std::wstring& from, const std::wstr
   CheckReplaceable(kind, to, force);
   kind.read(from);  // a record the module cannot read is not copied
   const std::string bytes = FileContent(ItemFile(kind.directory, from, kind.extension));
-  WQPlatform::AtomicFile copy(ItemFile(kind.directory, to, kind.extension), force);
-  copy.Stream() << bytes;
-  copy.Commit();
+  WriteFileAtomically(ItemFile(kind.directory, to, kind.extension), bytes, force);
 }
 
 }  // namespace

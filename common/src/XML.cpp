@@ -320,7 +320,7 @@ void XMLBuilder::WElementText(std::string text) {
 }
 
 void XMLBuilder::Save(const std::wstring& path) const {
-  WQPlatform::AtomicFile file(Narrow(path));
+  WQPlatform::AtomicFile file(Narrow(path), true, WQPlatform::kDocumentSizeLimit);
   Write(file.Stream());
   file.Commit();
 }

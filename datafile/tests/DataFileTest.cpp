@@ -213,7 +213,8 @@ TEST_F(DataFileTest, DamagedFileIsRefusedAndUnwritableTargetReportedNamingThem) 
                   HasSubstr("Cannot write data file " + unwritable.string() + ": ")));
 }
 
-// After the file was opened, the last scan's second m/z value becomes a NaN or its first intensity
+// After the file was opened, the last scan's second m/z value becomes a NaN, or moves by one unit
+// in its last place (its count, range and intensities kept), or its first intensity becomes
 // another number; the intensity array of an mzML scan loses a value while its m/z array keeps
 // three, or both lose one while the intensities keep their total. Reading the scan, averaging it
 // and saving the file refuse it alike; the save writes nothing.
@@ -226,6 +227,7 @@ TEST_F(DataFileTest, ScanChangedAfterOpenIsRefusedByEveryReadAndBySave) {
        [](std::string& bytes) {
          bytes.replace(bytes.size() - 5 * 8, 8, std::string("\0\0\0\0\0\0\xf8\x7f", 8));
        }},
+      {"", 13, [](std::string& bytes) { bytes[bytes.size() - 5 * 8] ^= 1; }},
       {"", 13,
        [](std::string& bytes) {
          bytes.replace(bytes.size() - 3 * 8, 8, std::string("\0\0\0\0\0\0\x18\x40", 8));

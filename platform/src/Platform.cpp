@@ -530,17 +530,20 @@ std::unique_ptr<ReadOnlyFile> ReadOnlyFile::Scratch(
 // and nothing is written after it.
 class AtomicFile::Output : public std::streambuf {
  public:
-  explicit Output(int descriptor) : descriptor_(descriptor) { setp(buffer_, buffer_ + kSize); }
+  Output(int descriptor, std::uint64_t limit) : descriptor_(descriptor), left_(limit) {
+    setp(buffer_, buffer_ + kSize);
+  }
 
   // Writes what the buffer holds; false, with errno set to the first failed write's error, once
   // any write has failed.
   bool Flush() {
-    if (error_ == 0 && !WriteAll(descriptor_, pbase(), static_cast<std::size_t>(pptr() - pbase())))
-      error_ = errno;
+    if (error_ == 0 && !Write(pbase(), static_cast<std::size_t>(pptr() - pbase()))) error_ = errno;
     setp(buffer_, buffer_ + kSize);
     errno = error_;
     return error_ == 0;
   }
+  // Whether more than the limit was to be written.
+  bool TooLarge() const { return tooLarge_; }
 
  protected:
   int_type overflow(int_type character) override {
@@ -556,7 +559,7 @@ class AtomicFile::Output : public std::streambuf {
   std::streamsize xsputn(const char* data, std::streamsize size) override {
     if (size < static_cast<std::streamsize>(kSize)) return std::streambuf::xsputn(data, size);
     if (!Flush()) return 0;
-    if (!WriteAll(descriptor_, data, static_cast<std::size_t>(size))) {
+    if (!Write(data, static_cast<std::size_t>(size))) {
       error_ = errno;
       return 0;
     }
@@ -566,13 +569,32 @@ class AtomicFile::Output : public std::streambuf {
   int sync() override { return Flush() ? 0 : -1; }
 
  private:
+  bool Write(const char* data, std::size_t size) {
+    if (size > left_) {
+      tooLarge_ = true;
+      errno = EFBIG;
+      return false;
+    }
+    left_ -= size;
+    return WriteAll(descriptor_, data, size);
+  }
+
   static constexpr std::size_t kSize = 64 * 1024;
   int descriptor_;
+  std::uint64_t left_;  // the bytes that may still be written
+  bool tooLarge_ = false;
   int error_ = 0;
   char buffer_[kSize];
 };
 
 namespace {
+
+// A size in mebibytes when it is a whole number of them, else in bytes.
+std::string SizeText(std::uint64_t bytes) {
+  constexpr std::uint64_t kMebibyte = std::uint64_t{1} << 20;
+  return bytes % kMebibyte == 0 ? std::to_string(bytes / kMebibyte) + " MiB"
+                                : std::to_string(bytes) + " bytes";
+}
 
 void SupersedeCompleteSaves(const std::string& target, std::int64_t before);
 
@@ -618,8 +640,8 @@ int RenameWhenFree(const std::string& from, const std::string& to) {
 
 }  // namespace
 
-AtomicFile::AtomicFile(std::string target, bool replace)
-    : target_(ReplacedFile(target)), replace_(replace) {
+AtomicFile::AtomicFile(std::string target, bool replace, std::uint64_t limit)
+    : target_(ReplacedFile(target)), replace_(replace), limit_(limit) {
   const std::optional<FileStatus> existing = ReplaceableFile(target_);
   replacing_ = existing.has_value();
   if (replacing_ && !replace_) throw SaveError(SystemError("Cannot create", target_, EEXIST));
@@ -638,7 +660,7 @@ AtomicFile::AtomicFile(std::string target, bool replace)
     Discard();
     throw SaveError(SystemError("Cannot give the permissions of", target_, error));
   }
-  output_ = std::make_unique<Output>(descriptor_);
+  output_ = std::make_unique<Output>(descriptor_, limit_);
   stream_.rdbuf(output_.get());
 }
 
@@ -663,7 +685,12 @@ void AtomicFile::Commit() {
     Discard();
     throw SaveError(SystemError(action, target_, error));
   };
-  if (!output_->Flush()) fail("Cannot write");
+  if (!output_->Flush()) {
+    if (!output_->TooLarge()) fail("Cannot write");
+    Discard();
+    throw SaveError("Cannot write " + target_ + ": it would be larger than " + SizeText(limit_) +
+                    ", the most that is read back");
+  }
   // A failed fsync is never retried: the kernel may already have dropped the dirty pages.
   if (Ops().Sync(descriptor_) != 0) fail("Cannot sync");
   const int descriptor = descriptor_;

@@ -65,6 +65,26 @@ TEST_F(PlatformTest, LargeContentIsWrittenWholeOrNotAtAll) {
   EXPECT_EQ(EntryCount(), 1u);
 }
 
+// A save bounded by what its reader takes: content of exactly the limit is saved; one byte more
+// fails at Commit, the earlier file stays, and the temporary file never held more than the limit.
+TEST_F(PlatformTest, SaveLargerThanItsLimitIsRefusedAndTheEarlierFileStays) {
+  constexpr std::uint64_t kLimit = 100000;
+  const auto save = [this](std::size_t size) {
+    WQPlatform::AtomicFile file(Path("a.pref"), true, kLimit);
+    for (std::size_t i = 0; i < size; ++i) file.Stream().put('y');
+    file.Commit();
+  };
+  save(kLimit);
+  EXPECT_EQ(fs::file_size(Path("a.pref")), kLimit);
+  Save(Path("a.pref"), "earlier");
+  EXPECT_THAT([&] { save(kLimit + 1); },
+              ThrowsMessage<WQPlatform::SaveError>(StrEq(
+                  "Cannot write " + Path("a.pref") +
+                  ": it would be larger than 100000 bytes, the most that is read back")));
+  EXPECT_EQ(ReadBytes(Path("a.pref")), "earlier");
+  EXPECT_EQ(EntryCount(), 1u);
+}
+
 // File operations that report every file smaller than it is, as if it grew after its fstat.
 class GrowingFileOps : public WQPlatform::FileOps {
  public:

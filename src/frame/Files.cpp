@@ -19,10 +19,10 @@
 namespace WQRepos {
 
 void SaveFile(const std::wstring& path, const std::string& failure,
-              const std::function<void(std::ostream&)>& write) {
+              const std::function<void(std::ostream&)>& write, std::uint64_t limit) {
   std::unique_ptr<WQPlatform::AtomicFile> file;
   try {
-    file = std::make_unique<WQPlatform::AtomicFile>(NativePath(path));
+    file = std::make_unique<WQPlatform::AtomicFile>(NativePath(path), true, limit);
   } catch (const WQPlatform::SaveError& error) {
     throw FileError(failure, error.what());
   }
@@ -68,10 +68,13 @@ void ThrowOpenFailure(const std::string& failure, const std::wstring& path) {
 
 void SaveBinaryFile(const std::wstring& path, const std::string& failure,
                     const std::function<void(WQCommon::BinaryWriter&)>& write) {
-  SaveFile(path, failure, [&write](std::ostream& stream) {
-    WQCommon::BinaryWriter writer(stream);
-    write(writer);
-  });
+  SaveFile(
+      path, failure,
+      [&write](std::ostream& stream) {
+        WQCommon::BinaryWriter writer(stream);
+        write(writer);
+      },
+      WQPlatform::kDocumentSizeLimit);
 }
 
 namespace {

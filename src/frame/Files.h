@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <ostream>
 #include <string>
 
@@ -15,11 +16,14 @@ namespace WQRepos {
 // The file is created before `write` runs. When the file cannot be created, written or synced,
 // throws FileError with the text `failure` and the platform's account of the file and the reason
 // as its detail, and the earlier file stays as it was.
-// Exceptions from `write` itself pass through, also leaving the earlier file.
+// Exceptions from `write` itself pass through, also leaving the earlier file. Content of more
+// than `limit` bytes is a failure alike, found before more than the limit is written.
 void SaveFile(const std::wstring& path, const std::string& failure,
-              const std::function<void(std::ostream&)>& write);
+              const std::function<void(std::ostream&)>& write,
+              std::uint64_t limit = std::numeric_limits<std::uint64_t>::max());
 
-// SaveFile for binary content written through a BinaryWriter.
+// SaveFile for binary content written through a BinaryWriter: a stored record, which may be no
+// larger than its readers read (WQPlatform::kDocumentSizeLimit).
 void SaveBinaryFile(const std::wstring& path, const std::string& failure,
                     const std::function<void(WQCommon::BinaryWriter&)>& write);
 

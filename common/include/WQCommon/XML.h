@@ -80,8 +80,9 @@ class WQCOMMON_EXPORT XMLBuilder {
   void WElementText(std::string text);
 
   // Saves the document atomically and durably to `path`, writing it straight into the new file.
-  // Throws std::runtime_error naming the file when it cannot be written; the earlier file, if any,
-  // is then left as it was.
+  // Throws std::runtime_error naming the file when it cannot be written, or would be larger than
+  // LoadFile reads (WQPlatform::kDocumentSizeLimit); the earlier file, if any, is then left as it
+  // was.
   void Save(const std::wstring& path) const;
   // Writes the document as QXML gives it, in UTF-8, to `out`; the caller checks the stream.
   void Write(std::ostream& out) const;

@@ -165,6 +165,8 @@ class WQDATAFILE_EXPORT DataFile {
     // Where a scan of a file read from disk lies: the offset of its record in source_, or its
     // position among openRun_'s scans.
     std::optional<std::uint64_t> Offset;
+    // A hash of its m/z values and intensities, by which a scan read again is known unchanged.
+    std::uint64_t ContentHash = 0;
   };
 
   void ReadOwnFormat(const std::string& path);

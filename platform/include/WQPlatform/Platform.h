@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -189,8 +190,10 @@ class WQPLATFORM_EXPORT AtomicFile {
   // (not a regular file, or a file the user may not write). Without `replace`, the save only
   // creates: an existing target is refused here ("Cannot create <target>: File exists"), and a
   // target that appears meanwhile is kept and fails Commit() alike, so that of two such saves at
-  // once only one is made.
-  explicit AtomicFile(std::string target, bool replace = true);
+  // once only one is made. A save of more than `limit` bytes fails Commit(), the target untouched,
+  // and writes no byte past the limit: a store bounds what it writes by what its reader accepts.
+  explicit AtomicFile(std::string target, bool replace = true,
+                      std::uint64_t limit = std::numeric_limits<std::uint64_t>::max());
   ~AtomicFile();
   AtomicFile(const AtomicFile&) = delete;
   AtomicFile& operator=(const AtomicFile&) = delete;
@@ -207,6 +210,7 @@ class WQPLATFORM_EXPORT AtomicFile {
 
   std::string target_;
   bool replace_;
+  std::uint64_t limit_;
   bool replacing_ = false;  // the target existed when the save began
   std::string temporary_;
   std::string complete_;  // the complete name; empty for a target name cut short
