@@ -8,9 +8,16 @@
 #     whether its temporary file survives (live temporaries removed);
 #   - saves on one workstation while the other calls Initialize() in a loop (failed saves);
 #   - loads while saves of the same method go on, on the same mount and on the other one (failed
-#     loads, and loads that returned neither of the two values saved; sshfs and the local disk);
-#   - a workstation killed at a random moment while it saves and reads, its file system client
-#     with it; the other one then starts and loads the method (lost methods);
+#     loads, and loads that returned no whole saved method; sshfs and the local disk);
+#   - both workstations saving and loading one method at once, with different host names and
+#     with the same one (failed saves and loads);
+#   - a workstation killed at a random moment while it saves strictly increasing stamps and reads,
+#     its file system client with it; the other one then starts and loads the method, whose stamp
+#     must be the newest acknowledged one or newer (lost and older methods), or, every other
+#     round, deletes it, after which it must stay deleted; the kills that left the file missing
+#     on the server, the case that recovery is for, are counted;
+#   - on the local disk, a writer killed in a container before and after its save was complete,
+#     and the workstation back as a new container: nothing of it left, and a delete that holds;
 #   - a compressed run read with TMPDIR on the share.
 # Prints the figures and fails unless every count of failures is 0. Needs root: it mounts file
 # systems, starts daemons and makes pid namespaces; it stops only the daemons it started, by pid,
@@ -215,6 +222,18 @@ on() {
 # The number after "LABEL: " in the file FILE; "?" when missing.
 figure() { grep -o "$1: [0-9]*" "$2" | head -1 | grep -o '[0-9]*$' || echo '?'; }
 
+# The sum of the numbers after "LABEL: " in FILES; "?" when one is missing.
+figure_sum() {
+  local label=$1 file value sum=0
+  shift
+  for file in "$@"; do
+    value=$(figure "$label" "$file")
+    [ "$value" != '?' ] || { echo '?'; return; }
+    sum=$((sum + value))
+  done
+  echo "$sum"
+}
+
 # ---- the checks; each adds its figures to the table ----
 
 results=()
@@ -289,18 +308,51 @@ loads_during_saves() {
   head -3 "$work/load.err" | sed 's/^/    /'
 }
 
+# both_save_and_load SETUP A WRAP_A B WRAP_B: workstations A and B, their programs run through
+# WRAP_A and WRAP_B, both save and load one method at once, each with a reader of it beside (a
+# FUSE client hides a file open on it while another of its programs replaces it).
+both_save_and_load() {
+  local setup=$1 pids=() side
+  rm -f "$work/stop"
+  on "$2" "$driver" save Both 1 >/dev/null
+  on "$2" $3 "$driver" load Both "$work/stop" >"$work/ra.out" 2>"$work/ra.err" &
+  pids+=("$!")
+  on "$4" $5 "$driver" load Both "$work/stop" >"$work/rb.out" 2>"$work/rb.err" &
+  pids+=("$!")
+  on "$2" $3 "$driver" exchange Both "$saves" 1000000 >"$work/xa.out" 2>"$work/xa.err" &
+  local exchange=$!
+  on "$4" $5 "$driver" exchange Both "$saves" 2000000 >"$work/xb.out" 2>"$work/xb.err" || true
+  wait "$exchange" || true
+  touch "$work/stop"
+  for side in "${pids[@]}"; do wait "$side" || true; done
+  report "$setup" "both save and load one method: failed saves" \
+    "$(figure_sum "failed saves" "$work/xa.out" "$work/xb.out")"
+  report "$setup" "both save and load one method: failed loads" \
+    "$(figure_sum "failed loads" "$work/xa.out" "$work/xb.out")"
+  report "$setup" "  and beside them: failed loads" \
+    "$(figure_sum failed "$work/ra.out" "$work/rb.out")"
+  report "$setup" "  loads returning wrong data" \
+    "$(figure_sum wrong "$work/xa.out" "$work/xb.out" "$work/ra.out" "$work/rb.out")"
+  cat "$work"/{xa,xb,ra,rb}.err | head -3 | sed 's/^/    /'
+}
+
 # killed_rounds SETUP MOUNT_FUNCTION POINT SURVIVOR: in each round the workstation at POINT saves
-# and loads one method through a client of its own, and the client and both programs are killed
-# at once at a random moment; SURVIVOR then starts and loads the method.
+# one method with strictly increasing stamps and loads it through a client of its own, and the
+# client and both programs are killed at once at a random moment; SURVIVOR then starts and loads
+# the method, whose stamp must be at least the newest acknowledged, or, every other round, deletes
+# it first, after which it must stay deleted.
 killed_rounds() {
   local setup=$1 mount=$2 point=$3 survivor=$4 dying=${5:-dying}
-  local lost=0 late=0 round writer reader
-  on "$survivor" "$driver" save Killed 1 >/dev/null
+  local lost=0 late=0 older=0 missing=0 deleted=0 back=0 round writer reader least=1 acked
+  local server=$work/export/WQData/AcqMethod/Killed.kem
+  on "$survivor" "$driver" save Killed 1 1 "$work/acks" >/dev/null
   for round in $(seq "$rounds"); do
     "$mount" "$point"
     local client=$last_client
+    : >"$work/acks"
     # Started directly, so that $! is the program's own pid.
-    WQREPOS_CONFIG=$work/$dying.xml "$driver" save Killed 0 >/dev/null 2>&1 &
+    WQREPOS_CONFIG=$work/$dying.xml "$driver" save Killed 0 $((round * 100000)) "$work/acks" \
+      >/dev/null 2>&1 &
     writer=$!
     WQREPOS_CONFIG=$work/$dying.xml "$driver" load Killed "$work/never" >/dev/null 2>&1 &
     reader=$!
@@ -308,41 +360,72 @@ killed_rounds() {
     kill -KILL "$client" "$writer" "$reader" 2>/dev/null || true
     wait "$client" "$writer" "$reader" 2>/dev/null || true
     fusermount3 -uz "$point" 2>/dev/null || fusermount3 -uz "$point.fs" 2>/dev/null || true
+    [ -e "$server" ] || missing=$((missing + 1))
+    acked=$(tail -1 "$work/acks")
+    [ -z "$acked" ] || least=$acked
+    if [ $((round % 2)) -eq 0 ] &&
+      on "$survivor" $cleaner_wrap "$driver" delete Killed >>"$work/killed.out" 2>&1; then
+      deleted=$((deleted + 1))
+      on "$survivor" $cleaner_wrap "$driver" absent Killed >>"$work/killed.out" 2>&1 ||
+        back=$((back + 1))
+      least=$((round * 100000 + 99999))
+      on "$survivor" "$driver" save Killed 1 "$least" "$work/acks" >/dev/null
+      continue
+    fi
     # The survivor's client may list the folder as it was up to 20 s before (sshfs's default
     # cache), and not see the complete file to put in place until then: a method missing for a
     # while, which counts as lost only when it is missing still after that.
-    if ! on "$survivor" $cleaner_wrap "$driver" verify Killed >>"$work/killed.out" 2>&1; then
+    if ! on "$survivor" $cleaner_wrap "$driver" verify Killed "$least" >"$work/verify.out" 2>&1; then
+      cat "$work/verify.out" >>"$work/killed.out"
       echo "    round $round, the server's folder: $(ls -A "$work/export/WQData/AcqMethod" | tr '\n' ' ')"
+      if grep -q 'older than' "$work/verify.out"; then
+        older=$((older + 1))
+        continue
+      fi
       sleep 21
-      if on "$survivor" $cleaner_wrap "$driver" verify Killed >>"$work/killed.out" 2>&1; then
+      if on "$survivor" $cleaner_wrap "$driver" verify Killed "$least" >"$work/verify.out" 2>&1; then
         late=$((late + 1))
       else
         lost=$((lost + 1))
       fi
     fi
+    cat "$work/verify.out" >>"$work/killed.out"
+    least=$(grep -o 'stamp [0-9]*' "$work/verify.out" | grep -o '[0-9]*$' || echo "$least")
   done
-  grep -v '^method: ok' "$work/killed.out" | head -3 | sed 's/^/    /' || true
+  grep -v '^method: ok\|^delete: ok\|^deleted method: absent' "$work/killed.out" | head -3 |
+    sed 's/^/    /' || true
   report "$setup" "lost methods in $rounds killed-workstation rounds" "$lost"
-  results+=("$(printf '%-34s %-46s %s' "$setup" "of them missing until the listing cache expired" "$late")")
+  report "$setup" "methods older than the newest acknowledged" "$older"
+  report "$setup" "deleted methods back (of $deleted deletes after a kill)" "$back"
+  results+=("$(printf '%-34s %-46s %s' "$setup" "kills that left the file missing on the server" "$missing")")
+  results+=("$(printf '%-34s %-46s %s' "$setup" "methods missing until the listing cache expired" "$late")")
 }
 
 # killed_container SETUP WORKSTATION FOLDER: a writer killed mid-save while it was pid 1 of its
-# pid namespace, where pid 1 always runs: its temporary file stays while it is younger than the
-# age limit, and goes once it is older.
+# pid namespace, where pid 1 always runs, once before its save was complete and once after, just
+# before it replaced the file; the workstation comes back as a new container. The lock the writer
+# held is gone with it: nothing of it is left after Initialize(), and a delete of the method holds.
 killed_container() {
-  rm -f "$work/ready"
-  WQREPOS_CONFIG=$work/$2.xml unshare --pid --fork --mount-proc --kill-child \
-    "$driver" hold Orphan "$work/ready" "$work/never" >/dev/null 2>&1 &
-  local pid=$!
-  await test -e "$work/ready"
-  kill -KILL "$pid"
-  wait "$pid" 2>/dev/null || true
-  local left=("$3"/WQData/AcqMethod/.Orphan.kem.wqtmp-*)
-  on "$2" "$driver" initialize "$work/started" >/dev/null
-  report "$1" "killed pid-1 writer: temporaries kept when young" "$(ls -A "$3/WQData/AcqMethod" | grep -c '^\.Orphan' || true)" 1
-  touch -d '2 days ago' "${left[@]}"
-  on "$2" "$driver" initialize "$work/started" >/dev/null
-  report "$1" "killed pid-1 writer: temporaries left when old" "$(ls -A "$3/WQData/AcqMethod" | grep -c '^\.Orphan' || true)"
+  local stage
+  for stage in unfinished complete; do
+    rm -f "$work/ready"
+    WQREPOS_CONFIG=$work/$2.xml unshare --pid --fork --mount-proc --kill-child \
+      "$driver" hold Orphan "$work/ready" "$work/never" ${stage/unfinished/} >/dev/null 2>&1 &
+    local pid=$!
+    await test -e "$work/ready"
+    kill -KILL "$pid"
+    wait "$pid" 2>/dev/null || true
+    if [ "$stage" = complete ]; then
+      local back=0
+      on "$2" in_namespace "$driver" delete Orphan >/dev/null 2>&1 || true
+      on "$2" in_namespace "$driver" absent Orphan >/dev/null 2>&1 || back=1
+      report "$1" "killed container: deleted method back" "$back"
+    else
+      on "$2" in_namespace "$driver" initialize "$work/started" >/dev/null
+    fi
+    report "$1" "killed container ($stage save): files left" \
+      "$(ls -A "$3/WQData/AcqMethod" | grep -c '^\.Orphan' || true)"
+  done
 }
 
 # gzip_run SETUP WORKSTATION FOLDER: a compressed run read with its scratch copy on the share.
@@ -374,6 +457,8 @@ if [ "$rounds" -gt 0 ]; then killed_rounds "$setup" mount_sshfs "$work/dying" b;
 cleaner_wrap=plain
 loads_during_saves "sshfs, one mount" a a
 loads_during_saves "$setup" a b
+both_save_and_load "$setup, other host name" a plain b another_computer
+both_save_and_load "$setup, same host name" a plain b namespaced
 gzip_run "sshfs" a "$work/a"
 
 # ---- Samba and smbnetfs, when asked for ----
@@ -412,6 +497,8 @@ cleaner_wrap=in_namespace
 held_save "$setup" local local
 saves_under_initialize "$setup" local local
 killed_container "$setup" local "$work/local"
+both_save_and_load "local disk, other host names" local namespaced local another_computer
+both_save_and_load "local disk, same host name" local namespaced local namespaced
 writer_wrap=plain
 cleaner_wrap=plain
 loads_during_saves "local disk" local local

@@ -246,6 +246,18 @@ void PrintText(const std::vector<FileResult>& results) {
   std::cout << std::endl;
 }
 
+// A network client may list a folder as it remembers it: what another workstation saved or left
+// there a moment ago may be missing from the check, which writes nothing that would refresh it.
+void NoteLaggingListings(const std::wstring& base) {
+  const std::string directory = Narrow(base);
+  if (Quiet() || !WQPlatform::ViewMayLag(directory + WQPlatform::kSeparator + ".")) return;
+  std::cout << "Note: " << Shown(directory)
+            << " is not on a local file system; its listings may leave out what another "
+               "workstation did there in the last moments (sshfs: 20 s, unless mounted with -o "
+               "dir_cache=no)"
+            << std::endl;
+}
+
 void PrintJsonReport(const std::wstring& base, const std::vector<FileResult>& results) {
   Json files = Json::array();
   for (const FileResult& result : results) {
@@ -275,6 +287,7 @@ void Check(bool json) {
     PrintJsonReport(BaseDirectory(config), results);
   else
     PrintText(results);
+  if (!json) NoteLaggingListings(BaseDirectory(config));
   // A folder that could not be looked at may hold what cannot be read: neither is ok.
   std::string faults;
   if (const std::size_t failed = CountOf(results, Outcome::Failed))

@@ -17,12 +17,13 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
-#include <random>
 #include <set>
 #include <streambuf>
 #include <string_view>
 #include <thread>
 #include <utility>
+
+#include "SaveNames.h"
 
 namespace WQPlatform {
 namespace {
@@ -60,9 +61,6 @@ constexpr char kUnfinishedMark[] = ".wqtmp-";
 constexpr char kCompleteMark[] = ".wqnew-";
 constexpr std::size_t kMarkLength = sizeof kUnfinishedMark - 1;
 static_assert(sizeof kCompleteMark == sizeof kUnfinishedMark);
-constexpr std::size_t kUniqueLength = 6;
-constexpr char kUniqueCharacters[] =
-    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 constexpr std::size_t kRunLength = 16;
 // The run of a process whose boot or pid namespace cannot be told: never taken for anyone's own.
 constexpr char kUnknownRun[] = "0000000000000000";
@@ -293,19 +291,6 @@ std::optional<std::string> SyncDirectoryOf(const std::string& path) {
   return std::nullopt;
 }
 
-// Renames `from` to `to` unless a file is there. Where the file system cannot do that in one step,
-// the test before the rename leaves a moment in which another process may create `to`.
-int RenameWithoutReplacing(const std::string& from, const std::string& to) {
-  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
-  if (errno != EINVAL && errno != ENOSYS) return -1;
-  struct stat existing;
-  if (lstat(to.c_str(), &existing) == 0) {
-    errno = EEXIST;
-    return -1;
-  }
-  return Ops().Rename(from, to);
-}
-
 }  // namespace
 
 std::optional<std::string> DeleteFile(const std::string& path) {
@@ -322,7 +307,7 @@ std::optional<std::string> MoveFile(const std::string& from, const std::string& 
   // rename(2) between two names of one file does nothing and reports success; from a link to the
   // file it leads to, it would put the link in the file's place.
   if (SameFile(from, to)) return std::string("both names lead to the same file");
-  if ((replace ? Ops().Rename(from, to) : RenameWithoutReplacing(from, to)) != 0)
+  if ((replace ? Ops().Rename(from, to) : Ops().RenameNoReplace(from, to)) != 0)
     return Failure(errno);
   if (const auto failure = SyncDirectoryOf(to)) return failure;
   return DirectoryOf(from) == DirectoryOf(to) ? std::nullopt : SyncDirectoryOf(from);
@@ -462,21 +447,17 @@ std::string ReplacedFile(const std::string& target) {
 // The status of the file that `target` names, when one exists. Throws SaveError for anything a
 // save must not replace: a directory, device, FIFO or socket, or a file the user may not write.
 std::optional<FileStatus> ReplaceableFile(const std::string& target) {
-  struct stat existing;
-  if (stat(target.c_str(), &existing) != 0) return std::nullopt;
-  if (!S_ISREG(existing.st_mode)) {
-    throw SaveError(
-        SystemError("Cannot replace", target, S_ISDIR(existing.st_mode) ? EISDIR : EINVAL) +
-        " (not a regular file)");
-  }
-  if (access(target.c_str(), W_OK) != 0)
-    throw SaveError(SystemError("Cannot replace", target, EACCES));
   FileStatus status;
-  status.regular = true;
-  status.size = static_cast<std::uint64_t>(existing.st_size);
-  status.mode = existing.st_mode & 07777;
-  status.owner = existing.st_uid;
-  status.group = existing.st_gid;
+  if (Ops().PathStatus(target, status) != 0) return std::nullopt;
+  if (!status.regular) {
+    throw SaveError(SystemError("Cannot replace", target, status.directory ? EISDIR : EINVAL) +
+                    " (not a regular file)");
+  }
+  // Another client may rename the file away between the two looks: then there is none to replace.
+  if (Ops().Access(target, W_OK) != 0) {
+    if (errno == ENOENT) return std::nullopt;
+    throw SaveError(SystemError("Cannot replace", target, errno));
+  }
   return status;
 }
 
@@ -615,14 +596,43 @@ std::string SizeText(std::uint64_t bytes) {
                                 : std::to_string(bytes) + " bytes";
 }
 
+void SupersedeCompleteSaves(const std::string& target, std::int64_t before);
+
+// Creates the temporary file at a name made from `path`, which receives it; where `locking`, also
+// takes the lock its writer holds until the save is over, through `lock`. A cleaner that found the
+// file unlocked in the moment before has removed it, holding the lock meanwhile: then another is
+// made. -1, with errno set, when none can be.
+int CreateTemporaryFile(std::string& path, bool locking, int& lock) {
+  const std::string pattern = path;
+  for (int attempt = 0;; ++attempt) {
+    path = pattern;
+    const int descriptor = Ops().CreateTemporary(path);
+    if (descriptor < 0 || !locking) return descriptor;
+    lock = Ops().HoldLock(descriptor);
+    FileStatus status;
+    if (lock >= 0 && Ops().Status(descriptor, status) == 0 && status.links > 0) return descriptor;
+    const int error = lock < 0 ? errno : ENOENT;
+    if (lock >= 0) Ops().Close(lock);
+    lock = -1;
+    Ops().Close(descriptor);
+    if (error != ENOENT || attempt == 10) {
+      Ops().Unlink(path);
+      errno = error;
+      return -1;
+    }
+  }
+}
+
 // Renames `from` to `to`, trying again for up to a second while the file system refuses because
 // another client has either file open for a moment, as SMB does (EBUSY; EEXIST where it removes
-// the target first and cannot). Returns what the last rename returned.
+// the target first and cannot), or hides or moves an open file meanwhile, as FUSE and network
+// clients do (ENOENT). Returns what the last rename returned.
 int RenameWhenFree(const std::string& from, const std::string& to) {
   auto pause = std::chrono::milliseconds(1);
   for (auto waited = std::chrono::milliseconds(0);; waited += pause, pause *= 2) {
     const int result = Ops().Rename(from, to);
-    if (result == 0 || (errno != EBUSY && errno != EEXIST) || waited >= std::chrono::seconds(1))
+    if (result == 0 || (errno != EBUSY && errno != EEXIST && errno != ENOENT) ||
+        waited >= std::chrono::seconds(1))
       return result;
     std::this_thread::sleep_for(pause);
   }
@@ -637,7 +647,7 @@ AtomicFile::AtomicFile(std::string target, bool replace, std::uint64_t limit)
   if (replacing_ && !replace_) throw SaveError(SystemError("Cannot create", target_, EEXIST));
   bool whole = false;
   temporary_ = TemporaryTemplateFor(target_, whole);
-  descriptor_ = Ops().CreateTemporary(temporary_);
+  descriptor_ = CreateTemporaryFile(temporary_, Ops().LocalFileSystem(DirectoryOf(target_)), lock_);
   if (descriptor_ < 0) {
     const int error = errno;
     temporary_.clear();
@@ -661,6 +671,12 @@ void AtomicFile::Discard() {
   descriptor_ = -1;
   if (!temporary_.empty()) Ops().Unlink(temporary_);
   temporary_.clear();
+  ReleaseLock();
+}
+
+void AtomicFile::ReleaseLock() {
+  if (lock_ >= 0) Ops().Close(lock_);
+  lock_ = -1;
 }
 
 void AtomicFile::Commit() {
@@ -686,7 +702,7 @@ void AtomicFile::Commit() {
     if (RenameWhenFree(temporary_, complete_) != 0) fail("Cannot complete the save of");
     temporary_ = complete_;
   }
-  if (!replace_ && RenameWithoutReplacing(temporary_, target_) != 0) fail("Cannot create");
+  if (!replace_ && Ops().RenameNoReplace(temporary_, target_) != 0) fail("Cannot create");
   if (replace_ && RenameWhenFree(temporary_, target_) != 0) {
     // A file system that replaces by removing first may have lost the earlier file already.
     const int error = errno;
@@ -695,6 +711,11 @@ void AtomicFile::Commit() {
     fail("Cannot replace");
   }
   temporary_.clear();
+  ReleaseLock();
+  // A save cut short before this one leaves nothing that could take this one's place later.
+  FileStatus saved;
+  if (!complete_.empty() && Ops().PathStatus(target_, saved) == 0)
+    SupersedeCompleteSaves(target_, saved.modified);
   if (Ops().SyncDirectory(DirectoryOf(target_)) != 0) {
     const int error = errno;
     throw SaveError(SystemError("Cannot sync the directory of", target_, error));
@@ -705,33 +726,81 @@ bool IsTemporaryName(const std::string& name) { return LeftoverOf(name).has_valu
 
 namespace {
 
+// What is known of the writer of a leftover.
+enum class Writer { Running, Gone, Unknown };
+
+// A shared lock taken on a leftover whose writer's lock was free, held while the leftover is
+// removed or put in place, so that a writer that has just created it cannot take it up meanwhile.
+class ProbedLock {
+ public:
+  ProbedLock() = default;
+  explicit ProbedLock(int descriptor) : descriptor_(descriptor) {}
+  ProbedLock(ProbedLock&& other) noexcept : descriptor_(std::exchange(other.descriptor_, -1)) {}
+  ProbedLock& operator=(ProbedLock&& other) noexcept {
+    std::swap(descriptor_, other.descriptor_);
+    return *this;
+  }
+  ~ProbedLock() {
+    if (descriptor_ >= 0) Ops().Close(descriptor_);
+  }
+  bool Held() const { return descriptor_ >= 0; }
+
+ private:
+  int descriptor_ = -1;
+};
+
 // A leftover found in a directory, and what is known of its writer.
 struct Found {
   std::string name;
   Leftover leftover;
   std::int64_t modified = 0;  // seconds since 1970, by the file system's clock
-  bool abandoned = false;     // see Abandoned()
+  Writer writer = Writer::Unknown;
+  ProbedLock probe;  // held while a gone writer's leftover is dealt with
 };
 
-// A writer of this boot and pid namespace is asked whether it runs; of any other, or one that did
-// not write its origin, only the age of its file tells.
-bool Abandoned(const Found& found, const std::string& run, std::int64_t now,
-               std::int64_t ageLimit) {
-  if (found.leftover.run != run || run == kUnknownRun) return now - found.modified > ageLimit;
-  return found.leftover.pid > 0 && kill(static_cast<pid_t>(found.leftover.pid), 0) != 0 &&
-         errno == ESRCH;
+// Where locks hold among all users of the file system (`locksHold`), the writer's lock tells
+// whether it runs, in whatever container; a writer of this boot and pid namespace is asked whether
+// its process runs; of any other, or one that did not write its origin and takes no lock, nothing
+// is known.
+void JudgeWriter(const std::string& directory, Found& found, const std::string& run,
+                 bool locksHold) {
+  if (locksHold && !found.leftover.run.empty()) {
+    found.probe = ProbedLock(Ops().ProbeLock(directory + kSeparator + found.name));
+    if (found.probe.Held()) {
+      found.writer = Writer::Gone;
+      return;
+    }
+    if (errno == EWOULDBLOCK) {
+      found.writer = Writer::Running;
+      return;
+    }
+  }
+  if (found.leftover.run != run || run == kUnknownRun || found.leftover.pid <= 0) return;
+  found.writer = kill(static_cast<pid_t>(found.leftover.pid), 0) != 0 && errno == ESRCH
+                     ? Writer::Gone
+                     : Writer::Running;
+}
+
+// Whether a leftover may be taken for abandoned: its writer has gone, or, when nothing tells, the
+// file is older than `ageLimit` seconds.
+bool Abandoned(const Found& found, std::int64_t now, std::int64_t ageLimit) {
+  return found.writer == Writer::Gone ||
+         (found.writer == Writer::Unknown && now - found.modified > ageLimit);
 }
 
 // The leftovers of saves in `directory`; with a `target` name, only those of that name. Their
 // times only when `dated`: on SMB, looking at a file opens it, which stops its writer's rename for
 // the moment.
 std::vector<Found> LeftoversIn(const std::string& directory, const std::string& target,
-                               bool dated) {
+                               bool dated = false) {
   std::vector<Found> found;
   VisitDirectory(directory, ".*", [&](std::string_view name) {
     std::optional<Leftover> leftover = LeftoverOf(name);
-    if (leftover && (target.empty() || leftover->target == target))
-      found.push_back({std::string(name), std::move(*leftover)});
+    if (!leftover || (!target.empty() && leftover->target != target)) return;
+    Found each;
+    each.name = name;
+    each.leftover = std::move(*leftover);
+    found.push_back(std::move(each));
   });
   for (Found& each : found) {
     struct stat status;
@@ -751,9 +820,39 @@ const Found* NewestComplete(const std::vector<Found>& found, const std::string& 
   return newest;
 }
 
+// Only a regular file takes the target's place, never a link or folder planted under a complete
+// save's name, and never over a file that a newer save put there after the target was seen missing.
 bool PutInPlace(const std::string& directory, const Found& complete) {
-  return Ops().Rename(directory + kSeparator + complete.name,
-                      directory + kSeparator + complete.leftover.target) == 0;
+  const std::string path = directory + kSeparator + complete.name;
+  FileStatus status;
+  if (Ops().LinkStatus(path, status) != 0 || !status.regular) return false;
+  return Ops().RenameNoReplace(path, directory + kSeparator + complete.leftover.target) == 0;
+}
+
+// The complete saves of `target` (a path), their writers judged.
+std::vector<Found> CompleteSavesOf(const std::string& target) {
+  const std::string directory = DirectoryOf(target);
+  const bool locksHold = Ops().LocalFileSystem(directory);
+  const std::string run = CurrentRun();
+  std::vector<Found> found = LeftoversIn(directory, NameOf(target));
+  found.erase(std::remove_if(found.begin(), found.end(),
+                             [](const Found& each) { return !each.leftover.complete; }),
+              found.end());
+  for (Found& each : found) JudgeWriter(directory, each, run, locksHold);
+  return found;
+}
+
+// Removes the complete saves of `target` last modified before `before` (nanoseconds since 1970)
+// whose writers have gone: a live one's save ends as it would have without this one.
+void SupersedeCompleteSaves(const std::string& target, std::int64_t before) {
+  const std::string directory = DirectoryOf(target);
+  for (const Found& each : CompleteSavesOf(target)) {
+    const std::string path = directory + kSeparator + each.name;
+    FileStatus status;
+    if (each.writer == Writer::Gone && Ops().LinkStatus(path, status) == 0 &&
+        status.modified < before)
+      Ops().Unlink(path);
+  }
 }
 
 // The sub-folders of `directory`, links to folders left out.
@@ -788,17 +887,31 @@ void CollectFolders(const std::string& directory, int depth, std::vector<std::st
 }  // namespace
 
 bool SaveInFlight(const std::string& target) {
-  return !LeftoversIn(DirectoryOf(target), NameOf(target), false).empty();
+  return !LeftoversIn(DirectoryOf(target), NameOf(target)).empty();
 }
 
 bool RestoreInterruptedSave(const std::string& target) {
   if (PathExists(target)) return false;
   const std::string directory = DirectoryOf(target);
   const std::string name = NameOf(target);
-  const std::vector<Found> found = LeftoversIn(directory, name, true);
+  std::vector<Found> found = LeftoversIn(directory, name, true);
   const Found* newest = NewestComplete(found, name);
-  return newest && PutInPlace(directory, *newest);
+  if (!newest) return false;
+  Found& chosen = found[static_cast<std::size_t>(newest - found.data())];
+  JudgeWriter(directory, chosen, CurrentRun(), Ops().LocalFileSystem(directory));
+  return chosen.writer != Writer::Running && PutInPlace(directory, chosen);
 }
+
+int RetireInterruptedSaves(const std::string& target) {
+  const std::string directory = DirectoryOf(target);
+  int removed = 0;
+  for (const Found& each : CompleteSavesOf(target))
+    if (each.writer != Writer::Running && Ops().Unlink(directory + kSeparator + each.name) == 0)
+      ++removed;
+  return removed;
+}
+
+bool ViewMayLag(const std::string& path) { return !Ops().LocalFileSystem(DirectoryOf(path)); }
 
 CleanUp RecoverInterruptedSaves(const std::vector<std::string>& directories,
                                 std::int64_t ageLimit) {
@@ -810,7 +923,8 @@ CleanUp RecoverInterruptedSaves(const std::vector<std::string>& directories,
   std::vector<std::pair<std::string, std::string>> unsettled;  // folder, target name
   for (const std::string& folder : folders) {
     std::vector<Found> found = LeftoversIn(folder, {}, true);
-    for (Found& each : found) each.abandoned = Abandoned(each, run, now, ageLimit);
+    const bool locksHold = Ops().LocalFileSystem(folder);
+    for (Found& each : found) JudgeWriter(folder, each, run, locksHold);
     // A complete save whose target is missing takes the target's place before anything is
     // removed, so that its content is never removed with the leftovers.
     std::set<std::string> missing, placed;
@@ -818,8 +932,10 @@ CleanUp RecoverInterruptedSaves(const std::vector<std::string>& directories,
       if (each.leftover.complete && !PathExists(folder + kSeparator + each.leftover.target))
         missing.insert(each.leftover.target);
     for (const std::string& target : missing) {
+      // A running writer puts its own save in place.
       const Found& newest = *NewestComplete(found, target);
-      if (!newest.abandoned)
+      if (newest.writer == Writer::Running) continue;
+      if (!Abandoned(newest, now, ageLimit))
         unsettled.emplace_back(folder, target);
       else if (PutInPlace(folder, newest))
         placed.insert(newest.name);
@@ -829,7 +945,8 @@ CleanUp RecoverInterruptedSaves(const std::vector<std::string>& directories,
       if (placed.count(each.name) != 0) continue;
       const bool needed =
           each.leftover.complete && !PathExists(folder + kSeparator + each.leftover.target);
-      if (each.abandoned && !needed && Ops().Unlink(folder + kSeparator + each.name) == 0)
+      if (Abandoned(each, now, ageLimit) && !needed &&
+          Ops().Unlink(folder + kSeparator + each.name) == 0)
         ++done.removed;
       else
         ++done.kept;
@@ -842,98 +959,6 @@ CleanUp RecoverInterruptedSaves(const std::vector<std::string>& directories,
   for (const auto& [folder, target] : unsettled)
     done.restored += RestoreInterruptedSave(folder + kSeparator + target);
   return done;
-}
-
-FileOps::~FileOps() = default;
-
-int FileOps::CreateTemporary(std::string& pathTemplate) {
-  const std::size_t unique = pathTemplate.rfind(std::string(kUniqueLength, 'X'));
-  if (unique == std::string::npos) {
-    errno = EINVAL;
-    return -1;
-  }
-  // Created as open(O_CREAT, 0666) creates a file, so that the process's umask and the
-  // directory's default ACL apply as they would to a file written in place; mkstemp's 0600 would
-  // need the umask, which cannot be read without changing it for every thread.
-  thread_local std::mt19937 random(std::random_device{}());
-  std::uniform_int_distribution<std::size_t> pick(0, sizeof kUniqueCharacters - 2);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    for (std::size_t i = 0; i < kUniqueLength; ++i)
-      pathTemplate[unique + i] = kUniqueCharacters[pick(random)];
-    const int descriptor =
-        open(pathTemplate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (descriptor >= 0 || errno != EEXIST) return descriptor;
-  }
-  return -1;
-}
-
-int FileOps::Adopt(int descriptor, const FileStatus& like) {
-  // Only a privileged process may give a file away; anyone may keep a group they belong to.
-  // Where neither is allowed the file stays the saving user's, as a file written anew would.
-  const bool owned = fchown(descriptor, like.owner, like.group) == 0 ||
-                     fchown(descriptor, static_cast<uid_t>(-1), like.group) == 0;
-  static_cast<void>(owned);
-  // After fchown, which clears the set-user-id and set-group-id bits.
-  return fchmod(descriptor, like.mode);
-}
-
-long FileOps::Write(int descriptor, const char* data, std::size_t size) {
-  return static_cast<long>(write(descriptor, data, size));
-}
-
-int FileOps::Sync(int descriptor) { return fsync(descriptor); }
-
-int FileOps::Close(int descriptor) { return close(descriptor); }
-
-int FileOps::Rename(const std::string& from, const std::string& to) {
-  return rename(from.c_str(), to.c_str());
-}
-
-int FileOps::SyncDirectory(const std::string& directory) {
-  const int descriptor = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (descriptor < 0) return -1;
-  const int result = fsync(descriptor);
-  const int error = errno;
-  close(descriptor);
-  errno = error;
-  return result;
-}
-
-int FileOps::Unlink(const std::string& path) { return unlink(path.c_str()); }
-
-int FileOps::CreateScratch(const std::string& directory) {
-  return open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-}
-
-int FileOps::CreateNamedScratch(std::string& pathTemplate) {
-  return mkostemp(pathTemplate.data(), O_CLOEXEC);
-}
-
-int FileOps::OpenForReading(const std::string& path) {
-  // Without O_NONBLOCK, opening a FIFO would wait for a writer for ever.
-  return open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-}
-
-int FileOps::Status(int descriptor, FileStatus& status) {
-  // A network client may remember the size of the file that had this name before: reading would
-  // then stop there. Forcing a sync asks the server about the file open here.
-  struct statx found;
-  if (statx(descriptor, "", AT_EMPTY_PATH | AT_STATX_FORCE_SYNC, STATX_BASIC_STATS, &found) != 0)
-    return -1;
-  status.regular = S_ISREG(found.stx_mode);
-  status.size = found.stx_size;
-  status.mode = found.stx_mode & 07777;
-  status.owner = found.stx_uid;
-  status.group = found.stx_gid;
-  return 0;
-}
-
-long FileOps::Read(int descriptor, char* data, std::size_t size) {
-  return static_cast<long>(read(descriptor, data, size));
-}
-
-long FileOps::ReadAt(int descriptor, char* data, std::size_t size, std::uint64_t offset) {
-  return static_cast<long>(pread(descriptor, data, size, static_cast<off_t>(offset)));
 }
 
 ScopedFileOps::ScopedFileOps(FileOps& ops) : previous_(currentOps) { currentOps = &ops; }

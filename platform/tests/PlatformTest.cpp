@@ -3,8 +3,11 @@
 // permissions and owners. Cases that need privileges the machine does not give are skipped.
 #include <WQPlatform/Platform.h>
 #include <WQPlatformTesting/FaultInjector.h>
+#include <WQPlatformTesting/NetworkClient.h>
 #include <WQPlatformTesting/ScratchFiles.h>
+#include <fcntl.h>
 #include <gmock/gmock.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -104,10 +107,13 @@ std::string OnlyTemporaryIn(const fs::path& directory) {
 
 constexpr char kElsewhere[] = "0123456789abcdef";  // the run of another boot or container
 
-// Who wrote a temporary file decides when it may go: a writer of this boot and pid namespace as
-// soon as its process has ended, never while it runs; any other, or a name of the form without an
-// origin, only once the file is older than the limit. A save in progress is hidden from listings.
+// Where locks do not tell, who wrote a temporary file decides when it may go: a writer of this boot
+// and pid namespace as soon as its process has ended, never while it runs; any other, or a name of
+// the form without an origin, only once the file is older than the limit. A save in progress is
+// hidden from listings.
 TEST_F(PlatformTest, OnlyAbandonedTemporariesAreRemoved) {
+  WQPlatformTesting::NetworkClient network;
+  WQPlatform::ScopedFileOps seam(network);
   WQPlatform::AtomicFile live(Path("live.kem"));
   live.Stream() << "new";
   const std::string own = OnlyTemporaryIn(scratch.Path());
@@ -202,6 +208,180 @@ TEST_F(PlatformTest, ReplacementCutShortAfterTheTargetWentKeepsTheNewContent) {
   EXPECT_TRUE(WQPlatform::RestoreInterruptedSave(Path("a.kem")));
   EXPECT_EQ(ReadBytes(Path("a.kem")), "new");
   EXPECT_EQ(EntryCount(), 1u);
+}
+
+// A complete file written elsewhere under `name`, last modified `age` ago (negative: ahead).
+std::string PlantCompleteSave(const fs::path& directory, const std::string& name,
+                              std::chrono::seconds age) {
+  const std::string stage =
+      (directory / ("." + name + ".wqnew-lab-99999999-" + kElsewhere + "-Aaaaaa")).string();
+  std::ofstream(stage) << "stage";
+  fs::last_write_time(stage, fs::file_time_type::clock::now() - age);
+  return stage;
+}
+
+// A save cut short before a later one was made must not take the later one's place, should the
+// file be deleted; one made after it, by a clock ahead, is not the later save's to remove.
+TEST_F(PlatformTest, SaveRemovesOlderCompleteSavesOfItsFile) {
+  const std::string older = PlantCompleteSave(scratch.Path(), "a.kem", std::chrono::seconds(10));
+  Save(Path("a.kem"), "new");
+  EXPECT_FALSE(fs::exists(older));
+  const std::string ahead = PlantCompleteSave(scratch.Path(), "b.kem", std::chrono::seconds(-60));
+  Save(Path("b.kem"), "new");
+  EXPECT_TRUE(fs::exists(ahead));
+}
+
+// A save of the same file by another thread that lands between a writer's complete stage and its
+// final replace, with the writer's stage made to look older: on a local disk and on a network one.
+class SaveLandingBeforeTheReplace : public WQPlatform::FileOps {
+ public:
+  explicit SaveLandingBeforeTheReplace(bool local) : local_(local) {}
+  bool LocalFileSystem(const std::string& path) override {
+    return local_ && FileOps::LocalFileSystem(path);
+  }
+  int Rename(const std::string& from, const std::string& to) override {
+    if (from.find(".wqnew-") != std::string::npos && std::exchange(first_, false)) {
+      fs::last_write_time(from, fs::file_time_type::clock::now() - std::chrono::seconds(10));
+      Save(to, "other");
+    }
+    return FileOps::Rename(from, to);
+  }
+
+ private:
+  bool local_;
+  bool first_ = true;
+};
+
+TEST_F(PlatformTest, SaveNeverRemovesALiveWritersCompleteSave) {
+  for (const bool local : {true, false}) {
+    SaveLandingBeforeTheReplace landing(local);
+    WQPlatform::ScopedFileOps seam(landing);
+    EXPECT_NO_THROW(Save(Path("a.kem"), "later")) << "local " << local;
+    EXPECT_EQ(ReadBytes(Path("a.kem")), "later");
+    EXPECT_EQ(EntryCount(), 1u);
+  }
+}
+
+// A writer in another container or pid namespace on this computer, shown by the lock it holds on
+// its file while it saves; one killed has no lock, whatever its file's age.
+TEST_F(PlatformTest, WriterElsewhereOnThisComputerIsToldByItsLock) {
+  if (!WQPlatform::FileOps().LocalFileSystem(scratch.Path().string()))
+    GTEST_SKIP() << "the scratch directory is not on a local file system";
+  const std::string live = PlantCompleteSave(scratch.Path(), "live.kem", std::chrono::hours(48));
+  const std::string killed =
+      PlantCompleteSave(scratch.Path(), "killed.kem", std::chrono::seconds(1));
+  const std::string unfinished =
+      Path(std::string(".killed.kem.wqtmp-lab-99999999-") + kElsewhere + "-Bbbbbb");
+  std::ofstream(unfinished) << "half";
+  const int held = open(live.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
+  Save(Path("live.kem"), "newer");
+  EXPECT_EQ(WQPlatform::RetireInterruptedSaves(Path("live.kem")), 0);
+  const WQPlatform::CleanUp done =
+      WQPlatform::RecoverInterruptedSaves({scratch.Path().string()}, 3600);
+  EXPECT_TRUE(fs::exists(live));
+  EXPECT_EQ(ReadBytes(Path("killed.kem")), "stage");
+  EXPECT_FALSE(fs::exists(unfinished));
+  EXPECT_EQ(done.restored, 1);
+  EXPECT_EQ(done.removed, 1);
+  EXPECT_EQ(done.kept, 1);
+  close(held);
+  EXPECT_EQ(WQPlatform::RetireInterruptedSaves(Path("live.kem")), 1);
+}
+
+TEST_F(PlatformTest, RetiringRemovesEveryCompleteSaveOfTheFileOnly) {
+  const std::string stage = PlantCompleteSave(scratch.Path(), "a.kem", std::chrono::seconds(-60));
+  const std::string other = PlantCompleteSave(scratch.Path(), "b.kem", std::chrono::seconds(10));
+  EXPECT_EQ(WQPlatform::RetireInterruptedSaves(Path("a.kem")), 1);
+  EXPECT_FALSE(fs::exists(stage));
+  EXPECT_TRUE(fs::exists(other));
+}
+
+// Only a regular file is put in place: not a link, nor a folder, that someone put under the name.
+TEST_F(HostileFilesTest, LinkOrFolderUnderACompleteSavesNameIsNotPutInPlace) {
+  std::ofstream(Path("secret")) << "secret";
+  fs::create_symlink(Path("secret"),
+                     Path(std::string(".l.kem.wqnew-lab-99999999-") + kElsewhere + "-Aaaaaa"));
+  fs::create_directory(Path(std::string(".d.kem.wqnew-lab-99999999-") + kElsewhere + "-Aaaaaa"));
+  EXPECT_FALSE(WQPlatform::RestoreInterruptedSave(Path("l.kem")));
+  EXPECT_FALSE(WQPlatform::RestoreInterruptedSave(Path("d.kem")));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(Path("l.kem"))));
+  EXPECT_FALSE(fs::exists(Path("d.kem")));
+}
+
+// A save that lands after the target was found missing, before the complete file is renamed.
+class SaveLandingMeanwhile : public WQPlatform::FileOps {
+ public:
+  explicit SaveLandingMeanwhile(std::string target) : target_(std::move(target)) {}
+  int LinkStatus(const std::string& path, WQPlatform::FileStatus& status) override {
+    std::ofstream(target_) << "newer";
+    return FileOps::LinkStatus(path, status);
+  }
+
+ private:
+  std::string target_;
+};
+
+TEST_F(PlatformTest, CompleteSaveNeverOverwritesASaveThatLandedMeanwhile) {
+  const std::string stage = PlantCompleteSave(scratch.Path(), "a.kem", std::chrono::seconds(10));
+  SaveLandingMeanwhile landing(Path("a.kem"));
+  WQPlatform::ScopedFileOps seam(landing);
+  EXPECT_FALSE(WQPlatform::RestoreInterruptedSave(Path("a.kem")));
+  EXPECT_EQ(ReadBytes(Path("a.kem")), "newer");
+  EXPECT_TRUE(fs::exists(stage));
+}
+
+// A FUSE or network client that hides an open target for a moment while it is replaced.
+class HidingTargetOnce : public WQPlatform::FileOps {
+ public:
+  int Rename(const std::string& from, const std::string& to) override {
+    if (from.find(".wqnew-") == std::string::npos || !std::exchange(hide_, false))
+      return FileOps::Rename(from, to);
+    errno = ENOENT;
+    return -1;
+  }
+
+ private:
+  bool hide_ = true;
+};
+
+TEST_F(PlatformTest, ReplaceRidesOutATargetHiddenForAMoment) {
+  Save(Path("a.kem"), "old");
+  HidingTargetOnce hiding;
+  WQPlatform::ScopedFileOps seam(hiding);
+  Save(Path("a.kem"), "new");
+  EXPECT_EQ(ReadBytes(Path("a.kem")), "new");
+  EXPECT_EQ(EntryCount(), 1u);
+}
+
+// Write access refused for the reason `error`, as access() gives it.
+class RefusingAccess : public WQPlatform::FileOps {
+ public:
+  explicit RefusingAccess(int error) : error_(error) {}
+  int Access(const std::string&, int) override {
+    errno = error_;
+    return -1;
+  }
+
+ private:
+  int error_;
+};
+
+TEST_F(PlatformTest, TargetRenamedAwayBeforeTheAccessCheckIsSavedAnew) {
+  Save(Path("a.kem"), "old");
+  RefusingAccess gone(ENOENT);
+  WQPlatform::ScopedFileOps seam(gone);
+  Save(Path("a.kem"), "new");
+  EXPECT_EQ(ReadBytes(Path("a.kem")), "new");
+}
+
+TEST_F(PlatformTest, RefusedAccessIsReportedWithItsOwnReason) {
+  Save(Path("a.kem"), "old");
+  RefusingAccess readOnly(EROFS);
+  WQPlatform::ScopedFileOps seam(readOnly);
+  EXPECT_THAT([this] { Save(Path("a.kem"), "new"); },
+              ThrowsMessage<WQPlatform::SaveError>(
+                  StrEq("Cannot replace " + Path("a.kem") + ": Read-only file system")));
 }
 
 // A file system without unnamed files gets a named one, gone from the directory before it is used,

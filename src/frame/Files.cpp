@@ -6,7 +6,9 @@
 #include <WQRepos/Exception.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -40,10 +42,28 @@ bool LoadXMLDocument(WQCommon::XMLParser& parser, const std::wstring& path) {
   }
 }
 
+namespace {
+
+// Why the file at `native` cannot be read, asked again after a load failed: another workstation
+// may have moved or replaced it since, so that it reads whole now.
+std::string UnreadableNow(const std::string& native) {
+  if (const auto reason = WQPlatform::UnreadableReason(native)) return *reason;
+  try {
+    if (!WQPlatform::ReadFile(native)) return std::strerror(errno);
+  } catch (const WQPlatform::ReadError& error) {
+    const std::string prefix = "Cannot read " + native + ": ";
+    const std::string message = error.what();
+    return message.rfind(prefix, 0) == 0 ? message.substr(prefix.size()) : message;
+  }
+  return "it was missing or changing when it was read and is whole now, as when another "
+         "workstation moves or replaces it meanwhile";
+}
+
+}  // namespace
+
 void ThrowOpenFailure(const std::string& failure, const std::wstring& path) {
   const std::string native = NativePath(path);
-  throw FileError(
-      failure, native + ": " + WQPlatform::UnreadableReason(native).value_or("it cannot be read"));
+  throw FileError(failure, native + ": " + UnreadableNow(native));
 }
 
 void SaveBinaryFile(const std::wstring& path, const std::string& failure,
@@ -61,6 +81,20 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// How long a file found cut short is read again although no save of it shows, where a network
+// client may serve the size of the file's earlier content for a moment after a save that another
+// computer made, whose temporary file this computer never saw. A local file system tells the size
+// at once: there a file cut short without a save in flight is cut short indeed.
+constexpr std::chrono::milliseconds kCutShortWait{200};
+
+// Sleeps a little and gives true until `deadline`.
+bool WaitUntil(Clock::time_point deadline, std::chrono::milliseconds& pause) {
+  if (Clock::now() >= deadline) return false;
+  std::this_thread::sleep_for(pause);
+  pause = std::min(2 * pause, std::chrono::milliseconds(50));
+  return true;
+}
+
 // Sleeps a little and gives true while a save of `path` may be in flight and `deadline` has not
 // passed: where replacing is not atomic, or a network client remembers a file's earlier size, a
 // load may find the file missing or cut short for a moment. The first failure is read again at
@@ -71,10 +105,7 @@ bool WaitForSave(const std::string& path, Clock::time_point deadline,
     pause = std::chrono::milliseconds(1);
     return true;
   }
-  if (Clock::now() >= deadline || !WQPlatform::SaveInFlight(path)) return false;
-  std::this_thread::sleep_for(pause);
-  pause = std::min(2 * pause, std::chrono::milliseconds(50));
-  return true;
+  return Clock::now() < deadline && WQPlatform::SaveInFlight(path) && WaitUntil(deadline, pause);
 }
 
 // The whole content of the file at `path`; nothing when it cannot be opened, or is a special file
@@ -90,13 +121,15 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 // Decodes the file at `path` through `read` straight from the bytes read; false when the file
 // cannot be opened. The toolkit's errors leave as they are, the file nested in them. A file missing
 // or cut short while a save of it is in flight is read again until the save is over, or for
-// WQPlatform::kInterruptedSaveWait at most; a file still missing then is restored from a complete
+// WQPlatform::kInterruptedSaveWait at most; one cut short on a network file system is read again
+// for kCutShortWait even when no save shows. A file still missing then is restored from a complete
 // save that never took its place. A template, as loads are frequent and small: no std::function per
 // layer.
 template <typename Read>
 bool DecodeFile(const std::wstring& path, const Read& read, Rest rest) {
   const std::string native = NativePath(path);
   const Clock::time_point deadline = Clock::now() + WQPlatform::kInterruptedSaveWait;
+  const Clock::time_point cutShortDeadline = Clock::now() + kCutShortWait;
   std::chrono::milliseconds pause(0);
   bool lastTry = false;
   for (;;) {
@@ -107,7 +140,8 @@ bool DecodeFile(const std::wstring& path, const Read& read, Rest rest) {
         if (rest == Rest::Refused) reader.RequireEnd();
         return true;
       } catch (const WQCommon::StreamError& error) {
-        if (!WaitForSave(native, deadline, pause))
+        if (!WaitForSave(native, deadline, pause) &&
+            !(WQPlatform::ViewMayLag(native) && WaitUntil(cutShortDeadline, pause)))
           WQCommon::ThrowWithContext(error, "Cannot read " + native);
       }
     } else if (!WaitForSave(native, deadline, pause)) {

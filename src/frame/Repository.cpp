@@ -111,8 +111,14 @@ bool ItemExists(Config::DirTypes kind, const std::wstring& name, const wchar_t* 
 void DeleteItem(Config::DirTypes kind, const std::wstring& name, const wchar_t* extension,
                 const NameFailure& failure) {
   const std::wstring path = ItemPath(kind, name, extension, failure);
+  // A save of the item cut short must not bring it back: its complete file goes first, while the
+  // item is there still, so that no load or Initialize puts it in the item's place meanwhile, and
+  // again after, as a network client that remembered the folder's listing sees the folder anew
+  // once a file in it is removed.
+  WQPlatform::RetireInterruptedSaves(NativePath(path));
   if (const auto reason = WQPlatform::DeleteFile(NativePath(path)))
     throw Refusal(failure(path), PathAndReason(path, *reason));
+  WQPlatform::RetireInterruptedSaves(NativePath(path));
 }
 
 void RenameItem(Config::DirTypes kind, const std::wstring& from, const std::wstring& to,
@@ -123,8 +129,12 @@ void RenameItem(Config::DirTypes kind, const std::wstring& from, const std::wstr
   const auto message = [&](const std::wstring&) { return failure(fromPath, toPath); };
   ItemPath(kind, from, extension, message);
   ItemPath(kind, to, extension, message);
+  // Neither the name left nor the item replaced may come back from a save of it cut short.
+  WQPlatform::RetireInterruptedSaves(NativePath(fromPath));
+  WQPlatform::RetireInterruptedSaves(NativePath(toPath));
   if (const auto reason = WQPlatform::MoveFile(NativePath(fromPath), NativePath(toPath), replace))
     throw Refusal(failure(fromPath, toPath), *reason);
+  WQPlatform::RetireInterruptedSaves(NativePath(fromPath));
 }
 
 std::vector<std::wstring> RepositoryNames(Config::DirTypes kind, const wchar_t* extension) {

@@ -1,6 +1,7 @@
 // The module's configuration, its entry points and its exception.
 #include <WQCommon/Text.h>
 #include <WQPlatform/Platform.h>
+#include <WQPlatformTesting/NetworkClient.h>
 #include <WQRepos/Config.h>
 #include <WQRepos/EntryPoints.h>
 #include <WQRepos/Exception.h>
@@ -290,7 +291,10 @@ TEST_F(EntryPointsTest, DiagnosticStyleSheetIsChosenByProbeKindOrReportedMissing
 
 // Initialize() looks for abandoned temporary files in sub-folders too, and takes the age past
 // which one written on another computer counts as abandoned from WQREPOS_TEMPORARY_MAX_AGE.
+// Where locks do not tell whether its writer runs, as on a network file system.
 TEST_F(EntryPointsTest, TemporaryWrittenElsewhereIsRemovedPastTheAgeLimit) {
+  WQPlatformTesting::NetworkClient network;
+  WQPlatform::ScopedFileOps seam(network);
   const fs::path folder = Dir("AcqMethod") / "lab" / "2026";
   fs::create_directories(folder);
   const fs::path leftover = folder / ".x.kem.wqtmp-lab-1-0123456789abcdef-Abcdef";

@@ -1,6 +1,7 @@
 // The repositories of acquisition methods, tunes, evaluation methods and reference calibrants.
 #include <WQCommon/Text.h>
 #include <WQPlatform/Platform.h>
+#include <WQPlatformTesting/NetworkClient.h>
 #include <WQRepos/AcqMethods.h>
 #include <WQRepos/EntryPoints.h>
 #include <WQRepos/EvalMethods.h>
@@ -13,6 +14,7 @@
 #include <chrono>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <thread>
 #include <tuple>
 
@@ -380,6 +382,95 @@ TEST_F(RepositoriesTest, LoadRidesOutASaveInFlight) {
   WriteBytes(Dir("AcqMethod") / ".M.kem.wqnew-lab-1-0123456789abcdef-Abcdef", bytes);
   EXPECT_EQ(WQRepos::LoadAcqMethod(L"M"), MethodOf(2));
   EXPECT_EQ(ReadBytes(file), bytes);
+}
+
+// A complete save whose writer, in another container, was killed a moment ago before it took its
+// method's place.
+fs::path PlantCompleteSave(const fs::path& directory, const std::string& name, int value) {
+  WQRepos::SaveAcqMethod(L"Planted", MethodOf(value));
+  const fs::path stage = directory / ("." + name + ".kem.wqnew-lab-1-0123456789abcdef-Abcdef");
+  fs::rename(directory / "Planted.kem", stage);
+  return stage;
+}
+
+// On a local disk the killed writer's save goes at the next Initialize, not a day later: no lock
+// holds it, whatever container the writer ran in.
+TEST_F(RepositoriesTest, DeletedMethodDoesNotComeBackFromASaveCutShort) {
+  WQRepos::SaveAcqMethod(L"M", MethodOf(2));
+  PlantCompleteSave(Dir("AcqMethod"), "M", 3);
+  WQRepos::DeleteAcqMethod(L"M");
+  EXPECT_THROW(WQRepos::LoadAcqMethod(L"M"), std::runtime_error);
+  WQRepos::Initialize();
+  EXPECT_FALSE(WQRepos::AcqMethodExists(L"M"));
+  if (!WQPlatform::FileOps().LocalFileSystem(Base().string())) return;
+  WQRepos::SaveAcqMethod(L"N", MethodOf(2));
+  PlantCompleteSave(Dir("AcqMethod"), "N", 3);
+  WQRepos::Initialize();
+  EXPECT_EQ(TemporaryFiles(Base()), 0u);
+  EXPECT_EQ(WQRepos::LoadAcqMethod(L"N"), MethodOf(2));
+}
+
+TEST_F(RepositoriesTest, RenamedAndReplacedMethodsDoNotComeBackFromSavesCutShort) {
+  WQRepos::SaveAcqMethod(L"From", MethodOf(2));
+  WQRepos::SaveAcqMethod(L"To", MethodOf(4));
+  PlantCompleteSave(Dir("AcqMethod"), "From", 3);
+  PlantCompleteSave(Dir("AcqMethod"), "To", 5);
+  WQRepos::RenameAcqMethod(L"From", L"To", true);
+  WQRepos::DeleteAcqMethod(L"To");
+  WQRepos::Initialize();
+  EXPECT_FALSE(WQRepos::AcqMethodExists(L"From"));
+  EXPECT_FALSE(WQRepos::AcqMethodExists(L"To"));
+}
+
+// A network client may serve a file's earlier, shorter size for a moment after a save that another
+// computer made: there a file cut short is read again for a while though no save of it shows. A
+// local disk tells the size at once: a file cut short there fails at once.
+TEST_F(RepositoriesTest, LoadRereadsAFileCutShortWithoutASaveInSightOnANetworkClientOnly) {
+  WQRepos::SaveAcqMethod(L"M", MethodOf(2));
+  const fs::path file = Dir("AcqMethod") / "M.kem";
+  const std::string bytes = ReadBytes(file);
+  WriteBytes(file, bytes.substr(0, bytes.size() - 3));
+  if (WQPlatform::FileOps().LocalFileSystem(file.string())) {
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_THROW(WQRepos::LoadAcqMethod(L"M"), std::runtime_error);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+  }
+  WQPlatformTesting::NetworkClient network;
+  WQPlatform::ScopedFileOps seam(network);
+  std::thread saver([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    WriteBytes(file, bytes);
+  });
+  std::optional<WQBL::Method> loaded;
+  EXPECT_NO_THROW(loaded = WQRepos::LoadAcqMethod(L"M"));
+  saver.join();
+  EXPECT_EQ(loaded, MethodOf(2));
+}
+
+// A file that another workstation moved away and back, missing for the load's opens only.
+class MissingForTheLoad : public WQPlatform::FileOps {
+ public:
+  int OpenForReading(const std::string& path) override {
+    if (misses_ == 0) return FileOps::OpenForReading(path);
+    --misses_;
+    errno = ENOENT;
+    return -1;
+  }
+
+ private:
+  int misses_ = 3;  // the load's first look, its second at once, and its last
+};
+
+TEST_F(RepositoriesTest, LoadOfAFileMovedMeanwhileSaysWhatHappened) {
+  WQRepos::SaveAcqMethod(L"M", MethodOf(2));
+  const std::string file = (Dir("AcqMethod") / "M.kem").string();
+  MissingForTheLoad moving;
+  WQPlatform::ScopedFileOps seam(moving);
+  EXPECT_THAT([] { WQRepos::LoadAcqMethod(L"M"); },
+              ThrowsFileError("Unable to open acquisition method file (" + file + ")",
+                              file + ": it was missing or changing when it was read and is whole "
+                                     "now, as when another workstation moves or replaces it "
+                                     "meanwhile"));
 }
 
 TEST_F(RepositoriesTest, SpecialFileOrMissingDirectoryIsNeitherReadNorWritten) {

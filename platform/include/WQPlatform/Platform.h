@@ -163,12 +163,19 @@ class WQPLATFORM_EXPORT SaveError : public std::runtime_error {
 // temporary file, checking every write and resuming short or interrupted ones; Commit() writes
 // the rest, reports the first failed write, syncs the file to the disk, renames it to its complete
 // name, renames that over the target and syncs the directory. A failed fsync is never retried; a
-// rename that another client's open file blocks (EBUSY, as SMB gives) is tried again for a second.
+// rename that another client's open file blocks (EBUSY, as SMB gives), or that finds a file hidden
+// for a moment (ENOENT, as FUSE and network clients give), is tried again for a second.
 // Anything short of a successful Commit() leaves the target as it was (or, when only the final
 // directory sync fails, replaced but not known to be durable) and removes the temporary file, with
 // one exception: where the file system replaces a file by removing it first (some network file
 // systems do) and the replacement failed after that, the complete file is kept for
-// RestoreInterruptedSave() or RecoverInterruptedSaves() to put in place.
+// RestoreInterruptedSave() or RecoverInterruptedSaves() to put in place. A successful Commit()
+// removes the complete files of older saves to the target whose writers are known to have gone,
+// so that none of them takes the place of this one later.
+//
+// Where the file system's locks hold among all its users (LocalFileSystem), the writer holds an
+// exclusive flock on its temporary file from its creation until the save is over: others tell a
+// live writer by it, in whatever pid namespace or container they run.
 //
 // Temporary files are named ".<target name>.wqtmp-<host>-<process id>-<run>-XXXXXX", and complete
 // ones ".<target name>.wqnew-..." with the rest alike: hidden, and never ending in an extension.
@@ -199,6 +206,7 @@ class WQPLATFORM_EXPORT AtomicFile {
  private:
   class Output;
   void Discard();
+  void ReleaseLock();
 
   std::string target_;
   bool replace_;
@@ -207,6 +215,7 @@ class WQPLATFORM_EXPORT AtomicFile {
   std::string temporary_;
   std::string complete_;  // the complete name; empty for a target name cut short
   int descriptor_ = -1;
+  int lock_ = -1;  // holds the writer's lock on the temporary file, where locks hold
   std::unique_ptr<Output> output_;
   std::ostream stream_{nullptr};
 };
@@ -222,9 +231,22 @@ WQPLATFORM_EXPORT bool IsTemporaryName(const std::string& name);
 WQPLATFORM_EXPORT bool SaveInFlight(const std::string& target);
 
 // When nothing exists at `target`, gives it the newest complete temporary file of a save to it,
-// whoever wrote it; true when it did. The caller has made sure that the save is over: a live save
-// leaves its target missing only for a moment, where replacing is not atomic.
+// whoever wrote it, when that is a regular file (not a link or folder) and its writer is not known
+// to run; true when it did. A file that appears at `target` meanwhile is never replaced. The
+// caller has waited for a save in flight: a live save leaves its target missing only for a moment,
+// where replacing is not atomic.
 WQPLATFORM_EXPORT bool RestoreInterruptedSave(const std::string& target);
+
+// Removes the complete files of saves to `target` (a path) that lie beside it, but for those whose
+// writer is known to run, so that none takes its place later: for a file that is deleted or renamed
+// away. A writer on another computer cannot be asked: its save, should it run still, fails. Gives
+// how many were removed.
+WQPLATFORM_EXPORT int RetireInterruptedSaves(const std::string& target);
+
+// True where what this computer is told of `path` and its folder may lag for a moment what another
+// computer did there (a network client may serve a replaced file's earlier size, and a listing it
+// remembers): on any file system but the local ones (FileOps::LocalFileSystem).
+WQPLATFORM_EXPORT bool ViewMayLag(const std::string& path);
 
 // How long a target must stay missing beside a complete save of it, written elsewhere, before the
 // complete file is put in its place: far longer than a live save leaves it missing.
@@ -243,11 +265,13 @@ struct CleanUp {
 };
 
 // Tidies the temporary files of saves in `directories` and their sub-folders (links to folders
-// are not followed, nor folders more than 8 levels down). A temporary file written in the same
-// boot and pid namespace as this process is abandoned when no process of its writer's id runs,
-// whatever its age; any other (a writer on another computer or in another container, or of a
-// version that did not write its origin, cannot be asked) when it was last modified more than
-// `ageLimit` seconds ago by this computer's clock.
+// are not followed, nor folders more than 8 levels down). A temporary file is abandoned, whatever
+// its age, when its writer is known to have gone: where locks hold among all users of the file
+// system, when no one holds the writer's lock on it; elsewhere, when it was written in the same
+// boot and pid namespace as this process and no process of its writer's id runs. Any other (a
+// writer on another computer, or in another container on a network file system, or of a version
+// that did not write its origin, cannot be asked) is abandoned when it was last modified more than
+// `ageLimit` seconds ago by this computer's clock; one whose writer is known to run, never.
 // Where the target of a complete temporary file is missing, the newest complete one takes its
 // place: at once when it is abandoned, otherwise after kInterruptedSaveWait, if the target is
 // missing still. Then abandoned files are removed, but for complete ones whose target is still
@@ -262,6 +286,10 @@ struct FileStatus {
   unsigned mode = 0;       // the permission bits
   unsigned owner = 0;      // user id
   unsigned group = 0;      // group id
+  bool directory = false;
+  bool link = false;          // a symbolic link, told only where links are not followed
+  std::int64_t modified = 0;  // nanoseconds since 1970, by the file system's clock
+  std::uint64_t links = 0;    // names that lead to the file; 0 once it is removed
 };
 
 // The file operations under AtomicFile and ReadFile, replaceable by tests to inject faults. Each
@@ -279,6 +307,14 @@ class WQPLATFORM_EXPORT FileOps {
   virtual int Sync(int descriptor);
   virtual int Close(int descriptor);
   virtual int Rename(const std::string& from, const std::string& to);
+  // Renames `from` to `to` unless a file is there (EEXIST), as renameat2(RENAME_NOREPLACE) does;
+  // where the file system cannot, by link and unlink, and where it has no links either, by a
+  // rename after a look, which leaves a moment in which another process may create `to`.
+  virtual int RenameNoReplace(const std::string& from, const std::string& to);
+  // stat and lstat of a path.
+  virtual int PathStatus(const std::string& path, FileStatus& status);
+  virtual int LinkStatus(const std::string& path, FileStatus& status);
+  virtual int Access(const std::string& path, int mode);
   virtual int SyncDirectory(const std::string& directory);
   virtual int Unlink(const std::string& path);
   // Creates an unnamed file for reading and writing in `directory`, readable by the user only, as
@@ -295,6 +331,17 @@ class WQPLATFORM_EXPORT FileOps {
   virtual long Read(int descriptor, char* data, std::size_t size);
   // pread.
   virtual long ReadAt(int descriptor, char* data, std::size_t size, std::uint64_t offset);
+  // True where `path` lies on a file system that this computer's kernel keeps (ext2 to ext4, XFS,
+  // Btrfs, F2FS, ZFS, tmpfs, ramfs, overlay): a file's size is told exactly at once, and flocks
+  // hold among all the processes that reach it, in any pid namespace or container. False for
+  // network and FUSE clients and any file system not known to be local.
+  virtual bool LocalFileSystem(const std::string& path);
+  // A second descriptor of the open file `descriptor` holding an exclusive flock on it, which
+  // outlives closing `descriptor`; -1 when the lock cannot be taken.
+  virtual int HoldLock(int descriptor);
+  // Opens `path` and takes a shared flock on it without waiting: -1 with EWOULDBLOCK while another
+  // holds an exclusive one.
+  virtual int ProbeLock(const std::string& path);
 };
 
 // Puts `ops` in place of the system's file operations until it is destroyed. For tests only; not

@@ -27,6 +27,8 @@ class SimulatedDisk : public WQPlatform::FileOps {
   // disk at once, as a metadata change does.
   int OpenTruncating(const std::string& path);
 
+  // Its files take no locks, as on a network file system.
+  bool LocalFileSystem(const std::string&) override { return false; }
   int CreateTemporary(std::string& pathTemplate) override;
   int Adopt(int descriptor, const WQPlatform::FileStatus& like) override;
   long Write(int descriptor, const char* data, std::size_t size) override;
