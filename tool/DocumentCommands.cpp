@@ -91,7 +91,16 @@ namespace {
 
 // Stores the settings in the autotune document at `path`: in place of its AutoTunePrefs element
 // when that lies within another top element, whose other elements stay, or as the whole document.
-void WriteAutotuneDocument(const std::string& path, const WQRepos::AutotunePrefs& prefs) {
+// Stores the XML document that `builder` holds as the item `name` + ".xml" of `kind`.
+void SaveDocument(const WQCommon::XMLBuilder& builder, WQRepos::Config::DirTypes kind,
+                  const std::string& name) {
+  std::ostringstream text;
+  builder.Write(text);
+  WQRepos::SaveStoredFile(kind, Wide(name), L".xml", text.str());
+}
+
+void WriteAutotuneDocument(const std::string& name, const std::string& path,
+                           const WQRepos::AutotunePrefs& prefs) {
   WQCommon::XMLBuilder builder;
   const auto write = [&prefs](WQCommon::XMLBuilder& into) { into << prefs; };
   pugi::xml_document existing;
@@ -100,7 +109,7 @@ void WriteAutotuneDocument(const std::string& path, const WQRepos::AutotunePrefs
     CopyReplacing(builder, top, {"AutoTunePrefs"}, write);
   else
     write(builder);
-  builder.Save(Wide(path));
+  SaveDocument(builder, WQRepos::Config::AutotuneDir, name);
 }
 
 std::string SpectrumDataInfoFile() {
@@ -125,7 +134,7 @@ void WriteSpectrumDataInfo(const WQRepos::SpectrumDataInfo& info) {
     write(builder);
     builder.EndNode();
   }
-  builder.Save(Wide(path));
+  SaveDocument(builder, WQRepos::Config::PrefsDir, "SpectrumDataInfo");
 }
 
 // Adds `show [--json]` to `family`, showing what `read` gives.
@@ -149,10 +158,12 @@ void ListAutotuneDocuments(bool json) {
 }
 
 void DeleteAutotuneDocument(const std::string& name) {
-  const std::string path = AutotuneFile(name);
-  if (const auto reason = WQPlatform::DeleteFile(path))
-    throw std::runtime_error("cannot delete the autotune document: " + Shown(path) + ": " +
-                             *reason);
+  AutotuneFile(name);  // configures the module and refuses a name as every autotune command does
+  try {
+    WQRepos::DeleteStoredFile(WQRepos::Config::AutotuneDir, Wide(name), L".xml");
+  } catch (const WQRepos::FileError& error) {
+    throw std::runtime_error("cannot delete the autotune document: " + error.Detail());
+  }
   Say("Deleted the autotune document " + Shown(name));
 }
 
@@ -229,7 +240,9 @@ void AddAutotuneDocumentCommands(CLI::App& autotune) {
   importCommand->callback([imported] {
     const std::string path = AutotuneFile(imported->first);
     const JsonInput input = ReadJsonInput(imported->second);
-    WriteAutotuneDocument(path, ReadRecord<AutotuneDocument>(input.json, input.source, true).Prefs);
+    const WQRepos::ScopedHistoryOperation import("import");
+    WriteAutotuneDocument(imported->first, path,
+                          ReadRecord<AutotuneDocument>(input.json, input.source, true).Prefs);
     Say("Stored the autotune settings in " + Shown(path));
   });
 }

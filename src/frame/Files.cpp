@@ -13,14 +13,15 @@
 #include <thread>
 
 #include "frame/Repository.h"
+#include "history/Record.h"
 
 namespace WQRepos {
 
 void SaveFile(const std::wstring& path, const std::string& failure,
-              const std::function<void(std::ostream&)>& write) {
+              const std::function<void(std::ostream&)>& write, bool replace) {
   std::unique_ptr<WQPlatform::AtomicFile> file;
   try {
-    file = std::make_unique<WQPlatform::AtomicFile>(NativePath(path));
+    file = std::make_unique<WQPlatform::AtomicFile>(NativePath(path), replace);
   } catch (const WQPlatform::SaveError& error) {
     throw FileError(failure, error.what());
   }
@@ -30,6 +31,7 @@ void SaveFile(const std::wstring& path, const std::string& failure,
   } catch (const WQPlatform::SaveError& error) {
     throw FileError(failure, error.what());
   }
+  RecordChange("save", {path});
 }
 
 bool LoadXMLDocument(WQCommon::XMLParser& parser, const std::wstring& path) {

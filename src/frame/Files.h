@@ -15,9 +15,11 @@ namespace WQRepos {
 // The file is created before `write` runs. When the file cannot be created, written or synced,
 // throws FileError with the text `failure` and the platform's account of the file and the reason
 // as its detail, and the earlier file stays as it was.
-// Exceptions from `write` itself pass through, also leaving the earlier file.
+// Exceptions from `write` itself pass through, also leaving the earlier file. Without `replace`
+// an existing file is kept and the save refused. A file saved in a directory that the history
+// keeps is recorded there.
 void SaveFile(const std::wstring& path, const std::string& failure,
-              const std::function<void(std::ostream&)>& write);
+              const std::function<void(std::ostream&)>& write, bool replace = true);
 
 // SaveFile for binary content written through a BinaryWriter.
 void SaveBinaryFile(const std::wstring& path, const std::string& failure,

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "history/Record.h"
+
 namespace WQRepos {
 
 Config theConfig;
@@ -113,6 +115,7 @@ void DeleteItem(Config::DirTypes kind, const std::wstring& name, const wchar_t* 
   const std::wstring path = ItemPath(kind, name, extension, failure);
   if (const auto reason = WQPlatform::DeleteFile(NativePath(path)))
     throw Refusal(failure(path), PathAndReason(path, *reason));
+  RecordChange("delete", {path});
 }
 
 void RenameItem(Config::DirTypes kind, const std::wstring& from, const std::wstring& to,
@@ -125,6 +128,7 @@ void RenameItem(Config::DirTypes kind, const std::wstring& from, const std::wstr
   ItemPath(kind, to, extension, message);
   if (const auto reason = WQPlatform::MoveFile(NativePath(fromPath), NativePath(toPath), replace))
     throw Refusal(failure(fromPath, toPath), *reason);
+  RecordChange("rename", {toPath, fromPath});
 }
 
 std::vector<std::wstring> RepositoryNames(Config::DirTypes kind, const wchar_t* extension) {

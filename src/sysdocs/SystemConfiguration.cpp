@@ -128,7 +128,9 @@ double LoadPolaritySwitch() {
 void SaveSystemConfiguration(const SystemConfiguration& configuration) {
   WQCommon::XMLBuilder builder;
   configuration.Serialize(builder);
-  builder.Save(RepositoryPath(Config::PrefsDir, kDocumentFile));
+  SaveFile(RepositoryPath(Config::PrefsDir, kDocumentFile),
+           "Unable to create system configuration file.",
+           [&builder](std::ostream& out) { builder.Write(out); });
 }
 
 }  // namespace WQRepos
