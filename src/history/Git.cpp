@@ -41,11 +41,22 @@ void CreateRepository(const std::string& path) {
   git_repository_init_options options = GIT_REPOSITORY_INIT_OPTIONS_INIT;
   options.flags = GIT_REPOSITORY_INIT_BARE | GIT_REPOSITORY_INIT_MKDIR;
   options.initial_head = "main";
-  git_repository* repo = nullptr;
-  Check(git_repository_init_ext(&repo, made.c_str(), &options),
-        "Cannot create the history " + path);
-  git_repository_free(repo);
   std::error_code error;
+  try {
+    git_repository* repo = nullptr;
+    Check(git_repository_init_ext(&repo, made.c_str(), &options),
+          "Cannot create the history " + path);
+    const Repository owned(repo);
+    // The commits are the log: a reflog would double every move of the branch and its syncs.
+    git_config* config = nullptr;
+    Check(git_repository_config(&config, repo), "Cannot create the history " + path);
+    const int result = git_config_set_bool(config, "core.logAllRefUpdates", 0);
+    git_config_free(config);
+    Check(result, "Cannot create the history " + path);
+  } catch (const HistoryError&) {
+    std::filesystem::remove_all(made, error);
+    throw;
+  }
   std::filesystem::rename(made, path, error);
   if (error) std::filesystem::remove_all(made, error);
 }
