@@ -1,5 +1,6 @@
 // The cost of the history of the stored items, in a data directory whose history holds 0 or
-// 10,000 records (the 10,000 made beforehand with git fast-import, over 100 tunes):
+// 10,000 records (the 10,000 made beforehand with git fast-import over 100 tunes, and unpacked
+// into loose objects as the module writes them):
 //   - SaveRecorded/Module/N: WQRepos::SaveTune with its record;
 //   - SaveRecorded/Baseline/N: the same save with the history turned off in ConfigClient.xml;
 //   - HistoryOfOneItem/10000: WQRepos::QHistoryRecords of one tune among the 10,000 records.
@@ -50,10 +51,15 @@ void Seed(const fs::path& base, int records) {
           << content << '\n';
     }
   }
-  if (std::system(("git init -q --bare '" + (base / "History").string() + "' && git -C '" +
-                   (base / "History").string() + "' config core.logAllRefUpdates false && git -C '" +
-                   (base / "History").string() + "' fast-import --quiet < '" + stream.string() +
-                   "'")
+  // The module writes loose objects, one file each: the pack that fast-import writes is unpacked.
+  const std::string history = "'" + (base / "History").string() + "'";
+  const std::string pack = "'" + (base / "seed.pack").string() + "'";
+  if (std::system(("git init -q --bare " + history + " && git -C " + history +
+                   " config core.logAllRefUpdates false && git -C " + history +
+                   " fast-import --quiet < '" + stream.string() + "' && mv " + history +
+                   "/objects/pack/*.pack " + pack + " && rm -f " + history +
+                   "/objects/pack/* && git -C " + history + " unpack-objects -q < " + pack +
+                   " && rm " + pack)
                       .c_str()) != 0)
     throw std::runtime_error("git fast-import failed");
   for (int tune = 0; tune < kTunes && tune < records; ++tune) {

@@ -213,11 +213,17 @@ Json JsonOf(const ItemWords& words, const std::optional<std::string>& bytes) {
 void DiffFields(const Json& before, const Json& after, const std::string& path,
                 std::vector<std::string>& lines) {
   if (before == after) return;
-  if (before.is_object() && after.is_object()) {
-    for (const auto& [key, value] : before.items())
-      DiffFields(value, after.contains(key) ? after.at(key) : Json(), path + "/" + key, lines);
-    for (const auto& [key, value] : after.items())
-      if (!before.contains(key)) DiffFields(Json(), value, path + "/" + key, lines);
+  // An item not stored on one side: each of its fields is added or removed.
+  const bool objects = (before.is_object() || before.is_null()) &&
+                       (after.is_object() || after.is_null());
+  if (objects && (before.is_object() || after.is_object())) {
+    const Json none = Json::object();
+    const Json& from = before.is_null() ? none : before;
+    const Json& to = after.is_null() ? none : after;
+    for (const auto& [key, value] : from.items())
+      DiffFields(value, to.contains(key) ? to.at(key) : Json(), path + "/" + key, lines);
+    for (const auto& [key, value] : to.items())
+      if (!from.contains(key)) DiffFields(Json(), value, path + "/" + key, lines);
     return;
   }
   if (before.is_array() && after.is_array()) {

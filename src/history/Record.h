@@ -12,6 +12,6 @@ namespace WQRepos {
 // names instead), "delete" or "rename". Paths outside the kept directories are left out, and
 // nothing is recorded when none remains or the history is off. Never throws: a failure is logged
 // to the logger "app" and the change stands.
-void RecordChange(const char* operation, const std::vector<std::wstring>& paths);
+void RecordChange(const char* operation, const std::vector<std::wstring>& paths) noexcept;
 
 }  // namespace WQRepos

@@ -229,20 +229,25 @@ void Record(const std::string& operation, const std::vector<std::string>& items)
 }  // namespace
 }  // namespace history
 
-void RecordChange(const char* operation, const std::vector<std::wstring>& paths) {
+void RecordChange(const char* operation, const std::vector<std::wstring>& paths) noexcept {
   if (!theConfig.QHistoryEnabled()) return;
-  std::vector<std::string> items;
-  for (const std::wstring& path : paths)
-    if (const auto item = history::ItemOf(path)) items.push_back(*item);
-  if (items.empty()) return;
-  const std::string done =
-      std::string(operation) == "save" && theOperation ? theOperation : operation;
+  // Nothing leaves: the change is made, and a record that fails, even for want of memory, is
+  // caught up by the next one.
   try {
-    history::Record(done, items);
-  } catch (const std::exception& error) {
-    log4cxx::Logger::getLogger("app")->warn(
-        "The " + done + " of " + items.front() +
-        " is made but not recorded in the history: " + error.what());
+    std::vector<std::string> items;
+    for (const std::wstring& path : paths)
+      if (const auto item = history::ItemOf(path)) items.push_back(*item);
+    if (items.empty()) return;
+    const std::string done =
+        std::string(operation) == "save" && theOperation ? theOperation : operation;
+    try {
+      history::Record(done, items);
+    } catch (const std::exception& error) {
+      log4cxx::Logger::getLogger("app")->warn("The " + done + " of " + items.front() +
+                                              " is made but not recorded in the history: " +
+                                              error.what());
+    }
+  } catch (...) {
   }
 }
 

@@ -70,6 +70,13 @@ HistoryVerification VerifyHistory() {
     const Repository repo = OpenHistory(false);
     if (!repo) return verification;
     const std::optional<git_oid> tip = BranchTip(repo.get());
+    // Plain git starts from HEAD: it must lead to the branch.
+    if (tip) {
+      git_reference* head = nullptr;
+      Check(git_repository_head(&head, repo.get()),
+            "Cannot read the HEAD of the history " + HistoryFolder());
+      git_reference_free(head);
+    }
     ReadEveryObject(repo.get());
     verification.Unrecorded = UnrecordedItems(repo.get(), tip);
   } catch (const HistoryError& error) {

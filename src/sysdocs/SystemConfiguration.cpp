@@ -128,8 +128,8 @@ double LoadPolaritySwitch() {
 void SaveSystemConfiguration(const SystemConfiguration& configuration) {
   WQCommon::XMLBuilder builder;
   configuration.Serialize(builder);
-  SaveFile(RepositoryPath(Config::PrefsDir, kDocumentFile),
-           "Unable to create system configuration file.",
+  const std::wstring path = RepositoryPath(Config::PrefsDir, kDocumentFile);
+  SaveFile(path, "Unable to create system configuration file " + NativePath(path),
            [&builder](std::ostream& out) { builder.Write(out); });
 }
 
