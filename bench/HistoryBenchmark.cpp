@@ -1,6 +1,6 @@
 // The cost of the history of the stored items, in a data directory whose history holds 0 or
-// 10,000 records (the 10,000 made beforehand with git fast-import over 100 tunes, and unpacked
-// into loose objects as the module writes them):
+// 10,000 records (the 10,000 made beforehand with git fast-import over 100 tunes, the newest
+// 6,700 objects unpacked into loose ones as the module leaves them):
 //   - SaveRecorded/Module/N: WQRepos::SaveTune with its record;
 //   - SaveRecorded/Baseline/N: the same save with the history turned off in ConfigClient.xml;
 //   - HistoryOfOneItem/10000: WQRepos::QHistoryRecords of one tune among the 10,000 records.
@@ -13,6 +13,7 @@
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -33,32 +34,38 @@ std::string TuneText(int tune, int record) {
   return "tune " + std::to_string(tune) + " as record " + std::to_string(record) + " left it";
 }
 
-// `records` records over kTunes tunes, the stored files as the last of them left each.
-void Seed(const fs::path& base, int records) {
-  const fs::path stream = base / "seed.fi";
-  {
-    std::ofstream out(stream);
-    for (int record = 0; record < records; ++record) {
-      const std::string message = "save Tunes/T" + std::to_string(record % kTunes) +
-                                  ".ket\n\nOperation: save\nItem: Tunes/T" +
-                                  std::to_string(record % kTunes) +
-                                  ".ket\nUser: bench\nHost: bench\nModule-Version: 1.1.0\n";
-      const std::string content = TuneText(record % kTunes, record);
-      out << "commit refs/heads/main\ncommitter bench <bench@bench> " << 1700000000 + record
-          << " +0000\ndata " << message.size() << '\n'
-          << message << "M 100644 inline Tunes/T" << record % kTunes << ".ket\ndata "
-          << content.size() << '\n'
-          << content << '\n';
-    }
+// Writes the fast-import stream of the records `first` to `last` (excluded) into `path`.
+void WriteStream(const fs::path& path, int first, int last) {
+  std::ofstream out(path);
+  for (int record = first; record < last; ++record) {
+    const std::string item = "Tunes/T" + std::to_string(record % kTunes) + ".ket";
+    const std::string message = "save " + item + "\n\nOperation: save\nItem: " + item +
+                                "\nUser: bench\nHost: bench\nModule-Version: 1.1.0\n";
+    const std::string content = TuneText(record % kTunes, record);
+    out << "commit refs/heads/main\ncommitter bench <bench@bench> " << 1700000000 + record
+        << " +0000\ndata " << message.size() << '\n'
+        << message << (record == first && first > 0 ? "from refs/heads/main^0\n" : "")
+        << "M 100644 inline " << item << "\ndata " << content.size() << '\n'
+        << content << '\n';
   }
-  // The module writes loose objects, one file each: the pack that fast-import writes is unpacked.
+}
+
+// `records` records over kTunes tunes, the stored files as the last of them left each. As the
+// module leaves them: all but the last 6,700 objects or so packed, those loose, one file each
+// (the second pack that fast-import writes is unpacked).
+void Seed(const fs::path& base, int records) {
+  const int packed = std::max(0, records - 6700 / 4);
+  WriteStream(base / "packed.fi", 0, packed);
+  WriteStream(base / "loose.fi", packed, records);
   const std::string history = "'" + (base / "History").string() + "'";
-  const std::string pack = "'" + (base / "seed.pack").string() + "'";
-  if (std::system(("git init -q --bare " + history + " && git -C " + history +
-                   " config core.logAllRefUpdates false && git -C " + history +
-                   " fast-import --quiet < '" + stream.string() + "' && mv " + history +
-                   "/objects/pack/*.pack " + pack + " && rm -f " + history +
-                   "/objects/pack/* && git -C " + history + " unpack-objects -q < " + pack +
+  const std::string git = "git -C " + history + " ";
+  const std::string pack = "'" + (base / "loose.pack").string() + "'";
+  const std::string newest = "$(ls -t " + history + "/objects/pack/*.pack | head -1)";
+  if (std::system(("git init -q --bare " + history + " && " + git +
+                   "config core.logAllRefUpdates false && " + git + "fast-import --quiet < '" +
+                   (base / "packed.fi").string() + "' && " + git + "fast-import --quiet < '" +
+                   (base / "loose.fi").string() + "' && f=" + newest + " && mv \"$f\" " + pack +
+                   " && rm \"${f%.pack}.idx\" && " + git + "unpack-objects -q < " + pack +
                    " && rm " + pack)
                       .c_str()) != 0)
     throw std::runtime_error("git fast-import failed");
@@ -67,7 +74,8 @@ void Seed(const fs::path& base, int records) {
     while (last + kTunes < records) last += kTunes;
     WriteFile(base / "Tunes" / ("T" + std::to_string(tune) + ".ket"), TuneText(tune, last));
   }
-  fs::remove(stream);
+  fs::remove(base / "packed.fi");
+  fs::remove(base / "loose.fi");
 }
 
 // A data directory whose history holds `records` records, made once per count.

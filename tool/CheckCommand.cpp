@@ -231,9 +231,7 @@ bool Fails(Outcome outcome) { return outcome == Outcome::Failed || outcome == Ou
 Json HistoryJson(const WQRepos::HistoryVerification& history) {
   Json unrecorded = Json::array();
   for (const std::wstring& item : history.Unrecorded) unrecorded.push_back(Narrow(item));
-  return {{"enabled", history.Enabled},
-          {"damage", history.Damage},
-          {"unrecorded", unrecorded}};
+  return {{"enabled", history.Enabled}, {"damage", history.Damage}, {"unrecorded", unrecorded}};
 }
 
 void PrintText(const std::vector<FileResult>& results) {
@@ -295,7 +293,8 @@ void Check(bool json) {
     faults += (faults.empty() ? "" : "; ") + std::to_string(notChecked) + " folder(s) not checked";
   // Files that differ from their last record are taken in by the next record: no fault.
   if (!history.Damage.empty())
-    faults += (faults.empty() ? "" : "; ") + std::string("the history is damaged: ") + history.Damage;
+    faults +=
+        (faults.empty() ? "" : "; ") + std::string("the history is damaged: ") + history.Damage;
   if (!faults.empty()) throw std::runtime_error(faults);
 }
 
@@ -309,7 +308,8 @@ void AddCheckCommand(CLI::App& app) {
       "not store where they lie; temporary files left by an interrupted save (the data and log "
       "folders are searched for these only); and folders it could not look into (one it may not "
       "list, or one more than 8 folders down). Ends with a summary, and exit code 1 when any "
-      "stored file cannot be read or any folder was not checked. The history of the stored items is "
+      "stored file cannot be read or any folder was not checked. The history of the stored items "
+      "is "
       "verified too (history --verify): a damaged history repository fails the check; files that "
       "differ from their last record are listed, as the next record takes them in.");
   check->callback([json = AddJsonFlag(*check)] { Check(*json); });

@@ -153,8 +153,8 @@ bool OfKind(const std::wstring& item, const HistoryKind& kind) {
   if (path.compare(0, top.size(), top) != 0) return false;
   if (!kind.file.empty()) return path == top + kind.file + kind.extension;
   return path.size() > kind.extension.size() &&
-         path.compare(path.size() - kind.extension.size(), kind.extension.size(),
-                      kind.extension) == 0;
+         path.compare(path.size() - kind.extension.size(), kind.extension.size(), kind.extension) ==
+             0;
 }
 
 void PrintRecords(const std::vector<WQRepos::HistoryRecord>& records, bool json) {
@@ -163,10 +163,14 @@ void PrintRecords(const std::vector<WQRepos::HistoryRecord>& records, bool json)
     for (const WQRepos::HistoryRecord& record : records) {
       Json items = Json::array();
       for (const std::wstring& item : record.Items) items.push_back(Narrow(item));
-      list.push_back(Json{{"id", record.Id},         {"time", IsoTime(record.Time)},
-                          {"user", record.User},     {"operator", record.Operator},
-                          {"host", record.Host},     {"operation", record.Operation},
-                          {"items", items},          {"version", record.Version}});
+      list.push_back(Json{{"id", record.Id},
+                          {"time", IsoTime(record.Time)},
+                          {"user", record.User},
+                          {"operator", record.Operator},
+                          {"host", record.Host},
+                          {"operation", record.Operation},
+                          {"items", items},
+                          {"version", record.Version}});
     }
     PrintJson(list);
     return;
@@ -176,8 +180,9 @@ void PrintRecords(const std::vector<WQRepos::HistoryRecord>& records, bool json)
     std::string items;
     for (const std::wstring& item : record.Items) items += " " + Shown(item);
     std::cout << record.Id.substr(0, 12) << "  " << IsoTime(record.Time) << "  "
-              << Shown(record.User) << "  " << Shown(record.Operator.empty() ? "-" : record.Operator)
-              << "  " << Shown(record.Host) << "  " << record.Operation << items << '\n';
+              << Shown(record.User) << "  "
+              << Shown(record.Operator.empty() ? "-" : record.Operator) << "  "
+              << Shown(record.Host) << "  " << record.Operation << items << '\n';
   }
 }
 
@@ -214,8 +219,8 @@ void DiffFields(const Json& before, const Json& after, const std::string& path,
                 std::vector<std::string>& lines) {
   if (before == after) return;
   // An item not stored on one side: each of its fields is added or removed.
-  const bool objects = (before.is_object() || before.is_null()) &&
-                       (after.is_object() || after.is_null());
+  const bool objects =
+      (before.is_object() || before.is_null()) && (after.is_object() || after.is_null());
   if (objects && (before.is_object() || after.is_object())) {
     const Json none = Json::object();
     const Json& from = before.is_null() ? none : before;
@@ -290,8 +295,9 @@ void AddHistoryCommands(CLI::App& app) {
       "user, operator, host, operation and items. Every change made through the module is a "
       "record in the git repository History of the data directory; with KIND, the records of "
       "that kind, with NAME those of one item. " +
-          kinds + " --verify checks instead that the repository is whole and every stored file "
-                  "equals its last record.");
+          kinds +
+          " --verify checks instead that the repository is whole and every stored file "
+          "equals its last record.");
   show->add_option("words", history->words, "KIND [NAME]")->expected(0, 2);
   show->add_flag("--ic", history->ic, "An ion-chromatogram evaluation method (.iem)");
   show->add_flag("--verify", history->verify,

@@ -38,14 +38,14 @@ class WQREPOS_EXPORT HistoryError : public std::runtime_error {
 
 // What a record says of its change, from the commit's trailers.
 struct HistoryRecord {
-  std::string Id;               // the commit id: 40 hexadecimal digits
-  std::int64_t Time = 0;        // seconds since 1 January 1970 UTC
-  std::string Operation;        // save, delete, rename, import, restore or outside
+  std::string Id;                   // the commit id: 40 hexadecimal digits
+  std::int64_t Time = 0;            // seconds since 1 January 1970 UTC
+  std::string Operation;            // save, delete, rename, import, restore or outside
   std::vector<std::wstring> Items;  // the items changed; a rename's new name first, then the old
-  std::string User;             // the operating system's user
-  std::string Operator;         // the system configuration's user name; empty when it had none
-  std::string Host;             // the computer
-  std::string Version;          // the module's version
+  std::string User;                 // the operating system's user
+  std::string Operator;             // the system configuration's user name; empty when it had none
+  std::string Host;                 // the computer
+  std::string Version;              // the module's version
 };
 
 // The item of the stored file `name` + `extension` of `kind`: "AcqMethod/" + name + ".kem".

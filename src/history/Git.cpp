@@ -1,11 +1,11 @@
 #include "history/Git.h"
 
+#include <WQPlatform/Platform.h>
+#include <WQRepos/History.h>
+
 #include <filesystem>
 #include <random>
 #include <system_error>
-
-#include <WQPlatform/Platform.h>
-#include <WQRepos/History.h>
 
 #include "frame/Repository.h"
 
@@ -77,8 +77,9 @@ const std::vector<std::string>& KeptDirectories() {
 void Check(int result, const std::string& action) {
   if (result >= 0) return;
   const git_error* error = git_error_last();
-  throw HistoryError(action + ": " + (error && error->message ? error->message : "libgit2 error " +
-                                                                                     std::to_string(result)));
+  throw HistoryError(
+      action + ": " +
+      (error && error->message ? error->message : "libgit2 error " + std::to_string(result)));
 }
 
 std::optional<std::string> UnusableFolder(const std::string& path) {
@@ -93,19 +94,20 @@ std::string HistoryFolder() { return NativePath(theConfig.QHistoryDirectory()); 
 Repository OpenHistory(bool create) {
   UseLibrary();
   const std::string path = HistoryFolder();
-  if (const auto reason = UnusableFolder(path)) throw HistoryError("Cannot use the history " + *reason);
+  if (const auto reason = UnusableFolder(path))
+    throw HistoryError("Cannot use the history " + *reason);
   git_repository* repo = nullptr;
   if (WQPlatform::PathExists(path)) {
-    Check(git_repository_open_ext(&repo, path.c_str(), GIT_REPOSITORY_OPEN_NO_SEARCH |
-                                                           GIT_REPOSITORY_OPEN_BARE,
-                                  nullptr),
-          "Cannot open the history " + path);
+    Check(
+        git_repository_open_ext(&repo, path.c_str(),
+                                GIT_REPOSITORY_OPEN_NO_SEARCH | GIT_REPOSITORY_OPEN_BARE, nullptr),
+        "Cannot open the history " + path);
   } else if (create) {
     CreateRepository(path);
-    Check(git_repository_open_ext(&repo, path.c_str(), GIT_REPOSITORY_OPEN_NO_SEARCH |
-                                                           GIT_REPOSITORY_OPEN_BARE,
-                                  nullptr),
-          "Cannot open the history " + path);
+    Check(
+        git_repository_open_ext(&repo, path.c_str(),
+                                GIT_REPOSITORY_OPEN_NO_SEARCH | GIT_REPOSITORY_OPEN_BARE, nullptr),
+        "Cannot open the history " + path);
   } else {
     return nullptr;
   }
@@ -126,7 +128,8 @@ std::optional<git_oid> BranchTip(git_repository* repo) {
 
 Tree TreeOf(git_repository* repo, const git_oid& id) {
   git_commit* commit = nullptr;
-  Check(git_commit_lookup(&commit, repo, &id), "Cannot read a record of the history " + HistoryFolder());
+  Check(git_commit_lookup(&commit, repo, &id),
+        "Cannot read a record of the history " + HistoryFolder());
   const Commit owned(commit);
   git_tree* tree = nullptr;
   Check(git_commit_tree(&tree, commit), "Cannot read a record of the history " + HistoryFolder());

@@ -56,6 +56,11 @@ std::string HistoryFolder();
 // The commit that the branch points to; nothing when there is none yet.
 std::optional<git_oid> BranchTip(git_repository* repo);
 
+// Moves the repository's loose objects into a pack once they are many, as git's automatic
+// housekeeping does, so that reading the records stays fast: one file per object would be opened
+// for every record read. Does nothing when it cannot; the loose objects then stay.
+void PackLooseObjects(git_repository* repo);
+
 // The tree of the commit `id`.
 Tree TreeOf(git_repository* repo, const git_oid& id);
 

@@ -29,12 +29,18 @@ HistoryRecord RecordOf(const git_commit* commit) {
   for (std::size_t i = 0; i < trailers.count; ++i) {
     const std::string key = trailers.trailers[i].key;
     const std::string value = trailers.trailers[i].value;
-    if (key == "Operation") record.Operation = value;
-    else if (key == "Item") record.Items.push_back(Wide(value));
-    else if (key == "User") record.User = value;
-    else if (key == "Operator") record.Operator = value;
-    else if (key == "Host") record.Host = value;
-    else if (key == "Module-Version") record.Version = value;
+    if (key == "Operation")
+      record.Operation = value;
+    else if (key == "Item")
+      record.Items.push_back(Wide(value));
+    else if (key == "User")
+      record.User = value;
+    else if (key == "Operator")
+      record.Operator = value;
+    else if (key == "Host")
+      record.Host = value;
+    else if (key == "Module-Version")
+      record.Version = value;
   }
   git_message_trailer_array_free(&trailers);
   return record;
@@ -43,7 +49,8 @@ HistoryRecord RecordOf(const git_commit* commit) {
 // The commit that `record` names in the history `repo`.
 Commit FindRecord(git_repository* repo, const std::string& record) {
   git_object* object = nullptr;
-  const std::string action = "Cannot find the record " + record + " in the history " + HistoryFolder();
+  const std::string action =
+      "Cannot find the record " + record + " in the history " + HistoryFolder();
   Check(git_revparse_single(&object, repo, record.c_str()), action);
   const Object owned(object);
   git_object* peeled = nullptr;
@@ -57,9 +64,9 @@ std::wstring PathOf(const std::wstring& item) {
   const std::string top = narrow.substr(0, narrow.find('/'));
   const auto& kept = KeptDirectories();
   const auto kind = std::find(kept.begin(), kept.end(), top);
-  static const Config::DirTypes kKinds[] = {Config::AcqMethodDir,   Config::EvalMethodDir,
-                                            Config::TunesDir,       Config::CalibrationDir,
-                                            Config::PrefsDir,       Config::AutotuneDir};
+  static const Config::DirTypes kKinds[] = {Config::AcqMethodDir, Config::EvalMethodDir,
+                                            Config::TunesDir,     Config::CalibrationDir,
+                                            Config::PrefsDir,     Config::AutotuneDir};
   const auto refused = [&item](const std::wstring&) {
     return "Cannot restore " + Narrow(item) + ": it is no stored item";
   };
@@ -97,7 +104,8 @@ std::vector<HistoryRecord> QHistoryRecords(const std::wstring& item) {
     Check(git_commit_lookup(&commit, repo.get(), &id), action);
     const Commit owned(commit);
     HistoryRecord record = RecordOf(commit);
-    if (item.empty() || std::find(record.Items.begin(), record.Items.end(), item) != record.Items.end())
+    if (item.empty() ||
+        std::find(record.Items.begin(), record.Items.end(), item) != record.Items.end())
       records.push_back(std::move(record));
   }
   if (result != GIT_ITEROVER) Check(result, action);
@@ -106,7 +114,9 @@ std::vector<HistoryRecord> QHistoryRecords(const std::wstring& item) {
 
 std::optional<std::string> QHistoryContent(const std::wstring& item, const std::string& record) {
   const Repository repo = OpenHistory(false);
-  if (!repo) throw HistoryError("Cannot find the record " + record + ": there is no history " + HistoryFolder());
+  if (!repo)
+    throw HistoryError("Cannot find the record " + record + ": there is no history " +
+                       HistoryFolder());
   const Commit commit = FindRecord(repo.get(), record);
   git_tree* rawTree = nullptr;
   Check(git_commit_tree(&rawTree, commit.get()), "Cannot read the record " + record);
@@ -127,9 +137,11 @@ void RestoreHistoryItem(const std::wstring& item, const std::string& record) {
   const std::wstring path = PathOf(item);
   const std::optional<std::string> content = QHistoryContent(item, record);
   if (!content)
-    throw HistoryError("Cannot restore " + Narrow(item) + ": it was not stored at the record " + record);
+    throw HistoryError("Cannot restore " + Narrow(item) + ": it was not stored at the record " +
+                       record);
   const ScopedHistoryOperation restore("restore");
-  SaveFile(path, "Cannot restore " + Narrow(item), [&content](std::ostream& out) { out << *content; });
+  SaveFile(path, "Cannot restore " + Narrow(item),
+           [&content](std::ostream& out) { out << *content; });
 }
 
 }  // namespace WQRepos

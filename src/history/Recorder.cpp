@@ -100,15 +100,16 @@ git_oid MakeCommit(git_repository* repo, const git_oid& tree, const std::optiona
                    const std::string& message, const Origin& origin) {
   const std::string user = origin.user.empty() ? "unknown" : origin.user;
   git_signature* signature = nullptr;
-  Check(git_signature_new(&signature, user.c_str(), (user + "@" + origin.host).c_str(),
-                          origin.time, 0),
+  Check(git_signature_new(&signature, user.c_str(), (user + "@" + origin.host).c_str(), origin.time,
+                          0),
         "Cannot sign a record");
   const Signature ownedSignature(signature);
   git_tree* treeObject = nullptr;
   Check(git_tree_lookup(&treeObject, repo, &tree), "Cannot read the tree of a record");
   const Tree ownedTree(treeObject);
   git_commit* parentCommit = nullptr;
-  if (parent) Check(git_commit_lookup(&parentCommit, repo, &*parent), "Cannot read the last record");
+  if (parent)
+    Check(git_commit_lookup(&parentCommit, repo, &*parent), "Cannot read the last record");
   const Commit ownedParent(parentCommit);
   const git_commit* parents[] = {parentCommit};
   git_oid id;
@@ -138,8 +139,7 @@ std::set<std::string> ChangedPaths(git_repository* repo, const std::optional<git
   Check(git_tree_lookup(&after, repo, &to), "Cannot read a tree of the history");
   const Tree ownedAfter(after);
   git_diff* diff = nullptr;
-  Check(git_diff_tree_to_tree(&diff, repo, before.get(), after, nullptr),
-        "Cannot compare records");
+  Check(git_diff_tree_to_tree(&diff, repo, before.get(), after, nullptr), "Cannot compare records");
   const Diff ownedDiff(diff);
   std::set<std::string> paths;
   for (std::size_t i = 0; i < git_diff_num_deltas(diff); ++i) {
@@ -218,6 +218,7 @@ void Record(const std::string& operation, const std::vector<std::string>& items)
     if (MoveBranch(repo.get(), tip, id)) {
       // The index only spares reading unchanged files again; another process may hold it.
       git_index_write(index.get());
+      PackLooseObjects(repo.get());
       return;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(1 + attempt % 10));
@@ -243,9 +244,9 @@ void RecordChange(const char* operation, const std::vector<std::wstring>& paths)
     try {
       history::Record(done, items);
     } catch (const std::exception& error) {
-      log4cxx::Logger::getLogger("app")->warn("The " + done + " of " + items.front() +
-                                              " is made but not recorded in the history: " +
-                                              error.what());
+      log4cxx::Logger::getLogger("app")->warn(
+          "The " + done + " of " + items.front() +
+          " is made but not recorded in the history: " + error.what());
     }
   } catch (...) {
   }

@@ -41,7 +41,8 @@ class HistoryTest : public wqtest::DataDirectoryTest {
 
   // Runs a git command on the history; its exit status.
   int Git(const std::string& arguments) const {
-    return std::system(("git -C '" + History().string() + "' " + arguments + " >/dev/null 2>&1").c_str());
+    return std::system(
+        ("git -C '" + History().string() + "' " + arguments + " >/dev/null 2>&1").c_str());
   }
 };
 
@@ -107,7 +108,8 @@ TEST_F(HistoryTest, RestoreGivesBackTheEarlierBytesAsARecordOfItsOwn) {
   EXPECT_EQ(WQRepos::QHistoryContent(L"Tunes/B.ket", record), std::nullopt);
   WQRepos::RestoreHistoryItem(L"Tunes/A.ket", record.substr(0, 10));
   EXPECT_EQ(ReadBytes(Dir("Tunes") / "A.ket"), first);
-  EXPECT_THAT(Summary(), ElementsAre("restore Tunes/A.ket", "save Tunes/A.ket", "save Tunes/A.ket"));
+  EXPECT_THAT(Summary(),
+              ElementsAre("restore Tunes/A.ket", "save Tunes/A.ket", "save Tunes/A.ket"));
   EXPECT_THAT([&] { WQRepos::RestoreHistoryItem(L"Tunes/B.ket", record); },
               ::testing::ThrowsMessage<WQRepos::HistoryError>(
                   "Cannot restore Tunes/B.ket: it was not stored at the record " + record));
@@ -169,7 +171,10 @@ TEST_F(HistoryTest, APushToABareRemoteCarriesEveryRecord) {
   ASSERT_EQ(std::system(("git init -q --bare '" + remote.string() + "'").c_str()), 0);
   ASSERT_EQ(Git("push file://" + remote.string() + " main"), 0);
   const std::string count = remote.string() + "/count";
-  ASSERT_EQ(std::system(("git -C '" + remote.string() + "' rev-list --count main > '" + count + "'").c_str()), 0);
+  ASSERT_EQ(
+      std::system(
+          ("git -C '" + remote.string() + "' rev-list --count main > '" + count + "'").c_str()),
+      0);
   EXPECT_EQ(ReadBytes(count), std::to_string(WQRepos::QHistoryRecords().size()) + "\n");
   EXPECT_EQ(WQRepos::QHistoryRecords().size(), 3u);
 }
@@ -201,8 +206,8 @@ TEST_F(HistoryTest, TwoProcessesSavingAtOnceLoseNoRecord) {
 
 TEST_F(HistoryTest, AHistoryTurnedOffRecordsNothing) {
   {
-    wqtest::ConfigClientFile config(
-        "<AcqClient><BaseDir>" + Base().string() + "</BaseDir><History> Off </History></AcqClient>");
+    wqtest::ConfigClientFile config("<AcqClient><BaseDir>" + Base().string() +
+                                    "</BaseDir><History> Off </History></AcqClient>");
     WQRepos::Initialize();
   }
   WQRepos::SaveTune(L"A", TuneOf(1));
