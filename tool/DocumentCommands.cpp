@@ -13,6 +13,7 @@
 
 #include "Commands.h"
 #include "RecordJson.h"
+#include "XmlSplice.h"
 
 namespace wqtool {
 namespace {
@@ -49,29 +50,22 @@ pugi::xml_node TopElement(pugi::xml_document& document, const std::string& path)
   return document.document_element();
 }
 
-// Writes into `builder` a copy of the element `top` with the elements that `write` writes in place
-// of its first child named in `replaced` (after its last child when none is), and without its
-// other children of those names. Comments and text directly under `top` are not kept.
-void CopyReplacing(WQCommon::XMLBuilder& builder, pugi::xml_node top,
-                   const std::vector<std::string>& replaced,
-                   const std::function<void(WQCommon::XMLBuilder&)>& write) {
-  builder.StartNode(Wide(top.name()));
-  for (const pugi::xml_attribute attribute : top.attributes())
-    builder.WAttribute(Wide(attribute.name()), Wide(attribute.value()));
-  bool written = false;
-  for (const pugi::xml_node child : top.children()) {
-    if (child.type() != pugi::node_element) continue;
-    if (std::find(replaced.begin(), replaced.end(), child.name()) != replaced.end()) {
-      if (!written) write(builder);
-      written = true;
-      continue;
-    }
-    std::ostringstream text;
-    child.print(text, "\t", pugi::format_default, pugi::encoding_utf8);
-    builder.WElementText(text.str());
-  }
-  if (!written) write(builder);
-  builder.EndNode();
+// The bytes of the document at `path`; nothing when there is none. One that is there but cannot
+// be read is refused, so that a store never replaces what it could not keep.
+std::optional<std::string> ExistingDocument(const std::string& path) {
+  if (std::optional<std::string> bytes = WQPlatform::ReadFile(path)) return bytes;
+  const std::optional<std::string> reason = WQPlatform::UnreadableReason(path);
+  if (!WQPlatform::PathExists(path) && !WQPlatform::IsSymbolicLink(path)) return std::nullopt;
+  throw std::runtime_error("Cannot read " + Shown(path) + ": " +
+                           reason.value_or("it cannot be read") +
+                           ": it was kept as it is, and nothing was stored");
+}
+
+// The text of the element that `write` writes.
+std::string ElementText(const std::function<void(WQCommon::XMLBuilder&)>& write) {
+  WQCommon::XMLBuilder builder;
+  write(builder);
+  return builder.TopElementText();
 }
 
 }  // namespace
@@ -89,27 +83,28 @@ AutotuneDocument ReadAutotuneDocument(const std::string& path) {
 
 namespace {
 
-// Stores the settings in the autotune document at `path`: in place of its AutoTunePrefs element
-// when that lies within another top element, whose other elements stay, or as the whole document.
-// Stores the XML document that `builder` holds as the item `name` + ".xml" of `kind`.
-void SaveDocument(const WQCommon::XMLBuilder& builder, WQRepos::Config::DirTypes kind,
-                  const std::string& name) {
-  std::ostringstream text;
-  builder.Write(text);
-  WQRepos::SaveStoredFile(kind, Wide(name), L".xml", text.str());
+// Stores `text`, an XML document, as the item `name` + ".xml" of `kind`, recorded in the history.
+void StoreDocument(WQRepos::Config::DirTypes kind, const std::string& name,
+                   const std::string& text) {
+  WQRepos::SaveStoredFile(kind, Wide(name), L".xml", text);
 }
 
+// Stores the settings in the autotune document `name` at `path`: in place of its AutoTunePrefs
+// element, the top element or a child of it, every other byte of the document kept; as a new
+// document when there is none.
 void WriteAutotuneDocument(const std::string& name, const std::string& path,
                            const WQRepos::AutotunePrefs& prefs) {
-  WQCommon::XMLBuilder builder;
-  const auto write = [&prefs](WQCommon::XMLBuilder& into) { into << prefs; };
-  pugi::xml_document existing;
-  const pugi::xml_node top = TopElement(existing, path);
-  if (top && std::string(top.name()) != "AutoTunePrefs")
-    CopyReplacing(builder, top, {"AutoTunePrefs"}, write);
-  else
-    write(builder);
-  SaveDocument(builder, WQRepos::Config::AutotuneDir, name);
+  const std::string element = ElementText([&prefs](WQCommon::XMLBuilder& into) { into << prefs; });
+  const std::optional<std::string> existing = ExistingDocument(path);
+  if (!existing) {
+    StoreDocument(WQRepos::Config::AutotuneDir, name, "<?xml version=\"1.0\"?>\n" + element);
+    return;
+  }
+  const std::string top = TopElementName(*existing, path);
+  StoreDocument(WQRepos::Config::AutotuneDir, name,
+                top != "AutoTunePrefs"
+                    ? WithChildren(*existing, path, top, {{"AutoTunePrefs", element}})
+                    : WithTopElement(*existing, path, element));
 }
 
 std::string SpectrumDataInfoFile() {
@@ -117,24 +112,23 @@ std::string SpectrumDataInfoFile() {
          "/SpectrumDataInfo.xml";
 }
 
-// Stores the two texts in the spectrum data info document, keeping its other elements.
+// Stores the two texts in the spectrum data info document, every other byte of it kept.
 void WriteSpectrumDataInfo(const WQRepos::SpectrumDataInfo& info) {
   const std::string path = SpectrumDataInfoFile();
-  WQCommon::XMLBuilder builder;
-  const auto write = [&info](WQCommon::XMLBuilder& into) {
-    into.WNode(L"Instrument", info.Instrument);
-    into.WNode(L"Sample_Inlet", info.Sample_Inlet);
+  const auto text = [](const wchar_t* name, const std::wstring& value) {
+    return ElementText([&](WQCommon::XMLBuilder& into) {
+      into.StartNode(name);
+      into.WText(value);
+      into.EndNode();
+    });
   };
-  pugi::xml_document existing;
-  const pugi::xml_node top = TopElement(existing, path);
-  if (top && std::string(top.name()) == "SpectrumDataInfo") {
-    CopyReplacing(builder, top, {"Instrument", "Sample_Inlet"}, write);
-  } else {
-    builder.StartNode(L"SpectrumDataInfo");
-    write(builder);
-    builder.EndNode();
-  }
-  SaveDocument(builder, WQRepos::Config::PrefsDir, "SpectrumDataInfo");
+  const std::vector<StoredElement> elements = {
+      {"Instrument", text(L"Instrument", info.Instrument)},
+      {"Sample_Inlet", text(L"Sample_Inlet", info.Sample_Inlet)}};
+  const std::optional<std::string> existing = ExistingDocument(path);
+  StoreDocument(WQRepos::Config::PrefsDir, "SpectrumDataInfo",
+                WithChildren(existing.value_or("<?xml version=\"1.0\"?>\n<SpectrumDataInfo/>\n"),
+                             path, "SpectrumDataInfo", elements));
 }
 
 // Adds `show [--json]` to `family`, showing what `read` gives.

@@ -235,6 +235,9 @@ bool ContentBounds::Markup(char c) {
   if (++markupBytes_ > kMaxNodeBytes) {
     return Fail("an XML node is longer than " + Mebibytes(kMaxNodeBytes) + ", the limit");
   }
+  // XML allows no NUL character. ProteoWizard's parser counts a tag's attributes past a NUL but
+  // reads them as C strings, which stop at it, and then follows pointers it never set.
+  if (c == '\0') return Fail("a tag holds a NUL byte, which XML does not allow");
   if (textOpen_) {
     if (c == kCDataStart[markup_.size()]) {
       markup_ += c;

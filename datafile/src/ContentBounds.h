@@ -43,13 +43,13 @@ std::uint64_t DeclaredCount(std::optional<std::string_view> text);
 
 // Watches the bytes of a file of `format` in the order they are read from where the reader last
 // moved to, as the reader itself takes them apart: XML nodes, with quoted attribute values and
-// CDATA sections, or MGF lines. It refuses an XML node or line longer than its bound. Of the
-// formats that ProteoWizard's readers read, it also refuses a spectrum that declares more values
-// than kMaxSpectrumValues (an mzXML scan twice its peaksCount, an MGF spectrum two for each peak
-// line), and an mzXML scan's peaks whose base64 text decodes, and inflates where the file says they
-// are zlib-compressed, to more than eight bytes for each value declared (the widest value) and 16
-// more. The mzML reader keeps the bounds of its arrays itself: of mzML text, only the nodes are
-// watched (as it is inflated from a compressed file).
+// CDATA sections, or MGF lines. It refuses an XML node or line longer than its bound, and a NUL
+// byte in XML markup. Of the formats that ProteoWizard's readers read, it also refuses a spectrum
+// that declares more values than kMaxSpectrumValues (an mzXML scan twice its peaksCount, an MGF
+// spectrum two for each peak line), and an mzXML scan's peaks whose base64 text decodes, and
+// inflates where the file says they are zlib-compressed, to more than eight bytes for each value
+// declared (the widest value) and 16 more. The mzML reader keeps the bounds of its arrays itself:
+// of mzML text, only the nodes are watched (as it is inflated from a compressed file).
 class ContentBounds {
  public:
   // `failure` begins every message: "Cannot read <format> file <path>".

@@ -117,6 +117,19 @@ TEST_F(OpenFormatLimitsTest, BombsAreRefusedNamingTheFileAndTheLimit) {
   }
 }
 
+// A NUL in a tag, after which ProteoWizard's parser, had it been handed the tag, would have read
+// attributes through pointers it never set. It lies past the head that tells the format, in which
+// a NUL marks a binary file.
+TEST_F(OpenFormatLimitsTest, NulByteInATagIsRefusedBeforeTheReaderSeesIt) {
+  std::string bytes = MzXML(3, "eAFzOsHA4KjAwOAs1sDg+AFIezgwOC5gYAAAQf4FIg==");
+  bytes.replace(bytes.find("msLevel"), 0, std::string(5000, ' ') + std::string("b=\0\"\0= ", 7));
+  const fs::path path = Write("nul.mzXML", bytes);
+  EXPECT_THAT(
+      [&] { CalDataFile file(path.wstring()); },
+      ThrowsMessage<DataFileError>(StrEq("Cannot read mzXML file " + path.string() +
+                                         ": a tag holds a NUL byte, which XML does not allow.")));
+}
+
 // A gzip file of a little more than 2 GiB, which inflates 158 times its size: below the bound of
 // the ratio, and of text whose nodes are short.
 TEST_F(OpenFormatLimitsTest, CompressedRunLargerThanTwoGibibytesIsRefusedBeforeItsEnd) {

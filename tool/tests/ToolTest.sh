@@ -432,6 +432,26 @@ while IFS='|' read -r command file source; do
 done <<<"$kinds"
 expect 1 "Unable to open evaluation method file. $store/EvalMethod/Missing.sem: No such file" \
   eval show Missing
+
+# An import replaces the bytes of the elements it stores and no other: comments, blank text and
+# continuation lines stay as they are. A document it cannot keep whole is refused and kept.
+info=$store/Prefs/SpectrumDataInfo.xml
+printf '<!-- site -->\n<SpectrumDataInfo>\n  <Instrument>Old</Instrument> <!-- kept -->\n  <Note>a\n  b</Note>\n  <Blank>  </Blank>\n</SpectrumDataInfo>\n' >"$info"
+echo '{"instrument": "Q-One", "sampleInlet": "LC"}' >"$work/info.json"
+"$tool" spectrum-data-info import "$work/info.json" >/dev/null &&
+  [[ $(cat "$info") == $'<!-- site -->\n<SpectrumDataInfo>\n  <Instrument>Q-One</Instrument> <!-- kept -->\n  <Note>a\n  b</Note>\n  <Blank>  </Blank>\n  <Sample_Inlet>LC</Sample_Inlet>\n</SpectrumDataInfo>' ]]
+result $?
+printf '<AutoTune><Script>run</Script><AutoTunePrefs>' >"$store/Autotune/Cut.xml"
+"$tool" autotune show Autotune --json >"$work/autotune.json"
+expect 1 "$store/Autotune/Cut.xml is not a well-formed XML document (" \
+  autotune import Cut "$work/autotune.json"
+[[ $(cat "$store/Autotune/Cut.xml") == '<AutoTune><Script>run</Script><AutoTunePrefs>' ]]
+result $?
+rm "$store/Autotune/Cut.xml"
+printf '<Other/>' >"$info"
+expect 1 "$info holds the element Other, not SpectrumDataInfo: it was kept as it is, and nothing \
+was stored" spectrum-data-info import "$work/info.json"
+rm "$info"
 cp "$corpus/ic_eval/chromatogram_evaluation_method-1.iem" "$store/EvalMethod/OnlyIC.iem"
 expect 1 "OnlyIC is stored as an ion-chromatogram method: add --ic" eval show OnlyIC
 
