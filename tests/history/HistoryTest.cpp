@@ -114,7 +114,8 @@ TEST_F(HistoryTest, RestoreGivesBackTheEarlierBytesAsARecordOfItsOwn) {
               ::testing::ThrowsMessage<WQRepos::HistoryError>(
                   "Cannot restore Tunes/B.ket: it was not stored at the record " + record));
   EXPECT_THAT([&] { WQRepos::RestoreHistoryItem(L"Tunes/../../x", record); },
-              ::testing::Throws<WQRepos::FileError>());
+              ::testing::ThrowsMessage<WQRepos::FileError>(
+                  "Cannot restore Tunes/../../x: it is no stored item"));
 }
 
 TEST_F(HistoryTest, AChangeMadeWithoutTheModuleIsFoundAndRecordedAsSuch) {
