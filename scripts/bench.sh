@@ -8,6 +8,10 @@
 # without a side is listed alone. Times are CPU time, or wall time for benchmarks that measure it
 # (UseRealTime).
 #
+# Among them the history's rows (bench/HistoryBenchmark.cpp): a save with its record against the
+# same save with the history off, with 0 and 10,000 records in the history (made with git
+# fast-import, so git must be installed), and the history of one item among 10,000 records.
+#
 # Then the open-format rows: a synthetic profile run of 20,000 points a scan written as
 # uncompressed indexed mzML, and the CPU time (user + system) and peak memory of `wqrepos
 # run-info` and `wqrepos export` on it, each the median of the repetitions, with run-info's reading
@@ -47,7 +51,7 @@ while [ $# -gt 0 ]; do
   esac
 done
 
-scripts/deps.sh libbenchmark-dev jq
+scripts/deps.sh libbenchmark-dev jq git
 launcher=()
 command -v ccache >/dev/null &&
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)

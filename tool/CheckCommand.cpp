@@ -229,6 +229,12 @@ bool Fails(Outcome outcome) { return outcome == Outcome::Failed || outcome == Ou
 
 // A line for each file and a summary; with --quiet only the failures and, when there are any, the
 // summary, so that a script's quiet check prints nothing when all is well.
+Json HistoryJson(const WQRepos::HistoryVerification& history) {
+  Json unrecorded = Json::array();
+  for (const std::wstring& item : history.Unrecorded) unrecorded.push_back(Narrow(item));
+  return {{"enabled", history.Enabled}, {"damage", history.Damage}, {"unrecorded", unrecorded}};
+}
+
 void PrintText(const std::vector<FileResult>& results) {
   const bool failed = std::any_of(results.begin(), results.end(),
                                   [](const FileResult& result) { return Fails(result.outcome); });
@@ -258,7 +264,8 @@ void NoteLaggingListings(const std::wstring& base) {
             << std::endl;
 }
 
-void PrintJsonReport(const std::wstring& base, const std::vector<FileResult>& results) {
+void PrintJsonReport(const std::wstring& base, const std::vector<FileResult>& results,
+                     const WQRepos::HistoryVerification& history) {
   Json files = Json::array();
   for (const FileResult& result : results) {
     Json file{{"path", result.path}, {"result", OutcomeName(result.outcome)}};
@@ -272,7 +279,8 @@ void PrintJsonReport(const std::wstring& base, const std::vector<FileResult>& re
                {"failed", CountOf(results, Outcome::Failed)},
                {"notRecognised", CountOf(results, Outcome::Unrecognised)},
                {"temporary", CountOf(results, Outcome::Temporary)},
-               {"notChecked", CountOf(results, Outcome::NotChecked)}}}});
+               {"notChecked", CountOf(results, Outcome::NotChecked)}}},
+             {"history", HistoryJson(history)}});
 }
 
 void Check(bool json) {
@@ -283,17 +291,24 @@ void Check(bool json) {
   config.Read();
   CheckBaseDirectory(config);
   const std::vector<FileResult> results = CheckAll(config);
-  if (json)
-    PrintJsonReport(BaseDirectory(config), results);
-  else
+  const WQRepos::HistoryVerification history = WQRepos::VerifyHistory();
+  if (json) {
+    PrintJsonReport(BaseDirectory(config), results, history);
+  } else {
     PrintText(results);
-  if (!json) NoteLaggingListings(BaseDirectory(config));
+    PrintHistoryVerification(history, Quiet());
+    NoteLaggingListings(BaseDirectory(config));
+  }
   // A folder that could not be looked at may hold what cannot be read: neither is ok.
   std::string faults;
   if (const std::size_t failed = CountOf(results, Outcome::Failed))
     faults = std::to_string(failed) + " stored file(s) cannot be read";
   if (const std::size_t notChecked = CountOf(results, Outcome::NotChecked))
     faults += (faults.empty() ? "" : "; ") + std::to_string(notChecked) + " folder(s) not checked";
+  // Files that differ from their last record are taken in by the next record: no fault.
+  if (!history.Damage.empty())
+    faults +=
+        (faults.empty() ? "" : "; ") + std::string("the history is damaged: ") + history.Damage;
   if (!faults.empty()) throw std::runtime_error(faults);
 }
 
@@ -307,7 +322,10 @@ void AddCheckCommand(CLI::App& app) {
       "not store where they lie; temporary files left by an interrupted save (the data and log "
       "folders are searched for these only); and folders it could not look into (one it may not "
       "list, or one more than 8 folders down). Ends with a summary, and exit code 1 when any "
-      "stored file cannot be read or any folder was not checked.");
+      "stored file cannot be read or any folder was not checked. The history of the stored items "
+      "is "
+      "verified too (history --verify): a damaged history repository fails the check; files that "
+      "differ from their last record are listed, as the next record takes them in.");
   check->callback([json = AddJsonFlag(*check)] { Check(*json); });
 }
 

@@ -21,6 +21,7 @@ struct PeakDetectParams;
 
 namespace WQRepos {
 struct AutotunePrefs;
+struct HistoryVerification;
 class FileError;
 }  // namespace WQRepos
 
@@ -65,6 +66,14 @@ bool IsKnownPreference(const std::string& name);
 // Reads the file `path` of the known preference `name` strictly, as the module's lenient query
 // does not: throws std::runtime_error with the reason at the first thing that cannot be read.
 void ReadPreferenceStrictly(const std::string& name, const std::string& path);
+// The JSON that prefs show --json prints of the file `path` of the preference `name`, read
+// strictly; throws std::runtime_error with the reason when it cannot be read (PrefsCommands.cpp).
+nlohmann::ordered_json PreferenceFileJson(const std::string& name, const std::string& path);
+// history, diff, restore (HistoryCommands.cpp)
+void AddHistoryCommands(CLI::App& app);
+// Prints what the verification of the history found, with `quiet` only its damage; false unless
+// the history is whole (HistoryCommands.cpp).
+bool PrintHistoryVerification(const WQRepos::HistoryVerification& verification, bool quiet);
 // export, generate-run (ExportCommands.cpp)
 void AddExportCommands(CLI::App& app);
 // The peak-list preferences of export: one spectrum per scan, or per chromatogram peak averaged
@@ -85,11 +94,6 @@ void RefuseToReplace(const std::string& path, bool force);
 // never writes over what it reads, --force or not (OutputFiles.cpp).
 void RefuseToWriteOnto(const std::string& output, const std::string& input,
                        const std::string& done);
-// Stores `bytes` as the file `path` atomically and durably; an existing file is replaced only when
-// `replace` (of two such writes at once, one fails). Throws std::runtime_error naming the file
-// when it cannot be written or `bytes` are more than the module reads back
-// (WQPlatform::kDocumentSizeLimit), the earlier file then left as it was (OutputFiles.cpp).
-void WriteFileAtomically(const std::string& path, const std::string& bytes, bool replace);
 
 // Text for JSON (UTF-8) from the module's wide strings.
 std::string Narrow(const std::wstring& text);

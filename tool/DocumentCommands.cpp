@@ -72,22 +72,28 @@ AutotuneDocument ReadAutotuneDocument(const std::string& path) {
 
 namespace {
 
-// Stores the settings in the autotune document at `path`: in place of its AutoTunePrefs element,
-// the top element or a child of it, every other byte of the document kept; as a new document when
-// there is none.
-void WriteAutotuneDocument(const std::string& path, const WQRepos::AutotunePrefs& prefs) {
+// Stores `text`, an XML document, as the item `name` + ".xml" of `kind`, recorded in the history.
+void StoreDocument(WQRepos::Config::DirTypes kind, const std::string& name,
+                   const std::string& text) {
+  WQRepos::SaveStoredFile(kind, Wide(name), L".xml", text);
+}
+
+// Stores the settings in the autotune document `name` at `path`: in place of its AutoTunePrefs
+// element, the top element or a child of it, every other byte of the document kept; as a new
+// document when there is none.
+void WriteAutotuneDocument(const std::string& name, const std::string& path,
+                           const WQRepos::AutotunePrefs& prefs) {
   const std::string element = ElementText([&prefs](WQCommon::XMLBuilder& into) { into << prefs; });
   const std::optional<std::string> existing = ExistingDocument(path);
   if (!existing) {
-    WriteFileAtomically(path, "<?xml version=\"1.0\"?>\n" + element, true);
+    StoreDocument(WQRepos::Config::AutotuneDir, name, "<?xml version=\"1.0\"?>\n" + element);
     return;
   }
   const std::string top = TopElementName(*existing, path);
-  WriteFileAtomically(path,
-                      top != "AutoTunePrefs"
-                          ? WithChildren(*existing, path, top, {{"AutoTunePrefs", element}})
-                          : WithTopElement(*existing, path, element),
-                      true);
+  StoreDocument(WQRepos::Config::AutotuneDir, name,
+                top != "AutoTunePrefs"
+                    ? WithChildren(*existing, path, top, {{"AutoTunePrefs", element}})
+                    : WithTopElement(*existing, path, element));
 }
 
 std::string SpectrumDataInfoFile() {
@@ -109,11 +115,9 @@ void WriteSpectrumDataInfo(const WQRepos::SpectrumDataInfo& info) {
       {"Instrument", text(L"Instrument", info.Instrument)},
       {"Sample_Inlet", text(L"Sample_Inlet", info.Sample_Inlet)}};
   const std::optional<std::string> existing = ExistingDocument(path);
-  WriteFileAtomically(
-      path,
-      WithChildren(existing.value_or("<?xml version=\"1.0\"?>\n<SpectrumDataInfo/>\n"), path,
-                   "SpectrumDataInfo", elements),
-      true);
+  StoreDocument(WQRepos::Config::PrefsDir, "SpectrumDataInfo",
+                WithChildren(existing.value_or("<?xml version=\"1.0\"?>\n<SpectrumDataInfo/>\n"),
+                             path, "SpectrumDataInfo", elements));
 }
 
 // Adds `show [--json]` to `family`, showing what `read` gives.
@@ -137,10 +141,12 @@ void ListAutotuneDocuments(bool json) {
 }
 
 void DeleteAutotuneDocument(const std::string& name) {
-  const std::string path = AutotuneFile(name);
-  if (const auto reason = WQPlatform::DeleteFile(path))
-    throw std::runtime_error("cannot delete the autotune document: " + Shown(path) + ": " +
-                             *reason);
+  AutotuneFile(name);  // configures the module and refuses a name as every autotune command does
+  try {
+    WQRepos::DeleteStoredFile(WQRepos::Config::AutotuneDir, Wide(name), L".xml");
+  } catch (const WQRepos::FileError& error) {
+    throw std::runtime_error("cannot delete the autotune document: " + error.Detail());
+  }
   Say("Deleted the autotune document " + Shown(name));
 }
 
@@ -217,7 +223,9 @@ void AddAutotuneDocumentCommands(CLI::App& autotune) {
   importCommand->callback([imported] {
     const std::string path = AutotuneFile(imported->first);
     const JsonInput input = ReadJsonInput(imported->second);
-    WriteAutotuneDocument(path, ReadRecord<AutotuneDocument>(input.json, input.source, true).Prefs);
+    const WQRepos::ScopedHistoryOperation import("import");
+    WriteAutotuneDocument(imported->first, path,
+                          ReadRecord<AutotuneDocument>(input.json, input.source, true).Prefs);
     Say("Stored the autotune settings in " + Shown(path));
   });
 }

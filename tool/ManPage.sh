@@ -89,6 +89,12 @@ Make a synthetic calibration run and print its centroid document.
 .TP
 .B wqrepos plot run.dat \-\-scan 60 \-o scan.svg
 Draw the spectrum of scan 60 as the export sees it.
+.TP
+.B wqrepos history methods Scan
+List every recorded change of the method Scan, newest first; \fBwqrepos diff methods Scan\fR
+shows the fields its last change changed, and \fBwqrepos restore methods Scan\fR \fIREV\fR
+stores it again as the record REV left it. The history is the git repository History of the data
+directory: \fBgit \-C\fR \fIBaseDir\fR\fB/History log\fR reads it too.
 [ENVIRONMENT]
 .TP
 .B WQREPOS_CONFIG

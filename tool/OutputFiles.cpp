@@ -19,10 +19,4 @@ void RefuseToWriteOnto(const std::string& output, const std::string& input,
     throw std::runtime_error("Cannot write to " + output + ": it is the data file being " + done);
 }
 
-void WriteFileAtomically(const std::string& path, const std::string& bytes, bool replace) {
-  WQPlatform::AtomicFile file(path, replace, WQPlatform::kDocumentSizeLimit);
-  file.Stream() << bytes;
-  file.Commit();
-}
-
 }  // namespace wqtool

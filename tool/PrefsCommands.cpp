@@ -238,6 +238,8 @@ struct Decoder {
   std::function<void(const std::string& file, bool json)> show;
   std::function<void(const JsonInput& input)> store;
   void (*readStrictly)(const std::string& path);
+  // The JSON of the record that the file `path` holds, read strictly.
+  Json (*json)(const std::string& path);
 };
 
 template <typename Record>
@@ -270,7 +272,8 @@ Decoder DecoderOf(const WQRepos::PreferenceEntry<Record>& entry) {
     Preferences preferences;
     (preferences.*write)(PreferenceFromJson<Record>(input));
   };
-  return {show, store, [](const std::string& path) { CheckRules(ReadFileStrictly<Record>(path)); }};
+  return {show, store, [](const std::string& path) { CheckRules(ReadFileStrictly<Record>(path)); },
+          [](const std::string& path) { return PreferenceJson(ReadFileStrictly<Record>(path)); }};
 }
 
 const std::map<std::string, Decoder>& Decoders() {
@@ -356,6 +359,13 @@ void ReadPreferenceStrictly(const std::string& name, const std::string& path) {
   Decoders().at(name).readStrictly(path);
 }
 
+Json PreferenceFileJson(const std::string& name, const std::string& path) {
+  const auto decoder = Decoders().find(name);
+  if (decoder == Decoders().end())
+    throw std::runtime_error("no preference is called " + name + ": its fields are not known");
+  return decoder->second.json(path);
+}
+
 std::string Describe(const WQBL::BaselineParams& params) {
   return Fields({{"Algorithm", Named(WQBL::BaselineParams::AlgorithmTexts(), params.Algorithm)},
                  {"WindowWidth", Text(params.WindowWidth) + " points"}});
@@ -410,6 +420,7 @@ void AddPrefsCommands(CLI::App& app) {
   importCommand->callback([imported] {
     const Decoder& decoder = DecoderNamed(imported->first);
     const std::string file = PreferenceFile(imported->first);
+    const WQRepos::ScopedHistoryOperation import("import");
     decoder.store(ReadJsonInput(imported->second));
     Say("Stored the preference " + Shown(imported->first) + " in " + Shown(file));
   });

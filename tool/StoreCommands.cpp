@@ -195,7 +195,7 @@ void CopyStored(const NamedKind& kind, const std::wstring& from, const std::wstr
   CheckReplaceable(kind, to, force);
   kind.read(from);  // a record the module cannot read is not copied
   const std::string bytes = FileContent(ItemFile(kind.directory, from, kind.extension));
-  WriteFileAtomically(ItemFile(kind.directory, to, kind.extension), bytes, force);
+  WQRepos::SaveStoredFile(kind.directory, to, Wide(kind.extension), bytes, force);
 }
 
 }  // namespace
@@ -209,6 +209,7 @@ void AddImportCommand(CLI::App& family, const std::string& what,
                     "Every field is checked first; nothing is written when one is refused.");
   importCommand->add_option("file", *file, "JSON file, or - for standard input")->required();
   importCommand->callback([file, what, write] {
+    const WQRepos::ScopedHistoryOperation import("import");
     write(ReadJsonInput(*file));
     Say("Stored " + what);
   });
@@ -249,6 +250,7 @@ void AddNamedKindCommands(CLI::App& family, const std::string& title,
   importCommand->callback([choose, imported = imported] {
     const NamedKind& kind = choose(imported->ic);
     InitializedConfig();
+    const WQRepos::ScopedHistoryOperation import("import");
     kind.write(Wide(imported->name), ReadJsonInput(imported->other));
     Say("Stored the " + kind.noun + " " + Shown(imported->name));
   });

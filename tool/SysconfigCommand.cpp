@@ -69,10 +69,9 @@ void StoreSystemConfiguration(const WQRepos::SystemConfiguration& configuration)
   }
   WQCommon::XMLBuilder builder;
   configuration.Serialize(builder);
-  WriteFileAtomically(
-      path,
-      WithChildren(*existing, path, "SystemConfiguration", ChildElements(builder.TopElementText())),
-      true);
+  WQRepos::SaveStoredFile(
+      WQRepos::Config::PrefsDir, L"SystemConfiguration", L".xml",
+      WithChildren(*existing, path, "SystemConfiguration", ChildElements(builder.TopElementText())));
 }
 
 }  // namespace

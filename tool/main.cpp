@@ -66,6 +66,7 @@ int main(int argc, char** argv) {
   wqtool::AddPlotCommand(app);
   wqtool::AddConvertCommand(app);
   wqtool::AddCheckCommand(app);
+  wqtool::AddHistoryCommands(app);
   wqtool::MakeHelpPlain(app);
   wqtool::ConfigureTool(app);
   try {

@@ -25,6 +25,7 @@ struct ConfigReport {
   std::optional<std::wstring> HostNameText;
   std::optional<std::wstring> PortText;
   std::optional<std::wstring> BaseDirText;
+  std::optional<std::wstring> HistoryText;
   // How PortText was read: Whole when it is the port alone, blanks around it allowed; Leading when
   // the port was read from its start and the rest ignored (" 5000x"); Unused when it gave no port
   // (no digit first, or a number above 65535) and the earlier port holds.
@@ -44,6 +45,11 @@ struct ConfigReport {
 // number above 65535, keeps the port as it was without making the file incomplete. The base
 // directory is taken without the blanks around it, and a relative one from the folder of the file
 // that names it. QReport() tells what the file held.
+//
+// The history of the stored items (History.h) is kept unless the file's optional element History
+// holds the text "off" (letter case and blanks around it aside): <History>off</History>. Any other
+// text, no element or no file turns it on again; the element plays no part in whether the file is
+// complete.
 class WQREPOS_EXPORT Config {
  public:
   // Kinds of repository directory. The values are part of the interface: never renumber them.
@@ -82,6 +88,11 @@ class WQREPOS_EXPORT Config {
   // The base directory followed by the separator and the kind's subdirectory name. Throws
   // std::runtime_error "Unknown directory type." for a kind outside 0 to 7.
   std::wstring QDirectory(DirTypes kind) const;
+  // The history repository, beside the kinds' directories: the base directory followed by the
+  // separator and "History". Never created by Refresh(); the first record creates it.
+  std::wstring QHistoryDirectory() const;
+  // False when ConfigClient.xml turned the history off.
+  bool QHistoryEnabled() const;
 
  private:
   void LoadConfigInfo();
@@ -91,6 +102,7 @@ class WQREPOS_EXPORT Config {
   std::wstring hostName_;
   std::uint16_t port_;
   std::wstring baseDirectory_;
+  bool history_ = true;
   log4cxx::LoggerPtr logger_;
   ConfigReport report_;
 };

@@ -58,6 +58,21 @@ WQREPOS_EXPORT std::wstring QAutoTuneScriptFileName();
 WQREPOS_EXPORT std::wstring QItemPath(Config::DirTypes kind, const std::wstring& name,
                                       const std::wstring& extension);
 
+// Stores `bytes` as the file of the item `name` with `extension` in the directory of `kind`,
+// whole or not at all, and records the save in the history as the module's own saves are. Without
+// `replace` an existing file is kept and the save refused ("File exists"). Throws FileError
+// "Cannot use <path>" for a name that QItemPath refuses, and "Cannot save <path>", with the
+// platform's account as its Detail(), when the file cannot be saved or `bytes` are more than the
+// module reads back (WQPlatform::kDocumentSizeLimit).
+WQREPOS_EXPORT void SaveStoredFile(Config::DirTypes kind, const std::wstring& name,
+                                   const std::wstring& extension, const std::string& bytes,
+                                   bool replace = true);
+// Removes the file of the item `name` with `extension` in the directory of `kind` and records the
+// deletion in the history. Throws FileError "Cannot delete <path>", with "<path>: <reason>" as its
+// Detail(), when the name is refused or the file cannot be removed.
+WQREPOS_EXPORT void DeleteStoredFile(Config::DirTypes kind, const std::wstring& name,
+                                     const std::wstring& extension);
+
 // The names, each cut before its last full stop, of the entries that match `pattern`: a
 // directory, the separator, and a file name with wildcards (for example ".../Tunes/*.ket").
 // Unsorted, in the order the directory yields them; empty when the directory is missing.

@@ -8,6 +8,7 @@
 #include <WQRepos/EntryPoints.h>
 #include <WQRepos/EvalMethods.h>
 #include <WQRepos/Exception.h>
+#include <WQRepos/History.h>
 #include <WQRepos/PreferenceCatalogue.h>
 #include <WQRepos/PreferenceRecords.h>
 #include <WQRepos/Preferences.h>

@@ -4,6 +4,7 @@
 #include <WQRepos/Config.h>
 
 #include <algorithm>
+#include <cwctype>
 #include <limits>
 #include <optional>
 #include <sstream>
@@ -107,6 +108,8 @@ void Config::LoadConfigInfo() {
   const std::wstring path = named ? *named : LibraryDirectory() + L"ConfigClient.xml";
   report_ = ConfigReport();
   report_.Path = path;
+  // Unlike the three settings, the history is on unless the file read now turns it off.
+  history_ = true;
   WQCommon::XMLParser parser;
   // The file beside the library may be missing or broken: the defaults then hold, with a warning.
   // A file the user named is meant to be used, and a directory of the defaults would be the wrong
@@ -160,6 +163,12 @@ void Config::ReadSettings(const WQCommon::XMLParser& parser) {
     baseDirectory_ = BaseDirectoryOf(text, report_.Path);
     report_.BaseDirText = text;
   }
+  if (parser.QNode(L"History", text)) {
+    report_.HistoryText = text;
+    std::wstring lower = Trimmed(text);
+    for (wchar_t& c : lower) c = static_cast<wchar_t>(std::towlower(c));
+    history_ = lower != L"off";
+  }
 }
 
 bool Config::CreateDirStructure() const {
@@ -175,6 +184,10 @@ bool Config::CreateDirStructure() const {
 }
 
 const ConfigReport& Config::QReport() const { return report_; }
+
+std::wstring Config::QHistoryDirectory() const { return baseDirectory_ + Separator() + L"History"; }
+
+bool Config::QHistoryEnabled() const { return history_; }
 
 std::wstring Config::QHostName() const { return hostName_; }
 

@@ -99,6 +99,20 @@ std::wstring QItemPath(Config::DirTypes kind, const std::wstring& name,
                   [](const std::wstring& path) { return "Cannot use " + NativePath(path); });
 }
 
+void SaveStoredFile(Config::DirTypes kind, const std::wstring& name, const std::wstring& extension,
+                    const std::string& bytes, bool replace) {
+  const std::wstring path = QItemPath(kind, name, extension);
+  SaveFile(
+      path, "Cannot save " + NativePath(path), [&bytes](std::ostream& out) { out << bytes; },
+      replace, WQPlatform::kDocumentSizeLimit);
+}
+
+void DeleteStoredFile(Config::DirTypes kind, const std::wstring& name,
+                      const std::wstring& extension) {
+  DeleteItem(kind, name, extension.c_str(),
+             [](const std::wstring& path) { return "Cannot delete " + NativePath(path); });
+}
+
 namespace {
 
 // The listed file's name up to its last full stop, as wide text. A full stop is never part of a

@@ -15,14 +15,16 @@
 #include <thread>
 
 #include "frame/Repository.h"
+#include "history/Record.h"
 
 namespace WQRepos {
 
 void SaveFile(const std::wstring& path, const std::string& failure,
-              const std::function<void(std::ostream&)>& write, std::uint64_t limit) {
+              const std::function<void(std::ostream&)>& write, bool replace,
+              std::uint64_t limit) {
   std::unique_ptr<WQPlatform::AtomicFile> file;
   try {
-    file = std::make_unique<WQPlatform::AtomicFile>(NativePath(path), true, limit);
+    file = std::make_unique<WQPlatform::AtomicFile>(NativePath(path), replace, limit);
   } catch (const WQPlatform::SaveError& error) {
     throw FileError(failure, error.what());
   }
@@ -32,6 +34,7 @@ void SaveFile(const std::wstring& path, const std::string& failure,
   } catch (const WQPlatform::SaveError& error) {
     throw FileError(failure, error.what());
   }
+  RecordChange("save", {path});
 }
 
 bool LoadXMLDocument(WQCommon::XMLParser& parser, const std::wstring& path) {
@@ -74,7 +77,7 @@ void SaveBinaryFile(const std::wstring& path, const std::string& failure,
         WQCommon::BinaryWriter writer(stream);
         write(writer);
       },
-      WQPlatform::kDocumentSizeLimit);
+      true, WQPlatform::kDocumentSizeLimit);
 }
 
 namespace {

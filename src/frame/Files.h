@@ -16,10 +16,12 @@ namespace WQRepos {
 // The file is created before `write` runs. When the file cannot be created, written or synced,
 // throws FileError with the text `failure` and the platform's account of the file and the reason
 // as its detail, and the earlier file stays as it was.
-// Exceptions from `write` itself pass through, also leaving the earlier file. Content of more
-// than `limit` bytes is a failure alike, found before more than the limit is written.
+// Exceptions from `write` itself pass through, also leaving the earlier file. Without `replace`
+// an existing file is kept and the save refused. Content of more than `limit` bytes is a failure
+// alike, found before more than the limit is written. A file saved in a directory that the
+// history keeps is recorded there.
 void SaveFile(const std::wstring& path, const std::string& failure,
-              const std::function<void(std::ostream&)>& write,
+              const std::function<void(std::ostream&)>& write, bool replace = true,
               std::uint64_t limit = std::numeric_limits<std::uint64_t>::max());
 
 // SaveFile for binary content written through a BinaryWriter: a stored record, which may be no

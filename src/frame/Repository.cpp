@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "history/Record.h"
+
 namespace WQRepos {
 
 Config theConfig;
@@ -119,6 +121,7 @@ void DeleteItem(Config::DirTypes kind, const std::wstring& name, const wchar_t* 
   if (const auto reason = WQPlatform::DeleteFile(NativePath(path)))
     throw Refusal(failure(path), PathAndReason(path, *reason));
   WQPlatform::RetireInterruptedSaves(NativePath(path));
+  RecordChange("delete", {path});
 }
 
 void RenameItem(Config::DirTypes kind, const std::wstring& from, const std::wstring& to,
@@ -135,6 +138,7 @@ void RenameItem(Config::DirTypes kind, const std::wstring& from, const std::wstr
   if (const auto reason = WQPlatform::MoveFile(NativePath(fromPath), NativePath(toPath), replace))
     throw Refusal(failure(fromPath, toPath), *reason);
   WQPlatform::RetireInterruptedSaves(NativePath(fromPath));
+  RecordChange("rename", {toPath, fromPath});
 }
 
 std::vector<std::wstring> RepositoryNames(Config::DirTypes kind, const wchar_t* extension) {

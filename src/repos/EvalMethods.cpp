@@ -1,6 +1,6 @@
 #include <WQCommon/Text.h>
-#include <WQPlatform/Platform.h>
 #include <WQRepos/EvalMethods.h>
+#include <WQRepos/Exception.h>
 #include <WQRepos/Preferences.h>
 
 #include <optional>
@@ -49,9 +49,14 @@ std::vector<WQBL::CurveEval> LoadEvalMethod(const std::wstring& name, const wcha
   return method;
 }
 
+// Evaluation methods answer a deletion with whether it was made, not with an error.
 bool DeleteEvalMethod(const std::wstring& name, const wchar_t* extension) {
-  const std::optional<std::wstring> path = ItemPathIfNamed(Config::EvalMethodDir, name, extension);
-  return path && WQPlatform::RemoveFile(NativePath(*path));
+  try {
+    DeleteItem(Config::EvalMethodDir, name, extension, [](const std::wstring&) { return ""; });
+    return true;
+  } catch (const FileError&) {
+    return false;
+  }
 }
 
 void RenameEvalMethod(const std::wstring& from, const std::wstring& to, const wchar_t* extension,

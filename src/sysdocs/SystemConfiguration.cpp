@@ -128,7 +128,9 @@ double LoadPolaritySwitch() {
 void SaveSystemConfiguration(const SystemConfiguration& configuration) {
   WQCommon::XMLBuilder builder;
   configuration.Serialize(builder);
-  builder.Save(RepositoryPath(Config::PrefsDir, kDocumentFile));
+  const std::wstring path = RepositoryPath(Config::PrefsDir, kDocumentFile);
+  SaveFile(path, "Unable to create system configuration file " + NativePath(path),
+           [&builder](std::ostream& out) { builder.Write(out); });
 }
 
 }  // namespace WQRepos

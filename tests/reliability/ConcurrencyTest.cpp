@@ -15,7 +15,7 @@ using namespace wqtest;
 
 constexpr int kRounds = 150;
 
-class ConcurrencyTest : public DataDirectoryTest {};
+class ConcurrencyTest : public UnrecordedDataDirectoryTest {};
 
 TEST_F(ConcurrencyTest, ConcurrentSavesAndLoadsSeeWholeRecords) {
   const WQBL::SmoothParams smooth[] = {WQBL::SmoothParams::DefaultIC(),

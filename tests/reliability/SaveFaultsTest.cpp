@@ -19,7 +19,7 @@ using namespace wqtest;
 using namespace wqfuzz;
 using namespace WQPlatformTesting;
 
-using SaveFaultsTest = DataDirectoryTest;
+using SaveFaultsTest = wqtest::UnrecordedDataDirectoryTest;
 
 TEST_F(SaveFaultsTest, EverySaveUnderEveryFaultKeepsTheEarlierFileOrCompletes) {
   int faults = 0;

@@ -21,6 +21,12 @@ void DataDirectoryTest::SetUp() {
   WQRepos::Initialize();
 }
 
+void UnrecordedDataDirectoryTest::SetUp() {
+  ConfigClientFile config("<AcqClient><BaseDir>" + Base().string() +
+                          "</BaseDir><History>off</History></AcqClient>\n");
+  WQRepos::Initialize();
+}
+
 std::string U32(std::uint32_t value) {
   return {static_cast<char>(value), static_cast<char>(value >> 8), static_cast<char>(value >> 16),
           static_cast<char>(value >> 24)};

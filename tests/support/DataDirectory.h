@@ -46,6 +46,13 @@ class DataDirectoryTest : public ::testing::Test {
   ScratchDirectory temp_;
 };
 
+// A DataDirectoryTest whose module keeps no history: for the tests of the saves themselves, which
+// make hundreds of them, where each record would only add its wait for the disk.
+class UnrecordedDataDirectoryTest : public DataDirectoryTest {
+ protected:
+  void SetUp() override;
+};
+
 // Little-endian encodings for hand-made files.
 std::string U32(std::uint32_t value);
 std::string I64(std::int64_t value);

@@ -1,0 +1,255 @@
+#include <WQCommon/Text.h>
+#include <WQPlatform/Platform.h>
+#include <WQRepos/History.h>
+#include <WQRepos/SystemConfiguration.h>
+#include <WQRepos/Version.h>
+#include <log4cxx/logger.h>
+
+#include <algorithm>
+#include <chrono>
+#include <ctime>
+#include <set>
+#include <thread>
+
+#include "frame/Repository.h"
+#include "history/Git.h"
+#include "history/Record.h"
+
+namespace WQRepos {
+
+namespace {
+
+thread_local const char* theOperation = nullptr;
+
+}  // namespace
+
+ScopedHistoryOperation::ScopedHistoryOperation(const char* operation) : previous_(theOperation) {
+  theOperation = operation;
+}
+
+ScopedHistoryOperation::~ScopedHistoryOperation() { theOperation = previous_; }
+
+namespace history {
+namespace {
+
+// How often a record is tried again when another process moved the branch first.
+constexpr int kAttempts = 200;
+
+// The item of the full path `path` when it lies in a kept directory: its path from the base
+// directory, with '/' between the parts.
+std::optional<std::string> ItemOf(const std::wstring& path) {
+  const std::string native = NativePath(path);
+  const std::string history = HistoryFolder();
+  const std::string base = history.substr(0, history.rfind(WQPlatform::kSeparator) + 1);
+  if (native.compare(0, base.size(), base) != 0) return std::nullopt;
+  const std::string item = native.substr(base.size());
+  const std::string top = item.substr(0, item.find('/'));
+  const auto& kept = KeptDirectories();
+  if (top.size() == item.size() || std::find(kept.begin(), kept.end(), top) == kept.end())
+    return std::nullopt;
+  return item;
+}
+
+// The operator named in the system configuration; empty when there is none or it cannot be read.
+std::string OperatorName() {
+  try {
+    return WQCommon::WQWideToNarrowStr(LoadSystemConfiguration().UserName);
+  } catch (const std::exception&) {
+    return "";
+  }
+}
+
+std::string IsoTime(std::int64_t seconds) {
+  const std::time_t time = static_cast<std::time_t>(seconds);
+  std::tm parts{};
+  gmtime_r(&time, &parts);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
+  return text;
+}
+
+// A trailer's value on one line: line ends would start a trailer of their own.
+std::string OneLine(std::string text) {
+  std::replace(text.begin(), text.end(), '\n', ' ');
+  std::replace(text.begin(), text.end(), '\r', ' ');
+  return text;
+}
+
+// Who made the change, where and when: the same for every record of one change.
+struct Origin {
+  std::string user = WQPlatform::UserName();
+  std::string operatorName = OperatorName();
+  std::string host = WQPlatform::HostName();
+  std::int64_t time = WQPlatform::CurrentTime();
+};
+
+std::string Message(const std::string& operation, const std::vector<std::string>& items,
+                    const Origin& origin) {
+  std::string message = operation + " " + (items.empty() ? "" : items.front());
+  if (items.size() > 1) message += operation == "rename" ? " from " + items[1] : " and more";
+  message += "\n\nOperation: " + operation + "\n";
+  for (const std::string& item : items) message += "Item: " + OneLine(item) + "\n";
+  message += "User: " + OneLine(origin.user) + "\n";
+  if (!origin.operatorName.empty()) message += "Operator: " + OneLine(origin.operatorName) + "\n";
+  message += "Host: " + OneLine(origin.host) + "\nTime: " + IsoTime(origin.time) +
+             "\nModule-Version: " + QVersion() + "\n";
+  return message;
+}
+
+git_oid MakeCommit(git_repository* repo, const git_oid& tree, const std::optional<git_oid>& parent,
+                   const std::string& message, const Origin& origin) {
+  const std::string user = origin.user.empty() ? "unknown" : origin.user;
+  git_signature* signature = nullptr;
+  Check(git_signature_new(&signature, user.c_str(), (user + "@" + origin.host).c_str(), origin.time,
+                          0),
+        "Cannot sign a record");
+  const Signature ownedSignature(signature);
+  git_tree* treeObject = nullptr;
+  Check(git_tree_lookup(&treeObject, repo, &tree), "Cannot read the tree of a record");
+  const Tree ownedTree(treeObject);
+  git_commit* parentCommit = nullptr;
+  if (parent)
+    Check(git_commit_lookup(&parentCommit, repo, &*parent), "Cannot read the last record");
+  const Commit ownedParent(parentCommit);
+  const git_commit* parents[] = {parentCommit};
+  git_oid id;
+  Check(git_commit_create(&id, repo, nullptr, signature, signature, "UTF-8", message.c_str(),
+                          treeObject, parent ? 1 : 0, parents),
+        "Cannot write a record");
+  return id;
+}
+
+// Brings the index, the history's cache of the stored files' state, up to the files as they
+// are, and gives the tree of them all.
+git_oid Snapshot(git_index* index) {
+  Check(git_index_read(index, 0), "Cannot read the index of the history");
+  Check(git_index_update_all(index, nullptr, nullptr, nullptr), "Cannot read the stored files");
+  Check(git_index_add_all(index, nullptr, GIT_INDEX_ADD_DEFAULT, nullptr, nullptr),
+        "Cannot read the stored files");
+  git_oid tree;
+  Check(git_index_write_tree(&tree, index), "Cannot write a tree of the history");
+  return tree;
+}
+
+// The paths that differ between the trees `from` (none: the empty tree) and `to`.
+std::set<std::string> ChangedPaths(git_repository* repo, const std::optional<git_oid>& from,
+                                   const git_oid& to) {
+  Tree before = from ? TreeOf(repo, *from) : nullptr;
+  git_tree* after = nullptr;
+  Check(git_tree_lookup(&after, repo, &to), "Cannot read a tree of the history");
+  const Tree ownedAfter(after);
+  git_diff* diff = nullptr;
+  Check(git_diff_tree_to_tree(&diff, repo, before.get(), after, nullptr), "Cannot compare records");
+  const Diff ownedDiff(diff);
+  std::set<std::string> paths;
+  for (std::size_t i = 0; i < git_diff_num_deltas(diff); ++i) {
+    const git_diff_delta* delta = git_diff_get_delta(diff, i);
+    paths.insert(delta->new_file.path ? delta->new_file.path : delta->old_file.path);
+  }
+  return paths;
+}
+
+// Sets the entry of `path` in `index` to what the tree of the commit `commit` held: removed when
+// it held nothing.
+void TakeFromRecord(git_repository* repo, git_index* index, const std::optional<git_oid>& commit,
+                    const std::string& path) {
+  if (commit) {
+    const Tree tree = TreeOf(repo, *commit);
+    git_tree_entry* entry = nullptr;
+    if (git_tree_entry_bypath(&entry, tree.get(), path.c_str()) == 0) {
+      const TreeEntry owned(entry);
+      git_index_entry indexEntry{};
+      indexEntry.path = path.c_str();
+      indexEntry.mode = git_tree_entry_filemode(entry);
+      indexEntry.id = *git_tree_entry_id(entry);
+      Check(git_index_add(index, &indexEntry), "Cannot set aside a change of the history");
+      return;
+    }
+  }
+  if (git_index_remove_bypath(index, path.c_str()) < 0)
+    Check(-1, "Cannot set aside a change of the history");
+}
+
+// Makes the records of one change on top of the branch tip `tip` and gives the last of them: first
+// a record "outside" of what changed without the module, when anything did, then the change.
+git_oid RecordsOnTip(git_repository* repo, git_index* index, const std::optional<git_oid>& tip,
+                     const std::string& operation, const std::vector<std::string>& items,
+                     const Origin& origin) {
+  const git_oid tree = Snapshot(index);
+  std::vector<std::string> outside;
+  for (const std::string& path : ChangedPaths(repo, tip, tree))
+    if (std::find(items.begin(), items.end(), path) == items.end()) outside.push_back(path);
+  std::optional<git_oid> parent = tip;
+  if (!outside.empty()) {
+    for (const std::string& item : items) TakeFromRecord(repo, index, tip, item);
+    git_oid outsideTree;
+    Check(git_index_write_tree(&outsideTree, index), "Cannot write a tree of the history");
+    parent = MakeCommit(repo, outsideTree, tip, Message("outside", outside, origin), origin);
+    for (const std::string& item : items) {
+      if (git_index_add_bypath(index, item.c_str()) < 0)
+        Check(git_index_remove_bypath(index, item.c_str()), "Cannot read the stored files");
+    }
+  }
+  return MakeCommit(repo, tree, parent, Message(operation, items, origin), origin);
+}
+
+// Moves the branch from `tip` to `id` only while it still points at `tip`: false when another
+// process moved it first (or holds its lock), so that the records are made again on its tip.
+bool MoveBranch(git_repository* repo, const std::optional<git_oid>& tip, const git_oid& id) {
+  git_reference* reference = nullptr;
+  const int result =
+      tip ? git_reference_create_matching(&reference, repo, kBranch, &id, 1, &*tip, "record")
+          : git_reference_create(&reference, repo, kBranch, &id, 0, "record");
+  Reference owned(reference);
+  if (result == GIT_EMODIFIED || result == GIT_ELOCKED || result == GIT_EEXISTS) return false;
+  Check(result, "Cannot move the branch of the history");
+  return true;
+}
+
+void Record(const std::string& operation, const std::vector<std::string>& items) {
+  const Repository repo = OpenHistory(true);
+  git_index* rawIndex = nullptr;
+  Check(git_repository_index(&rawIndex, repo.get()), "Cannot open the index of the history");
+  const Index index(rawIndex);
+  const Origin origin;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    const std::optional<git_oid> tip = BranchTip(repo.get());
+    const git_oid id = RecordsOnTip(repo.get(), index.get(), tip, operation, items, origin);
+    if (MoveBranch(repo.get(), tip, id)) {
+      // The index only spares reading unchanged files again; another process may hold it.
+      git_index_write(index.get());
+      PackLooseObjects(repo.get());
+      return;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1 + attempt % 10));
+  }
+  throw HistoryError("Cannot record in the history " + HistoryFolder() +
+                     ": its branch kept moving under other records");
+}
+
+}  // namespace
+}  // namespace history
+
+void RecordChange(const char* operation, const std::vector<std::wstring>& paths) noexcept {
+  if (!theConfig.QHistoryEnabled()) return;
+  // Nothing leaves: the change is made, and a record that fails, even for want of memory, is
+  // caught up by the next one.
+  try {
+    std::vector<std::string> items;
+    for (const std::wstring& path : paths)
+      if (const auto item = history::ItemOf(path)) items.push_back(*item);
+    if (items.empty()) return;
+    const std::string done =
+        std::string(operation) == "save" && theOperation ? theOperation : operation;
+    try {
+      history::Record(done, items);
+    } catch (const std::exception& error) {
+      log4cxx::Logger::getLogger("app")->warn(
+          "The " + done + " of " + items.front() +
+          " is made but not recorded in the history: " + error.what());
+    }
+  } catch (...) {
+  }
+}
+
+}  // namespace WQRepos

@@ -1,0 +1,220 @@
+// The history of the stored items: a record per change with its fields, restore, changes made
+// without the module, a history that cannot be written, plain git on it, and two writers at once.
+#include <WQBL/Tune.h>
+#include <WQCommon/Text.h>
+#include <WQPlatform/Platform.h>
+#include <WQRepos/WQRepos.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/DataDirectory.h"
+
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+namespace fs = std::filesystem;
+using wqtest::ReadBytes;
+using wqtest::WriteBytes;
+
+class HistoryTest : public wqtest::DataDirectoryTest {
+ protected:
+  fs::path History() const { return Base() / "History"; }
+
+  // The operation and the items of each record, newest first: "save Tunes/A.ket".
+  static std::vector<std::string> Summary() {
+    std::vector<std::string> lines;
+    for (const WQRepos::HistoryRecord& record : WQRepos::QHistoryRecords()) {
+      std::string line = record.Operation;
+      for (const std::wstring& item : record.Items) line += " " + WQCommon::WQWideToNarrowStr(item);
+      lines.push_back(line);
+    }
+    return lines;
+  }
+
+  // Runs a git command on the history; its exit status.
+  int Git(const std::string& arguments) const {
+    return std::system(
+        ("git -C '" + History().string() + "' " + arguments + " >/dev/null 2>&1").c_str());
+  }
+};
+
+WQBL::Tune TuneOf(double value) {
+  WQBL::Tune tune;
+  tune.ConeVoltage = value;
+  return tune;
+}
+
+TEST_F(HistoryTest, EveryOperationOfEveryKindIsOneRecordWithItsFields) {
+  const std::int64_t start = std::time(nullptr);
+  WQRepos::SystemConfiguration configuration;
+  configuration.UserName = L"Ann Operator";
+  WQRepos::SaveSystemConfiguration(configuration);
+  WQRepos::SaveAcqMethod(L"Scan", wqtest::MethodOf(1));
+  fs::create_directory(Dir("Tunes") / "Low");
+  WQRepos::SaveTune(L"Low/L+A", TuneOf(1));
+  WQRepos::SaveSpectrumEvalMethod(L"Peaks", {});
+  WQRepos::SaveICEvalMethod(L"Peaks", {});
+  WQRepos::Preferences().WGenTIC(WQRepos::GenTICPrefs());
+  WQRepos::SaveReferenceCalibrants({WQRepos::RefCal(L"Caffeine", 195.09, 1.0, 2.0)});
+  WQRepos::SaveStoredFile(WQRepos::Config::AutotuneDir, L"Autotune", L".xml", "<AutoTunePrefs/>");
+  {
+    const WQRepos::ScopedHistoryOperation import("import");
+    WQRepos::SaveTune(L"Imported", TuneOf(2));
+  }
+  WQRepos::RenameAcqMethod(L"Scan", L"Renamed", false);
+  WQRepos::DeleteTune(L"Imported");
+  EXPECT_TRUE(WQRepos::DeleteICEvalMethod(L"Peaks"));
+  WQRepos::DeleteStoredFile(WQRepos::Config::AutotuneDir, L"Autotune", L".xml");
+
+  EXPECT_THAT(Summary(), ElementsAre("delete Autotune/Autotune.xml", "delete EvalMethod/Peaks.iem",
+                                     "delete Tunes/Imported.ket",
+                                     "rename AcqMethod/Renamed.kem AcqMethod/Scan.kem",
+                                     "import Tunes/Imported.ket", "save Autotune/Autotune.xml",
+                                     "save Calibration/RefCals.cal", "save Prefs/GenTIC.pref",
+                                     "save EvalMethod/Peaks.iem", "save EvalMethod/Peaks.sem",
+                                     "save Tunes/Low/L+A.ket", "save AcqMethod/Scan.kem",
+                                     "save Prefs/SystemConfiguration.xml"));
+  for (const WQRepos::HistoryRecord& record : WQRepos::QHistoryRecords()) {
+    EXPECT_EQ(record.Id.size(), 40u);
+    EXPECT_GE(record.Time, start);
+    EXPECT_LE(record.Time, std::time(nullptr));
+    EXPECT_EQ(record.User, WQPlatform::UserName());
+    EXPECT_EQ(record.Host, WQPlatform::HostName());
+    EXPECT_EQ(record.Operator, "Ann Operator");
+    EXPECT_EQ(record.Version, WQRepos::QVersion());
+  }
+  // One item's records, and plain git reads the repository as whole.
+  EXPECT_THAT(WQRepos::QHistoryRecords(L"Tunes/Imported.ket"), ::testing::SizeIs(2));
+  EXPECT_EQ(Git("fsck --strict"), 0);
+  EXPECT_TRUE(WQRepos::VerifyHistory().Whole());
+}
+
+TEST_F(HistoryTest, RestoreGivesBackTheEarlierBytesAsARecordOfItsOwn) {
+  WQRepos::SaveTune(L"A", TuneOf(1));
+  const std::string first = ReadBytes(Dir("Tunes") / "A.ket");
+  const std::string record = WQRepos::QHistoryRecords(L"Tunes/A.ket").front().Id;
+  WQRepos::SaveTune(L"A", TuneOf(2));
+  ASSERT_NE(ReadBytes(Dir("Tunes") / "A.ket"), first);
+
+  EXPECT_EQ(WQRepos::QHistoryContent(L"Tunes/A.ket", record), first);
+  EXPECT_EQ(WQRepos::QHistoryContent(L"Tunes/B.ket", record), std::nullopt);
+  WQRepos::RestoreHistoryItem(L"Tunes/A.ket", record.substr(0, 10));
+  EXPECT_EQ(ReadBytes(Dir("Tunes") / "A.ket"), first);
+  EXPECT_THAT(Summary(),
+              ElementsAre("restore Tunes/A.ket", "save Tunes/A.ket", "save Tunes/A.ket"));
+  EXPECT_THAT([&] { WQRepos::RestoreHistoryItem(L"Tunes/B.ket", record); },
+              ::testing::ThrowsMessage<WQRepos::HistoryError>(
+                  "Cannot restore Tunes/B.ket: it was not stored at the record " + record));
+  EXPECT_THAT([&] { WQRepos::RestoreHistoryItem(L"Tunes/../../x", record); },
+              ::testing::ThrowsMessage<WQRepos::FileError>(
+                  "Cannot restore Tunes/../../x: it is no stored item"));
+}
+
+TEST_F(HistoryTest, AChangeMadeWithoutTheModuleIsFoundAndRecordedAsSuch) {
+  WQRepos::SaveTune(L"A", TuneOf(1));
+  WriteBytes(Dir("Tunes") / "B.ket", ReadBytes(Dir("Tunes") / "A.ket"));
+  fs::remove(Dir("Tunes") / "A.ket");
+  WriteBytes(Dir("Data") / "run.dat", "not kept");
+
+  const WQRepos::HistoryVerification found = WQRepos::VerifyHistory();
+  EXPECT_EQ(found.Damage, "");
+  EXPECT_THAT(found.Unrecorded, ElementsAre(L"Tunes/A.ket", L"Tunes/B.ket"));
+  WQRepos::SaveAcqMethod(L"M", wqtest::MethodOf(0));
+  EXPECT_THAT(Summary(), ElementsAre("save AcqMethod/M.kem", "outside Tunes/A.ket Tunes/B.ket",
+                                     "save Tunes/A.ket"));
+  EXPECT_TRUE(WQRepos::VerifyHistory().Whole());
+}
+
+TEST_F(HistoryTest, AHistoryThatCannotBeUsedNeverBlocksASaveAndIsReported) {
+  const auto savesAndReports = [&](const std::string& damage) {
+    WQRepos::SaveTune(L"A", TuneOf(3));
+    EXPECT_EQ(WQRepos::LoadTune(L"A"), TuneOf(3));
+    EXPECT_THAT(WQRepos::VerifyHistory().Damage, StartsWith(damage));
+  };
+  WriteBytes(History(), "a file");
+  savesAndReports("Cannot use the history " + History().string() + ": not a folder");
+  fs::remove(History());
+  fs::create_directory(Base() / "Elsewhere");
+  fs::create_directory_symlink(Base() / "Elsewhere", History());
+  savesAndReports("Cannot use the history " + History().string() + ": a link, not a folder");
+  fs::remove(History());
+  fs::create_directory(History());
+  savesAndReports("Cannot open the history " + History().string() + ": ");
+
+  // A damaged object: the saves go on, and the damage is named.
+  fs::remove_all(History());
+  WQRepos::SaveTune(L"A", TuneOf(4));
+  for (const auto& entry : fs::recursive_directory_iterator(History() / "objects")) {
+    if (!entry.is_regular_file()) continue;
+    fs::permissions(entry.path(), fs::perms::owner_all);
+    WriteBytes(entry.path(), "garbage");
+  }
+  savesAndReports("object ");
+
+  // A history removed whole is made again, and takes in what is stored as a change outside.
+  fs::remove_all(History());
+  EXPECT_TRUE(WQRepos::VerifyHistory().Whole());
+  WQRepos::SaveTune(L"B", TuneOf(5));
+  EXPECT_THAT(Summary(), ElementsAre("save Tunes/B.ket", "outside Tunes/A.ket"));
+}
+
+TEST_F(HistoryTest, APushToABareRemoteCarriesEveryRecord) {
+  for (int i = 0; i < 3; ++i) WQRepos::SaveTune(L"T" + std::to_wstring(i), TuneOf(i));
+  const fs::path remote = Base().parent_path() / "remote.git";
+  ASSERT_EQ(std::system(("git init -q --bare '" + remote.string() + "'").c_str()), 0);
+  ASSERT_EQ(Git("push file://" + remote.string() + " main"), 0);
+  const std::string count = remote.string() + "/count";
+  ASSERT_EQ(
+      std::system(
+          ("git -C '" + remote.string() + "' rev-list --count main > '" + count + "'").c_str()),
+      0);
+  EXPECT_EQ(ReadBytes(count), std::to_string(WQRepos::QHistoryRecords().size()) + "\n");
+  EXPECT_EQ(WQRepos::QHistoryRecords().size(), 3u);
+}
+
+TEST_F(HistoryTest, TwoProcessesSavingAtOnceLoseNoRecord) {
+  constexpr int kSaves = 15;
+  std::vector<pid_t> children;
+  for (const char* writer : {"a", "b"}) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      for (int i = 0; i < kSaves; ++i)
+        WQRepos::SaveTune(WQCommon::WQNarrowToWideStr(writer) + std::to_wstring(i), TuneOf(i));
+      _exit(0);
+    }
+    children.push_back(child);
+  }
+  for (const pid_t child : children) {
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_EQ(status, 0);
+  }
+  std::size_t saves = 0;
+  for (const WQRepos::HistoryRecord& record : WQRepos::QHistoryRecords())
+    saves += record.Operation == "save";
+  EXPECT_EQ(saves, 2u * kSaves);
+  EXPECT_EQ(Git("fsck --strict"), 0);
+}
+
+TEST_F(HistoryTest, AHistoryTurnedOffRecordsNothing) {
+  {
+    wqtest::ConfigClientFile config("<AcqClient><BaseDir>" + Base().string() +
+                                    "</BaseDir><History> Off </History></AcqClient>");
+    WQRepos::Initialize();
+  }
+  WQRepos::SaveTune(L"A", TuneOf(1));
+  EXPECT_FALSE(fs::exists(History()));
+  EXPECT_FALSE(WQRepos::VerifyHistory().Enabled);
+  EXPECT_TRUE(WQRepos::QHistoryRecords().empty());
+}
+
+}  // namespace
