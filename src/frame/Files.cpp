@@ -84,11 +84,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// How long a file found cut short is read again although no save of it shows, where a network
-// client may serve the size of the file's earlier content for a moment after a save that another
-// computer made, whose temporary file this computer never saw. A local file system tells the size
-// at once: there a file cut short without a save in flight is cut short indeed.
-constexpr std::chrono::milliseconds kCutShortWait{200};
+// How long a file found missing or cut short is read again although no save of it shows, where a
+// network client may serve the size of the file's earlier content for a moment after a save that
+// another computer made, whose temporary file this computer never saw. A local file system tells
+// the size at once: there a file cut short without a save in flight is cut short indeed.
+constexpr std::chrono::milliseconds kLaggingViewWait{200};
 
 // Sleeps a little and gives true until `deadline`.
 bool WaitUntil(Clock::time_point deadline, std::chrono::milliseconds& pause) {
@@ -124,15 +124,17 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 // Decodes the file at `path` through `read` straight from the bytes read; false when the file
 // cannot be opened. The toolkit's errors leave as they are, the file nested in them. A file missing
 // or cut short while a save of it is in flight is read again until the save is over, or for
-// WQPlatform::kInterruptedSaveWait at most; one cut short on a network file system is read again
-// for kCutShortWait even when no save shows. A file still missing then is restored from a complete
+// WQPlatform::kInterruptedSaveWait at most; one missing or cut short on a network file system is
+// read again for kLaggingViewWait even when no save shows: a FUSE client hides a file open on it by
+// renaming it away just before another of its programs replaces it, and its peers may not list
+// the save's temporary file yet. A file still missing then is restored from a complete
 // save that never took its place. A template, as loads are frequent and small: no std::function per
 // layer.
 template <typename Read>
 bool DecodeFile(const std::wstring& path, const Read& read, Rest rest) {
   const std::string native = NativePath(path);
   const Clock::time_point deadline = Clock::now() + WQPlatform::kInterruptedSaveWait;
-  const Clock::time_point cutShortDeadline = Clock::now() + kCutShortWait;
+  const Clock::time_point laggingViewDeadline = Clock::now() + kLaggingViewWait;
   std::chrono::milliseconds pause(0);
   bool lastTry = false;
   for (;;) {
@@ -144,10 +146,11 @@ bool DecodeFile(const std::wstring& path, const Read& read, Rest rest) {
         return true;
       } catch (const WQCommon::StreamError& error) {
         if (!WaitForSave(native, deadline, pause) &&
-            !(WQPlatform::ViewMayLag(native) && WaitUntil(cutShortDeadline, pause)))
+            !(WQPlatform::ViewMayLag(native) && WaitUntil(laggingViewDeadline, pause)))
           WQCommon::ThrowWithContext(error, "Cannot read " + native);
       }
-    } else if (!WaitForSave(native, deadline, pause)) {
+    } else if (!WaitForSave(native, deadline, pause) &&
+               !(WQPlatform::ViewMayLag(native) && WaitUntil(laggingViewDeadline, pause))) {
       // A last try: the save may have ended since, or left its complete file out of place.
       if (lastTry) return false;
       lastTry = true;
