@@ -15,6 +15,8 @@ WQBL::Method OneScanMethod() {
   period.Items.push_back(WQBL::SequenceItem());
   WQBL::Method method;
   method.TimePeriods.push_back(period);
+  // The item's tune (id 1) is one of the method's.
+  method.Tunes.emplace(1, WQBL::TuneEntry(L"Example", WQCommon::Probes::ESI, WQCommon::Positive));
   return method;
 }
 

@@ -17,16 +17,6 @@
 namespace WQRepos {
 namespace {
 
-// Whether a message to `logger` reaches an appender. Of an application that set up no logging,
-// log4cxx would otherwise complain on its standard error that it found none; the settings read are
-// there for it in Config::QReport().
-bool Heard(const log4cxx::LoggerPtr& logger) {
-  for (log4cxx::LoggerPtr at = logger; at; at = at->getAdditivity() ? at->getParent() : nullptr) {
-    if (!at->getAllAppenders().empty()) return true;
-  }
-  return false;
-}
-
 const wchar_t* const kSubdirectories[] = {L"AcqMethod", L"EvalMethod",  L"Tunes", L"Data",
                                           L"Log",       L"Calibration", L"Prefs", L"Autotune"};
 constexpr std::uint16_t kDefaultPort = 4000;

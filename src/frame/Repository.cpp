@@ -162,4 +162,11 @@ std::wstring LibraryDirectory() {
 
 std::string NativePath(const std::wstring& path) { return WQCommon::WQWideToNarrowStr(path); }
 
+bool Heard(const log4cxx::LoggerPtr& logger) {
+  for (log4cxx::LoggerPtr at = logger; at; at = at->getAdditivity() ? at->getParent() : nullptr) {
+    if (!at->getAllAppenders().empty()) return true;
+  }
+  return false;
+}
+
 }  // namespace WQRepos

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <WQRepos/Config.h>
+#include <log4cxx/logger.h>
 
 #include <functional>
 #include <optional>
@@ -70,5 +71,10 @@ std::wstring LibraryDirectory();
 
 // The platform's form of a wide path.
 std::string NativePath(const std::wstring& path);
+
+// Whether a message to `logger` reaches an appender. Of an application that set up no logging,
+// log4cxx would otherwise complain on its standard error that it found none; what the module
+// logs is there for it in its results (Config::QReport(), a check of the history).
+bool Heard(const log4cxx::LoggerPtr& logger);
 
 }  // namespace WQRepos

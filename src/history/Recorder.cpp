@@ -244,9 +244,11 @@ void RecordChange(const char* operation, const std::vector<std::wstring>& paths)
     try {
       history::Record(done, items);
     } catch (const std::exception& error) {
-      log4cxx::Logger::getLogger("app")->warn(
-          "The " + done + " of " + items.front() +
-          " is made but not recorded in the history: " + error.what());
+      const log4cxx::LoggerPtr logger = log4cxx::Logger::getLogger("app");
+      if (Heard(logger)) {
+        logger->warn("The " + done + " of " + items.front() +
+                     " is made but not recorded in the history: " + error.what());
+      }
     }
   } catch (...) {
   }
