@@ -1,6 +1,5 @@
 // The atomic, durable save: content into a temporary file, synced, then renamed into place.
 #include <WQPlatform/Platform.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -16,8 +15,8 @@ namespace {
 // The file a save to `target` replaces: the final target of a symbolic link, so that the link
 // stays a link and a file shared through it stays shared.
 std::string ReplacedFile(const std::string& target) {
-  struct stat link;
-  if (lstat(target.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return target;
+  FileStatus status;
+  if (Ops().LinkStatus(target, status) != 0 || !status.link) return target;
   std::unique_ptr<char, void (*)(void*)> resolved(realpath(target.c_str(), nullptr), std::free);
   if (!resolved) throw SaveError(SystemError("Cannot follow the link", target, errno));
   return resolved.get();

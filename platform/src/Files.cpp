@@ -38,7 +38,7 @@ std::optional<std::string> SyncDirectoryOf(const std::string& path) {
 
 }  // namespace
 
-bool PathExists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+bool PathExists(const std::string& path) { return Ops().Access(path, F_OK) == 0; }
 
 bool MakeDirectory(const std::string& path) { return mkdir(path.c_str(), 0777) == 0; }
 

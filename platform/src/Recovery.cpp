@@ -2,7 +2,6 @@
 #include <WQPlatform/Platform.h>
 #include <dirent.h>
 #include <signal.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -77,6 +76,12 @@ bool Abandoned(const Found& found, std::int64_t now, std::int64_t ageLimit) {
          (found.writer == Writer::Unknown && now - found.modified > ageLimit);
 }
 
+// Whole seconds since 1970 of a time in nanoseconds, rounded down as the file system's are.
+std::int64_t SecondsOf(std::int64_t nanoseconds) {
+  constexpr std::int64_t kBillion = 1000000000;
+  return nanoseconds / kBillion - (nanoseconds % kBillion < 0 ? 1 : 0);
+}
+
 // The leftovers of saves in `directory`; with a `target` name, only those of that name. Their
 // times only when `dated`: on SMB, looking at a file opens it, which stops its writer's rename for
 // the moment.
@@ -92,9 +97,9 @@ std::vector<Found> LeftoversIn(const std::string& directory, const std::string& 
     found.push_back(std::move(each));
   });
   for (Found& each : found) {
-    struct stat status;
-    if (dated && lstat((directory + kSeparator + each.name).c_str(), &status) == 0)
-      each.modified = status.st_mtime;
+    FileStatus status;
+    if (dated && Ops().LinkStatus(directory + kSeparator + each.name, status) == 0)
+      each.modified = SecondsOf(status.modified);
   }
   return found;
 }
@@ -156,9 +161,8 @@ std::vector<std::string> SubFolders(const std::string& directory) {
     if (name == "." || name == ".." || LeftoverOf(name)) continue;
     bool folder = entry->d_type == DT_DIR;
     if (entry->d_type == DT_UNKNOWN) {
-      struct stat status;
-      folder =
-          lstat((directory + kSeparator + name).c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+      FileStatus status;
+      folder = Ops().LinkStatus(directory + kSeparator + name, status) == 0 && status.directory;
     }
     if (folder) folders.push_back(directory + kSeparator + name);
   }
