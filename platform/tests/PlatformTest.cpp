@@ -65,6 +65,36 @@ TEST_F(PlatformTest, LargeContentIsWrittenWholeOrNotAtAll) {
   EXPECT_EQ(EntryCount(), 1u);
 }
 
+// Every operation of a save fails in turn, until none is left to fail: each failure is reported,
+// leaves the earlier file as it was and no temporary file behind; only a failed sync of the
+// directory, after the new file took the target's place, leaves the new content.
+TEST_F(PlatformTest, SaveFailedAtAnyOperationKeepsTheEarlierFileAndLeavesNothing) {
+  Save(Path("a.kem"), "earlier");
+  for (int failAt = 1;; ++failAt) {
+    ASSERT_LT(failAt, 50) << "a save of a small file makes far fewer operations";
+    WQPlatformTesting::FaultInjector injector(failAt, WQPlatformTesting::Fault::IOError,
+                                              WQPlatformTesting::Mode::Once);
+    WQPlatform::ScopedFileOps seam(injector);
+    bool reported = false;
+    try {
+      Save(Path("a.kem"), "later");
+    } catch (const WQPlatform::SaveError&) {
+      reported = true;
+    }
+    EXPECT_EQ(reported, !injector.FirstStruck().empty()) << "at " << failAt;
+    if (!reported) {
+      EXPECT_EQ(ReadBytes(Path("a.kem")), "later");
+      EXPECT_GT(failAt, 5);
+      break;
+    }
+    const bool placed = injector.FirstStruck() == "SyncDirectory";
+    EXPECT_EQ(ReadBytes(Path("a.kem")), placed ? "later" : "earlier")
+        << "failing " << injector.FirstStruck() << " at " << failAt;
+    EXPECT_EQ(EntryCount(), 1u) << "failing " << injector.FirstStruck() << " at " << failAt;
+    if (placed) Save(Path("a.kem"), "earlier");
+  }
+}
+
 // A save bounded by what its reader takes: content of exactly the limit is saved; one byte more
 // fails at Commit, the earlier file stays, and the temporary file never held more than the limit.
 TEST_F(PlatformTest, SaveLargerThanItsLimitIsRefusedAndTheEarlierFileStays) {
