@@ -212,6 +212,69 @@ TEST_F(PlatformTest, CompleteSaveTakesTheMissingTargetsPlace) {
   EXPECT_EQ(EntryCount(), 2u);
 }
 
+// Fails the `failAt`-th of the looks, lock probes, renames and removals that recovery makes.
+class FailingRecoveryOps : public WQPlatform::FileOps {
+ public:
+  explicit FailingRecoveryOps(int failAt) : failAt_(failAt) {}
+  bool Struck() const { return count_ >= failAt_; }
+
+  int LinkStatus(const std::string& path, WQPlatform::FileStatus& status) override {
+    return Strikes() ? -1 : FileOps::LinkStatus(path, status);
+  }
+  int Access(const std::string& path, int mode) override {
+    return Strikes() ? -1 : FileOps::Access(path, mode);
+  }
+  int ProbeLock(const std::string& path) override {
+    return Strikes() ? -1 : FileOps::ProbeLock(path);
+  }
+  int RenameNoReplace(const std::string& from, const std::string& to) override {
+    return Strikes() ? -1 : FileOps::RenameNoReplace(from, to);
+  }
+  int Unlink(const std::string& path) override { return Strikes() ? -1 : FileOps::Unlink(path); }
+
+ private:
+  bool Strikes() {
+    if (++count_ != failAt_) return false;
+    errno = EIO;
+    return true;
+  }
+  int failAt_;
+  int count_ = 0;
+};
+
+// Every operation of a recovery fails in turn: the content of a save cut short after it was
+// complete is never lost, it stays under its own name or takes the target's, and a recovery
+// that meets no failure puts it in place and removes the rest.
+TEST_F(PlatformTest, RecoveryFailedAtAnyOperationNeverLosesTheCompleteSave) {
+  std::string run;
+  {
+    WQPlatform::AtomicFile probe(Path("probe.kem"));
+    run = OnlyTemporaryIn(scratch.Path()).substr(OnlyTemporaryIn(scratch.Path()).size() - 23, 16);
+  }
+  const std::string complete = ".g.kem.wqnew-lab-99999999-" + run + "-Bbbbbb";
+  const std::string unfinished = ".g.kem.wqtmp-lab-99999999-" + run + "-Cccccc";
+  for (int failAt = 1;; ++failAt) {
+    ASSERT_LT(failAt, 50) << "a recovery of two leftovers makes far fewer operations";
+    fs::remove(Path("g.kem"));
+    std::ofstream(Path(complete)) << "complete";
+    std::ofstream(Path(unfinished)) << "half";
+    FailingRecoveryOps ops(failAt);
+    {
+      WQPlatform::ScopedFileOps seam(ops);
+      WQPlatform::RecoverInterruptedSaves({scratch.Path().string()}, 3600);
+    }
+    if (!ops.Struck()) {
+      EXPECT_EQ(ReadBytes(Path("g.kem")), "complete");
+      EXPECT_EQ(EntryCount(), 1u);
+      EXPECT_GT(failAt, 3);
+      break;
+    }
+    const std::string kept = fs::exists(Path("g.kem")) ? "g.kem" : complete;
+    EXPECT_EQ(ReadBytes(Path(kept)), "complete") << "failing at " << failAt;
+    fs::remove(Path(unfinished));
+  }
+}
+
 // A file system that replaces a file by removing it first, and fails after that.
 class RemovingFirstFileOps : public WQPlatform::FileOps {
  public:
