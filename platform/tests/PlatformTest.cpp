@@ -18,6 +18,8 @@
 #include <string>
 #include <utility>
 
+#include "PlatformFixture.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -25,24 +27,12 @@ using ::testing::HasSubstr;
 using ::testing::StrEq;
 using ::testing::ThrowsMessage;
 using ::testing::UnorderedElementsAre;
+using PlatformTests::OnlyTemporaryIn;
+using PlatformTests::PlatformTest;
+using PlatformTests::Save;
 using WQPlatformTesting::ReadBytes;
 
-class PlatformTest : public ::testing::Test {
- protected:
-  std::string Path(const std::string& name) const { return (scratch.Path() / name).string(); }
-  std::size_t EntryCount() const {
-    return std::distance(fs::directory_iterator(scratch.Path()), fs::directory_iterator());
-  }
-
-  WQPlatformTesting::ScratchDirectory scratch;
-};
 using HostileFilesTest = PlatformTest;
-
-void Save(const std::string& target, const std::string& content) {
-  WQPlatform::AtomicFile file(target);
-  file.Stream() << content;
-  file.Commit();
-}
 
 // Content larger than the save's buffer goes out in several writes. A failed one after the first
 // (operation 3, after creating the temporary file) fails the save at Commit with its own error,
@@ -63,36 +53,6 @@ TEST_F(PlatformTest, LargeContentIsWrittenWholeOrNotAtAll) {
   EXPECT_EQ(injector.FirstStruck(), "Write");
   EXPECT_EQ(ReadBytes(Path("a.kem")), large);
   EXPECT_EQ(EntryCount(), 1u);
-}
-
-// Every operation of a save fails in turn, until none is left to fail: each failure is reported,
-// leaves the earlier file as it was and no temporary file behind; only a failed sync of the
-// directory, after the new file took the target's place, leaves the new content.
-TEST_F(PlatformTest, SaveFailedAtAnyOperationKeepsTheEarlierFileAndLeavesNothing) {
-  Save(Path("a.kem"), "earlier");
-  for (int failAt = 1;; ++failAt) {
-    ASSERT_LT(failAt, 50) << "a save of a small file makes far fewer operations";
-    WQPlatformTesting::FaultInjector injector(failAt, WQPlatformTesting::Fault::IOError,
-                                              WQPlatformTesting::Mode::Once);
-    WQPlatform::ScopedFileOps seam(injector);
-    bool reported = false;
-    try {
-      Save(Path("a.kem"), "later");
-    } catch (const WQPlatform::SaveError&) {
-      reported = true;
-    }
-    EXPECT_EQ(reported, !injector.FirstStruck().empty()) << "at " << failAt;
-    if (!reported) {
-      EXPECT_EQ(ReadBytes(Path("a.kem")), "later");
-      EXPECT_GT(failAt, 5);
-      break;
-    }
-    const bool placed = injector.FirstStruck() == "SyncDirectory";
-    EXPECT_EQ(ReadBytes(Path("a.kem")), placed ? "later" : "earlier")
-        << "failing " << injector.FirstStruck() << " at " << failAt;
-    EXPECT_EQ(EntryCount(), 1u) << "failing " << injector.FirstStruck() << " at " << failAt;
-    if (placed) Save(Path("a.kem"), "earlier");
-  }
 }
 
 // A save bounded by what its reader takes: content of exactly the limit is saved; one byte more
@@ -124,16 +84,6 @@ class GrowingFileOps : public WQPlatform::FileOps {
     return result;
   }
 };
-
-// The one temporary file in `directory`.
-std::string OnlyTemporaryIn(const fs::path& directory) {
-  std::vector<std::string> found;
-  for (const auto& entry : fs::directory_iterator(directory))
-    if (WQPlatform::IsTemporaryName(entry.path().filename().string()))
-      found.push_back(entry.path().filename().string());
-  EXPECT_EQ(found.size(), 1u);
-  return found.empty() ? "" : found[0];
-}
 
 constexpr char kElsewhere[] = "0123456789abcdef";  // the run of another boot or container
 
@@ -210,69 +160,6 @@ TEST_F(PlatformTest, CompleteSaveTakesTheMissingTargetsPlace) {
   EXPECT_EQ(ReadBytes(Path("h.kem")), "elsewhere");
   EXPECT_EQ(done.restored, 2);
   EXPECT_EQ(EntryCount(), 2u);
-}
-
-// Fails the `failAt`-th of the looks, lock probes, renames and removals that recovery makes.
-class FailingRecoveryOps : public WQPlatform::FileOps {
- public:
-  explicit FailingRecoveryOps(int failAt) : failAt_(failAt) {}
-  bool Struck() const { return count_ >= failAt_; }
-
-  int LinkStatus(const std::string& path, WQPlatform::FileStatus& status) override {
-    return Strikes() ? -1 : FileOps::LinkStatus(path, status);
-  }
-  int Access(const std::string& path, int mode) override {
-    return Strikes() ? -1 : FileOps::Access(path, mode);
-  }
-  int ProbeLock(const std::string& path) override {
-    return Strikes() ? -1 : FileOps::ProbeLock(path);
-  }
-  int RenameNoReplace(const std::string& from, const std::string& to) override {
-    return Strikes() ? -1 : FileOps::RenameNoReplace(from, to);
-  }
-  int Unlink(const std::string& path) override { return Strikes() ? -1 : FileOps::Unlink(path); }
-
- private:
-  bool Strikes() {
-    if (++count_ != failAt_) return false;
-    errno = EIO;
-    return true;
-  }
-  int failAt_;
-  int count_ = 0;
-};
-
-// Every operation of a recovery fails in turn: the content of a save cut short after it was
-// complete is never lost, it stays under its own name or takes the target's, and a recovery
-// that meets no failure puts it in place and removes the rest.
-TEST_F(PlatformTest, RecoveryFailedAtAnyOperationNeverLosesTheCompleteSave) {
-  std::string run;
-  {
-    WQPlatform::AtomicFile probe(Path("probe.kem"));
-    run = OnlyTemporaryIn(scratch.Path()).substr(OnlyTemporaryIn(scratch.Path()).size() - 23, 16);
-  }
-  const std::string complete = ".g.kem.wqnew-lab-99999999-" + run + "-Bbbbbb";
-  const std::string unfinished = ".g.kem.wqtmp-lab-99999999-" + run + "-Cccccc";
-  for (int failAt = 1;; ++failAt) {
-    ASSERT_LT(failAt, 50) << "a recovery of two leftovers makes far fewer operations";
-    fs::remove(Path("g.kem"));
-    std::ofstream(Path(complete)) << "complete";
-    std::ofstream(Path(unfinished)) << "half";
-    FailingRecoveryOps ops(failAt);
-    {
-      WQPlatform::ScopedFileOps seam(ops);
-      WQPlatform::RecoverInterruptedSaves({scratch.Path().string()}, 3600);
-    }
-    if (!ops.Struck()) {
-      EXPECT_EQ(ReadBytes(Path("g.kem")), "complete");
-      EXPECT_EQ(EntryCount(), 1u);
-      EXPECT_GT(failAt, 3);
-      break;
-    }
-    const std::string kept = fs::exists(Path("g.kem")) ? "g.kem" : complete;
-    EXPECT_EQ(ReadBytes(Path(kept)), "complete") << "failing at " << failAt;
-    fs::remove(Path(unfinished));
-  }
 }
 
 // A file system that replaces a file by removing it first, and fails after that.
