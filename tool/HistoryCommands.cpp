@@ -1,12 +1,12 @@
 // history, diff and restore: the records that the module keeps of every change to a stored item,
 // the fields that changed between two of them, and an item put back as a record left it.
 #include <WQCommon/Binary.h>
+#include <WQCommon/Calendar.h>
 #include <WQCommon/Text.h>
 #include <WQCommon/XML.h>
 #include <WQPlatform/Platform.h>
 #include <WQRepos/WQRepos.h>
 
-#include <ctime>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -136,15 +136,6 @@ std::wstring ItemOf(const ItemWords& words) {
                                Wide(words.kind->extension));
 }
 
-std::string IsoTime(std::int64_t seconds) {
-  const std::time_t time = static_cast<std::time_t>(seconds);
-  std::tm parts{};
-  gmtime_r(&time, &parts);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
-  return text;
-}
-
 // True when `item` is a file of `kind`: in its directory, with its extension.
 bool OfKind(const std::wstring& item, const HistoryKind& kind) {
   const std::string path = Narrow(item);
@@ -164,7 +155,7 @@ void PrintRecords(const std::vector<WQRepos::HistoryRecord>& records, bool json)
       Json items = Json::array();
       for (const std::wstring& item : record.Items) items.push_back(Narrow(item));
       list.push_back(Json{{"id", record.Id},
-                          {"time", IsoTime(record.Time)},
+                          {"time", WQCommon::IsoUtcTime(record.Time)},
                           {"user", record.User},
                           {"operator", record.Operator},
                           {"host", record.Host},
@@ -179,7 +170,7 @@ void PrintRecords(const std::vector<WQRepos::HistoryRecord>& records, bool json)
   for (const WQRepos::HistoryRecord& record : records) {
     std::string items;
     for (const std::wstring& item : record.Items) items += " " + Shown(item);
-    std::cout << record.Id.substr(0, 12) << "  " << IsoTime(record.Time) << "  "
+    std::cout << record.Id.substr(0, 12) << "  " << WQCommon::IsoUtcTime(record.Time) << "  "
               << Shown(record.User) << "  "
               << Shown(record.Operator.empty() ? "-" : record.Operator) << "  "
               << Shown(record.Host) << "  " << record.Operation << items << '\n';

@@ -1,3 +1,4 @@
+#include <WQCommon/Calendar.h>
 #include <WQCommon/System.h>
 #include <WQCommon/Text.h>
 #include <WQPlatform/Platform.h>
@@ -21,46 +22,17 @@ namespace WQRepos {
 
 namespace {
 
-constexpr std::int64_t kSecondsPerDay = 86400;
 constexpr const char* kWeekdays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                    "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
-struct CivilDate {
-  std::int64_t Year;
-  unsigned Month;  // 1 to 12
-  unsigned Day;    // 1 to 31
-};
-
-// The proleptic Gregorian date `days` days after 1 January 1970, for any count of days.
-CivilDate CivilFromDays(std::int64_t days) {
-  days += 719468;  // counted from 1 March of the year 0, so that leap days end a year
-  const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-  const auto dayOfEra = static_cast<unsigned>(days - era * 146097);
-  const unsigned yearOfEra =
-      (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-  const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-  const unsigned shiftedMonth = (5 * dayOfYear + 2) / 153;
-  const unsigned day = dayOfYear - (153 * shiftedMonth + 2) / 5 + 1;
-  const unsigned month = shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9;
-  return {static_cast<std::int64_t>(yearOfEra) + era * 400 + (month <= 2 ? 1 : 0), month, day};
-}
-
 // `time` (seconds since 1970) as an RFC 1123 date in UTC, with the English names of the C locale.
 std::wstring Rfc1123Time(std::int64_t time) {
-  std::int64_t days = time / kSecondsPerDay;
-  std::int64_t seconds = time % kSecondsPerDay;
-  if (seconds < 0) {
-    --days;
-    seconds += kSecondsPerDay;
-  }
-  const CivilDate date = CivilFromDays(days);
-  const std::int64_t weekday = ((days % 7) + 11) % 7;  // 1 January 1970 was a Thursday
+  const WQCommon::UtcTime date = WQCommon::UtcTimeOf(time);
   char text[64];
-  std::snprintf(text, sizeof text, "%s, %02u %s %lld %02d:%02d:%02d GMT", kWeekdays[weekday],
-                date.Day, kMonths[date.Month - 1], static_cast<long long>(date.Year),
-                static_cast<int>(seconds / 3600), static_cast<int>(seconds / 60 % 60),
-                static_cast<int>(seconds % 60));
+  std::snprintf(text, sizeof text, "%s, %02u %s %lld %02u:%02u:%02u GMT", kWeekdays[date.Weekday],
+                date.Day, kMonths[date.Month - 1], static_cast<long long>(date.Year), date.Hour,
+                date.Minute, date.Second);
   return WQCommon::WQNarrowToWideStr(text);
 }
 

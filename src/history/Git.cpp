@@ -38,7 +38,8 @@ std::string IgnoreRules() {
 void CreateRepository(const std::string& path) {
   std::random_device random;
   const std::string made = path + ".new-" + std::to_string(random()) + std::to_string(random());
-  git_repository_init_options options = GIT_REPOSITORY_INIT_OPTIONS_INIT;
+  git_repository_init_options options;
+  git_repository_init_options_init(&options, GIT_REPOSITORY_INIT_OPTIONS_VERSION);
   options.flags = GIT_REPOSITORY_INIT_BARE | GIT_REPOSITORY_INIT_MKDIR;
   options.initial_head = "main";
   std::error_code error;

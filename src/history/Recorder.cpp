@@ -1,3 +1,4 @@
+#include <WQCommon/Calendar.h>
 #include <WQCommon/Text.h>
 #include <WQPlatform/Platform.h>
 #include <WQRepos/History.h>
@@ -7,7 +8,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <set>
 #include <thread>
 
@@ -59,15 +59,6 @@ std::string OperatorName() {
   }
 }
 
-std::string IsoTime(std::int64_t seconds) {
-  const std::time_t time = static_cast<std::time_t>(seconds);
-  std::tm parts{};
-  gmtime_r(&time, &parts);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
-  return text;
-}
-
 // A trailer's value on one line: line ends would start a trailer of their own.
 std::string OneLine(std::string text) {
   std::replace(text.begin(), text.end(), '\n', ' ');
@@ -91,7 +82,7 @@ std::string Message(const std::string& operation, const std::vector<std::string>
   for (const std::string& item : items) message += "Item: " + OneLine(item) + "\n";
   message += "User: " + OneLine(origin.user) + "\n";
   if (!origin.operatorName.empty()) message += "Operator: " + OneLine(origin.operatorName) + "\n";
-  message += "Host: " + OneLine(origin.host) + "\nTime: " + IsoTime(origin.time) +
+  message += "Host: " + OneLine(origin.host) + "\nTime: " + WQCommon::IsoUtcTime(origin.time) +
              "\nModule-Version: " + QVersion() + "\n";
   return message;
 }

@@ -44,7 +44,8 @@ void ReadEveryObject(git_repository* repo) {
 // The items whose stored file differs from the tree of the last record.
 std::vector<std::wstring> UnrecordedItems(git_repository* repo, const std::optional<git_oid>& tip) {
   const Tree tree = tip ? TreeOf(repo, *tip) : nullptr;
-  git_diff_options options = GIT_DIFF_OPTIONS_INIT;
+  git_diff_options options;
+  git_diff_options_init(&options, GIT_DIFF_OPTIONS_VERSION);
   options.flags = GIT_DIFF_INCLUDE_UNTRACKED | GIT_DIFF_RECURSE_UNTRACKED_DIRS;
   git_diff* rawDiff = nullptr;
   Check(git_diff_tree_to_workdir(&rawDiff, repo, tree.get(), &options),
