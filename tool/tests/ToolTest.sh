@@ -218,6 +218,10 @@ COMMANDS
 # Pictures of a run: rendered by a real SVG renderer, marking the centroids that export writes.
 run=$work/run.dat
 "$tool" generate-run "$run" --scans 12 >/dev/null && "$tool" export "$run" >/dev/null
+# A run read from standard input is named so in its document, not after the copy it is read from.
+"$tool" export - -o - <"$run" | grep -q "<Name>stdin</Name>" &&
+  grep -q "<Name>run</Name>" "$work/run.tofline"
+result $?
 rendered() { # the width and height of a PNG that rsvg-convert made from the SVG $1
   rsvg-convert "$1" -o "$1.png" && od -An -tu1 -j16 -N8 "$1.png" | tr -s ' '
 }
