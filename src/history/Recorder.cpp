@@ -202,10 +202,13 @@ void Record(const std::string& operation, const std::vector<std::string>& items)
   git_index* rawIndex = nullptr;
   Check(git_repository_index(&rawIndex, repo.get()), "Cannot open the index of the history");
   const Index index(rawIndex);
+  const HeldObjects held = HoldObjects(repo.get());
   const Origin origin;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     const std::optional<git_oid> tip = BranchTip(repo.get());
     const git_oid id = RecordsOnTip(repo.get(), index.get(), tip, operation, items, origin);
+    // Every object of the records is on the disk, synced, before the branch points at them.
+    WriteHeldObjects(held);
     if (MoveBranch(repo.get(), tip, id)) {
       // The index only spares reading unchanged files again; another process may hold it.
       git_index_write(index.get());
