@@ -10,7 +10,8 @@
 #   - loads while saves of the same method go on, on the same mount and on the other one (failed
 #     loads, and loads that returned no whole saved method; sshfs and the local disk);
 #   - both workstations saving and loading one method at once, with different host names and
-#     with the same one (failed saves and loads);
+#     with the same one (failed saves and loads), after which the history holds a record of each
+#     acknowledged save and git fsck finds it whole;
 #   - a workstation killed at a random moment while it saves strictly increasing stamps and reads,
 #     its file system client with it; the other one then starts and loads the method, whose stamp
 #     must be the newest acknowledged one or newer (lost and older methods), or, every other
@@ -336,6 +337,24 @@ both_save_and_load() {
   cat "$work"/{xa,xb,ra,rb}.err | head -3 | sed 's/^/    /'
 }
 
+# recorded SETUP HISTORY: after both_save_and_load, the history repository HISTORY holds a record
+# of each save of the method Both that a workstation acknowledged, in this exchange and the earlier
+# ones on it, and git fsck finds it whole.
+declare -A both_saves=()
+recorded() {
+  local setup=$1 history=$2 failed records missing fsck=0
+  failed=$(figure_sum "failed saves" "$work/xa.out" "$work/xb.out")
+  [ "$failed" != '?' ] || { report "$setup" "  acknowledged saves not in the history" '?'; return; }
+  both_saves[$history]=$((${both_saves[$history]:-0} + 1 + 2 * saves - failed))
+  records=$(git -C "$history" log --format=%s main 2>/dev/null |
+    grep -cx 'save AcqMethod/Both.kem' || true)
+  missing=$((both_saves[$history] - records))
+  report "$setup" "  acknowledged saves not in the history" $((missing > 0 ? missing : 0))
+  git -C "$history" fsck --strict --no-dangling >"$work/fsck.out" 2>&1 || fsck=1
+  report "$setup" "  git fsck of the history (exit)" "$fsck"
+  head -3 "$work/fsck.out" | sed 's/^/    /'
+}
+
 # killed_rounds SETUP MOUNT_FUNCTION POINT SURVIVOR: in each round the workstation at POINT saves
 # one method with strictly increasing stamps and loads it through a client of its own, and the
 # client and both programs are killed at once at a random moment; SURVIVOR then starts and loads
@@ -458,7 +477,9 @@ cleaner_wrap=plain
 loads_during_saves "sshfs, one mount" a a
 loads_during_saves "$setup" a b
 both_save_and_load "$setup, other host name" a plain b another_computer
+recorded "$setup, other host name" "$work/export/WQData/History"
 both_save_and_load "$setup, same host name" a plain b namespaced
+recorded "$setup, same host name" "$work/export/WQData/History"
 gzip_run "sshfs" a "$work/a"
 
 # ---- Samba and smbnetfs, when asked for ----
@@ -498,7 +519,9 @@ held_save "$setup" local local
 saves_under_initialize "$setup" local local
 killed_container "$setup" local "$work/local"
 both_save_and_load "local disk, other host names" local namespaced local another_computer
+recorded "local disk, other host names" "$work/local/WQData/History"
 both_save_and_load "local disk, same host name" local namespaced local namespaced
+recorded "local disk, same host name" "$work/local/WQData/History"
 writer_wrap=plain
 cleaner_wrap=plain
 loads_during_saves "local disk" local local
