@@ -1,6 +1,6 @@
 // The history of the stored items: a record per change with its fields, restore, changes made
-// without the module, a history that cannot be written, plain git on it, and two writers at once,
-// each in a pid namespace of its own.
+// without the module, a history that cannot be written, plain git on it, a lock left on its
+// branch, and two writers at once, each in a pid namespace of its own.
 #include <WQBL/Tune.h>
 #include <WQCommon/Text.h>
 #include <WQPlatform/Platform.h>
@@ -181,6 +181,17 @@ TEST_F(HistoryTest, APushToABareRemoteCarriesEveryRecord) {
       0);
   EXPECT_EQ(ReadBytes(count), std::to_string(WQRepos::QHistoryRecords().size()) + "\n");
   EXPECT_EQ(WQRepos::QHistoryRecords().size(), 3u);
+}
+
+TEST_F(HistoryTest, ABranchLockLeftByAKilledRecordIsRemovedAndRecordingGoesOn) {
+  WQRepos::SaveTune(L"A", TuneOf(1));
+  // What a process killed after it took the branch's lock, before it moved the branch, leaves.
+  const fs::path lock = History() / "refs" / "heads" / "main.lock";
+  WriteBytes(lock, WQRepos::QHistoryRecords().front().Id + "\n");
+  WQRepos::SaveTune(L"A", TuneOf(2));
+  EXPECT_THAT(Summary(), ElementsAre("save Tunes/A.ket", "save Tunes/A.ket"));
+  EXPECT_FALSE(fs::exists(lock));
+  EXPECT_EQ(Git("fsck --strict"), 0);
 }
 
 // True when this process can make pid and mount namespaces: as root, where unshare is allowed.
