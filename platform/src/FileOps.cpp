@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <random>
 
-#include "SaveNames.h"
+#include "Internal.h"
 
 namespace WQPlatform {
 namespace {
@@ -40,7 +40,20 @@ constexpr unsigned long kLocalFileSystems[] = {
     0x794C7630,  // overlay
 };
 
+FileOps& SystemFileOps() {
+  static FileOps ops;
+  return ops;
+}
+
+FileOps* currentOps = nullptr;
+
 }  // namespace
+
+FileOps& Ops() { return currentOps ? *currentOps : SystemFileOps(); }
+
+ScopedFileOps::ScopedFileOps(FileOps& ops) : previous_(currentOps) { currentOps = &ops; }
+
+ScopedFileOps::~ScopedFileOps() { currentOps = previous_; }
 
 FileOps::~FileOps() = default;
 

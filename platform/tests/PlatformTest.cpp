@@ -18,6 +18,8 @@
 #include <string>
 #include <utility>
 
+#include "PlatformFixture.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -25,24 +27,12 @@ using ::testing::HasSubstr;
 using ::testing::StrEq;
 using ::testing::ThrowsMessage;
 using ::testing::UnorderedElementsAre;
+using PlatformTests::OnlyTemporaryIn;
+using PlatformTests::PlatformTest;
+using PlatformTests::Save;
 using WQPlatformTesting::ReadBytes;
 
-class PlatformTest : public ::testing::Test {
- protected:
-  std::string Path(const std::string& name) const { return (scratch.Path() / name).string(); }
-  std::size_t EntryCount() const {
-    return std::distance(fs::directory_iterator(scratch.Path()), fs::directory_iterator());
-  }
-
-  WQPlatformTesting::ScratchDirectory scratch;
-};
 using HostileFilesTest = PlatformTest;
-
-void Save(const std::string& target, const std::string& content) {
-  WQPlatform::AtomicFile file(target);
-  file.Stream() << content;
-  file.Commit();
-}
 
 // Content larger than the save's buffer goes out in several writes. A failed one after the first
 // (operation 3, after creating the temporary file) fails the save at Commit with its own error,
@@ -94,16 +84,6 @@ class GrowingFileOps : public WQPlatform::FileOps {
     return result;
   }
 };
-
-// The one temporary file in `directory`.
-std::string OnlyTemporaryIn(const fs::path& directory) {
-  std::vector<std::string> found;
-  for (const auto& entry : fs::directory_iterator(directory))
-    if (WQPlatform::IsTemporaryName(entry.path().filename().string()))
-      found.push_back(entry.path().filename().string());
-  EXPECT_EQ(found.size(), 1u);
-  return found.empty() ? "" : found[0];
-}
 
 constexpr char kElsewhere[] = "0123456789abcdef";  // the run of another boot or container
 
