@@ -112,13 +112,20 @@ git_oid MakeCommit(git_repository* repo, const git_oid& tree, const std::optiona
   return id;
 }
 
+// How often the stored files are read for one snapshot at most.
+constexpr int kReads = 5;
+
 // Brings the index, the history's cache of the stored files' state, up to the files as they
-// are, and gives the tree of them all.
+// are, and gives the tree of them all. A file that another process replaces while it is read
+// fails the read (its size no longer that of its stat): the files are read again.
 git_oid Snapshot(git_index* index) {
   Check(git_index_read(index, 0), "Cannot read the index of the history");
-  Check(git_index_update_all(index, nullptr, nullptr, nullptr), "Cannot read the stored files");
-  Check(git_index_add_all(index, nullptr, GIT_INDEX_ADD_DEFAULT, nullptr, nullptr),
-        "Cannot read the stored files");
+  for (int read = 1;; ++read) {
+    if (git_index_update_all(index, nullptr, nullptr, nullptr) == 0 &&
+        git_index_add_all(index, nullptr, GIT_INDEX_ADD_DEFAULT, nullptr, nullptr) == 0)
+      break;
+    if (read == kReads) Check(-1, "Cannot read the stored files");
+  }
   git_oid tree;
   Check(git_index_write_tree(&tree, index), "Cannot write a tree of the history");
   return tree;

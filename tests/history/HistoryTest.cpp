@@ -222,15 +222,18 @@ pid_t Writer(bool contained, const Work& work) {
 }
 
 // Both writers are pid 1, each of its own pid namespace, on one host: nothing that tells saves or
-// records apart may rest on the pid alone.
+// records apart may rest on the pid alone. Each saves a tune of its own and one method that both
+// save, of a length that changes with each save, which one may replace while the other reads it.
 TEST_F(HistoryTest, TwoProcessesInTwoPidNamespacesSavingAtOnceLoseNoRecord) {
-  constexpr int kSaves = 15;
+  constexpr int kSaves = 30;
   const bool contained = CanMakeNamespaces();
   std::vector<pid_t> children;
   for (const char* writer : {"a", "b"}) {
     children.push_back(Writer(contained, [&] {
-      for (int i = 0; i < kSaves; ++i)
+      for (int i = 0; i < kSaves; ++i) {
         WQRepos::SaveTune(WQCommon::WQNarrowToWideStr(writer) + std::to_wstring(i), TuneOf(i));
+        WQRepos::SaveAcqMethod(L"Shared", wqtest::MethodOf(i % 2 == 0 ? 0 : 2000));
+      }
     }));
     ASSERT_GE(children.back(), 0);
   }
@@ -242,7 +245,7 @@ TEST_F(HistoryTest, TwoProcessesInTwoPidNamespacesSavingAtOnceLoseNoRecord) {
   std::size_t saves = 0;
   for (const WQRepos::HistoryRecord& record : WQRepos::QHistoryRecords())
     saves += record.Operation == "save";
-  EXPECT_EQ(saves, 2u * kSaves);
+  EXPECT_EQ(saves, 4u * kSaves);
   EXPECT_EQ(Git("fsck --strict"), 0);
   if (!contained)
     GTEST_SKIP() << "the two writers ran as plain processes: pid namespaces need root and unshare";
