@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 
 namespace wqtool {
 namespace {
@@ -10,7 +11,8 @@ namespace {
 // The canvas and its plot area, in pixels.
 constexpr double kWidth = 960;
 constexpr double kHeight = 540;
-constexpr double kLeft = 96;
+// The least room left of the plot area, for the y axis's ticks and title.
+constexpr double kLeastLeft = 96;
 constexpr double kRight = kWidth - 24;
 constexpr double kTop = 64;
 constexpr double kBottom = kHeight - 64;
@@ -18,6 +20,15 @@ constexpr double kBottom = kHeight - 64;
 constexpr int kTitleSize = 15;
 constexpr int kTextSize = 12;
 constexpr int kLabelSize = 11;
+// Where the y axis's title runs, and the gap between its glyphs and the tick texts.
+constexpr double kYTitleBaseline = 22;
+constexpr double kYTitleGap = 10;
+// A share of the x range added at each end, so that no point lies on an axis line.
+constexpr double kXMargin = 0.02;
+// Circles for up to this many points; more are drawn as a rug of ticks along the x axis, as a
+// circle a few pixels apart from the next would make a pale band of them.
+constexpr std::size_t kMostMarkers = 100;
+constexpr double kRugHeight = 8;
 // The mean advance of a character of the sans-serif fonts, in font sizes: enough to keep labels
 // apart without measuring them.
 constexpr double kCharacterWidth = 0.62;
@@ -59,8 +70,10 @@ double TextWidth(const std::wstring& text, int size) {
   return kCharacterWidth * size * static_cast<double>(text.size());
 }
 
-// The most ticks an axis takes; about eight are asked for.
+// The most ticks an axis takes, and how many are asked for.
 constexpr int kMostTicks = 20;
+constexpr int kXTicks = 8;
+constexpr int kYTicks = 6;
 
 // Whether the range is wide enough for round values between its ends to be told apart: a span of
 // a few units in the last place of its ends (a run whose values barely differ) is drawn as one
@@ -97,6 +110,15 @@ std::vector<double> Ticks(Range range, double step) {
 }
 
 int DecimalsOf(double step) { return std::max(0, -static_cast<int>(std::floor(std::log10(step)))); }
+
+// The width of the widest tick text of an axis over `range` with about `count` ticks.
+double WidestTick(Range range, int count) {
+  const double step = TickStep(range, count);
+  double widest = 0.0;
+  for (double tick : Ticks(range, step))
+    widest = std::max(widest, TextWidth(TickText(tick, DecimalsOf(step)), kTextSize));
+  return widest;
+}
 
 // The line's points as drawn in one pixel column: the first, lowest, highest and last, in order.
 void KeepExtremes(const std::vector<Point>& column, std::vector<Point>& kept) {
@@ -138,7 +160,10 @@ Chart::Chart(const std::wstring& title, Range x, Range y, const std::wstring& xT
              const std::wstring& yTitle)
     : x_(x), y_(y) {
   if (!Resolved(x_)) x_ = Around(x_.Low);
+  const double margin = kXMargin * (x_.High - x_.Low);
+  x_ = Range{x_.Low - margin, x_.High + margin};
   if (!Resolved(y_)) y_ = Range{y_.Low, y_.Low + 2 * HalfWidthAround(y_.Low)};
+  left_ = std::max(kLeastLeft, kYTitleBaseline + kYTitleGap + WidestTick(y_, kYTicks) + 8);
   svg_.StartNode(L"svg");
   svg_.WAttribute(L"xmlns", L"http://www.w3.org/2000/svg");
   svg_.WAttribute(L"width", Number(kWidth, 0));
@@ -154,19 +179,19 @@ Chart::Chart(const std::wstring& title, Range x, Range y, const std::wstring& xT
   svg_.StartNode(L"clipPath");
   svg_.WAttribute(L"id", L"plot");
   svg_.StartNode(L"rect");
-  svg_.WAttribute(L"x", Pixel(kLeft));
+  svg_.WAttribute(L"x", Pixel(left_));
   svg_.WAttribute(L"y", Pixel(kTop));
-  svg_.WAttribute(L"width", Pixel(kRight - kLeft));
+  svg_.WAttribute(L"width", Pixel(kRight - left_));
   svg_.WAttribute(L"height", Pixel(kBottom - kTop));
   svg_.EndNode();
   svg_.EndNode();
   svg_.EndNode();
-  Text(kLeft, 28, title, L"start", L"black", kTitleSize);
+  Text(left_, 28, title, L"start", L"black", kTitleSize);
   Axes(xTitle, yTitle);
 }
 
 double Chart::PixelX(double x) const {
-  return kLeft + (x - x_.Low) / (x_.High - x_.Low) * (kRight - kLeft);
+  return left_ + (x - x_.Low) / (x_.High - x_.Low) * (kRight - left_);
 }
 
 double Chart::PixelY(double y) const {
@@ -195,24 +220,25 @@ void Chart::Axes(const std::wstring& xTitle, const std::wstring& yTitle) {
     svg_.WAttribute(L"stroke", colour);
     svg_.EndNode();
   };
-  const double yStep = TickStep(y_, 6);
+  const double yStep = TickStep(y_, kYTicks);
   for (double tick : Ticks(y_, yStep)) {
     const double y = PixelY(tick);
-    segment(kLeft, y, kRight, y, kGridColour);
-    segment(kLeft - 5, y, kLeft, y, kAxisColour);
-    Text(kLeft - 8, y + 4, TickText(tick, DecimalsOf(yStep)), L"end", kAxisColour, kTextSize);
+    segment(left_, y, kRight, y, kGridColour);
+    segment(left_ - 5, y, left_, y, kAxisColour);
+    Text(left_ - 8, y + 4, TickText(tick, DecimalsOf(yStep)), L"end", kAxisColour, kTextSize);
   }
-  const double xStep = TickStep(x_, 8);
+  const double xStep = TickStep(x_, kXTicks);
   for (double tick : Ticks(x_, xStep)) {
     const double x = PixelX(tick);
     segment(x, kBottom, x, kBottom + 5, kAxisColour);
     Text(x, kBottom + 20, TickText(tick, DecimalsOf(xStep)), L"middle", kAxisColour, kTextSize);
   }
-  segment(kLeft, kBottom, kRight, kBottom, kAxisColour);
-  segment(kLeft, kTop, kLeft, kBottom, kAxisColour);
-  Text((kLeft + kRight) / 2, kHeight - 18, xTitle, L"middle", L"black", kTextSize + 1);
+  segment(left_, kBottom, kRight, kBottom, kAxisColour);
+  segment(left_, kTop, left_, kBottom, kAxisColour);
+  Text((left_ + kRight) / 2, kHeight - 18, xTitle, L"middle", L"black", kTextSize + 1);
   svg_.StartNode(L"g");
-  svg_.WAttribute(L"transform", L"translate(22 " + Pixel((kTop + kBottom) / 2) + L") rotate(-90)");
+  svg_.WAttribute(L"transform", L"translate(" + Pixel(kYTitleBaseline) + L" " +
+                                    Pixel((kTop + kBottom) / 2) + L") rotate(-90)");
   Text(0, 0, yTitle, L"middle", L"black", kTextSize + 1);
   svg_.EndNode();
 }
@@ -275,7 +301,11 @@ void Chart::Sticks(const std::vector<Point>& points, const wchar_t* colour) {
   svg_.EndNode();
 }
 
-void Chart::Markers(const std::vector<Point>& points, const wchar_t* colour) {
+Chart::Sample Chart::Markers(const std::vector<Point>& points, const wchar_t* colour) {
+  if (points.size() > kMostMarkers) {
+    Rug(points, colour);
+    return Sample::Rug;
+  }
   svg_.StartNode(L"g");
   svg_.WAttribute(L"fill", colour);
   svg_.WAttribute(L"stroke", L"white");
@@ -292,38 +322,124 @@ void Chart::Markers(const std::vector<Point>& points, const wchar_t* colour) {
     svg_.EndNode();
   }
   svg_.EndNode();
+  return Sample::Marker;
+}
+
+// A tick up from the x axis at each point, one per pixel column: its size does not grow with the
+// number of points either.
+void Chart::Rug(const std::vector<Point>& points, const wchar_t* colour) {
+  std::wstring path;
+  double last = -1.0;
+  for (const Point& point : points) {
+    const double pixel = std::floor(PixelX(point.X));
+    if (pixel == last) continue;
+    last = pixel;
+    path += (path.empty() ? L"M" : L" M") + Pixel(pixel + 0.5) + L" " + Pixel(kBottom) + L" v-" +
+            Pixel(kRugHeight);
+  }
+  if (path.empty()) return;
+  occupied_.push_back(Box{left_, kBottom - kRugHeight, kRight, kBottom});
+  svg_.StartNode(L"path");
+  svg_.WAttribute(L"d", path);
+  svg_.WAttribute(L"stroke", colour);
+  svg_.WAttribute(L"clip-path", L"url(#plot)");
+  svg_.EndNode();
 }
 
 std::size_t Chart::Labels(const std::vector<std::pair<Point, std::wstring>>& labels,
                           const wchar_t* colour) {
   std::size_t placed = 0;
-  for (const auto& [point, text] : labels) {
-    const double width = TextWidth(text, kLabelSize);
-    const double x = std::clamp(PixelX(point.X), kLeft + width / 2, kRight - width / 2);
-    for (int raised = 0; raised <= 3; ++raised) {
-      const double baseline = PixelY(point.Y) - 8 - raised * (kLabelSize + 3);
+  for (const auto& [point, text] : labels)
+    if (Label(PixelX(point.X), PixelY(point.Y), text, colour)) ++placed;
+  return placed;
+}
+
+bool Chart::Label(double pointX, double pointY, const std::wstring& text, const wchar_t* colour) {
+  const double width = TextWidth(text, kLabelSize);
+  // Above the point, then beside it to the right and to the left, a line higher each time.
+  for (int raised = 0; raised <= 3; ++raised) {
+    const double baseline = pointY - 8 - raised * (kLabelSize + 3);
+    for (const double shift : {0.0, 0.75 * width, -0.75 * width, 1.5 * width, -1.5 * width}) {
+      const double x = std::clamp(pointX + shift, left_ + width / 2, kRight - width / 2);
       const Box box{x - width / 2 - 2, baseline - kLabelSize, x + width / 2 + 2, baseline + 3};
-      const bool overlaps = std::any_of(occupied_.begin(), occupied_.end(), [&](const Box& other) {
-        return box.Left < other.Right && other.Left < box.Right && box.Top < other.Bottom &&
-               other.Top < box.Bottom;
-      });
-      if (box.Top < kTop || baseline > kBottom) break;
-      if (overlaps) continue;
+      if (box.Top < kTop || baseline > kBottom) return false;
+      if (Overlaps(box)) continue;
+      // A label moved off its place points to its point, so that in a cluster it is clear whose
+      // it is; its line crosses nothing placed before, and nothing placed after crosses it.
+      const Segment leader{x, baseline + 3, pointX, pointY - 4};
+      const bool moved = raised > 0 || std::fabs(x - pointX) > width / 4;
+      if (moved && !Clear(leader)) continue;
+      if (moved) {
+        Leader(leader, colour);
+        leaders_.push_back(leader);
+      }
       occupied_.push_back(box);
       Text(x, baseline, text, L"middle", colour, kLabelSize);
-      ++placed;
-      break;
+      return true;
     }
   }
-  return placed;
+  return false;
+}
+
+bool Chart::Overlaps(const Box& box) const {
+  const auto inside = [&box](double x, double y) {
+    return box.Left < x && x < box.Right && box.Top < y && y < box.Bottom;
+  };
+  return std::any_of(occupied_.begin(), occupied_.end(),
+                     [&](const Box& other) {
+                       return box.Left < other.Right && other.Left < box.Right &&
+                              box.Top < other.Bottom && other.Top < box.Bottom;
+                     }) ||
+         std::any_of(leaders_.begin(), leaders_.end(),
+                     [&](const Segment& leader) { return Along(leader, inside); });
+}
+
+bool Chart::Clear(const Segment& leader) const {
+  return !Along(leader, [this](double x, double y) {
+    return std::any_of(occupied_.begin(), occupied_.end(), [&](const Box& box) {
+      return box.Left < x && x < box.Right && box.Top < y && y < box.Bottom;
+    });
+  });
+}
+
+bool Chart::Along(const Segment& segment, const std::function<bool(double, double)>& hit) {
+  // Points a pixel apart: finer than any box a label or marker takes.
+  const double length = std::hypot(segment.X2 - segment.X1, segment.Y2 - segment.Y1);
+  const int steps = std::max(1, static_cast<int>(std::ceil(length)));
+  for (int step = 0; step <= steps; ++step) {
+    const double t = static_cast<double>(step) / steps;
+    if (hit(segment.X1 + t * (segment.X2 - segment.X1), segment.Y1 + t * (segment.Y2 - segment.Y1)))
+      return true;
+  }
+  return false;
+}
+
+void Chart::Leader(const Segment& leader, const wchar_t* colour) {
+  svg_.StartNode(L"line");
+  svg_.WAttribute(L"x1", Pixel(leader.X1));
+  svg_.WAttribute(L"y1", Pixel(leader.Y1));
+  svg_.WAttribute(L"x2", Pixel(leader.X2));
+  svg_.WAttribute(L"y2", Pixel(leader.Y2));
+  svg_.WAttribute(L"stroke", colour);
+  svg_.WAttribute(L"stroke-width", L"0.6");
+  svg_.EndNode();
 }
 
 void Chart::Legend(Sample sample, const wchar_t* colour, const std::wstring& text) {
   // The legend runs along the line under the title.
   const double y = 48;
-  double x = kLeft;
+  double x = left_;
   for (const Box& entry : legend_) x = std::max(x, entry.Right + 18);
-  if (sample == Sample::Marker) {
+  if (sample == Sample::Rug) {
+    std::wstring path;
+    for (double tick = x + 4; tick <= x + 20; tick += 4)
+      path += (path.empty() ? L"M" : L" M") + Pixel(tick) + L" " + Pixel(y) + L" v-" +
+              Pixel(kRugHeight);
+    svg_.StartNode(L"path");
+    svg_.WAttribute(L"d", path);
+    svg_.WAttribute(L"stroke", colour);
+    svg_.EndNode();
+  } else if (sample == Sample::Marker) {
     svg_.StartNode(L"circle");
     svg_.WAttribute(L"cx", Pixel(x + 12));
     svg_.WAttribute(L"cy", Pixel(y - 4));

@@ -4,6 +4,7 @@
 
 #include <WQCommon/XML.h>
 
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <utility>
@@ -40,17 +41,19 @@ class Chart {
   // one pixel column, the first, the lowest, the highest and the last. It looks the same as the
   // whole line, and its size does not grow with the number of points.
   void Line(const std::vector<Point>& points, const wchar_t* colour, bool dashed);
-  // A small circle at each point; labels placed afterwards keep clear of it.
-  void Markers(const std::vector<Point>& points, const wchar_t* colour);
-  // Each text centred above its point, in the order given, or raised by up to three lines where
-  // it would cover a marker or a text placed before; left out where it still would. Gives how
-  // many were placed.
+  // An entry of the legend, which runs under the title: a sample of a line, a dashed line, a
+  // marker or a rug in `colour`, then `text`.
+  enum class Sample { Line, Dashed, Marker, Rug };
+  void Legend(Sample sample, const wchar_t* colour, const std::wstring& text);
+  // A small circle at each point where they are few; where they are many, a tick up from the x
+  // axis at each (a rug), which stays legible however many there are. Labels placed afterwards
+  // keep clear of either. Gives which was drawn, for the legend.
+  Sample Markers(const std::vector<Point>& points, const wchar_t* colour);
+  // Each text centred above its point, in the order given; where it would cover a marker, a text
+  // or a leader line placed before, beside it or up to three lines higher, with a leader line from
+  // it to its point; left out where it still would. Gives how many were placed.
   std::size_t Labels(const std::vector<std::pair<Point, std::wstring>>& labels,
                      const wchar_t* colour);
-  // An entry of the legend, which runs under the title: a sample of a line, a dashed line or a
-  // marker in `colour`, then `text`.
-  enum class Sample { Line, Dashed, Marker };
-  void Legend(Sample sample, const wchar_t* colour, const std::wstring& text);
 
   // Sticks from zero up to each point, as a spectrum of centroids is drawn.
   void Sticks(const std::vector<Point>& points, const wchar_t* colour);
@@ -64,15 +67,29 @@ class Chart {
   void Axes(const std::wstring& xTitle, const std::wstring& yTitle);
   void Text(double x, double y, const std::wstring& text, const wchar_t* anchor,
             const wchar_t* colour, int size);
+  void Rug(const std::vector<Point>& points, const wchar_t* colour);
+  bool Label(double pointX, double pointY, const std::wstring& text, const wchar_t* colour);
 
   struct Box {
     double Left, Top, Right, Bottom;
   };
+  struct Segment {
+    double X1, Y1, X2, Y2;
+  };
+  void Leader(const Segment& leader, const wchar_t* colour);
+  // Whether `box` overlaps a marker or label, or a leader line crosses it.
+  bool Overlaps(const Box& box) const;
+  // Whether `leader` crosses no marker or label.
+  bool Clear(const Segment& leader) const;
+  // Whether `hit` holds at some point along `segment`, looked at a pixel apart.
+  static bool Along(const Segment& segment, const std::function<bool(double, double)>& hit);
 
   WQCommon::XMLBuilder svg_;
   Range x_;
   Range y_;
+  double left_ = 0.0;          // the plot area's left edge: room for the widest y tick text
   std::vector<Box> occupied_;  // by the markers and labels drawn so far
+  std::vector<Segment> leaders_;
   std::vector<Box> legend_;
 };
 

@@ -172,8 +172,7 @@ void SpectrumSvg(std::ostream& out, const PlotOptions& options, const WQBL::Spec
                  options.Smooth ? L"profile, smoothed" : L"profile");
     chart.Legend(Chart::Sample::Dashed, kLevelColour, L"detection level");
   }
-  chart.Markers(marks, kCentroidColour);
-  chart.Legend(Chart::Sample::Marker, kCentroidColour, L"centroids exported (m/z)");
+  chart.Legend(chart.Markers(marks, kCentroidColour), kCentroidColour, L"centroids exported (m/z)");
   // The highest peaks get their labels first where labels would collide.
   std::vector<Centroid> byHeight = view.Centroids;
   std::stable_sort(byHeight.begin(), byHeight.end(),
@@ -252,10 +251,10 @@ void ChromatogramSvg(std::ostream& out, const PlotOptions& options, const WQBL::
       chart.Band(times[span.First], times[span.Last], kUsedColour);
   }
   chart.Line(line, kProfileColour, false);
-  chart.Markers(used, kUsedColour);
+  const Chart::Sample marked = chart.Markers(used, kUsedColour);
   chart.Legend(Chart::Sample::Line, kProfileColour, L"total ion current");
   chart.Legend(
-      Chart::Sample::Marker, kUsedColour,
+      marked, kUsedColour,
       options.Peaks ? L"scans the export averages, by spectrum" : L"scans the export uses");
   if (options.Peaks) {
     std::vector<std::pair<Point, std::wstring>> labels;

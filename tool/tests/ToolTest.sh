@@ -20,7 +20,12 @@ use_base_dir() {
 }
 
 result() {
-  if [[ $1 == 0 ]]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+  if [[ $1 == 0 ]]; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    echo "FAIL: the check before line ${BASH_LINENO[${#BASH_LINENO[@]} - 2]} of ToolTest.sh"
+  fi
 }
 
 # expect CODE TEXT ARGUMENT...: the tool exits with CODE and prints TEXT on either stream.
@@ -244,6 +249,31 @@ result $?
 printf 'BEGIN IONS\nRTINSECONDS=1\n1000 5\n1000.0000000000002 7\nEND IONS\n' >"$work/narrow.mgf"
 timeout 20 "$tool" plot "$work/narrow.mgf" --spectrum 1 -o "$work/narrow.svg" >/dev/null &&
   grep -q ">1000.0</text>" "$work/narrow.svg"
+result $?
+# Legible however many points: a long chromatogram marks the scans used as a rug, not a circle
+# each; the y axis's title stays clear of wide tick texts (a one-scan run's tick at 2 000 000);
+# no centroid lies on an axis line; a label raised off a crowded peak has a leader line to it.
+"$tool" generate-run "$work/long.dat" --scans 150 >/dev/null &&
+  "$tool" plot "$work/long.dat" --chromatogram -o "$work/long.svg" >/dev/null &&
+  ! grep -q "<circle" "$work/long.svg" && grep -q "<path d=\"M[0-9.]* 476.0 v-8.0 M" "$work/long.svg"
+result $?
+"$tool" plot "$work/one.dat" --chromatogram -o "$work/single.svg" >/dev/null &&
+  grep -o '<text x="[0-9.]*" [^>]*font-size="12" text-anchor="end"[^>]*>[^<]*' "$work/single.svg" |
+  sed 's/<text x="\([0-9.]*\)".*>\(.*\)/\1 \2/; s/\xe2\x80\x89/ /g' |
+    awk '{ x = $1; $1 = ""; if (x - 0.62 * 12 * (length($0) - 1) < 32) bad = 1 } END { exit bad }'
+result $?
+printf 'BEGIN IONS\nRTINSECONDS=1\n1000 500\n1000.4 495\n1050 100\nEND IONS\n' >"$work/crowd.mgf"
+"$tool" plot "$work/crowd.mgf" --spectrum 1 -o "$work/crowd.svg" >/dev/null &&
+  awk -v RS='<' '
+    /^rect x=/ && !left { split($0, a, "\""); left = a[2]; right = left + a[6] }
+    /^circle cx=/ { split($0, a, "\""); cx[++n] = a[2]; cy[n] = a[4] }
+    /^line .*stroke-width="0.6"/ { split($0, a, "\""); lx[++m] = a[6]; ly[m] = a[8] }
+    END {
+      for (i = 1; i < n; ++i) if (cx[i] < left + 5 || cx[i] > right - 5) exit 1
+      for (j = 1; j <= m; ++j) for (i = 1; i < n; ++i)
+        if ((lx[j] - cx[i]) ^ 2 < 1 && ly[j] < cy[i] && cy[i] - ly[j] < 8) led++
+      exit !(n == 4 && led == 1)
+    }' "$work/crowd.svg"
 result $?
 # A picture never replaces the run it is drawn from, by its name, a hard link or a link to it.
 cp "$run" "$work/run.keep" && ln "$run" "$work/run.hard" && ln -s "$run" "$work/run.link"
