@@ -351,18 +351,21 @@ recorded() {
   for side in "$2" "$4"; do
     sed 's|<History>off</History>|<History>on</History>|' "$work/$side.xml" >"$work/$side-on.xml"
   done
-  before=$(git -C "$history" log --format=%s main 2>/dev/null | grep -cx 'save AcqMethod/Recorded.kem' || true)
+  before=$(git -C "$history" log --format=%s main 2>/dev/null |
+    grep -cx 'save AcqMethod/Recorded.kem' || true)
   rm -f "$work/acks-a" "$work/acks-b"
   on "$2-on" $3 "$driver" save Recorded 20 1000000 "$work/acks-a" >/dev/null 2>&1 &
   local pid=$!
   on "$4-on" $5 "$driver" save Recorded 20 2000000 "$work/acks-b" >/dev/null 2>&1 || true
   wait "$pid" || true
   acked=$(cat "$work/acks-a" "$work/acks-b" 2>/dev/null | wc -l)
-  after=$(git -C "$history" log --format=%s main 2>/dev/null | grep -cx 'save AcqMethod/Recorded.kem' || true)
+  after=$(git -C "$history" log --format=%s main 2>/dev/null |
+    grep -cx 'save AcqMethod/Recorded.kem' || true)
   missing=$((acked - (after - before)))
   missing=$((missing > 0 ? missing : 0))
   if [ "${7:-}" = no ]; then
-    results+=("$(printf '%-34s %-46s %s' "$setup" "acknowledged saves not in the history (of $acked)" "$missing")")
+    results+=("$(printf '%-34s %-46s %s' "$setup" \
+      "acknowledged saves not in the history (of $acked)" "$missing")")
   else
     report "$setup" "acknowledged saves not in the history (of $acked)" "$missing"
   fi
