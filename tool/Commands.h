@@ -126,6 +126,8 @@ bool Quiet();
 bool Verbose();
 // Prints `line` on standard output unless --quiet: what a command that changes something did.
 void Say(const std::string& line);
+// Prints "wqrepos: warning: " and `text` on standard error unless --quiet.
+void Warn(const std::string& text);
 
 // Throws std::runtime_error naming `path` when it is a file that can only be streamed (a pipe or a
 // device), with a hint to give it as standard input ("-"), which is read whole first.

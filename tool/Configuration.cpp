@@ -49,10 +49,6 @@ bool ChangesStore() {
   return kChanging.count(DeepestCommand(*commandLine).get_name()) != 0;
 }
 
-void Warn(const std::string& text) {
-  if (!Quiet()) std::cerr << "wqrepos: warning: " << Shown(text) << '\n';
-}
-
 // Warns, once a run, of a configuration file that gave no settings and of a Port element whose
 // text is not a port number alone, naming the file, the element, the text and what is used.
 void WarnOfConfiguration(const WQRepos::Config& config) {

@@ -11,6 +11,7 @@
 #include <iomanip>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <pugixml.hpp>
 #include <sstream>
 #include <stdexcept>
@@ -67,10 +68,12 @@ struct SpectrumSummary {
   std::size_t Peaks;
 };
 
-// What the saved document holds: its spectra with their peak counts, and its CRC.
+// What the saved document holds: its spectra with their peak counts, its CRC, and whether an
+// element follows the spectra (a document appended from beside it).
 struct DocumentSummary {
   std::vector<SpectrumSummary> Spectra;
   std::string Crc;
+  bool Appended = false;
 };
 
 DocumentSummary Summarise(const std::string& path, const std::string& shownPath) {
@@ -78,12 +81,40 @@ DocumentSummary Summarise(const std::string& path, const std::string& shownPath)
   if (!document.load_file(path.c_str()))
     throw std::runtime_error("Cannot read the exported document " + shownPath);
   const pugi::xml_node spectra = document.child("TOFLine").child("Spectra");
-  DocumentSummary summary{{}, spectra.attribute("CRC").value()};
+  DocumentSummary summary{
+      {}, spectra.attribute("CRC").value(), static_cast<bool>(spectra.next_sibling())};
   for (const pugi::xml_node& spectrum : spectra.children("Spectrum")) {
     summary.Spectra.push_back(
         {spectrum.attribute("Name").value(), spectrum.child("Peaks").attribute("Count").as_uint()});
   }
   return summary;
+}
+
+// The XML document beside the exported one that the export appends to it; empty when there is
+// none, or when it is the run itself (a run kept as r.xml).
+std::string CompanionOf(const std::string& written, const std::string& run) {
+  const std::string companion = WQCommon::WQWideToNarrowStr(
+      WQRepos::CompanionDocumentPath(WQCommon::WQNarrowToWideStr(written)));
+  if (!WQPlatform::PathExists(companion) || WQPlatform::SameFile(companion, run)) return {};
+  return companion;
+}
+
+// Why the document at `path` was not appended: the export leaves out one it cannot read whole as
+// a well-formed document, and says nothing of it.
+std::string WhyNotAppended(const std::string& path) {
+  std::optional<std::string> content;
+  try {
+    content = WQPlatform::ReadFile(path);
+  } catch (const WQPlatform::ReadError& error) {
+    return error.what();
+  }
+  if (!content) return "it could not be read";
+  pugi::xml_document document;
+  const pugi::xml_parse_result result = document.load_buffer(content->data(), content->size());
+  if (!result)
+    return "it is not a well-formed XML document (" + std::string(result.description()) +
+           " at byte " + std::to_string(result.offset) + ")";
+  return "it holds no element";
 }
 
 void PrintDocument(const DocumentSummary& summary, const std::string& output) {
@@ -189,6 +220,9 @@ void Export(const ExportOptions& options) {
   }
   const double seconds = stopwatch.Seconds();
   const DocumentSummary summary = options.DryRun ? DocumentSummary() : Summarise(written, output);
+  const std::string companion = options.DryRun ? std::string() : CompanionOf(written, run.Path());
+  if (!companion.empty() && !summary.Appended)
+    Warn(companion + " was not appended to the document: " + WhyNotAppended(companion));
   if (options.Json) {
     Json spectra = Json::array();
     for (const SpectrumSummary& spectrum : summary.Spectra)
@@ -200,7 +234,8 @@ void Export(const ExportOptions& options) {
                {"seconds", seconds},
                {"spectra", options.DryRun ? Json(items) : spectra},
                {"crc", options.DryRun ? Json() : Json(summary.Crc)},
-               {"output", options.DryRun ? Json() : Json(output)}});
+               {"output", options.DryRun ? Json() : Json(output)},
+               {"appended", summary.Appended ? Json(companion) : Json()}});
     return;
   }
   if (Quiet()) return;
@@ -217,6 +252,7 @@ void Export(const ExportOptions& options) {
     return;
   }
   PrintDocument(summary, output);
+  if (summary.Appended) std::cout << "Appended:           " << Shown(companion) << '\n';
 }
 
 void Generate(const GenerateOptions& options) {

@@ -73,6 +73,10 @@ void Say(const std::string& line) {
   if (!quiet) std::cout << line << '\n';
 }
 
+void Warn(const std::string& text) {
+  if (!quiet) std::cerr << "wqrepos: warning: " << Shown(text) << '\n';
+}
+
 std::string Nearest(const std::string& word, const std::vector<std::string>& candidates) {
   std::string nearest;
   // A slip of the keyboard: a third of the word's letters at most, and at least one.

@@ -93,6 +93,10 @@ class WQREPOS_EXPORT CentroidData {
   std::shared_ptr<CentroidData_Impl> impl_;
 };
 
+// The XML file that CentroidData::Serialize appends to the document it writes for `fileName`: the
+// file of the same directory and base name with the extension ".xml".
+WQREPOS_EXPORT std::wstring CompanionDocumentPath(const std::wstring& fileName);
+
 // One spectrum as AutoGenPL exports it.
 struct WQREPOS_EXPORT ExportedSpectrum {
   // Averaged from its scans, smoothed when the preferences ask for it, with its peaks detected;

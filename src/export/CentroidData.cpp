@@ -118,7 +118,7 @@ void CentroidData::Serialize(WQCommon::XMLBuilder& builder, const std::wstring& 
   SerializeSpectra(builder);
   if (!fileName.empty()) {
     // A run kept as r.xml (mzML) is no companion of its own document.
-    const std::wstring companion = WithoutExtension(fileName) + L".xml";
+    const std::wstring companion = CompanionDocumentPath(fileName);
     if (WQCommon::FileExists(companion) &&
         !WQPlatform::SameFile(WQCommon::WQWideToNarrowStr(companion),
                               WQCommon::WQWideToNarrowStr(impl_->File->QFileName()))) {
@@ -126,6 +126,10 @@ void CentroidData::Serialize(WQCommon::XMLBuilder& builder, const std::wstring& 
     }
   }
   builder.EndNode();
+}
+
+std::wstring CompanionDocumentPath(const std::wstring& fileName) {
+  return WithoutExtension(fileName) + L".xml";
 }
 
 void CentroidData::SerializeHeader(WQCommon::XMLBuilder& builder) const {

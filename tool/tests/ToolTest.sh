@@ -222,6 +222,18 @@ run=$work/run.dat
 "$tool" export - -o - <"$run" | grep -q "<Name>stdin</Name>" &&
   grep -q "<Name>run</Name>" "$work/run.tofline"
 result $?
+# The document beside the export's that goes into it: said when it did, and warned of with the
+# reason when it is there but could not (the library leaves it out without a word).
+printf '<RunInfo><Operator>Ana</Operator></RunInfo>\n' >"$work/run.xml"
+expect 0 "Appended:           $work/run.xml" export "$run" -o "$work/run.tofline"
+grep -q "<Operator>Ana</Operator>" "$work/run.tofline"
+result $?
+printf '<RunInfo><Operator>Ana</RunInfo>\n' >"$work/run.xml"
+expect 0 "wqrepos: warning: $work/run.xml was not appended to the document: it is not a \
+well-formed XML document (Start-end tags mismatch at byte 24)" export "$run" -o "$work/run.tofline"
+[[ $("$tool" export "$run" -o "$work/run.tofline" --json 2>/dev/null | jq -r .appended) == null ]]
+result $?
+rm "$work/run.xml"
 rendered() { # the width and height of a PNG that rsvg-convert made from the SVG $1
   rsvg-convert "$1" -o "$1.png" && od -An -tu1 -j16 -N8 "$1.png" | tr -s ' '
 }
