@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(cmake g++ make liblog4cxx-dev libboost-dev libpugixml-dev libcli11-dev libgtest-dev
           libgmock-dev libpwizlite-dev zlib1g-dev nlohmann-json3-dev pkgconf jq libdeflate-dev time
-          help2man librsvg2-bin libgit2-dev python3-minimal libpython3-stdlib "$@")
+          help2man librsvg2-bin libgit2-dev python3-minimal libpython3-stdlib libxml2-utils "$@")
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||

@@ -205,10 +205,15 @@ mount_smbnetfs() {
 
 # ---- one workstation ----
 
-# workstation NAME FOLDER: a ConfigClient.xml that keeps the data under FOLDER/WQData.
+# workstation NAME FOLDER [HISTORY]: a ConfigClient.xml that keeps the data under FOLDER/WQData,
+# with the history of the stored items off unless HISTORY is "on". The loops that count the
+# faults of files keep no history: a record is a commit into a git repository on the share, which
+# over sshfs costs many times the save it records and would make them take most of an hour.
 workstation() {
+  local history=off
+  [ "${3:-}" != on ] || history=on
   cat >"$work/$1.xml" <<EOF
-<AcqClient><HostName>127.0.0.1</HostName><Port>4000</Port><BaseDir>$2/WQData</BaseDir></AcqClient>
+<AcqClient><HostName>127.0.0.1</HostName><Port>4000</Port><BaseDir>$2/WQData</BaseDir><History>$history</History></AcqClient>
 EOF
 }
 
