@@ -62,7 +62,7 @@ void ReadAutotuneDocument(const std::wstring& path, bool strictly) {
     if (strictly) RequireWellFormed(path);
     return;
   }
-  parser.StartNode(L"AutoTune");
+  parser.StartNode(std::wstring_view(L"AutoTune"));
   AutotunePrefs prefs;
   parser >> prefs;
 }

@@ -1,10 +1,13 @@
 // The catalogue of stored kinds against what the module really stores, and against the fuzzer's
 // readers, which must walk it.
+#include <WQCommon/Text.h>
+#include <WQCommon/XML.h>
 #include <WQPlatform/Platform.h>
 #include <WQRepos/WQRepos.h>
 #include <gmock/gmock.h>
 
 #include <set>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 
@@ -19,9 +22,14 @@ using WQRepos::StoredKind;
 
 class StoredKindsTest : public UnrecordedDataDirectoryTest {
  protected:
+  // The module's directory of `directory`.
+  static std::wstring DirectoryOf(Config::DirTypes directory) {
+    const std::wstring item = WQRepos::QItemPath(directory, L"x", L"");
+    return item.substr(0, item.size() - 2);
+  }
   // Every file under the directory of `directory`, named from it ("Old/Scan.kem").
   std::vector<std::string> FilesIn(Config::DirTypes directory) const {
-    const fs::path top = WQCommon::WQWideToNarrowStr(Config().QDirectory(directory));
+    const fs::path top = WQCommon::WQWideToNarrowStr(DirectoryOf(directory));
     std::vector<std::string> names;
     for (const auto& entry : fs::recursive_directory_iterator(top))
       if (entry.is_regular_file()) names.push_back(entry.path().lexically_relative(top).string());
@@ -43,7 +51,11 @@ void SaveOneOfEach() {
   WQRepos::WDataDirectoryFileNameInfo({});
   WQRepos::SaveSystemConfiguration({});
   WQRepos::SaveStoredFile(Config::PrefsDir, L"SpectrumDataInfo", L".xml", "<SpectrumDataInfo/>");
-  WQRepos::SaveStoredFile(Config::AutotuneDir, L"Autotune", L".xml", "<AutoTunePrefs/>");
+  WQCommon::XMLBuilder autotune;
+  autotune << WQRepos::AutotunePrefs();
+  std::ostringstream document;
+  autotune.Write(document);
+  WQRepos::SaveStoredFile(Config::AutotuneDir, L"Autotune", L".xml", document.str());
 }
 
 TEST_F(StoredKindsTest, EverySavedFileIsOfACataloguedKindThatReadsItStrictly) {
@@ -54,8 +66,7 @@ TEST_F(StoredKindsTest, EverySavedFileIsOfACataloguedKindThatReadsItStrictly) {
     for (const std::string& name : FilesIn(type)) {
       const StoredKind* kind = WQRepos::FindStoredKind(type, WQCommon::WQNarrowToWideStr(name));
       ASSERT_NE(kind, nullptr) << name;
-      const std::wstring path =
-          Config().QDirectory(type) + L"/" + WQCommon::WQNarrowToWideStr(name);
+      const std::wstring path = DirectoryOf(type) + L"/" + WQCommon::WQNarrowToWideStr(name);
       EXPECT_NO_THROW(kind->ReadStrictly(path, kind->ItemOf(WQCommon::WQNarrowToWideStr(name))))
           << name;
       found.insert(kind->Name);
