@@ -19,6 +19,10 @@ struct ThresholdParams;
 struct PeakDetectParams;
 }  // namespace WQBL
 
+namespace WQDataFile {
+struct Scan;
+}
+
 namespace WQRepos {
 struct AutotunePrefs;
 struct StoredKind;
@@ -85,6 +89,9 @@ void AddPlotCommand(CLI::App& app);
 void AddConvertCommand(CLI::App& app);
 // run-info, pick-report (SpectraCommands.cpp)
 void AddSpectraCommands(CLI::App& app);
+// What a fragment scan says of itself ("MS2, precursor m/z 445.1200, charge 2+, title Pep 9"), as
+// far as it says it; empty for a scan of MS level 1.
+std::string FragmentText(const WQDataFile::Scan& scan);
 
 // Throws std::runtime_error "Cannot write to <path>: it exists (give --force to replace it)" when
 // something exists at `path` and `force` is false: commands that write a file the user names never

@@ -34,8 +34,9 @@ void AddConvertCommand(CLI::App& app) {
   auto* convert = app.add_subcommand(
       "convert",
       "Write a data file (the instrument's own format, mzML, mzXML or MGF) as indexed mzML: a "
-      "spectrum per scan with its scan number, retention time, polarity, profile or centroid "
-      "data, and its m/z values and intensities. The file is replaced as a whole or not at all.");
+      "spectrum per scan with its scan number, MS level, retention time, polarity, profile or "
+      "centroid data, the precursor m/z, charge and title of a fragment spectrum, and its m/z "
+      "values and intensities. The file is replaced as a whole or not at all.");
   convert->add_option("RUN", options->Run, "Data file; - for standard input")->required();
   convert->add_option("-o,--output", options->Output, "mzML file to write")->required();
   convert->add_flag("--force", options->Force, "Replace the output file when it exists");

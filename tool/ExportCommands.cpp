@@ -164,6 +164,8 @@ void Export(const ExportOptions& options) {
   std::wstring error;
   WQRepos::ExportSettings settings;
   settings.Output = WQCommon::WQNarrowToWideStr(written);
+  // A run read from standard input is read from a temporary copy, whose name means nothing.
+  if (options.Run == "-") settings.Name = L"stdin";
   Progress progress("Exporting");
   settings.Progress = [&progress](int done, int total) {
     progress.Show(static_cast<std::size_t>(done), static_cast<std::size_t>(total));

@@ -140,8 +140,9 @@ void SpectrumCsv(std::ostream& out, const SpectrumView& view) {
   }
 }
 
+// `fragment` tells what a fragment scan drawn alone says of itself (FragmentText).
 void SpectrumSvg(std::ostream& out, const PlotOptions& options, const WQBL::Spectrum& spectrum,
-                 const SpectrumView& view) {
+                 const SpectrumView& view, const std::string& fragment) {
   std::vector<double> heights;
   for (const ProfilePoint& point : view.Profile) {
     heights.push_back(point.Intensity);
@@ -153,7 +154,8 @@ void SpectrumSvg(std::ostream& out, const PlotOptions& options, const WQBL::Spec
     heights.push_back(centroid.Apex);
   }
   const std::wstring title = RunName(options.Run) + L" \x2014 " + spectrum.Name + L" at " +
-                             Fixed(spectrum.RetentionTime, 2) + L" s, " +
+                             Fixed(spectrum.RetentionTime, 2) + L" s, " + Wide(fragment) +
+                             (fragment.empty() ? L"" : L", ") +
                              Wide(Counted(view.Centroids.size(), "centroid")) +
                              (options.MZRange.empty() ? L"" : L" in the range");
   Chart chart(title, view.MZ, HeightRangeOf(heights, 0.12), L"m/z", L"Intensity (counts)");
@@ -293,14 +295,17 @@ void Plot(const PlotOptions& options) {
   }
   const WQRepos::ExportedSpectrum exported = ChosenSpectrum(options, file, chromatogram, prefs);
   const SpectrumView view = ViewOf(exported, options.MZRange);
+  const std::string fragment =
+      options.ByScan ? FragmentText(file.QScanSummary(file.FindScan(options.Scan)).Header) : "";
   WriteOutput(options.Output, [&](std::ostream& out) {
     if (options.Csv) {
       SpectrumCsv(out, view);
     } else {
-      SpectrumSvg(out, options, exported.Spectrum, view);
+      SpectrumSvg(out, options, exported.Spectrum, view, fragment);
     }
   });
-  Report(options, Shown(exported.Spectrum.Name), Counted(view.Centroids.size(), "centroid"));
+  Report(options, Shown(exported.Spectrum.Name),
+         (fragment.empty() ? "" : fragment + ", ") + Counted(view.Centroids.size(), "centroid"));
 }
 
 }  // namespace

@@ -5,9 +5,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <iomanip>
 #include <iostream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -31,16 +33,23 @@ WQDataFile::CalDataFile OpenRun(const std::string& path) {
   return WQDataFile::CalDataFile(WQCommon::WQNarrowToWideStr(path));
 }
 
-// What run-info shows of each scan.
+// What run-info shows of each scan; of a fragment scan, also its MS level and, as far as it gives
+// them, its precursor m/z, charge and title.
 Json ScanJson(const WQDataFile::ScanSummary& summary) {
   const WQDataFile::Scan& scan = summary.Header;
-  return Json{{"number", scan.ScanNumber},
-              {"retentionTime", ToJson(scan.RetentionTime)},
-              {"tuneRun", scan.TuneRunIndex},
-              {"points", summary.Points},
-              {"centroid", scan.Centroided},
-              {"totalIonCurrent", ToJson(summary.TotalIntensity)},
-              {"seamZerosDropped", scan.SeamZerosDropped}};
+  Json json{{"number", scan.ScanNumber},
+            {"retentionTime", ToJson(scan.RetentionTime)},
+            {"tuneRun", scan.TuneRunIndex},
+            {"points", summary.Points},
+            {"centroid", scan.Centroided},
+            {"totalIonCurrent", ToJson(summary.TotalIntensity)},
+            {"seamZerosDropped", scan.SeamZerosDropped}};
+  if (scan.MSLevel == 1) return json;
+  json["msLevel"] = scan.MSLevel;
+  if (scan.PrecursorMZ) json["precursorMZ"] = ToJson(*scan.PrecursorMZ);
+  if (scan.Charge != 0) json["charge"] = scan.Charge;
+  if (!scan.Title.empty()) json["title"] = scan.Title;
+  return json;
 }
 
 void RunInfo(const std::string& path, bool json) {
@@ -49,6 +58,8 @@ void RunInfo(const std::string& path, bool json) {
   std::uint32_t centroid = 0;
   std::uint32_t fromData = 0;
   double lowMZ = 0.0, highMZ = 0.0, firstTime = 0.0, lastTime = 0.0;
+  double lowPrecursor = 0.0, highPrecursor = 0.0;
+  std::uint32_t precursors = 0;
   std::size_t points = 0;
   std::size_t seamZeros = 0;
   bool any = false;
@@ -65,6 +76,12 @@ void RunInfo(const std::string& path, bool json) {
     if (i == 0) firstTime = lastTime = scan.RetentionTime;
     firstTime = std::min(firstTime, scan.RetentionTime);
     lastTime = std::max(lastTime, scan.RetentionTime);
+    if (scan.PrecursorMZ) {
+      lowPrecursor =
+          precursors == 0 ? *scan.PrecursorMZ : std::min(lowPrecursor, *scan.PrecursorMZ);
+      highPrecursor = std::max(highPrecursor, *scan.PrecursorMZ);
+      ++precursors;
+    }
     if (summary.Points == 0) continue;
     lowMZ = any ? std::min(lowMZ, summary.LowMZ) : summary.LowMZ;
     highMZ = any ? std::max(highMZ, summary.HighMZ) : summary.HighMZ;
@@ -101,6 +118,13 @@ void RunInfo(const std::string& path, bool json) {
   }
   std::cout << '\n' << "Tune runs:    " << file.QNumTuneRuns() << '\n';
   if (file.QNumScanSpectra() == 0) return;
+  std::cout << "Scan numbers: " << file.QScanSummary(0).Header.ScanNumber << " to "
+            << file.QScanSummary(file.QNumScanSpectra() - 1).Header.ScanNumber << '\n';
+  if (precursors > 0) {
+    std::cout << std::fixed << std::setprecision(4) << "Precursors:   " << precursors
+              << " scans, m/z " << lowPrecursor << " to " << highPrecursor << '\n'
+              << std::defaultfloat;
+  }
   std::cout << "Data:         " << profile << " profile, " << centroid << " centroid; " << points
             << " points\n"
             << "Mode from:    "
@@ -272,14 +296,29 @@ void PickReport(const PickReportOptions& options, bool json) {
 
 }  // namespace
 
+std::string FragmentText(const WQDataFile::Scan& scan) {
+  if (scan.MSLevel == 1) return "";
+  std::ostringstream text;
+  text << "MS" << scan.MSLevel;
+  if (scan.PrecursorMZ) {
+    text << ", precursor m/z " << std::fixed << std::setprecision(4) << *scan.PrecursorMZ;
+  }
+  if (scan.Charge != 0) {
+    text << ", charge " << std::abs(scan.Charge) << (scan.Charge > 0 ? '+' : '-');
+  }
+  if (!scan.Title.empty()) text << ", title " << Shown(scan.Title);
+  return text.str();
+}
+
 void AddSpectraCommands(CLI::App& app) {
   auto runPath = std::make_shared<std::string>();
   auto* runInfo = app.add_subcommand(
       "run-info",
       "Show what a data file holds (the instrument's own format, mzML, mzXML or MGF): its scans, "
       "the MS levels of its spectra, profile or centroid data, and its m/z and retention-time "
-      "ranges. With --json, also each scan: its number, retention time, tune run, points, "
-      "profile or centroid, and total ion current.");
+      "ranges, its scan numbers and precursors. With --json, also each scan: its number, "
+      "retention time, tune run, points, profile or centroid, total ion current, and for a "
+      "fragment scan its MS level, precursor m/z, charge and title.");
   runInfo->add_option("RUN", *runPath, "Data file; - for standard input")->required();
   const std::shared_ptr<bool> json = AddJsonFlag(*runInfo);
   runInfo->callback([runPath, json] { RunInfo(*runPath, *json); });

@@ -308,9 +308,10 @@ Scan DataFile::ReadScanAt(const KeptScan& kept) const {
   // The file was checked when it was opened; only a change written into it since can differ. A
   // scan read again keeps the rules of the first read and matches what that read saw.
   const Scan& header = kept.Summary.Header;
-  if (std::tie(scan.ScanNumber, scan.RetentionTime, scan.TuneRunIndex, scan.Centroided) !=
-          std::tie(header.ScanNumber, header.RetentionTime, header.TuneRunIndex,
-                   header.Centroided) ||
+  if (std::tie(scan.ScanNumber, scan.RetentionTime, scan.TuneRunIndex, scan.Centroided,
+               scan.MSLevel, scan.PrecursorMZ, scan.Charge, scan.Title) !=
+          std::tie(header.ScanNumber, header.RetentionTime, header.TuneRunIndex, header.Centroided,
+                   header.MSLevel, header.PrecursorMZ, header.Charge, header.Title) ||
       !ContentFault(scan, path).empty() || ContentHash(scan) != kept.ContentHash) {
     throw ChangedError(header.ScanNumber, path);
   }
@@ -341,8 +342,9 @@ void DataFile::CheckScan(const Scan& scan) const {
 void DataFile::KeepScan(Scan scan, std::optional<std::uint64_t> offset) {
   KeptScan kept;
   ScanSummary& summary = kept.Summary;
-  summary.Header = Scan{scan.ScanNumber, scan.RetentionTime, scan.TuneRunIndex,    {}, {},
-                        scan.Centroided, scan.ModeFromData,  scan.SeamZerosDropped};
+  summary.Header = scan;
+  summary.Header.MZ.clear();
+  summary.Header.Intensity.clear();
   summary.Points = scan.MZ.size();
   if (!scan.MZ.empty()) {
     summary.LowMZ = scan.MZ.front();
@@ -428,6 +430,11 @@ void DataFileWriter::AddScan(const Scan& scan) {
   }
   const std::string fault = FaultOf(scan, lastNumber_, tuneRuns_, path_);
   if (!fault.empty()) throw DataFileError(fault);
+  if (scan.MSLevel != 1) {
+    throw DataFileError("Cannot write data file " + path_ + ": scan " + Number(scan.ScanNumber) +
+                        " is of MS level " + std::to_string(scan.MSLevel) +
+                        ", and the instrument's own format keeps MS1 scans only.");
+  }
   WriteScan(output_->Writer, scan);
   lastNumber_ = scan.ScanNumber;
   ++written_;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <string_view>
 #include <utility>
@@ -77,6 +78,9 @@ constexpr std::string_view kProfile = "MS:1000128";
 constexpr std::string_view kScanStartTime = "MS:1000016";
 constexpr std::string_view kMZArray = "MS:1000514";
 constexpr std::string_view kIntensityArray = "MS:1000515";
+constexpr std::string_view kSpectrumTitle = "MS:1000796";
+constexpr std::string_view kSelectedIonMZ = "MS:1000744";
+constexpr std::string_view kChargeState = "MS:1000041";
 
 }  // namespace
 
@@ -96,9 +100,10 @@ struct MzMLReader::Header {
 // Reads the elements of mzML from the tags its scanner reads.
 class MzMLReader::Parser {
  public:
+  // Reads the arrays of spectra of MS level 1, or of every level when `everyLevel`.
   Parser(const WQPlatform::ReadOnlyFile& file, std::uint64_t position, std::uint64_t expectedEnd,
-         const std::string& failure)
-      : xml_(file, position, expectedEnd, failure), arrays_(failure) {}
+         const std::string& failure, bool everyLevel)
+      : xml_(file, position, expectedEnd, failure), arrays_(failure), everyLevel_(everyLevel) {}
 
   XmlScanner& Xml() { return xml_; }
 
@@ -117,6 +122,11 @@ class MzMLReader::Parser {
   }
 
   Params ReadParams(const Tag& element, const Header& header, bool withGroups);
+  // The parameters of the first selected ion of the first precursor in `precursors`.
+  std::optional<Params> ReadSelectedIon(const Tag& precursors, const Header& header);
+  // Runs `read` on the first child `name` of `element`, skipping the others.
+  void First(const Tag& element, std::string_view name,
+             const std::function<void(const Tag&)>& read);
   std::wstring ReadInstrument(const Tag& configuration, const Header& header);
   void ReadArray(const Tag& array, std::uint64_t defaultLength, bool decode, const Header& header,
                  std::uint64_t& declaredTotal, MzMLSpectrum& spectrum, bool& haveMZ,
@@ -126,6 +136,7 @@ class MzMLReader::Parser {
 
   XmlScanner xml_;
   ArrayDecoder arrays_;
+  bool everyLevel_;
   // The first array of the spectrum read whose values are not as many as it declares: the
   // spectrum is refused for that at its end, once every bound has been kept.
   std::string miscounted_;
@@ -146,6 +157,31 @@ Params MzMLReader::Parser::ReadParams(const Tag& element, const Header& header, 
   });
   for (const Params* group : groups) params.insert(params.end(), group->begin(), group->end());
   return params;
+}
+
+void MzMLReader::Parser::First(const Tag& element, std::string_view name,
+                               const std::function<void(const Tag&)>& read) {
+  bool found = false;
+  xml_.Children(element, [&](const Tag& child) {
+    if (child.Name == name && !found) {
+      found = true;
+      read(child);
+    } else {
+      xml_.SkipElement(child);
+    }
+  });
+}
+
+std::optional<Params> MzMLReader::Parser::ReadSelectedIon(const Tag& precursors,
+                                                          const Header& header) {
+  std::optional<Params> ion;
+  First(precursors, "precursor", [&](const Tag& precursor) {
+    First(precursor, "selectedIonList", [&](const Tag& list) {
+      First(list, "selectedIon",
+            [&](const Tag& selected) { ion = ReadParams(selected, header, true); });
+    });
+  });
+  return ion;
 }
 
 void MzMLReader::Parser::ReadHeader(Header& header) {
@@ -232,6 +268,7 @@ void MzMLReader::Parser::ReadSpectrum(const Tag& tag, const Header& header,
     return static_cast<int>(std::clamp<long>(*value, INT32_MIN, INT32_MAX));
   };
   std::optional<Params> scan;
+  std::optional<Params> ion;
   std::uint64_t declaredTotal = 0;
   bool haveMZ = false;
   bool haveIntensity = false;
@@ -250,8 +287,10 @@ void MzMLReader::Parser::ReadSpectrum(const Tag& tag, const Header& header,
           xml_.SkipElement(entry);
         }
       });
+    } else if (child.Name == "precursorList") {
+      if (!ion) ion = ReadSelectedIon(child, header);
     } else if (child.Name == "binaryDataArrayList") {
-      const bool decode = level() == 1;
+      const bool decode = level() == 1 || everyLevel_;
       xml_.Children(child, [&](const Tag& array) {
         if (array.Name != "binaryDataArray") {
           xml_.SkipElement(array);
@@ -270,7 +309,21 @@ void MzMLReader::Parser::ReadSpectrum(const Tag& tag, const Header& header,
   spectrum.MSLevel = level();
   spectrum.Centroid = find(kCentroid) != nullptr;
   spectrum.Profile = find(kProfile) != nullptr;
-  if (spectrum.MSLevel != 1) {
+  if (const Param* title = find(kSpectrumTitle)) spectrum.Title = title->Value;
+  if (const Param* mz = ion ? Find(*ion, kSelectedIonMZ) : nullptr) {
+    spectrum.PrecursorMZ = NumberOf(mz->Value);
+    if (!spectrum.PrecursorMZ) {
+      xml_.Fail("spectrum \"" + spectrum.Id + "\" has a precursor m/z that is not a number");
+    }
+  }
+  if (const Param* charge = ion ? Find(*ion, kChargeState) : nullptr) {
+    const std::optional<long> value = WholeNumberOf(charge->Value);
+    if (!value || *value < INT32_MIN || *value > INT32_MAX) {
+      xml_.Fail("spectrum \"" + spectrum.Id + "\" has a charge state that is not a number");
+    }
+    spectrum.Charge = static_cast<int>(*value);
+  }
+  if (spectrum.MSLevel != 1 && !everyLevel_) {
     spectrum.MZ.clear();
     spectrum.Intensity.clear();
     return;
@@ -354,11 +407,18 @@ std::vector<double> MzMLReader::Parser::ReadBinary(const Tag& binary, const Enco
 MzMLReader::MzMLReader(std::shared_ptr<const WQPlatform::ReadOnlyFile> file, std::string failure)
     : file_(std::move(file)), failure_(std::move(failure)) {
   auto header = std::make_shared<Header>();
-  Parser parser(*file_, 0, file_->Size(), failure_);
+  Parser parser(*file_, 0, file_->Size(), failure_, false);
   parser.ReadHeader(*header);
   header_ = std::move(header);
+  Restart(false);
+}
+
+void MzMLReader::Restart(bool everyLevel) {
+  everyLevel_ = everyLevel;
+  sequence_.reset();
   if (header_->SpectraStart > 0) {
-    sequence_ = std::make_unique<Parser>(*file_, header_->SpectraStart, file_->Size(), failure_);
+    sequence_ = std::make_unique<Parser>(*file_, header_->SpectraStart, file_->Size(), failure_,
+                                         everyLevel_);
   }
 }
 
@@ -390,7 +450,7 @@ bool MzMLReader::Next(MzMLSpectrum& spectrum) {
 }
 
 MzMLSpectrum MzMLReader::ReadAt(std::uint64_t offset, std::uint64_t length) const {
-  Parser parser(*file_, offset, offset + length, failure_);
+  Parser parser(*file_, offset, offset + length, failure_, everyLevel_);
   XmlScanner& xml = parser.Xml();
   Tag tag;
   if (!xml.NextTag(tag) || tag.End || tag.Name != "spectrum" || xml.MarkupStart() != offset) {

@@ -1,7 +1,7 @@
 // A reader of the part of mzML that a run of the data-file library needs: the description of the
-// instrument, the start of the run, and each spectrum's MS level, native id, start time, mode and
-// m/z and intensity arrays. It streams through the file with a window of bounded size and decodes
-// each array straight from its text. Internal to the data-file library.
+// instrument, the start of the run, and each spectrum's MS level, native id, title, precursor,
+// start time, mode and m/z and intensity arrays. It streams through the file with a window of
+// bounded size and decodes each array straight from its text. Internal to the data-file library.
 #pragma once
 
 #include <cstdint>
@@ -22,12 +22,16 @@ struct MzMLSpectrum {
   std::uint64_t Length = 0;  // the bytes of its element
   int MSLevel = 1;           // 1 when it names none
   std::string Id;            // its native id
-  // Seconds, of a spectrum of MS level 1: 0 when its first scan gives no start time in a known
-  // unit.
+  // Seconds, of a spectrum whose arrays are read: 0 when its first scan gives no start time in a
+  // known unit.
   double RetentionTime = 0.0;
-  bool Centroid = false;  // whether it calls itself centroid data
-  bool Profile = false;   // whether it calls itself profile data
-  // Its arrays, read only for a spectrum of MS level 1: empty when it has none.
+  bool Centroid = false;              // whether it calls itself centroid data
+  bool Profile = false;               // whether it calls itself profile data
+  std::optional<double> PrecursorMZ;  // of the first ion selected, when it names one
+  int Charge = 0;                     // of that ion; 0 when it names none
+  std::string Title;                  // its spectrum title, when it has one
+  // Its arrays, read only for a spectrum of MS level 1 (of any level after Restart(true)): empty
+  // when it has none.
   std::vector<double> MZ;
   std::vector<double> Intensity;
 };
@@ -58,6 +62,9 @@ class MzMLReader {
   // file. Safe to call from several threads at once, and beside Next. Throws DataFileError as Next
   // does, and when no spectrum of that length starts there.
   MzMLSpectrum ReadAt(std::uint64_t offset, std::uint64_t length) const;
+  // Makes Next start again at the first spectrum, reading the arrays of spectra of every MS level
+  // when `everyLevel`, as ReadAt does from then on.
+  void Restart(bool everyLevel);
 
  private:
   struct Header;
@@ -67,6 +74,7 @@ class MzMLReader {
   const std::string failure_;
   std::shared_ptr<const Header> header_;
   std::unique_ptr<Parser> sequence_;  // the parser that Next reads on with
+  bool everyLevel_ = false;
 };
 
 }  // namespace WQDataFile::detail

@@ -158,8 +158,10 @@ class ScanSpectra : public msdata::SpectrumListBase {
     auto spectrum = boost::make_shared<msdata::Spectrum>();
     spectrum->index = index;
     spectrum->id = identities_.at(index).id;
-    spectrum->set(pwiz::cv::MS_ms_level, 1);
-    spectrum->set(pwiz::cv::MS_MS1_spectrum);
+    spectrum->set(pwiz::cv::MS_ms_level, scan.MSLevel);
+    spectrum->set(scan.MSLevel == 1 ? pwiz::cv::MS_MS1_spectrum : pwiz::cv::MS_MSn_spectrum);
+    if (!scan.Title.empty()) spectrum->set(pwiz::cv::MS_spectrum_title, scan.Title);
+    AddPrecursor(scan, *spectrum);
     spectrum->set(scan.Centroided ? pwiz::cv::MS_centroid_spectrum : pwiz::cv::MS_profile_spectrum);
     if (const std::optional<CVID> polarity = polarities_.at(scan.TuneRunIndex)) {
       spectrum->set(*polarity);
@@ -179,6 +181,19 @@ class ScanSpectra : public msdata::SpectrumListBase {
   }
 
  private:
+  // The ion selected for the fragment spectrum `scan`, with its charge when known.
+  static void AddPrecursor(const Scan& scan, msdata::Spectrum& spectrum) {
+    if (!scan.PrecursorMZ) return;
+    msdata::SelectedIon ion;
+    ion.set(pwiz::cv::MS_selected_ion_m_z, Exact(*scan.PrecursorMZ), pwiz::cv::MS_m_z);
+    if (scan.Charge != 0) ion.set(pwiz::cv::MS_charge_state, scan.Charge);
+    msdata::Precursor precursor;
+    precursor.selectedIons.push_back(std::move(ion));
+    // The activation must name its method; the run does not tell which, so the general term.
+    precursor.activation.set(pwiz::cv::MS_dissociation_method);
+    spectrum.precursors.push_back(std::move(precursor));
+  }
+
   // The total ion current, the m/z range and the base peak.
   static void Summarise(const Scan& scan, msdata::Spectrum& spectrum) {
     spectrum.set(pwiz::cv::MS_total_ion_current,
@@ -222,7 +237,13 @@ void Describe(const DataFile& file, msdata::MSData& data) {
   data.cvs = msdata::defaultCVList();
   // No source file is named: the library's own format has no term in the vocabulary, which
   // every source file must give.
-  data.fileDescription.fileContent.set(pwiz::cv::MS_MS1_spectrum);
+  bool fragments = false;
+  bool survey = false;
+  for (std::uint32_t index = 0; index < file.QNumScanSpectra(); ++index) {
+    (file.QScanSummary(index).Header.MSLevel == 1 ? survey : fragments) = true;
+  }
+  if (survey || !fragments) data.fileDescription.fileContent.set(pwiz::cv::MS_MS1_spectrum);
+  if (fragments) data.fileDescription.fileContent.set(pwiz::cv::MS_MSn_spectrum);
 
   auto software = boost::make_shared<msdata::Software>(
       "WQDataFile", pwiz::data::CVParam(pwiz::cv::MS_custom_unreleased_software_tool, "WQDataFile"),

@@ -294,7 +294,7 @@ std::uint32_t DropSeamZeros(std::vector<double>& mz, std::vector<double>& intens
   return dropped;
 }
 
-// One MS1 spectrum as a scan, its mode as it calls itself, else as its data look. The points of
+// One spectrum as a scan, its mode as it calls itself, else as its data look. The points of
 // a centroid list are put in ascending m/z order (a peak list may come in any); those of a
 // profile keep theirs but for the zeros at window seams (DropSeamZeros).
 Scan ScanOf(double retentionTime, std::vector<double> mz, std::vector<double> intensity,
@@ -317,8 +317,31 @@ Scan ScanOf(double retentionTime, std::vector<double> mz, std::vector<double> in
 }
 
 Scan ScanOf(MzMLSpectrum&& spectrum) {
-  return ScanOf(spectrum.RetentionTime, std::move(spectrum.MZ), std::move(spectrum.Intensity),
-                spectrum.Centroid, spectrum.Profile);
+  Scan scan = ScanOf(spectrum.RetentionTime, std::move(spectrum.MZ), std::move(spectrum.Intensity),
+                     spectrum.Centroid, spectrum.Profile);
+  scan.MSLevel = spectrum.MSLevel;
+  scan.PrecursorMZ = spectrum.PrecursorMZ;
+  scan.Charge = spectrum.Charge;
+  scan.Title = std::move(spectrum.Title);
+  return scan;
+}
+
+// The MS level a spectrum names, 1 when it names none.
+int MSLevelOf(const msdata::Spectrum& spectrum) {
+  const pwiz::data::CVParam level = spectrum.cvParam(pwiz::cv::MS_ms_level);
+  return level.empty() ? 1 : level.valueAs<int>();
+}
+
+// The precursor m/z and charge of the first ion selected for the spectrum, and its title.
+void AddFragmentFacts(const msdata::Spectrum& spectrum, Scan& scan) {
+  scan.MSLevel = MSLevelOf(spectrum);
+  scan.Title = spectrum.cvParam(pwiz::cv::MS_spectrum_title).value;
+  if (spectrum.precursors.empty() || spectrum.precursors.front().selectedIons.empty()) return;
+  const msdata::SelectedIon& ion = spectrum.precursors.front().selectedIons.front();
+  const pwiz::data::CVParam mz = ion.cvParam(pwiz::cv::MS_selected_ion_m_z);
+  if (!mz.empty()) scan.PrecursorMZ = mz.valueAs<double>();
+  const pwiz::data::CVParam charge = ion.cvParam(pwiz::cv::MS_charge_state);
+  if (!charge.empty()) scan.Charge = charge.valueAs<int>();
 }
 
 Scan ScanOf(const msdata::Spectrum& spectrum) {
@@ -328,9 +351,21 @@ Scan ScanOf(const msdata::Spectrum& spectrum) {
         spectrum.scanList.scans.front().cvParam(pwiz::cv::MS_scan_start_time);
     if (!start.empty()) retentionTime = start.timeInSeconds();
   }
-  return ScanOf(retentionTime, Values(spectrum.getMZArray()), Values(spectrum.getIntensityArray()),
-                spectrum.hasCVParam(pwiz::cv::MS_centroid_spectrum),
-                spectrum.hasCVParam(pwiz::cv::MS_profile_spectrum));
+  Scan scan =
+      ScanOf(retentionTime, Values(spectrum.getMZArray()), Values(spectrum.getIntensityArray()),
+             spectrum.hasCVParam(pwiz::cv::MS_centroid_spectrum),
+             spectrum.hasCVParam(pwiz::cv::MS_profile_spectrum));
+  AddFragmentFacts(spectrum, scan);
+  return scan;
+}
+
+// The scan number of a spectrum read by ProteoWizard: an MGF block's SCANS (the first number of a
+// range or list), else that of its native id, which for MGF is only its position from 0.
+std::optional<std::uint32_t> ScanNumberOf(const msdata::Spectrum& spectrum, Format format) {
+  if (format != Format::MGF) return ScanNumberOf(spectrum.id);
+  const std::string scans = spectrum.cvParam(pwiz::cv::MS_peak_list_scans).value;
+  if (scans.empty() || !std::isdigit(static_cast<unsigned char>(scans[0]))) return std::nullopt;
+  return ScanNumberOf("scan=" + scans);
 }
 
 // Reads the run's metadata of an mzXML or MGF file from `stream`; the spectra stay in the file.
@@ -364,7 +399,7 @@ struct OpenRun::Reader {
   std::shared_ptr<ContentBounds> bounds;
   msdata::MSData data;
   std::string failure;  // the start of an error about the file: "Cannot read <format> file <path>"
-  bool everyLevel = false;
+  Format format = Format::None;
   std::mutex lock;
 
   // Runs `read`, which reads from the file: bytes that the bounds refused, else what it threw,
@@ -400,7 +435,8 @@ OpenRun::OpenRun(std::shared_ptr<const WQPlatform::ReadOnlyFile> file) {
   reader_->failure = failure;
   reader_->file = std::move(file);
   reader_->bounds = std::make_shared<ContentBounds>(format, reader_->failure);
-  reader_->everyLevel = format == Format::MGF;
+  reader_->format = format;
+  everyLevel_ = format == Format::MGF;
   const auto stream = boost::make_shared<boost::iostreams::stream<BoundedSource>>(
       BoundedSource(FileSource(*reader_->file, 0), reader_->bounds), kReadBufferBytes);
   reader_->Guarded([&] { ReadRun(format, stream, tail, reader_->data); });
@@ -410,14 +446,32 @@ OpenRun::OpenRun(std::shared_ptr<const WQPlatform::ReadOnlyFile> file) {
 
 OpenRun::~OpenRun() = default;
 
-// The run's scans are its MS1 spectra, or, for an MGF file, all of them: it is a list of peak
-// lists without survey scans, which its reader calls MS2 by convention.
+// The run's scans are its MS1 spectra or, in a run without any, all its spectra: a list of
+// fragment spectra (as MGF always is, so its spectra are all kept from the start).
 void OpenRun::ReadScans(const std::function<void(std::size_t, Scan)>& visit) {
-  const bool everyLevel = reader_ && reader_->everyLevel;
   std::vector<std::optional<std::uint32_t>> numbers;
+  ReadSpectra(visit, numbers);
+  if (headers_.empty() && !spectraPerLevel_.empty() && !everyLevel_) {
+    everyLevel_ = true;
+    spectraPerLevel_.clear();
+    if (mzML_) mzML_->Restart(true);
+    ReadSpectra(visit, numbers);
+  }
+  // Scan numbers from the native ids when every scan has one and they ascend, else by position.
+  bool usable = true;
+  for (std::size_t i = 0; i < numbers.size() && usable; ++i) {
+    usable = numbers[i] && (i == 0 || *numbers[i] > *numbers[i - 1]);
+  }
+  for (std::size_t i = 0; i < headers_.size(); ++i) {
+    headers_[i].ScanNumber = usable ? *numbers[i] : static_cast<std::uint32_t>(i + 1);
+  }
+}
+
+void OpenRun::ReadSpectra(const std::function<void(std::size_t, Scan)>& visit,
+                          std::vector<std::optional<std::uint32_t>>& numbers) {
   const auto keep = [&](int msLevel, Place place, std::optional<std::uint32_t> number, Scan scan) {
     ++spectraPerLevel_[msLevel];
-    if (msLevel != 1 && !everyLevel) return;
+    if (msLevel != 1 && !everyLevel_) return;
     headers_.push_back(Scan{0, scan.RetentionTime, 0, {}, {}, scan.Centroided});
     places_.push_back(place);
     numbers.push_back(number);
@@ -429,7 +483,8 @@ void OpenRun::ReadScans(const std::function<void(std::size_t, Scan)>& visit) {
       const int msLevel = spectrum.MSLevel;
       const Place place{spectrum.Offset, spectrum.Length};
       const std::optional<std::uint32_t> number = ScanNumberOf(spectrum.Id);
-      keep(msLevel, place, number, msLevel == 1 ? ScanOf(std::move(spectrum)) : Scan());
+      const bool kept = msLevel == 1 || everyLevel_;
+      keep(msLevel, place, number, kept ? ScanOf(std::move(spectrum)) : Scan());
     }
   } else if (reader_->data.run.spectrumListPtr) {
     const msdata::SpectrumList& spectra = *reader_->data.run.spectrumListPtr;
@@ -439,23 +494,14 @@ void OpenRun::ReadScans(const std::function<void(std::size_t, Scan)>& visit) {
       std::optional<std::uint32_t> number;
       reader_->Guarded([&] {
         const msdata::SpectrumPtr spectrum = spectra.spectrum(i, true);
-        const pwiz::data::CVParam level = spectrum->cvParam(pwiz::cv::MS_ms_level);
-        msLevel = level.empty() ? 1 : level.valueAs<int>();
-        if (msLevel == 1 || everyLevel) {
+        msLevel = MSLevelOf(*spectrum);
+        if (msLevel == 1 || everyLevel_) {
           scan = ScanOf(*spectrum);
-          number = ScanNumberOf(spectrum->id);
+          number = ScanNumberOf(*spectrum, reader_->format);
         }
       });
       keep(msLevel, Place{i, 0}, number, std::move(scan));
     }
-  }
-  // Scan numbers from the native ids when every scan has one and they ascend, else by position.
-  bool usable = true;
-  for (std::size_t i = 0; i < numbers.size() && usable; ++i) {
-    usable = numbers[i] && (i == 0 || *numbers[i] > *numbers[i - 1]);
-  }
-  for (std::size_t i = 0; i < headers_.size(); ++i) {
-    headers_[i].ScanNumber = usable ? *numbers[i] : static_cast<std::uint32_t>(i + 1);
   }
 }
 

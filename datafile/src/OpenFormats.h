@@ -49,8 +49,9 @@ class OpenRun {
   // Complete once ReadScans has read the file.
   const std::map<int, std::uint32_t>& SpectraPerMSLevel() const { return spectraPerLevel_; }
   // Reads every spectrum in file order, counting them per MS level, and hands each of the run's
-  // scans (its MS1 spectra) to `visit` with its position among Headers() and its arrays, sorted
-  // by m/z. A scan's number is known only when every scan has been read: `visit` gets it as 0.
+  // scans (its MS1 spectra, or all its spectra when it has no MS1 spectrum) to `visit` with its
+  // position among Headers() and its arrays, sorted by m/z. A scan's number is known only when
+  // every scan has been read: `visit` gets it as 0.
   // Throws DataFileError naming the file when a spectrum cannot be read, and what `visit` throws.
   void ReadScans(const std::function<void(std::size_t position, Scan scan)>& visit);
   // The run's scans that ReadScans read, without their arrays.
@@ -69,9 +70,14 @@ class OpenRun {
     std::uint64_t Length = 0;
   };
 
+  // One pass over the spectra for ReadScans, keeping the native scan number of each scan kept.
+  void ReadSpectra(const std::function<void(std::size_t position, Scan scan)>& visit,
+                   std::vector<std::optional<std::uint32_t>>& numbers);
+
   std::wstring description_;
   std::optional<std::int64_t> createTime_;
   std::map<int, std::uint32_t> spectraPerLevel_;
+  bool everyLevel_ = false;  // whether spectra of every MS level are scans
   std::vector<Scan> headers_;
   std::vector<Place> places_;
   std::unique_ptr<MzMLReader> mzML_;  // the reader of an mzML file

@@ -7,8 +7,10 @@
 #include <filesystem>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <string>
 #include <tuple>
+#include <vector>
 
 namespace WQDataFile {
 namespace {
@@ -396,7 +398,7 @@ TEST_F(OpenFormatTest, CentroidMzMLMzXMLAndEveryMGFPeakListBecomeScans) {
      </binaryDataArray>)"),
        centroids, 1, 0},
       {"run.mzXML", kMzXML, {1, 12.5, 0, {100.0, 150.5, 200.25}, {10.0, 30.0, 20.0}, true}, 1, 0},
-      {"frag.mgf", kMGF, {0, 30.0, 0, {100.25, 200.5}, {40.0, 12.0}, true}, 2, 0}};
+      {"frag.mgf", kMGF, {1, 30.0, 0, {100.25, 200.5}, {40.0, 12.0}, true}, 2, 0}};
   for (const auto& [name, content, expected, level, created] : cases) {
     const CalDataFile file(Write(name, content).wstring());
     ASSERT_EQ(file.QNumScanSpectra(), 1u);
@@ -405,6 +407,92 @@ TEST_F(OpenFormatTest, CentroidMzMLMzXMLAndEveryMGFPeakListBecomeScans) {
     EXPECT_THAT(file.QSpectraPerMSLevel(), ElementsAre(Pair(level, 1u)));
     EXPECT_EQ(file.QCreateTime(), created) << name;
   }
+}
+
+// The fragment spectrum of kMzML: MS level 2, a title, and a precursor whose selected ion gives
+// its m/z and charge, in the scan numbered `scan`.
+std::string FragmentMzML(const std::string& scan) {
+  std::string text = kMzML;
+  const auto replace = [&](const std::string& from, const std::string& to) {
+    text.replace(text.find(from), from.size(), to);
+  };
+  replace("id=\"scan=7\"", "id=\"scan=" + scan + "\"");
+  replace("name=\"ms level\" value=\"1\"/>", R"(name="ms level" value="2"/>
+    <cvParam cvRef="MS" accession="MS:1000796" name="spectrum title" value="Pep &amp; B"/>)");
+  replace("    <binaryDataArrayList", R"(    <precursorList count="1">
+     <precursor>
+      <selectedIonList count="1">
+       <selectedIon>
+        <cvParam cvRef="MS" accession="MS:1000744" name="selected ion m/z" value="445.12"
+                 unitCvRef="MS" unitAccession="MS:1000040" unitName="m/z"/>
+        <cvParam cvRef="MS" accession="MS:1000041" name="charge state" value="2"/>
+       </selectedIon>
+      </selectedIonList>
+      <activation/>
+     </precursor>
+    </precursorList>
+    <binaryDataArrayList)");
+  return text;
+}
+
+// A run of fragment spectra alone becomes a run of them all, each with its MS level, precursor m/z,
+// charge, title and the scan number the file gives it (an MGF block's SCANS); a run that has MS1
+// spectra keeps those alone.
+TEST_F(OpenFormatTest, FragmentSpectraKeepLevelPrecursorChargeTitleAndScanNumber) {
+  const std::string mgf =
+      "BEGIN IONS\nTITLE=Pep & B\nPEPMASS=445.12 1200\nCHARGE=2+\nSCANS=9\nRTINSECONDS=30\n"
+      "100 10\n150.5 30\n200.25 20\nEND IONS\n"
+      "BEGIN IONS\nTITLE=Pep C\nPEPMASS=902.5\nSCANS=12-13\nRTINSECONDS=31\n100 1\nEND IONS\n";
+  std::string mzXML = kMzXML;
+  mzXML.replace(mzXML.find("msLevel=\"1\""), 11, "msLevel=\"2\"");
+  mzXML.replace(mzXML.find("   <peaks"), 0,
+                "   <precursorMz precursorCharge=\"2\" precursorIntensity=\"1200\">445.12"
+                "</precursorMz>\n");
+  const std::tuple<std::string, std::string, std::uint32_t, std::string, std::size_t> cases[] = {
+      {"frag.mgf", mgf, 9, "Pep & B", 2},
+      {"frag.mzXML", mzXML, 1, "", 1},
+      {"frag.mzML", FragmentMzML("9"), 9, "Pep & B", 1}};
+  for (const auto& [name, content, number, title, count] : cases) {
+    const CalDataFile file(Write(name, content).wstring());
+    ASSERT_EQ(file.QNumScanSpectra(), count) << name;
+    EXPECT_THAT(file.QSpectraPerMSLevel(), ElementsAre(Pair(2, count))) << name;
+    const Scan scan = file.QScan(file.FindScan(number));
+    EXPECT_EQ(std::tie(scan.MSLevel, scan.PrecursorMZ, scan.Charge, scan.Title),
+              std::make_tuple(2, std::optional<double>(445.12), 2, title))
+        << name;
+    EXPECT_EQ(scan.MZ, (std::vector<double>{100.0, 150.5, 200.25})) << name;
+    EXPECT_EQ(file.QScanSummary(0).Header.PrecursorMZ, scan.PrecursorMZ) << name;
+  }
+  const CalDataFile mgfRun((directory_ / "frag.mgf").wstring());
+  const Scan last = mgfRun.QScan(1);
+  EXPECT_EQ(std::tie(last.ScanNumber, last.PrecursorMZ, last.Charge, last.Title),
+            std::make_tuple(12u, std::optional<double>(902.5), 0, std::string("Pep C")));
+
+  std::string mixed = kMzML;
+  const std::string fragment = FragmentMzML("8");
+  const std::size_t from = fragment.find("   <spectrum ");
+  const std::size_t to = fragment.find("  </spectrumList>");
+  mixed.insert(mixed.find("  </spectrumList>"), fragment.substr(from, to - from));
+  const CalDataFile run(Write("mixed.mzML", mixed).wstring());
+  ASSERT_EQ(run.QNumScanSpectra(), 1u);
+  EXPECT_EQ(std::tie(run.QScanSummary(0).Header.ScanNumber, run.QScanSummary(0).Header.MSLevel),
+            std::make_tuple(7u, 1));
+  EXPECT_THAT(run.QSpectraPerMSLevel(), ElementsAre(Pair(1, 1u), Pair(2, 1u)));
+}
+
+// The library's own format keeps MS1 scans alone: a fragment scan is refused, naming it.
+TEST_F(OpenFormatTest, FragmentScanIsNotSavedInTheOwnFormat) {
+  const CalDataFile fragments(Write("frag.mgf", kMGF).wstring());
+  const fs::path path = directory_ / "frag.dat";
+  DataFile copy(path.wstring(), L"", 0, WQBL::Method());
+  copy.AddTuneRun(TuneRun{0});
+  copy.AddScan(fragments.QScan(0));
+  EXPECT_THAT(
+      [&] { copy.Save(); },
+      ThrowsMessage<DataFileError>(StrEq(
+          "Cannot write data file " + path.string() +
+          ": scan 1 is of MS level 2, and the instrument's own format keeps MS1 scans only.")));
+  EXPECT_FALSE(fs::exists(path));
 }
 
 TEST_F(OpenFormatTest, CentroidScansAverageByMergingPeaks) {
@@ -432,7 +520,7 @@ TEST_F(OpenFormatTest, UnknownTruncatedOrMalformedFileIsRefusedNamingIt) {
       {"cut.mzML", mzML.substr(0, mzML.size() / 2), "Cannot read mzML file ", ": it is truncated."},
       {"cut.mzML.gz", packed.substr(0, packed.size() / 2), "Cannot decompress ",
        ": it is truncated or corrupt."},
-      {"faulty.mgf", std::string(kMGF) + "BEGIN IONS\n100 nan\nEND IONS\n", "Scan 1 of ",
+      {"faulty.mgf", std::string(kMGF) + "BEGIN IONS\n100 nan\nEND IONS\n", "Scan 2 of ",
        " has an intensity that is not a finite number."}};
   for (const auto& [name, bytes, before, after] : cases) {
     const fs::path path = Write(name, bytes);

@@ -32,6 +32,54 @@ DataFile MixedRun(const fs::path& path) {
   return file;
 }
 
+// The spectrum of FragmentRun's first scan, from its id to its end tag: MS level 2, its title
+// escaped, its selected ion with m/z and charge, an activation by a method the run does not name,
+// and its arrays (m/z 100 and 200, intensities 4 and 8) as 64-bit numbers in base 64.
+constexpr char kFragmentSpectrum[] = R"(id="scan=9" defaultArrayLength="2">
+          <cvParam cvRef="MS" accession="MS:1000511" name="ms level" value="2"/>
+          <cvParam cvRef="MS" accession="MS:1000580" name="MSn spectrum" value=""/>
+          <cvParam cvRef="MS" accession="MS:1000796" name="spectrum title" value="Pep &lt;9&gt;"/>
+          <cvParam cvRef="MS" accession="MS:1000127" name="centroid spectrum" value=""/>
+          <cvParam cvRef="MS" accession="MS:1000285" name="total ion current" value="12"/>
+          <cvParam cvRef="MS" accession="MS:1000528" name="lowest observed m/z" value="100" unitCvRef="MS" unitAccession="MS:1000040" unitName="m/z"/>
+          <cvParam cvRef="MS" accession="MS:1000527" name="highest observed m/z" value="200" unitCvRef="MS" unitAccession="MS:1000040" unitName="m/z"/>
+          <cvParam cvRef="MS" accession="MS:1000504" name="base peak m/z" value="200" unitCvRef="MS" unitAccession="MS:1000040" unitName="m/z"/>
+          <cvParam cvRef="MS" accession="MS:1000505" name="base peak intensity" value="8" unitCvRef="MS" unitAccession="MS:1000131" unitName="number of detector counts"/>
+          <scanList count="1">
+            <cvParam cvRef="MS" accession="MS:1000795" name="no combination" value=""/>
+            <scan>
+              <cvParam cvRef="MS" accession="MS:1000016" name="scan start time" value="30.5" unitCvRef="UO" unitAccession="UO:0000010" unitName="second"/>
+            </scan>
+          </scanList>
+          <precursorList count="1">
+            <precursor>
+              <selectedIonList count="1">
+                <selectedIon>
+                  <cvParam cvRef="MS" accession="MS:1000744" name="selected ion m/z" value="445.12" unitCvRef="MS" unitAccession="MS:1000040" unitName="m/z"/>
+                  <cvParam cvRef="MS" accession="MS:1000041" name="charge state" value="2"/>
+                </selectedIon>
+              </selectedIonList>
+              <activation>
+                <cvParam cvRef="MS" accession="MS:1000044" name="dissociation method" value=""/>
+              </activation>
+            </precursor>
+          </precursorList>
+          <binaryDataArrayList count="2">
+            <binaryDataArray encodedLength="24">
+              <cvParam cvRef="MS" accession="MS:1000523" name="64-bit float" value=""/>
+              <cvParam cvRef="MS" accession="MS:1000576" name="no compression" value=""/>
+              <cvParam cvRef="MS" accession="MS:1000514" name="m/z array" value="" unitCvRef="MS" unitAccession="MS:1000040" unitName="m/z"/>
+              <binary>AAAAAAAAWUAAAAAAAABpQA==</binary>
+            </binaryDataArray>
+            <binaryDataArray encodedLength="24">
+              <cvParam cvRef="MS" accession="MS:1000523" name="64-bit float" value=""/>
+              <cvParam cvRef="MS" accession="MS:1000576" name="no compression" value=""/>
+              <cvParam cvRef="MS" accession="MS:1000515" name="intensity array" value="" unitCvRef="MS" unitAccession="MS:1000131" unitName="number of detector counts"/>
+              <binary>AAAAAAAAEEAAAAAAAAAgQA==</binary>
+            </binaryDataArray>
+          </binaryDataArrayList>
+        )";
+
 // The text of the spectrum with native id `id` in the mzML `text`.
 std::string SpectrumText(const std::string& text, const std::string& id) {
   const std::size_t start = text.find("id=\"" + id + "\"");
@@ -60,6 +108,47 @@ TEST(MzMLTest, ConvertedRunReadsBackWithItsScansAndTunePolarities) {
   EXPECT_THAT(SpectrumText(text, "scan=14"),
               AllOf(StartsWith("id=\"scan=14\""), Not(HasSubstr("MS:1000130")),
                     Not(HasSubstr("MS:1000129"))));
+}
+
+// Two fragment scans, the first with a title that XML has to escape.
+DataFile FragmentRun(const fs::path& path) {
+  DataFile file(path.wstring(), L"Fragments", 0, WQBL::Method());
+  file.AddTuneRun(TuneRun{0});
+  Scan first{9, 30.5, 0, {100.0, 200.0}, {4.0, 8.0}, true};
+  first.MSLevel = 2;
+  first.PrecursorMZ = 445.12;
+  first.Charge = 2;
+  first.Title = "Pep <9>";
+  file.AddScan(first);
+  Scan second{12, 31.0, 0, {150.0}, {1.0}, true};
+  second.MSLevel = 3;
+  second.PrecursorMZ = 902.5;
+  file.AddScan(second);
+  return file;
+}
+
+TEST(MzMLTest, FragmentScansAreWrittenWithLevelTitleAndPrecursorAndReadBack) {
+  const WQPlatformTesting::ScratchDirectory scratch;
+  const DataFile written = FragmentRun(scratch.Path() / "frag.dat");
+  const fs::path converted = scratch.Path() / "frag.mzML";
+  SaveAsMzML(written, converted.wstring());
+
+  const DataFile read(converted.wstring());
+  ASSERT_EQ(read.QNumScanSpectra(), 2u);
+  for (std::uint32_t i = 0; i < 2; ++i) {
+    const Scan was = written.QScan(i);
+    const Scan is = read.QScan(i);
+    EXPECT_EQ(std::tie(is.ScanNumber, is.RetentionTime, is.MZ, is.Intensity, is.MSLevel,
+                       is.PrecursorMZ, is.Charge, is.Title),
+              std::tie(was.ScanNumber, was.RetentionTime, was.MZ, was.Intensity, was.MSLevel,
+                       was.PrecursorMZ, was.Charge, was.Title));
+  }
+  const std::string text = WQPlatformTesting::ReadBytes(converted);
+  EXPECT_EQ(SpectrumText(text, "scan=9"), kFragmentSpectrum);
+  const std::string content = text.substr(text.find("<fileContent>"),
+                                          text.find("</fileContent>") - text.find("<fileContent>"));
+  EXPECT_THAT(content, AllOf(HasSubstr("\"MS:1000580\" name=\"MSn spectrum\""),
+                             Not(HasSubstr("MS:1000579"))));
 }
 
 // XML dates have four-digit years: a start in the years 1 to 9999 is written in UTC and read back

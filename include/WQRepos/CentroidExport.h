@@ -64,13 +64,16 @@ class WQREPOS_EXPORT StickFigureData {
 class WQREPOS_EXPORT CentroidData {
  public:
   explicit CentroidData(const WQDataFile::CalDataFile& file);
+  // The same, the header naming the run `name` instead of the base name of the file's path: a run
+  // read from a temporary copy goes by the name it was given as.
+  CentroidData(const WQDataFile::CalDataFile& file, std::wstring name);
 
   // Appends the stick figure of `spectrum`; throws what StickFigureData's constructor throws.
   void Add(const WQBL::Spectrum& spectrum);
   // True when an added spectrum has the tune id `tuneId`.
   bool IsTuneUsed(int tuneId) const;
 
-  // Writes the element "TOFLine": "TOFLineHeader" (the file's base name, description, creation
+  // Writes the element "TOFLine": "TOFLineHeader" (the run's name, description, creation
   // time as an RFC 1123 date in UTC, "MS", "KE 900", the number of scans, the system name of the
   // stored system configuration as instrument id, and the user's name); "Tunes" with a "TuneRef"
   // (attribute Id) holding the tune's own XML for every tune of the file's method that a spectrum
@@ -151,6 +154,8 @@ struct ExportSettings {
   // for <path>: Permission denied") when the document cannot be written; the error text stays
   // "Cannot write to file" followed by the path.
   std::function<void(const std::string& reason)> WriteFailed;
+  // The run's name in the document's header; empty for the base name of the data file's path.
+  std::wstring Name;
 };
 
 // AutoGenPL writing and reporting as `settings` say.

@@ -94,11 +94,15 @@ bool SaveDocument(const CentroidData& document, const std::wstring& path, std::w
 
 struct CentroidData::CentroidData_Impl {
   const WQDataFile::CalDataFile* File;
+  std::wstring Name;
   std::vector<std::shared_ptr<StickFigureData>> Spectra;
 };
 
 CentroidData::CentroidData(const WQDataFile::CalDataFile& file)
-    : impl_(std::make_shared<CentroidData_Impl>(CentroidData_Impl{&file, {}})) {}
+    : CentroidData(file, BaseName(file.QFileName())) {}
+
+CentroidData::CentroidData(const WQDataFile::CalDataFile& file, std::wstring name)
+    : impl_(std::make_shared<CentroidData_Impl>(CentroidData_Impl{&file, std::move(name), {}})) {}
 
 void CentroidData::Add(const WQBL::Spectrum& spectrum) {
   impl_->Spectra.push_back(std::make_shared<StickFigureData>(spectrum, *impl_->File));
@@ -131,7 +135,7 @@ void CentroidData::Serialize(WQCommon::XMLBuilder& builder, const std::wstring& 
 void CentroidData::SerializeHeader(WQCommon::XMLBuilder& builder) const {
   const WQDataFile::CalDataFile& file = *impl_->File;
   builder.StartNode(L"TOFLineHeader");
-  builder.WNode(L"Name", BaseName(file.QFileName()));
+  builder.WNode(L"Name", impl_->Name);
   builder.WNode(L"Description", file.QDescription());
   builder.WNode(L"Time", Rfc1123Time(file.QCreateTime()));
   builder.WNode(L"DataType", L"MS");
@@ -182,7 +186,7 @@ bool WriteTOFLineFile(const WQBL::PLAutoFindPrefs& prefs, std::wstring& errorTex
     return false;
   }
   WQBL::Spectrum spectrum;
-  CentroidData document(file);
+  CentroidData document(file, settings.Name.empty() ? BaseName(file.QFileName()) : settings.Name);
   for (int index = 0; index < count; ++index) {
     produce(file, index, chromatogram, prefs, spectrum);
     if (write) document.Add(spectrum);

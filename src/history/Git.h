@@ -61,6 +61,18 @@ std::optional<git_oid> BranchTip(git_repository* repo);
 // for every record read. Does nothing when it cannot; the loose objects then stay.
 void PackLooseObjects(git_repository* repo);
 
+// The objects that records make, held in memory from HoldObjects until WriteHeldObjects writes
+// them into the repository's object folder together: each is synced before it goes into place, as
+// libgit2 writes one, but the syncs of one record overlap instead of following one another.
+struct HeldObjects {
+  git_odb_backend* backend;  // owned by the repository's object database
+  std::string folder;        // the repository's object folder
+};
+HeldObjects HoldObjects(git_repository* repo);
+
+// Throws HistoryError when an object cannot be written; the objects then stay held.
+void WriteHeldObjects(const HeldObjects& held);
+
 // The tree of the commit `id`.
 Tree TreeOf(git_repository* repo, const git_oid& id);
 

@@ -8,8 +8,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <set>
 #include <thread>
+#include <utility>
 
 #include "frame/Repository.h"
 #include "history/Git.h"
@@ -110,13 +112,20 @@ git_oid MakeCommit(git_repository* repo, const git_oid& tree, const std::optiona
   return id;
 }
 
+// How often the stored files are read for one snapshot at most.
+constexpr int kReads = 5;
+
 // Brings the index, the history's cache of the stored files' state, up to the files as they
-// are, and gives the tree of them all.
+// are, and gives the tree of them all. A file that another process replaces while it is read
+// fails the read (its size no longer that of its stat): the files are read again.
 git_oid Snapshot(git_index* index) {
   Check(git_index_read(index, 0), "Cannot read the index of the history");
-  Check(git_index_update_all(index, nullptr, nullptr, nullptr), "Cannot read the stored files");
-  Check(git_index_add_all(index, nullptr, GIT_INDEX_ADD_DEFAULT, nullptr, nullptr),
-        "Cannot read the stored files");
+  for (int read = 1;; ++read) {
+    if (git_index_update_all(index, nullptr, nullptr, nullptr) == 0 &&
+        git_index_add_all(index, nullptr, GIT_INDEX_ADD_DEFAULT, nullptr, nullptr) == 0)
+      break;
+    if (read == kReads) Check(-1, "Cannot read the stored files");
+  }
   git_oid tree;
   Check(git_index_write_tree(&tree, index), "Cannot write a tree of the history");
   return tree;
@@ -197,21 +206,70 @@ bool MoveBranch(git_repository* repo, const std::optional<git_oid>& tip, const g
   return true;
 }
 
+// How long the branch's lock file may stay the same file before it is taken for one left by a
+// process that died while it moved the branch: a move holds it for one write and one sync.
+constexpr auto kStaleLock = std::chrono::seconds(3);
+
+// Watches the branch's lock file over the attempts of one record and removes it once it has stayed
+// the same file (time and size) for kStaleLock. Git leaves such a lock for a person to remove;
+// left, it would stop every record, each save waiting for its attempts.
+class LockWatch {
+ public:
+  explicit LockWatch(git_repository* repo)
+      : path_(std::string(git_repository_path(repo)) + kBranch + ".lock") {}
+
+  // Looks at the lock after an attempt that could not move the branch.
+  void Look() {
+    std::error_code error;
+    const auto time = std::filesystem::last_write_time(path_, error);
+    const auto size = error ? 0 : std::filesystem::file_size(path_, error);
+    const auto now = std::chrono::steady_clock::now();
+    if (error) {
+      seen_.reset();
+    } else if (seen_ != std::make_pair(time, size)) {
+      seen_ = std::make_pair(time, size);
+      since_ = now;
+    } else if (now - since_ >= kStaleLock) {
+      std::filesystem::remove(path_, error);
+      seen_.reset();
+      removed_ = true;
+    }
+  }
+
+  // True while a lock is watched or was just removed, for no longer than twice kStaleLock from the
+  // first look: the attempts go on meanwhile.
+  bool Watching() const {
+    return (seen_ || removed_) && std::chrono::steady_clock::now() - start_ < 2 * kStaleLock;
+  }
+
+ private:
+  std::string path_;
+  bool removed_ = false;
+  std::optional<std::pair<std::filesystem::file_time_type, std::uintmax_t>> seen_;
+  std::chrono::steady_clock::time_point since_;
+  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
+
 void Record(const std::string& operation, const std::vector<std::string>& items) {
   const Repository repo = OpenHistory(true);
   git_index* rawIndex = nullptr;
   Check(git_repository_index(&rawIndex, repo.get()), "Cannot open the index of the history");
   const Index index(rawIndex);
+  const HeldObjects held = HoldObjects(repo.get());
   const Origin origin;
-  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+  LockWatch lock(repo.get());
+  for (int attempt = 0; attempt < kAttempts || lock.Watching(); ++attempt) {
     const std::optional<git_oid> tip = BranchTip(repo.get());
     const git_oid id = RecordsOnTip(repo.get(), index.get(), tip, operation, items, origin);
+    // Every object of the records is on the disk, synced, before the branch points at them.
+    WriteHeldObjects(held);
     if (MoveBranch(repo.get(), tip, id)) {
       // The index only spares reading unchanged files again; another process may hold it.
       git_index_write(index.get());
       PackLooseObjects(repo.get());
       return;
     }
+    lock.Look();
     std::this_thread::sleep_for(std::chrono::milliseconds(1 + attempt % 10));
   }
   throw HistoryError("Cannot record in the history " + HistoryFolder() +

@@ -1,9 +1,14 @@
-// A child process saves a preference, a method and an evaluation method over and over, and is
-// killed with SIGKILL at a random moment, again and again. After every kill each file must hold
-// one of the two values the child alternates between, byte for byte; the temporary files that
-// killed saves leave are never listed, and Initialize() removes them.
+// A child process saves a preference, a method and an evaluation method over and over, each save
+// recorded in the history, and is killed with SIGKILL at a random moment, again and again. After
+// every kill each file must hold one of the two values the child alternates between, byte for
+// byte; the temporary files that killed saves leave are never listed, and Initialize() removes
+// them. After the kills, git fsck finds the history whole, each file's newest record holds one of
+// its two values, and a save is recorded again.
 //
-//   wqrepos_kill_test [--kills N] [--run-number R]     (1,000 kills by default)
+//   wqrepos_kill_test [--kills N] [--run-number R] [--across-records]
+//       1,000 kills by default, each within 4 ms of the child's start, in its first save; with
+//       --across-records, anywhere in a whole round of the child's saves and their records
+#include <WQCommon/Text.h>
 #include <WQRepos/WQRepos.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -50,7 +55,52 @@ std::vector<Saved> Files(const fs::path& base) {
   _exit(2);
 }
 
-int Run(int kills, unsigned runNumber) {
+// The longest delay before a kill, in microseconds: with `acrossRecords`, the time of one round
+// of the child's saves with their records, measured here.
+int LongestDelay(std::vector<Saved>& files, bool acrossRecords) {
+  if (!acrossRecords) return 4000;
+  const auto start = std::chrono::steady_clock::now();
+  for (Saved& file : files) file.save.save(0);
+  return static_cast<int>(std::chrono::duration_cast<std::chrono::microseconds>(
+                              std::chrono::steady_clock::now() - start)
+                              .count());
+}
+
+// What is wrong with the history after the kills: plain git finds it damaged, a file's newest
+// record holds neither of its values, or a new save is not recorded (a lock left behind).
+int HistoryFaults(const fs::path& base, std::vector<Saved>& files) {
+  int faults = 0;
+  const std::string history = (base / "History").string();
+  if (std::system("git --version >/dev/null 2>&1") == 0 &&
+      std::system(("git -C '" + history + "' fsck --strict --no-dangling").c_str()) != 0) {
+    std::cerr << "git fsck finds the history damaged\n";
+    ++faults;
+  }
+  try {
+    for (const Saved& file : files) {
+      const std::wstring item =
+          WQCommon::WQNarrowToWideStr(fs::relative(file.save.file, base).generic_string());
+      const std::vector<WQRepos::HistoryRecord> records = WQRepos::QHistoryRecords(item);
+      if (records.empty()) continue;
+      const std::optional<std::string> bytes = WQRepos::QHistoryContent(item, records.front().Id);
+      if (bytes == file.bytes[0] || bytes == file.bytes[1]) continue;
+      std::cerr << file.save.name << ": the newest record holds neither value\n";
+      ++faults;
+    }
+  } catch (const WQRepos::HistoryError& error) {
+    std::cerr << error.what() << '\n';
+    ++faults;
+  }
+  files.front().save.save(0);
+  const WQRepos::HistoryVerification verified = WQRepos::VerifyHistory();
+  if (!verified.Whole()) {
+    std::cerr << "a save after the kills is not recorded: " << verified.Damage << '\n';
+    ++faults;
+  }
+  return faults;
+}
+
+int Run(int kills, unsigned runNumber, bool acrossRecords) {
   ScratchDirectory temp;
   const fs::path base = temp.Path() / "WQData";
   {
@@ -60,7 +110,8 @@ int Run(int kills, unsigned runNumber) {
   std::vector<Saved> files = Files(base);
 
   std::mt19937 random(runNumber);
-  std::uniform_int_distribution<int> delay(0, 4000);
+  const int longest = LongestDelay(files, acrossRecords);
+  std::uniform_int_distribution<int> delay(0, longest);
   int unreadable = 0;
   int badListings = 0;
   for (int kill = 0; kill < kills; ++kill) {
@@ -86,11 +137,12 @@ int Run(int kills, unsigned runNumber) {
   const std::size_t temporariesOfKills = TemporaryFiles(base);
   WQRepos::Initialize();
   const std::size_t temporariesLeft = TemporaryFiles(base);
-  std::cout << "Kill test: " << kills << " kills, " << unreadable << " unreadable files, "
-            << badListings << " listings showing temporary files, " << temporariesOfKills
-            << " temporary files left by killed saves, " << temporariesLeft
-            << " left after Initialize.\n";
-  return unreadable == 0 && badListings == 0 && temporariesLeft == 0 ? 0 : 1;
+  const int historyFaults = HistoryFaults(base, files);
+  std::cout << "Kill test: " << kills << " kills within " << longest / 1000 << " ms, " << unreadable
+            << " unreadable files, " << badListings << " listings showing temporary files, "
+            << temporariesOfKills << " temporary files left by killed saves, " << temporariesLeft
+            << " left after Initialize, " << historyFaults << " faults of the history.\n";
+  return unreadable == 0 && badListings == 0 && temporariesLeft == 0 && historyFaults == 0 ? 0 : 1;
 }
 
 }  // namespace
@@ -98,14 +150,17 @@ int Run(int kills, unsigned runNumber) {
 int main(int argc, char** argv) {
   int kills = 1000;
   unsigned runNumber = 1;
-  for (int i = 1; i + 1 < argc; i += 2) {
-    if (std::strcmp(argv[i], "--kills") == 0)
-      kills = std::atoi(argv[i + 1]);
-    else if (std::strcmp(argv[i], "--run-number") == 0)
-      runNumber = static_cast<unsigned>(std::atoi(argv[i + 1]));
+  bool acrossRecords = false;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--across-records") == 0)
+      acrossRecords = true;
+    else if (i + 1 < argc && std::strcmp(argv[i], "--kills") == 0)
+      kills = std::atoi(argv[++i]);
+    else if (i + 1 < argc && std::strcmp(argv[i], "--run-number") == 0)
+      runNumber = static_cast<unsigned>(std::atoi(argv[++i]));
   }
   try {
-    return Run(kills, runNumber);
+    return Run(kills, runNumber, acrossRecords);
   } catch (const std::exception& error) {
     std::cerr << "wqrepos_kill_test: " << error.what() << '\n';
     return 1;

@@ -218,6 +218,10 @@ COMMANDS
 # Pictures of a run: rendered by a real SVG renderer, marking the centroids that export writes.
 run=$work/run.dat
 "$tool" generate-run "$run" --scans 12 >/dev/null && "$tool" export "$run" >/dev/null
+# A run read from standard input is named so in its document, not after the copy it is read from.
+"$tool" export - -o - <"$run" | grep -q "<Name>stdin</Name>" &&
+  grep -q "<Name>run</Name>" "$work/run.tofline"
+result $?
 rendered() { # the width and height of a PNG that rsvg-convert made from the SVG $1
   rsvg-convert "$1" -o "$1.png" && od -An -tu1 -j16 -N8 "$1.png" | tr -s ' '
 }
@@ -290,9 +294,27 @@ expect 0 "Wrote $work/run.mzML: 12 scans of $run as mzML" convert "$run" -o "$wo
 cmp -s <("$tool" run-info "$run" --json | jq -S .scanList) \
   <("$tool" run-info "$work/run.mzML" --json | jq -S .scanList)
 result $?
+# A run of fragment spectra keeps each one's MS level, precursor, charge, title and scan number
+# (SCANS) through mzML, and --scan draws a scan by that number.
+printf '%s\n' "BEGIN IONS" "TITLE=Pep A" "PEPMASS=445.12 1200" "CHARGE=2+" "SCANS=7" \
+  "RTINSECONDS=30" "100 10" "150.5 30" "END IONS" "BEGIN IONS" "TITLE=Pep B" "PEPMASS=902.5" \
+  "CHARGE=3+" "SCANS=9" "RTINSECONDS=31.5" "120 1" "130 4" "END IONS" >"$work/frag.mgf"
+expect 0 "Wrote $work/frag.mzML: 2 scans of $work/frag.mgf as mzML" \
+  convert "$work/frag.mgf" -o "$work/frag.mzML"
+"$tool" run-info "$work/frag.mzML" --json | jq -e '[.scanList[] |
+  [.number, .msLevel, .precursorMZ, .charge, .title]] ==
+  [[7, 2, 445.12, 2, "Pep A"], [9, 2, 902.5, 3, "Pep B"]]' >/dev/null &&
+  cmp -s <("$tool" run-info "$work/frag.mgf" --json | jq -S .scanList) \
+    <("$tool" run-info "$work/frag.mzML" --json | jq -S .scanList)
+result $?
+expect 0 "Precursors:   2 scans, m/z 445.1200 to 902.5000" run-info "$work/frag.mgf"
+expect 0 "Wrote $work/frag.svg: Scan 9 of $work/frag.mgf, MS2, precursor m/z 902.5000, charge 3+, \
+title Pep B, 2 centroids" plot "$work/frag.mgf" --scan 9 -o "$work/frag.svg"
 if command -v FileInfo >/dev/null; then
-  FileInfo -in "$work/run.mzML" -v 2>&1 | grep -q "the file is semantically valid"
-  result $?
+  for converted in run frag; do
+    FileInfo -in "$work/$converted.mzML" -v 2>&1 | grep -q "the file is semantically valid"
+    result $?
+  done
 else
   echo "skipped: validating the mzML needs OpenMS's FileInfo (Debian package topp)"
 fi

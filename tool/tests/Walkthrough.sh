@@ -79,11 +79,16 @@ has plot.out "Wrote scan6.svg"
 xmllint --noout scan6.svg || fail "the picture is no well-formed SVG"
 has scan6.svg "centroids exported (m/z)"
 
-step "convert: a peak list into mzML"
-printf 'BEGIN IONS\nTITLE=first\nRTINSECONDS=12.5\n200.1 40\n300.2 90\nEND IONS\n' >peaks.mgf
+step "convert: a peak list of a fragment spectrum into mzML"
+printf '%s\n' "BEGIN IONS" "TITLE=first" "PEPMASS=445.12" "CHARGE=2+" "SCANS=9" \
+  "RTINSECONDS=12.5" "200.1 40" "300.2 90" "END IONS" >peaks.mgf
 run convert.out convert peaks.mgf -o peaks.mzML
 xmllint --noout peaks.mzML || fail "the converted run is no well-formed XML"
-has peaks.mzML 'defaultArrayLength="2"'
+has peaks.mzML 'id="scan=9" defaultArrayLength="2"'
+has peaks.mzML 'name="ms level" value="2"'
+has peaks.mzML 'name="selected ion m/z" value="445.12"'
+has peaks.mzML 'name="charge state" value="2"'
+has peaks.mzML 'name="spectrum title" value="first"'
 
 step "check: everything stored reads back, and nothing was left behind"
 run check.out check

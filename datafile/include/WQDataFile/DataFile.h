@@ -23,16 +23,18 @@
 // intensity), and none may decode or inflate to more than its declared length allows; an XML node
 // may be 32 MiB long, an MGF line 1 MiB. A compressed file may inflate to 2 GiB and, past its first
 // 64 MiB, to 256 times the compressed bytes read; its text keeps the same bounds while it inflates.
-// A file past a bound is refused naming it and the bound. Such a file becomes a
-// run of its MS1 spectra (of all its peak lists for MGF, which has no survey scans), in file order:
-// each keeps the scan number of its native id (or its position from 1 when the ids give no
-// ascending numbers), its retention time in seconds, whether it is profile or centroid data
+// A file past a bound is refused naming it and the bound. Such a file becomes a run of its MS1
+// spectra, or, when it has none (a list of fragment spectra, as MGF always is), of all its
+// spectra, in file order: each keeps its MS level, the precursor m/z, charge and title it gives,
+// the scan number of its native id or, in MGF, of its SCANS (or its position from 1 when these
+// give no ascending numbers), its retention time in seconds, whether it is profile or centroid data
 // (as the file says, or when it says neither, as the widths of its peaks against the spacing of
 // its points show), and its m/z and intensity arrays, sorted by m/z. Its
 // description names the run's instrument (model, source, analyser, detector), its creation time is
 // the run's start time (0 when the file has none). These formats know nothing of the instrument's
 // tunes and methods, so the run gets one tune run with tune id 0, used by every scan, and an empty
-// method (no time periods, no tunes). Saving such a file writes it in the library's own format.
+// method (no time periods, no tunes). Saving such a file writes it in the library's own format,
+// which keeps MS1 scans only: a scan of another MS level is refused there.
 #pragma once
 
 #include <WQBL/ICObj.h>
@@ -86,6 +88,12 @@ struct Scan {
   // exceed the point's before them, or the point's after them did not exceed theirs: instruments
   // that acquire a spectrum in m/z windows write such points at the seams.
   std::uint32_t SeamZerosDropped = 0;
+  // What a fragment spectrum of an open format says of itself; a scan of the library's own format
+  // is always of MS level 1, without a precursor, charge or title.
+  int MSLevel = 1;
+  std::optional<double> PrecursorMZ{};  // the m/z of the ion selected for fragmentation
+  int Charge = 0;                       // of the precursor; 0 when not known
+  std::string Title{};
 };
 
 // What a file keeps of a scan besides its arrays: enough to summarise a run without reading them.
@@ -128,6 +136,8 @@ class WQDATAFILE_EXPORT DataFile {
   // What the file keeps of the scan at `index`, from when it was opened or the scan added: nothing
   // is read. Throws DataFileError for an index beyond the last scan.
   const ScanSummary& QScanSummary(std::uint32_t index) const;
+  // The index of the scan with `scanNumber`; throws DataFileError when the file has none.
+  std::uint32_t FindScan(std::uint32_t scanNumber) const;
 
   // How many spectra of each MS level the file held: all its scans at level 1 for a file of the
   // library's own format; for an open format, also the spectra of other levels, which the file
@@ -151,8 +161,6 @@ class WQDATAFILE_EXPORT DataFile {
   WQBL::ICObj GenerateTIC() const;
 
  protected:
-  // The index of the scan with `scanNumber`; throws DataFileError when the file has none.
-  std::uint32_t FindScan(std::uint32_t scanNumber) const;
   std::string NarrowFileName() const;
 
  private:

@@ -10,7 +10,8 @@
 namespace WQDataFile {
 
 // Writes `file` to `path` as indexed mzML, replacing any file there as a whole or not at all: one
-// MS1 spectrum per scan, in scan order, with its scan number (native id "scan=N"), its retention
+// spectrum per scan, in scan order, of the scan's MS level (with the precursor m/z and charge and
+// the title that a fragment scan has), with its scan number (native id "scan=N"), its retention
 // time in seconds, profile or centroid, the polarity of the tune it was acquired with (the tune of
 // its tune run in the file's method; none is written when the method has no such tune), and its
 // m/z values and intensities (counts) as uncompressed 64-bit numbers. The instrument is described
