@@ -47,32 +47,48 @@ void Tolerate(Read read) {
   }
 }
 
-// The reader `name`, which stores its input as `file` in the repository directory `subdirectory`
-// and runs `load` on the file's full path.
-Reader FileReader(std::string name, const char* subdirectory, std::string file,
+// Initialises the module once, on the testing library's built-in data directory.
+void InitializeModule() {
+  [[maybe_unused]] static const bool initialized = (WQRepos::Initialize(), true);
+}
+
+// The reader `name`, which stores its input as `file` and runs `load` on the file's full path.
+Reader FileReader(std::string name, std::function<fs::path()> file,
                   std::function<void(const std::wstring& path)> load) {
   return {std::move(name), [=](const std::string& bytes) {
-            const InputFile input(RepositoryDirectory(subdirectory) / file, bytes);
+            const InputFile input(file(), bytes);
             Tolerate([&] { load(WQCommon::WQNarrowToWideStr(input.path.string())); });
           }};
 }
 
-// The application keeps its autotune settings inside a top element "AutoTune"; a document without
-// it is read from its top element. The document is also printed, as `wqrepos autotune show-xml`
-// does, and appended to a builder and printed, as the calibration export does with the XML file
-// beside a run: the printed text is where a document too deep costs memory.
-void ReadAutotuneXML(const std::wstring& path) {
+// An XML document is also printed, as `wqrepos autotune show-xml` does, and appended to a builder
+// and printed, as the calibration export does with the XML file beside a run: the printed text is
+// where a document too deep costs memory.
+void PrintXML(const std::wstring& path) {
   Tolerate([&path] {
     WQCommon::XMLParser parser;
-    if (!parser.LoadFile(path)) return;
-    parser.QXML();
-    parser.StartNode(L"AutoTune");
-    WQRepos::AutotunePrefs prefs;
-    parser >> prefs;
+    if (parser.LoadFile(path)) parser.QXML();
   });
   WQCommon::XMLBuilder builder;
   builder.StartNode(L"TOFLine");
   if (builder.AppendXMLFile(path)) builder.QXML();
+}
+
+// The reader of a stored kind: the module's read, as the application reads; a kind of named items
+// stores its input as the item "Fuzz".
+Reader KindReader(const WQRepos::StoredKind& kind) {
+  const std::wstring item = kind.File.empty() ? L"Fuzz" : kind.ItemOf(kind.File);
+  return FileReader(
+      kind.Name,
+      [&kind, item] {
+        InitializeModule();
+        return fs::path(
+            WQCommon::WQWideToNarrowStr(WQRepos::QItemPath(kind.Directory, item, kind.Extension)));
+      },
+      [&kind, item](const std::wstring& path) {
+        Tolerate([&] { kind.Read(path, item); });
+        if (kind.Extension == L".xml") PrintXML(path);
+      });
 }
 
 // The document with the text of every AcqClient/BaseDir replaced by `baseDirectory`, so that
@@ -105,43 +121,22 @@ void ReadConfigClient(const std::string& bytes) {
 }
 
 std::vector<Reader> AllReaders() {
-  // Readers that take any file name store their input as Fuzz.<extension>.
-  std::vector<Reader> readers = {
-      FileReader("method", "AcqMethod", "Fuzz.kem",
-                 [](const std::wstring& path) { WQRepos::LoadFullyQualifiedAcqMethod(path); }),
-      FileReader("tune", "Tunes", "Fuzz.ket",
-                 [](const std::wstring& path) { WQRepos::LoadFullyQualifiedTune(path); }),
-      FileReader("spectrum_eval", "EvalMethod", "Fuzz.sem",
-                 [](const std::wstring&) { WQRepos::LoadSpectrumEvalMethod(L"Fuzz"); }),
-      FileReader("ic_eval", "EvalMethod", "Fuzz.iem",
-                 [](const std::wstring&) { WQRepos::LoadICEvalMethod(L"Fuzz"); }),
-  };
-  WQRepos::ForEachPreference([&readers](const auto& entry) {
-    readers.push_back(FileReader(
-        PreferenceReaderName(entry.Name), "Prefs",
-        WQCommon::WQWideToNarrowStr(entry.Name) + ".pref",
-        [query = entry.Query](const std::wstring&) { (WQRepos::Preferences().*query)(); }));
-  });
-  readers.insert(readers.end(),
-                 {FileReader("ref_cals", "Calibration", "RefCals.cal",
-                             [](const std::wstring&) { WQRepos::LoadReferenceCalibrants(); }),
-                  FileReader("data_file_name", "Prefs", "DataFileName.pref",
-                             [](const std::wstring&) { WQRepos::QDataDirectoryFileNameInfo(); }),
-                  FileReader("cal_data", "Data", "Fuzz.dat",
-                             [](const std::wstring& path) { WQDataFile::CalDataFile data(path); }),
-                  FileReader("system_configuration", "Prefs", "SystemConfiguration.xml",
-                             [](const std::wstring&) { WQRepos::LoadSystemConfiguration(); }),
-                  FileReader("spectrum_data_info", "Prefs", "SpectrumDataInfo.xml",
-                             [](const std::wstring&) { WQRepos::LoadSpectrumDataInfo(); }),
-                  FileReader("autotune_xml", "Autotune", "Fuzz.xml", ReadAutotuneXML),
-                  {"config_client", ReadConfigClient}});
+  std::vector<Reader> readers;
+  for (const WQRepos::StoredKind& kind : WQRepos::StoredKinds())
+    readers.push_back(KindReader(kind));
+  // Files that the module reads but does not store: a run beside its calibration, and the
+  // configuration.
+  readers.push_back(FileReader(
+      "cal_data", [] { return RepositoryDirectory("Data") / "Fuzz.dat"; },
+      [](const std::wstring& path) { WQDataFile::CalDataFile data(path); }));
+  readers.push_back({"config_client", ReadConfigClient});
   return readers;
 }
 
 }  // namespace
 
 std::string PreferenceReaderName(const std::wstring& preference) {
-  return "pref_" + WQCommon::WQWideToNarrowStr(preference);
+  return WQRepos::FindStoredKind(WQRepos::Config::PrefsDir, preference + L".pref")->Name;
 }
 
 const std::vector<Reader>& Readers() {
@@ -156,7 +151,7 @@ const Reader& FindReader(const std::string& name) {
 }
 
 fs::path RepositoryDirectory(const char* subdirectory) {
-  [[maybe_unused]] static const bool initialized = (WQRepos::Initialize(), true);
+  InitializeModule();
   const fs::path data = WQCommon::WQWideToNarrowStr(WQRepos::QDataDirectory());
   return data.parent_path() / subdirectory;
 }

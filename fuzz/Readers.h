@@ -1,5 +1,7 @@
-// Every reader of a stored file, fed with raw bytes: the fuzz targets run one of them on each input
-// and the corpus replay test runs every corpus and regression input through its reader.
+// A reader for each stored kind of the module's catalogue (WQRepos::StoredKinds), and for the two
+// files it reads but does not store (a run's calibration data, ConfigClient.xml), fed with raw
+// bytes: the fuzz targets run one of them on each input and the corpus replay test runs every
+// corpus and regression input through its reader.
 //
 // The first call of RepositoryDirectory(), which every reader but the ConfigClient.xml one makes,
 // initialises the module on the testing library's built-in data directory, not from a

@@ -29,102 +29,37 @@ struct FileResult {
   std::string message;  // the reader's error of a failed file, why a folder was not checked
 };
 
-// Reads one stored file: its full path and its name within its repository directory.
-using Reader = std::function<void(const std::string& path, const std::string& name)>;
+// Reads one stored file: its full path, and the name that the module calls it by.
+using Reader = std::function<void(const std::string& path, const std::wstring& item)>;
 
 // Sub-folders deeper than this are not entered, and are reported as not checked.
 constexpr int kDeepestFolder = 8;
 
-// True when the last part of `name` is a stored item's name followed by `extension`: the module
-// names no item "", "." or "..", so that ".kem" is no method and "..kem" none either.
-bool IsItemFile(const std::string& name, const std::string& extension) {
-  const std::string last = name.substr(name.rfind('/') + 1);
-  if (last.size() <= extension.size() ||
-      last.compare(last.size() - extension.size(), extension.size(), extension) != 0)
-    return false;
-  const std::string stem = last.substr(0, last.size() - extension.size());
-  return stem != "." && stem != "..";
-}
-
-bool EndsWith(const std::string& text, const std::string& end) {
-  return text.size() > end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
-std::string WithoutExtension(const std::string& name) { return name.substr(0, name.rfind('.')); }
-
 std::wstring Wide(const std::string& text) { return WQCommon::WQNarrowToWideStr(text); }
 
-// The module takes a document it cannot parse for a missing one and gives the defaults; check
-// reports it.
-void ReadDocument(const std::string& path, const std::function<void()>& load) {
-  WQCommon::XMLParser parser;
-  if (!parser.LoadFile(Wide(path)))
-    throw std::runtime_error("not well-formed XML, so the module reads the defaults instead");
-  load();
+// The reader of a stored kind: the module's strict one, or the tool's where the tool holds the
+// kind's records to rules of its own (the fields of methods and preferences, the autotune settings
+// wherever their document keeps them).
+Reader ReaderOf(const WQRepos::StoredKind& kind) {
+  if (kind.Name == "method")
+    return [](const std::string& path, const std::wstring&) {
+      CheckRules(WQRepos::LoadFullyQualifiedAcqMethod(Wide(path)));
+    };
+  if (kind.Name == "autotune_xml")
+    return [](const std::string& path, const std::wstring&) { ReadAutotuneSettings(path); };
+  if (const std::string preference = Narrow(kind.ItemOf(kind.File));
+      kind.Directory == Config::PrefsDir && IsKnownPreference(preference))
+    return [preference](const std::string& path, const std::wstring&) {
+      ReadPreferenceStrictly(preference, path);
+    };
+  return [&kind](const std::string& path, const std::wstring& item) {
+    kind.ReadStrictly(Wide(path), item);
+  };
 }
 
-// The reader of the file `name` in the directory of `kind`; none when the module stores no such
-// file there.
-Reader ReaderFor(Config::DirTypes kind, const std::string& name) {
-  const bool topLevel = name.find('/') == std::string::npos;
-  switch (kind) {
-    case Config::AcqMethodDir:
-      if (IsItemFile(name, ".kem"))
-        return [](const std::string& path, const std::string&) {
-          CheckRules(WQRepos::LoadFullyQualifiedAcqMethod(Wide(path)));
-        };
-      break;
-    case Config::TunesDir:
-      if (IsItemFile(name, ".ket"))
-        return [](const std::string& path, const std::string&) {
-          WQRepos::LoadFullyQualifiedTune(Wide(path));
-        };
-      break;
-    case Config::EvalMethodDir:
-      if (IsItemFile(name, ".sem"))
-        return [](const std::string&, const std::string& stored) {
-          WQRepos::LoadSpectrumEvalMethod(Wide(WithoutExtension(stored)));
-        };
-      if (IsItemFile(name, ".iem"))
-        return [](const std::string&, const std::string& stored) {
-          WQRepos::LoadICEvalMethod(Wide(WithoutExtension(stored)));
-        };
-      break;
-    case Config::PrefsDir:
-      if (!topLevel) break;
-      if (name == "DataFileName.pref")
-        return
-            [](const std::string&, const std::string&) { WQRepos::QDataDirectoryFileNameInfo(); };
-      if (EndsWith(name, ".pref") && IsKnownPreference(WithoutExtension(name)))
-        return [](const std::string& path, const std::string& stored) {
-          ReadPreferenceStrictly(WithoutExtension(stored), path);
-        };
-      if (name == "SystemConfiguration.xml")
-        return [](const std::string& path, const std::string&) {
-          ReadDocument(path, [] { WQRepos::LoadSystemConfiguration(); });
-        };
-      if (name == "SpectrumDataInfo.xml")
-        return [](const std::string& path, const std::string&) {
-          ReadDocument(path, [] { WQRepos::LoadSpectrumDataInfo(); });
-        };
-      break;
-    case Config::CalibrationDir:
-      if (name == "RefCals.cal")
-        return [](const std::string&, const std::string&) { WQRepos::LoadReferenceCalibrants(); };
-      break;
-    case Config::AutotuneDir:
-      if (IsItemFile(name, ".xml"))
-        return [](const std::string& path, const std::string&) { ReadAutotuneSettings(path); };
-      break;
-    default:
-      break;
-  }
-  return nullptr;
-}
-
-FileResult Read(const Reader& reader, const std::string& path, const std::string& name) {
+FileResult Read(const Reader& reader, const std::string& path, const std::wstring& item) {
   try {
-    reader(path, name);
+    reader(path, item);
     return {path, Outcome::Ok, ""};
   } catch (const WQCommon::XMLResultException& error) {
     return {path, Outcome::Failed, "lacks the element " + Narrow(error.Message)};
@@ -167,8 +102,8 @@ void Walk(Config::DirTypes kind, const std::string& directory, const std::string
       }
     } else if (!HoldsRecords(kind)) {
       continue;
-    } else if (const Reader reader = ReaderFor(kind, name)) {
-      results.push_back(Read(reader, path, name));
+    } else if (const WQRepos::StoredKind* stored = WQRepos::FindStoredKind(kind, Wide(name))) {
+      results.push_back(Read(ReaderOf(*stored), path, stored->ItemOf(Wide(name))));
       progress.Show(results.size(), 0);
     } else {
       results.push_back({path, Outcome::Unrecognised, ""});

@@ -25,6 +25,7 @@ struct Scan;
 
 namespace WQRepos {
 struct AutotunePrefs;
+struct StoredKind;
 struct HistoryVerification;
 class FileError;
 }  // namespace WQRepos
@@ -183,8 +184,8 @@ JsonInput ReadJsonInput(const std::string& file);
 // families of evaluation methods.
 struct NamedKind {
   std::string noun;  // "acquisition method"
-  WQRepos::Config::DirTypes directory;
-  const char* extension;  // ".kem"
+  // Where and how its files are stored.
+  const WQRepos::StoredKind& stored;
   // The stored record as JSON, as its file holds it; the module's errors pass through.
   std::function<Json(const std::wstring& name)> read;
   // Stores the record that `input` holds, checked whole before anything is written.
@@ -211,10 +212,9 @@ std::vector<WQBL::CurveEval> StoredEvalMethod(const std::wstring& name, bool ic)
 // configuration"), which `write` checks and stores.
 void AddImportCommand(CLI::App& family, const std::string& what,
                       const std::function<void(const JsonInput& input)>& write);
-// The file of the item `name` of `kind`; the module's refusal of a name it cannot store passes
-// through.
-std::string ItemFile(WQRepos::Config::DirTypes kind, const std::wstring& name,
-                     const char* extension);
+// The file of the item `name` of the stored kind `kind`; the module's refusal of a name it cannot
+// store passes through.
+std::string ItemFile(const WQRepos::StoredKind& kind, const std::wstring& name);
 
 // Adds the flag --json to a show, list or check command; the flag's value once parsed.
 std::shared_ptr<bool> AddJsonFlag(CLI::App& command);

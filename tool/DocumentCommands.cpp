@@ -129,7 +129,7 @@ void AddShowCommand(CLI::App& family, const std::string& help, const std::functi
 // The document NAME.xml in the autotune directory, refused as the module refuses the names of
 // the records it stores by name.
 std::string AutotuneFile(const std::string& name) {
-  return ItemFile(WQRepos::Config::AutotuneDir, Wide(name), ".xml");
+  return ItemFile(WQRepos::StoredKindNamed("autotune_xml"), Wide(name));
 }
 
 // The names of the documents NAME.xml in the autotune directory.

@@ -48,7 +48,8 @@ std::vector<std::wstring> SortedNames(const Family& family) {
 
 void ListFamily(const Family& family) {
   const std::vector<std::wstring> names = SortedNames(family);
-  std::cout << family.title << " (" << EvalMethodsKind(family.ic).extension << "):\n";
+  std::cout << family.title << " (" << Narrow(EvalMethodsKind(family.ic).stored.Extension)
+            << "):\n";
   if (names.empty()) std::cout << "  (none)\n";
   for (const std::wstring& name : names) std::cout << "  " << Shown(name) << '\n';
 }

@@ -34,7 +34,7 @@ std::string FileContent(const std::string& path) {
 // Refuses a rename of `from` to `to` in a folder that does not exist, which the system would
 // report as if `from` were missing.
 void CheckFolderOf(const NamedKind& kind, const std::string& from, const std::string& to) {
-  const std::string file = ItemFile(kind.directory, Wide(to), kind.extension);
+  const std::string file = ItemFile(kind.stored, Wide(to));
   const std::string folder = file.substr(0, file.find_last_of(WQPlatform::kSeparator));
   if (!WQPlatform::IsDirectory(folder))
     throw std::runtime_error("cannot rename the " + kind.noun + " " + Shown(from) + " to " +
@@ -44,10 +44,10 @@ void CheckFolderOf(const NamedKind& kind, const std::string& from, const std::st
 // A folder deeper than this is not searched for records, as check does not search it.
 constexpr int kDeepestFolder = 8;
 
-// Adds to `names` the records of `extension` in `directory` and its folders, named from the
+// Adds to `names` the records of `kind` in `directory` and its folders, named from the
 // repository directory ("Old/Scan"). A linked folder may lead anywhere: it is not followed.
-void AddNamesUnder(const std::string& directory, const std::string& prefix,
-                   const std::string& extension, int depth, std::vector<std::wstring>& names) {
+void AddNamesUnder(const WQRepos::StoredKind& kind, const std::string& directory,
+                   const std::string& prefix, int depth, std::vector<std::wstring>& names) {
   std::vector<std::string> entries;
   WQPlatform::VisitDirectory(directory, "*", [&entries](std::string_view entry) {
     if (entry != "." && entry != ".." && !WQPlatform::IsTemporaryName(std::string(entry)))
@@ -57,10 +57,9 @@ void AddNamesUnder(const std::string& directory, const std::string& prefix,
     const std::string path = directory + WQPlatform::kSeparator + entry;
     if (WQPlatform::IsDirectory(path)) {
       if (!WQPlatform::IsSymbolicLink(path) && depth < kDeepestFolder)
-        AddNamesUnder(path, prefix + entry + "/", extension, depth + 1, names);
-    } else if (entry.size() > extension.size() &&
-               entry.compare(entry.size() - extension.size(), extension.size(), extension) == 0) {
-      names.push_back(Wide(prefix + entry.substr(0, entry.size() - extension.size())));
+        AddNamesUnder(kind, path, prefix + entry + "/", depth + 1, names);
+    } else if (kind.Holds(Wide(entry))) {
+      names.push_back(kind.ItemOf(Wide(prefix + entry)));
     }
   }
 }
@@ -69,7 +68,8 @@ void AddNamesUnder(const std::string& directory, const std::string& prefix,
 
 std::vector<std::wstring> StoredNames(const NamedKind& kind, const std::string& contents) {
   std::vector<std::wstring> names;
-  AddNamesUnder(Narrow(ListableDirectory(kind.directory, contents)), "", kind.extension, 0, names);
+  AddNamesUnder(kind.stored, Narrow(ListableDirectory(kind.stored.Directory, contents)), "", 0,
+                names);
   return names;
 }
 
@@ -88,18 +88,16 @@ JsonInput ReadJsonInput(const std::string& file) {
   return {ParseJson(FileContent(file), file), file};
 }
 
-std::string ItemFile(WQRepos::Config::DirTypes kind, const std::wstring& name,
-                     const char* extension) {
+std::string ItemFile(const WQRepos::StoredKind& kind, const std::wstring& name) {
   InitializedConfig();
-  return Narrow(WQRepos::QItemPath(kind, name, WQCommon::WQNarrowToWideStr(extension)));
+  return Narrow(WQRepos::QItemPath(kind.Directory, name, kind.Extension));
 }
 
 namespace {
 
 const NamedKind kMethods{
     "acquisition method",
-    WQRepos::Config::AcqMethodDir,
-    ".kem",
+    WQRepos::StoredKindNamed("method"),
     [](const std::wstring& name) { return ToJson(WQRepos::LoadStoredAcqMethod(name)); },
     [](const std::wstring& name, const JsonInput& input) {
       WQRepos::SaveAcqMethod(name, ReadRecord<WQBL::Method>(input.json, input.source));
@@ -109,8 +107,7 @@ const NamedKind kMethods{
     WQRepos::RenameAcqMethod};
 
 const NamedKind kTunes{"tune",
-                       WQRepos::Config::TunesDir,
-                       ".ket",
+                       WQRepos::StoredKindNamed("tune"),
                        [](const std::wstring& name) { return ToJson(WQRepos::LoadTune(name)); },
                        [](const std::wstring& name, const JsonInput& input) {
                          WQRepos::SaveTune(name, ReadRecord<WQBL::Tune>(input.json, input.source));
@@ -146,8 +143,7 @@ void DeleteEvalMethod(const std::wstring& name, bool ic) {
 
 const NamedKind kSpectrumEvalMethods{
     "spectrum evaluation method",
-    WQRepos::Config::EvalMethodDir,
-    ".sem",
+    WQRepos::StoredKindNamed("spectrum_eval"),
     [](const std::wstring& name) {
       return ToJson(EvalMethodDocument{LoadEvalMethod(name, false)});
     },
@@ -161,8 +157,7 @@ const NamedKind kSpectrumEvalMethods{
 
 const NamedKind kICEvalMethods{
     "ion-chromatogram evaluation method",
-    WQRepos::Config::EvalMethodDir,
-    ".iem",
+    WQRepos::StoredKindNamed("ic_eval"),
     [](const std::wstring& name) { return ToJson(EvalMethodDocument{LoadEvalMethod(name, true)}); },
     [](const std::wstring& name, const JsonInput& input) {
       WQRepos::SaveICEvalMethod(name,
@@ -194,8 +189,8 @@ void CopyStored(const NamedKind& kind, const std::wstring& from, const std::wstr
                 bool force) {
   CheckReplaceable(kind, to, force);
   kind.read(from);  // a record the module cannot read is not copied
-  const std::string bytes = FileContent(ItemFile(kind.directory, from, kind.extension));
-  WQRepos::SaveStoredFile(kind.directory, to, Wide(kind.extension), bytes, force);
+  const std::string bytes = FileContent(ItemFile(kind.stored, from));
+  WQRepos::SaveStoredFile(kind.stored.Directory, to, kind.stored.Extension, bytes, force);
 }
 
 }  // namespace

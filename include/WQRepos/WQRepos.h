@@ -14,6 +14,7 @@
 #include <WQRepos/Preferences.h>
 #include <WQRepos/RefCals.h>
 #include <WQRepos/SpectrumDataInfo.h>
+#include <WQRepos/StoredKinds.h>
 #include <WQRepos/SystemConfiguration.h>
 #include <WQRepos/Tunes.h>
 #include <WQRepos/Version.h>

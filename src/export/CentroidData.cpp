@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -63,15 +64,18 @@ bool SaveDocument(const CentroidData& document, const std::wstring& path, std::w
                   const ExportSettings& settings) {
   const std::wstring cannotWrite = L"Cannot write to file" + path;
   try {
-    SaveFile(path, WQCommon::WQWideToNarrowStr(cannotWrite), [&](std::ostream& out) {
-      try {
-        WQCommon::XMLBuilder builder;
-        document.Serialize(builder, path);
-        builder.Write(out);
-      } catch (const std::exception& error) {
-        throw BuildFailure{error.what()};
-      }
-    });
+    SaveFile(
+        path, WQCommon::WQWideToNarrowStr(cannotWrite),
+        [&](std::ostream& out) {
+          try {
+            WQCommon::XMLBuilder builder;
+            document.Serialize(builder, path);
+            builder.Write(out);
+          } catch (const std::exception& error) {
+            throw BuildFailure{error.what()};
+          }
+        },
+        true, std::numeric_limits<std::uint64_t>::max());
   } catch (const BuildFailure& failure) {
     errorText = L"std::exception - " + WQCommon::WQNarrowToWideStr(failure.What);
     return false;

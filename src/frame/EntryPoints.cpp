@@ -104,7 +104,7 @@ void SaveStoredFile(Config::DirTypes kind, const std::wstring& name, const std::
   const std::wstring path = QItemPath(kind, name, extension);
   SaveFile(
       path, "Cannot save " + NativePath(path), [&bytes](std::ostream& out) { out << bytes; },
-      replace, WQPlatform::kDocumentSizeLimit);
+      replace);
 }
 
 void DeleteStoredFile(Config::DirTypes kind, const std::wstring& name,

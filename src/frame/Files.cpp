@@ -20,8 +20,7 @@
 namespace WQRepos {
 
 void SaveFile(const std::wstring& path, const std::string& failure,
-              const std::function<void(std::ostream&)>& write, bool replace,
-              std::uint64_t limit) {
+              const std::function<void(std::ostream&)>& write, bool replace, std::uint64_t limit) {
   std::unique_ptr<WQPlatform::AtomicFile> file;
   try {
     file = std::make_unique<WQPlatform::AtomicFile>(NativePath(path), replace, limit);
@@ -71,13 +70,10 @@ void ThrowOpenFailure(const std::string& failure, const std::wstring& path) {
 
 void SaveBinaryFile(const std::wstring& path, const std::string& failure,
                     const std::function<void(WQCommon::BinaryWriter&)>& write) {
-  SaveFile(
-      path, failure,
-      [&write](std::ostream& stream) {
-        WQCommon::BinaryWriter writer(stream);
-        write(writer);
-      },
-      true, WQPlatform::kDocumentSizeLimit);
+  SaveFile(path, failure, [&write](std::ostream& stream) {
+    WQCommon::BinaryWriter writer(stream);
+    write(writer);
+  });
 }
 
 namespace {

@@ -3,10 +3,10 @@
 
 #include <WQCommon/Binary.h>
 #include <WQCommon/XML.h>
+#include <WQPlatform/Platform.h>
 
 #include <cstdint>
 #include <functional>
-#include <limits>
 #include <ostream>
 #include <string>
 
@@ -18,14 +18,14 @@ namespace WQRepos {
 // as its detail, and the earlier file stays as it was.
 // Exceptions from `write` itself pass through, also leaving the earlier file. Without `replace`
 // an existing file is kept and the save refused. Content of more than `limit` bytes is a failure
-// alike, found before more than the limit is written. A file saved in a directory that the
-// history keeps is recorded there.
+// alike, found before more than the limit is written: by default the most that the readers of a
+// stored file read (StoredKind::SizeLimit), so that no save leaves a file its reader refuses. A
+// file saved in a directory that the history keeps is recorded there.
 void SaveFile(const std::wstring& path, const std::string& failure,
               const std::function<void(std::ostream&)>& write, bool replace = true,
-              std::uint64_t limit = std::numeric_limits<std::uint64_t>::max());
+              std::uint64_t limit = WQPlatform::kDocumentSizeLimit);
 
-// SaveFile for binary content written through a BinaryWriter: a stored record, which may be no
-// larger than its readers read (WQPlatform::kDocumentSizeLimit).
+// SaveFile for binary content written through a BinaryWriter: a stored record.
 void SaveBinaryFile(const std::wstring& path, const std::string& failure,
                     const std::function<void(WQCommon::BinaryWriter&)>& write);
 
