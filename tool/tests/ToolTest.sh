@@ -8,6 +8,7 @@
 # library's tests.
 # Usage: ToolTest.sh TOOL LIBRARY VERSION CORPUS COMPLETION SAMPLE SPECTRA
 set -u
+# shellcheck disable=SC2034 # the groups use them
 tool=$1 library=$2 version=$3 corpus=$4 completion=$5 sample=$6 spectra=$7
 groups=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/tool
 work=$(mktemp -d)
@@ -15,6 +16,7 @@ trap 'rm -rf "$work"' EXIT
 mkdir "$work/lib" && cp -L "$library" "$work/lib/"
 export LD_LIBRARY_PATH=$work/lib
 unset WQREPOS_CONFIG
+# shellcheck disable=SC2034 # the groups use it
 data=$work/data
 passed=0 failed=0
 

@@ -1,4 +1,4 @@
-# shellcheck shell=bash
+# shellcheck shell=bash disable=SC2154 # the variables of ToolTest.sh
 # A group of ToolTest.sh, which sources it: a data directory of one stored file of each kind,
 # checked and shown as JSON.
 # A data directory holding one file of each kind that check reads; it must find all of them

@@ -1,4 +1,4 @@
-# shellcheck shell=bash
+# shellcheck shell=bash disable=SC2154 # the variables of ToolTest.sh
 # A group of ToolTest.sh, which sources it: bash completion.
 # Completion: commands and options from the tool's help, the names stored in the data directory.
 offers() { # offers EXPECTED WORD...: completing the last of the words offers EXPECTED

@@ -1,4 +1,4 @@
-# shellcheck shell=bash
+# shellcheck shell=bash disable=SC2154 # the variables of ToolTest.sh
 # A group of ToolTest.sh, which sources it: runs as mzML.
 # Runs as mzML: the same scans read back, a valid file, and nothing replaced without --force.
 expect 0 "Wrote $work/run.mzML: 12 scans of $run as mzML" convert "$run" -o "$work/run.mzML"

@@ -1,4 +1,4 @@
-# shellcheck shell=bash
+# shellcheck shell=bash disable=SC2154 # the variables of ToolTest.sh
 # A group of ToolTest.sh, which sources it: what check and the listings make of a damaged or
 # strange data directory.
 # After a crash: a truncated tune, a method of an unknown file version and a stray temporary file.

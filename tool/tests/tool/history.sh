@@ -1,4 +1,4 @@
-# shellcheck shell=bash
+# shellcheck shell=bash disable=SC2154 # the variables of ToolTest.sh
 # A group of ToolTest.sh, which sources it: the history of the stored items, and a base directory
 # that is no folder.
 # The history: a record per change, the fields a change changed, an item put back, and check

@@ -1,4 +1,4 @@
-# shellcheck shell=bash
+# shellcheck shell=bash disable=SC2154 # the variables of ToolTest.sh
 # A group of ToolTest.sh, which sources it: imports: round trips of every kind, what an import
 # keeps, and what it refuses.
 # A data directory of its own for the JSON of every kind: show --json then import gives each file

@@ -1,4 +1,4 @@
-# shellcheck shell=bash
+# shellcheck shell=bash disable=SC2154 # the variables of ToolTest.sh
 # A group of ToolTest.sh, which sources it: exported documents and the pictures of a run.
 # Pictures of a run: rendered by a real SVG renderer, marking the centroids that export writes.
 run=$work/run.dat

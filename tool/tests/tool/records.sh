@@ -1,4 +1,4 @@
-# shellcheck shell=bash
+# shellcheck shell=bash disable=SC2154 # the variables of ToolTest.sh
 # A group of ToolTest.sh, which sources it: copy, rename and delete of stored records, and what
 # the tool prints besides.
 # copy and rename replace only with --force; delete; an edit of a method through its JSON.

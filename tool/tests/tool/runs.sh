@@ -1,4 +1,4 @@
-# shellcheck shell=bash
+# shellcheck shell=bash disable=SC2154 # the variables of ToolTest.sh
 # A group of ToolTest.sh, which sources it: exports and runs that cannot be made, pick-report's
 # pairing, and generate-run's memory.
 "$tool" generate-run "$work/raw.tofline" --scans 3 >/dev/null 2>&1

@@ -1,4 +1,4 @@
-# shellcheck shell=bash
+# shellcheck shell=bash disable=SC2154 # the variables of ToolTest.sh
 # A group of ToolTest.sh, which sources it: the configuration a command runs with, usage errors in
 # plain words, help, and settings that cannot be read.
 use_base_dir "$data"
