@@ -1,7 +1,5 @@
 // Saves cut short: finding their leftovers, judging their writers, restoring and removing.
 #include <WQPlatform/Platform.h>
-#include <dirent.h>
-#include <signal.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -64,7 +62,7 @@ void JudgeWriter(const std::string& directory, Found& found, const std::string& 
     }
   }
   if (found.leftover.run != run || run == kUnknownRun || found.leftover.pid <= 0) return;
-  found.writer = kill(static_cast<pid_t>(found.leftover.pid), 0) != 0 && errno == ESRCH
+  found.writer = Ops().Signal(found.leftover.pid, 0) != 0 && errno == ESRCH
                      ? Writer::Gone
                      : Writer::Running;
 }
@@ -154,18 +152,15 @@ namespace {
 // The sub-folders of `directory`, links to folders left out.
 std::vector<std::string> SubFolders(const std::string& directory) {
   std::vector<std::string> folders;
-  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(directory.c_str()), closedir);
-  if (!dir) return folders;
-  while (const dirent* entry = readdir(dir.get())) {
-    const std::string name = entry->d_name;
-    if (name == "." || name == ".." || LeftoverOf(name)) continue;
-    bool folder = entry->d_type == DT_DIR;
-    if (entry->d_type == DT_UNKNOWN) {
-      FileStatus status;
-      folder = Ops().LinkStatus(directory + kSeparator + name, status) == 0 && status.directory;
-    }
-    if (folder) folders.push_back(directory + kSeparator + name);
-  }
+  Ops().ReadDirectory(directory, [&](std::string_view name, EntryKind kind) {
+    if (name == "." || name == ".." || LeftoverOf(name)) return true;
+    const std::string path = directory + kSeparator + std::string(name);
+    FileStatus status;
+    if (kind == EntryKind::Directory ||
+        (kind == EntryKind::Unknown && Ops().LinkStatus(path, status) == 0 && status.directory))
+      folders.push_back(path);
+    return true;
+  });
   return folders;
 }
 

@@ -47,7 +47,8 @@ WQPLATFORM_EXPORT bool RemoveFile(const std::string& path);
 WQPLATFORM_EXPORT std::vector<std::string> ListDirectory(const std::string& directory,
                                                          const std::string& pattern);
 // ListDirectory without a copy of each name: calls `visit` with each matching name, which is
-// valid during the call only. False, calling nothing, when the directory cannot be read.
+// valid during the call only. False when the directory cannot be opened, calling nothing, or
+// cannot be read to its end, having called it for the names read before.
 WQPLATFORM_EXPORT bool VisitDirectory(const std::string& directory, const std::string& pattern,
                                       const std::function<void(std::string_view name)>& visit);
 // True when `path` is a directory, after following links, whether or not it may be listed.
@@ -290,10 +291,15 @@ struct FileStatus {
   bool link = false;          // a symbolic link, told only where links are not followed
   std::int64_t modified = 0;  // nanoseconds since 1970, by the file system's clock
   std::uint64_t links = 0;    // names that lead to the file; 0 once it is removed
+  std::uint64_t device = 0;   // the file system that holds the file
+  std::uint64_t inode = 0;    // the file's number on that file system
 };
 
-// The file operations under AtomicFile and ReadFile, replaceable by tests to inject faults. Each
-// returns what its POSIX namesake returns and sets errno the same way.
+// What a directory listing tells of the kind of an entry, where the file system tells it.
+enum class EntryKind { Directory, Other, Unknown };
+
+// The file operations under every file call of this layer, replaceable by tests to inject faults.
+// Each returns what its POSIX namesake returns and sets errno the same way.
 class WQPLATFORM_EXPORT FileOps {
  public:
   virtual ~FileOps();
@@ -315,6 +321,17 @@ class WQPLATFORM_EXPORT FileOps {
   virtual int PathStatus(const std::string& path, FileStatus& status);
   virtual int LinkStatus(const std::string& path, FileStatus& status);
   virtual int Access(const std::string& path, int mode);
+  // realpath: `resolved` receives the absolute path of `path` without links, "." or "..".
+  virtual int ResolvePath(const std::string& path, std::string& resolved);
+  // mkdir(path, 0777).
+  virtual int CreateDirectory(const std::string& path);
+  // opendir and readdir: calls `visit` with the name (valid during the call, followed by a null
+  // character) and kind of each entry of `directory`, "." and ".." among them, in the order the directory yields them, until `visit` returns false.
+  // -1 when the directory cannot be opened, or cannot be read to its end.
+  using EntryVisitor = std::function<bool(std::string_view name, EntryKind kind)>;
+  virtual int ReadDirectory(const std::string& directory, const EntryVisitor& visit);
+  // kill: with `signal` 0, whether a process of id `pid` runs (ESRCH when none does).
+  virtual int Signal(long pid, int signal);
   virtual int SyncDirectory(const std::string& directory);
   virtual int Unlink(const std::string& path);
   // Creates an unnamed file for reading and writing in `directory`, readable by the user only, as
