@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <set>
 #include <thread>
 #include <utility>
@@ -202,6 +203,35 @@ int RetireInterruptedSaves(const std::string& target) {
 }
 
 bool ViewMayLag(const std::string& path) { return !Ops().LocalFileSystem(DirectoryOf(path)); }
+
+LoadWait::LoadWait(std::string path)
+    : path_(std::move(path)),
+      deadline_(std::chrono::steady_clock::now() + kInterruptedSaveWait),
+      laggingViewDeadline_(std::chrono::steady_clock::now() + kLaggingViewWait) {}
+
+bool LoadWait::SleepUntil(std::chrono::steady_clock::time_point deadline) {
+  if (std::chrono::steady_clock::now() >= deadline) return false;
+  std::this_thread::sleep_for(pause_);
+  pause_ = std::min(2 * pause_, std::chrono::milliseconds(50));
+  return true;
+}
+
+bool LoadWait::Again() {
+  if (pause_.count() == 0) {
+    pause_ = std::chrono::milliseconds(1);
+    return true;
+  }
+  if (std::chrono::steady_clock::now() < deadline_ && SaveInFlight(path_) && SleepUntil(deadline_))
+    return true;
+  return ViewMayLag(path_) && SleepUntil(laggingViewDeadline_);
+}
+
+bool LoadWait::LastTry() {
+  if (lastTry_) return false;
+  lastTry_ = true;
+  if (!PathExists(path_)) RestoreInterruptedSave(path_);
+  return true;
+}
 
 CleanUp RecoverInterruptedSaves(const std::vector<std::string>& directories,
                                 std::int64_t ageLimit) {

@@ -253,6 +253,41 @@ WQPLATFORM_EXPORT bool ViewMayLag(const std::string& path);
 // complete file is put in its place: far longer than a live save leaves it missing.
 constexpr std::chrono::milliseconds kInterruptedSaveWait{2000};
 
+// How long a file found missing or cut short is read again although no save of it shows, where a
+// network client may serve the size of the file's earlier content for a moment after a save that
+// another computer made, whose temporary file this computer never saw. A local file system tells
+// the size at once: there a file cut short without a save in flight is cut short indeed.
+constexpr std::chrono::milliseconds kLaggingViewWait{200};
+
+// The waits of one load of the file at `path` that finds it missing or cut short: where replacing
+// is not atomic, or a network client remembers a file's earlier size, a load may meet a save in
+// flight. Made as the load begins.
+class WQPLATFORM_EXPORT LoadWait {
+ public:
+  explicit LoadWait(std::string path);
+  // After a read that found the file missing or cut short: true, having slept a little, while it
+  // is to be read again. The first failure is read again at once, as the save may have ended
+  // before its temporary file was looked for; later ones while a save of the file is in flight,
+  // for kInterruptedSaveWait at most, and on a network file system for kLaggingViewWait even when
+  // no save shows: a FUSE client hides a file open on it by renaming it away just before another
+  // of its programs replaces it, and its peers may not list the save's temporary file yet.
+  bool Again();
+  // After Again() gave false for a file that could not be opened: the first time, puts a complete
+  // save that never took its place in the place of a missing file and gives true, for a last read;
+  // false after that.
+  bool LastTry();
+
+ private:
+  // Sleeps a little and gives true until `deadline`.
+  bool SleepUntil(std::chrono::steady_clock::time_point deadline);
+
+  std::string path_;
+  std::chrono::steady_clock::time_point deadline_;
+  std::chrono::steady_clock::time_point laggingViewDeadline_;
+  std::chrono::milliseconds pause_{0};
+  bool lastTry_ = false;
+};
+
 // The temporary files of a save outlive it only when the save was cut short. Files whose age
 // passes this many seconds are taken for abandoned, whoever wrote them; see
 // RecoverInterruptedSaves.
