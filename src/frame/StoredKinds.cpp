@@ -80,10 +80,8 @@ StoredKind Preference(const PreferenceEntry<Record>& entry) {
       WQPlatform::kDocumentSizeLimit,
       [query = entry.Query](const std::wstring&, const std::wstring&) { (Preferences().*query)(); },
       [](const std::wstring& path, const std::wstring&) {
-        Record record;
-        const bool opened = ReadVersionedFile(
-            path, FileVersions::Only(kPreferenceFileVersion), "Invalid preference file.",
-            [&record](WQCommon::BinaryReader& reader, std::uint32_t) { ReadBody(reader, record); });
+        const bool opened = ReadBinaryFile(
+            path, [](WQCommon::BinaryReader& reader) { ReadPreferenceStrictly<Record>(reader); });
         if (!opened) ThrowOpenFailure("Cannot read " + NativePath(path), path);
       }};
 }
