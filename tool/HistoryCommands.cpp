@@ -66,8 +66,9 @@ struct HistoryKind {
   // a kind or group of named items.
   std::string File() const {
     const WQRepos::StoredKind& kind = Stored();
-    return kind.Group.empty() ? Narrow(kind.File.substr(0, kind.File.size() - kind.Extension.size()))
-                              : "";
+    return kind.Group.empty()
+               ? Narrow(kind.File.substr(0, kind.File.size() - kind.Extension.size()))
+               : "";
   }
 };
 

@@ -63,9 +63,8 @@ void JudgeWriter(const std::string& directory, Found& found, const std::string& 
     }
   }
   if (found.leftover.run != run || run == kUnknownRun || found.leftover.pid <= 0) return;
-  found.writer = Ops().Signal(found.leftover.pid, 0) != 0 && errno == ESRCH
-                     ? Writer::Gone
-                     : Writer::Running;
+  found.writer =
+      Ops().Signal(found.leftover.pid, 0) != 0 && errno == ESRCH ? Writer::Gone : Writer::Running;
 }
 
 // Whether a leftover may be taken for abandoned: its writer has gone, or, when nothing tells, the

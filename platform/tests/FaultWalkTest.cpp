@@ -159,8 +159,7 @@ std::size_t TemporariesBut(const fs::path& directory, const std::string& kept) {
 // no temporary file of its own; a save that goes on past a failed look or clean-up leaves the new
 // content, and a save with no failure removes the earlier save's file.
 TEST_F(PlatformTest, SaveThroughALinkFailedAtAnyOperationKeepsTheLinkAndOneWholeContent) {
-  const std::string stale = ".a.kem.wqnew-lab-99999999-" + CurrentRun(Path("p.kem")) +
-                            "-Bbbbbb";
+  const std::string stale = ".a.kem.wqnew-lab-99999999-" + CurrentRun(Path("p.kem")) + "-Bbbbbb";
   fs::create_symlink("a.kem", Path("l.kem"));
   for (const bool locksHold : {true, false}) {
     for (int failAt = 1;; ++failAt) {

@@ -361,8 +361,9 @@ class WQPLATFORM_EXPORT FileOps {
   // mkdir(path, 0777).
   virtual int CreateDirectory(const std::string& path);
   // opendir and readdir: calls `visit` with the name (valid during the call, followed by a null
-  // character) and kind of each entry of `directory`, "." and ".." among them, in the order the directory yields them, until `visit` returns false.
-  // -1 when the directory cannot be opened, or cannot be read to its end.
+  // character) and kind of each entry of `directory`, "." and ".." among them, in the order the
+  // directory yields them, until `visit` returns false. -1 when the directory cannot be opened, or
+  // cannot be read to its end.
   using EntryVisitor = std::function<bool(std::string_view name, EntryKind kind)>;
   virtual int ReadDirectory(const std::string& directory, const EntryVisitor& visit);
   // kill: with `signal` 0, whether a process of id `pid` runs (ESRCH when none does).
