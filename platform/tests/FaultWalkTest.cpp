@@ -198,8 +198,8 @@ TEST_F(PlatformTest, SaveThroughALinkFailedAtAnyOperationKeepsTheLinkAndOneWhole
 }
 
 // A save into a folder made for it, without replacing, fails at each operation in turn: when the
-// folder cannot be made, the save is refused naming its file; any failure leaves no file, a
-// success the whole one.
+// folder cannot be made, the save is refused naming its file; any failure leaves no file and no
+// temporary file, a success the whole one.
 TEST_F(PlatformTest, SaveIntoANewFolderFailedAtAnyOperationIsRefusedOrWhole) {
   const std::string folder = Path("made");
   const std::string target = folder + "/a.kem";
@@ -234,6 +234,9 @@ TEST_F(PlatformTest, SaveIntoANewFolderFailedAtAnyOperationIsRefusedOrWhole) {
       EXPECT_EQ(ReadBytes(target), "new") << where;
     } else {
       EXPECT_THAT(failure, ::testing::HasSubstr(target + ": ")) << where;
+    }
+    if (fs::exists(folder)) {
+      EXPECT_EQ(TemporariesBut(folder, ""), 0u) << where;
     }
   }
 }
