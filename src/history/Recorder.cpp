@@ -113,13 +113,20 @@ git_oid MakeCommit(git_repository* repo, const git_oid& tree, const std::optiona
   return id;
 }
 
-// The index of the history: the stored files as the last walk found them. An index that cannot
-// be read, torn or damaged, is only a cache: it is emptied, and the next walk makes it again.
+// How often the stored files, or the index, are read for one record at most.
+constexpr int kReads = 5;
+
+// The index of the history: the stored files as the last walk found them. libgit2 reads it by the
+// size a stat gave before: one that another process replaces meanwhile fails the read, and is read
+// again. One that cannot be read, torn or damaged, is only a cache: it is emptied (removed), and
+// the next walk makes it again.
 Index OpenIndex(git_repository* repo) {
   git_index* index = nullptr;
-  if (git_repository_index(&index, repo) < 0) {
+  for (int read = 1; git_repository_index(&index, repo) < 0; ++read) {
+    if (read < kReads) continue;
     WQPlatform::RemoveFile(std::string(git_repository_path(repo)) + "index");
     Check(git_repository_index(&index, repo), "Cannot open the index of the history");
+    break;
   }
   return Index(index);
 }
@@ -127,21 +134,21 @@ Index OpenIndex(git_repository* repo) {
 // Brings `index` up to the file on the disk; the time of the file read, 0 when there is none.
 std::int64_t ReadIndex(git_repository* repo, git_index* index) {
   const auto status = WQPlatform::PathLinkStatus(std::string(git_repository_path(repo)) + "index");
-  if (git_index_read(index, 0) < 0) git_index_clear(index);
+  for (int read = 1; git_index_read(index, 0) < 0; ++read) {
+    if (read < kReads) continue;
+    git_index_clear(index);
+    break;
+  }
   return status ? status->modified : 0;
 }
-
-// How often the stored files are read for one snapshot at most.
-constexpr int kReads = 5;
 
 // Brings the index entries of the files that changed since the index was made up to the files
 // as they are: true when every file could be read.
 bool UpdateIndex(git_repository* repo, git_index* index) {
   git_diff_options options;
   git_diff_options_init(&options, GIT_DIFF_OPTIONS_VERSION);
-  // Files whose time changed but not their content get their new time in the index: read once.
-  options.flags = GIT_DIFF_INCLUDE_UNTRACKED | GIT_DIFF_RECURSE_UNTRACKED_DIRS |
-                  GIT_DIFF_INCLUDE_TYPECHANGE | GIT_DIFF_UPDATE_INDEX;
+  options.flags =
+      GIT_DIFF_INCLUDE_UNTRACKED | GIT_DIFF_RECURSE_UNTRACKED_DIRS | GIT_DIFF_INCLUDE_TYPECHANGE;
   git_diff* raw = nullptr;
   if (git_diff_index_to_workdir(&raw, repo, index, &options) < 0) return false;
   const Diff diff(raw);
@@ -155,6 +162,22 @@ bool UpdateIndex(git_repository* repo, git_index* index) {
   return true;
 }
 
+// Gives the entries of files whose time or size changed but not their content (the comparison
+// read them, and found them the same) the files' present time and size, so that the records
+// after need not read them again. libgit2's own way to do it writes the index at once, which
+// fails while another process holds its lock; here the index is written after the record.
+void RenewTimes(git_repository* repo, git_index* index) {
+  const std::string base = git_repository_workdir(repo);
+  std::vector<std::string> renewed;
+  for (std::size_t i = 0; i < git_index_entrycount(index); ++i) {
+    const git_index_entry* entry = git_index_get_byindex(index, i);
+    const auto status = WQPlatform::PathLinkStatus(base + entry->path);
+    if (status && status->regular && !Stamped(*entry, *status)) renewed.push_back(entry->path);
+  }
+  // A file that cannot be read keeps its entry: it is read again next time.
+  for (const std::string& path : renewed) git_index_add_bypath(index, path.c_str());
+}
+
 // Walks the stored files: brings the index, the history's cache of their state, up to the files
 // as they are, reading those whose time or size changed, and gives the tree of them all. A file
 // that another process replaces while it is read fails the read (its size no longer that of its
@@ -163,6 +186,7 @@ git_oid Snapshot(git_repository* repo, git_index* index) {
   ReadIndex(repo, index);
   for (int read = 1; !UpdateIndex(repo, index); ++read)
     if (read == kReads) Check(-1, "Cannot read the stored files");
+  RenewTimes(repo, index);
   git_oid tree;
   Check(git_index_write_tree(&tree, index), "Cannot write a tree of the history");
   return tree;

@@ -81,15 +81,6 @@ class Comparison {
            git_oid_equal(&id, git_tree_entry_id(entry));
   }
 
-  // True when the time and size of the file are those its index entry holds; the index keeps the
-  // size's low 32 bits, and nanoseconds only where libgit2 was built to.
-  static bool Stamped(const git_index_entry& walked, const WQPlatform::FileStatus& status) {
-    return walked.file_size == static_cast<std::uint32_t>(status.size) &&
-           walked.mtime.seconds == static_cast<std::int32_t>(status.modified / kSecond) &&
-           (walked.mtime.nanoseconds == 0 ||
-            walked.mtime.nanoseconds == static_cast<std::uint32_t>(status.modified % kSecond));
-  }
-
   // The files that the tree `tree` holds, but the items, at any depth.
   std::size_t Blobs(const git_tree* tree) const {
     struct Count {
@@ -121,6 +112,13 @@ class Comparison {
 };
 
 }  // namespace
+
+bool Stamped(const git_index_entry& entry, const WQPlatform::FileStatus& status) {
+  return entry.file_size == static_cast<std::uint32_t>(status.size) &&
+         entry.mtime.seconds == static_cast<std::int32_t>(status.modified / kSecond) &&
+         (entry.mtime.nanoseconds == 0 ||
+          entry.mtime.nanoseconds == static_cast<std::uint32_t>(status.modified % kSecond));
+}
 
 bool OthersUnchanged(git_repository* repo, git_index* index, std::int64_t indexTime,
                      const git_tree* tip, const std::vector<std::string>& items) {

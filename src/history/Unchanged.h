@@ -4,12 +4,19 @@
 // whose content there is the tip's, is known to hold the tip's content without being read.
 #pragma once
 
+#include <WQPlatform/Platform.h>
 #include <git2.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace WQRepos::history {
+
+// True when the time and size of the file of the status `status` are those its index entry
+// `entry` holds: the index keeps the size's low 32 bits, and nanoseconds only where libgit2 was
+// built to.
+bool Stamped(const git_index_entry& entry, const WQPlatform::FileStatus& status);
 
 // True when every stored file of the kept directories, but `items`, holds what the tree `tip`
 // holds, and the tip holds no other file: told from the index `index` as read from the disk at
