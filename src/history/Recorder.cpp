@@ -330,7 +330,8 @@ constexpr auto kStaleLock = std::chrono::seconds(3);
 // left, it would stop every record, each save waiting for its attempts.
 class LockWatch {
  public:
-  explicit LockWatch(std::string path) : path_(std::move(path)) {}
+  explicit LockWatch(git_repository* repo)
+      : path_(std::string(git_repository_path(repo)) + kBranch + ".lock") {}
 
   // Looks at the lock after an attempt that could not move the branch.
   void Look() {
@@ -385,7 +386,7 @@ void Record(const std::string& operation, const std::vector<std::string>& items)
   const Index index = OpenIndex(repo.get());
   const HeldObjects held = HoldObjects(repo.get());
   const Origin origin;
-  LockWatch lock(std::string(git_repository_path(repo.get())) + kBranch + ".lock");
+  LockWatch lock(repo.get());
   for (int attempt = 0; attempt < kAttempts || lock.Watching(); ++attempt) {
     const std::optional<git_oid> tip = BranchTip(repo.get());
     // Without a walk where the index tells that nothing else changed; with one otherwise, which
