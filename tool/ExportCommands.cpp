@@ -292,8 +292,8 @@ void AddExportCommands(CLI::App& app) {
       "Generate the peak lists of a calibration data file and save them as its centroid document "
       "(RUN with the extension .tofline, beside it, unless -o says otherwise), then show the "
       "spectra, their peak counts and the document's CRC-32. The chromatogram is the run's total "
-      "ion current. An export with "
-      "no spectrum to write (no chromatogram peak with --peaks) fails and keeps the earlier "
+      "ion current, of its MS1 scans when it has any: fragment scans are not exported. An export "
+      "with no spectrum to write (no chromatogram peak with --peaks) fails and keeps the earlier "
       "document.");
   exportCommand->add_option("RUN", options->Run, "Calibration data file; - for standard input")
       ->required();

@@ -317,13 +317,16 @@ void AddPlotCommand(CLI::App& app) {
       "Draw a spectrum of a calibration data file as the export makes it, as SVG: the profile as "
       "a line, the level above which peak detection takes points for peaks as a dashed line, and "
       "the centroids that the export writes, marked and labelled by m/z. With --chromatogram, "
-      "draw the run's total ion current with the scans that the export uses marked. With --csv, "
-      "write the same points as comma-separated values instead.");
+      "draw the run's total ion current (of its MS1 scans, when it has any) with the scans that "
+      "the export uses marked. With --csv, write the same points as comma-separated values "
+      "instead.");
   plot->add_option("RUN", options->Run, "Calibration data file; - for standard input")->required();
   plot->add_option("-o,--output", options->Output, "File to write (- for standard output)")
       ->required();
   auto* scan =
-      plot->add_option("--scan", options->Scan, "Draw the spectrum of the scan numbered N");
+      plot->add_option("--scan", options->Scan,
+                       "Draw the spectrum of the scan numbered N, as the run numbers it, of any "
+                       "MS level");
   scan->type_name("N");
   auto* spectrum =
       plot->add_option("--spectrum", options->Spectrum,

@@ -241,9 +241,8 @@ void DataFile::ReadOpenFormat(std::shared_ptr<const WQPlatform::ReadOnlyFile> fi
     KeepScan(std::move(scan), position);
   });
   for (std::size_t i = 0; i < scans_.size(); ++i) {
-    scans_[i].Summary.Header.ScanNumber = run->Headers()[i].ScanNumber;
+    scans_[i].Summary.Header.ScanNumber = run->ScanNumbers()[i];
   }
-  spectraPerLevel_ = run->SpectraPerMSLevel();
   openRun_ = std::move(run);
   if (faulty) {
     const std::uint32_t number = scans_[*faulty].Summary.Header.ScanNumber;
@@ -254,8 +253,9 @@ void DataFile::ReadOpenFormat(std::shared_ptr<const WQPlatform::ReadOnlyFile> fi
 }
 
 std::map<int, std::uint32_t> DataFile::QSpectraPerMSLevel() const {
-  if (!spectraPerLevel_.empty() || scans_.empty()) return spectraPerLevel_;
-  return {{1, QNumScanSpectra()}};
+  std::map<int, std::uint32_t> counts;
+  for (const KeptScan& kept : scans_) ++counts[kept.Summary.Header.MSLevel];
+  return counts;
 }
 
 std::uint32_t DataFile::QNumTuneRuns() const {
@@ -367,11 +367,17 @@ void DataFile::Save() const {
   writer.Commit();
 }
 
+// A fragment spectrum's ions are those of one precursor, not of the sample at that time, so
+// they are left out of the chromatogram when the run has survey scans.
 WQBL::ICObj DataFile::GenerateTIC() const {
+  const bool surveys = std::any_of(scans_.begin(), scans_.end(), [](const KeptScan& kept) {
+    return kept.Summary.Header.MSLevel == 1;
+  });
   std::vector<double> times;
   std::vector<double> totals;
   std::vector<std::uint32_t> numbers;
   for (const KeptScan& kept : scans_) {
+    if (surveys && kept.Summary.Header.MSLevel != 1) continue;
     times.push_back(kept.Summary.Header.RetentionTime);
     totals.push_back(kept.Summary.TotalIntensity);
     numbers.push_back(kept.Summary.Header.ScanNumber);

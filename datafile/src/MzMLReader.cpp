@@ -100,10 +100,9 @@ struct MzMLReader::Header {
 // Reads the elements of mzML from the tags its scanner reads.
 class MzMLReader::Parser {
  public:
-  // Reads the arrays of spectra of MS level 1, or of every level when `everyLevel`.
   Parser(const WQPlatform::ReadOnlyFile& file, std::uint64_t position, std::uint64_t expectedEnd,
-         const std::string& failure, bool everyLevel)
-      : xml_(file, position, expectedEnd, failure), arrays_(failure), everyLevel_(everyLevel) {}
+         const std::string& failure)
+      : xml_(file, position, expectedEnd, failure), arrays_(failure) {}
 
   XmlScanner& Xml() { return xml_; }
 
@@ -128,7 +127,7 @@ class MzMLReader::Parser {
   void First(const Tag& element, std::string_view name,
              const std::function<void(const Tag&)>& read);
   std::wstring ReadInstrument(const Tag& configuration, const Header& header);
-  void ReadArray(const Tag& array, std::uint64_t defaultLength, bool decode, const Header& header,
+  void ReadArray(const Tag& array, std::uint64_t defaultLength, const Header& header,
                  std::uint64_t& declaredTotal, MzMLSpectrum& spectrum, bool& haveMZ,
                  bool& haveIntensity);
   std::vector<double> ReadBinary(const Tag& binary, const Encoding& encoding,
@@ -136,7 +135,6 @@ class MzMLReader::Parser {
 
   XmlScanner xml_;
   ArrayDecoder arrays_;
-  bool everyLevel_;
   // The first array of the spectrum read whose values are not as many as it declares: the
   // spectrum is refused for that at its end, once every bound has been kept.
   std::string miscounted_;
@@ -290,14 +288,12 @@ void MzMLReader::Parser::ReadSpectrum(const Tag& tag, const Header& header,
     } else if (child.Name == "precursorList") {
       if (!ion) ion = ReadSelectedIon(child, header);
     } else if (child.Name == "binaryDataArrayList") {
-      const bool decode = level() == 1 || everyLevel_;
       xml_.Children(child, [&](const Tag& array) {
         if (array.Name != "binaryDataArray") {
           xml_.SkipElement(array);
           return;
         }
-        ReadArray(array, defaultLength, decode, header, declaredTotal, spectrum, haveMZ,
-                  haveIntensity);
+        ReadArray(array, defaultLength, header, declaredTotal, spectrum, haveMZ, haveIntensity);
       });
     } else if (child.Name == "spectrum") {
       xml_.Fail("spectrum " + spectrum.Id + " holds another spectrum");
@@ -323,11 +319,6 @@ void MzMLReader::Parser::ReadSpectrum(const Tag& tag, const Header& header,
     }
     spectrum.Charge = static_cast<int>(*value);
   }
-  if (spectrum.MSLevel != 1 && !everyLevel_) {
-    spectrum.MZ.clear();
-    spectrum.Intensity.clear();
-    return;
-  }
   if (const Param* start = scan ? Find(*scan, kScanStartTime) : nullptr) {
     const double seconds = SecondsPer(start->Unit);
     if (seconds != 0.0) {
@@ -340,9 +331,8 @@ void MzMLReader::Parser::ReadSpectrum(const Tag& tag, const Header& header,
   }
 }
 
-// An array of the spectrum, decoded when `decode`: the first m/z array and the first intensity
-// array are kept.
-void MzMLReader::Parser::ReadArray(const Tag& array, std::uint64_t defaultLength, bool decode,
+// An array of the spectrum: the first m/z array and the first intensity array are kept.
+void MzMLReader::Parser::ReadArray(const Tag& array, std::uint64_t defaultLength,
                                    const Header& header, std::uint64_t& declaredTotal,
                                    MzMLSpectrum& spectrum, bool& haveMZ, bool& haveIntensity) {
   const std::optional<std::string_view> length = TagAttribute(array.Text, "arrayLength");
@@ -364,7 +354,7 @@ void MzMLReader::Parser::ReadArray(const Tag& array, std::uint64_t defaultLength
         xml_.Fail("a spectrum declares more than " + std::to_string(kMaxSpectrumValues) +
                   " values, the limit");
       }
-      if (!decode || decoded) {
+      if (decoded) {
         xml_.SkipElement(child);
         return;
       }
@@ -407,18 +397,11 @@ std::vector<double> MzMLReader::Parser::ReadBinary(const Tag& binary, const Enco
 MzMLReader::MzMLReader(std::shared_ptr<const WQPlatform::ReadOnlyFile> file, std::string failure)
     : file_(std::move(file)), failure_(std::move(failure)) {
   auto header = std::make_shared<Header>();
-  Parser parser(*file_, 0, file_->Size(), failure_, false);
+  Parser parser(*file_, 0, file_->Size(), failure_);
   parser.ReadHeader(*header);
   header_ = std::move(header);
-  Restart(false);
-}
-
-void MzMLReader::Restart(bool everyLevel) {
-  everyLevel_ = everyLevel;
-  sequence_.reset();
   if (header_->SpectraStart > 0) {
-    sequence_ = std::make_unique<Parser>(*file_, header_->SpectraStart, file_->Size(), failure_,
-                                         everyLevel_);
+    sequence_ = std::make_unique<Parser>(*file_, header_->SpectraStart, file_->Size(), failure_);
   }
 }
 
@@ -450,7 +433,7 @@ bool MzMLReader::Next(MzMLSpectrum& spectrum) {
 }
 
 MzMLSpectrum MzMLReader::ReadAt(std::uint64_t offset, std::uint64_t length) const {
-  Parser parser(*file_, offset, offset + length, failure_, everyLevel_);
+  Parser parser(*file_, offset, offset + length, failure_);
   XmlScanner& xml = parser.Xml();
   Tag tag;
   if (!xml.NextTag(tag) || tag.End || tag.Name != "spectrum" || xml.MarkupStart() != offset) {

@@ -22,16 +22,14 @@ struct MzMLSpectrum {
   std::uint64_t Length = 0;  // the bytes of its element
   int MSLevel = 1;           // 1 when it names none
   std::string Id;            // its native id
-  // Seconds, of a spectrum whose arrays are read: 0 when its first scan gives no start time in a
-  // known unit.
+  // Seconds: 0 when its first scan gives no start time in a known unit.
   double RetentionTime = 0.0;
   bool Centroid = false;              // whether it calls itself centroid data
   bool Profile = false;               // whether it calls itself profile data
   std::optional<double> PrecursorMZ;  // of the first ion selected, when it names one
   int Charge = 0;                     // of that ion; 0 when it names none
   std::string Title;                  // its spectrum title, when it has one
-  // Its arrays, read only for a spectrum of MS level 1 (of any level after Restart(true)): empty
-  // when it has none.
+  // Its arrays: empty when it has none.
   std::vector<double> MZ;
   std::vector<double> Intensity;
 };
@@ -62,9 +60,6 @@ class MzMLReader {
   // file. Safe to call from several threads at once, and beside Next. Throws DataFileError as Next
   // does, and when no spectrum of that length starts there.
   MzMLSpectrum ReadAt(std::uint64_t offset, std::uint64_t length) const;
-  // Makes Next start again at the first spectrum, reading the arrays of spectra of every MS level
-  // when `everyLevel`, as ReadAt does from then on.
-  void Restart(bool everyLevel);
 
  private:
   struct Header;
@@ -74,7 +69,6 @@ class MzMLReader {
   const std::string failure_;
   std::shared_ptr<const Header> header_;
   std::unique_ptr<Parser> sequence_;  // the parser that Next reads on with
-  bool everyLevel_ = false;
 };
 
 }  // namespace WQDataFile::detail

@@ -137,12 +137,10 @@ class ScanSpectra : public msdata::SpectrumListBase {
     for (const WQBL::TuneEntry* tune : TunesOfRuns(file)) {
       polarities_.push_back(tune == nullptr ? std::nullopt : PolarityTerm(tune->Polarity));
     }
-    const WQBL::ICObj scans = file.GenerateTIC();
-    const std::vector<std::uint32_t>& numbers = scans.QScanNumbers();
-    for (std::size_t index = 0; index < numbers.size(); ++index) {
+    for (std::uint32_t index = 0; index < file.QNumScanSpectra(); ++index) {
       msdata::SpectrumIdentity identity;
       identity.index = index;
-      identity.id = "scan=" + std::to_string(numbers[index]);
+      identity.id = "scan=" + std::to_string(file.QScanSummary(index).Header.ScanNumber);
       identities_.push_back(std::move(identity));
     }
   }
@@ -214,7 +212,7 @@ class ScanSpectra : public msdata::SpectrumListBase {
   std::vector<msdata::SpectrumIdentity> identities_;
 };
 
-// The run's total ion current over time.
+// The run's total ion current over time, of its MS1 scans (DataFile::GenerateTIC).
 msdata::ChromatogramListPtr TotalIonCurrent(const DataFile& file,
                                             msdata::DataProcessingPtr processing) {
   const WQBL::ICObj tic = file.GenerateTIC();

@@ -29,6 +29,7 @@
 #include "InstrumentDescription.h"
 #include "MzMLReader.h"
 #include "XmlDateTime.h"
+#include "XmlScanner.h"
 
 namespace WQDataFile::detail {
 
@@ -368,6 +369,21 @@ std::optional<std::uint32_t> ScanNumberOf(const msdata::Spectrum& spectrum, Form
   return ScanNumberOf("scan=" + scans);
 }
 
+// The num of each scan element of an mzXML file, in document order, as ProteoWizard's reader lists
+// them: that reader names a scan by its place alone. Nothing for a scan whose num is no number.
+std::vector<std::optional<std::uint32_t>> MzXMLScanNumbers(const WQPlatform::ReadOnlyFile& file,
+                                                           const std::string& failure) {
+  XmlScanner xml(file, 0, file.Size(), failure);
+  std::vector<std::optional<std::uint32_t>> numbers;
+  XmlScanner::Tag tag;
+  while (xml.NextTag(tag)) {
+    if (!tag.End && tag.Name == "scan") {
+      numbers.push_back(ScanNumberOf("scan=" + TagAttributeText(tag.Text, "num")));
+    }
+  }
+  return numbers;
+}
+
 // Reads the run's metadata of an mzXML or MGF file from `stream`; the spectra stay in the file.
 // The mzXML reader uses a file's index when it has one and scans the file otherwise; told to expect
 // an index, it refuses a file without one.
@@ -400,7 +416,16 @@ struct OpenRun::Reader {
   msdata::MSData data;
   std::string failure;  // the start of an error about the file: "Cannot read <format> file <path>"
   Format format = Format::None;
+  std::vector<std::optional<std::uint32_t>> mzXMLNumbers;  // MzXMLScanNumbers of an mzXML file
   std::mutex lock;
+
+  // The run's own number of `spectrum`, the one at `index` of the list.
+  std::optional<std::uint32_t> NumberOf(const msdata::Spectrum& spectrum, std::size_t index) const {
+    if (format == Format::MzXML && mzXMLNumbers.size() == data.run.spectrumListPtr->size()) {
+      return mzXMLNumbers[index];
+    }
+    return ScanNumberOf(spectrum, format);
+  }
 
   // Runs `read`, which reads from the file: bytes that the bounds refused, else what it threw,
   // become a DataFileError naming the file.
@@ -436,72 +461,51 @@ OpenRun::OpenRun(std::shared_ptr<const WQPlatform::ReadOnlyFile> file) {
   reader_->file = std::move(file);
   reader_->bounds = std::make_shared<ContentBounds>(format, reader_->failure);
   reader_->format = format;
-  everyLevel_ = format == Format::MGF;
   const auto stream = boost::make_shared<boost::iostreams::stream<BoundedSource>>(
       BoundedSource(FileSource(*reader_->file, 0), reader_->bounds), kReadBufferBytes);
   reader_->Guarded([&] { ReadRun(format, stream, tail, reader_->data); });
+  if (format == Format::MzXML) reader_->mzXMLNumbers = MzXMLScanNumbers(*reader_->file, failure);
   description_ = DescriptionOf(reader_->data);
   createTime_ = ParseXmlDateTime(reader_->data.run.startTimeStamp);
 }
 
 OpenRun::~OpenRun() = default;
 
-// The run's scans are its MS1 spectra or, in a run without any, all its spectra: a list of
-// fragment spectra (as MGF always is, so its spectra are all kept from the start).
+// Every spectrum of the run is a scan, of whatever MS level.
 void OpenRun::ReadScans(const std::function<void(std::size_t, Scan)>& visit) {
   std::vector<std::optional<std::uint32_t>> numbers;
-  ReadSpectra(visit, numbers);
-  if (headers_.empty() && !spectraPerLevel_.empty() && !everyLevel_) {
-    everyLevel_ = true;
-    spectraPerLevel_.clear();
-    if (mzML_) mzML_->Restart(true);
-    ReadSpectra(visit, numbers);
+  const auto keep = [&](Place place, std::optional<std::uint32_t> number, Scan scan) {
+    places_.push_back(place);
+    numbers.push_back(number);
+    visit(places_.size() - 1, std::move(scan));
+  };
+  if (mzML_) {
+    MzMLSpectrum spectrum;
+    while (mzML_->Next(spectrum)) {
+      const Place place{spectrum.Offset, spectrum.Length};
+      const std::optional<std::uint32_t> number = ScanNumberOf(spectrum.Id);
+      keep(place, number, ScanOf(std::move(spectrum)));
+    }
+  } else if (reader_->data.run.spectrumListPtr) {
+    const msdata::SpectrumList& spectra = *reader_->data.run.spectrumListPtr;
+    for (std::size_t i = 0; i < spectra.size(); ++i) {
+      Scan scan;
+      std::optional<std::uint32_t> number;
+      reader_->Guarded([&] {
+        const msdata::SpectrumPtr spectrum = spectra.spectrum(i, true);
+        scan = ScanOf(*spectrum);
+        number = reader_->NumberOf(*spectrum, i);
+      });
+      keep(Place{i, 0}, number, std::move(scan));
+    }
   }
   // Scan numbers from the native ids when every scan has one and they ascend, else by position.
   bool usable = true;
   for (std::size_t i = 0; i < numbers.size() && usable; ++i) {
     usable = numbers[i] && (i == 0 || *numbers[i] > *numbers[i - 1]);
   }
-  for (std::size_t i = 0; i < headers_.size(); ++i) {
-    headers_[i].ScanNumber = usable ? *numbers[i] : static_cast<std::uint32_t>(i + 1);
-  }
-}
-
-void OpenRun::ReadSpectra(const std::function<void(std::size_t, Scan)>& visit,
-                          std::vector<std::optional<std::uint32_t>>& numbers) {
-  const auto keep = [&](int msLevel, Place place, std::optional<std::uint32_t> number, Scan scan) {
-    ++spectraPerLevel_[msLevel];
-    if (msLevel != 1 && !everyLevel_) return;
-    headers_.push_back(Scan{0, scan.RetentionTime, 0, {}, {}, scan.Centroided});
-    places_.push_back(place);
-    numbers.push_back(number);
-    visit(headers_.size() - 1, std::move(scan));
-  };
-  if (mzML_) {
-    MzMLSpectrum spectrum;
-    while (mzML_->Next(spectrum)) {
-      const int msLevel = spectrum.MSLevel;
-      const Place place{spectrum.Offset, spectrum.Length};
-      const std::optional<std::uint32_t> number = ScanNumberOf(spectrum.Id);
-      const bool kept = msLevel == 1 || everyLevel_;
-      keep(msLevel, place, number, kept ? ScanOf(std::move(spectrum)) : Scan());
-    }
-  } else if (reader_->data.run.spectrumListPtr) {
-    const msdata::SpectrumList& spectra = *reader_->data.run.spectrumListPtr;
-    for (std::size_t i = 0; i < spectra.size(); ++i) {
-      int msLevel = 1;
-      Scan scan;
-      std::optional<std::uint32_t> number;
-      reader_->Guarded([&] {
-        const msdata::SpectrumPtr spectrum = spectra.spectrum(i, true);
-        msLevel = MSLevelOf(*spectrum);
-        if (msLevel == 1 || everyLevel_) {
-          scan = ScanOf(*spectrum);
-          number = ScanNumberOf(*spectrum, reader_->format);
-        }
-      });
-      keep(msLevel, Place{i, 0}, number, std::move(scan));
-    }
+  for (std::size_t i = 0; i < numbers.size(); ++i) {
+    scanNumbers_.push_back(usable ? *numbers[i] : static_cast<std::uint32_t>(i + 1));
   }
 }
 
@@ -523,7 +527,7 @@ Scan OpenRun::ReadScan(std::size_t position) const {
       throw DataFileError(reader_->failure + ": " + error.what());
     }
   }
-  scan.ScanNumber = headers_[position].ScanNumber;
+  scan.ScanNumber = scanNumbers_[position];
   return scan;
 }
 

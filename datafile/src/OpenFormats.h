@@ -8,7 +8,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -46,39 +45,32 @@ class OpenRun {
   const std::wstring& Description() const { return description_; }
   // Seconds since 1970, when the run names its start.
   std::optional<std::int64_t> CreateTime() const { return createTime_; }
-  // Complete once ReadScans has read the file.
-  const std::map<int, std::uint32_t>& SpectraPerMSLevel() const { return spectraPerLevel_; }
-  // Reads every spectrum in file order, counting them per MS level, and hands each of the run's
-  // scans (its MS1 spectra, or all its spectra when it has no MS1 spectrum) to `visit` with its
-  // position among Headers() and its arrays, sorted by m/z. A scan's number is known only when
-  // every scan has been read: `visit` gets it as 0.
+  // Reads every spectrum in file order, of every MS level, and hands each to `visit` as a scan,
+  // with its position among ScanNumbers() and its arrays, sorted by m/z. A scan's number is known
+  // only when every scan has been read: `visit` gets it as 0.
   // Throws DataFileError naming the file when a spectrum cannot be read, and what `visit` throws.
   void ReadScans(const std::function<void(std::size_t position, Scan scan)>& visit);
-  // The run's scans that ReadScans read, without their arrays.
-  const std::vector<Scan>& Headers() const { return headers_; }
-  // The scan at `position` among Headers(), with its arrays sorted by m/z; the scan number and
-  // tune run are the header's, the rest as the file gives it now. Safe to call from several
+  // The number of each scan that ReadScans read, in file order: the run's own, as its native ids
+  // (or an MGF block's SCANS) give them when every scan has one and they ascend, else its
+  // position from 1.
+  const std::vector<std::uint32_t>& ScanNumbers() const { return scanNumbers_; }
+  // The scan at `position` among ScanNumbers(), with its arrays sorted by m/z; its number is the
+  // one ScanNumbers() gives, the rest as the file gives it now. Safe to call from several
   // threads at once. Throws DataFileError naming the file when the spectrum cannot be read.
   Scan ReadScan(std::size_t position) const;
 
  private:
   struct Reader;
-  // Where a header's spectrum lies: its index for ProteoWizard's readers; for mzML, the offset
+  // Where a scan's spectrum lies: its index for ProteoWizard's readers; for mzML, the offset
   // and length of its element.
   struct Place {
     std::uint64_t At = 0;
     std::uint64_t Length = 0;
   };
 
-  // One pass over the spectra for ReadScans, keeping the native scan number of each scan kept.
-  void ReadSpectra(const std::function<void(std::size_t position, Scan scan)>& visit,
-                   std::vector<std::optional<std::uint32_t>>& numbers);
-
   std::wstring description_;
   std::optional<std::int64_t> createTime_;
-  std::map<int, std::uint32_t> spectraPerLevel_;
-  bool everyLevel_ = false;  // whether spectra of every MS level are scans
-  std::vector<Scan> headers_;
+  std::vector<std::uint32_t> scanNumbers_;
   std::vector<Place> places_;
   std::unique_ptr<MzMLReader> mzML_;  // the reader of an mzML file
   std::unique_ptr<Reader> reader_;    // ProteoWizard's, of the other formats

@@ -435,9 +435,8 @@ std::string FragmentMzML(const std::string& scan) {
   return text;
 }
 
-// A run of fragment spectra alone becomes a run of them all, each with its MS level, precursor m/z,
-// charge, title and the scan number the file gives it (an MGF block's SCANS); a run that has MS1
-// spectra keeps those alone.
+// A run of fragment spectra keeps each one's MS level, precursor m/z, charge, title and the scan
+// number the file gives it (an MGF block's SCANS).
 TEST_F(OpenFormatTest, FragmentSpectraKeepLevelPrecursorChargeTitleAndScanNumber) {
   const std::string mgf =
       "BEGIN IONS\nTITLE=Pep & B\nPEPMASS=445.12 1200\nCHARGE=2+\nSCANS=9\nRTINSECONDS=30\n"
@@ -467,17 +466,48 @@ TEST_F(OpenFormatTest, FragmentSpectraKeepLevelPrecursorChargeTitleAndScanNumber
   const Scan last = mgfRun.QScan(1);
   EXPECT_EQ(std::tie(last.ScanNumber, last.PrecursorMZ, last.Charge, last.Title),
             std::make_tuple(12u, std::optional<double>(902.5), 0, std::string("Pep C")));
+}
 
-  std::string mixed = kMzML;
-  const std::string fragment = FragmentMzML("8");
-  const std::size_t from = fragment.find("   <spectrum ");
-  const std::size_t to = fragment.find("  </spectrumList>");
-  mixed.insert(mixed.find("  </spectrumList>"), fragment.substr(from, to - from));
-  const CalDataFile run(Write("mixed.mzML", mixed).wstring());
-  ASSERT_EQ(run.QNumScanSpectra(), 1u);
-  EXPECT_EQ(std::tie(run.QScanSummary(0).Header.ScanNumber, run.QScanSummary(0).Header.MSLevel),
-            std::make_tuple(7u, 1));
-  EXPECT_THAT(run.QSpectraPerMSLevel(), ElementsAre(Pair(1, 1u), Pair(2, 1u)));
+// A run of survey and fragment spectra keeps them all, in file order, each under the run's own
+// scan number (an mzXML scan's num, not its place) with its level, precursor, charge and title.
+// The total ion current, and so the spectra the export picks, is of the survey scans alone.
+TEST_F(OpenFormatTest, SurveyAndFragmentSpectraAreAllKeptUnderTheRunsOwnNumbers) {
+  std::string mzXML = kMzXML;
+  const auto replace = [&](const std::string& from, const std::string& to) {
+    mzXML.replace(mzXML.find(from), from.size(), to);
+  };
+  replace("scanCount=\"1\"", "scanCount=\"2\"");
+  replace("num=\"1\"", "num=\"7\"");
+  replace(" </msRun>",
+          R"(  <scan num="8" msLevel="2" peaksCount="3" centroided="1" retentionTime="PT13S">
+   <precursorMz precursorCharge="2" precursorIntensity="1200">445.12</precursorMz>
+   <peaks precision="32" byteOrder="network" contentType="m/z-int" compressionType="none"
+          compressedLen="0">QsgAAEEgAABDFoAAQfAAAENIQABBoAAA</peaks>
+  </scan>
+ </msRun>)");
+  using Fragment = std::tuple<int, std::optional<double>, int, std::string>;
+  const std::tuple<fs::path, std::vector<std::uint32_t>, Fragment> cases[] = {
+      {Write("mixed.mzXML", mzXML), {7, 8}, {2, 445.12, 2, ""}},
+      {kData / "q-exactive-three-scans.mzML.gz",
+       {10014, 10015, 10016},
+       {2, 617.264933277471, 2,
+        "three_test_scans.10016.10016.2 File:\"three_test_scans.raw\", "
+        "NativeID:\"controllerType=0 controllerNumber=1 scan=10016\""}}};
+  for (const auto& [path, numbers, fragment] : cases) {
+    SCOPED_TRACE(path.filename().string());
+    const CalDataFile run(path.wstring());
+    std::vector<std::uint32_t> kept;
+    for (std::uint32_t i = 0; i < run.QNumScanSpectra(); ++i) {
+      kept.push_back(run.QScanSummary(i).Header.ScanNumber);
+    }
+    EXPECT_EQ(kept, numbers);
+    EXPECT_THAT(run.QSpectraPerMSLevel(),
+                ElementsAre(Pair(1, 1u), Pair(2, std::uint32_t(numbers.size() - 1))));
+    EXPECT_THAT(run.GenerateTIC().QScanNumbers(), ElementsAre(numbers.front()));
+    const Scan scan = run.QScan(run.FindScan(numbers.back()));
+    EXPECT_EQ(std::tie(scan.MSLevel, scan.PrecursorMZ, scan.Charge, scan.Title), fragment);
+    EXPECT_FALSE(scan.MZ.empty());
+  }
 }
 
 // The library's own format keeps MS1 scans alone: a fragment scan is refused, naming it.

@@ -2,6 +2,7 @@
 #include <WQPlatformTesting/ScratchFiles.h>
 #include <gmock/gmock.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <tuple>
@@ -80,6 +81,24 @@ constexpr char kFragmentSpectrum[] = R"(id="scan=9" defaultArrayLength="2">
           </binaryDataArrayList>
         )";
 
+// What mzML carries of a scan.
+auto Carried(const Scan& scan) {
+  return std::make_tuple(scan.ScanNumber, scan.RetentionTime, scan.MZ, scan.Intensity,
+                         scan.Centroided, scan.MSLevel, scan.PrecursorMZ, scan.Charge, scan.Title);
+}
+
+// Writes `written` as mzML to `path` and reads it back: it has the same scans, each with all that
+// mzML carries of it. Gives the text written.
+std::string ConvertAndReadBack(const DataFile& written, const fs::path& path) {
+  SaveAsMzML(written, path.wstring());
+  const DataFile read(path.wstring());
+  EXPECT_EQ(read.QNumScanSpectra(), written.QNumScanSpectra());
+  for (std::uint32_t i = 0; i < std::min(read.QNumScanSpectra(), written.QNumScanSpectra()); ++i) {
+    EXPECT_EQ(Carried(read.QScan(i)), Carried(written.QScan(i))) << "scan index " << i;
+  }
+  return WQPlatformTesting::ReadBytes(path);
+}
+
 // The text of the spectrum with native id `id` in the mzML `text`.
 std::string SpectrumText(const std::string& text, const std::string& id) {
   const std::size_t start = text.find("id=\"" + id + "\"");
@@ -89,20 +108,9 @@ std::string SpectrumText(const std::string& text, const std::string& id) {
 
 TEST(MzMLTest, ConvertedRunReadsBackWithItsScansAndTunePolarities) {
   const WQPlatformTesting::ScratchDirectory scratch;
-  const DataFile written = MixedRun(scratch.Path() / "mixed.dat");
   const fs::path converted = scratch.Path() / "mixed.mzML";
-  SaveAsMzML(written, converted.wstring());
-
-  const DataFile read(converted.wstring());
-  EXPECT_EQ(read.QCreateTime(), 1704067200);
-  ASSERT_EQ(read.QNumScanSpectra(), 3u);
-  for (std::uint32_t i = 0; i < 3; ++i) {
-    const Scan was = written.QScan(i);
-    const Scan is = read.QScan(i);
-    EXPECT_EQ(std::tie(is.ScanNumber, is.RetentionTime, is.MZ, is.Intensity, is.Centroided),
-              std::tie(was.ScanNumber, was.RetentionTime, was.MZ, was.Intensity, was.Centroided));
-  }
-  const std::string text = WQPlatformTesting::ReadBytes(converted);
+  const std::string text = ConvertAndReadBack(MixedRun(scratch.Path() / "mixed.dat"), converted);
+  EXPECT_EQ(DataFile(converted.wstring()).QCreateTime(), 1704067200);
   EXPECT_THAT(SpectrumText(text, "scan=10"), HasSubstr("\"MS:1000130\" name=\"positive scan\""));
   EXPECT_THAT(SpectrumText(text, "scan=11"), HasSubstr("\"MS:1000129\" name=\"negative scan\""));
   EXPECT_THAT(SpectrumText(text, "scan=14"),
@@ -129,26 +137,23 @@ DataFile FragmentRun(const fs::path& path) {
 
 TEST(MzMLTest, FragmentScansAreWrittenWithLevelTitleAndPrecursorAndReadBack) {
   const WQPlatformTesting::ScratchDirectory scratch;
-  const DataFile written = FragmentRun(scratch.Path() / "frag.dat");
-  const fs::path converted = scratch.Path() / "frag.mzML";
-  SaveAsMzML(written, converted.wstring());
-
-  const DataFile read(converted.wstring());
-  ASSERT_EQ(read.QNumScanSpectra(), 2u);
-  for (std::uint32_t i = 0; i < 2; ++i) {
-    const Scan was = written.QScan(i);
-    const Scan is = read.QScan(i);
-    EXPECT_EQ(std::tie(is.ScanNumber, is.RetentionTime, is.MZ, is.Intensity, is.MSLevel,
-                       is.PrecursorMZ, is.Charge, is.Title),
-              std::tie(was.ScanNumber, was.RetentionTime, was.MZ, was.Intensity, was.MSLevel,
-                       was.PrecursorMZ, was.Charge, was.Title));
-  }
-  const std::string text = WQPlatformTesting::ReadBytes(converted);
+  const std::string text =
+      ConvertAndReadBack(FragmentRun(scratch.Path() / "frag.dat"), scratch.Path() / "frag.mzML");
   EXPECT_EQ(SpectrumText(text, "scan=9"), kFragmentSpectrum);
   const std::string content = text.substr(text.find("<fileContent>"),
                                           text.find("</fileContent>") - text.find("<fileContent>"));
   EXPECT_THAT(content, AllOf(HasSubstr("\"MS:1000580\" name=\"MSn spectrum\""),
                              Not(HasSubstr("MS:1000579"))));
+}
+
+// A Q Exactive's survey scan and its two fragment scans, numbered 10014 to 10016, go through mzML
+// whole; its total ion current is of the survey scan alone.
+TEST(MzMLTest, RunOfSurveyAndFragmentScansIsConvertedWhole) {
+  const WQPlatformTesting::ScratchDirectory scratch;
+  const DataFile run((fs::path(WQDATAFILE_TEST_DATA) / "q-exactive-three-scans.mzML.gz").wstring());
+  ASSERT_EQ(run.QNumScanSpectra(), 3u);
+  EXPECT_THAT(ConvertAndReadBack(run, scratch.Path() / "exactive.mzML"),
+              HasSubstr("<chromatogram index=\"0\" id=\"TIC\" defaultArrayLength=\"1\">"));
 }
 
 // XML dates have four-digit years: a start in the years 1 to 9999 is written in UTC and read back

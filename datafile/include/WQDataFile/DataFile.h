@@ -23,18 +23,18 @@
 // intensity), and none may decode or inflate to more than its declared length allows; an XML node
 // may be 32 MiB long, an MGF line 1 MiB. A compressed file may inflate to 2 GiB and, past its first
 // 64 MiB, to 256 times the compressed bytes read; its text keeps the same bounds while it inflates.
-// A file past a bound is refused naming it and the bound. Such a file becomes a run of its MS1
-// spectra, or, when it has none (a list of fragment spectra, as MGF always is), of all its
-// spectra, in file order: each keeps its MS level, the precursor m/z, charge and title it gives,
-// the scan number of its native id or, in MGF, of its SCANS (or its position from 1 when these
-// give no ascending numbers), its retention time in seconds, whether it is profile or centroid data
-// (as the file says, or when it says neither, as the widths of its peaks against the spacing of
-// its points show), and its m/z and intensity arrays, sorted by m/z. Its
-// description names the run's instrument (model, source, analyser, detector), its creation time is
-// the run's start time (0 when the file has none). These formats know nothing of the instrument's
-// tunes and methods, so the run gets one tune run with tune id 0, used by every scan, and an empty
-// method (no time periods, no tunes). Saving such a file writes it in the library's own format,
-// which keeps MS1 scans only: a scan of another MS level is refused there.
+// A file past a bound is refused naming it and the bound. Such a file becomes a run of all its
+// spectra, of every MS level, in file order: each keeps its MS level, the precursor m/z, charge
+// and title it gives, the run's own scan number (of its native id, the "scan=" of mzML or the
+// num of mzXML, or, in MGF, of its SCANS; its position from 1 when these give no ascending
+// numbers for every spectrum), its retention time in seconds, whether it is profile or centroid
+// data (as the file says, or when it says neither, as the widths of its peaks against the spacing
+// of its points show), and its m/z and intensity arrays, sorted by m/z. Its description names the
+// run's instrument (model, source, analyser, detector), its creation time is the run's start time
+// (0 when the file has none). These formats know nothing of the instrument's tunes and methods, so
+// the run gets one tune run with tune id 0, used by every scan, and an empty method (no time
+// periods, no tunes). Saving such a file writes it in the library's own format, which keeps MS1
+// scans only: a scan of another MS level is refused there.
 #pragma once
 
 #include <WQBL/ICObj.h>
@@ -139,9 +139,8 @@ class WQDATAFILE_EXPORT DataFile {
   // The index of the scan with `scanNumber`; throws DataFileError when the file has none.
   std::uint32_t FindScan(std::uint32_t scanNumber) const;
 
-  // How many spectra of each MS level the file held: all its scans at level 1 for a file of the
-  // library's own format; for an open format, also the spectra of other levels, which the file
-  // object does not keep.
+  // How many of its scans are of each MS level: all at level 1 for a file of the library's own
+  // format.
   std::map<int, std::uint32_t> QSpectraPerMSLevel() const;
 
   // Appends a tune run and gives its index.
@@ -156,8 +155,8 @@ class WQDATAFILE_EXPORT DataFile {
   // be written; an earlier file is then left as it was. Also throws what QScan throws.
   void Save() const;
 
-  // The total ion chromatogram: for each scan, its retention time, the sum of its intensities and
-  // its scan number.
+  // The total ion chromatogram: for each MS1 scan (each scan, in a run without any, such as a
+  // list of fragment spectra), its retention time, the sum of its intensities and its scan number.
   WQBL::ICObj GenerateTIC() const;
 
  protected:
@@ -198,7 +197,6 @@ class WQDATAFILE_EXPORT DataFile {
   std::vector<KeptScan> scans_;
   std::shared_ptr<const WQPlatform::ReadOnlyFile> source_;  // the file read, kept open
   std::shared_ptr<const detail::OpenRun> openRun_;          // the same for an open format
-  std::map<int, std::uint32_t> spectraPerLevel_;
 };
 
 // Writes a data file of the library's own format a scan at a time, as a whole or not at all, so

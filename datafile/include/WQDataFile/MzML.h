@@ -14,7 +14,8 @@ namespace WQDataFile {
 // the title that a fragment scan has), with its scan number (native id "scan=N"), its retention
 // time in seconds, profile or centroid, the polarity of the tune it was acquired with (the tune of
 // its tune run in the file's method; none is written when the method has no such tune), and its
-// m/z values and intensities (counts) as uncompressed 64-bit numbers. The instrument is described
+// m/z values and intensities (counts) as uncompressed 64-bit numbers; then the total ion current
+// chromatogram that DataFile::GenerateTIC gives (of the MS1 scans). The instrument is described
 // as a quadrupole with the ion sources of the tunes the run uses, and the run's start as the
 // file's creation time. DataFile reads the result back with the same scans. An earlier file at
 // `path` is replaced only with `replace`: without it, one there when the save begins or ends is
