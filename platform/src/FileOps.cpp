@@ -185,6 +185,12 @@ int FileOps::LinkStatus(const std::string& path, FileStatus& status) {
   return 0;
 }
 
+std::optional<FileStatus> PathLinkStatus(const std::string& path) {
+  FileStatus status;
+  if (Ops().LinkStatus(path, status) != 0) return std::nullopt;
+  return status;
+}
+
 int FileOps::Access(const std::string& path, int mode) { return access(path.c_str(), mode); }
 
 int FileOps::ResolvePath(const std::string& path, std::string& resolved) {

@@ -397,6 +397,9 @@ class WQPLATFORM_EXPORT FileOps {
   virtual int ProbeLock(const std::string& path);
 };
 
+// What lstat tells of `path`, through the file operations in use; nothing when it cannot be told.
+WQPLATFORM_EXPORT std::optional<FileStatus> PathLinkStatus(const std::string& path);
+
 // Puts `ops` in place of the system's file operations until it is destroyed. For tests only; not
 // safe to use while other threads are saving.
 class WQPLATFORM_EXPORT ScopedFileOps {
