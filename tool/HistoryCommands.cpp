@@ -46,47 +46,61 @@ Json SystemConfigurationJson(const std::string& path) {
   return ToJson(configuration);
 }
 
-// A kind of stored item as the history commands name it: the command family's name, where its
-// files lie and how show --json reads one of them into fields.
+// A kind of stored item as the history commands name it: the command family's word, the kind of
+// the catalogue or the group of its kinds that it stands for, and how show --json reads one of its
+// files into fields.
 struct HistoryKind {
   std::string word;
-  Config::DirTypes directory;
-  std::string extension;
-  std::string file;  // the one file of a kind without names ("SystemConfiguration"); else empty
+  std::string stored;  // a StoredKind's Name, or the Group of several
   // The JSON of the record in the file `path`, stored as `name`.
   Json (*json)(const std::string& path, const std::string& name);
+
+  // The catalogue's kind, the first of the group for a group: its directory and extension are the
+  // group's.
+  const WQRepos::StoredKind& Stored() const {
+    for (const WQRepos::StoredKind& kind : WQRepos::StoredKinds())
+      if (kind.Name == stored || kind.Group == stored) return kind;
+    throw std::logic_error("No stored kind or group is called " + stored);
+  }
+  // The one file of a kind stored once, without its extension ("SystemConfiguration"); empty for
+  // a kind or group of named items.
+  std::string File() const {
+    const WQRepos::StoredKind& kind = Stored();
+    return kind.Group.empty()
+               ? Narrow(kind.File.substr(0, kind.File.size() - kind.Extension.size()))
+               : "";
+  }
 };
 
 const std::vector<HistoryKind>& HistoryKinds() {
   static const std::vector<HistoryKind> kinds{
-      {"methods", Config::AcqMethodDir, ".kem", "",
+      {"methods", "method",
        [](const std::string& path, const std::string&) {
          return ToJson(WQRepos::LoadStoredAcqMethodFile(Wide(path)));
        }},
-      {"tunes", Config::TunesDir, ".ket", "",
+      {"tunes", "tune",
        [](const std::string& path, const std::string&) {
          return ToJson(WQRepos::LoadFullyQualifiedTune(Wide(path)));
        }},
-      {"eval", Config::EvalMethodDir, ".sem", "",
+      {"eval", "spectrum_eval",
        [](const std::string& path, const std::string&) {
          return ToJson(EvalMethodDocument{ReadListFile<WQBL::CurveEval>(path)});
        }},
-      {"eval --ic", Config::EvalMethodDir, ".iem", "",
+      {"eval --ic", "ic_eval",
        [](const std::string& path, const std::string&) {
          return ToJson(EvalMethodDocument{ReadListFile<WQBL::CurveEval>(path)});
        }},
-      {"prefs", Config::PrefsDir, ".pref", "",
+      {"prefs", "preference",
        [](const std::string& path, const std::string& name) {
          return PreferenceFileJson(name, path);
        }},
-      {"autotune", Config::AutotuneDir, ".xml", "",
+      {"autotune", "autotune_xml",
        [](const std::string& path, const std::string&) {
          return ToJson(ReadAutotuneDocument(path));
        }},
-      {"sysconfig", Config::PrefsDir, ".xml", "SystemConfiguration",
+      {"sysconfig", "system_configuration",
        [](const std::string& path, const std::string&) { return SystemConfigurationJson(path); }},
-      {"refcals", Config::CalibrationDir, ".cal", "RefCals",
-       [](const std::string& path, const std::string&) {
+      {"refcals", "ref_cals", [](const std::string& path, const std::string&) {
          return ToJson(CalibrantsDocument{ReadListFile<WQRepos::RefCal>(path)});
        }}};
   return kinds;
@@ -118,8 +132,8 @@ ItemWords ParseItem(const std::vector<std::string>& words, bool ic, bool nameReq
   if (words.empty()) return parsed;
   parsed.kind = &FindKind(words.front(), ic);
   std::size_t next = 1;
-  if (!parsed.kind->file.empty()) {
-    parsed.name = parsed.kind->file;
+  if (const std::string file = parsed.kind->File(); !file.empty()) {
+    parsed.name = file;
   } else if (words.size() > 1) {
     parsed.name = words[1];
     next = 2;
@@ -132,20 +146,22 @@ ItemWords ParseItem(const std::vector<std::string>& words, bool ic, bool nameReq
 
 std::wstring ItemOf(const ItemWords& words) {
   InitializedConfig();
-  return WQRepos::QHistoryItem(words.kind->directory, Wide(words.name),
-                               Wide(words.kind->extension));
+  const WQRepos::StoredKind& stored = words.kind->Stored();
+  return WQRepos::QHistoryItem(stored.Directory, Wide(words.name), stored.Extension);
 }
 
-// True when `item` is a file of `kind`: in its directory, with its extension.
+// True when `item` is a file of `kind`: in its directory, and one of its files; for a group, any
+// file of its directory with its extension.
 bool OfKind(const std::wstring& item, const HistoryKind& kind) {
-  const std::string path = Narrow(item);
-  const std::string directory = Narrow(UncheckedConfig().QDirectory(kind.directory));
-  const std::string top = directory.substr(directory.rfind('/') + 1) + "/";
-  if (path.compare(0, top.size(), top) != 0) return false;
-  if (!kind.file.empty()) return path == top + kind.file + kind.extension;
-  return path.size() > kind.extension.size() &&
-         path.compare(path.size() - kind.extension.size(), kind.extension.size(), kind.extension) ==
-             0;
+  const WQRepos::StoredKind& stored = kind.Stored();
+  const std::wstring directory = UncheckedConfig().QDirectory(stored.Directory);
+  const std::wstring top = directory.substr(directory.rfind(L'/') + 1) + L"/";
+  if (item.compare(0, top.size(), top) != 0) return false;
+  const std::wstring name = item.substr(top.size());
+  if (stored.Group.empty()) return stored.Holds(name);
+  return name.size() > stored.Extension.size() &&
+         name.compare(name.size() - stored.Extension.size(), stored.Extension.size(),
+                      stored.Extension) == 0;
 }
 
 void PrintRecords(const std::vector<WQRepos::HistoryRecord>& records, bool json) {

@@ -2,6 +2,7 @@
 #include <WQCommon/System.h>
 #include <WQCommon/Text.h>
 #include <WQPlatform/Platform.h>
+#include <WQRepos/PreferenceFile.h>
 #include <WQRepos/WQRepos.h>
 
 #include <algorithm>
@@ -172,46 +173,14 @@ std::string Describe(const WQRepos::AutotuneDlgPrefs& prefs) {
 
 // The module reads a preference file leniently: whatever it cannot read becomes the record's
 // plain default, without a word. The tool reads the file once more itself, strictly, to tell the
-// user. Each ReadStrictly throws at the first thing that cannot be read.
-template <typename Record>
-void ReadStrictly(WQCommon::BinaryReader& reader, Record& record) {
-  reader >> record;
-}
-
-void ReadStrictly(WQCommon::BinaryReader& reader, std::vector<WQRepos::FieldPref>& fields) {
-  fields = WQCommon::ReadCountedList<WQRepos::FieldPref>(reader);
-}
-
-// The autotune records' own readers swallow their errors, so their fields are read here, after
-// the record versions that their binary forms document (5 and 1).
-void ReadStrictly(WQCommon::BinaryReader& reader, WQRepos::AutotunePrefs& prefs) {
-  WQCommon::ReadRecordVersion(reader, 5, "AutotunePrefs");
-  WQCommon::ReadFields(reader, WQRepos::AutotunePrefs::Fields(prefs));
-}
-
-void ReadStrictly(WQCommon::BinaryReader& reader, WQRepos::AutotuneDlgPrefs& prefs) {
-  WQCommon::ReadRecordVersion(reader, 1, "AutotuneDlgPrefs");
-  WQCommon::ReadFields(reader, WQRepos::AutotuneDlgPrefs::Fields(prefs));
-  ReadStrictly(reader, prefs.Settings);
-}
-
-constexpr std::uint32_t kPreferenceFileVersion = 1;
-
-// Throws std::runtime_error with the reason unless `path` holds the preference file version 1 and
-// a whole Record, and nothing after it; gives the record.
+// user: throws std::runtime_error with the reason unless `path` holds the preference file version
+// 1 and a whole Record, and nothing after it; gives the record.
 template <typename Record>
 Record ReadFileStrictly(const std::string& path) {
   std::optional<std::string> content = WQPlatform::ReadFile(path);
   if (!content) throw std::runtime_error("it cannot be opened");
   WQCommon::BinaryReader reader(content->data(), content->size());
-  std::uint32_t version = 0;
-  reader >> version;
-  if (version != kPreferenceFileVersion)
-    throw std::runtime_error("unknown file version " + Text(version));
-  Record record;
-  ReadStrictly(reader, record);
-  reader.RequireEnd();
-  return record;
+  return WQRepos::ReadPreferenceStrictly<Record>(reader);
 }
 
 // The JSON of a preference's record: an object, the field orders' list inside one.

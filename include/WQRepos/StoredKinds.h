@@ -20,6 +20,9 @@ struct WQREPOS_EXPORT StoredKind {
 
   // A word that names the kind, unique in the catalogue ("method", "pref_GenTIC").
   std::string Name;
+  // The family that several kinds of one directory and extension make to the user, named as a
+  // whole ("preference"); empty for a kind that stands alone.
+  std::string Group;
   Config::DirTypes Directory;
   // The one file of a kind stored once ("RefCals.cal"), at the top of its directory; empty for a
   // kind of named items, each stored as its name followed by Extension, in folders too.

@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstdlib>
 #include <thread>
 
 #include "Internal.h"
@@ -12,21 +11,35 @@
 namespace WQPlatform {
 namespace {
 
+// True when a look at a path failed because nothing is there, or because its folder may not be
+// searched, where creating the temporary file then fails with the same reason.
+bool Missing(int error) { return error == ENOENT || error == ENOTDIR || error == EACCES; }
+
 // The file a save to `target` replaces: the final target of a symbolic link, so that the link
-// stays a link and a file shared through it stays shared.
+// stays a link and a file shared through it stays shared. A look that fails for another reason
+// is refused: the target might be a link that a plain file would replace.
 std::string ReplacedFile(const std::string& target) {
   FileStatus status;
-  if (Ops().LinkStatus(target, status) != 0 || !status.link) return target;
-  std::unique_ptr<char, void (*)(void*)> resolved(realpath(target.c_str(), nullptr), std::free);
-  if (!resolved) throw SaveError(SystemError("Cannot follow the link", target, errno));
-  return resolved.get();
+  if (Ops().LinkStatus(target, status) != 0) {
+    if (Missing(errno)) return target;
+    throw SaveError(SystemError("Cannot look at", target, errno));
+  }
+  if (!status.link) return target;
+  std::string resolved;
+  if (Ops().ResolvePath(target, resolved) != 0)
+    throw SaveError(SystemError("Cannot follow the link", target, errno));
+  return resolved;
 }
 
 // The status of the file that `target` names, when one exists. Throws SaveError for anything a
-// save must not replace: a directory, device, FIFO or socket, or a file the user may not write.
+// save must not replace: a directory, device, FIFO or socket, or a file the user may not write;
+// and when the file cannot be looked at, so that its owner and permissions are never lost.
 std::optional<FileStatus> ReplaceableFile(const std::string& target) {
   FileStatus status;
-  if (Ops().PathStatus(target, status) != 0) return std::nullopt;
+  if (Ops().PathStatus(target, status) != 0) {
+    if (Missing(errno)) return std::nullopt;
+    throw SaveError(SystemError("Cannot replace", target, errno));
+  }
   if (!status.regular) {
     throw SaveError(SystemError("Cannot replace", target, status.directory ? EISDIR : EINVAL) +
                     " (not a regular file)");
@@ -138,14 +151,16 @@ int CreateTemporaryFile(std::string& path, bool locking, int& lock) {
     if (descriptor < 0 || !locking) return descriptor;
     lock = Ops().HoldLock(descriptor);
     FileStatus status;
-    if (lock >= 0 && Ops().Status(descriptor, status) == 0 && status.links > 0) return descriptor;
-    const int error = lock < 0 ? errno : ENOENT;
+    int error = lock < 0 ? errno : 0;
+    if (error == 0 && Ops().Status(descriptor, status) != 0) error = errno;
+    const bool removed = error == 0 && status.links == 0;
+    if (error == 0 && !removed) return descriptor;
     if (lock >= 0) Ops().Close(lock);
     lock = -1;
     Ops().Close(descriptor);
-    if (error != ENOENT || attempt == 10) {
+    if (!removed || attempt == 10) {
       Ops().Unlink(path);
-      errno = error;
+      errno = removed ? ENOENT : error;
       return -1;
     }
   }

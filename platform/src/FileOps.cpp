@@ -1,13 +1,18 @@
 // The system's own file operations, which tests replace through ScopedFileOps.
 #include <WQPlatform/Platform.h>
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/vfs.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <random>
 
 #include "Internal.h"
@@ -26,6 +31,8 @@ void Describe(const struct stat& found, FileStatus& status) {
   status.modified =
       static_cast<std::int64_t>(found.st_mtim.tv_sec) * 1000000000 + found.st_mtim.tv_nsec;
   status.links = found.st_nlink;
+  status.device = found.st_dev;
+  status.inode = found.st_ino;
 }
 
 // The file systems that this computer's kernel keeps, by their statfs magic numbers.
@@ -137,6 +144,8 @@ int FileOps::Status(int descriptor, FileStatus& status) {
   status.owner = found.stx_uid;
   status.group = found.stx_gid;
   status.links = found.stx_nlink;
+  status.device = makedev(found.stx_dev_major, found.stx_dev_minor);
+  status.inode = found.stx_ino;
   return 0;
 }
 
@@ -176,7 +185,39 @@ int FileOps::LinkStatus(const std::string& path, FileStatus& status) {
   return 0;
 }
 
+std::optional<FileStatus> PathLinkStatus(const std::string& path) {
+  FileStatus status;
+  if (Ops().LinkStatus(path, status) != 0) return std::nullopt;
+  return status;
+}
+
 int FileOps::Access(const std::string& path, int mode) { return access(path.c_str(), mode); }
+
+int FileOps::ResolvePath(const std::string& path, std::string& resolved) {
+  const std::unique_ptr<char, void (*)(void*)> found(realpath(path.c_str(), nullptr), std::free);
+  if (!found) return -1;
+  resolved = found.get();
+  return 0;
+}
+
+int FileOps::CreateDirectory(const std::string& path) { return mkdir(path.c_str(), 0777); }
+
+int FileOps::ReadDirectory(const std::string& directory, const EntryVisitor& visit) {
+  const std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(directory.c_str()), closedir);
+  if (!dir) return -1;
+  for (;;) {
+    // readdir tells the end and a failure apart only by errno.
+    errno = 0;
+    const dirent* entry = readdir(dir.get());
+    if (!entry) return errno == 0 ? 0 : -1;
+    const EntryKind kind = entry->d_type == DT_DIR       ? EntryKind::Directory
+                           : entry->d_type == DT_UNKNOWN ? EntryKind::Unknown
+                                                         : EntryKind::Other;
+    if (!visit(entry->d_name, kind)) return 0;
+  }
+}
+
+int FileOps::Signal(long pid, int signal) { return kill(static_cast<pid_t>(pid), signal); }
 
 bool FileOps::LocalFileSystem(const std::string& path) {
   struct statfs found;

@@ -1,8 +1,6 @@
 // Existence and kind of files, directory listing, removal and renaming, and scratch files.
 #include <WQPlatform/Platform.h>
-#include <dirent.h>
 #include <fnmatch.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -40,54 +38,52 @@ std::optional<std::string> SyncDirectoryOf(const std::string& path) {
 
 bool PathExists(const std::string& path) { return Ops().Access(path, F_OK) == 0; }
 
-bool MakeDirectory(const std::string& path) { return mkdir(path.c_str(), 0777) == 0; }
+bool MakeDirectory(const std::string& path) { return Ops().CreateDirectory(path) == 0; }
 
 bool RemoveFile(const std::string& path) { return Ops().Unlink(path) == 0; }
 
 std::vector<std::string> ListDirectory(const std::string& directory, const std::string& pattern) {
   std::vector<std::string> names;
-  VisitDirectory(directory, pattern, [&names](std::string_view name) { names.emplace_back(name); });
+  if (!VisitDirectory(directory, pattern,
+                      [&names](std::string_view name) { names.emplace_back(name); }))
+    names.clear();
   return names;
 }
 
 bool VisitDirectory(const std::string& directory, const std::string& pattern,
                     const std::function<void(std::string_view name)>& visit) {
-  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(directory.c_str()), closedir);
-  if (!dir) return false;
   const std::optional<std::string_view> suffix = SuffixOnly(pattern);
-  while (const dirent* entry = readdir(dir.get())) {
-    const std::string_view name = entry->d_name;
-    const bool matches =
-        suffix ? EndsWith(name, *suffix) : fnmatch(pattern.c_str(), entry->d_name, 0) == 0;
-    if (matches) visit(name);
-  }
-  return true;
+  return Ops().ReadDirectory(directory, [&](std::string_view name, EntryKind) {
+    // The names a directory yields end in a null character, as fnmatch needs.
+    if (suffix ? EndsWith(name, *suffix) : fnmatch(pattern.c_str(), name.data(), 0) == 0)
+      visit(name);
+    return true;
+  }) == 0;
 }
 
 bool IsDirectory(const std::string& path) {
-  struct stat status;
-  return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+  FileStatus status;
+  return Ops().PathStatus(path, status) == 0 && status.directory;
 }
 
 bool IsListableDirectory(const std::string& path) {
-  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(path.c_str()), closedir);
-  return dir != nullptr;
+  return Ops().ReadDirectory(path, [](std::string_view, EntryKind) { return false; }) == 0;
 }
 
 bool IsSymbolicLink(const std::string& path) {
-  struct stat status;
-  return lstat(path.c_str(), &status) == 0 && S_ISLNK(status.st_mode);
+  FileStatus status;
+  return Ops().LinkStatus(path, status) == 0 && status.link;
 }
 
 bool SameFile(const std::string& first, const std::string& second) {
-  struct stat one, other;
-  return stat(first.c_str(), &one) == 0 && stat(second.c_str(), &other) == 0 &&
-         one.st_dev == other.st_dev && one.st_ino == other.st_ino;
+  FileStatus one, other;
+  return Ops().PathStatus(first, one) == 0 && Ops().PathStatus(second, other) == 0 &&
+         one.device == other.device && one.inode == other.inode;
 }
 
 bool IsRegularFile(const std::string& path) {
-  struct stat status;
-  return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+  FileStatus status;
+  return Ops().PathStatus(path, status) == 0 && status.regular;
 }
 
 std::optional<std::string> DeleteFile(const std::string& path) {
@@ -97,9 +93,9 @@ std::optional<std::string> DeleteFile(const std::string& path) {
 }
 
 std::optional<std::string> MoveFile(const std::string& from, const std::string& to, bool replace) {
-  struct stat source;
-  if (stat(from.c_str(), &source) != 0) return Failure(errno);
-  if (!S_ISREG(source.st_mode)) return std::string("not a regular file");
+  FileStatus source;
+  if (Ops().PathStatus(from, source) != 0) return Failure(errno);
+  if (!source.regular) return std::string("not a regular file");
   if (IsDirectory(to)) return Failure(EISDIR);
   // rename(2) between two names of one file does nothing and reports success; from a link to the
   // file it leads to, it would put the link in the file's place.
@@ -113,25 +109,25 @@ std::optional<std::string> MoveFile(const std::string& from, const std::string& 
 TemporaryFile::TemporaryFile(const std::function<void(std::ostream&)>& fill) {
   const std::optional<std::string> variable = EnvironmentVariable("TMPDIR");
   std::string name = (variable && !variable->empty() ? *variable : "/tmp") + "/wqrepos-XXXXXX";
-  const int descriptor = mkstemp(name.data());
+  const int descriptor = Ops().CreateNamedScratch(name);
   if (descriptor < 0) throw ReadError(SystemError("Cannot create a file like", name, errno));
-  close(descriptor);
+  Ops().Close(descriptor);
   path_ = name;
   std::ofstream out(path_, std::ios::binary);
   try {
     fill(out);
   } catch (...) {
-    unlink(path_.c_str());
+    Ops().Unlink(path_);
     throw;
   }
   out.close();
   if (!out) {
     const int error = errno;
-    unlink(path_.c_str());
+    Ops().Unlink(path_);
     throw ReadError(SystemError("Cannot write", path_, error));
   }
 }
 
-TemporaryFile::~TemporaryFile() { unlink(path_.c_str()); }
+TemporaryFile::~TemporaryFile() { Ops().Unlink(path_); }
 
 }  // namespace WQPlatform

@@ -1,10 +1,9 @@
 // Saves cut short: finding their leftovers, judging their writers, restoring and removing.
 #include <WQPlatform/Platform.h>
-#include <dirent.h>
-#include <signal.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <set>
 #include <thread>
 #include <utility>
@@ -64,9 +63,8 @@ void JudgeWriter(const std::string& directory, Found& found, const std::string& 
     }
   }
   if (found.leftover.run != run || run == kUnknownRun || found.leftover.pid <= 0) return;
-  found.writer = kill(static_cast<pid_t>(found.leftover.pid), 0) != 0 && errno == ESRCH
-                     ? Writer::Gone
-                     : Writer::Running;
+  found.writer =
+      Ops().Signal(found.leftover.pid, 0) != 0 && errno == ESRCH ? Writer::Gone : Writer::Running;
 }
 
 // Whether a leftover may be taken for abandoned: its writer has gone, or, when nothing tells, the
@@ -154,18 +152,15 @@ namespace {
 // The sub-folders of `directory`, links to folders left out.
 std::vector<std::string> SubFolders(const std::string& directory) {
   std::vector<std::string> folders;
-  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(directory.c_str()), closedir);
-  if (!dir) return folders;
-  while (const dirent* entry = readdir(dir.get())) {
-    const std::string name = entry->d_name;
-    if (name == "." || name == ".." || LeftoverOf(name)) continue;
-    bool folder = entry->d_type == DT_DIR;
-    if (entry->d_type == DT_UNKNOWN) {
-      FileStatus status;
-      folder = Ops().LinkStatus(directory + kSeparator + name, status) == 0 && status.directory;
-    }
-    if (folder) folders.push_back(directory + kSeparator + name);
-  }
+  Ops().ReadDirectory(directory, [&](std::string_view name, EntryKind kind) {
+    if (name == "." || name == ".." || LeftoverOf(name)) return true;
+    const std::string path = directory + kSeparator + std::string(name);
+    FileStatus status;
+    if (kind == EntryKind::Directory ||
+        (kind == EntryKind::Unknown && Ops().LinkStatus(path, status) == 0 && status.directory))
+      folders.push_back(path);
+    return true;
+  });
   return folders;
 }
 
@@ -207,6 +202,35 @@ int RetireInterruptedSaves(const std::string& target) {
 }
 
 bool ViewMayLag(const std::string& path) { return !Ops().LocalFileSystem(DirectoryOf(path)); }
+
+LoadWait::LoadWait(std::string path)
+    : path_(std::move(path)),
+      deadline_(std::chrono::steady_clock::now() + kInterruptedSaveWait),
+      laggingViewDeadline_(std::chrono::steady_clock::now() + kLaggingViewWait) {}
+
+bool LoadWait::SleepUntil(std::chrono::steady_clock::time_point deadline) {
+  if (std::chrono::steady_clock::now() >= deadline) return false;
+  std::this_thread::sleep_for(pause_);
+  pause_ = std::min(2 * pause_, std::chrono::milliseconds(50));
+  return true;
+}
+
+bool LoadWait::Again() {
+  if (pause_.count() == 0) {
+    pause_ = std::chrono::milliseconds(1);
+    return true;
+  }
+  if (std::chrono::steady_clock::now() < deadline_ && SaveInFlight(path_) && SleepUntil(deadline_))
+    return true;
+  return ViewMayLag(path_) && SleepUntil(laggingViewDeadline_);
+}
+
+bool LoadWait::LastTry() {
+  if (lastTry_) return false;
+  lastTry_ = true;
+  if (!PathExists(path_)) RestoreInterruptedSave(path_);
+  return true;
+}
 
 CleanUp RecoverInterruptedSaves(const std::vector<std::string>& directories,
                                 std::int64_t ageLimit) {

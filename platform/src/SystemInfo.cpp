@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "Internal.h"
+
 namespace WQPlatform {
 
 std::string HostName() {
@@ -29,9 +31,8 @@ std::string UserName() {
 std::string LibraryPathOf(const void* address) {
   Dl_info info{};
   if (dladdr(address, &info) == 0 || info.dli_fname == nullptr) return {};
-  char resolved[PATH_MAX];
-  if (realpath(info.dli_fname, resolved) != nullptr) return resolved;
-  return info.dli_fname;
+  std::string resolved;
+  return Ops().ResolvePath(info.dli_fname, resolved) == 0 ? resolved : info.dli_fname;
 }
 
 std::int64_t CurrentTime() { return static_cast<std::int64_t>(std::time(nullptr)); }

@@ -5,14 +5,11 @@
 #include <WQPlatform/Platform.h>
 #include <WQRepos/Exception.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <memory>
 #include <optional>
 #include <stdexcept>
-#include <thread>
 
 #include "frame/Repository.h"
 #include "history/Record.h"
@@ -78,35 +75,6 @@ void SaveBinaryFile(const std::wstring& path, const std::string& failure,
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-// How long a file found missing or cut short is read again although no save of it shows, where a
-// network client may serve the size of the file's earlier content for a moment after a save that
-// another computer made, whose temporary file this computer never saw. A local file system tells
-// the size at once: there a file cut short without a save in flight is cut short indeed.
-constexpr std::chrono::milliseconds kLaggingViewWait{200};
-
-// Sleeps a little and gives true until `deadline`.
-bool WaitUntil(Clock::time_point deadline, std::chrono::milliseconds& pause) {
-  if (Clock::now() >= deadline) return false;
-  std::this_thread::sleep_for(pause);
-  pause = std::min(2 * pause, std::chrono::milliseconds(50));
-  return true;
-}
-
-// Sleeps a little and gives true while a save of `path` may be in flight and `deadline` has not
-// passed: where replacing is not atomic, or a network client remembers a file's earlier size, a
-// load may find the file missing or cut short for a moment. The first failure is read again at
-// once in any case, as the save may have ended before its temporary file was looked for.
-bool WaitForSave(const std::string& path, Clock::time_point deadline,
-                 std::chrono::milliseconds& pause) {
-  if (pause.count() == 0) {
-    pause = std::chrono::milliseconds(1);
-    return true;
-  }
-  return Clock::now() < deadline && WQPlatform::SaveInFlight(path) && WaitUntil(deadline, pause);
-}
-
 // The whole content of the file at `path`; nothing when it cannot be opened, or is a special file
 // or one larger than a stored file can be, which callers report as a file they cannot open.
 std::optional<std::string> ReadWholeFile(const std::string& path) {
@@ -119,20 +87,13 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 
 // Decodes the file at `path` through `read` straight from the bytes read; false when the file
 // cannot be opened. The toolkit's errors leave as they are, the file nested in them. A file missing
-// or cut short while a save of it is in flight is read again until the save is over, or for
-// WQPlatform::kInterruptedSaveWait at most; one missing or cut short on a network file system is
-// read again for kLaggingViewWait even when no save shows: a FUSE client hides a file open on it by
-// renaming it away just before another of its programs replaces it, and its peers may not list
-// the save's temporary file yet. A file still missing then is restored from a complete
-// save that never took its place. A template, as loads are frequent and small: no std::function per
-// layer.
+// or cut short is read again while a save of it may be in flight (WQPlatform::LoadWait), and one
+// still missing then is restored from a complete save that never took its place. A template, as
+// loads are frequent and small: no std::function per layer.
 template <typename Read>
 bool DecodeFile(const std::wstring& path, const Read& read, Rest rest) {
   const std::string native = NativePath(path);
-  const Clock::time_point deadline = Clock::now() + WQPlatform::kInterruptedSaveWait;
-  const Clock::time_point laggingViewDeadline = Clock::now() + kLaggingViewWait;
-  std::chrono::milliseconds pause(0);
-  bool lastTry = false;
+  WQPlatform::LoadWait wait(native);
   for (;;) {
     if (const auto content = ReadWholeFile(native)) {
       WQCommon::BinaryReader reader(content->data(), content->size());
@@ -141,16 +102,10 @@ bool DecodeFile(const std::wstring& path, const Read& read, Rest rest) {
         if (rest == Rest::Refused) reader.RequireEnd();
         return true;
       } catch (const WQCommon::StreamError& error) {
-        if (!WaitForSave(native, deadline, pause) &&
-            !(WQPlatform::ViewMayLag(native) && WaitUntil(laggingViewDeadline, pause)))
-          WQCommon::ThrowWithContext(error, "Cannot read " + native);
+        if (!wait.Again()) WQCommon::ThrowWithContext(error, "Cannot read " + native);
       }
-    } else if (!WaitForSave(native, deadline, pause) &&
-               !(WQPlatform::ViewMayLag(native) && WaitUntil(laggingViewDeadline, pause))) {
-      // A last try: the save may have ended since, or left its complete file out of place.
-      if (lastTry) return false;
-      lastTry = true;
-      if (!WQPlatform::PathExists(native)) WQPlatform::RestoreInterruptedSave(native);
+    } else if (!wait.Again() && !wait.LastTry()) {
+      return false;
     }
   }
 }

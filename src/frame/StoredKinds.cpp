@@ -19,6 +19,7 @@ using Reader = StoredKind::Reader;
 StoredKind Throwing(std::string name, Config::DirTypes directory, std::wstring file,
                     std::wstring extension, const Reader& read) {
   return {std::move(name),
+          "",
           directory,
           std::move(file),
           std::move(extension),
@@ -43,6 +44,7 @@ void RequireWellFormed(const std::wstring& path) {
 // document it cannot parse.
 StoredKind Document(std::string name, const wchar_t* file, void (*load)()) {
   return {std::move(name),
+          "",
           Config::PrefsDir,
           file,
           L".xml",
@@ -71,16 +73,15 @@ template <typename Record>
 StoredKind Preference(const PreferenceEntry<Record>& entry) {
   return {
       "pref_" + WQCommon::WQWideToNarrowStr(entry.Name),
+      "preference",
       Config::PrefsDir,
       std::wstring(entry.Name) + L".pref",
       L".pref",
       WQPlatform::kDocumentSizeLimit,
       [query = entry.Query](const std::wstring&, const std::wstring&) { (Preferences().*query)(); },
       [](const std::wstring& path, const std::wstring&) {
-        Record record;
-        const bool opened = ReadVersionedFile(
-            path, FileVersions::Only(kPreferenceFileVersion), "Invalid preference file.",
-            [&record](WQCommon::BinaryReader& reader, std::uint32_t) { ReadBody(reader, record); });
+        const bool opened = ReadBinaryFile(
+            path, [](WQCommon::BinaryReader& reader) { ReadPreferenceStrictly<Record>(reader); });
         if (!opened) ThrowOpenFailure("Cannot read " + NativePath(path), path);
       }};
 }
@@ -111,7 +112,7 @@ std::vector<StoredKind> AllKinds() {
   kinds.push_back(
       Document("spectrum_data_info", L"SpectrumDataInfo.xml", [] { LoadSpectrumDataInfo(); }));
   kinds.push_back(
-      {"autotune_xml", Config::AutotuneDir, L"", L".xml", WQPlatform::kDocumentSizeLimit,
+      {"autotune_xml", "", Config::AutotuneDir, L"", L".xml", WQPlatform::kDocumentSizeLimit,
        [](const std::wstring& path, const std::wstring&) { ReadAutotuneDocument(path, false); },
        [](const std::wstring& path, const std::wstring&) { ReadAutotuneDocument(path, true); }});
   return kinds;

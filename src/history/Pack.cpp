@@ -66,8 +66,8 @@ void PackLooseObjects(git_repository* repo) {
   git_packbuilder_free(builder);
   if (!packed) return;
   std::error_code error;
+  // The emptied folders stay, for the objects of the next records.
   for (const fs::path& file : loose.files) fs::remove(file, error);
-  for (const fs::path& file : loose.files) fs::remove(file.parent_path(), error);  // once empty
 }
 
 }  // namespace WQRepos::history

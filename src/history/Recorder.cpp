@@ -16,6 +16,7 @@
 #include "frame/Repository.h"
 #include "history/Git.h"
 #include "history/Record.h"
+#include "history/Unchanged.h"
 
 namespace WQRepos {
 
@@ -112,20 +113,80 @@ git_oid MakeCommit(git_repository* repo, const git_oid& tree, const std::optiona
   return id;
 }
 
-// How often the stored files are read for one snapshot at most.
+// How often the stored files, or the index, are read for one record at most.
 constexpr int kReads = 5;
 
-// Brings the index, the history's cache of the stored files' state, up to the files as they
-// are, and gives the tree of them all. A file that another process replaces while it is read
-// fails the read (its size no longer that of its stat): the files are read again.
-git_oid Snapshot(git_index* index) {
-  Check(git_index_read(index, 0), "Cannot read the index of the history");
-  for (int read = 1;; ++read) {
-    if (git_index_update_all(index, nullptr, nullptr, nullptr) == 0 &&
-        git_index_add_all(index, nullptr, GIT_INDEX_ADD_DEFAULT, nullptr, nullptr) == 0)
-      break;
-    if (read == kReads) Check(-1, "Cannot read the stored files");
+// The index of the history: the stored files as the last walk found them. libgit2 reads it by the
+// size a stat gave before: one that another process replaces meanwhile fails the read, and is read
+// again. One that cannot be read, torn or damaged, is only a cache: it is emptied (removed), and
+// the next walk makes it again.
+Index OpenIndex(git_repository* repo) {
+  git_index* index = nullptr;
+  for (int read = 1; git_repository_index(&index, repo) < 0; ++read) {
+    if (read < kReads) continue;
+    WQPlatform::RemoveFile(std::string(git_repository_path(repo)) + "index");
+    Check(git_repository_index(&index, repo), "Cannot open the index of the history");
+    break;
   }
+  return Index(index);
+}
+
+// Brings `index` up to the file on the disk; the time of the file read, 0 when there is none.
+std::int64_t ReadIndex(git_repository* repo, git_index* index) {
+  const auto status = WQPlatform::PathLinkStatus(std::string(git_repository_path(repo)) + "index");
+  for (int read = 1; git_index_read(index, 0) < 0; ++read) {
+    if (read < kReads) continue;
+    git_index_clear(index);
+    break;
+  }
+  return status ? status->modified : 0;
+}
+
+// Brings the index entries of the files that changed since the index was made up to the files
+// as they are: true when every file could be read.
+bool UpdateIndex(git_repository* repo, git_index* index) {
+  git_diff_options options;
+  git_diff_options_init(&options, GIT_DIFF_OPTIONS_VERSION);
+  options.flags =
+      GIT_DIFF_INCLUDE_UNTRACKED | GIT_DIFF_RECURSE_UNTRACKED_DIRS | GIT_DIFF_INCLUDE_TYPECHANGE;
+  git_diff* raw = nullptr;
+  if (git_diff_index_to_workdir(&raw, repo, index, &options) < 0) return false;
+  const Diff diff(raw);
+  for (std::size_t i = 0; i < git_diff_num_deltas(raw); ++i) {
+    const git_diff_delta* delta = git_diff_get_delta(raw, i);
+    const int result = delta->status == GIT_DELTA_DELETED
+                           ? git_index_remove_bypath(index, delta->old_file.path)
+                           : git_index_add_bypath(index, delta->new_file.path);
+    if (result < 0) return false;
+  }
+  return true;
+}
+
+// Gives the entries of files whose time or size changed but not their content (the comparison
+// read them, and found them the same) the files' present time and size, so that the records
+// after need not read them again. libgit2's own way to do it writes the index at once, which
+// fails while another process holds its lock; here the index is written after the record.
+void RenewTimes(git_repository* repo, git_index* index) {
+  const std::string base = git_repository_workdir(repo);
+  std::vector<std::string> renewed;
+  for (std::size_t i = 0; i < git_index_entrycount(index); ++i) {
+    const git_index_entry* entry = git_index_get_byindex(index, i);
+    const auto status = WQPlatform::PathLinkStatus(base + entry->path);
+    if (status && status->regular && !Stamped(*entry, *status)) renewed.push_back(entry->path);
+  }
+  // A file that cannot be read keeps its entry: it is read again next time.
+  for (const std::string& path : renewed) git_index_add_bypath(index, path.c_str());
+}
+
+// Walks the stored files: brings the index, the history's cache of their state, up to the files
+// as they are, reading those whose time or size changed, and gives the tree of them all. A file
+// that another process replaces while it is read fails the read (its size no longer that of its
+// stat): the files are compared again.
+git_oid Snapshot(git_repository* repo, git_index* index) {
+  ReadIndex(repo, index);
+  for (int read = 1; !UpdateIndex(repo, index); ++read)
+    if (read == kReads) Check(-1, "Cannot read the stored files");
+  RenewTimes(repo, index);
   git_oid tree;
   Check(git_index_write_tree(&tree, index), "Cannot write a tree of the history");
   return tree;
@@ -175,7 +236,7 @@ void TakeFromRecord(git_repository* repo, git_index* index, const std::optional<
 git_oid RecordsOnTip(git_repository* repo, git_index* index, const std::optional<git_oid>& tip,
                      const std::string& operation, const std::vector<std::string>& items,
                      const Origin& origin) {
-  const git_oid tree = Snapshot(index);
+  const git_oid tree = Snapshot(repo, index);
   std::vector<std::string> outside;
   for (const std::string& path : ChangedPaths(repo, tip, tree))
     if (std::find(items.begin(), items.end(), path) == items.end()) outside.push_back(path);
@@ -191,6 +252,60 @@ git_oid RecordsOnTip(git_repository* repo, git_index* index, const std::optional
     }
   }
   return MakeCommit(repo, tree, parent, Message(operation, items, origin), origin);
+}
+
+// The blob of the stored file `item` as it is now, with its mode; nothing when it is missing.
+// Throws HistoryError when it is no regular file or cannot be read.
+std::optional<std::pair<git_oid, git_filemode_t>> BlobOf(git_repository* repo,
+                                                         const std::string& item) {
+  const std::string path = std::string(git_repository_workdir(repo)) + item;
+  for (int read = 1;; ++read) {
+    const auto status = WQPlatform::PathLinkStatus(path);
+    if (!status) return std::nullopt;
+    if (!status->regular) throw HistoryError("Cannot record " + path + ": not a regular file");
+    git_oid blob;
+    if (git_blob_create_from_workdir(&blob, repo, item.c_str()) == 0)
+      return std::make_pair(
+          blob, (status->mode & 0100) ? GIT_FILEMODE_BLOB_EXECUTABLE : GIT_FILEMODE_BLOB);
+    // Replaced by another process while it was read, or removed.
+    if (read == kReads) Check(-1, "Cannot read the stored file " + path);
+  }
+}
+
+// The tree of `tip` with the items as the stored files hold them now.
+git_oid TreeWithItems(git_repository* repo, git_tree* tip, const std::vector<std::string>& items) {
+  std::vector<git_tree_update> updates;
+  for (const std::string& item : items) {
+    git_tree_update update{};
+    update.path = item.c_str();
+    if (const auto blob = BlobOf(repo, item)) {
+      update.action = GIT_TREE_UPDATE_UPSERT;
+      update.id = blob->first;
+      update.filemode = blob->second;
+    } else {
+      git_tree_entry* entry = nullptr;
+      if (git_tree_entry_bypath(&entry, tip, item.c_str()) != 0) continue;
+      git_tree_entry_free(entry);
+      update.action = GIT_TREE_UPDATE_REMOVE;
+    }
+    updates.push_back(update);
+  }
+  git_oid tree;
+  Check(git_tree_create_updated(&tree, repo, tip, updates.size(), updates.data()),
+        "Cannot write a tree of the history");
+  return tree;
+}
+
+// Makes the record of one change on top of the branch tip `tip` from the tip's tree and the items
+// alone, when the other stored files hold what the tip holds; nothing when they may not.
+std::optional<git_oid> QuickRecord(git_repository* repo, git_index* index, const git_oid& tip,
+                                   const std::string& operation,
+                                   const std::vector<std::string>& items, const Origin& origin) {
+  const std::int64_t indexTime = ReadIndex(repo, index);
+  const Tree tree = TreeOf(repo, tip);
+  if (!OthersUnchanged(repo, index, indexTime, tree.get(), items)) return std::nullopt;
+  return MakeCommit(repo, TreeWithItems(repo, tree.get(), items), tip,
+                    Message(operation, items, origin), origin);
 }
 
 // Moves the branch from `tip` to `id` only while it still points at `tip`: false when another
@@ -250,22 +365,40 @@ class LockWatch {
   std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
+// Writes the index after a walk that ended in the branch's move. While another process holds the
+// index's lock the index stays as it was: it only spares reading unchanged files again. A lock
+// older than the branch by kStaleLock is one that a killed process left (a write holds it for one
+// write and one sync), and is removed; both times are the file system's own.
+void WriteIndex(git_repository* repo, git_index* index) {
+  if (git_index_write(index) == 0) return;
+  const std::string folder = git_repository_path(repo);
+  const auto lock = WQPlatform::PathLinkStatus(folder + "index.lock");
+  const auto branch = WQPlatform::PathLinkStatus(folder + kBranch);
+  if (lock && branch &&
+      branch->modified - lock->modified >
+          std::chrono::duration_cast<std::chrono::nanoseconds>(kStaleLock).count() &&
+      WQPlatform::RemoveFile(folder + "index.lock"))
+    git_index_write(index);
+}
+
 void Record(const std::string& operation, const std::vector<std::string>& items) {
   const Repository repo = OpenHistory(true);
-  git_index* rawIndex = nullptr;
-  Check(git_repository_index(&rawIndex, repo.get()), "Cannot open the index of the history");
-  const Index index(rawIndex);
+  const Index index = OpenIndex(repo.get());
   const HeldObjects held = HoldObjects(repo.get());
   const Origin origin;
   LockWatch lock(repo.get());
   for (int attempt = 0; attempt < kAttempts || lock.Watching(); ++attempt) {
     const std::optional<git_oid> tip = BranchTip(repo.get());
-    const git_oid id = RecordsOnTip(repo.get(), index.get(), tip, operation, items, origin);
+    // Without a walk where the index tells that nothing else changed; with one otherwise, which
+    // records what changed without the module first.
+    const std::optional<git_oid> quick =
+        tip ? QuickRecord(repo.get(), index.get(), *tip, operation, items, origin) : std::nullopt;
+    const git_oid id =
+        quick ? *quick : RecordsOnTip(repo.get(), index.get(), tip, operation, items, origin);
     // Every object of the records is on the disk, synced, before the branch points at them.
     WriteHeldObjects(held);
     if (MoveBranch(repo.get(), tip, id)) {
-      // The index only spares reading unchanged files again; another process may hold it.
-      git_index_write(index.get());
+      if (!quick) WriteIndex(repo.get(), index.get());
       PackLooseObjects(repo.get());
       return;
     }

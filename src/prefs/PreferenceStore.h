@@ -1,10 +1,11 @@
 // The preference store: each preference is a small binary file of its own, "<name>.pref" in the
-// preferences directory, holding the file version 1 and then the record's body.
+// preferences directory, of the form that WQRepos/PreferenceFile.h gives.
 #pragma once
 
 #include <WQCommon/Binary.h>
 #include <WQCommon/Text.h>
 #include <WQRepos/Config.h>
+#include <WQRepos/PreferenceFile.h>
 
 #include <cstdint>
 #include <exception>
@@ -23,15 +24,13 @@ namespace WQRepos {
 // the record types of their callers and never exported.
 namespace {
 
-constexpr std::uint32_t kPreferenceFileVersion = 1;
-
 inline std::wstring PreferencePath(const std::wstring& name) {
   return RepositoryPath(Config::PrefsDir, name + L".pref");
 }
 
 // A record's body inside a preference file: a record type derived from WQCommon::IWQSerial, or
-// with BinaryWriter and BinaryReader operators of its own, writes and reads itself; a vector is
-// a counted list of such records.
+// with a BinaryWriter operator of its own, writes itself; a vector is a counted list of such
+// records. They are read by ReadBody.
 template <typename Record>
 void WriteBody(WQCommon::BinaryWriter& writer, const Record& record) {
   writer << record;
@@ -40,16 +39,6 @@ void WriteBody(WQCommon::BinaryWriter& writer, const Record& record) {
 template <typename Element>
 void WriteBody(WQCommon::BinaryWriter& writer, const std::vector<Element>& records) {
   WQCommon::WriteCountedList(writer, records);
-}
-
-template <typename Record>
-void ReadBody(WQCommon::BinaryReader& reader, Record& record) {
-  reader >> record;
-}
-
-template <typename Element>
-void ReadBody(WQCommon::BinaryReader& reader, std::vector<Element>& records) {
-  records = WQCommon::ReadCountedList<Element>(reader);
 }
 
 // Saves `record` as the preference `name`, replacing the file whole or not at all. Throws
@@ -73,7 +62,7 @@ void SavePreference(const std::wstring& name, const Record& record) {
 // record version that the record refuses, a short file) `record` becomes Record(). Reports
 // nothing; exceptions outside the std::exception family pass through. Bytes after the record are
 // not looked at: the autotune records stop short of a file cut within them, keeping what they
-// read (the tool's strict reading refuses both).
+// read (ReadPreferenceStrictly refuses both).
 template <typename Record>
 void LoadPreference(const std::wstring& name, Record& record) {
   try {

@@ -1,5 +1,6 @@
 // The catalogue of stored kinds against what the module really stores, and against the fuzzer's
 // readers, which must walk it.
+#include <WQCommon/Binary.h>
 #include <WQCommon/Text.h>
 #include <WQCommon/XML.h>
 #include <WQPlatform/Platform.h>
@@ -133,6 +134,26 @@ TEST_F(StoredKindsTest, EveryStrictReaderRefusesAFileThatHoldsNoRecord) {
     EXPECT_ANY_THROW(kind.ReadStrictly(path, item)) << kind.Name;
     fs::remove(WQCommon::WQWideToNarrowStr(path));
   }
+}
+
+// The autotune records' own readers stop short of a file cut between their fields and keep what
+// they read: the strict reader refuses such a file, and a file of another version, with the reason.
+TEST_F(StoredKindsTest, StrictPreferenceReaderRefusesAnAutotuneRecordCutShort) {
+  WQRepos::AutotunePrefs prefs;
+  prefs.TunePoints.resize(2);
+  WQRepos::Preferences().WATCprefs(prefs);
+  const StoredKind& kind = WQRepos::StoredKindNamed("pref_AutoTuneCmpnds");
+  const std::wstring path = WQRepos::QItemPath(kind.Directory, L"AutoTuneCmpnds", kind.Extension);
+  const std::string file = WQCommon::WQWideToNarrowStr(path);
+  const std::string whole = ReadBytes(file);
+  kind.ReadStrictly(path, L"AutoTuneCmpnds");
+  WriteBytes(file, whole.substr(0, whole.size() - 4));
+  EXPECT_THAT([&] { kind.ReadStrictly(path, L"AutoTuneCmpnds"); },
+              ::testing::ThrowsMessage<WQCommon::StreamError>(
+                  "Binary stream ended early: a value needs 4 bytes, 0 remain"));
+  WriteBytes(file, std::string("\x02\0\0\0", 4) + whole.substr(4));
+  EXPECT_THAT([&] { kind.ReadStrictly(path, L"AutoTuneCmpnds"); },
+              ::testing::ThrowsMessage<std::runtime_error>("unknown file version 2"));
 }
 
 // A save refuses content larger than its reader reads, and keeps the earlier file.

@@ -10,6 +10,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -39,6 +41,13 @@ class HistoryTest : public wqtest::DataDirectoryTest {
       for (const std::wstring& item : record.Items) line += " " + WQCommon::WQWideToNarrowStr(item);
       lines.push_back(line);
     }
+    return lines;
+  }
+
+  // The newest `count` lines of Summary().
+  static std::vector<std::string> Newest(std::size_t count) {
+    std::vector<std::string> lines = Summary();
+    lines.resize(std::min(count, lines.size()));
     return lines;
   }
 
@@ -136,6 +145,42 @@ TEST_F(HistoryTest, AChangeMadeWithoutTheModuleIsFoundAndRecordedAsSuch) {
   EXPECT_TRUE(WQRepos::VerifyHistory().Whole());
 }
 
+// A record reads only the files that changed since the last walk of the stored files, as the
+// history's index tells by their times and sizes; a change made without the module is found all
+// the same, by the next record.
+TEST_F(HistoryTest, EveryChangeMadeWithoutTheModuleIsFoundByTheNextRecord) {
+  const auto tune = [&](int i) { return Dir("Tunes") / ("T" + std::to_string(i) + ".ket"); };
+  constexpr int kTunes = 20;  // more files changed since the last walk than a record reads
+  for (int i = 0; i < kTunes; ++i) WQRepos::SaveTune(L"T" + std::to_wstring(i), TuneOf(i));
+  const auto past = fs::last_write_time(tune(0)) - std::chrono::hours(1);
+  for (int i = 0; i < kTunes; ++i) fs::last_write_time(tune(i), past);
+  WriteBytes(Dir("Tunes") / "New.ket", "new");
+  WQRepos::SaveTune(L"T0", TuneOf(100));
+  EXPECT_THAT(Newest(2), ElementsAre("save Tunes/T0.ket", "outside Tunes/New.ket"));
+
+  // The same size, and a time that is not the one the last walk found, though not later.
+  std::string bytes = ReadBytes(tune(1));
+  bytes.back() = bytes.back() == 'x' ? 'y' : 'x';
+  WriteBytes(tune(1), bytes);
+  fs::last_write_time(tune(1), past + std::chrono::seconds(1));
+  WQRepos::SaveTune(L"T0", TuneOf(101));
+  fs::remove(tune(2));
+  WQRepos::SaveTune(L"T0", TuneOf(102));
+  // A damaged index is only a cache of the files' state.
+  WriteBytes(History() / "index", "damaged");
+  WriteBytes(tune(3), "edited");
+  WQRepos::SaveTune(L"T0", TuneOf(103));
+  EXPECT_THAT(Newest(6),
+              ElementsAre("save Tunes/T0.ket", "outside Tunes/T3.ket", "save Tunes/T0.ket",
+                          "outside Tunes/T2.ket", "save Tunes/T0.ket", "outside Tunes/T1.ket"));
+  const std::vector<std::string> summary = Summary();
+  EXPECT_EQ(std::count_if(summary.begin(), summary.end(),
+                          [](const std::string& line) { return line.rfind("outside", 0) == 0; }),
+            4);
+  EXPECT_TRUE(WQRepos::VerifyHistory().Whole());
+  EXPECT_EQ(Git("fsck --strict"), 0);
+}
+
 TEST_F(HistoryTest, AHistoryThatCannotBeUsedNeverBlocksASaveAndIsReported) {
   const auto savesAndReports = [&](const std::string& damage) {
     WQRepos::SaveTune(L"A", TuneOf(3));
@@ -183,7 +228,7 @@ TEST_F(HistoryTest, APushToABareRemoteCarriesEveryRecord) {
   EXPECT_EQ(WQRepos::QHistoryRecords().size(), 3u);
 }
 
-TEST_F(HistoryTest, ABranchLockLeftByAKilledRecordIsRemovedAndRecordingGoesOn) {
+TEST_F(HistoryTest, LocksLeftByAKilledRecordAreRemovedAndRecordingGoesOn) {
   WQRepos::SaveTune(L"A", TuneOf(1));
   // What a process killed after it took the branch's lock, before it moved the branch, leaves.
   const fs::path lock = History() / "refs" / "heads" / "main.lock";
@@ -192,6 +237,17 @@ TEST_F(HistoryTest, ABranchLockLeftByAKilledRecordIsRemovedAndRecordingGoesOn) {
   EXPECT_THAT(Summary(), ElementsAre("save Tunes/A.ket", "save Tunes/A.ket"));
   EXPECT_FALSE(fs::exists(lock));
   EXPECT_EQ(Git("fsck --strict"), 0);
+
+  // The index's lock, left by a process killed while it wrote the index after a walk, an hour ago.
+  const fs::path indexLock = History() / "index.lock";
+  WriteBytes(indexLock, "DIRC");
+  fs::last_write_time(indexLock,
+                      fs::last_write_time(lock.parent_path() / "main") - std::chrono::hours(1));
+  const auto written = fs::last_write_time(History() / "index");
+  WriteBytes(Dir("Tunes") / "B.ket", "made without the module");
+  WQRepos::SaveTune(L"A", TuneOf(3));
+  EXPECT_FALSE(fs::exists(indexLock));
+  EXPECT_GT(fs::last_write_time(History() / "index"), written);
 }
 
 // True when this process can make pid and mount namespaces: as root, where unshare is allowed.

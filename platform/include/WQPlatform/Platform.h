@@ -47,7 +47,8 @@ WQPLATFORM_EXPORT bool RemoveFile(const std::string& path);
 WQPLATFORM_EXPORT std::vector<std::string> ListDirectory(const std::string& directory,
                                                          const std::string& pattern);
 // ListDirectory without a copy of each name: calls `visit` with each matching name, which is
-// valid during the call only. False, calling nothing, when the directory cannot be read.
+// valid during the call only. False when the directory cannot be opened, calling nothing, or
+// cannot be read to its end, having called it for the names read before.
 WQPLATFORM_EXPORT bool VisitDirectory(const std::string& directory, const std::string& pattern,
                                       const std::function<void(std::string_view name)>& visit);
 // True when `path` is a directory, after following links, whether or not it may be listed.
@@ -252,6 +253,41 @@ WQPLATFORM_EXPORT bool ViewMayLag(const std::string& path);
 // complete file is put in its place: far longer than a live save leaves it missing.
 constexpr std::chrono::milliseconds kInterruptedSaveWait{2000};
 
+// How long a file found missing or cut short is read again although no save of it shows, where a
+// network client may serve the size of the file's earlier content for a moment after a save that
+// another computer made, whose temporary file this computer never saw. A local file system tells
+// the size at once: there a file cut short without a save in flight is cut short indeed.
+constexpr std::chrono::milliseconds kLaggingViewWait{200};
+
+// The waits of one load of the file at `path` that finds it missing or cut short: where replacing
+// is not atomic, or a network client remembers a file's earlier size, a load may meet a save in
+// flight. Made as the load begins.
+class WQPLATFORM_EXPORT LoadWait {
+ public:
+  explicit LoadWait(std::string path);
+  // After a read that found the file missing or cut short: true, having slept a little, while it
+  // is to be read again. The first failure is read again at once, as the save may have ended
+  // before its temporary file was looked for; later ones while a save of the file is in flight,
+  // for kInterruptedSaveWait at most, and on a network file system for kLaggingViewWait even when
+  // no save shows: a FUSE client hides a file open on it by renaming it away just before another
+  // of its programs replaces it, and its peers may not list the save's temporary file yet.
+  bool Again();
+  // After Again() gave false for a file that could not be opened: the first time, puts a complete
+  // save that never took its place in the place of a missing file and gives true, for a last read;
+  // false after that.
+  bool LastTry();
+
+ private:
+  // Sleeps a little and gives true until `deadline`.
+  bool SleepUntil(std::chrono::steady_clock::time_point deadline);
+
+  std::string path_;
+  std::chrono::steady_clock::time_point deadline_;
+  std::chrono::steady_clock::time_point laggingViewDeadline_;
+  std::chrono::milliseconds pause_{0};
+  bool lastTry_ = false;
+};
+
 // The temporary files of a save outlive it only when the save was cut short. Files whose age
 // passes this many seconds are taken for abandoned, whoever wrote them; see
 // RecoverInterruptedSaves.
@@ -290,10 +326,15 @@ struct FileStatus {
   bool link = false;          // a symbolic link, told only where links are not followed
   std::int64_t modified = 0;  // nanoseconds since 1970, by the file system's clock
   std::uint64_t links = 0;    // names that lead to the file; 0 once it is removed
+  std::uint64_t device = 0;   // the file system that holds the file
+  std::uint64_t inode = 0;    // the file's number on that file system
 };
 
-// The file operations under AtomicFile and ReadFile, replaceable by tests to inject faults. Each
-// returns what its POSIX namesake returns and sets errno the same way.
+// What a directory listing tells of the kind of an entry, where the file system tells it.
+enum class EntryKind { Directory, Other, Unknown };
+
+// The file operations under every file call of this layer, replaceable by tests to inject faults.
+// Each returns what its POSIX namesake returns and sets errno the same way.
 class WQPLATFORM_EXPORT FileOps {
  public:
   virtual ~FileOps();
@@ -315,6 +356,18 @@ class WQPLATFORM_EXPORT FileOps {
   virtual int PathStatus(const std::string& path, FileStatus& status);
   virtual int LinkStatus(const std::string& path, FileStatus& status);
   virtual int Access(const std::string& path, int mode);
+  // realpath: `resolved` receives the absolute path of `path` without links, "." or "..".
+  virtual int ResolvePath(const std::string& path, std::string& resolved);
+  // mkdir(path, 0777).
+  virtual int CreateDirectory(const std::string& path);
+  // opendir and readdir: calls `visit` with the name (valid during the call, followed by a null
+  // character) and kind of each entry of `directory`, "." and ".." among them, in the order the
+  // directory yields them, until `visit` returns false. -1 when the directory cannot be opened, or
+  // cannot be read to its end.
+  using EntryVisitor = std::function<bool(std::string_view name, EntryKind kind)>;
+  virtual int ReadDirectory(const std::string& directory, const EntryVisitor& visit);
+  // kill: with `signal` 0, whether a process of id `pid` runs (ESRCH when none does).
+  virtual int Signal(long pid, int signal);
   virtual int SyncDirectory(const std::string& directory);
   virtual int Unlink(const std::string& path);
   // Creates an unnamed file for reading and writing in `directory`, readable by the user only, as
@@ -343,6 +396,9 @@ class WQPLATFORM_EXPORT FileOps {
   // holds an exclusive one.
   virtual int ProbeLock(const std::string& path);
 };
+
+// What lstat tells of `path`, through the file operations in use; nothing when it cannot be told.
+WQPLATFORM_EXPORT std::optional<FileStatus> PathLinkStatus(const std::string& path);
 
 // Puts `ops` in place of the system's file operations until it is destroyed. For tests only; not
 // safe to use while other threads are saving.
