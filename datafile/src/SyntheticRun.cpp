@@ -18,8 +18,6 @@ constexpr double kSodiumIon = 22.98976928 - 0.00054858;
 constexpr double kWidthInSigmas = 2.3548200450309493;
 // How far from its centre, in standard deviations, a peak still adds counts worth computing.
 constexpr double kPeakReach = 6.0;
-// The calibrants' profile over the run never falls below this share of its apex.
-constexpr double kProfileFloor = 0.1;
 // The run's one tune run, of the method's tune 1.
 const TuneRun kRunTune{1};
 
@@ -61,10 +59,13 @@ std::vector<double> CalibrantSignal(const SyntheticRunSettings& settings,
 
 // Throws DataFileError naming the first setting that is not a finite number.
 void CheckFinite(const SyntheticRunSettings& settings) {
-  const std::pair<const char*, double> numbers[] = {
-      {"ScanTime", settings.ScanTime},   {"LowMZ", settings.LowMZ},
-      {"HighMZ", settings.HighMZ},       {"MZStep", settings.MZStep},
-      {"PeakWidth", settings.PeakWidth}, {"Baseline", settings.Baseline}};
+  const std::pair<const char*, double> numbers[] = {{"ScanTime", settings.ScanTime},
+                                                    {"LowMZ", settings.LowMZ},
+                                                    {"HighMZ", settings.HighMZ},
+                                                    {"MZStep", settings.MZStep},
+                                                    {"PeakWidth", settings.PeakWidth},
+                                                    {"Baseline", settings.Baseline},
+                                                    {"ProfileFloor", settings.ProfileFloor}};
   for (const auto& [name, value] : numbers) {
     if (!std::isfinite(value)) {
       throw DataFileError("Synthetic run setting " + std::string(name) +
@@ -78,17 +79,18 @@ void CheckFinite(const SyntheticRunSettings& settings) {
   }
 }
 
-// The share of the calibrants' height in scan `scan`: the highest of the humps, each an eighth of
-// its share of the run wide (a standard deviation), above the floor.
+// The share of the calibrants' height in scan `scan`: the highest of the humps, each flat over
+// PlateauScans around its apex and falling as a Gaussian an eighth of its share of the run wide
+// (a standard deviation) on either side, above the floor.
 double Profile(std::uint32_t scan, const SyntheticRunSettings& settings) {
   double highest = 0.0;
   for (std::uint32_t hump = 0; hump < settings.Humps; ++hump) {
-    const double z =
-        (scan - SyntheticRunSettings::HumpApex(settings.ScanCount, settings.Humps, hump)) /
-        std::max(settings.ScanCount / (8.0 * settings.Humps), 1.0);
+    const double apex = SyntheticRunSettings::HumpApex(settings.ScanCount, settings.Humps, hump);
+    const double beyond = std::max(std::fabs(scan - apex) - settings.PlateauScans / 2.0, 0.0);
+    const double z = beyond / std::max(settings.ScanCount / (8.0 * settings.Humps), 1.0);
     highest = std::max(highest, std::exp(-z * z / 2.0));
   }
-  return kProfileFloor + (1.0 - kProfileFloor) * highest;
+  return settings.ProfileFloor + (1.0 - settings.ProfileFloor) * highest;
 }
 
 // What every scan of a run shares: its m/z axis and the calibrants' signal at the apex of the run.
@@ -102,6 +104,9 @@ RunPlan PlanOf(const SyntheticRunSettings& settings) {
   if (settings.ScanCount == 0 || !(settings.MZStep > 0.0) || !(settings.HighMZ >= settings.LowMZ) ||
       settings.Humps == 0) {
     throw DataFileError("Synthetic run settings give no scans, no points or no humps.");
+  }
+  if (settings.ProfileFloor < 0.0 || settings.ProfileFloor > 1.0) {
+    throw DataFileError("Synthetic run setting ProfileFloor is not between 0 and 1.");
   }
   const auto points =
       static_cast<std::size_t>((settings.HighMZ - settings.LowMZ) / settings.MZStep + 1e-9) + 1;
@@ -149,7 +154,9 @@ SyntheticRunSettings::SyntheticRunSettings()
       Baseline(20.0),
       RunNumber(1),
       CreateTime(1704067200),
-      Humps(1) {}
+      Humps(1),
+      PlateauScans(0),
+      ProfileFloor(0.1) {}
 
 double SyntheticRunSettings::HumpApex(std::uint32_t scanCount, std::uint32_t humps,
                                       std::uint32_t hump) {

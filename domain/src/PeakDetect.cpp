@@ -3,17 +3,22 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
-#include <limits>
 #include <optional>
 #include <utility>
 #include <vector>
 
+#include "ChromatogramPeaks.h"
+#include "NoiseFloor.h"
 #include "PeakCentre.h"
 #include "Select.h"
 
 namespace WQBL {
 
 namespace {
+
+using detail::IntensityQuantum;
+using detail::kDynamicRange;
+using detail::kQuantumNoise;
 
 // The scale that makes the distance from the lower quartile to the median estimate the standard
 // deviation of normally distributed noise.
@@ -57,31 +62,8 @@ constexpr double kQuietDeviations = 2.75;
 // A round that changes at most this share of a block's quiet points is the last.
 constexpr std::size_t kSettledShare = 100;
 
-// The smallest step of the values: the smallest positive value or positive difference between
-// neighbours. Counted data hold whole counts (times a gain), so this is what one count means; for
-// continuous data it is tiny and bounds nothing.
-double IntensityQuantum(const std::vector<double>& y) {
-  double quantum = std::numeric_limits<double>::infinity();
-  for (std::size_t i = 0; i < y.size(); ++i) {
-    if (y[i] > 0.0) quantum = std::min(quantum, y[i]);
-    const double step = i > 0 ? std::fabs(y[i] - y[i - 1]) : 0.0;
-    if (step > 0.0) quantum = std::min(quantum, step);
-  }
-  return std::isfinite(quantum) ? quantum : 0.0;
-}
-
-// The largest ratio of a curve's highest value to a peak, or to a sample of the noise. Baselines
-// clipped at zero leave, beside exact zeros, numerical residue (ringing tails of 1e-30 beside
-// signals of hundreds), on which the noise of a block would settle; no scan spans more decades.
-constexpr double kDynamicRange = 1e5;
-
-// The least noise of counted data, in counts: that of counts that are mostly zero (a Poisson mean
-// of 1/4, whose deviation is half a count).
-constexpr double kQuantumNoise = 0.5;
-
 // How many widths of a curve's highest peak a noise block spans at least: a block that lies
-// within one broad peak (the hump of a chromatogram hundreds of scans wide) takes its flanks for
-// the baseline, and its top for noise.
+// within one broad peak takes its flanks for the baseline, and its top for noise.
 constexpr double kBlockWidths = 8.0;
 
 // The points of a curve's noise blocks: `window` (0: the whole curve), widened to kBlockWidths
@@ -235,11 +217,8 @@ using detail::Part;
 
 class PeakFinder {
  public:
-  // `shaped`: the curve's peaks have one shape, the instrument's (a mass spectrum's), so a top
-  // flatter than it is two peaks; a chromatogram's peaks have any shape.
-  PeakFinder(const Curve& curve, const PeakDetectSettings& settings, bool shaped = true)
-      : shaped_(shaped),
-        curve_(curve),
+  PeakFinder(const Curve& curve, const PeakDetectSettings& settings)
+      : curve_(curve),
         x_(curve.QXAxis()),
         y_(curve.QYValues()),
         settings_(settings),
@@ -400,7 +379,7 @@ class PeakFinder {
         peaksOfRun_.push_back(part);
       }
     }
-    if (shaped_) SplitFlatTops();
+    SplitFlatTops();
     AddRun(peaksOfRun_);
     peaksOfRun_.clear();
   }
@@ -559,7 +538,6 @@ class PeakFinder {
     peaks_.push_back(peak);
   }
 
-  const bool shaped_;
   const Curve& curve_;
   const std::vector<double>& x_;
   const std::vector<double>& y_;
@@ -572,13 +550,14 @@ class PeakFinder {
   std::vector<Part> peaksOfRun_;
 };
 
-bool Detect(Curve& curve, Changed& changed, std::wstring& message,
-            const PeakDetectSettings& settings, bool shaped) {
+// Assigns the curve the peaks that `find` gives, or says why the curve cannot be searched.
+template <typename Find>
+bool Detect(Curve& curve, Changed& changed, std::wstring& message, Find find) {
   if (!curve.CheckAllStatus(Curve::XAssigned | Curve::YAssigned)) {
     message = L"The curve needs an x axis and y values for peak detection.";
     return false;
   }
-  curve.AssignPeaks(PeakFinder(curve, settings, shaped).Find());
+  curve.AssignPeaks(find());
   changed.Peaks = true;
   return true;
 }
@@ -587,7 +566,7 @@ bool Detect(Curve& curve, Changed& changed, std::wstring& message,
 
 bool ExecutePeakDetect(Curve& curve, Changed& changed, std::wstring& message,
                        const PeakDetectSettings& settings) {
-  return Detect(curve, changed, message, settings, true);
+  return Detect(curve, changed, message, [&] { return PeakFinder(curve, settings).Find(); });
 }
 
 std::vector<double> QDetectionLevels(const Curve& curve, const PeakDetectSettings& settings) {
@@ -599,7 +578,9 @@ bool ExecutePeakDetect(Spectrum& spectrum, Changed& changed, std::wstring& messa
 }
 
 bool ExecutePeakDetect(ICObj& chromatogram, Changed& changed, std::wstring& message) {
-  return Detect(chromatogram, changed, message, PeakDetectSettings::DefaultIC(), false);
+  return Detect(chromatogram, changed, message, [&] {
+    return detail::FindChromatogramPeaks(chromatogram, PeakDetectSettings::DefaultIC());
+  });
 }
 
 }  // namespace WQBL

@@ -109,9 +109,23 @@ WQBL_EXPORT bool ExecutePeakDetect(Spectrum& spectrum, Changed& changed, std::ws
 // Threshold.Level with Detect.UseThreshold. One value per y value; empty without y values.
 WQBL_EXPORT std::vector<double> QDetectionLevels(const Curve& curve,
                                                  const PeakDetectSettings& settings);
-// ExecutePeakDetect with PeakDetectSettings::DefaultIC(). A chromatogram's peaks have any shape
-// (the plateau of an infused sample, a tailing elution), so a flat top stays one peak, where a
-// spectrum's flatter than its instrument's peak shape is two.
+// Finds the peaks of a chromatogram and assigns them, with the noise factor and least width of
+// PeakDetectSettings::DefaultIC(). A chromatogram's peaks have no one width or shape (an elution of
+// 5 or 5,000 scans, the plateau of an infused or saturating sample), so none is assumed: the values
+// are averaged over the least width, and a peak is a maximum of them whose prominence (its height
+// above the higher of the lowest points that part it from anything higher on either side) exceeds
+// the noise of an averaged value times the larger of Noise.Factor and 2 sqrt(2 ln n), over which
+// noise alone seldom reaches in n points. The noise of a value is measured from the second
+// differences of the unsmoothed values within 64 points, and is at least that over the whole curve
+// and that of counts at the value's level (their variance per level measured over the curve); exact
+// zeros on both sides are no samples of it. A peak reaches to where the averaged values fall within
+// the noise margin of their lowest on each side (or to the lowest point between it and the next
+// peak), needs Detect.MinPeakWidth unsmoothed points that rise above that lowest value by the
+// noise, and is centred (CentroidIndex, and ApexIndex rounded) in the middle of its top: of the
+// points within the noise margin of its highest averaged value, so a flat top is one peak centred
+// in its middle. Its area lies above the straight line between its ends. Returns false, with the
+// reason in `message` and the chromatogram unchanged, unless both the x axis and the y values are
+// assigned.
 WQBL_EXPORT bool ExecutePeakDetect(ICObj& chromatogram, Changed& changed, std::wstring& message);
 
 // True when a spectrum (ascending x values and their intensities) that does not say whether it
