@@ -19,6 +19,8 @@ std::string HostName() {
   return host.substr(0, host.find('.'));
 }
 
+long ProcessId() { return static_cast<long>(getpid()); }
+
 std::string UserName() {
   struct passwd entry;
   struct passwd* found = nullptr;

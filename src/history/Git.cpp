@@ -4,6 +4,7 @@
 #include <WQRepos/History.h>
 
 #include <filesystem>
+#include <mutex>
 #include <random>
 #include <system_error>
 
@@ -13,17 +14,35 @@ namespace WQRepos::history {
 
 namespace {
 
-// libgit2 set up once for the process: objects and references are synced to the disk before a
+// libgit2 set up once for each process: objects and references are synced to the disk before a
 // branch moves, so that a power loss leaves no branch pointing at an object that is not there.
-struct Library {
-  Library() {
+// A child made by fork sets it up again: libgit2 names its temporary object files from a random
+// sequence seeded when it is set up, so children of one parent would try the same names, and
+// the files that a killed child left would refuse every record of its siblings.
+class Library {
+ public:
+  void Use() {
+    const std::lock_guard<std::mutex> hold(mutex_);
+    const long process = WQPlatform::ProcessId();
+    if (process == process_) return;
+    if (process_ != 0) git_libgit2_shutdown();
     git_libgit2_init();
     git_libgit2_opts(GIT_OPT_ENABLE_FSYNC_GITDIR, 1);
+    process_ = process;
   }
-  ~Library() { git_libgit2_shutdown(); }
+  ~Library() {
+    if (process_ == WQPlatform::ProcessId()) git_libgit2_shutdown();
+  }
+
+ private:
+  std::mutex mutex_;
+  long process_ = 0;
 };
 
-void UseLibrary() { static const Library library; }
+void UseLibrary() {
+  static Library library;
+  library.Use();
+}
 
 // The work tree holds the data directory: only the kept directories count, and never the
 // temporary files of saves in flight.

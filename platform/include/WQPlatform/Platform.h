@@ -28,6 +28,8 @@ constexpr char kSeparator = '/';
 WQPLATFORM_EXPORT std::string HostName();
 // The login name of the user running the process; empty when the system cannot tell.
 WQPLATFORM_EXPORT std::string UserName();
+// The id of this process; a child made by fork has its own.
+WQPLATFORM_EXPORT long ProcessId();
 // The full path of the loaded library (or program) that holds `address`; empty when unknown.
 WQPLATFORM_EXPORT std::string LibraryPathOf(const void* address);
 // Seconds since 1 January 1970 UTC.
