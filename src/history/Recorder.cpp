@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
 #include <set>
 #include <thread>
 #include <utility>
@@ -335,17 +334,15 @@ class LockWatch {
 
   // Looks at the lock after an attempt that could not move the branch.
   void Look() {
-    std::error_code error;
-    const auto time = std::filesystem::last_write_time(path_, error);
-    const auto size = error ? 0 : std::filesystem::file_size(path_, error);
+    const auto status = WQPlatform::PathLinkStatus(path_);
     const auto now = std::chrono::steady_clock::now();
-    if (error) {
+    if (!status) {
       seen_.reset();
-    } else if (seen_ != std::make_pair(time, size)) {
-      seen_ = std::make_pair(time, size);
+    } else if (seen_ != std::make_pair(status->modified, status->size)) {
+      seen_ = std::make_pair(status->modified, status->size);
       since_ = now;
     } else if (now - since_ >= kStaleLock) {
-      std::filesystem::remove(path_, error);
+      WQPlatform::RemoveFile(path_);
       seen_.reset();
       removed_ = true;
     }
@@ -360,7 +357,7 @@ class LockWatch {
  private:
   std::string path_;
   bool removed_ = false;
-  std::optional<std::pair<std::filesystem::file_time_type, std::uintmax_t>> seen_;
+  std::optional<std::pair<std::int64_t, std::uint64_t>> seen_;
   std::chrono::steady_clock::time_point since_;
   std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
