@@ -254,7 +254,9 @@ git_oid RecordsOnTip(git_repository* repo, git_index* index, const std::optional
 }
 
 // The blob of the stored file `item` as it is now, with its mode; nothing when it is missing.
-// Throws HistoryError when it is no regular file or cannot be read.
+// Throws HistoryError when it is no regular file or cannot be read. The file is read to its end,
+// whatever size a look at it gave: on a share, another workstation may have replaced it since,
+// and the look may come from a cache of the file's attributes.
 std::optional<std::pair<git_oid, git_filemode_t>> BlobOf(git_repository* repo,
                                                          const std::string& item) {
   const std::string path = std::string(git_repository_workdir(repo)) + item;
@@ -262,11 +264,20 @@ std::optional<std::pair<git_oid, git_filemode_t>> BlobOf(git_repository* repo,
     const auto status = WQPlatform::PathLinkStatus(path);
     if (!status) return std::nullopt;
     if (!status->regular) throw HistoryError("Cannot record " + path + ": not a regular file");
+    std::optional<std::string> content;
+    try {
+      content = WQPlatform::ReadFile(path);
+    } catch (const WQPlatform::ReadError& error) {
+      throw HistoryError(std::string("Cannot record the stored file: ") + error.what());
+    }
     git_oid blob;
-    if (git_blob_create_from_workdir(&blob, repo, item.c_str()) == 0)
+    if (content) {
+      Check(git_blob_create_from_buffer(&blob, repo, content->data(), content->size()),
+            "Cannot record the stored file " + path);
       return std::make_pair(
           blob, (status->mode & 0100) ? GIT_FILEMODE_BLOB_EXECUTABLE : GIT_FILEMODE_BLOB);
-    // Replaced by another process while it was read, or removed.
+    }
+    // Removed, or replaced by another process, between the look and the read.
     if (read == kReads) Check(-1, "Cannot read the stored file " + path);
   }
 }
@@ -309,13 +320,21 @@ std::optional<git_oid> QuickRecord(git_repository* repo, git_index* index, const
 
 // Moves the branch from `tip` to `id` only while it still points at `tip`: false when another
 // process moved it first (or holds its lock), so that the records are made again on its tip.
-bool MoveBranch(git_repository* repo, const std::optional<git_oid>& tip, const git_oid& id) {
+// Where the view of the folder lags (`lagging`), any refusal counts as a lock held, its reason
+// kept in `refusal`: an SFTP client reports a lock file that exists as "Operation not permitted",
+// its protocol having no word for it.
+bool MoveBranch(git_repository* repo, const std::optional<git_oid>& tip, const git_oid& id,
+                bool lagging, std::string& refusal) {
   git_reference* reference = nullptr;
   const int result =
       tip ? git_reference_create_matching(&reference, repo, kBranch, &id, 1, &*tip, "record")
           : git_reference_create(&reference, repo, kBranch, &id, 0, "record");
   Reference owned(reference);
   if (result == GIT_EMODIFIED || result == GIT_ELOCKED || result == GIT_EEXISTS) return false;
+  if (result == GIT_ERROR && lagging) {
+    refusal = git_error_last() && git_error_last()->message ? git_error_last()->message : "";
+    return false;
+  }
   Check(result, "Cannot move the branch of the history");
   return true;
 }
@@ -324,13 +343,19 @@ bool MoveBranch(git_repository* repo, const std::optional<git_oid>& tip, const g
 // process that died while it moved the branch: a move holds it for one write and one sync.
 constexpr auto kStaleLock = std::chrono::seconds(3);
 
+// The same where this computer's view of the folder may lag (a network file system): a client may
+// show a lock that another workstation has long replaced by the branch, unchanged, for as long as
+// it remembers the folder (sshfs, by default: 20 s). Removing it then would remove a live lock of
+// the other workstation, whose record would fail; waiting through it lets the view catch up.
+constexpr auto kStaleLockOnShare = std::chrono::seconds(25);
+
 // Watches the branch's lock file over the attempts of one record and removes it once it has stayed
-// the same file (time and size) for kStaleLock. Git leaves such a lock for a person to remove;
-// left, it would stop every record, each save waiting for its attempts.
+// the same file (time and size) for `stale`. Git leaves such a lock for a person to remove; left,
+// it would stop every record, each save waiting for its attempts.
 class LockWatch {
  public:
-  explicit LockWatch(git_repository* repo)
-      : path_(std::string(git_repository_path(repo)) + kBranch + ".lock") {}
+  LockWatch(git_repository* repo, std::chrono::seconds stale)
+      : path_(std::string(git_repository_path(repo)) + kBranch + ".lock"), stale_(stale) {}
 
   // Looks at the lock after an attempt that could not move the branch.
   void Look() {
@@ -341,21 +366,22 @@ class LockWatch {
     } else if (seen_ != std::make_pair(status->modified, status->size)) {
       seen_ = std::make_pair(status->modified, status->size);
       since_ = now;
-    } else if (now - since_ >= kStaleLock) {
+    } else if (now - since_ >= stale_) {
       WQPlatform::RemoveFile(path_);
       seen_.reset();
       removed_ = true;
     }
   }
 
-  // True while a lock is watched or was just removed, for no longer than twice kStaleLock from the
+  // True while a lock is watched or was just removed, for no longer than twice `stale` from the
   // first look: the attempts go on meanwhile.
   bool Watching() const {
-    return (seen_ || removed_) && std::chrono::steady_clock::now() - start_ < 2 * kStaleLock;
+    return (seen_ || removed_) && std::chrono::steady_clock::now() - start_ < 2 * stale_;
   }
 
  private:
   std::string path_;
+  std::chrono::seconds stale_;
   bool removed_ = false;
   std::optional<std::pair<std::int64_t, std::uint64_t>> seen_;
   std::chrono::steady_clock::time_point since_;
@@ -379,7 +405,9 @@ void Record(const std::string& operation, const std::vector<std::string>& items)
   const Index index = OpenIndex(repo.get());
   const HeldObjects held = HoldObjects(repo.get());
   const Origin origin;
-  LockWatch lock(repo.get());
+  const bool lagging = WQPlatform::ViewMayLag(HistoryFolder());
+  LockWatch lock(repo.get(), lagging ? kStaleLockOnShare : kStaleLock);
+  std::string refusal;
   for (int attempt = 0; attempt < kAttempts || lock.Watching(); ++attempt) {
     const std::optional<git_oid> tip = BranchTip(repo.get());
     // Without a walk where the index tells that nothing else changed; with one otherwise, which
@@ -390,7 +418,7 @@ void Record(const std::string& operation, const std::vector<std::string>& items)
         quick ? *quick : RecordsOnTip(repo.get(), index.get(), tip, operation, items, origin);
     // Every object of the records is on the disk, synced, before the branch points at them.
     WriteHeldObjects(held);
-    if (MoveBranch(repo.get(), tip, id)) {
+    if (MoveBranch(repo.get(), tip, id, lagging, refusal)) {
       // A walk follows a record that was cut short, which is what leaves files behind.
       if (!quick) {
         WriteIndex(repo.get(), index.get());
@@ -403,7 +431,8 @@ void Record(const std::string& operation, const std::vector<std::string>& items)
     std::this_thread::sleep_for(std::chrono::milliseconds(1 + attempt % 10));
   }
   throw HistoryError("Cannot record in the history " + HistoryFolder() +
-                     ": its branch kept moving under other records");
+                     ": its branch kept moving under other records" +
+                     (refusal.empty() ? "" : " (a move was refused: " + refusal + ")"));
 }
 
 }  // namespace
