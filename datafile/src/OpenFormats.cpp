@@ -324,6 +324,7 @@ Scan ScanOf(MzMLSpectrum&& spectrum) {
   scan.PrecursorMZ = spectrum.PrecursorMZ;
   scan.Charge = spectrum.Charge;
   scan.Title = std::move(spectrum.Title);
+  scan.Definition = std::move(spectrum.Definition);
   return scan;
 }
 
@@ -345,6 +346,24 @@ void AddFragmentFacts(const msdata::Spectrum& spectrum, Scan& scan) {
   if (!charge.empty()) scan.Charge = charge.valueAs<int>();
 }
 
+// The definition of the spectrum's scan from the terms of its first scan and scan window.
+std::string DefinitionOf(const msdata::Spectrum& spectrum) {
+  ScanTerms terms;
+  const pwiz::cv::CVID polarity = spectrum.cvParamChild(pwiz::cv::MS_scan_polarity).cvid;
+  terms.Polarity = polarity == pwiz::cv::MS_negative_scan   ? "negative"
+                   : polarity == pwiz::cv::MS_positive_scan ? "positive"
+                                                            : "";
+  if (spectrum.scanList.scans.empty()) return ScanDefinition(terms);
+  const msdata::Scan& scan = spectrum.scanList.scans.front();
+  terms.Filter = scan.cvParam(pwiz::cv::MS_filter_string).value;
+  terms.Configuration = scan.cvParam(pwiz::cv::MS_preset_scan_configuration).value;
+  if (!scan.scanWindows.empty()) {
+    terms.WindowLow = scan.scanWindows.front().cvParam(pwiz::cv::MS_scan_window_lower_limit).value;
+    terms.WindowHigh = scan.scanWindows.front().cvParam(pwiz::cv::MS_scan_window_upper_limit).value;
+  }
+  return ScanDefinition(terms);
+}
+
 Scan ScanOf(const msdata::Spectrum& spectrum) {
   double retentionTime = 0.0;
   if (!spectrum.scanList.scans.empty()) {
@@ -357,6 +376,7 @@ Scan ScanOf(const msdata::Spectrum& spectrum) {
              spectrum.hasCVParam(pwiz::cv::MS_centroid_spectrum),
              spectrum.hasCVParam(pwiz::cv::MS_profile_spectrum));
   AddFragmentFacts(spectrum, scan);
+  scan.Definition = DefinitionOf(spectrum);
   return scan;
 }
 
