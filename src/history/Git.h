@@ -4,6 +4,7 @@
 
 #include <git2.h>
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -60,6 +61,17 @@ std::optional<git_oid> BranchTip(git_repository* repo);
 // housekeeping does, so that reading the records stays fast: one file per object would be opened
 // for every record read. Does nothing when it cannot; the loose objects then stay.
 void PackLooseObjects(git_repository* repo);
+
+// True when the file `name` of the repository folder was last written more than `margin`
+// nanoseconds before the branch last moved, both times by the file system's clock (the same for
+// every workstation on a share): a file that a process in the middle of a record writes is never
+// that much older than the branch.
+bool OlderThanBranch(git_repository* repo, const std::string& name, std::int64_t margin);
+
+// Removes the temporary files that processes killed while they wrote objects or a pack left in the
+// object folder: a minute older than the branch, they belong to no write in flight. Nothing else
+// removes them, and each takes a file of its own.
+void RemoveLeftovers(git_repository* repo);
 
 // The objects that records make, held in memory from HoldObjects until WriteHeldObjects writes
 // them into the repository's object folder together: each is synced before it goes into place, as

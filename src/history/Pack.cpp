@@ -1,3 +1,5 @@
+#include <WQPlatform/Platform.h>
+
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -68,6 +70,27 @@ void PackLooseObjects(git_repository* repo) {
   std::error_code error;
   // The emptied folders stay, for the objects of the next records.
   for (const fs::path& file : loose.files) fs::remove(file, error);
+}
+
+bool OlderThanBranch(git_repository* repo, const std::string& name, std::int64_t margin) {
+  const std::string folder = git_repository_path(repo);
+  const auto file = WQPlatform::PathLinkStatus(folder + name);
+  const auto branch = WQPlatform::PathLinkStatus(folder + kBranch);
+  return file && branch && branch->modified - file->modified > margin;
+}
+
+void RemoveLeftovers(git_repository* repo) {
+  // libgit2 names them "<kind>_git2_<random>": loose objects in the object folder, packs in its
+  // pack folder; an index of a pack is written beside its final name with ".lock" added.
+  constexpr std::int64_t kMinute = 60'000'000'000;
+  const std::string folder = git_repository_path(repo);
+  for (const auto& [subfolder, pattern] :
+       {std::pair{"objects/", "tmp_object_git2_*"}, std::pair{"objects/pack/", "pack_git2_*"},
+        std::pair{"objects/pack/", "*.lock"}}) {
+    for (const std::string& name : WQPlatform::ListDirectory(folder + subfolder, pattern))
+      if (OlderThanBranch(repo, std::string(subfolder) + name, kMinute))
+        WQPlatform::RemoveFile(folder + subfolder + name);
+  }
 }
 
 }  // namespace WQRepos::history

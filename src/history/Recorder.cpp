@@ -368,13 +368,9 @@ class LockWatch {
 // write and one sync), and is removed; both times are the file system's own.
 void WriteIndex(git_repository* repo, git_index* index) {
   if (git_index_write(index) == 0) return;
-  const std::string folder = git_repository_path(repo);
-  const auto lock = WQPlatform::PathLinkStatus(folder + "index.lock");
-  const auto branch = WQPlatform::PathLinkStatus(folder + kBranch);
-  if (lock && branch &&
-      branch->modified - lock->modified >
-          std::chrono::duration_cast<std::chrono::nanoseconds>(kStaleLock).count() &&
-      WQPlatform::RemoveFile(folder + "index.lock"))
+  if (OlderThanBranch(repo, "index.lock",
+                      std::chrono::duration_cast<std::chrono::nanoseconds>(kStaleLock).count()) &&
+      WQPlatform::RemoveFile(std::string(git_repository_path(repo)) + "index.lock"))
     git_index_write(index);
 }
 
@@ -395,7 +391,11 @@ void Record(const std::string& operation, const std::vector<std::string>& items)
     // Every object of the records is on the disk, synced, before the branch points at them.
     WriteHeldObjects(held);
     if (MoveBranch(repo.get(), tip, id)) {
-      if (!quick) WriteIndex(repo.get(), index.get());
+      // A walk follows a record that was cut short, which is what leaves files behind.
+      if (!quick) {
+        WriteIndex(repo.get(), index.get());
+        RemoveLeftovers(repo.get());
+      }
       PackLooseObjects(repo.get());
       return;
     }

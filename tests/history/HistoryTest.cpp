@@ -244,10 +244,23 @@ TEST_F(HistoryTest, LocksLeftByAKilledRecordAreRemovedAndRecordingGoesOn) {
   fs::last_write_time(indexLock,
                       fs::last_write_time(lock.parent_path() / "main") - std::chrono::hours(1));
   const auto written = fs::last_write_time(History() / "index");
+  // Temporary files of objects and packs that killed writers left, and one being written now.
+  const fs::path objects = History() / "objects";
+  const std::vector<fs::path> left{objects / "tmp_object_git2_a1b2c3",
+                                   objects / "pack" / "pack_git2_d4e5f6",
+                                   objects / "pack" / "pack-0123.idx.lock"};
+  for (const fs::path& file : left) {
+    WriteBytes(file, "x");
+    fs::last_write_time(file, fs::last_write_time(indexLock));
+  }
+  const fs::path writing = objects / "tmp_object_git2_g7h8i9";
+  WriteBytes(writing, "x");
   WriteBytes(Dir("Tunes") / "B.ket", "made without the module");
   WQRepos::SaveTune(L"A", TuneOf(3));
   EXPECT_FALSE(fs::exists(indexLock));
   EXPECT_GT(fs::last_write_time(History() / "index"), written);
+  for (const fs::path& file : left) EXPECT_FALSE(fs::exists(file)) << file;
+  EXPECT_TRUE(fs::exists(writing));
 }
 
 // True when this process can make pid and mount namespaces: as root, where unshare is allowed.
