@@ -27,7 +27,8 @@ result $?
 # as many in a dry run as in the document.
 qtrap=$spectra/qtrap-unit-resolution-50-scans.mzML.gz
 planned=$("$tool" export "$qtrap" --peaks --dry-run --json | jq .spectra)
-exported=$("$tool" export "$qtrap" --peaks -o "$work/qtrap.tofline" --json | jq '.spectra | length')
+exported=$("$tool" export "$qtrap" --peaks -o "$work/qtrap.tofline" --json |
+  jq '.spectra | length')
 ((planned >= 1 && planned <= 3 && exported == planned))
 result $?
 expect 1 "$work/raw.tofline holds 3 scans and $work/one.dat 1: they are compared in order" \
