@@ -21,7 +21,7 @@ namespace WQDataFile::detail {
 // it gives none.
 struct ScanTerms {
   std::string Filter;         // the instrument's filter string
-  std::string Configuration;  // the preset scan configuration, or experiment
+  std::string Configuration;  // the preset scan configuration
   std::string Polarity;       // "positive" or "negative"
   std::string WindowLow;      // the bounds of the first scan window
   std::string WindowHigh;

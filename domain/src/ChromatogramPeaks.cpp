@@ -273,7 +273,7 @@ class ChromatogramPeakFinder {
 };
 
 // The points of `chromatogram` of kind `kind`, as a curve of their own: their x values and their
-// y values, smoothed or not as the chromatogram's are.
+// y values, smoothed or not as the chromatogram's are. Their places in the run go to `points`.
 Curve CurveOfKind(const ICObj& chromatogram, std::uint32_t kind,
                   std::vector<std::uint32_t>& points) {
   const std::vector<std::uint32_t>& kinds = chromatogram.QScanKinds();
