@@ -307,7 +307,10 @@ void AddExportCommands(CLI::App& app) {
   exportCommand
       ->add_flag("--peaks", options->Peaks,
                  "One spectrum per peak of the chromatogram, averaged over the scans from the "
-                 "peak's start to its end")
+                 "peak's start to its end. In a run that alternates kinds of scan (scan "
+                 "definitions, such as experiments or analysers), the total ion current of each "
+                 "kind is searched on its own, and a peak averages the scans of its kind; a kind "
+                 "of fewer than 5 scans holds no peak")
       ->excludes(every);
   exportCommand->add_flag("--smooth", options->Smooth,
                           "Smooth each spectrum (Savitzky-Golay, with the automatic peak lists' "

@@ -309,9 +309,10 @@ Scan DataFile::ReadScanAt(const KeptScan& kept) const {
   // scan read again keeps the rules of the first read and matches what that read saw.
   const Scan& header = kept.Summary.Header;
   if (std::tie(scan.ScanNumber, scan.RetentionTime, scan.TuneRunIndex, scan.Centroided,
-               scan.MSLevel, scan.PrecursorMZ, scan.Charge, scan.Title) !=
+               scan.MSLevel, scan.PrecursorMZ, scan.Charge, scan.Title, scan.Definition) !=
           std::tie(header.ScanNumber, header.RetentionTime, header.TuneRunIndex, header.Centroided,
-                   header.MSLevel, header.PrecursorMZ, header.Charge, header.Title) ||
+                   header.MSLevel, header.PrecursorMZ, header.Charge, header.Title,
+                   header.Definition) ||
       !ContentFault(scan, path).empty() || ContentHash(scan) != kept.ContentHash) {
     throw ChangedError(header.ScanNumber, path);
   }
@@ -376,16 +377,23 @@ WQBL::ICObj DataFile::GenerateTIC() const {
   std::vector<double> times;
   std::vector<double> totals;
   std::vector<std::uint32_t> numbers;
+  std::vector<std::uint32_t> kinds;
+  std::map<std::pair<int, std::string>, std::uint32_t> kindOf;
   for (const KeptScan& kept : scans_) {
-    if (surveys && kept.Summary.Header.MSLevel != 1) continue;
-    times.push_back(kept.Summary.Header.RetentionTime);
+    const Scan& header = kept.Summary.Header;
+    if (surveys && header.MSLevel != 1) continue;
+    times.push_back(header.RetentionTime);
     totals.push_back(kept.Summary.TotalIntensity);
-    numbers.push_back(kept.Summary.Header.ScanNumber);
+    numbers.push_back(header.ScanNumber);
+    const auto kind = kindOf.emplace(std::make_pair(header.MSLevel, header.Definition),
+                                     static_cast<std::uint32_t>(kindOf.size()));
+    kinds.push_back(kind.first->second);
   }
   WQBL::ICObj chromatogram;
   chromatogram.AssignXAxis(std::move(times));
   chromatogram.AssignYValues(std::move(totals));
   chromatogram.AssignScanNumbers(std::move(numbers));
+  if (kindOf.size() > 1) chromatogram.AssignScanKinds(std::move(kinds));
   return chromatogram;
 }
 

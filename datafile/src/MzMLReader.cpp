@@ -34,6 +34,15 @@ Param ParamOf(std::string_view tag) {
                TagAttributeText(tag, "unitAccession")};
 }
 
+constexpr std::string_view kPresetScanConfiguration = "MS:1000616";
+
+// A user parameter that stands for a term of the vocabulary: some writers give a spectrum's
+// preset scan configuration so. Nothing for the others.
+std::optional<Param> UserParamOf(std::string_view tag) {
+  if (TagAttributeText(tag, "name") != "preset scan configuration") return std::nullopt;
+  return Param{std::string(kPresetScanConfiguration), TagAttributeText(tag, "value"), ""};
+}
+
 // The first parameter `accession` among `params`, or nothing.
 const Param* Find(const Params& params, std::string_view accession) {
   for (const Param& param : params) {
@@ -81,6 +90,11 @@ constexpr std::string_view kIntensityArray = "MS:1000515";
 constexpr std::string_view kSpectrumTitle = "MS:1000796";
 constexpr std::string_view kSelectedIonMZ = "MS:1000744";
 constexpr std::string_view kChargeState = "MS:1000041";
+constexpr std::string_view kFilterString = "MS:1000512";
+constexpr std::string_view kNegativeScan = "MS:1000129";
+constexpr std::string_view kPositiveScan = "MS:1000130";
+constexpr std::string_view kWindowLow = "MS:1000501";
+constexpr std::string_view kWindowHigh = "MS:1000500";
 
 }  // namespace
 
@@ -140,16 +154,26 @@ class MzMLReader::Parser {
   std::string miscounted_;
 };
 
-// The parameters of `element` and, when `withGroups`, of the groups it refers to after them;
-// its other children are skipped.
+// The parameters of `element`, with those of its first scan window (a scan's), and, when
+// `withGroups`, of the groups it refers to after them; its other children are skipped.
 Params MzMLReader::Parser::ReadParams(const Tag& element, const Header& header, bool withGroups) {
   Params params;
   std::vector<const Params*> groups;
+  bool window = false;
   xml_.Children(element, [&](const Tag& child) {
     if (child.Name == "cvParam") {
       params.push_back(ParamOf(child.Text));
+    } else if (child.Name == "userParam") {
+      if (std::optional<Param> param = UserParamOf(child.Text)) params.push_back(*param);
     } else if (child.Name == "referenceableParamGroupRef" && withGroups) {
       groups.push_back(&GroupOf(child, header));
+    } else if (child.Name == "scanWindowList" && !window) {
+      window = true;
+      First(child, "scanWindow", [&](const Tag& first) {
+        const Params bounds = ReadParams(first, header, withGroups);
+        params.insert(params.end(), bounds.begin(), bounds.end());
+      });
+      return;
     }
     xml_.SkipElement(child);
   });
@@ -274,6 +298,9 @@ void MzMLReader::Parser::ReadSpectrum(const Tag& tag, const Header& header,
     if (child.Name == "cvParam") {
       params.push_back(ParamOf(child.Text));
       xml_.SkipElement(child);
+    } else if (child.Name == "userParam") {
+      if (std::optional<Param> param = UserParamOf(child.Text)) params.push_back(*param);
+      xml_.SkipElement(child);
     } else if (child.Name == "referenceableParamGroupRef") {
       groups.push_back(&GroupOf(child, header));
       xml_.SkipElement(child);
@@ -319,6 +346,20 @@ void MzMLReader::Parser::ReadSpectrum(const Tag& tag, const Header& header,
     }
     spectrum.Charge = static_cast<int>(*value);
   }
+  // The scan's terms first, then the spectrum's.
+  const auto term = [&](std::string_view accession) -> std::string {
+    const Param* param = scan ? Find(*scan, accession) : nullptr;
+    if (!param) param = find(accession);
+    return param ? param->Value : std::string();
+  };
+  const auto present = [&](std::string_view accession) {
+    return (scan && Find(*scan, accession)) || find(accession);
+  };
+  spectrum.Definition = ScanDefinition({term(kFilterString), term(kPresetScanConfiguration),
+                                        present(kNegativeScan)   ? "negative"
+                                        : present(kPositiveScan) ? "positive"
+                                                                 : "",
+                                        term(kWindowLow), term(kWindowHigh)});
   if (const Param* start = scan ? Find(*scan, kScanStartTime) : nullptr) {
     const double seconds = SecondsPer(start->Unit);
     if (seconds != 0.0) {
@@ -443,6 +484,22 @@ MzMLSpectrum MzMLReader::ReadAt(std::uint64_t offset, std::uint64_t length) cons
   parser.ReadSpectrum(tag, *header_, spectrum);
   spectrum.Length = length;
   return spectrum;
+}
+
+std::string ScanDefinition(const ScanTerms& terms) {
+  std::string definition;
+  const auto add = [&definition](const std::string& name, const std::string& value) {
+    if (value.empty()) return;
+    if (!definition.empty()) definition += "; ";
+    definition += name + " " + value;
+  };
+  add("filter", terms.Filter);
+  add("configuration", terms.Configuration);
+  add("polarity", terms.Polarity);
+  if (!terms.WindowLow.empty() || !terms.WindowHigh.empty()) {
+    add("window", terms.WindowLow + "-" + terms.WindowHigh);
+  }
+  return definition;
 }
 
 }  // namespace WQDataFile::detail

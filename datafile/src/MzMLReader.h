@@ -1,7 +1,8 @@
 // A reader of the part of mzML that a run of the data-file library needs: the description of the
 // instrument, the start of the run, and each spectrum's MS level, native id, title, precursor,
-// start time, mode and m/z and intensity arrays. It streams through the file with a window of
-// bounded size and decodes each array straight from its text. Internal to the data-file library.
+// start time, scan definition, mode and m/z and intensity arrays. It streams through the file with
+// a window of bounded size and decodes each array straight from its text. Internal to the data-file
+// library.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +17,19 @@ class ReadOnlyFile;
 
 namespace WQDataFile::detail {
 
+// What a spectrum says of how its scan was defined, each term as the file writes it, empty when
+// it gives none.
+struct ScanTerms {
+  std::string Filter;         // the instrument's filter string
+  std::string Configuration;  // the preset scan configuration
+  std::string Polarity;       // "positive" or "negative"
+  std::string WindowLow;      // the bounds of the first scan window
+  std::string WindowHigh;
+};
+
+// The definition of a scan (Scan::Definition) from its terms: those it gives, named, in one text.
+std::string ScanDefinition(const ScanTerms& terms);
+
 // One spectrum of an mzML run as its element gives it.
 struct MzMLSpectrum {
   std::uint64_t Offset = 0;  // where its element starts in the file
@@ -29,6 +43,7 @@ struct MzMLSpectrum {
   std::optional<double> PrecursorMZ;  // of the first ion selected, when it names one
   int Charge = 0;                     // of that ion; 0 when it names none
   std::string Title;                  // its spectrum title, when it has one
+  std::string Definition;             // of its scan, ScanDefinition
   // Its arrays: empty when it has none.
   std::vector<double> MZ;
   std::vector<double> Intensity;

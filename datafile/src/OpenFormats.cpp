@@ -324,6 +324,7 @@ Scan ScanOf(MzMLSpectrum&& spectrum) {
   scan.PrecursorMZ = spectrum.PrecursorMZ;
   scan.Charge = spectrum.Charge;
   scan.Title = std::move(spectrum.Title);
+  scan.Definition = std::move(spectrum.Definition);
   return scan;
 }
 
@@ -345,7 +346,27 @@ void AddFragmentFacts(const msdata::Spectrum& spectrum, Scan& scan) {
   if (!charge.empty()) scan.Charge = charge.valueAs<int>();
 }
 
-Scan ScanOf(const msdata::Spectrum& spectrum) {
+// The definition of the spectrum's scan from the terms of its first scan and scan window, and
+// the filter line that an mzXML scan gives (`filter`), which ProteoWizard's reader does not keep.
+std::string DefinitionOf(const msdata::Spectrum& spectrum, const std::string& filter) {
+  ScanTerms terms;
+  terms.Filter = filter;
+  const pwiz::cv::CVID polarity = spectrum.cvParamChild(pwiz::cv::MS_scan_polarity).cvid;
+  terms.Polarity = polarity == pwiz::cv::MS_negative_scan   ? "negative"
+                   : polarity == pwiz::cv::MS_positive_scan ? "positive"
+                                                            : "";
+  if (spectrum.scanList.scans.empty()) return ScanDefinition(terms);
+  const msdata::Scan& scan = spectrum.scanList.scans.front();
+  if (terms.Filter.empty()) terms.Filter = scan.cvParam(pwiz::cv::MS_filter_string).value;
+  terms.Configuration = scan.cvParam(pwiz::cv::MS_preset_scan_configuration).value;
+  if (!scan.scanWindows.empty()) {
+    terms.WindowLow = scan.scanWindows.front().cvParam(pwiz::cv::MS_scan_window_lower_limit).value;
+    terms.WindowHigh = scan.scanWindows.front().cvParam(pwiz::cv::MS_scan_window_upper_limit).value;
+  }
+  return ScanDefinition(terms);
+}
+
+Scan ScanOf(const msdata::Spectrum& spectrum, const std::string& filter) {
   double retentionTime = 0.0;
   if (!spectrum.scanList.scans.empty()) {
     const pwiz::data::CVParam start =
@@ -357,6 +378,7 @@ Scan ScanOf(const msdata::Spectrum& spectrum) {
              spectrum.hasCVParam(pwiz::cv::MS_centroid_spectrum),
              spectrum.hasCVParam(pwiz::cv::MS_profile_spectrum));
   AddFragmentFacts(spectrum, scan);
+  scan.Definition = DefinitionOf(spectrum, filter);
   return scan;
 }
 
@@ -369,19 +391,26 @@ std::optional<std::uint32_t> ScanNumberOf(const msdata::Spectrum& spectrum, Form
   return ScanNumberOf("scan=" + scans);
 }
 
-// The num of each scan element of an mzXML file, in document order, as ProteoWizard's reader lists
-// them: that reader names a scan by its place alone. Nothing for a scan whose num is no number.
-std::vector<std::optional<std::uint32_t>> MzXMLScanNumbers(const WQPlatform::ReadOnlyFile& file,
-                                                           const std::string& failure) {
+// What ProteoWizard's reader does not keep of an mzXML scan: its num (that reader names a scan by
+// its place alone; nothing when the num is no number) and its filter line.
+struct MzXMLScan {
+  std::optional<std::uint32_t> Number;
+  std::string Filter;
+};
+
+// The scan elements of an mzXML file, in document order, as ProteoWizard's reader lists them.
+std::vector<MzXMLScan> MzXMLScans(const WQPlatform::ReadOnlyFile& file,
+                                  const std::string& failure) {
   XmlScanner xml(file, 0, file.Size(), failure);
-  std::vector<std::optional<std::uint32_t>> numbers;
+  std::vector<MzXMLScan> scans;
   XmlScanner::Tag tag;
   while (xml.NextTag(tag)) {
     if (!tag.End && tag.Name == "scan") {
-      numbers.push_back(ScanNumberOf("scan=" + TagAttributeText(tag.Text, "num")));
+      scans.push_back({ScanNumberOf("scan=" + TagAttributeText(tag.Text, "num")),
+                       TagAttributeText(tag.Text, "filterLine")});
     }
   }
-  return numbers;
+  return scans;
 }
 
 // Reads the run's metadata of an mzXML or MGF file from `stream`; the spectra stay in the file.
@@ -416,15 +445,27 @@ struct OpenRun::Reader {
   msdata::MSData data;
   std::string failure;  // the start of an error about the file: "Cannot read <format> file <path>"
   Format format = Format::None;
-  std::vector<std::optional<std::uint32_t>> mzXMLNumbers;  // MzXMLScanNumbers of an mzXML file
+  std::vector<MzXMLScan> mzXMLScans;  // MzXMLScans of an mzXML file
   std::mutex lock;
+
+  // The mzXML scan at `index` of the list, when the file's scans are those of the list.
+  const MzXMLScan* MzXMLScanAt(std::size_t index) const {
+    if (format != Format::MzXML || mzXMLScans.size() != data.run.spectrumListPtr->size()) {
+      return nullptr;
+    }
+    return &mzXMLScans[index];
+  }
 
   // The run's own number of `spectrum`, the one at `index` of the list.
   std::optional<std::uint32_t> NumberOf(const msdata::Spectrum& spectrum, std::size_t index) const {
-    if (format == Format::MzXML && mzXMLNumbers.size() == data.run.spectrumListPtr->size()) {
-      return mzXMLNumbers[index];
-    }
+    if (const MzXMLScan* scan = MzXMLScanAt(index)) return scan->Number;
     return ScanNumberOf(spectrum, format);
+  }
+
+  // The spectrum at `index` of the list as a scan.
+  Scan ScanAt(const msdata::Spectrum& spectrum, std::size_t index) const {
+    const MzXMLScan* scan = MzXMLScanAt(index);
+    return ScanOf(spectrum, scan ? scan->Filter : std::string());
   }
 
   // Runs `read`, which reads from the file: bytes that the bounds refused, else what it threw,
@@ -464,7 +505,7 @@ OpenRun::OpenRun(std::shared_ptr<const WQPlatform::ReadOnlyFile> file) {
   const auto stream = boost::make_shared<boost::iostreams::stream<BoundedSource>>(
       BoundedSource(FileSource(*reader_->file, 0), reader_->bounds), kReadBufferBytes);
   reader_->Guarded([&] { ReadRun(format, stream, tail, reader_->data); });
-  if (format == Format::MzXML) reader_->mzXMLNumbers = MzXMLScanNumbers(*reader_->file, failure);
+  if (format == Format::MzXML) reader_->mzXMLScans = MzXMLScans(*reader_->file, failure);
   description_ = DescriptionOf(reader_->data);
   createTime_ = ParseXmlDateTime(reader_->data.run.startTimeStamp);
 }
@@ -493,7 +534,7 @@ void OpenRun::ReadScans(const std::function<void(std::size_t, Scan)>& visit) {
       std::optional<std::uint32_t> number;
       reader_->Guarded([&] {
         const msdata::SpectrumPtr spectrum = spectra.spectrum(i, true);
-        scan = ScanOf(*spectrum);
+        scan = reader_->ScanAt(*spectrum, i);
         number = reader_->NumberOf(*spectrum, i);
       });
       keep(Place{i, 0}, number, std::move(scan));
@@ -522,7 +563,7 @@ Scan OpenRun::ReadScan(std::size_t position) const {
           [&] { spectrum = reader_->data.run.spectrumListPtr->spectrum(place.At, true); });
     }
     try {
-      scan = ScanOf(*spectrum);
+      scan = reader_->ScanAt(*spectrum, place.At);
     } catch (const std::exception& error) {
       throw DataFileError(reader_->failure + ": " + error.what());
     }

@@ -468,6 +468,19 @@ TEST_F(OpenFormatTest, FragmentSpectraKeepLevelPrecursorChargeTitleAndScanNumber
             std::make_tuple(12u, std::optional<double>(902.5), 0, std::string("Pep C")));
 }
 
+// An mzXML scan's definition, by which the kinds of scan of a run are told apart, is its filter
+// line, polarity and scan window; a scan that gives none has none.
+TEST_F(OpenFormatTest, MzXMLScanDefinitionIsItsFilterPolarityAndWindow) {
+  std::string mzXML = kMzXML;
+  mzXML.replace(mzXML.find("msLevel="), 0,
+                "polarity=\"-\" filterLine=\"ITMS - p ESI Full ms [100.00-300.00]\" "
+                "startMz=\"100\" endMz=\"300\" ");
+  EXPECT_EQ(CalDataFile(Write("kind.mzXML", mzXML).wstring()).QScanSummary(0).Header.Definition,
+            "filter ITMS - p ESI Full ms [100.00-300.00]; polarity negative; window 100.0-300.0");
+  EXPECT_EQ(CalDataFile(Write("plain.mzXML", kMzXML).wstring()).QScanSummary(0).Header.Definition,
+            "");
+}
+
 // A run of survey and fragment spectra keeps them all, in file order, each under the run's own
 // scan number (an mzXML scan's num, not its place) with its level, precursor, charge and title.
 // The total ion current, and so the spectra the export picks, is of the survey scans alone.

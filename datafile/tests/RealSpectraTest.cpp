@@ -13,7 +13,12 @@ namespace WQDataFile {
 namespace {
 
 namespace fs = std::filesystem;
+using ::testing::AllOf;
 using ::testing::ElementsAre;
+using ::testing::Ge;
+using ::testing::IsEmpty;
+using ::testing::Le;
+using ::testing::SizeIs;
 using ::testing::StrEq;
 using ::testing::ThrowsMessage;
 
@@ -165,6 +170,56 @@ TEST(RealSpectra, OrbitrapSpectraAgreeWithAnotherPickersCentroids) {
   EXPECT_GE(agreement.PrecisionNarrow, 0.98);
   EXPECT_LE(agreement.FoundPeaks, agreement.ReferencePeaks * 6 / 5);
   EXPECT_LT(agreement.MedianAbsoluteDifference, 0.001);
+}
+
+// The chromatogram of each kind of scan, of a run that alternates kinds, and its peaks.
+WQBL::ICObj KindsAndPeaks(const CalDataFile& run) {
+  WQBL::ICObj tic = run.GenerateTIC();
+  WQBL::Changed changed;
+  std::wstring message;
+  EXPECT_TRUE(WQBL::ExecutePeakDetect(tic, changed, message));
+  return tic;
+}
+
+// Runs that alternate kinds of scan: the LTQ FT its FT-ICR and ion-trap scans (told by their
+// filter strings), the triple quadrupole two experiments (by their preset scan configurations,
+// given as user parameters). The LTQ's 7 and 7 scans are too few for a peak. Of the triple
+// quadrupole's 33 and 17, the first experiment holds real events of 2, 4 and 5 scans, 30 to 1,000
+// times its other scans; the event of 5 scans (29 to 36) is a peak of 6 scans of that experiment,
+// from the foot before it (27), and no peak lies on a scan that is not an event. (On the total ion
+// current of both experiments, jumping tenfold from scan to scan, there was no peak.)
+TEST(RealSpectra, EachKindOfScanOfAnAlternatingRunIsAChromatogramOfItsOwn) {
+  const CalDataFile ltq((kData / "ltq-ft-ft-and-ion-trap-scans.mzML.gz").wstring());
+  EXPECT_EQ(ltq.QScanSummary(0).Header.Definition,
+            "filter FTMS + p ESI Full ms [200.00-2000.00]; configuration 1; polarity positive; "
+            "window 200.0-2000.0");
+  EXPECT_EQ(ltq.QScanSummary(1).Header.Definition,
+            "filter ITMS + p ESI Full ms [200.00-2000.00]; configuration 2; polarity positive; "
+            "window 200.0-2000.0");
+  EXPECT_THAT(KindsAndPeaks(ltq).QPeaks(), IsEmpty());
+
+  const CalDataFile qtrap((kData / "qtrap-unit-resolution-50-scans.mzML.gz").wstring());
+  EXPECT_EQ(qtrap.QScanSummary(0).Header.Definition,
+            "configuration 2; polarity negative; window 50-850");
+  EXPECT_EQ(qtrap.QScanSummary(3).Header.Definition,
+            "configuration 3; polarity negative; window 50-850");
+  const WQBL::ICObj tic = KindsAndPeaks(qtrap);
+  const std::vector<double>& total = tic.QYValues();
+  ASSERT_THAT(tic.QPeaks(), SizeIs(AllOf(Ge(1u), Le(3u))));
+  const std::vector<std::uint32_t> event{29, 31, 32, 34, 36};
+  bool eventOfFive = false;
+  for (std::int32_t p = 0; p < static_cast<std::int32_t>(tic.QPeaks().size()); ++p) {
+    const WQBL::Peak& peak = tic.QPeaks()[p];
+    ASSERT_EQ(tic.QScanKind(peak.ApexIndex), tic.QScanKind(0));
+    double foot = total[peak.ApexIndex];
+    for (std::uint32_t point = peak.StartIndex; point <= peak.EndIndex; ++point) {
+      if (tic.QScanKind(point) == tic.QScanKind(0)) foot = std::min(foot, total[point]);
+    }
+    EXPECT_GT(total[peak.ApexIndex], 10.0 * foot);
+    const std::vector<std::uint32_t> under = WQBL::QSpectrumUnderPeak(tic, p, WQBL::PeakScans);
+    eventOfFive |= std::includes(under.begin(), under.end(), event.begin(), event.end());
+  }
+  EXPECT_TRUE(eventOfFive);
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <numeric>
+#include <stdexcept>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -270,13 +272,74 @@ class ChromatogramPeakFinder {
   mutable std::vector<double> scratch_;
 };
 
+// The points of `chromatogram` of kind `kind`, as a curve of their own: their x values and their
+// y values, smoothed or not as the chromatogram's are. Their places in the run go to `points`.
+Curve CurveOfKind(const ICObj& chromatogram, std::uint32_t kind,
+                  std::vector<std::uint32_t>& points) {
+  const std::vector<std::uint32_t>& kinds = chromatogram.QScanKinds();
+  points.clear();
+  for (std::uint32_t point = 0; point < kinds.size(); ++point) {
+    if (kinds[point] == kind) points.push_back(point);
+  }
+  auto values = [&points](const std::vector<double>& all) {
+    std::vector<double> picked;
+    picked.reserve(points.size());
+    for (const std::uint32_t point : points) picked.push_back(all[point]);
+    return picked;
+  };
+  Curve curve;
+  curve.AssignXAxis(values(chromatogram.QXAxis()));
+  curve.AssignYValues(values(chromatogram.QUnsmoothedYValues()));
+  if (&chromatogram.QUnsmoothedYValues() != &chromatogram.QYValues()) {
+    curve.AssignSmoothedYValues(values(chromatogram.QYValues()));
+  }
+  return curve;
+}
+
+// A peak of a kind's curve in the points of the whole run: `points` maps the one to the other.
+// Its centre lies as far between the run's points of its neighbours as between theirs.
+Peak InRun(Peak peak, const std::vector<std::uint32_t>& points) {
+  const auto before = static_cast<std::size_t>(peak.CentroidIndex);
+  const std::size_t after = std::min(before + 1, points.size() - 1);
+  const double share = peak.CentroidIndex - static_cast<double>(before);
+  peak.CentroidIndex =
+      points[before] + share * (static_cast<double>(points[after]) - points[before]);
+  peak.StartIndex = points[peak.StartIndex];
+  peak.ApexIndex = points[peak.ApexIndex];
+  peak.EndIndex = points[peak.EndIndex];
+  return peak;
+}
+
 }  // namespace
 
 namespace detail {
 
-std::vector<Peak> FindChromatogramPeaks(const Curve& chromatogram,
+std::vector<Peak> FindChromatogramPeaks(const ICObj& chromatogram,
                                         const PeakDetectSettings& settings) {
-  return ChromatogramPeakFinder(chromatogram, settings).Find();
+  const std::vector<std::uint32_t>& kinds = chromatogram.QScanKinds();
+  if (!kinds.empty() && kinds.size() != chromatogram.QNumPoints()) {
+    throw std::runtime_error("The chromatogram has " + std::to_string(kinds.size()) +
+                             " kinds of scan for " + std::to_string(chromatogram.QNumPoints()) +
+                             " points.");
+  }
+  if (std::all_of(kinds.begin(), kinds.end(),
+                  [&kinds](std::uint32_t kind) { return kind == kinds.front(); })) {
+    return ChromatogramPeakFinder(chromatogram, settings).Find();
+  }
+  std::vector<std::uint32_t> distinct = kinds;
+  std::sort(distinct.begin(), distinct.end());
+  distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+  std::vector<Peak> peaks;
+  std::vector<std::uint32_t> points;
+  for (const std::uint32_t kind : distinct) {
+    const Curve curve = CurveOfKind(chromatogram, kind, points);
+    for (const Peak& peak : ChromatogramPeakFinder(curve, settings).Find()) {
+      peaks.push_back(InRun(peak, points));
+    }
+  }
+  std::sort(peaks.begin(), peaks.end(),
+            [](const Peak& a, const Peak& b) { return a.ApexIndex < b.ApexIndex; });
+  return peaks;
 }
 
 }  // namespace detail

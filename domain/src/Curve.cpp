@@ -117,4 +117,17 @@ std::uint32_t ICObj::QScanNumber(std::uint32_t point) const {
   return scanNumbers_[point];
 }
 
+void ICObj::AssignScanKinds(std::vector<std::uint32_t> kinds) {
+  scanKinds_ = std::move(kinds);
+  DropPeaks();
+}
+
+std::uint32_t ICObj::QScanKind(std::uint32_t point) const {
+  if (scanKinds_.empty()) return 0;
+  if (point >= scanKinds_.size()) {
+    throw std::runtime_error("Chromatogram point " + Count(point) + " has no kind of scan.");
+  }
+  return scanKinds_[point];
+}
+
 }  // namespace WQBL

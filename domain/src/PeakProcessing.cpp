@@ -37,9 +37,11 @@ std::vector<std::uint32_t> QSpectrumUnderPeak(const ICObj& chromatogram, std::in
     case ApexScan:
       return {chromatogram.QScanNumber(chosen.ApexIndex)};
     case PeakScans: {
+      // In a run that alternates kinds of scan, the peak is of its apex's kind alone.
+      const std::uint32_t kind = chromatogram.QScanKind(chosen.ApexIndex);
       std::vector<std::uint32_t> scans;
       for (std::uint32_t point = chosen.StartIndex; point <= chosen.EndIndex; ++point) {
-        scans.push_back(chromatogram.QScanNumber(point));
+        if (chromatogram.QScanKind(point) == kind) scans.push_back(chromatogram.QScanNumber(point));
       }
       return scans;
     }

@@ -220,5 +220,23 @@ TEST(SpectrumUnderPeak, UnknownPeakOrSelectionIsRefused) {
               ThrowsMessage<std::runtime_error>("Unknown peak scan selection 2."));
 }
 
+// A chromatogram's kinds of scan name the kind of every point: kinds for fewer points are refused
+// by the peak detection, and by the scans under a peak that reaches past them.
+TEST(SpectrumUnderPeak, KindsOfScanForFewerPointsAreRefused) {
+  ICObj chromatogram;
+  chromatogram.AssignXAxis({0, 1, 2, 3, 4, 5});
+  chromatogram.AssignYValues({0, 1, 5, 9, 4, 0});
+  chromatogram.AssignScanNumbers({1, 2, 3, 4, 5, 6});
+  chromatogram.AssignScanKinds({0, 1, 0, 1});
+  Changed changed;
+  std::wstring message;
+  EXPECT_THAT(
+      [&] { ExecutePeakDetect(chromatogram, changed, message); },
+      ThrowsMessage<std::runtime_error>("The chromatogram has 4 kinds of scan for 6 points."));
+  chromatogram.AssignPeaks({Peak{1, 3, 4}});
+  EXPECT_THAT([&] { QSpectrumUnderPeak(chromatogram, 0, PeakScans); },
+              ThrowsMessage<std::runtime_error>("Chromatogram point 4 has no kind of scan."));
+}
+
 }  // namespace
 }  // namespace WQBL

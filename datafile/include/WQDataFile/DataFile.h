@@ -94,6 +94,12 @@ struct Scan {
   std::optional<double> PrecursorMZ{};  // the m/z of the ion selected for fragmentation
   int Charge = 0;                       // of the precursor; 0 when not known
   std::string Title{};
+  // How the instrument defined the scan, as far as an open format says: its filter string, preset
+  // scan configuration, polarity and scan window, named in one text ("configuration 2; polarity
+  // negative; window 50-850"). Scans of one MS level and definition are of one kind, and a run
+  // that alternates kinds has a total ion current per kind (GenerateTIC). Empty when the file
+  // says none of these, and always in the library's own format, whose runs are of one kind.
+  std::string Definition{};
 };
 
 // What a file keeps of a scan besides its arrays: enough to summarise a run without reading them.
@@ -156,7 +162,9 @@ class WQDATAFILE_EXPORT DataFile {
   void Save() const;
 
   // The total ion chromatogram: for each MS1 scan (each scan, in a run without any, such as a
-  // list of fragment spectra), its retention time, the sum of its intensities and its scan number.
+  // list of fragment spectra), its retention time, the sum of its intensities and its scan number;
+  // in a run of more than one kind of scan (of MS level and Definition), also its kind, numbered
+  // from 0 in the order the kinds first appear.
   WQBL::ICObj GenerateTIC() const;
 
  protected:

@@ -69,9 +69,10 @@ class WQBL_EXPORT Curve {
   // The y value at a fractional point index, interpolated the same way; throws likewise.
   double FractionalIndexToYVal(double index) const;
 
- private:
+ protected:
   void DropPeaks();
 
+ private:
   std::uint32_t status_ = 0;
   std::vector<double> x_;
   std::vector<double> y_;

@@ -123,9 +123,13 @@ WQBL_EXPORT std::vector<double> QDetectionLevels(const Curve& curve,
 // peak), needs Detect.MinPeakWidth unsmoothed points that rise above that lowest value by the
 // noise, and is centred (CentroidIndex, and ApexIndex rounded) in the middle of its top: of the
 // points within the noise margin of its highest averaged value, so a flat top is one peak centred
-// in its middle. Its area lies above the straight line between its ends. Returns false, with the
-// reason in `message` and the chromatogram unchanged, unless both the x axis and the y values are
-// assigned.
+// in its middle. Its area lies above the straight line between its ends. In a run with kinds of
+// scan (ICObj::QScanKinds), the points of each kind are searched so as a curve of their own, and
+// their peaks are given in the run's points, in the order of their apexes; a peak's span then
+// holds points of other kinds too, which are not its own. A kind of fewer points than the least
+// width, or than three, holds no peak. Returns false, with the reason in `message` and the
+// chromatogram unchanged, unless both the x axis and the y values are assigned; throws
+// std::runtime_error when the chromatogram has kinds but not one for every point.
 WQBL_EXPORT bool ExecutePeakDetect(ICObj& chromatogram, Changed& changed, std::wstring& message);
 
 // True when a spectrum (ascending x values and their intensities) that does not say whether it
@@ -198,8 +202,9 @@ WQBL_EXPORT PeakListAgreement ComparePeakLists(const std::vector<double>& foundX
                                                const std::vector<double>& referenceHeight);
 
 // The scans under peak `peak` of the chromatogram that `selection` (a PeakScanSelection value)
-// names, in scan order. Throws std::runtime_error for a peak the chromatogram does not have, an
-// unknown selection, or a point without a scan number.
+// names, in scan order: of the apex's kind of scan alone in a run that alternates kinds. Throws
+// std::runtime_error for a peak the chromatogram does not have, an unknown selection, or a point
+// without a scan number or kind.
 WQBL_EXPORT std::vector<std::uint32_t> QSpectrumUnderPeak(const ICObj& chromatogram,
                                                           std::int32_t peak,
                                                           std::int32_t selection);

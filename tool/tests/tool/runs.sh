@@ -22,6 +22,15 @@ current; nothing was written" export "$work/one.dat" --peaks $dry
 done
 [[ $(cat "$work/one.tofline") == earlier ]]
 result $?
+# A triple quadrupole's run alternates two experiments whose totals lie tenfold apart: each is a
+# chromatogram of its own, and --peaks exports the peaks of the first one's real events (1 to 3),
+# as many in a dry run as in the document.
+qtrap=$spectra/qtrap-unit-resolution-50-scans.mzML.gz
+planned=$("$tool" export "$qtrap" --peaks --dry-run --json | jq .spectra)
+exported=$("$tool" export "$qtrap" --peaks -o "$work/qtrap.tofline" --json |
+  jq '.spectra | length')
+((planned >= 1 && planned <= 3 && exported == planned))
+result $?
 expect 1 "$work/raw.tofline holds 3 scans and $work/one.dat 1: they are compared in order" \
   pick-report "$work/raw.tofline" "$work/one.dat"
 
