@@ -1,6 +1,7 @@
 #include <WQDataFile/DataFile.h>
 
 #include <algorithm>
+#include <cmath>
 #include <numeric>
 #include <string>
 #include <utility>
@@ -9,18 +10,63 @@ namespace WQDataFile {
 
 namespace {
 
+// Whether `mz` lies within `range`.
+bool Within(double mz, const WQBL::MZRange& range) {
+  return range.Kind != WQBL::MZRange::Bounded || (mz >= range.Low && mz <= range.High);
+}
+
 // The m/z values of `scan` within `range`.
 std::vector<double> AxisWithin(const Scan& scan, const WQBL::MZRange& range) {
   if (range.Kind != WQBL::MZRange::Bounded) return scan.MZ;
   std::vector<double> axis;
   for (double mz : scan.MZ) {
-    if (mz >= range.Low && mz <= range.High) axis.push_back(mz);
+    if (Within(mz, range)) axis.push_back(mz);
   }
   return axis;
 }
 
-// Adds the intensities of `scan`, interpolated linearly onto `axis`, to `sums`. Both axes ascend,
-// so one pass over each suffices; beyond the scan's own m/z range it adds nothing.
+// Some instruments write a profile scan only over the stretches they measured signal in. A
+// spacing wider than this many steps of the axis about it is a gap between two stretches: the
+// instrument measured nothing worth writing there, so it stands for zero intensity.
+constexpr double kGapSteps = 2.5;
+// The spacings on either side of a spacing that the axis's step about it is taken from: enough to
+// reach past the gaps around a stretch of a single point.
+constexpr std::size_t kStepReach = 8;
+
+// The step of the ascending axis `mz` about its spacing `j` (from point j to j + 1): the smallest
+// spacing within kStepReach of it, so that it follows an axis whose spacing grows with m/z. Zero
+// for an axis of fewer than two points.
+double StepAbout(const std::vector<double>& mz, std::size_t j) {
+  if (mz.size() < 2) return 0.0;
+  const std::size_t last = mz.size() - 2;
+  j = std::min(j, last);
+  const std::size_t to = std::min(j + kStepReach, last);
+  double step = mz[j + 1] - mz[j];
+  for (std::size_t i = j > kStepReach ? j - kStepReach : 0; i <= to; ++i) {
+    step = std::min(step, mz[i + 1] - mz[i]);
+  }
+  return step;
+}
+
+// The intensity of `scan` at `target`, which lies between its points `below` and `below + 1`:
+// interpolated linearly within a stretch; in a gap, that of a stretch's end within half a step
+// (the same point, written at an m/z that differs by rounding), else zero.
+double IntensityAt(const Scan& scan, std::size_t below, double target) {
+  const std::vector<double>& mz = scan.MZ;
+  const std::vector<double>& intensity = scan.Intensity;
+  const double spacing = mz[below + 1] - mz[below];
+  const double step = StepAbout(mz, below);
+  if (spacing <= kGapSteps * step) {
+    const double fraction = (target - mz[below]) / spacing;
+    return intensity[below] + fraction * (intensity[below + 1] - intensity[below]);
+  }
+  if (target - mz[below] <= step / 2.0) return intensity[below];
+  if (mz[below + 1] - target <= step / 2.0) return intensity[below + 1];
+  return 0.0;
+}
+
+// Adds the intensities of `scan` on `axis` to `sums`. Both axes ascend, so one pass over each
+// suffices; beyond the scan's own m/z range it adds nothing.
 void AddOnto(const Scan& scan, const std::vector<double>& axis, std::vector<double>& sums) {
   const std::vector<double>& mz = scan.MZ;
   std::size_t below = 0;
@@ -28,14 +74,57 @@ void AddOnto(const Scan& scan, const std::vector<double>& axis, std::vector<doub
     const double target = axis[i];
     if (mz.empty() || target < mz.front() || target > mz.back()) continue;
     while (below + 1 < mz.size() && mz[below + 1] <= target) ++below;
-    if (mz[below] == target) {
-      sums[i] += scan.Intensity[below];
-    } else {
-      const double fraction = (target - mz[below]) / (mz[below + 1] - mz[below]);
-      sums[i] +=
-          scan.Intensity[below] + fraction * (scan.Intensity[below + 1] - scan.Intensity[below]);
-    }
+    sums[i] += mz[below] == target ? scan.Intensity[below] : IntensityAt(scan, below, target);
   }
+}
+
+// Whether the m/z `mz`, of a scan whose step about it is `step`, lies where `axis` has no points:
+// beyond its ends or in one of its gaps (wider than kGapSteps of the scan's step as well), more
+// than half that step from the nearest point. A scan whose axis drifts from the first one's, or is
+// finer or coarser, thus falls within it. `above` is the first point of the axis not below `mz`.
+bool Uncovered(const std::vector<double>& axis, std::size_t above, double mz, double step) {
+  const bool before = above > 0;
+  const bool after = above < axis.size();
+  if (after && axis[above] == mz) return false;
+  const double nearest =
+      std::min(before ? mz - axis[above - 1] : HUGE_VAL, after ? axis[above] - mz : HUGE_VAL);
+  if (nearest <= step / 2.0) return false;
+  if (!(before && after)) return true;
+  const double spacing = axis[above] - axis[above - 1];
+  return spacing > kGapSteps * step && spacing > kGapSteps * StepAbout(axis, above - 1);
+}
+
+// Widens `axis`, and `sums` with it by zeros, by the points of `scan` within `range` where the
+// axis has none, so that the average covers every stretch of every scan. The scans averaged
+// before held nothing there: their points would have joined the axis.
+void WidenBy(const Scan& scan, const WQBL::MZRange& range, std::vector<double>& axis,
+             std::vector<double>& sums) {
+  const std::vector<double>& mz = scan.MZ;
+  std::vector<double> joining;
+  std::size_t above = 0;
+  for (std::size_t i = 0; i < mz.size(); ++i) {
+    if (!Within(mz[i], range)) continue;
+    while (above < axis.size() && axis[above] < mz[i]) ++above;
+    if (Uncovered(axis, above, mz[i], StepAbout(mz, i > 0 ? i - 1 : 0))) joining.push_back(mz[i]);
+  }
+  if (joining.empty()) return;
+  std::vector<double> wider;
+  std::vector<double> widerSums;
+  wider.reserve(axis.size() + joining.size());
+  widerSums.reserve(wider.capacity());
+  std::size_t kept = 0;
+  for (double point : joining) {
+    for (; kept < axis.size() && axis[kept] < point; ++kept) {
+      wider.push_back(axis[kept]);
+      widerSums.push_back(sums[kept]);
+    }
+    wider.push_back(point);
+    widerSums.push_back(0.0);
+  }
+  wider.insert(wider.end(), axis.begin() + static_cast<std::ptrdiff_t>(kept), axis.end());
+  widerSums.insert(widerSums.end(), sums.begin() + static_cast<std::ptrdiff_t>(kept), sums.end());
+  axis = std::move(wider);
+  sums = std::move(widerSums);
 }
 
 using Centroids = std::vector<std::pair<double, double>>;
@@ -43,10 +132,7 @@ using Centroids = std::vector<std::pair<double, double>>;
 // Appends the centroids (m/z, intensity) of `scan` within `range` to `points`.
 void AddCentroids(const Scan& scan, const WQBL::MZRange& range, Centroids& points) {
   for (std::size_t i = 0; i < scan.MZ.size(); ++i) {
-    if (range.Kind != WQBL::MZRange::Bounded ||
-        (scan.MZ[i] >= range.Low && scan.MZ[i] <= range.High)) {
-      points.emplace_back(scan.MZ[i], scan.Intensity[i]);
-    }
+    if (Within(scan.MZ[i], range)) points.emplace_back(scan.MZ[i], scan.Intensity[i]);
   }
 }
 
@@ -117,7 +203,11 @@ std::unique_ptr<WQBL::Spectrum> CalDataFile::GenerateAveragedSpectrum(
       sums.assign(axis.size(), 0.0);
       AddOnto(first, axis, sums);
     }
-    for (std::size_t i = 1; i < indices.size(); ++i) AddOnto(QScan(indices[i]), axis, sums);
+    for (std::size_t i = 1; i < indices.size(); ++i) {
+      const Scan scan = QScan(indices[i]);
+      if (scan.MZ != axis) WidenBy(scan, range, axis, sums);
+      AddOnto(scan, axis, sums);
+    }
   }
   const double count = static_cast<double>(scanNumbers.size());
   for (double& sum : sums) sum /= count;
