@@ -1,7 +1,8 @@
 #include <WQDataFile/DataFile.h>
 
 #include <algorithm>
-#include <cmath>
+#include <array>
+#include <functional>
 #include <numeric>
 #include <string>
 #include <utility>
@@ -33,29 +34,45 @@ constexpr double kGapSteps = 2.5;
 // reach past the gaps around a stretch of a single point.
 constexpr std::size_t kStepReach = 8;
 
-// The step of the ascending axis `mz` about its spacing `j` (from point j to j + 1): the smallest
-// spacing within kStepReach of it, so that it follows an axis whose spacing grows with m/z. Zero
-// for an axis of fewer than two points.
-double StepAbout(const std::vector<double>& mz, std::size_t j) {
-  if (mz.size() < 2) return 0.0;
-  const std::size_t last = mz.size() - 2;
-  j = std::min(j, last);
-  const std::size_t to = std::min(j + kStepReach, last);
-  double step = mz[j + 1] - mz[j];
-  for (std::size_t i = j > kStepReach ? j - kStepReach : 0; i <= to; ++i) {
-    step = std::min(step, mz[i + 1] - mz[i]);
+// Sets `steps` to the step of the ascending axis `mz` about each of its spacings (from point j to
+// j + 1): the smallest spacing within kStepReach of it, so that it follows an axis whose spacing
+// grows with m/z. Each window's minimum in one pass: `window` queues the spacings that may yet be
+// one, narrowest first; it never holds more than a window's. The caller keeps `steps` from scan
+// to scan, so that its memory is reused.
+void Steps(const std::vector<double>& mz, std::vector<double>& steps) {
+  const std::size_t spacings = mz.size() < 2 ? 0 : mz.size() - 1;
+  const auto width = [&mz](std::size_t j) { return mz[j + 1] - mz[j]; };
+  steps.resize(spacings);
+  std::array<std::size_t, 4 * kStepReach> window{};
+  const auto at = [&window](std::size_t k) -> std::size_t& { return window[k % window.size()]; };
+  std::size_t head = 0;
+  std::size_t tail = 0;
+  for (std::size_t last = 0; last < spacings + kStepReach; ++last) {
+    if (last < spacings) {
+      while (tail > head && width(at(tail - 1)) >= width(last)) --tail;
+      at(tail++) = last;
+    }
+    if (last < kStepReach) continue;
+    const std::size_t j = last - kStepReach;
+    while (at(head) + kStepReach < j) ++head;
+    steps[j] = width(at(head));
   }
-  return step;
+}
+
+// The step of a scan about its point `i`, from its `steps`; zero for a scan of one point.
+double StepAt(const std::vector<double>& steps, std::size_t i) {
+  return steps.empty() ? 0.0 : steps[std::min(i, steps.size() - 1)];
 }
 
 // The intensity of `scan` at `target`, which lies between its points `below` and `below + 1`:
 // interpolated linearly within a stretch; in a gap, that of a stretch's end within half a step
 // (the same point, written at an m/z that differs by rounding), else zero.
-double IntensityAt(const Scan& scan, std::size_t below, double target) {
+double IntensityAt(const Scan& scan, const std::vector<double>& steps, std::size_t below,
+                   double target) {
   const std::vector<double>& mz = scan.MZ;
   const std::vector<double>& intensity = scan.Intensity;
   const double spacing = mz[below + 1] - mz[below];
-  const double step = StepAbout(mz, below);
+  const double step = steps[below];
   if (spacing <= kGapSteps * step) {
     const double fraction = (target - mz[below]) / spacing;
     return intensity[below] + fraction * (intensity[below + 1] - intensity[below]);
@@ -65,47 +82,50 @@ double IntensityAt(const Scan& scan, std::size_t below, double target) {
   return 0.0;
 }
 
-// Adds the intensities of `scan` on `axis` to `sums`. Both axes ascend, so one pass over each
-// suffices; beyond the scan's own m/z range it adds nothing.
-void AddOnto(const Scan& scan, const std::vector<double>& axis, std::vector<double>& sums) {
+// Adds the intensities of `scan`, whose Steps() are `steps`, on `axis` to `sums`. Both axes
+// ascend, so one pass over each suffices; beyond the scan's own m/z range it adds nothing.
+void AddOnto(const Scan& scan, const std::vector<double>& steps, const std::vector<double>& axis,
+             std::vector<double>& sums) {
   const std::vector<double>& mz = scan.MZ;
   std::size_t below = 0;
   for (std::size_t i = 0; i < axis.size(); ++i) {
     const double target = axis[i];
     if (mz.empty() || target < mz.front() || target > mz.back()) continue;
     while (below + 1 < mz.size() && mz[below + 1] <= target) ++below;
-    sums[i] += mz[below] == target ? scan.Intensity[below] : IntensityAt(scan, below, target);
+    sums[i] +=
+        mz[below] == target ? scan.Intensity[below] : IntensityAt(scan, steps, below, target);
   }
 }
 
-// Whether the m/z `mz`, of a scan whose step about it is `step`, lies where `axis` has no points:
-// beyond its ends or in one of its gaps (wider than kGapSteps of the scan's step as well), more
-// than half that step from the nearest point. A scan whose axis drifts from the first one's, or is
-// finer or coarser, thus falls within it. `above` is the first point of the axis not below `mz`.
-bool Uncovered(const std::vector<double>& axis, std::size_t above, double mz, double step) {
-  const bool before = above > 0;
-  const bool after = above < axis.size();
-  if (after && axis[above] == mz) return false;
-  const double nearest =
-      std::min(before ? mz - axis[above - 1] : HUGE_VAL, after ? axis[above] - mz : HUGE_VAL);
-  if (nearest <= step / 2.0) return false;
-  if (!(before && after)) return true;
-  const double spacing = axis[above] - axis[above - 1];
-  return spacing > kGapSteps * step && spacing > kGapSteps * StepAbout(axis, above - 1);
+// Whether `mz` lies more than `step` / 2 from the nearest point of `axis`, of which `above` is
+// the first not below it.
+bool Apart(const std::vector<double>& axis, std::size_t above, double mz, double step) {
+  if (above > 0 && mz - axis[above - 1] <= step / 2.0) return false;
+  return above == axis.size() || axis[above] - mz > step / 2.0;
 }
 
-// Widens `axis`, and `sums` with it by zeros, by the points of `scan` within `range` where the
-// axis has none, so that the average covers every stretch of every scan. The scans averaged
-// before held nothing there: their points would have joined the axis.
-void WidenBy(const Scan& scan, const WQBL::MZRange& range, std::vector<double>& axis,
-             std::vector<double>& sums) {
+// Widens `axis`, and `sums` with it by zeros, by the points of `scan` (whose Steps() are `steps`)
+// within `range` that lie where the axis has none: beyond its ends or in one of its gaps (wider
+// than kGapSteps of the scan's step too), more than half the scan's step from its nearest point.
+// A scan whose axis drifts from the first one's by less, or is finer or coarser, thus adds none.
+// The scans averaged before held nothing there: their points would have joined the axis.
+void WidenBy(const Scan& scan, const std::vector<double>& steps, const WQBL::MZRange& range,
+             std::vector<double>& axis, std::vector<double>& sums) {
   const std::vector<double>& mz = scan.MZ;
+  std::vector<double> axisSteps;  // made when first asked for
   std::vector<double> joining;
   std::size_t above = 0;
   for (std::size_t i = 0; i < mz.size(); ++i) {
     if (!Within(mz[i], range)) continue;
     while (above < axis.size() && axis[above] < mz[i]) ++above;
-    if (Uncovered(axis, above, mz[i], StepAbout(mz, i > 0 ? i - 1 : 0))) joining.push_back(mz[i]);
+    const double step = StepAt(steps, i > 0 ? i - 1 : 0);
+    if (!Apart(axis, above, mz[i], step)) continue;
+    if (above > 0 && above < axis.size()) {
+      if (axisSteps.empty()) Steps(axis, axisSteps);
+      const double spacing = axis[above] - axis[above - 1];
+      if (spacing <= kGapSteps * std::max(step, axisSteps[above - 1])) continue;
+    }
+    joining.push_back(mz[i]);
   }
   if (joining.empty()) return;
   std::vector<double> wider;
@@ -193,6 +213,7 @@ std::unique_ptr<WQBL::Spectrum> CalDataFile::GenerateAveragedSpectrum(
     MergeCentroids(std::move(points), kCentroidMergeTolerance, axis, sums);
   } else {
     const Scan first = QScan(indices.front());
+    std::vector<double> steps;
     axis = AxisWithin(first, range);
     if (axis.size() == first.MZ.size()) {
       // All of the first scan's own axis: its intensities are added as they stand.
@@ -201,12 +222,20 @@ std::unique_ptr<WQBL::Spectrum> CalDataFile::GenerateAveragedSpectrum(
                      [](double intensity) { return 0.0 + intensity; });
     } else {
       sums.assign(axis.size(), 0.0);
-      AddOnto(first, axis, sums);
+      Steps(first.MZ, steps);
+      AddOnto(first, steps, axis, sums);
     }
     for (std::size_t i = 1; i < indices.size(); ++i) {
       const Scan scan = QScan(indices[i]);
-      if (scan.MZ != axis) WidenBy(scan, range, axis, sums);
-      AddOnto(scan, axis, sums);
+      if (scan.MZ == axis) {
+        // On the axis as it stands: its intensities are added as they stand.
+        std::transform(sums.begin(), sums.end(), scan.Intensity.begin(), sums.begin(),
+                       std::plus<>());
+      } else {
+        Steps(scan.MZ, steps);
+        WidenBy(scan, steps, range, axis, sums);
+        AddOnto(scan, steps, axis, sums);
+      }
     }
   }
   const double count = static_cast<double>(scanNumbers.size());
