@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <string>
 
@@ -220,6 +221,31 @@ TEST(RealSpectra, EachKindOfScanOfAnAlternatingRunIsAChromatogramOfItsOwn) {
     eventOfFive |= std::includes(under.begin(), under.end(), event.begin(), event.end());
   }
   EXPECT_TRUE(eventOfFive);
+}
+
+// The triple quadrupole writes a scan only over the stretches it measured signal in: the foot of
+// that peak (scan 27) 106 points up to m/z 151, its event's scans 381 to 600 up to 188. The
+// spectrum of the peak holds the ions of every scan, among them the highest of scans 29 and 32
+// (m/z 60 and 159, beyond the foot's range), each at its mean over the 6 scans.
+TEST(RealSpectra, SpectrumOfATripleQuadrupolesPeakHoldsTheStretchesOfAllItsScans) {
+  const CalDataFile qtrap((kData / "qtrap-unit-resolution-50-scans.mzML.gz").wstring());
+  const std::vector<std::uint32_t> under{27, 29, 31, 32, 34, 36};
+  const auto spectrum = qtrap.GenerateAveragedSpectrum(under, {});
+  WQBL::Changed changed;
+  std::wstring message;
+  ASSERT_TRUE(WQBL::ExecutePeakDetect(*spectrum, changed, message));
+  EXPECT_THAT(spectrum->QPeaks(), SizeIs(Ge(6u)));
+  for (const std::uint32_t number : {29u, 32u}) {
+    const Scan scan = qtrap.QScan(number - 1);
+    const auto base = std::max_element(scan.Intensity.begin(), scan.Intensity.end());
+    const double mz = scan.MZ[static_cast<std::size_t>(base - scan.Intensity.begin())];
+    const auto found = std::find_if(
+        spectrum->QPeaks().begin(), spectrum->QPeaks().end(), [&](const WQBL::Peak& peak) {
+          return std::abs(spectrum->FractionalIndexToXAxisVal(peak.CentroidIndex) - mz) < 0.2;
+        });
+    ASSERT_NE(found, spectrum->QPeaks().end()) << "scan " << number << ", m/z " << mz;
+    EXPECT_GT(found->Amplitude, *base / 6.0 * 0.9);
+  }
 }
 
 }  // namespace

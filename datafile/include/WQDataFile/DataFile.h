@@ -251,13 +251,16 @@ class WQDATAFILE_EXPORT CalDataFile : public DataFile {
   static constexpr double kCentroidMergeTolerance = 0.02;
 
   // A new spectrum, owned by the caller: the mean of the given scans on the m/z axis of the first,
-  // onto which the others are interpolated linearly (as zero beyond their own m/z range), limited
-  // to the range's bounds for a bounded range. When every scan is a centroid scan, their peak
-  // lists are merged instead: centroids within kCentroidMergeTolerance of a group's
-  // intensity-weighted m/z join it, and each group becomes one point at that m/z with the mean
-  // intensity over the scans. It carries the scan numbers as given, the first scan's tune run,
-  // the mean retention time, the sum of its intensities as TIC, and a name from its scans. Throws
-  // DataFileError for an empty list or a scan number the file does not hold.
+  // widened by the points of the others that lie where it has none (beyond its ends or in a gap
+  // between its stretches, as an instrument that writes only where it measured signal leaves),
+  // limited to the range's bounds for a bounded range. The scans are interpolated linearly onto
+  // it, as zero beyond their own m/z range and in the gaps between their stretches. When every scan
+  // is a centroid scan, their peak lists are merged instead: centroids within
+  // kCentroidMergeTolerance of a group's intensity-weighted m/z join it, and each group becomes one
+  // point at that m/z with the mean intensity over the scans. It carries the scan numbers as given,
+  // the first scan's tune run, the mean retention time, the sum of its intensities as TIC, and a
+  // name from its scans. Throws DataFileError for an empty list or a scan number the file does not
+  // hold.
   std::unique_ptr<WQBL::Spectrum> GenerateAveragedSpectrum(
       const std::vector<std::uint32_t>& scanNumbers, const WQBL::MZRange& range) const;
 
