@@ -353,9 +353,10 @@ recorded() {
   before=$(git -C "$history" log --format=%s main 2>/dev/null |
     grep -cx 'save AcqMethod/Recorded.kem' || true)
   rm -f "$work/acks-a" "$work/acks-b"
-  on "$2-on" $3 "$driver" save Recorded 20 1000000 "$work/acks-a" >/dev/null 2>&1 &
+  on "$2-on" $3 "$driver" save Recorded 20 1000000 "$work/acks-a" >/dev/null 2>"$work/ra.err" &
   local pid=$!
-  on "$4-on" $5 "$driver" save Recorded 20 2000000 "$work/acks-b" >/dev/null 2>&1 || true
+  on "$4-on" $5 "$driver" save Recorded 20 2000000 "$work/acks-b" >/dev/null 2>"$work/rb.err" ||
+    true
   wait "$pid" || true
   acked=$(cat "$work/acks-a" "$work/acks-b" 2>/dev/null | wc -l)
   after=$(git -C "$history" log --format=%s main 2>/dev/null |
@@ -363,6 +364,7 @@ recorded() {
   missing=$((acked - (after - before)))
   missing=$((missing > 0 ? missing : 0))
   report "$setup" "acknowledged saves not in the history (of $acked)" "$missing"
+  cat "$work/ra.err" "$work/rb.err" | head -3 | sed 's/^/    /'
   git -C "$history" fsck --strict --no-dangling >"$work/fsck.out" 2>&1 || fsck=1
   report "$setup" "git fsck of the history (exit)" "$fsck"
   head -3 "$work/fsck.out" | sed 's/^/    /'

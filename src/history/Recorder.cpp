@@ -319,20 +319,21 @@ std::optional<git_oid> QuickRecord(git_repository* repo, git_index* index, const
 }
 
 // Moves the branch from `tip` to `id` only while it still points at `tip`: false when another
-// process moved it first (or holds its lock), so that the records are made again on its tip.
-// Where the view of the folder lags (`lagging`), any refusal counts as a lock held, its reason
-// kept in `refusal`: an SFTP client reports a lock file that exists as "Operation not permitted",
-// its protocol having no word for it.
+// process moved it first (or holds its lock), so that the records are made again on its tip; the
+// reason is left in `conflict`. Where the view of the folder lags (`lagging`), any refusal counts
+// as a lock held: an SFTP client reports a lock file that exists as "Operation not permitted", its
+// protocol having no word for it.
 bool MoveBranch(git_repository* repo, const std::optional<git_oid>& tip, const git_oid& id,
-                bool lagging, std::string& refusal) {
+                bool lagging, std::string& conflict) {
   git_reference* reference = nullptr;
   const int result =
       tip ? git_reference_create_matching(&reference, repo, kBranch, &id, 1, &*tip, "record")
           : git_reference_create(&reference, repo, kBranch, &id, 0, "record");
   Reference owned(reference);
-  if (result == GIT_EMODIFIED || result == GIT_ELOCKED || result == GIT_EEXISTS) return false;
-  if (result == GIT_ERROR && lagging) {
-    refusal = git_error_last() && git_error_last()->message ? git_error_last()->message : "";
+  if (result == GIT_EMODIFIED || result == GIT_ELOCKED || result == GIT_EEXISTS ||
+      (result == GIT_ERROR && lagging)) {
+    const git_error* error = git_error_last();
+    conflict = error && error->message ? error->message : "libgit2 error " + std::to_string(result);
     return false;
   }
   Check(result, "Cannot move the branch of the history");
@@ -407,8 +408,14 @@ void Record(const std::string& operation, const std::vector<std::string>& items)
   const Origin origin;
   const bool lagging = WQPlatform::ViewMayLag(HistoryFolder());
   LockWatch lock(repo.get(), lagging ? kStaleLockOnShare : kStaleLock);
-  std::string refusal;
-  for (int attempt = 0; attempt < kAttempts || lock.Watching(); ++attempt) {
+  // A lagging view may show the branch, or its absence, as it was up to kStaleLockOnShare ago,
+  // every attempt then failing alike: the attempts last at least as long as the view may lag.
+  const auto start = std::chrono::steady_clock::now();
+  const auto patience = lagging ? kStaleLockOnShare : std::chrono::seconds(0);
+  const auto patient = [&] { return std::chrono::steady_clock::now() - start < patience; };
+  std::string conflict;
+  int attempt = 0;
+  for (; attempt < kAttempts || lock.Watching() || patient(); ++attempt) {
     const std::optional<git_oid> tip = BranchTip(repo.get());
     // Without a walk where the index tells that nothing else changed; with one otherwise, which
     // records what changed without the module first.
@@ -418,7 +425,7 @@ void Record(const std::string& operation, const std::vector<std::string>& items)
         quick ? *quick : RecordsOnTip(repo.get(), index.get(), tip, operation, items, origin);
     // Every object of the records is on the disk, synced, before the branch points at them.
     WriteHeldObjects(held);
-    if (MoveBranch(repo.get(), tip, id, lagging, refusal)) {
+    if (MoveBranch(repo.get(), tip, id, lagging, conflict)) {
       // A walk follows a record that was cut short, which is what leaves files behind.
       if (!quick) {
         WriteIndex(repo.get(), index.get());
@@ -430,9 +437,12 @@ void Record(const std::string& operation, const std::vector<std::string>& items)
     lock.Look();
     std::this_thread::sleep_for(std::chrono::milliseconds(1 + attempt % 10));
   }
+  const auto seconds =
+      std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
   throw HistoryError("Cannot record in the history " + HistoryFolder() +
-                     ": its branch kept moving under other records" +
-                     (refusal.empty() ? "" : " (a move was refused: " + refusal + ")"));
+                     ": its branch kept moving under other records (" + std::to_string(attempt) +
+                     " attempts in " + std::to_string(seconds.count()) +
+                     " s; the last: " + conflict + ")");
 }
 
 }  // namespace

@@ -23,7 +23,9 @@
 #include <WQCommon/Text.h>
 #include <WQPlatform/Platform.h>
 #include <WQRepos/WQRepos.h>
+#include <log4cxx/consoleappender.h>
 #include <log4cxx/logger.h>
+#include <log4cxx/patternlayout.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -73,10 +75,21 @@ struct Failures {
   }
 };
 
+// Shows the module's warnings (a save made but not recorded) on the standard error.
+void WarningsToStandardError() {
+  const log4cxx::LoggerPtr logger = log4cxx::Logger::getLogger("app");
+  logger->setLevel(log4cxx::Level::getWarn());
+  logger->addAppender(std::make_shared<log4cxx::ConsoleAppender>(
+      std::make_shared<log4cxx::PatternLayout>(LOG4CXX_STR("%m%n")), LOG4CXX_STR("System.err")));
+}
+
 int Save(const std::string& name, long count, long first, const std::string& acks) {
   Failures failed;
   std::ofstream acknowledged;
-  if (!acks.empty()) acknowledged.open(acks, std::ios::app);
+  if (!acks.empty()) {
+    acknowledged.open(acks, std::ios::app);
+    WarningsToStandardError();
+  }
   long done = 0;
   for (; count == 0 || done < count; ++done) {
     try {
