@@ -347,19 +347,21 @@ void MzMLReader::Parser::ReadSpectrum(const Tag& tag, const Header& header,
     spectrum.Charge = static_cast<int>(*value);
   }
   // The scan's terms first, then the spectrum's.
-  const auto term = [&](std::string_view accession) -> std::string {
+  const auto scanOrSpectrum = [&](std::string_view accession) {
     const Param* param = scan ? Find(*scan, accession) : nullptr;
-    if (!param) param = find(accession);
+    return param ? param : find(accession);
+  };
+  const auto term = [&](std::string_view accession) {
+    const Param* param = scanOrSpectrum(accession);
     return param ? param->Value : std::string();
   };
   const auto present = [&](std::string_view accession) {
-    return (scan && Find(*scan, accession)) || find(accession);
+    return scanOrSpectrum(accession) != nullptr;
   };
-  spectrum.Definition = ScanDefinition({term(kFilterString), term(kPresetScanConfiguration),
-                                        present(kNegativeScan)   ? "negative"
-                                        : present(kPositiveScan) ? "positive"
-                                                                 : "",
-                                        term(kWindowLow), term(kWindowHigh)});
+  spectrum.Definition =
+      ScanDefinition({term(kFilterString), term(kPresetScanConfiguration),
+                      PolarityName(present(kNegativeScan), present(kPositiveScan)),
+                      term(kWindowLow), term(kWindowHigh)});
   if (const Param* start = scan ? Find(*scan, kScanStartTime) : nullptr) {
     const double seconds = SecondsPer(start->Unit);
     if (seconds != 0.0) {
@@ -484,6 +486,10 @@ MzMLSpectrum MzMLReader::ReadAt(std::uint64_t offset, std::uint64_t length) cons
   parser.ReadSpectrum(tag, *header_, spectrum);
   spectrum.Length = length;
   return spectrum;
+}
+
+std::string PolarityName(bool negative, bool positive) {
+  return negative ? "negative" : positive ? "positive" : "";
 }
 
 std::string ScanDefinition(const ScanTerms& terms) {

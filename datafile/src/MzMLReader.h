@@ -27,6 +27,9 @@ struct ScanTerms {
   std::string WindowHigh;
 };
 
+// ScanTerms::Polarity of a scan that the file says is `negative` or `positive`: empty when neither.
+std::string PolarityName(bool negative, bool positive);
+
 // The definition of a scan (Scan::Definition) from its terms: those it gives, named, in one text.
 std::string ScanDefinition(const ScanTerms& terms);
 

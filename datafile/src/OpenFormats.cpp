@@ -352,9 +352,8 @@ std::string DefinitionOf(const msdata::Spectrum& spectrum, const std::string& fi
   ScanTerms terms;
   terms.Filter = filter;
   const pwiz::cv::CVID polarity = spectrum.cvParamChild(pwiz::cv::MS_scan_polarity).cvid;
-  terms.Polarity = polarity == pwiz::cv::MS_negative_scan   ? "negative"
-                   : polarity == pwiz::cv::MS_positive_scan ? "positive"
-                                                            : "";
+  terms.Polarity =
+      PolarityName(polarity == pwiz::cv::MS_negative_scan, polarity == pwiz::cv::MS_positive_scan);
   if (spectrum.scanList.scans.empty()) return ScanDefinition(terms);
   const msdata::Scan& scan = spectrum.scanList.scans.front();
   if (terms.Filter.empty()) terms.Filter = scan.cvParam(pwiz::cv::MS_filter_string).value;

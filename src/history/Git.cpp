@@ -94,12 +94,14 @@ const std::vector<std::string>& KeptDirectories() {
   return directories;
 }
 
+std::string LastReason(const std::string& otherwise) {
+  const git_error* error = git_error_last();
+  return error && error->message ? error->message : otherwise;
+}
+
 void Check(int result, const std::string& action) {
   if (result >= 0) return;
-  const git_error* error = git_error_last();
-  throw HistoryError(
-      action + ": " +
-      (error && error->message ? error->message : "libgit2 error " + std::to_string(result)));
+  throw HistoryError(action + ": " + LastReason("libgit2 error " + std::to_string(result)));
 }
 
 std::optional<std::string> UnusableFolder(const std::string& path) {

@@ -39,6 +39,9 @@ constexpr char kBranch[] = "refs/heads/main";
 // The directories of the base data directory that the history keeps.
 const std::vector<std::string>& KeptDirectories();
 
+// libgit2's reason for the last call that failed on this thread; `otherwise` when it gave none.
+std::string LastReason(const std::string& otherwise);
+
 // Throws HistoryError "<action>: <libgit2's reason>" when `result` is below 0.
 void Check(int result, const std::string& action);
 

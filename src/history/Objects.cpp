@@ -89,7 +89,7 @@ std::string WriteLoose(const std::vector<const HeldObject*>& objects, const std:
     git_odb_backend* loose = nullptr;
     if (git_odb_new(&odb) < 0 || git_odb_backend_loose(&loose, folder.c_str(), -1, 1, 0, 0) < 0 ||
         git_odb_add_backend(odb, loose, 1) < 0) {
-      failure = git_error_last() ? git_error_last()->message : "cannot open the object folder";
+      failure = LastReason("cannot open the object folder");
       git_odb_free(odb);
       return;
     }
@@ -98,7 +98,7 @@ std::string WriteLoose(const std::vector<const HeldObject*>& objects, const std:
       git_oid id;
       if (git_odb_write(&id, odb, objects[i]->data.data(), objects[i]->data.size(),
                         objects[i]->type) < 0)
-        failure = git_error_last() ? git_error_last()->message : "cannot write an object";
+        failure = LastReason("cannot write an object");
     }
   };
   std::vector<std::thread> threads;

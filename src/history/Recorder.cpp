@@ -332,8 +332,7 @@ bool MoveBranch(git_repository* repo, const std::optional<git_oid>& tip, const g
   Reference owned(reference);
   if (result == GIT_EMODIFIED || result == GIT_ELOCKED || result == GIT_EEXISTS ||
       (result == GIT_ERROR && lagging)) {
-    const git_error* error = git_error_last();
-    conflict = error && error->message ? error->message : "libgit2 error " + std::to_string(result);
+    conflict = LastReason("libgit2 error " + std::to_string(result));
     return false;
   }
   Check(result, "Cannot move the branch of the history");
@@ -355,8 +354,12 @@ constexpr auto kStaleLockOnShare = std::chrono::seconds(25);
 // it would stop every record, each save waiting for its attempts.
 class LockWatch {
  public:
-  LockWatch(git_repository* repo, std::chrono::seconds stale)
-      : path_(std::string(git_repository_path(repo)) + kBranch + ".lock"), stale_(stale) {}
+  // `start`: when the record's attempts began.
+  LockWatch(git_repository* repo, std::chrono::seconds stale,
+            std::chrono::steady_clock::time_point start)
+      : path_(std::string(git_repository_path(repo)) + kBranch + ".lock"),
+        stale_(stale),
+        start_(start) {}
 
   // Looks at the lock after an attempt that could not move the branch.
   void Look() {
@@ -375,7 +378,7 @@ class LockWatch {
   }
 
   // True while a lock is watched or was just removed, for no longer than twice `stale` from the
-  // first look: the attempts go on meanwhile.
+  // start of the attempts: they go on meanwhile.
   bool Watching() const {
     return (seen_ || removed_) && std::chrono::steady_clock::now() - start_ < 2 * stale_;
   }
@@ -386,7 +389,7 @@ class LockWatch {
   bool removed_ = false;
   std::optional<std::pair<std::int64_t, std::uint64_t>> seen_;
   std::chrono::steady_clock::time_point since_;
-  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+  std::chrono::steady_clock::time_point start_;
 };
 
 // Writes the index after a walk that ended in the branch's move. While another process holds the
@@ -407,10 +410,10 @@ void Record(const std::string& operation, const std::vector<std::string>& items)
   const HeldObjects held = HoldObjects(repo.get());
   const Origin origin;
   const bool lagging = WQPlatform::ViewMayLag(HistoryFolder());
-  LockWatch lock(repo.get(), lagging ? kStaleLockOnShare : kStaleLock);
+  const auto start = std::chrono::steady_clock::now();
+  LockWatch lock(repo.get(), lagging ? kStaleLockOnShare : kStaleLock, start);
   // A lagging view may show the branch, or its absence, as it was up to kStaleLockOnShare ago,
   // every attempt then failing alike: the attempts last at least as long as the view may lag.
-  const auto start = std::chrono::steady_clock::now();
   const auto patience = lagging ? kStaleLockOnShare : std::chrono::seconds(0);
   const auto patient = [&] { return std::chrono::steady_clock::now() - start < patience; };
   std::string conflict;

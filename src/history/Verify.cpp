@@ -28,9 +28,8 @@ void ReadEveryObject(git_repository* repo) {
         if (git_odb_read(&object, state.odb, id) < 0) {
           char text[GIT_OID_HEXSZ + 1];
           git_oid_tostr(text, sizeof text, id);
-          const git_error* error = git_error_last();
-          state.damage = std::string("object ") + text + " is damaged: " +
-                         (error && error->message ? error->message : "it cannot be read");
+          state.damage =
+              std::string("object ") + text + " is damaged: " + LastReason("it cannot be read");
           return 1;
         }
         git_odb_object_free(object);
