@@ -33,8 +33,9 @@ WQDataFile::CalDataFile OpenRun(const std::string& path) {
   return WQDataFile::CalDataFile(WQCommon::WQNarrowToWideStr(path));
 }
 
-// What run-info shows of each scan; of a fragment scan, also its MS level and, as far as it gives
-// them, its precursor m/z, charge and title.
+// What run-info shows of each scan, with how the instrument defined it when the file says; of a
+// fragment scan, also its MS level and, as far as it gives them, its precursor m/z, charge and
+// title.
 Json ScanJson(const WQDataFile::ScanSummary& summary) {
   const WQDataFile::Scan& scan = summary.Header;
   Json json{{"number", scan.ScanNumber},
@@ -44,6 +45,9 @@ Json ScanJson(const WQDataFile::ScanSummary& summary) {
             {"centroid", scan.Centroided},
             {"totalIonCurrent", ToJson(summary.TotalIntensity)},
             {"seamZerosDropped", scan.SeamZerosDropped}};
+  if (const std::string definition = scan.Definition.Text(); !definition.empty()) {
+    json["definition"] = definition;
+  }
   if (scan.MSLevel == 1) return json;
   json["msLevel"] = scan.MSLevel;
   if (scan.PrecursorMZ) json["precursorMZ"] = ToJson(*scan.PrecursorMZ);

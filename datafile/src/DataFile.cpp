@@ -168,6 +168,26 @@ Scan ReadScan(WQCommon::BinaryReader& reader, const std::string& file) {
 
 }  // namespace
 
+std::string ScanDefinition::Text() const {
+  std::string text;
+  const auto add = [&text](const std::string& name, const std::string& value) {
+    if (value.empty()) return;
+    if (!text.empty()) text += "; ";
+    text += name + " " + value;
+  };
+  add("filter", Filter);
+  add("configuration", Configuration);
+  add("polarity", Polarity);
+  if (!WindowLow.empty() || !WindowHigh.empty()) add("window", WindowLow + "-" + WindowHigh);
+  return text;
+}
+
+bool ScanDefinition::operator==(const ScanDefinition& other) const {
+  return std::tie(Filter, Configuration, Polarity, WindowLow, WindowHigh) ==
+         std::tie(other.Filter, other.Configuration, other.Polarity, other.WindowLow,
+                  other.WindowHigh);
+}
+
 DataFile::DataFile(std::wstring fileName, std::wstring description, std::int64_t createTime,
                    WQBL::Method method)
     : fileName_(std::move(fileName)),
@@ -385,7 +405,7 @@ WQBL::ICObj DataFile::GenerateTIC() const {
     times.push_back(header.RetentionTime);
     totals.push_back(kept.Summary.TotalIntensity);
     numbers.push_back(header.ScanNumber);
-    const auto kind = kindOf.emplace(std::make_pair(header.MSLevel, header.Definition),
+    const auto kind = kindOf.emplace(std::make_pair(header.MSLevel, header.Definition.Text()),
                                      static_cast<std::uint32_t>(kindOf.size()));
     kinds.push_back(kind.first->second);
   }

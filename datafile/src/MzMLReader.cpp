@@ -358,10 +358,9 @@ void MzMLReader::Parser::ReadSpectrum(const Tag& tag, const Header& header,
   const auto present = [&](std::string_view accession) {
     return scanOrSpectrum(accession) != nullptr;
   };
-  spectrum.Definition =
-      ScanDefinition({term(kFilterString), term(kPresetScanConfiguration),
-                      PolarityName(present(kNegativeScan), present(kPositiveScan)),
-                      term(kWindowLow), term(kWindowHigh)});
+  spectrum.Definition = {term(kFilterString), term(kPresetScanConfiguration),
+                         PolarityName(present(kNegativeScan), present(kPositiveScan)),
+                         term(kWindowLow), term(kWindowHigh)};
   if (const Param* start = scan ? Find(*scan, kScanStartTime) : nullptr) {
     const double seconds = SecondsPer(start->Unit);
     if (seconds != 0.0) {
@@ -490,22 +489,6 @@ MzMLSpectrum MzMLReader::ReadAt(std::uint64_t offset, std::uint64_t length) cons
 
 std::string PolarityName(bool negative, bool positive) {
   return negative ? "negative" : positive ? "positive" : "";
-}
-
-std::string ScanDefinition(const ScanTerms& terms) {
-  std::string definition;
-  const auto add = [&definition](const std::string& name, const std::string& value) {
-    if (value.empty()) return;
-    if (!definition.empty()) definition += "; ";
-    definition += name + " " + value;
-  };
-  add("filter", terms.Filter);
-  add("configuration", terms.Configuration);
-  add("polarity", terms.Polarity);
-  if (!terms.WindowLow.empty() || !terms.WindowHigh.empty()) {
-    add("window", terms.WindowLow + "-" + terms.WindowHigh);
-  }
-  return definition;
 }
 
 }  // namespace WQDataFile::detail

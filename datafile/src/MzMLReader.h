@@ -5,6 +5,8 @@
 // library.
 #pragma once
 
+#include <WQDataFile/DataFile.h>
+
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -17,21 +19,9 @@ class ReadOnlyFile;
 
 namespace WQDataFile::detail {
 
-// What a spectrum says of how its scan was defined, each term as the file writes it, empty when
-// it gives none.
-struct ScanTerms {
-  std::string Filter;         // the instrument's filter string
-  std::string Configuration;  // the preset scan configuration
-  std::string Polarity;       // "positive" or "negative"
-  std::string WindowLow;      // the bounds of the first scan window
-  std::string WindowHigh;
-};
-
-// ScanTerms::Polarity of a scan that the file says is `negative` or `positive`: empty when neither.
+// ScanDefinition::Polarity of a scan that the file says is `negative` or `positive`: empty when
+// neither.
 std::string PolarityName(bool negative, bool positive);
-
-// The definition of a scan (Scan::Definition) from its terms: those it gives, named, in one text.
-std::string ScanDefinition(const ScanTerms& terms);
 
 // One spectrum of an mzML run as its element gives it.
 struct MzMLSpectrum {
@@ -46,7 +36,7 @@ struct MzMLSpectrum {
   std::optional<double> PrecursorMZ;  // of the first ion selected, when it names one
   int Charge = 0;                     // of that ion; 0 when it names none
   std::string Title;                  // its spectrum title, when it has one
-  std::string Definition;             // of its scan, ScanDefinition
+  ScanDefinition Definition;          // of its scan
   // Its arrays: empty when it has none.
   std::vector<double> MZ;
   std::vector<double> Intensity;

@@ -161,14 +161,13 @@ class ScanSpectra : public msdata::SpectrumListBase {
     if (!scan.Title.empty()) spectrum->set(pwiz::cv::MS_spectrum_title, scan.Title);
     AddPrecursor(scan, *spectrum);
     spectrum->set(scan.Centroided ? pwiz::cv::MS_centroid_spectrum : pwiz::cv::MS_profile_spectrum);
-    if (const std::optional<CVID> polarity = polarities_.at(scan.TuneRunIndex)) {
-      spectrum->set(*polarity);
-    }
+    if (const std::optional<CVID> polarity = PolarityOf(scan)) spectrum->set(*polarity);
     Summarise(scan, *spectrum);
     spectrum->scanList.set(pwiz::cv::MS_no_combination);
     msdata::Scan acquisition;
     acquisition.instrumentConfigurationPtr = instrument_;
     acquisition.set(pwiz::cv::MS_scan_start_time, Exact(scan.RetentionTime), pwiz::cv::UO_second);
+    AddDefinition(scan.Definition, acquisition);
     spectrum->scanList.scans.push_back(std::move(acquisition));
     if (getBinaryData) {
       spectrum->setMZIntensityArrays(scan.MZ, scan.Intensity,
@@ -179,6 +178,31 @@ class ScanSpectra : public msdata::SpectrumListBase {
   }
 
  private:
+  // The polarity that the scan's definition gives, else its tune's.
+  std::optional<CVID> PolarityOf(const Scan& scan) const {
+    if (scan.Definition.Polarity == "negative") return pwiz::cv::MS_negative_scan;
+    if (scan.Definition.Polarity == "positive") return pwiz::cv::MS_positive_scan;
+    return polarities_.at(scan.TuneRunIndex);
+  }
+
+  // The terms of the definition that a scan read from an open format brought, written back as it
+  // gave them, so that a converted run keeps its kinds of scan.
+  static void AddDefinition(const ScanDefinition& definition, msdata::Scan& acquisition) {
+    if (!definition.Filter.empty()) acquisition.set(pwiz::cv::MS_filter_string, definition.Filter);
+    if (!definition.Configuration.empty()) {
+      acquisition.set(pwiz::cv::MS_preset_scan_configuration, definition.Configuration);
+    }
+    if (definition.WindowLow.empty() && definition.WindowHigh.empty()) return;
+    msdata::ScanWindow window;
+    if (!definition.WindowLow.empty()) {
+      window.set(pwiz::cv::MS_scan_window_lower_limit, definition.WindowLow, pwiz::cv::MS_m_z);
+    }
+    if (!definition.WindowHigh.empty()) {
+      window.set(pwiz::cv::MS_scan_window_upper_limit, definition.WindowHigh, pwiz::cv::MS_m_z);
+    }
+    acquisition.scanWindows.push_back(std::move(window));
+  }
+
   // The ion selected for the fragment spectrum `scan`, with its charge when known.
   static void AddPrecursor(const Scan& scan, msdata::Spectrum& spectrum) {
     if (!scan.PrecursorMZ) return;

@@ -348,13 +348,13 @@ void AddFragmentFacts(const msdata::Spectrum& spectrum, Scan& scan) {
 
 // The definition of the spectrum's scan from the terms of its first scan and scan window, and
 // the filter line that an mzXML scan gives (`filter`), which ProteoWizard's reader does not keep.
-std::string DefinitionOf(const msdata::Spectrum& spectrum, const std::string& filter) {
-  ScanTerms terms;
+ScanDefinition DefinitionOf(const msdata::Spectrum& spectrum, const std::string& filter) {
+  ScanDefinition terms;
   terms.Filter = filter;
   const pwiz::cv::CVID polarity = spectrum.cvParamChild(pwiz::cv::MS_scan_polarity).cvid;
   terms.Polarity =
       PolarityName(polarity == pwiz::cv::MS_negative_scan, polarity == pwiz::cv::MS_positive_scan);
-  if (spectrum.scanList.scans.empty()) return ScanDefinition(terms);
+  if (spectrum.scanList.scans.empty()) return terms;
   const msdata::Scan& scan = spectrum.scanList.scans.front();
   if (terms.Filter.empty()) terms.Filter = scan.cvParam(pwiz::cv::MS_filter_string).value;
   terms.Configuration = scan.cvParam(pwiz::cv::MS_preset_scan_configuration).value;
@@ -362,7 +362,7 @@ std::string DefinitionOf(const msdata::Spectrum& spectrum, const std::string& fi
     terms.WindowLow = scan.scanWindows.front().cvParam(pwiz::cv::MS_scan_window_lower_limit).value;
     terms.WindowHigh = scan.scanWindows.front().cvParam(pwiz::cv::MS_scan_window_upper_limit).value;
   }
-  return ScanDefinition(terms);
+  return terms;
 }
 
 Scan ScanOf(const msdata::Spectrum& spectrum, const std::string& filter) {

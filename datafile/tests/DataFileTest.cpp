@@ -475,10 +475,12 @@ TEST_F(OpenFormatTest, MzXMLScanDefinitionIsItsFilterPolarityAndWindow) {
   mzXML.replace(mzXML.find("msLevel="), 0,
                 "polarity=\"-\" filterLine=\"ITMS - p ESI Full ms [100.00-300.00]\" "
                 "startMz=\"100\" endMz=\"300\" ");
-  EXPECT_EQ(CalDataFile(Write("kind.mzXML", mzXML).wstring()).QScanSummary(0).Header.Definition,
-            "filter ITMS - p ESI Full ms [100.00-300.00]; polarity negative; window 100.0-300.0");
-  EXPECT_EQ(CalDataFile(Write("plain.mzXML", kMzXML).wstring()).QScanSummary(0).Header.Definition,
-            "");
+  EXPECT_EQ(
+      CalDataFile(Write("kind.mzXML", mzXML).wstring()).QScanSummary(0).Header.Definition.Text(),
+      "filter ITMS - p ESI Full ms [100.00-300.00]; polarity negative; window 100.0-300.0");
+  EXPECT_EQ(
+      CalDataFile(Write("plain.mzXML", kMzXML).wstring()).QScanSummary(0).Header.Definition.Text(),
+      "");
 }
 
 // A run of survey and fragment spectra keeps them all, in file order, each under the run's own

@@ -469,7 +469,7 @@ CalDataFile AlternatingRun(const SyntheticRunSettings& settings) {
   run.AddTuneRun(made.QTuneRun(0));
   for (std::uint32_t i = 0; i < made.QNumScanSpectra(); ++i) {
     Scan scan = made.QScan(i);
-    scan.Definition = i < 2 ? "configuration 9" : i % 2 ? "configuration 3" : "configuration 2";
+    scan.Definition.Configuration = i < 2 ? "9" : i % 2 ? "3" : "2";
     if (i % 2) {
       for (double& intensity : scan.Intensity) intensity *= 10.0;
     }

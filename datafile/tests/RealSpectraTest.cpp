@@ -191,18 +191,18 @@ WQBL::ICObj KindsAndPeaks(const CalDataFile& run) {
 // current of both experiments, jumping tenfold from scan to scan, there was no peak.)
 TEST(RealSpectra, EachKindOfScanOfAnAlternatingRunIsAChromatogramOfItsOwn) {
   const CalDataFile ltq((kData / "ltq-ft-ft-and-ion-trap-scans.mzML.gz").wstring());
-  EXPECT_EQ(ltq.QScanSummary(0).Header.Definition,
+  EXPECT_EQ(ltq.QScanSummary(0).Header.Definition.Text(),
             "filter FTMS + p ESI Full ms [200.00-2000.00]; configuration 1; polarity positive; "
             "window 200.0-2000.0");
-  EXPECT_EQ(ltq.QScanSummary(1).Header.Definition,
+  EXPECT_EQ(ltq.QScanSummary(1).Header.Definition.Text(),
             "filter ITMS + p ESI Full ms [200.00-2000.00]; configuration 2; polarity positive; "
             "window 200.0-2000.0");
   EXPECT_THAT(KindsAndPeaks(ltq).QPeaks(), IsEmpty());
 
   const CalDataFile qtrap((kData / "qtrap-unit-resolution-50-scans.mzML.gz").wstring());
-  EXPECT_EQ(qtrap.QScanSummary(0).Header.Definition,
+  EXPECT_EQ(qtrap.QScanSummary(0).Header.Definition.Text(),
             "configuration 2; polarity negative; window 50-850");
-  EXPECT_EQ(qtrap.QScanSummary(3).Header.Definition,
+  EXPECT_EQ(qtrap.QScanSummary(3).Header.Definition.Text(),
             "configuration 3; polarity negative; window 50-850");
   const WQBL::ICObj tic = KindsAndPeaks(qtrap);
   const std::vector<double>& total = tic.QYValues();

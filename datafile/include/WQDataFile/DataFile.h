@@ -73,6 +73,21 @@ struct TuneRun {
   std::int32_t TuneId = 0;
 };
 
+// How the instrument defined a scan, as far as an open format says: each term as the file writes
+// it, empty when the file gives none. The library's own format keeps none.
+struct WQDATAFILE_EXPORT ScanDefinition {
+  std::string Filter;         // the instrument's filter string
+  std::string Configuration;  // the preset scan configuration
+  std::string Polarity;       // "positive" or "negative"
+  std::string WindowLow;      // the bounds of the first scan window, in m/z
+  std::string WindowHigh;
+
+  // The terms given, named, in one text ("configuration 2; polarity negative; window 50-850");
+  // empty when there are none.
+  std::string Text() const;
+  bool operator==(const ScanDefinition& other) const;
+};
+
 // One scan: intensities over ascending m/z values.
 struct Scan {
   std::uint32_t ScanNumber = 0;
@@ -94,12 +109,10 @@ struct Scan {
   std::optional<double> PrecursorMZ{};  // the m/z of the ion selected for fragmentation
   int Charge = 0;                       // of the precursor; 0 when not known
   std::string Title{};
-  // How the instrument defined the scan, as far as an open format says: its filter string, preset
-  // scan configuration, polarity and scan window, named in one text ("configuration 2; polarity
-  // negative; window 50-850"). Scans of one MS level and definition are of one kind, and a run
-  // that alternates kinds has a total ion current per kind (GenerateTIC). Empty when the file
-  // says none of these, and always in the library's own format, whose runs are of one kind.
-  std::string Definition{};
+  // How the instrument defined the scan. Scans of one MS level and definition are of one kind,
+  // and a run that alternates kinds has a total ion current per kind (GenerateTIC). Always empty
+  // in the library's own format, whose runs are of one kind.
+  ScanDefinition Definition{};
 };
 
 // What a file keeps of a scan besides its arrays: enough to summarise a run without reading them.

@@ -1,9 +1,21 @@
 # shellcheck shell=bash disable=SC2154 # the variables of ToolTest.sh
 # A group of ToolTest.sh, which sources it: runs as mzML.
-# Runs as mzML: the same scans read back, a valid file, and nothing replaced without --force.
+# Runs as mzML: the same scans read back, a valid file, and nothing replaced without --force. The
+# instrument's own format keeps a scan's polarity in its tune; mzML gives it with the scan.
 expect 0 "Wrote $work/run.mzML: 12 scans of $run as mzML" convert "$run" -o "$work/run.mzML"
 cmp -s <("$tool" run-info "$run" --json | jq -S .scanList) \
-  <("$tool" run-info "$work/run.mzML" --json | jq -S .scanList)
+  <("$tool" run-info "$work/run.mzML" --json | jq -S '.scanList | map(del(.definition))')
+result $?
+"$tool" run-info "$work/run.mzML" --json |
+  jq -e '.scanList | all(.definition == "polarity positive")' >/dev/null
+result $?
+# A triple quadrupole's run that alternates two experiments in negative mode keeps each scan's
+# definition through mzML, and with it the kinds of scan that find its chromatogram's peak.
+qtrap=$spectra/qtrap-unit-resolution-50-scans.mzML.gz
+"$tool" convert "$qtrap" -o "$work/qtrap.mzML" >/dev/null &&
+  cmp -s <("$tool" run-info "$qtrap" --json | jq -S .scanList) \
+    <("$tool" run-info "$work/qtrap.mzML" --json | jq -S .scanList) &&
+  [[ $("$tool" export "$work/qtrap.mzML" --peaks --dry-run --json | jq .spectra) == 1 ]]
 result $?
 # A run of survey and fragment spectra, a Q Exactive's MS1 scan 10014 and MS2 scans 10015 and
 # 10016, keeps every scan through mzML with its MS level, precursor, charge, title and own number
