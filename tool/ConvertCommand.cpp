@@ -34,7 +34,8 @@ void AddConvertCommand(CLI::App& app) {
   auto* convert = app.add_subcommand(
       "convert",
       "Write a data file (the instrument's own format, mzML, mzXML or MGF) as indexed mzML: a "
-      "spectrum per scan with its scan number, MS level, retention time, polarity, profile or "
+      "spectrum per scan with its scan number, MS level, retention time, polarity, definition "
+      "(filter string, preset configuration, scan window), profile or "
       "centroid data, the precursor m/z, charge and title of a fragment spectrum, and its m/z "
       "values and intensities. The file is replaced as a whole or not at all.");
   convert->add_option("RUN", options->Run, "Data file; - for standard input")->required();

@@ -252,6 +252,7 @@ void DataFile::ReadOwnFormat(const std::string& path) {
 void DataFile::ReadOpenFormat(std::shared_ptr<const WQPlatform::ReadOnlyFile> file) {
   auto run = std::make_shared<detail::OpenRun>(std::move(file));
   description_ = run->Description();
+  instrument_ = run->Instrument();
   createTime_ = run->CreateTime().value_or(0);
   AddTuneRun(TuneRun{0});
   std::optional<std::size_t> faulty;

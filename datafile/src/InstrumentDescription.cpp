@@ -17,13 +17,23 @@ const std::string& TermName(std::string_view accession) {
 
 }  // namespace
 
-void InstrumentDescription::AddOwn(std::string_view accession, const std::string& value) {
+void InstrumentDescription::AddOwn(std::string_view accession, const std::string& value,
+                                   const std::string& unit) {
+  terms_.Own.push_back({std::string(accession), value, unit});
   const std::string& name = TermName(accession);
   if (name.empty()) return;
   names_.push_back(value.empty() ? name : name + " " + value);
 }
 
-void InstrumentDescription::AddComponent(std::string_view accession, const std::string& value) {
+void InstrumentDescription::AddPart(InstrumentTerms::Part kind) {
+  terms_.Components.push_back({kind, {}});
+}
+
+void InstrumentDescription::AddComponent(std::string_view accession, const std::string& value,
+                                         const std::string& unit) {
+  if (!terms_.Components.empty()) {
+    terms_.Components.back().Terms.push_back({std::string(accession), value, unit});
+  }
   const std::string& name = TermName(accession);
   if (!name.empty() && value.empty()) names_.push_back(name);
 }

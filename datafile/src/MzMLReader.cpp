@@ -101,7 +101,7 @@ constexpr std::string_view kWindowHigh = "MS:1000500";
 // The parameter groups that the header declares, and what the header says of the run.
 struct MzMLReader::Header {
   std::map<std::string, Params, std::less<>> Groups;
-  std::wstring Description;
+  InstrumentDescription Instrument;
   std::string StartTimeStamp;
   std::uint64_t SpectraStart = 0;  // where the list of spectra begins its content
 
@@ -140,7 +140,7 @@ class MzMLReader::Parser {
   // Runs `read` on the first child `name` of `element`, skipping the others.
   void First(const Tag& element, std::string_view name,
              const std::function<void(const Tag&)>& read);
-  std::wstring ReadInstrument(const Tag& configuration, const Header& header);
+  InstrumentDescription ReadInstrument(const Tag& configuration, const Header& header);
   void ReadArray(const Tag& array, std::uint64_t defaultLength, const Header& header,
                  std::uint64_t& declaredTotal, MzMLSpectrum& spectrum, bool& haveMZ,
                  bool& haveIntensity);
@@ -207,8 +207,8 @@ std::optional<Params> MzMLReader::Parser::ReadSelectedIon(const Tag& precursors,
 }
 
 void MzMLReader::Parser::ReadHeader(Header& header) {
-  std::map<std::string, std::wstring, std::less<>> instruments;
-  std::optional<std::wstring> firstInstrument;
+  std::map<std::string, InstrumentDescription, std::less<>> instruments;
+  std::optional<InstrumentDescription> firstInstrument;
   std::optional<std::string> defaultInstrument;
   Tag tag;
   while (xml_.NextTag(tag)) {
@@ -218,7 +218,7 @@ void MzMLReader::Parser::ReadHeader(Header& header) {
       header.Groups[std::move(id)] = ReadParams(tag, header, true);
     } else if (tag.Name == "instrumentConfiguration") {
       const std::string id = TagAttributeText(tag.Text, "id");
-      std::wstring description = ReadInstrument(tag, header);
+      InstrumentDescription description = ReadInstrument(tag, header);
       if (!firstInstrument) firstInstrument = description;
       instruments.emplace(id, std::move(description));
     } else if (tag.Name == "run") {
@@ -234,19 +234,23 @@ void MzMLReader::Parser::ReadHeader(Header& header) {
   // A run that names its instrument is described by that one alone.
   if (defaultInstrument) {
     const auto found = instruments.find(*defaultInstrument);
-    if (found != instruments.end()) header.Description = found->second;
+    if (found != instruments.end()) header.Instrument = found->second;
   } else if (firstInstrument) {
-    header.Description = *firstInstrument;
+    header.Instrument = *firstInstrument;
   }
 }
 
-// The configuration's own terms, then those of its source, analyser and detector.
-std::wstring MzMLReader::Parser::ReadInstrument(const Tag& configuration, const Header& header) {
+// The configuration's own terms, those of the groups it refers to among them (an instrument's
+// model and serial number are often written once for all its configurations), then those of its
+// source, analyser and detector.
+InstrumentDescription MzMLReader::Parser::ReadInstrument(const Tag& configuration,
+                                                         const Header& header) {
   InstrumentDescription description;
   xml_.Children(configuration, [&](const Tag& child) {
-    if (child.Name == "cvParam") {
-      const Param param = ParamOf(child.Text);
-      description.AddOwn(param.Accession, param.Value);
+    if (child.Name == "cvParam" || child.Name == "referenceableParamGroupRef") {
+      const Params own =
+          child.Name == "cvParam" ? Params{ParamOf(child.Text)} : GroupOf(child, header);
+      for (const Param& param : own) description.AddOwn(param.Accession, param.Value, param.Unit);
       xml_.SkipElement(child);
     } else if (child.Name == "componentList") {
       xml_.Children(child, [&](const Tag& component) {
@@ -255,15 +259,18 @@ std::wstring MzMLReader::Parser::ReadInstrument(const Tag& configuration, const 
           xml_.SkipElement(component);
           return;
         }
+        description.AddPart(component.Name == "source"     ? InstrumentTerms::Part::Source
+                            : component.Name == "analyzer" ? InstrumentTerms::Part::Analyzer
+                                                           : InstrumentTerms::Part::Detector);
         for (const Param& param : ReadParams(component, header, false)) {
-          description.AddComponent(param.Accession, param.Value);
+          description.AddComponent(param.Accession, param.Value, param.Unit);
         }
       });
     } else {
       xml_.SkipElement(child);
     }
   });
-  return description.Text();
+  return description;
 }
 
 void MzMLReader::Parser::ReadSpectrum(const Tag& tag, const Header& header,
@@ -449,7 +456,7 @@ MzMLReader::MzMLReader(std::shared_ptr<const WQPlatform::ReadOnlyFile> file, std
 
 MzMLReader::~MzMLReader() = default;
 
-const std::wstring& MzMLReader::Description() const { return header_->Description; }
+const InstrumentDescription& MzMLReader::Instrument() const { return header_->Instrument; }
 
 const std::string& MzMLReader::StartTimeStamp() const { return header_->StartTimeStamp; }
 

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "InstrumentDescription.h"
+
 namespace WQPlatform {
 class ReadOnlyFile;
 }
@@ -55,9 +57,8 @@ class MzMLReader {
   MzMLReader(const MzMLReader&) = delete;
   MzMLReader& operator=(const MzMLReader&) = delete;
 
-  // The description of the instrument (InstrumentDescription): the one the run names, else the
-  // first.
-  const std::wstring& Description() const;
+  // The instrument the run names, else the first.
+  const InstrumentDescription& Instrument() const;
   // The run's startTimeStamp, empty when it has none.
   const std::string& StartTimeStamp() const;
 

@@ -129,6 +129,36 @@ msdata::InstrumentConfigurationPtr Instrument(const std::vector<const WQBL::Tune
   return instrument;
 }
 
+// The terms of `terms` that the vocabulary knows, with their values and units, set on
+// `container`.
+void SetTerms(const std::vector<InstrumentTerms::Term>& terms,
+              pwiz::data::ParamContainer& container) {
+  for (const InstrumentTerms::Term& term : terms) {
+    const CVID id = pwiz::cv::cvTermInfo(term.Accession).cvid;
+    if (id == pwiz::cv::CVID_Unknown) continue;
+    const CVID unit =
+        term.Unit.empty() ? pwiz::cv::CVID_Unknown : pwiz::cv::cvTermInfo(term.Unit).cvid;
+    container.set(id, term.Value, unit);
+  }
+}
+
+// The instrument that a run read from an open format named, as the file described it.
+msdata::InstrumentConfigurationPtr Instrument(const InstrumentTerms& terms) {
+  auto instrument = boost::make_shared<msdata::InstrumentConfiguration>("instrument");
+  SetTerms(terms.Own, *instrument);
+  int order = 0;
+  for (const InstrumentTerms::Component& part : terms.Components) {
+    const msdata::ComponentType type =
+        part.Kind == InstrumentTerms::Part::Source     ? msdata::ComponentType_Source
+        : part.Kind == InstrumentTerms::Part::Analyzer ? msdata::ComponentType_Analyzer
+                                                       : msdata::ComponentType_Detector;
+    msdata::Component component(type, ++order);
+    SetTerms(part.Terms, component);
+    instrument->componentList.push_back(std::move(component));
+  }
+  return instrument;
+}
+
 // The scans of the file as mzML spectra, each read from the file when the writer asks for it.
 class ScanSpectra : public msdata::SpectrumListBase {
  public:
@@ -278,7 +308,8 @@ void Describe(const DataFile& file, msdata::MSData& data) {
   conversion->processingMethods.push_back(method);
   data.dataProcessingPtrs.push_back(conversion);
 
-  const msdata::InstrumentConfigurationPtr instrument = Instrument(TunesOfRuns(file));
+  const msdata::InstrumentConfigurationPtr instrument =
+      file.QInstrument().Empty() ? Instrument(TunesOfRuns(file)) : Instrument(file.QInstrument());
   data.instrumentConfigurationPtrs.push_back(instrument);
   data.run.id = "run";
   data.run.defaultInstrumentConfigurationPtr = instrument;

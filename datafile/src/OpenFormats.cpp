@@ -227,27 +227,42 @@ std::unique_ptr<WQPlatform::ReadOnlyFile> Inflate(const WQPlatform::ReadOnlyFile
       });
 }
 
-// The description of the instrument the run names, else of its first.
-std::wstring DescriptionOf(const msdata::MSData& data) {
+const std::string& AccessionOf(pwiz::cv::CVID term) { return pwiz::cv::cvTermInfo(term).id; }
+
+std::string UnitOf(const pwiz::data::CVParam& param) {
+  return param.units == pwiz::cv::CVID_Unknown ? std::string() : AccessionOf(param.units);
+}
+
+// The instrument the run names, else its first.
+InstrumentDescription InstrumentOf(const msdata::MSData& data) {
   msdata::InstrumentConfigurationPtr instrument = data.run.defaultInstrumentConfigurationPtr;
   if (!instrument && !data.instrumentConfigurationPtrs.empty()) {
     instrument = data.instrumentConfigurationPtrs.front();
   }
-  if (!instrument) return {};
   InstrumentDescription description;
+  if (!instrument) return description;
   for (const pwiz::data::CVParam& param : instrument->cvParams) {
-    description.AddOwn(pwiz::cv::cvTermInfo(param.cvid).id, param.value);
+    description.AddOwn(AccessionOf(param.cvid), param.value, UnitOf(param));
   }
   for (const msdata::Component& component : instrument->componentList) {
-    if (component.type == msdata::ComponentType_Source ||
-        component.type == msdata::ComponentType_Analyzer ||
-        component.type == msdata::ComponentType_Detector) {
-      for (const pwiz::data::CVParam& param : component.cvParams) {
-        description.AddComponent(pwiz::cv::cvTermInfo(param.cvid).id, param.value);
-      }
+    switch (component.type) {
+      case msdata::ComponentType_Source:
+        description.AddPart(InstrumentTerms::Part::Source);
+        break;
+      case msdata::ComponentType_Analyzer:
+        description.AddPart(InstrumentTerms::Part::Analyzer);
+        break;
+      case msdata::ComponentType_Detector:
+        description.AddPart(InstrumentTerms::Part::Detector);
+        break;
+      default:
+        continue;
+    }
+    for (const pwiz::data::CVParam& param : component.cvParams) {
+      description.AddComponent(AccessionOf(param.cvid), param.value, UnitOf(param));
     }
   }
-  return description.Text();
+  return description;
 }
 
 // The scan number in a native id: the value of its "scan=" key, else of its last key; nothing
@@ -492,7 +507,7 @@ OpenRun::OpenRun(std::shared_ptr<const WQPlatform::ReadOnlyFile> file) {
   if (!IsComplete(tail, format)) throw DataFileError(failure + ": it is truncated.");
   if (format == Format::MzML) {
     mzML_ = std::make_unique<MzMLReader>(std::move(file), failure);
-    description_ = mzML_->Description();
+    instrument_ = mzML_->Instrument();
     createTime_ = ParseXmlDateTime(mzML_->StartTimeStamp());
     return;
   }
@@ -505,7 +520,7 @@ OpenRun::OpenRun(std::shared_ptr<const WQPlatform::ReadOnlyFile> file) {
       BoundedSource(FileSource(*reader_->file, 0), reader_->bounds), kReadBufferBytes);
   reader_->Guarded([&] { ReadRun(format, stream, tail, reader_->data); });
   if (format == Format::MzXML) reader_->mzXMLScans = MzXMLScans(*reader_->file, failure);
-  description_ = DescriptionOf(reader_->data);
+  instrument_ = InstrumentOf(reader_->data);
   createTime_ = ParseXmlDateTime(reader_->data.run.startTimeStamp);
 }
 

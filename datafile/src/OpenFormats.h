@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "InstrumentDescription.h"
+
 namespace WQPlatform {
 class ReadOnlyFile;
 }
@@ -42,7 +44,9 @@ class OpenRun {
   OpenRun(const OpenRun&) = delete;
   OpenRun& operator=(const OpenRun&) = delete;
 
-  const std::wstring& Description() const { return description_; }
+  // The instrument the run names, else its first: its description and its terms.
+  std::wstring Description() const { return instrument_.Text(); }
+  const InstrumentTerms& Instrument() const { return instrument_.Terms(); }
   // Seconds since 1970, when the run names its start.
   std::optional<std::int64_t> CreateTime() const { return createTime_; }
   // Reads every spectrum in file order, of every MS level, and hands each to `visit` as a scan,
@@ -68,7 +72,7 @@ class OpenRun {
     std::uint64_t Length = 0;
   };
 
-  std::wstring description_;
+  InstrumentDescription instrument_;
   std::optional<std::int64_t> createTime_;
   std::vector<std::uint32_t> scanNumbers_;
   std::vector<Place> places_;

@@ -156,6 +156,43 @@ TEST(MzMLTest, RunOfSurveyAndFragmentScansIsConvertedWhole) {
               HasSubstr("<chromatogram index=\"0\" id=\"TIC\" defaultArrayLength=\"1\">"));
 }
 
+// What a file of another instrument says of its instrument, each term with its value and unit.
+auto Terms(const std::vector<InstrumentTerms::Term>& terms) {
+  std::vector<std::tuple<std::string, std::string, std::string>> all;
+  for (const InstrumentTerms::Term& term : terms)
+    all.emplace_back(term.Accession, term.Value, term.Unit);
+  return all;
+}
+
+// A run of another instrument goes through mzML with that instrument (its configuration's terms,
+// among them those it refers to in a group, and its components' terms with their units) and
+// each scan's definition, not as a run of this one.
+TEST(MzMLTest, RunOfAnotherInstrumentKeepsItsInstrumentAndScanDefinitions) {
+  const WQPlatformTesting::ScratchDirectory scratch;
+  for (const char* name : {"q-exactive-three-scans.mzML.gz", "orbitrap-xl-three-scans.mzML.gz"}) {
+    const DataFile run((fs::path(WQDATAFILE_TEST_DATA) / name).wstring());
+    ConvertAndReadBack(run, scratch.Path() / "converted.mzML");
+    const DataFile read((scratch.Path() / "converted.mzML").wstring());
+    EXPECT_EQ(read.QDescription(), run.QDescription()) << name;
+    EXPECT_EQ(Terms(read.QInstrument().Own), Terms(run.QInstrument().Own)) << name;
+    ASSERT_EQ(read.QInstrument().Components.size(), run.QInstrument().Components.size()) << name;
+    for (std::size_t i = 0; i < run.QInstrument().Components.size(); ++i) {
+      EXPECT_EQ(read.QInstrument().Components[i].Kind, run.QInstrument().Components[i].Kind);
+      EXPECT_EQ(Terms(read.QInstrument().Components[i].Terms),
+                Terms(run.QInstrument().Components[i].Terms))
+          << name << ", component " << i;
+    }
+    for (std::uint32_t i = 0; i < run.QNumScanSpectra(); ++i) {
+      EXPECT_EQ(read.QScanSummary(i).Header.Definition, run.QScanSummary(i).Header.Definition);
+    }
+  }
+  const DataFile orbitrap(
+      (fs::path(WQDATAFILE_TEST_DATA) / "orbitrap-xl-three-scans.mzML.gz").wstring());
+  EXPECT_EQ(
+      Terms(orbitrap.QInstrument().Components.at(1).Terms).front(),
+      std::make_tuple(std::string("MS:1000014"), std::string("0"), std::string("UO:0000169")));
+}
+
 // XML dates have four-digit years: a start in the years 1 to 9999 is written in UTC and read back
 // to the second, one outside them is left out.
 TEST(MzMLTest, RunStartOfAnyFourDigitYearIsWrittenAndReadBack) {

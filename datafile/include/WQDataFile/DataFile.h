@@ -68,6 +68,26 @@ class WQDATAFILE_EXPORT DataFileError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// An instrument configuration as an open format describes it, by the accessions of the mzML
+// vocabulary and their values as the file writes them: the configuration's own terms, then each
+// source, analyser and detector in file order with its terms.
+struct InstrumentTerms {
+  struct Term {
+    std::string Accession;  // "MS:1000031"
+    std::string Value;      // empty when the term has none
+    std::string Unit;       // the accession of its unit ("UO:0000008"); empty when it has none
+  };
+  enum class Part { Source, Analyzer, Detector };
+  struct Component {
+    Part Kind = Part::Source;
+    std::vector<Term> Terms;
+  };
+  std::vector<Term> Own;
+  std::vector<Component> Components;
+
+  bool Empty() const { return Own.empty() && Components.empty(); }
+};
+
 // A stretch of the run acquired with one tune of the method's tune table.
 struct TuneRun {
   std::int32_t TuneId = 0;
@@ -141,6 +161,9 @@ class WQDATAFILE_EXPORT DataFile {
 
   const std::wstring& QFileName() const { return fileName_; }
   const std::wstring& QDescription() const { return description_; }
+  // The instrument a run of an open format names, as the file describes it; empty for a run of
+  // the library's own format, which is of this instrument.
+  const InstrumentTerms& QInstrument() const { return instrument_; }
   std::int64_t QCreateTime() const { return createTime_; }
   const WQBL::Method& QMethod() const { return method_; }
   std::uint32_t QNumTuneRuns() const;
@@ -212,6 +235,7 @@ class WQDATAFILE_EXPORT DataFile {
 
   std::wstring fileName_;
   std::wstring description_;
+  InstrumentTerms instrument_;
   std::int64_t createTime_;
   WQBL::Method method_;
   std::vector<TuneRun> tuneRuns_;

@@ -9,12 +9,13 @@ result $?
 "$tool" run-info "$work/run.mzML" --json |
   jq -e '.scanList | all(.definition == "polarity positive")' >/dev/null
 result $?
-# A triple quadrupole's run that alternates two experiments in negative mode keeps each scan's
-# definition through mzML, and with it the kinds of scan that find its chromatogram's peak.
+# A triple quadrupole's run that alternates two experiments in negative mode keeps its instrument
+# and each scan's definition through mzML, and with them the kinds of scan that find its
+# chromatogram's peak.
 qtrap=$spectra/qtrap-unit-resolution-50-scans.mzML.gz
 "$tool" convert "$qtrap" -o "$work/qtrap.mzML" >/dev/null &&
-  cmp -s <("$tool" run-info "$qtrap" --json | jq -S .scanList) \
-    <("$tool" run-info "$work/qtrap.mzML" --json | jq -S .scanList) &&
+  cmp -s <("$tool" run-info "$qtrap" --json | jq -S '.description, .scanList') \
+    <("$tool" run-info "$work/qtrap.mzML" --json | jq -S '.description, .scanList') &&
   [[ $("$tool" export "$work/qtrap.mzML" --peaks --dry-run --json | jq .spectra) == 1 ]]
 result $?
 # A run of survey and fragment spectra, a Q Exactive's MS1 scan 10014 and MS2 scans 10015 and
@@ -29,6 +30,11 @@ scan_list "$work/exactive.mzML" | jq -e 'map([.number, .msLevel, .precursorMZ, .
   [[10014, null, null, null], [10015, 2, 562.739745982435, 2], [10016, 2, 617.264933277471, 2]]
   and (.[2].title | startswith("three_test_scans.10016.10016.2 "))' >/dev/null &&
   cmp -s <(scan_list "$exactive") <(scan_list "$work/exactive.mzML")
+result $?
+# Its instrument's model and serial number, written once for all its configurations, name it.
+description() { "$tool" run-info "$1" --json | jq -r .description; }
+[[ $(description "$exactive") == "Q Exactive, instrument serial number Exactive Series slot #255, "* &&
+  $(description "$exactive") == $(description "$work/exactive.mzML") ]]
 result $?
 expect 0 "MS levels:    MS1 1 MS2 2" run-info "$work/exactive.mzML"
 expect 0 "Wrote $work/frag.svg: Scan 10016 of $work/exactive.mzML, MS2, precursor m/z 617.2649, \
