@@ -1,5 +1,7 @@
 #include "Chart.h"
 
+#include <WQCommon/Text.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -51,18 +53,6 @@ std::wstring TickText(double value, int decimals) {
   const std::size_t sign = text[0] == L'-' ? 1 : 0;
   if (digits - sign < 5) return text;
   for (std::size_t at = digits; at > sign + 3; at -= 3) text.insert(at - 3, 1, L'\x2009');
-  return text;
-}
-
-// `text` with every character that XML 1.0 cannot carry, and every control character, as U+FFFD.
-std::wstring Printable(std::wstring text) {
-  for (wchar_t& c : text) {
-    const auto code = static_cast<std::uint32_t>(c);
-    if (code < 0x20 || (code >= 0x7f && code < 0xa0) || (code >= 0xd800 && code < 0xe000) ||
-        code == 0xfffe || code == 0xffff || code > 0x10ffff) {
-      c = L'\xfffd';
-    }
-  }
   return text;
 }
 
@@ -206,7 +196,7 @@ void Chart::Text(double x, double y, const std::wstring& text, const wchar_t* an
   svg_.WAttribute(L"font-size", std::to_wstring(size));
   svg_.WAttribute(L"text-anchor", anchor);
   svg_.WAttribute(L"fill", colour);
-  svg_.WText(Printable(text));
+  svg_.WText(WQCommon::WQXmlPrintable(text));
   svg_.EndNode();
 }
 

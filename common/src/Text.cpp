@@ -113,6 +113,17 @@ void WQNarrowToWideStr(std::string_view text, std::wstring& out, InvalidBytes in
   DecodeToWide(text, out, invalid);
 }
 
+std::wstring WQXmlPrintable(std::wstring text) {
+  for (wchar_t& c : text) {
+    const auto code = static_cast<std::uint32_t>(c);
+    if (code < 0x20 || (code >= 0x7f && code < 0xa0) || (code >= 0xd800 && code < 0xe000) ||
+        code == 0xfffe || code == 0xffff || code > 0x10ffff) {
+      c = L'\xfffd';
+    }
+  }
+  return text;
+}
+
 std::u16string WQWideToUtf16(const std::wstring& text) {
   std::u16string encoded;
   EncodeWide<char16_t>(text, encoded);

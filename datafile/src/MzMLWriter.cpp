@@ -129,6 +129,15 @@ msdata::InstrumentConfigurationPtr Instrument(const std::vector<const WQBL::Tune
   return instrument;
 }
 
+// Text that a file of another format brought, as an XML document can hold it: bytes that are not
+// UTF-8 and characters that XML cannot carry, controls among them, become U+FFFD.
+std::string XmlText(const std::string& text) {
+  using WQCommon::InvalidBytes;
+  return WQCommon::WQWideToNarrowStr(
+      WQCommon::WQXmlPrintable(WQCommon::WQNarrowToWideStr(text, InvalidBytes::Replace)),
+      InvalidBytes::Replace);
+}
+
 // The terms of `terms` that the vocabulary knows, with their values and units, set on
 // `container`.
 void SetTerms(const std::vector<InstrumentTerms::Term>& terms,
@@ -138,7 +147,7 @@ void SetTerms(const std::vector<InstrumentTerms::Term>& terms,
     if (id == pwiz::cv::CVID_Unknown) continue;
     const CVID unit =
         term.Unit.empty() ? pwiz::cv::CVID_Unknown : pwiz::cv::cvTermInfo(term.Unit).cvid;
-    container.set(id, term.Value, unit);
+    container.set(id, XmlText(term.Value), unit);
   }
 }
 
@@ -188,7 +197,7 @@ class ScanSpectra : public msdata::SpectrumListBase {
     spectrum->id = identities_.at(index).id;
     spectrum->set(pwiz::cv::MS_ms_level, scan.MSLevel);
     spectrum->set(scan.MSLevel == 1 ? pwiz::cv::MS_MS1_spectrum : pwiz::cv::MS_MSn_spectrum);
-    if (!scan.Title.empty()) spectrum->set(pwiz::cv::MS_spectrum_title, scan.Title);
+    if (!scan.Title.empty()) spectrum->set(pwiz::cv::MS_spectrum_title, XmlText(scan.Title));
     AddPrecursor(scan, *spectrum);
     spectrum->set(scan.Centroided ? pwiz::cv::MS_centroid_spectrum : pwiz::cv::MS_profile_spectrum);
     if (const std::optional<CVID> polarity = PolarityOf(scan)) spectrum->set(*polarity);
@@ -218,18 +227,17 @@ class ScanSpectra : public msdata::SpectrumListBase {
   // The terms of the definition that a scan read from an open format brought, written back as it
   // gave them, so that a converted run keeps its kinds of scan.
   static void AddDefinition(const ScanDefinition& definition, msdata::Scan& acquisition) {
-    if (!definition.Filter.empty()) acquisition.set(pwiz::cv::MS_filter_string, definition.Filter);
-    if (!definition.Configuration.empty()) {
-      acquisition.set(pwiz::cv::MS_preset_scan_configuration, definition.Configuration);
-    }
+    const auto add = [](pwiz::data::ParamContainer& container, CVID term, const std::string& value,
+                        CVID unit) {
+      if (!value.empty()) container.set(term, XmlText(value), unit);
+    };
+    add(acquisition, pwiz::cv::MS_filter_string, definition.Filter, pwiz::cv::CVID_Unknown);
+    add(acquisition, pwiz::cv::MS_preset_scan_configuration, definition.Configuration,
+        pwiz::cv::CVID_Unknown);
     if (definition.WindowLow.empty() && definition.WindowHigh.empty()) return;
     msdata::ScanWindow window;
-    if (!definition.WindowLow.empty()) {
-      window.set(pwiz::cv::MS_scan_window_lower_limit, definition.WindowLow, pwiz::cv::MS_m_z);
-    }
-    if (!definition.WindowHigh.empty()) {
-      window.set(pwiz::cv::MS_scan_window_upper_limit, definition.WindowHigh, pwiz::cv::MS_m_z);
-    }
+    add(window, pwiz::cv::MS_scan_window_lower_limit, definition.WindowLow, pwiz::cv::MS_m_z);
+    add(window, pwiz::cv::MS_scan_window_upper_limit, definition.WindowHigh, pwiz::cv::MS_m_z);
     acquisition.scanWindows.push_back(std::move(window));
   }
 

@@ -164,6 +164,24 @@ auto Terms(const std::vector<InstrumentTerms::Term>& terms) {
   return all;
 }
 
+// Text that a file of another format brought is written as XML can hold it: a byte that is not
+// UTF-8 and a control character in a title or a filter string would leave a file that no XML
+// parser reads.
+TEST(MzMLTest, TextThatXmlCannotHoldIsWrittenAsReplacementCharacters) {
+  const WQPlatformTesting::ScratchDirectory scratch;
+  DataFile run((scratch.Path() / "raw.dat").wstring(), L"Raw", 0, WQBL::Method());
+  run.AddTuneRun(TuneRun{0});
+  Scan scan{1, 1.0, 0, {100.0}, {5.0}, true};
+  scan.MSLevel = 2;
+  scan.Title = "Pep\xff\x01 <1>";
+  scan.Definition.Filter = "ms2\x1b[31m";
+  run.AddScan(scan);
+  SaveAsMzML(run, (scratch.Path() / "raw.mzML").wstring());
+  const Scan read = DataFile((scratch.Path() / "raw.mzML").wstring()).QScan(0);
+  EXPECT_EQ(read.Title, "Pep\uFFFD\uFFFD <1>");
+  EXPECT_EQ(read.Definition.Filter, "ms2\uFFFD[31m");
+}
+
 // A run of another instrument goes through mzML with that instrument (its configuration's terms,
 // among them those it refers to in a group, and its components' terms with their units) and
 // each scan's definition, not as a run of this one.

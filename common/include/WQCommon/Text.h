@@ -39,6 +39,11 @@ WQCOMMON_EXPORT void WQWideToNarrowStr(std::wstring_view text, std::string& out,
 WQCOMMON_EXPORT void WQNarrowToWideStr(std::string_view text, std::wstring& out,
                                        InvalidBytes invalid = InvalidBytes::Escape);
 
+// `text` with every character that an XML 1.0 document cannot hold (a surrogate, an escape
+// included, U+FFFE, U+FFFF, a value outside Unicode) and every control character (C0, DEL, C1) as
+// U+FFFD: text to show in a document or to write into one.
+WQCOMMON_EXPORT std::wstring WQXmlPrintable(std::wstring text);
+
 // UTF-16 code units from wide text (surrogate pairs for characters beyond the BMP) and back. A
 // lone surrogate, escapes included, or a value outside Unicode becomes U+FFFD either way.
 WQCOMMON_EXPORT std::u16string WQWideToUtf16(const std::wstring& text);
