@@ -247,10 +247,17 @@ InstrumentDescription MzMLReader::Parser::ReadInstrument(const Tag& configuratio
                                                          const Header& header) {
   InstrumentDescription description;
   xml_.Children(configuration, [&](const Tag& child) {
-    if (child.Name == "cvParam" || child.Name == "referenceableParamGroupRef") {
-      const Params own =
-          child.Name == "cvParam" ? Params{ParamOf(child.Text)} : GroupOf(child, header);
-      for (const Param& param : own) description.AddOwn(param.Accession, param.Value, param.Unit);
+    if (child.Name == "cvParam") {
+      const Param param = ParamOf(child.Text);
+      description.AddOwn(param.Accession, param.Value, param.Unit);
+      xml_.SkipElement(child);
+    } else if (child.Name == "referenceableParamGroupRef") {
+      // A group the file does not declare leaves the description short; the spectra hold.
+      if (const Params* group = header.Group(TagAttributeText(child.Text, "ref"))) {
+        for (const Param& param : *group) {
+          description.AddOwn(param.Accession, param.Value, param.Unit);
+        }
+      }
       xml_.SkipElement(child);
     } else if (child.Name == "componentList") {
       xml_.Children(child, [&](const Tag& component) {

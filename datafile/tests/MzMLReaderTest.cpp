@@ -163,5 +163,29 @@ TEST_F(MzMLReaderTest, MarkupAndReferencesReadAsWritten) {
   }
 }
 
+// An instrument's model and serial number are often in a parameter group that each configuration
+// refers to: they describe it in file order. A group the file does not declare leaves the
+// description short, and the spectra are read.
+TEST_F(MzMLReaderTest, InstrumentTermsOfADeclaredGroupDescribeItAndAMissingGroupIsPassedOver) {
+  const std::string groups =
+      "<referenceableParamGroupList count=\"1\"><referenceableParamGroup id=\"G\"><cvParam "
+      "cvRef=\"MS\" accession=\"MS:1000529\" name=\"instrument serial number\" value=\"SN1\"/>"
+      "</referenceableParamGroup></referenceableParamGroupList>";
+  const auto run = [&](const std::string& declared, const std::string& ref) {
+    std::string bytes = Sample().Bytes();
+    bytes.insert(bytes.find("<instrumentConfigurationList"), declared);
+    const std::string configuration = "<instrumentConfiguration id=\"IC\">";
+    bytes.insert(bytes.find(configuration) + configuration.size(),
+                 "<referenceableParamGroupRef ref=\"" + ref + "\"/>");
+    return bytes;
+  };
+  const CalDataFile grouped(Write("grouped.mzML", run(groups, "G")).wstring());
+  EXPECT_EQ(grouped.QDescription(), L"instrument serial number SN1, instrument model Q");
+  EXPECT_EQ(grouped.QInstrument().Own.front().Value, "SN1");
+  const CalDataFile missing(Write("missing.mzML", run("", "G")).wstring());
+  EXPECT_EQ(missing.QDescription(), L"instrument model Q");
+  EXPECT_EQ(missing.QNumScanSpectra(), 1u);
+}
+
 }  // namespace
 }  // namespace WQDataFile
