@@ -20,9 +20,6 @@ const std::string& TermName(std::string_view accession) {
 void InstrumentDescription::AddOwn(std::string_view accession, const std::string& value,
                                    const std::string& unit) {
   terms_.Own.push_back({std::string(accession), value, unit});
-  const std::string& name = TermName(accession);
-  if (name.empty()) return;
-  names_.push_back(value.empty() ? name : name + " " + value);
 }
 
 void InstrumentDescription::AddPart(InstrumentTerms::Part kind) {
@@ -34,13 +31,23 @@ void InstrumentDescription::AddComponent(std::string_view accession, const std::
   if (!terms_.Components.empty()) {
     terms_.Components.back().Terms.push_back({std::string(accession), value, unit});
   }
-  const std::string& name = TermName(accession);
-  if (!name.empty() && value.empty()) names_.push_back(name);
 }
 
 std::wstring InstrumentDescription::Text() const {
   std::string joined;
-  for (const std::string& name : names_) joined += (joined.empty() ? "" : ", ") + name;
+  const auto add = [&joined](const std::string& name) {
+    joined += (joined.empty() ? "" : ", ") + name;
+  };
+  for (const InstrumentTerms::Term& term : terms_.Own) {
+    const std::string& name = TermName(term.Accession);
+    if (!name.empty()) add(term.Value.empty() ? name : name + " " + term.Value);
+  }
+  for (const InstrumentTerms::Component& component : terms_.Components) {
+    for (const InstrumentTerms::Term& term : component.Terms) {
+      const std::string& name = TermName(term.Accession);
+      if (!name.empty() && term.Value.empty()) add(name);
+    }
+  }
   return WQCommon::WQNarrowToWideStr(joined, WQCommon::InvalidBytes::Replace);
 }
 

@@ -28,7 +28,6 @@ class InstrumentDescription {
   const InstrumentTerms& Terms() const { return terms_; }
 
  private:
-  std::vector<std::string> names_;
   InstrumentTerms terms_;
 };
 
