@@ -318,20 +318,22 @@ std::optional<git_oid> QuickRecord(git_repository* repo, git_index* index, const
                     Message(operation, items, origin), origin);
 }
 
-// Moves the branch from `tip` to `id` only while it still points at `tip`: false when another
-// process moved it first (or holds its lock), so that the records are made again on its tip; the
-// reason is left in `conflict`. Where the view of the folder lags (`lagging`), any refusal counts
-// as a lock held: an SFTP client reports a lock file that exists as "Operation not permitted", its
+// Moves the branch from `tip` (none: the branch is still to be made) to `id` only while it still
+// points at `tip`: false when another process moved it first (or holds its lock), so that the
+// records are made again on its tip; the reason is left in `conflict`. The branch is compared
+// under its lock, a missing one as the zero id: libgit2 looks for an existing branch before it
+// takes the lock, so that a first record of another process made between the look and the lock
+// would be written over. Where the view of the folder lags (`lagging`), any refusal counts as a
+// lock held: an SFTP client reports a lock file that exists as "Operation not permitted", its
 // protocol having no word for it.
 bool MoveBranch(git_repository* repo, const std::optional<git_oid>& tip, const git_oid& id,
                 bool lagging, std::string& conflict) {
+  const git_oid none{};
   git_reference* reference = nullptr;
-  const int result =
-      tip ? git_reference_create_matching(&reference, repo, kBranch, &id, 1, &*tip, "record")
-          : git_reference_create(&reference, repo, kBranch, &id, 0, "record");
+  const int result = git_reference_create_matching(&reference, repo, kBranch, &id, 1,
+                                                   tip ? &*tip : &none, "record");
   Reference owned(reference);
-  if (result == GIT_EMODIFIED || result == GIT_ELOCKED || result == GIT_EEXISTS ||
-      (result == GIT_ERROR && lagging)) {
+  if (result == GIT_EMODIFIED || result == GIT_ELOCKED || (result == GIT_ERROR && lagging)) {
     conflict = LastReason("libgit2 error " + std::to_string(result));
     return false;
   }
