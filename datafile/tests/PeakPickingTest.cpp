@@ -224,37 +224,55 @@ TEST(PeakPicking, ClippedBaselinesGiveTheirPeaksAndNoNoise) {
 // A triple quadrupole at unit resolution samples a peak with two or three points at half height,
 // writes each count as 333 on a baseline that is nearly all zero, and stores only the points near
 // counts: a peak well above the noise may have only one or two points above the level, and is a
-// peak when its counts, summed over the apex and its neighbours, rise clear of their noise.
+// peak when its counts, summed over the apex and its neighbours, rise clear of their noise. The
+// zeros, those stored and those left out, are counts: the noise is that of the baseline's counts,
+// not of the stored points, which lie mostly on peaks. On a baseline of 0.03 counts a point, and
+// of 1 count, where the counts' own noise sets the level.
 TEST(PeakPicking, UndersampledPeaksOfFewCountsAreFound) {
-  const SyntheticSpectrumSettings settings = SyntheticSpectrumSettings::Undersampled();
-  std::size_t spectra = 0, highestFound = 0;
-  WQBL::PeakListComparison strong(0.06, 0.3);
-  for (std::uint32_t number = 1; number <= 40; ++number) {
-    SyntheticSpectrumSettings one = settings;
-    one.SpectrumNumber = number;
-    const SyntheticSpectrum truth = GenerateSyntheticSpectrum(one);
-    std::vector<double> x, height, trueX, trueHeight;
-    DetectPeaks(truth, x, height);
-    for (const SyntheticPeak& peak : truth.Peaks) {
-      if (peak.Height < 15.0 * settings.CountGain) continue;
-      trueX.push_back(peak.MZ);
-      trueHeight.push_back(peak.Height);
+  for (const double baseline : {0.03, 1.0}) {
+    SCOPED_TRACE(testing::Message() << "baseline " << baseline);
+    SyntheticSpectrumSettings settings = SyntheticSpectrumSettings::Undersampled();
+    settings.Baseline = baseline;
+    std::size_t spectra = 0, highestFound = 0;
+    WQBL::PeakListComparison strong(0.06, 0.3);
+    WQBL::PeakListComparison all(0.06, 0.3);
+    for (std::uint32_t number = 1; number <= 40; ++number) {
+      SyntheticSpectrumSettings one = settings;
+      one.SpectrumNumber = number;
+      const SyntheticSpectrum truth = GenerateSyntheticSpectrum(one);
+      std::vector<double> x, height, trueX, trueHeight;
+      DetectPeaks(truth, x, height);
+      for (const SyntheticPeak& peak : truth.Peaks) {
+        trueX.push_back(peak.MZ);
+        trueHeight.push_back(peak.Height);
+      }
+      all.Add(x, height, trueX, trueHeight);
+      trueX.clear();
+      trueHeight.clear();
+      for (const SyntheticPeak& peak : truth.Peaks) {
+        if (peak.Height < 15.0 * settings.CountGain) continue;
+        trueX.push_back(peak.MZ);
+        trueHeight.push_back(peak.Height);
+      }
+      strong.Add(x, height, trueX, trueHeight);
+      const auto highest = std::max_element(
+          truth.Peaks.begin(), truth.Peaks.end(),
+          [](const SyntheticPeak& a, const SyntheticPeak& b) { return a.Height < b.Height; });
+      ++spectra;
+      highestFound += std::any_of(
+          x.begin(), x.end(), [&](double centre) { return std::abs(centre - highest->MZ) < 0.06; });
     }
-    strong.Add(x, height, trueX, trueHeight);
-    const auto highest = std::max_element(
-        truth.Peaks.begin(), truth.Peaks.end(),
-        [](const SyntheticPeak& a, const SyntheticPeak& b) { return a.Height < b.Height; });
-    ++spectra;
-    highestFound += std::any_of(
-        x.begin(), x.end(), [&](double centre) { return std::abs(centre - highest->MZ) < 0.06; });
+    // Reached on 0.03 counts: 40 of 40; of the peaks of 15 counts or more 0.989 at a precision of
+    // 0.997 (0.66 when the noise was measured on the stored points); of all, from 5 counts, 0.944
+    // at 0.939 (0.369 at 0.994 then; OpenMS's picker 0.738 at 0.801, its low-resolution route 0.688
+    // at 0.856). On 1 count: 40, 0.990 at 0.998, and 0.888 at 0.938 (0.887 without the counts'
+    // noise).
+    EXPECT_GE(highestFound, spectra * 19 / 20);
+    EXPECT_GE(strong.Agreement().Recall, 0.95);
+    EXPECT_GE(all.Agreement().Recall, 0.85);
+    EXPECT_GE(all.Agreement().Precision, 0.9);
+    EXPECT_GE(strong.Agreement().PrecisionNarrow, 0.97);
   }
-  // Reached: 40 of 40 and 0.66 at a precision of 0.998 (36 and 0.26 when two points above the
-  // level and a high apex were needed, 24 and 0.19 before). The stored points lie mostly on peaks,
-  // which raises the noise measured on them above the counts' own; of peaks of 15 to 50 counts a
-  // third are still lost.
-  EXPECT_GE(highestFound, spectra * 19 / 20);
-  EXPECT_GE(strong.Agreement().Recall, 0.6);
-  EXPECT_GE(strong.Agreement().PrecisionNarrow, 0.97);
 }
 
 // Isotope envelopes of five peaks (60, 100, 80, 45 and 20 counts, scaled over a decade) at a

@@ -31,4 +31,42 @@ inline double IntensityQuantum(const std::vector<double>& y) {
   return std::isfinite(quantum) ? quantum : 0.0;
 }
 
+// Whether the values are counts: none negative, and each positive one of at most kCountedUpTo
+// counts a whole number of `quantum`s (within what storing them as 32-bit floats leaves), for
+// at least kCountedFewest of them. Continuous values are whole multiples of their smallest step
+// by chance only.
+constexpr double kCountedUpTo = 1000.0;
+constexpr std::size_t kCountedFewest = 10;
+inline bool Counted(const std::vector<double>& y, double quantum) {
+  if (!(quantum > 0.0)) return false;
+  std::size_t small = 0;
+  for (double value : y) {
+    if (value < 0.0) return false;
+    const double counts = value / quantum;
+    if (value == 0.0 || counts > kCountedUpTo) continue;
+    if (std::fabs(counts - std::round(counts)) > 1e-3) return false;
+    ++small;
+  }
+  return small >= kCountedFewest;
+}
+
+// How many points the axis leaves out between points first and last: where a step is more than
+// half again the steps beside it, the points that step would hold at their spacing. Files of
+// counted spectra leave out runs of zero counts; the bound keeps a hostile axis from counting
+// without end.
+inline std::size_t PointsLeftOut(const std::vector<double>& x, std::size_t first,
+                                 std::size_t last) {
+  constexpr double kGap = 1.5;
+  constexpr double kMostPerGap = 1e6;
+  std::size_t left = 0;
+  for (std::size_t i = std::max<std::size_t>(first, 1); i + 1 < last; ++i) {
+    const double step = x[i + 1] - x[i];
+    const double before = x[i] - x[i - 1];
+    const double beside = std::min(before, i + 2 < x.size() ? x[i + 2] - x[i + 1] : before);
+    if (!(beside > 0.0) || !(step > kGap * beside)) continue;
+    left += static_cast<std::size_t>(std::min(std::round(step / beside), kMostPerGap)) - 1;
+  }
+  return left;
+}
+
 }  // namespace WQBL::detail

@@ -16,9 +16,11 @@ namespace WQBL {
 
 namespace {
 
+using detail::Counted;
 using detail::IntensityQuantum;
 using detail::kDynamicRange;
 using detail::kQuantumNoise;
+using detail::PointsLeftOut;
 
 // The scale that makes the distance from the lower quartile to the median estimate the standard
 // deviation of normally distributed noise.
@@ -87,15 +89,20 @@ std::uint32_t NoiseWindow(const std::vector<double>& y, std::uint32_t window) {
 // kept per block, not per point: a per-point copy would cost more than measuring them.
 class NoiseBlocks {
  public:
-  NoiseBlocks(const std::vector<double>& y, std::uint32_t window, std::size_t lag)
+  NoiseBlocks(const std::vector<double>& x, const std::vector<double>& y, std::uint32_t window,
+              std::size_t lag)
       : points_(y.size()), width_(window == 0 ? std::max<std::size_t>(y.size(), 1) : window) {
     Scratch scratch;  // reused by every block
     quantum_ = IntensityQuantum(y);
     if (!y.empty()) floor_ = std::max(*std::max_element(y.begin(), y.end()), 0.0) / kDynamicRange;
+    // A file that leaves out points of counted data leaves out zero counts: what it keeps of the
+    // baseline is its non-zero counts, and its zeros, kept or left out, are counts too.
+    scratch.CountedZeros = Counted(y, quantum_) && PointsLeftOut(x, 0, points_) > 0;
     for (std::size_t first = 0; first < points_;) {
       std::size_t last = std::min(points_, first + width_);
       if (points_ - last < (width_ + 1) / 2) last = points_;
-      NoiseLevel level = Measure(y.data() + first, last - first, lag, floor_, scratch);
+      scratch.LeftOut = scratch.CountedZeros ? PointsLeftOut(x, first, last) : 0;
+      NoiseLevel level = Measure(y.data() + first, last - first, lag, floor_, quantum_, scratch);
       level.Noise = std::max(level.Noise, kQuantumNoise * quantum_);
       levels_.push_back(level);
       first = last;
@@ -121,6 +128,8 @@ class NoiseBlocks {
   struct Scratch {
     std::vector<double> Values;
     std::vector<char> Quiet;
+    bool CountedZeros = false;  // zeros are counts, and samples of the noise
+    std::size_t LeftOut = 0;    // zero counts that the block's file left out
   };
 
   // Baseline and noise of the n values from y, measured on their quiet points: first all but those
@@ -129,23 +138,25 @@ class NoiseBlocks {
   // the noise above the baseline. A block of too few samples has baseline and noise 0, which the
   // bounds of the detection level raise. Where peaks cover much of a block, their tops and flanks
   // raise a measure over all points far above the noise between them (and the median into their
-  // flanks); leaving them out brings it down to that noise, however many peaks there are.
+  // flanks); leaving them out brings it down to that noise, however many peaks there are. Where
+  // zeros are counts, every point is a sample, and so is every zero that the file left out.
   static NoiseLevel Measure(const double* y, std::size_t n, std::size_t noiseLag, double floor,
-                            Scratch& scratch) {
+                            double quantum, Scratch& scratch) {
     const std::size_t lag = std::min<std::size_t>(noiseLag, n / 2);
-    auto sample = [floor](double value) { return value < 0.0 || value > floor; };
+    const bool zeros = scratch.CountedZeros;
+    auto sample = [floor, zeros](double value) { return zeros || value < 0.0 || value > floor; };
     scratch.Quiet.resize(n);
-    std::size_t samples = 0;
+    std::size_t samples = scratch.LeftOut;
     for (std::size_t i = 0; i < n; ++i) {
       scratch.Quiet[i] = sample(y[i]);
       samples += scratch.Quiet[i];
     }
     const std::size_t fewest = std::max<std::size_t>(n / 8, 2 * lag + 2);
     if (samples < fewest) return {};
-    NoiseLevel level = MeasureQuiet(y, n, lag, scratch);
+    NoiseLevel level = MeasureQuiet(y, n, lag, quantum, scratch);
     for (int round = 1; round < kNoiseRounds; ++round) {
       const double limit = level.Baseline + kQuietDeviations * level.Noise;
-      std::size_t quiet = 0;
+      std::size_t quiet = scratch.LeftOut;
       std::size_t changes = 0;
       for (std::size_t i = 0; i < n; ++i) {
         const char now = y[i] <= limit && sample(y[i]);
@@ -155,7 +166,7 @@ class NoiseBlocks {
       }
       if (changes <= n / kSettledShare) break;  // settled
       if (quiet < fewest) break;                // too few to measure
-      const NoiseLevel next = MeasureQuiet(y, n, lag, scratch);
+      const NoiseLevel next = MeasureQuiet(y, n, lag, quantum, scratch);
       if (next.Noise == 0.0) break;  // a quiet stretch of one value: the wider measure holds
       level = next;
     }
@@ -165,9 +176,11 @@ class NoiseBlocks {
   // The baseline is the median of the quiet values, and the noise comes from how far their lower
   // quartile lies below it, which peaks do not change. Where that is nothing (sparse counts), the
   // noise comes from the differences between quiet points `lag` apart: from their median, or
-  // where most are zero, from their mean.
-  static NoiseLevel MeasureQuiet(const double* y, std::size_t n, std::size_t lag,
+  // where most are zero, from their mean. Counts vary as much as their mean: where zeros are
+  // counts, the noise is the square root of the quiet values' mean count.
+  static NoiseLevel MeasureQuiet(const double* y, std::size_t n, std::size_t lag, double quantum,
                                  Scratch& scratch) {
+    if (scratch.CountedZeros) return MeasureQuietCounts(y, n, quantum, scratch);
     NoiseLevel level;
     // Gathered without branches: whether a point is quiet is unpredictable.
     std::vector<double>& values = scratch.Values;
@@ -200,6 +213,30 @@ class NoiseBlocks {
     return level;
   }
 
+  // MeasureQuiet where zeros are counts: the median of the quiet values, the left out zeros first
+  // among them, and the counting noise of their mean.
+  static NoiseLevel MeasureQuietCounts(const double* y, std::size_t n, double quantum,
+                                       Scratch& scratch) {
+    std::vector<double>& values = scratch.Values;
+    values.clear();
+    double sum = 0.0;
+    for (std::size_t i = 0; i < n; ++i) {
+      if (!scratch.Quiet[i]) continue;
+      values.push_back(y[i]);
+      sum += y[i];
+    }
+    const std::size_t left = scratch.LeftOut;
+    const std::size_t total = values.size() + left;
+    if (total == 0) return {};
+    auto nth = [&](std::size_t k) {
+      return k < left ? 0.0 : detail::Select(values.data(), values.size(), k - left);
+    };
+    NoiseLevel level;
+    level.Baseline = total % 2 == 1 ? nth(total / 2) : (nth(total / 2 - 1) + nth(total / 2)) / 2.0;
+    level.Noise = std::sqrt(sum / static_cast<double>(total) * quantum);
+    return level;
+  }
+
   std::size_t points_;
   std::size_t width_;
   std::vector<NoiseLevel> levels_;
@@ -222,7 +259,7 @@ class PeakFinder {
         x_(curve.QXAxis()),
         y_(curve.QYValues()),
         settings_(settings),
-        noise_(curve.QUnsmoothedYValues(),
+        noise_(x_, curve.QUnsmoothedYValues(),
                NoiseWindow(curve.QUnsmoothedYValues(), settings.Noise.WindowWidth),
                settings.NoiseLag) {}
 
