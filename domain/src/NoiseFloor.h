@@ -44,7 +44,7 @@ inline bool Counted(const std::vector<double>& y, double quantum) {
     if (value < 0.0) return false;
     const double counts = value / quantum;
     if (value == 0.0 || counts > kCountedUpTo) continue;
-    if (std::fabs(counts - std::round(counts)) > 1e-3) return false;
+    if (!(std::fabs(counts - std::round(counts)) <= 1e-3)) return false;
     ++small;
   }
   return small >= kCountedFewest;
