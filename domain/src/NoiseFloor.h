@@ -31,23 +31,32 @@ inline double IntensityQuantum(const std::vector<double>& y) {
   return std::isfinite(quantum) ? quantum : 0.0;
 }
 
-// Whether the values are counts: none negative, and each positive one of at most kCountedUpTo
-// counts a whole number of `quantum`s (within what storing them as 32-bit floats leaves), for
-// at least kCountedFewest of them. Continuous values are whole multiples of their smallest step
-// by chance only.
+// Whether the values are counts of single ions: none negative; each positive one of at most
+// kCountedUpTo counts a whole number of `quantum`s (within what storing them as 32-bit floats
+// leaves), for at least kCountedFewest of them; and one ion, the commonest event of a sparse
+// baseline, at least kSingleIonShare of the positive values. Continuous values are whole multiples
+// of their smallest step by chance only, and values rounded to whole units are seldom one unit.
 constexpr double kCountedUpTo = 1000.0;
 constexpr std::size_t kCountedFewest = 10;
+constexpr double kSingleIonShare = 0.02;
 inline bool Counted(const std::vector<double>& y, double quantum) {
   if (!(quantum > 0.0)) return false;
   std::size_t small = 0;
+  std::size_t positive = 0;
+  std::size_t single = 0;
   for (double value : y) {
     if (value < 0.0) return false;
+    if (value == 0.0) continue;
+    ++positive;
     const double counts = value / quantum;
-    if (value == 0.0 || counts > kCountedUpTo) continue;
-    if (!(std::fabs(counts - std::round(counts)) <= 1e-3)) return false;
+    if (counts > kCountedUpTo) continue;
+    const double whole = std::round(counts);
+    if (!(std::fabs(counts - whole) <= 1e-3)) return false;
     ++small;
+    single += whole == 1.0;
   }
-  return small >= kCountedFewest;
+  return small >= kCountedFewest &&
+         static_cast<double>(single) >= kSingleIonShare * static_cast<double>(positive);
 }
 
 // How many points the axis leaves out between points first and last: where a step is more than

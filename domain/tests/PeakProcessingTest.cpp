@@ -1,6 +1,7 @@
 #include <WQBL/PeakProcessing.h>
 #include <gmock/gmock.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -177,6 +178,29 @@ TEST(PeakDetection, ExactZerosHoldOnlyPeaksAboveACountCentredOnTheirSmoothedTop)
   ASSERT_THAT(spectrum.QPeaks(), SizeIs(1));
   EXPECT_EQ(spectrum.QPeaks()[0].ApexIndex, 12u);
   EXPECT_NEAR(spectrum.QPeaks()[0].CentroidIndex, 11.85875, 1e-5);
+}
+
+// A file of zero-suppressed analog intensities in whole units keeps only the points above its
+// threshold, each run of them between zeros, as a file of counts does: but a value of one unit is
+// rare in it, where single ions are common in counts, and its zeros are no counts. Its noise is
+// that of the stored noise, and its runs of noise are no peaks.
+TEST(PeakDetection, ZeroSuppressedWholeUnitsAreNoCounts) {
+  std::vector<double> x;
+  std::vector<double> y;
+  const std::vector<std::size_t> peaks{20, 50, 80};
+  for (std::size_t run = 0; run < 100; ++run) {
+    const bool peak = std::find(peaks.begin(), peaks.end(), run) != peaks.end();
+    for (std::size_t k = 0; k < 5; ++k) {
+      x.push_back(100.0 + 0.5 * static_cast<double>(run) + 0.01 * static_cast<double>(k));
+      const double noise = 300.0 + static_cast<double>(run * 37 % 200 + k);
+      y.push_back(k == 0 || k == 4 ? 0.0 : peak ? 20000.0 - (k == 2 ? 0.0 : 12000.0) : noise);
+    }
+  }
+  Spectrum spectrum;
+  spectrum.AssignXAxis(x);
+  spectrum.AssignYValues(y);
+  Detect(spectrum);
+  EXPECT_THAT(CentroidsOf(spectrum), Pointwise(DoubleNear(1e-9), {110.02, 125.02, 140.02}));
 }
 
 // Profile peaks span several points at half height, centroids one; the noise of a profile has
