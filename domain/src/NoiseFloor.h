@@ -59,20 +59,23 @@ inline bool Counted(const std::vector<double>& y, double quantum) {
          static_cast<double>(single) >= kSingleIonShare * static_cast<double>(positive);
 }
 
-// How many points the axis leaves out between points first and last: where a step is more than
-// half again the steps beside it, the points that step would hold at their spacing. Files of
-// counted spectra leave out runs of zero counts; the bound keeps a hostile axis from counting
-// without end.
+// How many points the axis leaves out after each of the points first to last (exclusive): where
+// the step to the next point is more than half again the steps beside it, the points that step
+// would hold at their spacing. Blocks of a curve share out its gaps, each the gap after its own
+// points. Files of counted spectra leave out runs of zero counts; the bound keeps a hostile axis
+// from counting without end.
 inline std::size_t PointsLeftOut(const std::vector<double>& x, std::size_t first,
                                  std::size_t last) {
   constexpr double kGap = 1.5;
   constexpr double kMostPerGap = 1e6;
+  constexpr double kNone = std::numeric_limits<double>::infinity();
   std::size_t left = 0;
-  for (std::size_t i = std::max<std::size_t>(first, 1); i + 1 < last; ++i) {
+  for (std::size_t i = first; i < last && i + 1 < x.size(); ++i) {
     const double step = x[i + 1] - x[i];
-    const double before = x[i] - x[i - 1];
-    const double beside = std::min(before, i + 2 < x.size() ? x[i + 2] - x[i + 1] : before);
-    if (!(beside > 0.0) || !(step > kGap * beside)) continue;
+    const double before = i > 0 ? x[i] - x[i - 1] : kNone;
+    const double after = i + 2 < x.size() ? x[i + 2] - x[i + 1] : kNone;
+    const double beside = std::min(before, after);
+    if (!(beside > 0.0 && beside < kNone) || !(step > kGap * beside)) continue;
     left += static_cast<std::size_t>(std::min(std::round(step / beside), kMostPerGap)) - 1;
   }
   return left;
